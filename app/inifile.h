@@ -1,0 +1,17 @@
+#pragma once
+// INI files read and written the way the Windows private-profile calls do, because the
+// DNC servers read these files with those calls. Files are ANSI (Latin-1) with CR LF.
+// QSettings must never touch them: it rewrites files in its own format.
+
+#include <QString>
+
+// The value of key in section of the file, cut to 126 characters; the default when the
+// file, section or key is missing or the value is empty. Reads the file afresh every time.
+QString ReadIniValue(const QString& file, const QString& section, const QString& key,
+                     const QString& defaultValue);
+
+// Writes key=value into section of the file, creating the file, section or key as needed
+// and keeping every other byte. The file is replaced atomically. A section, key or value
+// holding CR or LF is refused and the file is left as it was. Returns whether it wrote.
+bool WriteIniValue(const QString& section, const QString& key, const QString& value,
+                   const QString& file);

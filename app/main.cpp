@@ -1,0 +1,29 @@
+#include "app/frmSetup.h"
+#include "app/message_box.h"
+#include "app/startup.h"
+#include "db/dnc_database.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Kestrum"));
+
+    // A second copy ends silently, before it reads anything.
+    SingleInstanceLock instance;
+    if (!instance.TryAcquire()) {
+        return 0;
+    }
+    InstallMessageBoxHandler();
+    if (StartUp() != StartUpOutcome::ShowMainWindow) {
+        return 1;
+    }
+    int result = 0;
+    {
+        frmSetup window;
+        window.show();
+        result = QApplication::exec();
+    }
+    DncConnection.Close();
+    return result;
+}

@@ -1,0 +1,9 @@
+#pragma once
+// The message seam's handler for a running program: a real QMessageBox.
+
+#include "app/messages.h"
+
+MsgAnswer ShowMessageBox(const MessageRequest& request);
+
+// Installs ShowMessageBox as the handler of ShowMessage.
+void InstallMessageBoxHandler();

@@ -1,0 +1,25 @@
+#include "app/modal.h"
+
+#include <QDialog>
+
+namespace {
+
+ModalHook& Hook() {
+    static ModalHook hook;
+    return hook;
+}
+
+}  // namespace
+
+int ShowModal(QDialog& dialog) {
+    if (Hook()) {
+        return Hook()(dialog);
+    }
+    return dialog.exec();
+}
+
+ModalHook SetModalHook(ModalHook hook) {
+    ModalHook previous = std::move(Hook());
+    Hook() = std::move(hook);
+    return previous;
+}

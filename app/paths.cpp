@@ -1,0 +1,103 @@
+#include "app/paths.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+QString JoinPath(const QString& folder, const QString& name) {
+    if (folder.isEmpty()) {
+        return name;
+    }
+    const QChar sep = QDir::separator();
+    if (folder.endsWith(sep) || folder.endsWith(QLatin1Char('/')) ||
+        folder.endsWith(QLatin1Char('\\'))) {
+        return folder + name;
+    }
+    return folder + sep + name;
+}
+
+#ifdef Q_OS_WIN
+
+QString NativePath(const QString& pathText) { return pathText; }
+
+#else
+
+namespace {
+
+// The entry of folder whose name matches part without regard to case; exact spelling first.
+QString FindEntry(const QString& folder, const QString& part) {
+    QDir dir(folder);
+    if (QFileInfo::exists(dir.filePath(part))) {
+        return part;
+    }
+    const QStringList entries =
+        dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString& entry : entries) {
+        if (entry.compare(part, Qt::CaseInsensitive) == 0) {
+            return entry;
+        }
+    }
+    return QString();
+}
+
+}  // namespace
+
+QString NativePath(const QString& pathText) {
+    QString text = pathText;
+    text.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    // A drive letter stands for the root.
+    if (text.size() >= 2 && text.at(1) == QLatin1Char(':') && text.at(0).isLetter()) {
+        text = text.mid(2);
+        if (!text.startsWith(QLatin1Char('/'))) {
+            text.prepend(QLatin1Char('/'));
+        }
+    }
+    if (text.isEmpty() || QFileInfo::exists(text)) {
+        return text;
+    }
+    const bool absolute = text.startsWith(QLatin1Char('/'));
+    const QStringList parts = text.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    QString resolved = absolute ? QStringLiteral("/") : QString();
+    bool searching = true;
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        QString part = parts.at(i);
+        if (searching && part != QLatin1String(".") && part != QLatin1String("..")) {
+            const QString found = FindEntry(resolved.isEmpty() ? QStringLiteral(".") : resolved,
+                                            part);
+            if (found.isEmpty()) {
+                searching = false;
+            } else {
+                part = found;
+            }
+        }
+        if (!resolved.isEmpty() && !resolved.endsWith(QLatin1Char('/'))) {
+            resolved += QLatin1Char('/');
+        }
+        resolved += part;
+    }
+    if (text.endsWith(QLatin1Char('/')) && !resolved.endsWith(QLatin1Char('/'))) {
+        resolved += QLatin1Char('/');
+    }
+    return resolved;
+}
+
+#endif
+
+QString StoredFileName(const QString& pathText) {
+    // List the folder, as a directory listing does, instead of trusting the spelling asked for.
+    const QFileInfo info(NativePath(pathText));
+    if (!info.exists()) {
+        return QString();
+    }
+    const QString wanted = info.fileName();
+    const QStringList entries = info.dir().entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    if (entries.contains(wanted)) {
+        return wanted;
+    }
+    for (const QString& entry : entries) {
+        if (entry.compare(wanted, Qt::CaseInsensitive) == 0) {
+            return entry;
+        }
+    }
+    return QString();
+}

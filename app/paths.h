@@ -1,0 +1,20 @@
+#pragma once
+// Path text. Settings and the database hold Windows path text (upper-cased, with "\" and
+// drive letters); the file system of this computer may differ. Every file access goes
+// through NativePath, so the same text works on Windows and on Linux.
+
+#include <QString>
+
+// folder + separator + name, with the platform's separator ("\" on Windows, "/" elsewhere).
+// A folder that already ends in a separator gets no second one.
+QString JoinPath(const QString& folder, const QString& name);
+
+// The local path for path text. On Windows the text itself. Elsewhere "\" becomes "/", a
+// leading drive letter ("C:") stands for the root, and each part that exists under another
+// letter case is found as Windows would find it (the exact spelling wins when both exist).
+// Parts that do not exist are kept as written.
+QString NativePath(const QString& pathText);
+
+// The name of the file or folder as stored in its folder, when the path names one (letter
+// case ignored, as a Windows directory listing does); "" when it does not exist.
+QString StoredFileName(const QString& pathText);

@@ -1,0 +1,100 @@
+#include "app/platform.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QSysInfo>
+#include <QProcess>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
+namespace {
+
+QString& ProgramFolderOverride() {
+    static QString folder;
+    return folder;
+}
+
+ComputerNameSource& NameSource() {
+    static ComputerNameSource source;
+    return source;
+}
+
+WindowFinder& Finder() {
+    static WindowFinder finder;
+    return finder;
+}
+
+ProgramStarter& Starter() {
+    static ProgramStarter starter;
+    return starter;
+}
+
+}  // namespace
+
+QString ProgramTitle() { return QStringLiteral("Kestrum"); }
+
+QString ProgramFolder() {
+    if (!ProgramFolderOverride().isEmpty()) {
+        return ProgramFolderOverride();
+    }
+    return QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
+}
+
+void SetProgramFolder(const QString& folder) {
+    ProgramFolderOverride() = QDir::toNativeSeparators(folder);
+}
+
+std::optional<QString> SystemComputerName() {
+    if (NameSource()) {
+        return NameSource()();
+    }
+#ifdef Q_OS_WIN
+    char buffer[128];
+    DWORD size = sizeof buffer;
+    if (!GetComputerNameA(buffer, &size)) {
+        return std::nullopt;
+    }
+    return QString::fromLocal8Bit(buffer, int(size));
+#else
+    const QString name = QSysInfo::machineHostName();
+    if (name.isEmpty()) {
+        return std::nullopt;
+    }
+    // The short name, as a Windows computer name would be.
+    return name.section(QLatin1Char('.'), 0, 0);
+#endif
+}
+
+ComputerNameSource SetComputerNameSource(ComputerNameSource source) {
+    ComputerNameSource previous = std::move(NameSource());
+    NameSource() = std::move(source);
+    return previous;
+}
+
+quintptr FindWindowByTitleSeam(const QString& title) {
+    if (Finder()) {
+        return Finder()(title);
+    }
+    return SystemFindWindowByTitle(title);
+}
+
+WindowFinder SetWindowFinder(WindowFinder finder) {
+    WindowFinder previous = std::move(Finder());
+    Finder() = std::move(finder);
+    return previous;
+}
+
+bool StartProgram(const QString& program, const QStringList& arguments) {
+    if (Starter()) {
+        return Starter()(program, arguments);
+    }
+    return QProcess::startDetached(program, arguments);
+}
+
+ProgramStarter SetProgramStarter(ProgramStarter starter) {
+    ProgramStarter previous = std::move(Starter());
+    Starter() = std::move(starter);
+    return previous;
+}

@@ -1,0 +1,98 @@
+#include "app/startup.h"
+
+#include "app/settings.h"
+#include "db/dnc_database.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+
+namespace {
+
+QString LockFolder() {
+    // The user's runtime folder when the session has one; the temporary folder otherwise
+    // (the lock's name then carries the user name).
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && QDir(runtime).exists()) {
+        return runtime;
+    }
+    return QDir::tempPath();
+}
+
+QString UserName() {
+    QString user = qEnvironmentVariable("USER");
+    if (user.isEmpty()) {
+        user = qEnvironmentVariable("USERNAME");
+    }
+    return user;
+}
+
+}  // namespace
+
+SingleInstanceLock::SingleInstanceLock() {
+    // One copy per user and installation: the lock lives in the user's own runtime folder
+    // and is named after the program folder.
+    const QByteArray key =
+        QCryptographicHash::hash(QDir::cleanPath(NativePath(ProgramFolder())).toUtf8(),
+                                 QCryptographicHash::Sha1)
+            .toHex()
+            .left(16);
+    path_ = QDir(LockFolder()).filePath(QStringLiteral("%1-%2-%3.lock")
+                                            .arg(ProgramTitle(), UserName(),
+                                                 QString::fromLatin1(key)));
+    lock_ = std::make_unique<QLockFile>(path_);
+    // Only a dead owner makes a lock stale; a live copy keeps it however long it runs.
+    lock_->setStaleLockTime(0);
+}
+
+bool SingleInstanceLock::TryAcquire() { return lock_->tryLock(0); }
+
+QString SingleInstanceLock::FilePath() const { return path_; }
+
+StartUpOutcome StartUp() {
+    const QString folder = ProgramFolder();
+    SettingsFileName = JoinPath(folder, ProgramTitle() + QStringLiteral(".ini"));
+    LocalComputerName = GetLocalComputerName().toUpper();
+
+    const QString helpDefault = ProgramTitle() + QStringLiteral(".hlp");
+    HelpFileNames.clear();
+    for (int i = 0; i <= 8; ++i) {
+        const QString key =
+            i == 0 ? QStringLiteral("HELPFILENAME") : QStringLiteral("HELPFILENAME%1").arg(i);
+        HelpFileNames << ReadIniValue(SettingsFileName, QStringLiteral("HELP"), key, helpDefault)
+                             .toUpper();
+    }
+
+    DatabaseFolder =
+        ReadIniValue(SettingsFileName, QStringLiteral("ADMIN"), QStringLiteral("MDBPATH"), folder)
+            .toUpper();
+    const QString databaseFile = JoinPath(DatabaseFolder, QStringLiteral("DNC.mdb"));
+    DncConnectionString = QStringLiteral("Provider = Microsoft.Jet.OLEDB.4.0;data source = ") +
+                          databaseFile + QStringLiteral(";");
+
+    // The name must be stored exactly so: a file listed as "dnc.mdb" counts as missing.
+    if (StoredFileName(databaseFile) != QLatin1String("DNC.mdb")) {
+        ShowMessage(QStringLiteral("DNC Database not found at path \"") + databaseFile +
+                        QStringLiteral("\""),
+                    MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("DNC Database not found!"));
+        return StartUpOutcome::DatabaseMissing;
+    }
+
+    // A failed open is not fatal: each query then reports its own error.
+    DncConnection.Open(DncConnectionString, QString(), QString());
+
+    const auto read = [](const char* section, const char* key, const char* defaultValue) {
+        return ReadIniValue(SettingsFileName, QLatin1String(section), QLatin1String(key),
+                            QLatin1String(defaultValue))
+            .toUpper();
+    };
+    ExportDncAdminFlag = read("EXPORT", "EXPORTDNCADMIN", "False");
+    BtManagerPath = read("BTS", "BTMANAGERPATH", "");
+    BtsConfigBaud = SettingToInt16(read("BTS", "BTSCONFIGBAUD", "3"));
+    BtsReconnectPath = read("BTS", "BTSRECONNECTPATH", "");
+    BtsTimerInc = SettingToInt16(read("BTS", "BTSTIMERINC", "100"));
+    BtsMenuFlag = read("BTS", "BTSMENU", "False");
+    BtsComPort = read("BTS", "BTSCOM", "COM5");
+    BtsTermFlag = read("BTS", "BTSTERM", "False");
+    PrintFontSize = SettingToInt16(read("BTS", "PRINTFONTSIZE", "10"));
+    return StartUpOutcome::ShowMainWindow;
+}

@@ -1,0 +1,3 @@
+#include "db/dnc_database.h"
+
+DatabaseConnection DncConnection;

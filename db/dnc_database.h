@@ -1,0 +1,146 @@
+#pragma once
+// Chief header of the configuration database: the connection, the statement builders and
+// their error report, the shared lists, the checks and the server and client life cycle.
+// Windows never open the database themselves; everything goes through here.
+
+#include "components/database_connection.h"
+#include "db/error_report.h"
+#include "db/recordset.h"
+#include "db/schema_names.h"
+#include "db/sql_value.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <optional>
+
+// ---- The connection --------------------------------------------------------------------
+
+// The one connection to DNC.mdb, opened at start-up and used by every statement.
+extern DatabaseConnection DncConnection;
+
+// ---- Statement builders ----------------------------------------------------------------
+// Table, column and operator words must be schema names (checked); values are bound.
+// A failing statement is reported with the builder's prefix and the builder returns what it
+// has: an empty, closed recordset, "not found", or false.
+
+// SELECT columns FROM table WHERE column op value. columns is "*" or a comma list.
+Recordset OpenSelectMDB(const QString& table, const QString& whereColumn, const SqlValue& value,
+                        const QString& op, const QString& columns);
+// SELECT * FROM table WHERE column op value ORDER BY sortColumn ASC. A report uses prefix
+// (the list builders pass their own).
+Recordset OpenSortedSelectMDB(const QString& table, const QString& whereColumn,
+                              const SqlValue& value, const QString& op,
+                              const QString& sortColumn,
+                              const QString& errorPrefix = QStringLiteral("Error 2#"));
+// The wanted column of the first row, or nothing when no row matches (a NULL field is a
+// found, null QVariant).
+std::optional<QVariant> GetFieldValueMDB(const QString& table, const QString& whereColumn,
+                                         const SqlValue& value, const QString& op,
+                                         const QString& wantedColumn);
+// INSERT INTO table (columns) VALUES (values). Returns whether the row was inserted.
+bool InsertRecordMDB(const QString& table, const QStringList& columns,
+                     const QList<SqlValue>& values);
+// UPDATE table SET setColumn = setValue WHERE whereColumn = whereValue.
+bool UpdateRecordsMDB(const QString& table, const QString& whereColumn,
+                      const SqlValue& whereValue, const QString& setColumn,
+                      const SqlValue& setValue);
+
+enum class EditMode : qint16 {
+    Ensure = 1,    // row found: key rewritten; no row: a row with only the key is added
+    SetField = 2,  // row found: field = value; no row: nothing
+    Delete = 3,    // row found: the first row is deleted; no row: nothing
+};
+// Acts on the first row (in stored order) whose key column equals the key.
+void EditRecordMDB(const QString& table, const QString& keyColumn, const QString& keyText,
+                   EditMode mode, const QString& field = QString(),
+                   const SqlValue& value = SqlValue::Null());
+void EditRecordByIdMDB(const QString& table, const QString& keyColumn, qint32 key,
+                       EditMode mode, const QString& field = QString(),
+                       const SqlValue& value = SqlValue::Null());
+// Deletes every row whose column equals value.
+void DeleteRecordsMDB(const QString& table, const QString& column, const SqlValue& value);
+
+// ---- Current client and shared lists ---------------------------------------------------
+
+extern QString CurrentClientName;
+extern qint32 CurrentClientId;
+extern qint32 CurrentServerId;
+
+struct ClientListEntry {
+    QString ClientName;
+    qint32 Field1 = 0;  // filled by the list's users (the shop-terminal reader: shopterm_id)
+    qint32 Field2 = 0;  // (the shop-terminal reader: clients_id)
+};
+
+struct DirectoryRecord {
+    qint32 dir_id = 0;
+    QString directory_direct;
+    QString directory_alias;
+    qint16 dir_mode = 0;  // 1 download, 2 upload, 3 both
+    bool explore_from_here = false;
+};
+
+struct ServerClientRow {
+    QString ClientName;
+    QString NodeId;
+};
+
+extern QStringList ServerNames;
+extern QList<ClientListEntry> ServerClients;
+extern QList<ClientListEntry> AllClients;
+extern QList<DirectoryRecord> ClientDirs;
+extern QList<DirectoryRecord> TargetDirs;
+extern QList<ServerClientRow> ServerClientTable;
+extern QString ServerNodeId;
+
+// Each builder empties its list first. Each returns the number of rows its query found.
+int LoadServerNames();
+int LoadServerClientNames(qint32 serverId);
+int LoadAllClientNames();
+int LoadClientDirs(qint32 clientId);
+int LoadTargetDirs(qint32 clientId);
+std::optional<DirectoryRecord> GetClientDirPropsMDB(qint32 dirId);
+
+// Index of an exactly equal name in ServerNames / the client names of AllClients, or -1.
+// The windows' SelectServerByName and SelectClientByName select it (index 0 when absent).
+int IndexOfServerName(const QString& name);
+int IndexOfClientName(const QString& name);
+
+// ---- Look-ups and record life cycle ----------------------------------------------------
+
+// dnc_server_id of the first server with this name; nothing when there is none.
+std::optional<qint32> GetServerID(const QString& serverName);
+// client_id of the first client with this name; nothing when there is none.
+std::optional<qint32> GetClientID(const QString& clientName);
+
+void AddServer(const QString& serverName);
+void DeleteServer(const QString& serverName);
+
+// Creates the client row and its seven dependent rows in one transaction. Stops (with a
+// report) and returns false when the server or the new client's id cannot be found.
+bool AddClientMDB(const QString& clientName, const QString& serverName);
+void RenameClientMDB(const QString& oldName, const QString& newName);
+// Deletes the first client row with this name (only that row).
+void DeleteClientMDB(const QString& clientName);
+// The whole deletion as the client window runs it: the client row and every shop-terminal
+// listing of the client. Its other rows stay. Returns false when the client was not found.
+bool DeleteClientRecordsMDB(const QString& clientName);
+
+// CurrentServerId and CurrentClientId of CurrentClientName, then its mode record.
+// Does nothing when CurrentClientName is empty; leaves the ids when the client is not found.
+void ReadCurrentClientIds();
+
+// Empties the shared lists and the current client (a test starts every case from here).
+void ResetDatabaseState();
+
+// ---- Checks ----------------------------------------------------------------------------
+
+// -1 (with its message) when there is no server, this computer is not a server or it has no
+// client; otherwise 0, with ServerNodeId set only when all its clients share one NODE_ID.
+qint16 CheckServerConfig();
+
+// Creates every missing folder of a drive path ("C:\A\B"); -1 (with its message) on failure.
+qint16 CreateFolderPath(const QString& path);

@@ -1,0 +1,31 @@
+#pragma once
+// The one form in which database and run-time errors are shown:
+// prefix + number + " at Line " + line + " - " + description + " - reported by " + source.
+// The routine that reports goes on with its next statement.
+
+#include <QString>
+
+class QSqlError;
+
+struct ErrorInfo {
+    qint32 number = 0;
+    QString description;
+    QString source;
+};
+
+// The error of a failed statement, as the report shows it.
+ErrorInfo ErrorFromSql(const QSqlError& error);
+
+// Errors the program itself raises, with the numbers they are reported under.
+enum class OwnError : qint32 {
+    ConnectionClosed = 3704,  // the database connection is not open
+    UnknownName = 3265,       // a table, column or operator the schema does not have
+    NotFound = 3021,          // a look-up that the operation needed found no row
+    Conversion = 13,          // a value that does not convert to the needed type
+};
+ErrorInfo OwnErrorInfo(OwnError error, const QString& description);
+
+QString FormatErrorReport(const QString& prefix, const ErrorInfo& error, int line);
+
+// Shows the report (OK only, no icon, the program's title).
+void ReportError(const QString& prefix, const ErrorInfo& error, int line);

@@ -1,0 +1,106 @@
+#include "db/new_installation.h"
+
+#include "app/paths.h"
+#include "components/database_connection.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUuid>
+
+QString SchemaScript() {
+    QFile file(QStringLiteral(":/db/schema.sql"));
+    if (!file.open(QIODevice::ReadOnly)) {
+        return QString();
+    }
+    return QString::fromUtf8(file.readAll());
+}
+
+namespace {
+
+// The statements of a script: split at semicolons that end a line, comments dropped.
+QStringList Statements(const QString& script) {
+    QStringList statements;
+    QString current;
+    for (const QString& rawLine : script.split(QLatin1Char('\n'))) {
+        const QString line = rawLine.trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1String("--"))) {
+            continue;
+        }
+        current += rawLine + QLatin1Char('\n');
+        if (line.endsWith(QLatin1Char(';'))) {
+            statements << current.trimmed();
+            current.clear();
+        }
+    }
+    if (!current.trimmed().isEmpty()) {
+        statements << current.trimmed();
+    }
+    return statements;
+}
+
+bool Fail(QString* error, const QString& text) {
+    if (error) {
+        *error = text;
+    }
+    return false;
+}
+
+bool RunScript(const QString& path, const QString& script, QString* error) {
+    const QString name = QStringLiteral("new-installation-") + QUuid::createUuid().toString();
+    bool ok = true;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        if (!db.open()) {
+            ok = Fail(error, db.lastError().text());
+        } else {
+            db.transaction();
+            QSqlQuery query(db);
+            for (const QString& statement : Statements(script)) {
+                if (!query.exec(statement)) {
+                    ok = Fail(error, query.lastError().text() + QStringLiteral(" in: ") +
+                                         statement.left(80));
+                    break;
+                }
+            }
+            ok = ok ? db.commit() : (db.rollback(), false);
+            query.finish();
+            db.close();
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    return ok;
+}
+
+}  // namespace
+
+bool CreateDatabaseFile(const QString& folder, QString* error) {
+    const QString nativeFolder = NativePath(folder);
+    if (!QDir(nativeFolder).exists()) {
+        return Fail(error, QStringLiteral("The folder \"%1\" does not exist").arg(folder));
+    }
+    const QString target = QDir(nativeFolder).filePath(QStringLiteral("DNC.mdb"));
+    if (!StoredFileName(target).isEmpty()) {
+        return Fail(error, QStringLiteral("\"%1\" already holds a DNC.mdb; it is left as it is")
+                               .arg(folder));
+    }
+    const QString script = SchemaScript();
+    if (script.isEmpty()) {
+        return Fail(error, QStringLiteral("The schema script is missing from the program"));
+    }
+    // Build it under a temporary name, then move it into place without replacing anything.
+    const QString temporary = QDir(nativeFolder).filePath(
+        QStringLiteral("DNC.mdb.new-") + QUuid::createUuid().toString(QUuid::Id128));
+    if (!RunScript(temporary, script, error)) {
+        QFile::remove(temporary);
+        return false;
+    }
+    if (!QFile::rename(temporary, target)) {
+        QFile::remove(temporary);
+        return Fail(error, QStringLiteral("Could not create \"%1\"").arg(target));
+    }
+    return true;
+}

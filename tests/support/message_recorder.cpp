@@ -1,0 +1,38 @@
+#include "tests/support/message_recorder.h"
+
+MessageRecorder::MessageRecorder()
+    : previous_(SetMessageHandler([this](const MessageRequest& r) { return Handle(r); })) {}
+
+MessageRecorder::~MessageRecorder() { SetMessageHandler(std::move(previous_)); }
+
+void MessageRecorder::Answer(std::initializer_list<MsgAnswer> answers) {
+    for (MsgAnswer answer : answers) {
+        script_.enqueue(answer);
+    }
+}
+
+QStringList MessageRecorder::Texts() const {
+    QStringList texts;
+    for (const MessageRequest& m : messages_) {
+        texts << m.text;
+    }
+    return texts;
+}
+
+MsgAnswer MessageRecorder::Handle(const MessageRequest& request) {
+    messages_.append(request);
+    if (!script_.isEmpty()) {
+        return script_.dequeue();
+    }
+    switch (request.buttons) {
+        case MsgButtons::YesNo:
+        case MsgButtons::YesNoCancel:
+            return MsgAnswer::Yes;
+        case MsgButtons::RetryCancel:
+            return MsgAnswer::Retry;
+        case MsgButtons::Ok:
+        case MsgButtons::OkCancel:
+            break;
+    }
+    return MsgAnswer::Ok;
+}

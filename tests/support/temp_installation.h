@@ -1,0 +1,50 @@
+#pragma once
+// A temporary installation for one test: a program folder with a fresh DNC.mdb made from
+// the schema script and, when given, a settings file. The application state, the database
+// state and the seams it set are put back when it goes away.
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <optional>
+
+class TempInstallation {
+public:
+    struct Options {
+        bool createDatabase = true;
+        bool openConnection = true;                // open DncConnection on the new DNC.mdb
+        std::optional<QByteArray> settings;        // bytes of Kestrum.ini
+        QString computerName = QStringLiteral("CNCSRV1");
+    };
+
+    TempInstallation();
+    explicit TempInstallation(const Options& options);
+    ~TempInstallation();
+    TempInstallation(const TempInstallation&) = delete;
+    TempInstallation& operator=(const TempInstallation&) = delete;
+
+    bool IsValid() const { return valid_; }
+    QString Folder() const;
+    QString FilePath(const QString& name) const;
+    QString DatabasePath() const { return FilePath(QStringLiteral("DNC.mdb")); }
+    QString SettingsPath() const { return FilePath(QStringLiteral("Kestrum.ini")); }
+
+    void WriteFile(const QString& name, const QByteArray& bytes) const;
+    QByteArray ReadFile(const QString& name) const;
+
+    // Opens DncConnection on this installation's DNC.mdb.
+    bool OpenConnection();
+
+    // Runs a query on a separate connection to the same file, for checking what was stored
+    // without going through the code under test. Returns the rows as lists of values.
+    QList<QVariantList> Query(const QString& sql, const QVariantList& bind = {}) const;
+    QVariant QueryValue(const QString& sql, const QVariantList& bind = {}) const;
+    // Runs a statement on that separate connection (for setting up rows).
+    bool Exec(const QString& sql, const QVariantList& bind = {}) const;
+
+private:
+    QTemporaryDir dir_;
+    bool valid_ = false;
+    QString checkName_;
+};

@@ -1,0 +1,53 @@
+#include "tests/support/test_main.h"
+
+#include <QApplication>
+#include <QTest>
+
+#include <vector>
+
+namespace {
+
+struct Registered {
+    const char* name;
+    TestFactory factory;
+};
+
+std::vector<Registered>& Registry() {
+    static std::vector<Registered> registry;
+    return registry;
+}
+
+}  // namespace
+
+int RegisterTestClass(const char* name, TestFactory factory) {
+    Registry().push_back({name, std::move(factory)});
+    return int(Registry().size());
+}
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication application(argc, argv);
+    QString only;
+    std::vector<char*> args(argv, argv + argc);
+    if (args.size() > 1 && args[1][0] != '-') {
+        only = QString::fromLocal8Bit(args[1]);
+        args.erase(args.begin() + 1);
+    }
+    int failures = 0;
+    bool ran = false;
+    for (const Registered& entry : Registry()) {
+        if (!only.isEmpty() && only != QLatin1String(entry.name)) {
+            continue;
+        }
+        ran = true;
+        std::unique_ptr<QObject> test = entry.factory();
+        failures += QTest::qExec(test.get(), int(args.size()), args.data());
+    }
+    if (!ran) {
+        qWarning("No test class named %s", qPrintable(only));
+        return 1;
+    }
+    return failures == 0 ? 0 : 1;
+}

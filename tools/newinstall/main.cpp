@@ -1,0 +1,26 @@
+// kestrum-newinstall <folder>: creates an empty DNC.mdb for a new installation.
+// It never replaces an existing DNC.mdb.
+
+#include "db/new_installation.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    QTextStream err(stderr);
+    QTextStream out(stdout);
+    const QStringList args = QCoreApplication::arguments();
+    if (args.size() != 2 || args.at(1).startsWith(QLatin1Char('-'))) {
+        err << "Usage: kestrum-newinstall <program-folder>\n"
+               "Creates an empty DNC.mdb in the folder; an existing one is never replaced.\n";
+        return 2;
+    }
+    QString error;
+    if (!CreateDatabaseFile(args.at(1), &error)) {
+        err << "kestrum-newinstall: " << error << "\n";
+        return 1;
+    }
+    out << "Created " << args.at(1) << "/DNC.mdb\n";
+    return 0;
+}
