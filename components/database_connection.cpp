@@ -40,8 +40,8 @@ bool DatabaseConnection::Open(const QString& connectionString, const QString& us
         return false;
     }
     if (!IsSqliteFile(path)) {
-        lastError_ = QStringLiteral("\"%1\" is not a database file this program can open")
-                         .arg(path);
+        lastError_ =
+            QStringLiteral("\"%1\" is not a database file this program can open").arg(path);
         return false;
     }
     {

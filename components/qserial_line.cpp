@@ -111,6 +111,15 @@ void QSerialPortLine::Write(const QByteArray& bytes) {
     }
 }
 
+QByteArray QSerialPortLine::ReadAll() {
+    QByteArray bytes;
+    bytes.swap(leftOver_);
+    if (port_.isOpen()) {
+        bytes += port_.readAll();
+    }
+    return bytes;
+}
+
 void QSerialPortLine::Discard() {
     if (port_.isOpen()) {
         port_.clear(QSerialPort::AllDirections);
@@ -128,6 +137,7 @@ void QSerialPortLine::OnError(QSerialPort::SerialPortError error) {
     }
     if (error == QSerialPort::ResourceError || error == QSerialPort::ReadError ||
         error == QSerialPort::WriteError) {
+        leftOver_ += port_.readAll();
         port_.close();
         port_.clearError();
         Q_EMIT Lost();

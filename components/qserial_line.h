@@ -21,7 +21,7 @@ public:
     void SetDtr(bool on) override;
     void SetRts(bool on) override;
     void Write(const QByteArray& bytes) override;
-    QByteArray ReadAll() override { return port_.readAll(); }
+    QByteArray ReadAll() override;
     qint64 BytesToWrite() const override { return port_.bytesToWrite(); }
     void Discard() override;
 
@@ -30,6 +30,7 @@ private:
     void ApplyToPort();
 
     QSerialPort port_;
+    QByteArray leftOver_;  // read before the device went away
     LineSettings settings_;
     bool hardwareFlow_ = false;
     bool softwareFlow_ = false;
