@@ -9,19 +9,27 @@ SimulatedSerialLines::~SimulatedSerialLines() {
 }
 
 BtsAdapterModel& SimulatedSerialLines::AddAdapter(int port) {
-    SimulatedPort& entry = ports_[port];
-    entry.adapter = std::make_shared<BtsAdapterModel>();
-    return *entry.adapter;
+    auto entry = std::make_shared<SimulatedPort>();
+    entry->adapter = std::make_shared<BtsAdapterModel>();
+    ports_[port] = entry;
+    return *entry->adapter;
 }
 
 void SimulatedSerialLines::AddLoopback(int port) {
-    ports_[port] = SimulatedPort();
+    ports_[port] = std::make_shared<SimulatedPort>();
+}
+
+SimulatedPort& SimulatedSerialLines::Port(int port) {
+    if (!ports_.contains(port)) {
+        AddLoopback(port);
+    }
+    return *ports_[port];
 }
 
 QList<int> SimulatedSerialLines::PresentPorts() {
     QList<int> present;
     for (auto it = ports_.cbegin(); it != ports_.cend(); ++it) {
-        if (!it->unplugged) {
+        if (!(*it)->unplugged) {
             present << it.key();
         }
     }
@@ -29,10 +37,10 @@ QList<int> SimulatedSerialLines::PresentPorts() {
 }
 
 int SimulatedSerialLines::Status(int port) {
-    if (!ports_.contains(port) || ports_[port].unplugged) {
+    if (!ports_.contains(port) || ports_[port]->unplugged) {
         return kPortAbsent;
     }
-    const SimulatedPort& entry = ports_[port];
+    const SimulatedPort& entry = *ports_[port];
     if (entry.busy) {
         return kPortInUse;
     }
@@ -46,20 +54,20 @@ std::unique_ptr<SerialLine> SimulatedSerialLines::Create(int port) {
     return std::make_unique<SimulatedLine>(ports_[port]);
 }
 
-SimulatedLine::SimulatedLine(SimulatedPort& port, QObject* parent)
-    : SerialLine(parent), port_(port) {}
+SimulatedLine::SimulatedLine(std::shared_ptr<SimulatedPort> port, QObject* parent)
+    : SerialLine(parent), port_(std::move(port)) {}
 
 bool SimulatedLine::Open() {
-    if (port_.refuseOpen || port_.busy || port_.unplugged) {
+    if (port_->refuseOpen || port_->busy || port_->unplugged) {
         return false;
     }
     open_ = true;
-    ++port_.opens;
+    ++port_->opens;
     return true;
 }
 
 bool SimulatedLine::Close() {
-    if (port_.stuckOpen) {
+    if (port_->stuckOpen) {
         return false;
     }
     open_ = false;
@@ -69,19 +77,19 @@ bool SimulatedLine::Close() {
 
 void SimulatedLine::Apply(const LineSettings& settings) {
     settings_ = settings;
-    port_.lastSettings = settings;
+    port_->lastSettings = settings;
 }
 
 void SimulatedLine::Write(const QByteArray& bytes) {
     if (!open_) {
         return;
     }
-    if (!port_.adapter) {
+    if (!port_->adapter) {
         QMetaObject::invokeMethod(
             this, [this, bytes] { Deliver(bytes); }, Qt::QueuedConnection);
         return;
     }
-    for (const AdapterOutput& output : port_.adapter->Receive(bytes, settings_.baud)) {
+    for (const AdapterOutput& output : port_->adapter->Receive(bytes, settings_.baud)) {
         if (output.lineGone) {
             QMetaObject::invokeMethod(
                 this, [this] { GoAway(); }, Qt::QueuedConnection);
@@ -120,7 +128,7 @@ QByteArray SimulatedLine::ReadAll() {
 }
 
 void SimulatedLine::GoAway() {
-    port_.unplugged = true;
+    port_->unplugged = true;
     if (open_) {
         open_ = false;
         Q_EMIT Lost();

@@ -30,21 +30,22 @@ public:
 
     BtsAdapterModel& AddAdapter(int port);
     void AddLoopback(int port);
-    SimulatedPort& Port(int port) { return ports_[port]; }
+    SimulatedPort& Port(int port);
 
     QList<int> PresentPorts() override;
     int Status(int port) override;
     std::unique_ptr<SerialLine> Create(int port) override;
 
 private:
-    QMap<int, SimulatedPort> ports_;
+    // Shared with the lines, which may outlive the provider by a deferred delete.
+    QMap<int, std::shared_ptr<SimulatedPort>> ports_;
     SerialLineProvider* previous_;
 };
 
 class SimulatedLine : public SerialLine {
     Q_OBJECT
 public:
-    explicit SimulatedLine(SimulatedPort& port, QObject* parent = nullptr);
+    explicit SimulatedLine(std::shared_ptr<SimulatedPort> port, QObject* parent = nullptr);
 
     bool Open() override;
     bool Close() override;
@@ -61,7 +62,7 @@ private:
     void Deliver(const QByteArray& bytes);
     void GoAway();
 
-    SimulatedPort& port_;
+    std::shared_ptr<SimulatedPort> port_;
     bool open_ = false;
     LineSettings settings_;
     QByteArray received_;
