@@ -45,12 +45,16 @@ void frmBTSLog::Print() {
         return;
     }
     QTextDocument document;
+    PrepareLogDocument(document, text);
+    document.print(printer_.get());
+}
+
+void PrepareLogDocument(QTextDocument& document, const QString& text) {
     QFont font = document.defaultFont();
     // A size that is not a number reads as 0 at start-up; print at the usual 10 then.
     font.setPointSize(PrintFontSize > 0 ? PrintFontSize : 10);
     document.setDefaultFont(font);
     document.setPlainText(text);
-    document.print(printer_.get());
 }
 
 void ReadBTSLog(QString& msBTSLogReadString, QWidget* parent) {

@@ -9,6 +9,7 @@ class QAction;
 class QMenuBar;
 class QPlainTextEdit;
 class QPrinter;
+class QTextDocument;
 
 class frmBTSLog : public QDialog {
     Q_OBJECT
@@ -27,6 +28,10 @@ private:
     QAction* mnuPrint;
     std::unique_ptr<QPrinter> printer_;
 };
+
+// The log as it is printed: its text at the font size PRINTFONTSIZE (10 when that setting
+// was not a number).
+void PrepareLogDocument(QTextDocument& document, const QString& text);
 
 // Reads the log into msBTSLogReadString and shows it in frmBTSLog, modally.
 void ReadBTSLog(QString& msBTSLogReadString, QWidget* parent = nullptr);

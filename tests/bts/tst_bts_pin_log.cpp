@@ -13,6 +13,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QTest>
+#include <QTextDocument>
 
 class TestBtsPinLog : public QObject {
     Q_OBJECT
@@ -25,6 +26,7 @@ private Q_SLOTS:
     void showsLog();
     void printsLog_data();
     void printsLog();
+    void printsAtConfiguredFontSize();
 };
 
 void TestBtsPinLog::pins_data() {
@@ -188,6 +190,18 @@ void TestBtsPinLog::printsLog() {
         QVERIFY(file.read(5) == "%PDF-");
         QVERIFY(file.size() > 500);
     }
+}
+
+void TestBtsPinLog::printsAtConfiguredFontSize() {
+    TempInstallation installation(NoDatabase());
+    QTextDocument document;
+    PrintFontSize = 14;
+    PrepareLogDocument(document, QStringLiteral("line 1\r\nline 2\r\n"));
+    QCOMPARE(document.defaultFont().pointSize(), 14);
+    QCOMPARE(document.toPlainText(), QStringLiteral("line 1\nline 2\n"));
+    PrintFontSize = 0;
+    PrepareLogDocument(document, QStringLiteral("x"));
+    QCOMPARE(document.defaultFont().pointSize(), 10);
 }
 
 KESTRUM_TEST(TestBtsPinLog)

@@ -236,6 +236,18 @@ void TestSaxComm::initialiseAndDiscard() {
     comm.SetDiscard(true);
     QCOMPARE(comm.InCount(), 0);
     QVERIFY(!comm.Discard());
+
+    // Send events only with a send threshold.
+    QList<int> codes;
+    connect(&comm, &SaxComm::Comm, this, [&] { codes << comm.CommEvent(); });
+    comm.SetRThreshold(0);
+    comm.SetOutput(QStringLiteral("x"));
+    WaitMilliseconds(10);
+    QCOMPARE(codes, QList<int>());
+    comm.SetSThreshold(1);
+    comm.SetOutput(QStringLiteral("y"));
+    WaitMilliseconds(10);
+    QCOMPARE(codes, QList<int>{int(kCommEvSend)});
 }
 
 void TestSaxComm::listsPortsAndStatus() {

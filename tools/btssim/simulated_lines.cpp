@@ -84,6 +84,8 @@ void SimulatedLine::Write(const QByteArray& bytes) {
     if (!open_) {
         return;
     }
+    QMetaObject::invokeMethod(
+        this, [this] { Q_EMIT BytesWritten(); }, Qt::QueuedConnection);
     if (!port_->adapter) {
         QMetaObject::invokeMethod(
             this, [this, bytes] { Deliver(bytes); }, Qt::QueuedConnection);
