@@ -2,8 +2,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QSysInfo>
 #include <QProcess>
+#include <QSysInfo>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -33,7 +33,9 @@ ProgramStarter& Starter() {
 
 }  // namespace
 
-QString ProgramTitle() { return QStringLiteral("Kestrum"); }
+QString ProgramTitle() {
+    return QStringLiteral("Kestrum");
+}
 
 QString ProgramFolder() {
     if (!ProgramFolderOverride().isEmpty()) {
