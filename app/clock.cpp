@@ -13,6 +13,11 @@ RealClock& TheRealClock() {
     return clock;
 }
 
+quint64 NextTicket() {
+    static quint64 ticket = 0;
+    return ++ticket;
+}
+
 Clock*& Installed() {
     static Clock* clock = nullptr;
     return clock;
@@ -54,7 +59,9 @@ void VirtualClock::Advance(qint64 ms) {
         // Earliest due timer; a handler may start, stop or delete timers, so search afresh.
         ClockTimer* next = nullptr;
         for (ClockTimer* timer : timers_) {
-            if (!timer->isFiring() && (!next || timer->dueMs() < next->dueMs())) {
+            if (!timer->isFiring() &&
+                (!next || timer->dueMs() < next->dueMs() ||
+                 (timer->dueMs() == next->dueMs() && timer->ticket() < next->ticket()))) {
                 next = timer;
             }
         }
@@ -113,6 +120,7 @@ void ClockTimer::start() {
     if (clock.DrivesTimers()) {
         clock_ = &clock;
         due_ = clock.NowMs() + std::max(interval_, 1);
+        ticket_ = NextTicket();
         clock.TimerStarted(this);
     } else {
         timer_.start(interval_);
@@ -142,6 +150,7 @@ void ClockTimer::fireFromClock() {
     if (due_ < now) {
         due_ = now + step;
     }
+    ticket_ = NextTicket();
     const QPointer<ClockTimer> alive(this);  // the handler may delete the timer
     firing_ = true;
     Q_EMIT timeout();

@@ -74,6 +74,8 @@ public:
 
     // For clocks that drive timers.
     qint64 dueMs() const { return due_; }
+    // Timers due at the same time fire in the order they were scheduled.
+    quint64 ticket() const { return ticket_; }
     void fireFromClock();
     // While its handler runs a timer does not fire again (as with Qt's own timers), so a
     // handler that waits longer than the interval cannot recurse.
@@ -91,4 +93,5 @@ private:
     bool active_ = false;
     bool firing_ = false;
     qint64 due_ = 0;
+    quint64 ticket_ = 0;
 };
