@@ -108,14 +108,6 @@ private Q_SLOTS:
         QVERIFY(!timer.isActive());
         timer.stop();  // must not reach the clock that is gone
     }
-
-    void realClockTimerFires() {
-        ClockTimer timer;
-        int fired = 0;
-        connect(&timer, &ClockTimer::timeout, [&] { ++fired; });
-        timer.start(1);
-        QTRY_VERIFY_WITH_TIMEOUT(fired > 0, 10000);
-    }
 };
 
 KESTRUM_TEST(TestClock)
