@@ -45,8 +45,19 @@ SingleInstanceLock::SingleInstanceLock() {
     lock_->setStaleLockTime(0);
 }
 
+SingleInstanceLock::SingleInstanceLock(const QString& path)
+    : lock_(std::make_unique<QLockFile>(path)), path_(path) {
+    lock_->setStaleLockTime(0);
+}
+
 bool SingleInstanceLock::TryAcquire() {
-    return lock_->tryLock(0);
+    if (lock_->tryLock(0)) {
+        return true;
+    }
+    // Only a running copy that holds the lock stops this one. A lock that cannot be made at
+    // all (a folder that cannot be written) must not keep the program from starting, with
+    // nothing said.
+    return lock_->error() != QLockFile::LockFailedError;
 }
 
 QString SingleInstanceLock::FilePath() const {

@@ -117,6 +117,14 @@ private Q_SLOTS:
                  "the stale lock was not taken over");
         QCOMPARE(third->state(), QProcess::Running);
     }
+
+    void unusableLockFolderDoesNotStopTheProgram() {
+        const QString path = dir_.filePath(QStringLiteral("held.lock"));
+        SingleInstanceLock first(path);
+        QVERIFY(first.TryAcquire());
+        QVERIFY(!SingleInstanceLock(path).TryAcquire());
+        QVERIFY(SingleInstanceLock(dir_.filePath(QStringLiteral("no/folder.lock"))).TryAcquire());
+    }
 };
 
 KESTRUM_TEST(TestSingleInstance)
