@@ -32,8 +32,7 @@ Recordset OpenSelectMDB(const QString& table, const QString& whereColumn, const 
 // SELECT * FROM table WHERE column op value ORDER BY sortColumn ASC. A report uses prefix
 // (the list builders pass their own).
 Recordset OpenSortedSelectMDB(const QString& table, const QString& whereColumn,
-                              const SqlValue& value, const QString& op,
-                              const QString& sortColumn,
+                              const SqlValue& value, const QString& op, const QString& sortColumn,
                               const QString& errorPrefix = QStringLiteral("Error 2#"));
 // The wanted column of the first row, or nothing when no row matches (a NULL field is a
 // found, null QVariant).
@@ -44,22 +43,21 @@ std::optional<QVariant> GetFieldValueMDB(const QString& table, const QString& wh
 bool InsertRecordMDB(const QString& table, const QStringList& columns,
                      const QList<SqlValue>& values);
 // UPDATE table SET setColumn = setValue WHERE whereColumn = whereValue.
-bool UpdateRecordsMDB(const QString& table, const QString& whereColumn,
-                      const SqlValue& whereValue, const QString& setColumn,
-                      const SqlValue& setValue);
+bool UpdateRecordsMDB(const QString& table, const QString& whereColumn, const SqlValue& whereValue,
+                      const QString& setColumn, const SqlValue& setValue);
 
 enum class EditMode : qint16 {
     Ensure = 1,    // row found: key rewritten; no row: a row with only the key is added
     SetField = 2,  // row found: field = value; no row: nothing
     Delete = 3,    // row found: the first row is deleted; no row: nothing
 };
-// Acts on the first row (in stored order) whose key column equals the key.
+// Acts on the first row (in stored order) whose key column equals the key. Only
+// EditMode::SetField uses field and value.
 void EditRecordMDB(const QString& table, const QString& keyColumn, const QString& keyText,
                    EditMode mode, const QString& field = QString(),
                    const SqlValue& value = SqlValue::Null());
-void EditRecordByIdMDB(const QString& table, const QString& keyColumn, qint32 key,
-                       EditMode mode, const QString& field = QString(),
-                       const SqlValue& value = SqlValue::Null());
+void EditRecordByIdMDB(const QString& table, const QString& keyColumn, qint32 key, EditMode mode,
+                       const QString& field = QString(), const SqlValue& value = SqlValue::Null());
 // Deletes every row whose column equals value.
 void DeleteRecordsMDB(const QString& table, const QString& column, const SqlValue& value);
 
@@ -129,9 +127,10 @@ void DeleteClientMDB(const QString& clientName);
 // listing of the client. Its other rows stay. Returns false when the client was not found.
 bool DeleteClientRecordsMDB(const QString& clientName);
 
-// CurrentServerId and CurrentClientId of CurrentClientName, then its mode record.
-// Does nothing when CurrentClientName is empty; leaves the ids when the client is not found.
-void ReadCurrentClientIds();
+// CurrentServerId and CurrentClientId of CurrentClientName, then its mode record. Returns
+// whether the client was found. Does nothing when CurrentClientName is empty; leaves the ids
+// and the mode record when the client is not found.
+bool ReadCurrentClientIds();
 
 // Empties the shared lists and the current client (a test starts every case from here).
 void ResetDatabaseState();
