@@ -4,6 +4,23 @@
 #include "app/platform.h"
 
 #include <QSqlError>
+#include <QStringList>
+
+#include <utility>
+
+namespace {
+
+int deferDepth = 0;
+QStringList& Deferred() {
+    static QStringList texts;
+    return texts;
+}
+
+void Show(const QString& text) {
+    ShowMessage(text, MsgButtons::Ok, MsgIcon::None);
+}
+
+}  // namespace
 
 ErrorInfo ErrorFromSql(const QSqlError& error) {
     ErrorInfo info;
@@ -35,5 +52,24 @@ QString FormatErrorReport(const QString& prefix, const ErrorInfo& error, int lin
 }
 
 void ReportError(const QString& prefix, const ErrorInfo& error, int line) {
-    ShowMessage(FormatErrorReport(prefix, error, line), MsgButtons::Ok, MsgIcon::None);
+    const QString text = FormatErrorReport(prefix, error, line);
+    if (deferDepth > 0) {
+        Deferred().append(text);
+    } else {
+        Show(text);
+    }
+}
+
+DeferredReports::DeferredReports() {
+    ++deferDepth;
+}
+
+DeferredReports::~DeferredReports() {
+    if (--deferDepth > 0) {
+        return;
+    }
+    const QStringList texts = std::exchange(Deferred(), QStringList());
+    for (const QString& text : texts) {
+        Show(text);
+    }
 }

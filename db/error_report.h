@@ -32,3 +32,14 @@ QString FormatErrorReport(const QString& prefix, const ErrorInfo& error, int lin
 
 // Shows the report (OK only, no icon, the program's title).
 void ReportError(const QString& prefix, const ErrorInfo& error, int line);
+
+// While one of these lives, reports are kept and shown, in order, when the last one ends. A
+// sequence that holds a transaction uses it, so no message box (and its event loop) runs
+// while the database is locked for writing.
+class DeferredReports {
+public:
+    DeferredReports();
+    ~DeferredReports();
+    DeferredReports(const DeferredReports&) = delete;
+    DeferredReports& operator=(const DeferredReports&) = delete;
+};

@@ -101,6 +101,8 @@ bool AddClientMDB(const QString& clientName, const QString& serverName) {
     }
 
     // All rows of the client or none: a crash half-way leaves no client without its rows.
+    // Reports wait until the transaction has ended.
+    DeferredReports reports;
     Transaction transaction(ReportAs{kClientPrefix, kAddBegin});
     const std::optional<CommandDone> inserted =
         InsertRow(kClients, {QStringLiteral("client_name"), QStringLiteral("dnc_server_id")},
@@ -144,6 +146,7 @@ bool DeleteClientRecordsMDB(const QString& clientName) {
     if (client.outcome != LookUp::Outcome::Found) {
         return false;
     }
+    DeferredReports reports;
     Transaction transaction(ReportAs{kClientPrefix, kDeleteBegin});
     // The row whose id was looked up (the first of that name), and the shop-terminal
     // listings of that same id.

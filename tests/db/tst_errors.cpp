@@ -70,7 +70,16 @@ private slots:
         MessageRecorder messages;
         AddServer(QStringLiteral("CNCSRV1"));
         QVERIFY(tmp.Exec(QStringLiteral("DROP TABLE t_command")));
+        // The report waits for the commit: another connection already sees the client then.
+        qint64 visibleAtReport = -1;
+        MessageHandler recorder;
+        recorder = SetMessageHandler([&](const MessageRequest& request) {
+            visibleAtReport = Count(tmp, QStringLiteral("t_dnc_server_clients"));
+            return recorder(request);
+        });
         QVERIFY(!AddClientMDB(QStringLiteral("LATHE1"), QStringLiteral("CNCSRV1")));
+        SetMessageHandler(recorder);
+        QCOMPARE(visibleAtReport, 1);
         QCOMPARE(messages.Texts(),
                  QStringList{ReportText("Error 6#", 1, 11, "no such table: t_command", "SQLite")});
         // The six rows before it and the client row were still made.
