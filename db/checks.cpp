@@ -79,6 +79,7 @@ bool FolderExists(const QString& pathText) {
 
 qint16 CheckServerConfig() {
     ServerNodeId.clear();
+    ServerClientTable.clear();  // a refused check leaves no table of an earlier one
     if (LoadServerNames() == 0) {
         ConfigurationError(QStringLiteral("0 Servers configured!, create this Server\\w Clients "
                                           "prior to this selection"),
@@ -93,7 +94,6 @@ qint16 CheckServerConfig() {
         return -1;
     }
 
-    ServerClientTable.clear();
     if (const std::optional<qint32> serverId = GetServerID(LocalComputerName)) {
         LoadServerClientNames(*serverId);
     } else {
