@@ -29,7 +29,6 @@ struct BtsRig {
     BtsRig() {
         BtsConfigBaud = 3;
         bts.msBTSBaud = QStringLiteral("9600");
-        bts.ClientStopBits = 1;
         bts.ClientBtsUsed = true;
         QObject::connect(&bts, &BtsProtocol::StatusTextChanged,
                          [this](const QString& text) { statuses << text; });
@@ -44,18 +43,6 @@ struct BtsRig {
     QStringList Rates() const {
         static const QRegularExpression digits(QStringLiteral("^\\d+$"));
         return statuses.filter(digits);
-    }
-
-    // An adapter set up as a configuration leaves it.
-    void Configure(const QByteArray& pin, bool latency, bool twoStopBits, char baudCode) {
-        adapter.settings.pin = pin;
-        adapter.settings.name = "3A1B2C";
-        adapter.settings.hardwareFlow = latency;
-        adapter.settings.twoStopBits = twoStopBits;
-        adapter.settings.parity = 0;
-        adapter.settings.escapeCheck = false;
-        adapter.settings.baudCode = baudCode;
-        adapter.settings.quiet = true;
     }
 };
 
