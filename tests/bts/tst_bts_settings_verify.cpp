@@ -7,318 +7,226 @@
 
 namespace {
 
-enum class Op { DiscoverOn, DiscoverOff, LatencyOn, LatencyOff, EchoOn, EchoOff };
+struct SingleCase {
+    QString setting;  // discover, latency or echo
+    bool on;
+    QString status;
+    QStringList commands;
+    AdapterFault fault = AdapterFault::None;
+    bool quiet = false;  // what the adapter holds before
+    bool echo = true;
+};
+
+struct VerifyCase {
+    QString text;
+    QByteArray pin = "12345678";
+    QString adapter = "ED";  // F flow, T two stop bits, X escape check, D discover, E echo
+    bool latency = false;    // what the client asks for
+    int stopBits = 1;
+    bool failed = true;
+    AdapterFault fault = AdapterFault::None;
+};
 
 const QString kDescriptions1 =
     QStringLiteral("ONE STOP BIT\r\nBAUD RATE 9600\r\nNONE PARITY BIT\r\n");
 const QString kDescriptions2 =
     QStringLiteral("TWO STOP BIT\r\nBAUD RATE 9600\r\nNONE PARITY BIT\r\n");
+const QString kUse =
+    QStringLiteral(" is not supported, use 1200, 2400, 4800, 9600, 19200, 38400 or 115200:");
 
 }  // namespace
 
-Q_DECLARE_METATYPE(Op)
-Q_DECLARE_METATYPE(AdapterFault)
+Q_DECLARE_METATYPE(SingleCase)
+Q_DECLARE_METATYPE(VerifyCase)
 
 class TestBtsSettingsVerify : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void singleSettings_data();
-    void singleSettings();
-    void slowReplyAsksToWaitLonger_data();
-    void slowReplyAsksToWaitLonger();
-    void verify_data();
-    void verify();
-    void prerequisites_data();
-    void prerequisites();
-};
-
-void TestBtsSettingsVerify::singleSettings_data() {
-    QTest::addColumn<Op>("op");
-    QTest::addColumn<bool>("quiet");
-    QTest::addColumn<bool>("echo");
-    QTest::addColumn<AdapterFault>("fault");
-    QTest::addColumn<QString>("status");
-    QTest::addColumn<bool>("failed");
-    QTest::addColumn<QStringList>("commands");
-    const AdapterFault none = AdapterFault::None;
-    QTest::newRow("discover on") << Op::DiscoverOn << false << true << none << "Discover ON"
-                                 << false << QStringList{"ATH1"};
-    QTest::newRow("discover off, quiet adapter") << Op::DiscoverOff << true << true << none
-                                                 << "Discover OFF" << false << QStringList{"ATH0"};
-    QTest::newRow("latency on") << Op::LatencyOn << true << true << none << "Latency ON" << false
-                                << QStringList{"ATC1"};
-    QTest::newRow("latency off") << Op::LatencyOff << false << true << none << "Latency OFF"
-                                 << false << QStringList{"ATC0"};
-    QTest::newRow("echo off") << Op::EchoOff << true << true << none << "Echo OFF" << false
-                              << QStringList{"ATE0"};
-    QTest::newRow("echo on, second chance (quiet)")
-        << Op::EchoOn << true << false << none << "Echo ON" << false << QStringList{"ATE1", "ATE?"};
-    QTest::newRow("echo off, second chance") << Op::EchoOff << false << false << none << "Echo OFF"
-                                             << false << QStringList{"ATE0", "ATE?"};
-    QTest::newRow("echo off, second chance (quiet)")
-        << Op::EchoOff << true << false << none << "Echo OFF" << false
-        << QStringList{"ATE0", "ATE?"};
-    QTest::newRow("discover on refused")
-        << Op::DiscoverOn << false << true << AdapterFault::Error << "Config. failed Discover ON"
-        << true << QStringList{"ATH1"};
-    QTest::newRow("discover off, no reply")
-        << Op::DiscoverOff << false << true << AdapterFault::EchoOnly
-        << "Config. failed Discover OFF" << true << QStringList{"ATH0"};
-    QTest::newRow("latency on refused")
-        << Op::LatencyOn << false << true << AdapterFault::Error << "Config. failed Latency ON"
-        << true << QStringList{"ATC1"};
-    QTest::newRow("latency off, silent") << Op::LatencyOff << false << true << AdapterFault::Silent
-                                         << "Config. failed Latency OFF" << true << QStringList{};
-    QTest::newRow("echo on refused twice")
-        << Op::EchoOn << false << true << AdapterFault::Error << "Config. failed Echo ON" << true
-        << QStringList{"ATE1", "ATE?"};
-    QTest::newRow("echo off, garbage")
-        << Op::EchoOff << false << true << AdapterFault::Garbage << "Config. failed Echo OFF"
-        << true << QStringList{"ATE0", "ATE?"};
-}
-
-void TestBtsSettingsVerify::singleSettings() {
-    QFETCH(Op, op);
-    QFETCH(bool, quiet);
-    QFETCH(bool, echo);
-    QFETCH(AdapterFault, fault);
-    QFETCH(QString, status);
-    QFETCH(bool, failed);
-    QFETCH(QStringList, commands);
-    BtsRig rig;
-    rig.adapter.settings.baudCode = '1';
-    rig.adapter.settings.quiet = quiet;
-    rig.adapter.settings.echo = echo;
-    rig.adapter.settings.discover = op == Op::DiscoverOff;
-    rig.adapter.settings.hardwareFlow = op == Op::LatencyOff;
-    rig.adapter.fault = fault;
-    const AdapterSettings before = rig.adapter.settings;
-    QVERIFY(!rig.Probe());
-    bool result = false;
-    switch (op) {
-        case Op::DiscoverOn:
-            result = rig.bts.SetBtsDiscover(true);
-            break;
-        case Op::DiscoverOff:
-            result = rig.bts.SetBtsDiscover(false);
-            break;
-        case Op::LatencyOn:
-            result = rig.bts.SetBtsLatency(true);
-            break;
-        case Op::LatencyOff:
-            result = rig.bts.SetBtsLatency(false);
-            break;
-        case Op::EchoOn:
-            result = rig.bts.SetBtsEcho(true);
-            break;
-        case Op::EchoOff:
-            result = rig.bts.SetBtsEcho(false);
-            break;
+    void singleSettings_data() {
+        QTest::addColumn<SingleCase>("c");
+        const AdapterFault none = AdapterFault::None;
+        QTest::newRow("discover on") << SingleCase{"discover", true, "Discover ON", {"ATH1"}};
+        QTest::newRow("discover off, quiet adapter")
+            << SingleCase{"discover", false, "Discover OFF", {"ATH0"}, none, true};
+        QTest::newRow("latency on")
+            << SingleCase{"latency", true, "Latency ON", {"ATC1"}, none, true};
+        QTest::newRow("latency off") << SingleCase{"latency", false, "Latency OFF", {"ATC0"}};
+        QTest::newRow("echo off") << SingleCase{"echo", false, "Echo OFF", {"ATE0"}, none, true};
+        QTest::newRow("echo on, second chance (quiet)")
+            << SingleCase{"echo", true, "Echo ON", {"ATE1", "ATE?"}, none, true, false};
+        QTest::newRow("echo off, second chance")
+            << SingleCase{"echo", false, "Echo OFF", {"ATE0", "ATE?"}, none, false, false};
+        QTest::newRow("discover on refused") << SingleCase{
+            "discover", true, "Config. failed Discover ON", {"ATH1"}, AdapterFault::Error};
+        QTest::newRow("discover off, no reply") << SingleCase{
+            "discover", false, "Config. failed Discover OFF", {"ATH0"}, AdapterFault::EchoOnly};
+        QTest::newRow("latency on refused") << SingleCase{
+            "latency", true, "Config. failed Latency ON", {"ATC1"}, AdapterFault::Error};
+        QTest::newRow("latency off, silent")
+            << SingleCase{"latency", false, "Config. failed Latency OFF", {}, AdapterFault::Silent};
+        QTest::newRow("echo on refused twice") << SingleCase{
+            "echo", true, "Config. failed Echo ON", {"ATE1", "ATE?"}, AdapterFault::Error};
+        QTest::newRow("echo off, garbage") << SingleCase{
+            "echo", false, "Config. failed Echo OFF", {"ATE0", "ATE?"}, AdapterFault::Garbage};
     }
-    QCOMPARE(result, failed);
-    QCOMPARE(rig.bts.StatusText(), status);
-    QCOMPARE(rig.adapter.commands, commands);
-    QCOMPARE(rig.bts.SaxComBTS.Settings(), QStringLiteral("9600,N,8,1"));
-    const AdapterSettings& held = rig.adapter.settings;
-    if (failed) {
-        // A garbled reply does not mean the command was not taken.
-        if (fault != AdapterFault::Garbage) {
-            QCOMPARE(held, before);
+
+    void singleSettings() {
+        QFETCH(SingleCase, c);
+        BtsRig rig;
+        bool (BtsProtocol::*set)(bool) = &BtsProtocol::SetBtsEcho;
+        bool AdapterSettings::*held = &AdapterSettings::echo;
+        if (c.setting == QLatin1String("discover")) {
+            set = &BtsProtocol::SetBtsDiscover;
+            held = &AdapterSettings::discover;
+        } else if (c.setting == QLatin1String("latency")) {
+            set = &BtsProtocol::SetBtsLatency;
+            held = &AdapterSettings::hardwareFlow;
         }
-        return;
+        AdapterSettings& settings = rig.adapter.settings;
+        settings.baudCode = '1';
+        settings.*held = !c.on;
+        settings.quiet = c.quiet;
+        settings.echo = c.echo;
+        rig.adapter.fault = c.fault;
+        AdapterSettings expected = settings;
+        const bool failed = c.status.startsWith(QLatin1String("Config. failed"));
+        if (!failed) {
+            expected.*held = c.on;
+        }
+        QVERIFY(!rig.Probe());
+        QCOMPARE((rig.bts.*set)(c.on), failed);
+        QCOMPARE(rig.bts.StatusText(), c.status);
+        QCOMPARE(rig.adapter.commands, c.commands);
+        QCOMPARE(rig.bts.SaxComBTS.Settings(), QStringLiteral("9600,N,8,1"));
+        // A garbled reply does not mean the command was not taken.
+        if (c.fault != AdapterFault::Garbage) {
+            QCOMPARE(settings, expected);
+        }
     }
-    switch (op) {
-        case Op::DiscoverOn:
-        case Op::DiscoverOff:
-            QCOMPARE(held.discover, op == Op::DiscoverOn);
-            break;
-        case Op::LatencyOn:
-        case Op::LatencyOff:
-            QCOMPARE(held.hardwareFlow, op == Op::LatencyOn);
-            break;
-        case Op::EchoOn:
-        case Op::EchoOff:
-            QCOMPARE(held.echo, op == Op::EchoOn);
-            break;
+
+    void slowReplyAsksToWaitLonger_data() {
+        QTest::addColumn<MsgAnswer>("answer");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("reply");
+        QTest::newRow("wait longer")
+            << MsgAnswer::Yes << "Discover ON" << QString("ATH1\r\r\nOK\r\n");
+        QTest::newRow("do not wait")
+            << MsgAnswer::No << "Config. failed Discover ON" << QString("ATH1\r");
     }
-}
 
-void TestBtsSettingsVerify::slowReplyAsksToWaitLonger_data() {
-    QTest::addColumn<MsgAnswer>("answer");
-    QTest::addColumn<QString>("status");
-    QTest::addColumn<QString>("reply");
-    QTest::newRow("wait longer") << MsgAnswer::Yes << "Discover ON"
-                                 << "ATH1\r\r\nOK\r\n";
-    QTest::newRow("do not wait") << MsgAnswer::No << "Config. failed Discover ON"
-                                 << "ATH1\r";
-}
-
-void TestBtsSettingsVerify::slowReplyAsksToWaitLonger() {
-    QFETCH(MsgAnswer, answer);
-    QFETCH(QString, status);
-    QFETCH(QString, reply);
-    BtsRig rig;
-    rig.adapter.settings.baudCode = '1';
-    rig.adapter.fault = AdapterFault::Slow;
-    rig.adapter.slowMs = 300;
-    rig.messages.Answer(answer);
-    QVERIFY(!rig.Probe());
-    rig.bts.SetBtsDiscover(true);
-    QCOMPARE(rig.messages.Texts(), QStringList{"Wait longer for response?"});
-    QCOMPARE(rig.bts.ReplyBuffer, reply);
-    QCOMPARE(rig.bts.StatusText(), status);
-    QCOMPARE(rig.bts.ReplyComplete, answer == MsgAnswer::Yes);
-}
-
-void TestBtsSettingsVerify::verify_data() {
-    QTest::addColumn<QByteArray>("adapterPin");
-    QTest::addColumn<bool>("adapterFlow");
-    QTest::addColumn<bool>("adapterTwoStop");
-    QTest::addColumn<bool>("adapterEcho");
-    QTest::addColumn<bool>("adapterDiscover");
-    QTest::addColumn<bool>("adapterEscape");
-    QTest::addColumn<AdapterFault>("fault");
-    QTest::addColumn<bool>("latency");
-    QTest::addColumn<int>("stopBits");
-    QTest::addColumn<bool>("failed");
-    QTest::addColumn<QString>("verifyText");
-    const QByteArray pin("12345678");
-    const AdapterFault none = AdapterFault::None;
-    QTest::newRow("passing, latency on")
-        << pin << true << true << true << true << false << none << true << 2 << false
-        << kDescriptions2 + "Latency ON\r\nDiscover ON\r\nEcho ON";
-    QTest::newRow("passing, latency, echo and discover off")
-        << pin << false << false << false << false << false << none << false << 1 << false
-        << kDescriptions1 + "Discover OFF\r\nEcho OFF";
-    QTest::newRow("factory PIN") << QByteArray("5093") << false << false << true << true << false
-                                 << none << false << 1 << true
-                                 << "Not configured, configure BTS again";
-    QTest::newRow("PIN mismatch") << QByteArray("11112222") << false << false << true << true
-                                  << false << none << false << 1 << true
-                                  << "Server pin 12345678 not matching BTS pin 11112222";
-    QTest::newRow("latency on unmatched") << pin << false << false << true << true << false << none
-                                          << true << 1 << true << "Latency ON unmatched";
-    QTest::newRow("latency off unmatched") << pin << true << false << true << true << false << none
-                                           << false << 1 << true << "Latency OFF unmatched";
-    QTest::newRow("two stop bits unmatched")
-        << pin << false << false << true << true << false << none << false << 2 << true
-        << "Stopbits 1 unmatched";
-    QTest::newRow("one stop bit unmatched") << pin << false << true << true << true << false << none
-                                            << false << 1 << true << "Stopbits 2 unmatched";
-    QTest::newRow("trailer") << pin << false << false << true << true << true << none << false << 1
-                             << true << "Verify trailer failed for Client\r\nEcho ON";
-    QTest::newRow("trailer, echo off")
-        << pin << false << false << false << true << true << none << false << 1 << true
-        << "Verify trailer failed for Client\r\nEcho OFF";
-    QTest::newRow("leader") << pin << false << false << true << true << false << AdapterFault::Noise
-                            << false << 1 << true
-                            << kDescriptions1 + "Verify Client leader failed\r\nEcho ON";
-    QTest::newRow("no response") << pin << false << false << true << true << false
-                                 << AdapterFault::Silent << false << 1 << true
-                                 << "No response, check settings";
-}
-
-void TestBtsSettingsVerify::verify() {
-    QFETCH(QByteArray, adapterPin);
-    QFETCH(bool, adapterFlow);
-    QFETCH(bool, adapterTwoStop);
-    QFETCH(bool, adapterEcho);
-    QFETCH(bool, adapterDiscover);
-    QFETCH(bool, adapterEscape);
-    QFETCH(AdapterFault, fault);
-    QFETCH(bool, latency);
-    QFETCH(int, stopBits);
-    QFETCH(bool, failed);
-    QFETCH(QString, verifyText);
-    BtsRig rig;
-    rig.Configure(adapterPin, adapterFlow, adapterTwoStop, '1');
-    rig.adapter.settings.echo = adapterEcho;
-    rig.adapter.settings.discover = adapterDiscover;
-    rig.adapter.settings.escapeCheck = adapterEscape;
-    rig.adapter.fault = fault;
-    rig.bts.msPinNumber = QStringLiteral("12345678");
-    rig.bts.ClientBtsLatency = latency;
-    rig.bts.ClientStopBits = qint16(stopBits);
-    QVERIFY(!rig.Probe());
-    QCOMPARE(rig.bts.VerifyBts(), failed);
-    QCOMPARE(rig.bts.VerifyText, verifyText);
-    QCOMPARE(rig.adapter.commands,
-             fault == AdapterFault::Silent ? QStringList() : QStringList{"ATI1"});
-    if (fault == AdapterFault::Silent) {
-        QVERIFY(rig.bts.Listing.isEmpty());
-        return;
+    void slowReplyAsksToWaitLonger() {
+        QFETCH(MsgAnswer, answer);
+        QFETCH(QString, status);
+        QFETCH(QString, reply);
+        BtsRig rig;
+        rig.adapter.settings.baudCode = '1';
+        rig.adapter.fault = AdapterFault::Slow;
+        rig.adapter.slowMs = 300;
+        rig.messages.Answer(answer);
+        QVERIFY(!rig.Probe());
+        rig.bts.SetBtsDiscover(true);
+        QCOMPARE(rig.messages.Texts(), QStringList{"Wait longer for response?"});
+        QCOMPARE(rig.bts.ReplyBuffer, reply);
+        QCOMPARE(rig.bts.StatusText(), status);
+        QCOMPARE(rig.bts.ReplyComplete, answer == MsgAnswer::Yes);
     }
-    const QString reply = rig.bts.ReplyBuffer;
-    const bool judged = !failed || verifyText.contains(QLatin1String("leader"));
-    if (judged) {
-        // The outcome, without the descriptions, is added to the listing.
-        QCOMPARE(rig.bts.Listing, reply + verifyText.mid(kDescriptions1.size()));
-    } else {
-        QCOMPARE(rig.bts.Listing, reply);
+
+    void verify_data() {
+        QTest::addColumn<VerifyCase>("c");
+        QTest::newRow("passing, latency on")
+            << VerifyCase{.text = kDescriptions2 + "Latency ON\r\nDiscover ON\r\nEcho ON",
+                          .adapter = "FTED",
+                          .latency = true,
+                          .stopBits = 2,
+                          .failed = false};
+        QTest::newRow("passing, latency, echo and discover off") << VerifyCase{
+            .text = kDescriptions1 + "Discover OFF\r\nEcho OFF", .adapter = "", .failed = false};
+        QTest::newRow("factory PIN")
+            << VerifyCase{.text = "Not configured, configure BTS again", .pin = "5093"};
+        QTest::newRow("PIN mismatch") << VerifyCase{
+            .text = "Server pin 12345678 not matching BTS pin 11112222", .pin = "11112222"};
+        QTest::newRow("latency on unmatched")
+            << VerifyCase{.text = "Latency ON unmatched", .latency = true};
+        QTest::newRow("latency off unmatched")
+            << VerifyCase{.text = "Latency OFF unmatched", .adapter = "FED"};
+        QTest::newRow("two stop bits unmatched")
+            << VerifyCase{.text = "Stopbits 1 unmatched", .stopBits = 2};
+        QTest::newRow("one stop bit unmatched")
+            << VerifyCase{.text = "Stopbits 2 unmatched", .adapter = "TED"};
+        QTest::newRow("trailer") << VerifyCase{
+            .text = "Verify trailer failed for Client\r\nEcho ON", .adapter = "XED"};
+        QTest::newRow("trailer, echo off")
+            << VerifyCase{.text = "Verify trailer failed for Client\r\nEcho OFF", .adapter = "XD"};
+        QTest::newRow("leader") << VerifyCase{
+            .text = kDescriptions1 + "Verify Client leader failed\r\nEcho ON",
+            .fault = AdapterFault::Noise};
+        QTest::newRow("no response")
+            << VerifyCase{.text = "No response, check settings", .fault = AdapterFault::Silent};
     }
-    QVERIFY(reply.startsWith(adapterEcho ? QLatin1String("ATI1\r\r\nOK\r\nATC=")
-                                         : QLatin1String("\r\nOK\r\nATC=")) ||
-            fault == AdapterFault::Noise);
-}
 
-void TestBtsSettingsVerify::prerequisites_data() {
-    QTest::addColumn<bool>("used");
-    QTest::addColumn<QString>("baud");
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<QString>("code");
-    QTest::newRow("BTS off") << false << "9600"
-                             << "BTS operation is not on for this client, turn on first:"
-                             << "";
-    QTest::newRow("57600") << true << "57600"
-                           << "BTS baud 57600 is not supported, use 1200, 2400, 4800, 9600, "
-                              "19200, 38400 or 115200:"
-                           << "";
-    QTest::newRow("no baud") << true << ""
-                             << "BTS baud  is not supported, use 1200, 2400, 4800, 9600, "
-                                "19200, 38400 or 115200:"
-                             << "";
-    QTest::newRow("1200") << true << "1200"
-                          << ""
-                          << "*";
-    QTest::newRow("2400") << true << "2400"
-                          << ""
-                          << "#";
-    QTest::newRow("4800") << true << "4800"
-                          << ""
-                          << "0";
-    QTest::newRow("9600") << true << "9600"
-                          << ""
-                          << "1";
-    QTest::newRow("19200 with blanks") << true << " 19200 "
-                                       << ""
-                                       << "2";
-    QTest::newRow("38400") << true << "38400"
-                           << ""
-                           << "3";
-    QTest::newRow("115200") << true << "115200"
-                            << ""
-                            << "5";
-}
+    void verify() {
+        QFETCH(VerifyCase, c);
+        BtsRig rig;
+        rig.adapter.settings = {.pin = c.pin,
+                                .name = "3A1B2C",
+                                .baudCode = '1',
+                                .hardwareFlow = c.adapter.contains(QLatin1Char('F')),
+                                .twoStopBits = c.adapter.contains(QLatin1Char('T')),
+                                .parity = 0,
+                                .escapeCheck = c.adapter.contains(QLatin1Char('X')),
+                                .discover = c.adapter.contains(QLatin1Char('D')),
+                                .echo = c.adapter.contains(QLatin1Char('E')),
+                                .quiet = true};
+        rig.adapter.fault = c.fault;
+        rig.bts.msPinNumber = QStringLiteral("12345678");
+        rig.bts.ClientBtsLatency = c.latency;
+        rig.bts.ClientStopBits = qint16(c.stopBits);
+        QVERIFY(!rig.Probe());
+        QCOMPARE(rig.bts.VerifyBts(), c.failed);
+        QCOMPARE(rig.bts.VerifyText, c.text);
+        const bool silent = c.fault == AdapterFault::Silent;
+        QCOMPARE(rig.adapter.commands, silent ? QStringList() : QStringList{"ATI1"});
+        // A judged listing gets the outcome, without the descriptions, added.
+        const QString& reply = rig.bts.ReplyBuffer;
+        const bool judged = !c.failed || c.text.contains(QLatin1String("leader"));
+        QCOMPARE(rig.bts.Listing, judged ? reply + c.text.mid(kDescriptions1.size()) : reply);
+    }
 
-void TestBtsSettingsVerify::prerequisites() {
-    QFETCH(bool, used);
-    QFETCH(QString, baud);
-    QFETCH(QString, message);
-    QFETCH(QString, code);
-    BtsRig rig;
-    rig.bts.ClientBtsUsed = used;
-    rig.bts.msBTSBaud = baud;
-    QCOMPARE(rig.bts.CheckBtsPrerequisites(), !message.isEmpty());
-    if (message.isEmpty()) {
-        QCOMPARE(rig.messages.Count(), 0);
+    void prerequisites_data() {
+        QTest::addColumn<bool>("used");
+        QTest::addColumn<QString>("baud");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("code");
+        QTest::newRow("BTS off") << false << "9600"
+                                 << "BTS operation is not on for this client, turn on first:"
+                                 << QString();
+        QTest::newRow("57600") << true << "57600"
+                               << "BTS baud 57600" + kUse << QString();
+        QTest::newRow("no baud") << true << ""
+                                 << "BTS baud " + kUse << QString();
+        QTest::newRow("1200") << true << "1200" << QString() << "*";
+        QTest::newRow("2400") << true << "2400" << QString() << "#";
+        QTest::newRow("19200 with blanks") << true << " 19200 " << QString() << "2";
+    }
+
+    void prerequisites() {
+        QFETCH(bool, used);
+        QFETCH(QString, baud);
+        QFETCH(QString, message);
+        QFETCH(QString, code);
+        BtsRig rig;
+        rig.bts.ClientBtsUsed = used;
+        rig.bts.msBTSBaud = baud;
+        QCOMPARE(rig.bts.CheckBtsPrerequisites(), !message.isEmpty());
         QCOMPARE(rig.bts.BtsBaudCode, code);
-        return;
+        QCOMPARE(rig.messages.Texts(), message.isEmpty() ? QStringList() : QStringList{message});
+        if (!message.isEmpty()) {
+            QCOMPARE(rig.messages.Last().title, QStringLiteral("BTS configuration Failed!"));
+            QCOMPARE(rig.messages.Last().icon, MsgIcon::Critical);
+            QCOMPARE(rig.messages.Last().buttons, MsgButtons::Ok);
+        }
     }
-    QCOMPARE(rig.messages.Texts(), QStringList{message});
-    QCOMPARE(rig.messages.Last().title, QStringLiteral("BTS configuration Failed!"));
-    QCOMPARE(rig.messages.Last().icon, MsgIcon::Critical);
-    QCOMPARE(rig.messages.Last().buttons, MsgButtons::Ok);
-}
+};
 
 KESTRUM_TEST(TestBtsSettingsVerify)
 #include "tst_bts_settings_verify.moc"
