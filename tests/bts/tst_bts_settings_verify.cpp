@@ -56,6 +56,8 @@ private Q_SLOTS:
             << SingleCase{"echo", true, "Echo ON", {"ATE1", "ATE?"}, none, true, false};
         QTest::newRow("echo off, second chance")
             << SingleCase{"echo", false, "Echo OFF", {"ATE0", "ATE?"}, none, false, false};
+        QTest::newRow("echo off, second chance (quiet)")
+            << SingleCase{"echo", false, "Echo OFF", {"ATE0", "ATE?"}, none, true, false};
         QTest::newRow("discover on refused") << SingleCase{
             "discover", true, "Config. failed Discover ON", {"ATH1"}, AdapterFault::Error};
         QTest::newRow("discover off, no reply") << SingleCase{
@@ -206,7 +208,9 @@ private Q_SLOTS:
                                  << "BTS baud " + kUse << QString();
         QTest::newRow("1200") << true << "1200" << QString() << "*";
         QTest::newRow("2400") << true << "2400" << QString() << "#";
+        QTest::newRow("4800") << true << "4800" << QString() << "0";
         QTest::newRow("19200 with blanks") << true << " 19200 " << QString() << "2";
+        QTest::newRow("38400") << true << "38400" << QString() << "3";
     }
 
     void prerequisites() {
