@@ -48,7 +48,7 @@ qint16 SettingToInt16(const QString& text) {
     // A number with a fraction rounds half to even, as the integer conversion of settings
     // always did; anything else (or out of range) is 0.
     const double number = trimmed.toDouble(&ok);
-    if (!ok || number < -32768.5 || number >= 32767.5) {
+    if (!ok || !std::isfinite(number) || number < -32768.5 || number >= 32767.5) {
         return 0;
     }
     return qint16(std::nearbyint(number));
@@ -62,4 +62,6 @@ QString GetLocalComputerName() {
     return name->left(127);
 }
 
-quintptr FindWindowByTitle(const QString& title) { return FindWindowByTitleSeam(title); }
+quintptr FindWindowByTitle(const QString& title) {
+    return FindWindowByTitleSeam(title);
+}

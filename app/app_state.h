@@ -4,10 +4,10 @@
 #include <QString>
 #include <QStringList>
 
-extern QString SettingsFileName;    // program folder + separator + "Kestrum.ini"
-extern QString LocalComputerName;   // upper case; "" when the system call failed
-extern QStringList HelpFileNames;   // HELPFILENAME, HELPFILENAME1 ... HELPFILENAME8, upper case
-extern QString DatabaseFolder;      // MDBPATH, upper case (default the program folder)
+extern QString SettingsFileName;   // program folder + separator + "Kestrum.ini"
+extern QString LocalComputerName;  // upper case; "" when the system call failed
+extern QStringList HelpFileNames;  // HELPFILENAME, HELPFILENAME1 ... HELPFILENAME8, upper case
+extern QString DatabaseFolder;     // MDBPATH, upper case (default the program folder)
 extern QString DncConnectionString;
 extern QString ExportDncAdminFlag;
 extern QString BtManagerPath;

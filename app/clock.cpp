@@ -1,6 +1,7 @@
 #include "app/clock.h"
 
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QThread>
 
 #include <algorithm>
@@ -12,6 +13,11 @@ RealClock& TheRealClock() {
     return clock;
 }
 
+quint64 NextTicket() {
+    static quint64 ticket = 0;
+    return ++ticket;
+}
+
 Clock*& Installed() {
     static Clock* clock = nullptr;
     return clock;
@@ -19,7 +25,9 @@ Clock*& Installed() {
 
 }  // namespace
 
-Clock& CurrentClock() { return Installed() ? *Installed() : TheRealClock(); }
+Clock& CurrentClock() {
+    return Installed() ? *Installed() : TheRealClock();
+}
 
 Clock* SetClock(Clock* clock) {
     Clock* previous = Installed() ? Installed() : &TheRealClock();
@@ -49,17 +57,30 @@ void VirtualClock::Advance(qint64 ms) {
     const qint64 target = now_ + std::max<qint64>(ms, 0);
     for (;;) {
         // Earliest due timer; a handler may start, stop or delete timers, so search afresh.
-        auto next = std::min_element(timers_.begin(), timers_.end(),
-                                     [](const ClockTimer* a, const ClockTimer* b) {
-                                         return a->dueMs() < b->dueMs();
-                                     });
-        if (next == timers_.end() || (*next)->dueMs() > target) {
+        ClockTimer* next = nullptr;
+        for (ClockTimer* timer : timers_) {
+            if (!timer->isFiring() &&
+                (!next || timer->dueMs() < next->dueMs() ||
+                 (timer->dueMs() == next->dueMs() && timer->ticket() < next->ticket()))) {
+                next = timer;
+            }
+        }
+        if (!next || next->dueMs() > target) {
             break;
         }
-        now_ = std::max(now_, (*next)->dueMs());
-        (*next)->fireFromClock();
+        now_ = std::max(now_, next->dueMs());
+        next->fireFromClock();
     }
-    now_ = target;
+    // A handler that waited has already moved the clock further; time never runs back.
+    now_ = std::max(now_, target);
+}
+
+VirtualClock::~VirtualClock() {
+    const std::vector<ClockTimer*> timers = std::move(timers_);
+    timers_.clear();
+    for (ClockTimer* timer : timers) {
+        timer->detachFromClock();
+    }
 }
 
 void VirtualClock::TimerStarted(ClockTimer* timer) {
@@ -76,7 +97,9 @@ ClockTimer::ClockTimer(QObject* parent) : QObject(parent) {
     connect(&timer_, &QTimer::timeout, this, &ClockTimer::timeout);
 }
 
-ClockTimer::~ClockTimer() { stop(); }
+ClockTimer::~ClockTimer() {
+    stop();
+}
 
 void ClockTimer::setInterval(int ms) {
     interval_ = std::max(ms, 0);
@@ -97,6 +120,7 @@ void ClockTimer::start() {
     if (clock.DrivesTimers()) {
         clock_ = &clock;
         due_ = clock.NowMs() + std::max(interval_, 1);
+        ticket_ = NextTicket();
         clock.TimerStarted(this);
     } else {
         timer_.start(interval_);
@@ -112,9 +136,25 @@ void ClockTimer::stop() {
     active_ = false;
 }
 
+void ClockTimer::detachFromClock() {
+    clock_ = nullptr;
+    active_ = false;
+}
+
 void ClockTimer::fireFromClock() {
     // Periodic: schedule the next tick before the handler runs, so a handler that stops
-    // the timer wins.
-    due_ += std::max(interval_, 1);
+    // the timer wins. Ticks missed while a handler waited are skipped, not caught up.
+    const qint64 now = clock_ ? clock_->NowMs() : due_;
+    const int step = std::max(interval_, 1);
+    due_ += step;
+    if (due_ < now) {
+        due_ = now + step;
+    }
+    ticket_ = NextTicket();
+    const QPointer<ClockTimer> alive(this);  // the handler may delete the timer
+    firing_ = true;
     Q_EMIT timeout();
+    if (alive) {
+        firing_ = false;
+    }
 }

@@ -43,6 +43,9 @@ private:
 class VirtualClock : public Clock {
 public:
     explicit VirtualClock(qint64 startMs = 0) : now_(startMs) {}
+    ~VirtualClock() override;
+    VirtualClock(const VirtualClock&) = delete;
+    VirtualClock& operator=(const VirtualClock&) = delete;
     qint64 NowMs() const override { return now_; }
     void SleepMs(int ms) override { Advance(ms); }
     void Advance(qint64 ms);
@@ -71,7 +74,14 @@ public:
 
     // For clocks that drive timers.
     qint64 dueMs() const { return due_; }
+    // Timers due at the same time fire in the order they were scheduled.
+    quint64 ticket() const { return ticket_; }
     void fireFromClock();
+    // While its handler runs a timer does not fire again (as with Qt's own timers), so a
+    // handler that waits longer than the interval cannot recurse.
+    bool isFiring() const { return firing_; }
+    // The clock goes away: the timer stops without calling it back.
+    void detachFromClock();
 
 Q_SIGNALS:
     void timeout();
@@ -81,5 +91,7 @@ private:
     Clock* clock_ = nullptr;  // the clock this timer is registered with while active
     int interval_ = 0;
     bool active_ = false;
+    bool firing_ = false;
     qint64 due_ = 0;
+    quint64 ticket_ = 0;
 };

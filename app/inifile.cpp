@@ -1,10 +1,143 @@
 #include "app/inifile.h"
 
-// Placeholder until the INI engine lands.
-QString ReadIniValue(const QString&, const QString&, const QString&, const QString& defaultValue) {
-    return defaultValue;
+#include "app/ini_text.h"
+#include "app/paths.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace {
+
+// The calls are made with a 127-character buffer: one terminator, 126 characters.
+constexpr qsizetype kValueLimit = 126;
+
+const QByteArray kCrLf("\r\n");
+
+// What the system call leaves for a missing file, section or key: the default without its
+// trailing spaces, cut like any value. When that is empty the call returned 0, and then the
+// default itself is the answer.
+QString MissingValue(const QString& defaultValue) {
+    qsizetype end = defaultValue.size();
+    while (end > 0 && defaultValue.at(end - 1) == QLatin1Char(' ')) {
+        --end;
+    }
+    if (end == 0) {
+        return defaultValue;
+    }
+    return defaultValue.left(std::min(end, kValueLimit));
 }
 
-bool WriteIniValue(const QString&, const QString&, const QString&, const QString&) {
-    return false;
+bool HoldsLineBreak(const QString& text) {
+    // A NUL would end the text early for the programs that read the file; refused as well.
+    return text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n')) ||
+           text.contains(QChar(0));
+}
+
+// The new file contents with key=value in place; bytes is empty for a new file.
+QByteArray WithValue(const IniText& text, const QByteArray& section, const QByteArray& key,
+                     const QByteArray& value) {
+    const QByteArray& bytes = text.Bytes();
+    const QByteArray keyLine = key + '=' + value;
+    const int header = text.FindSection(section);
+    if (header < 0) {
+        QByteArray out = bytes;
+        if (!out.isEmpty() && !text.EndsWithLineBreak()) {
+            out += kCrLf;
+        }
+        out += '[' + section + ']' + kCrLf + keyLine + kCrLf;
+        return out;
+    }
+    const std::vector<IniLine>& lines = text.Lines();
+    const int found = text.FindKey(header, key);
+    if (found >= 0) {
+        // The line keeps its place, its line break and the file's spelling of the key.
+        const IniLine& line = lines[size_t(found)];
+        QByteArray out;
+        out.reserve(bytes.size() + value.size() + 2);
+        out += QByteArrayView(bytes).first(line.begin);
+        out += text.Name(line);
+        out += '=';
+        out += value;
+        out += QByteArrayView(bytes).sliced(line.end);
+        return out;
+    }
+    // After the last key of the section, so keys keep the order of the calls; comments and
+    // blank lines that follow it stay after it.
+    int after = header;
+    const int end = text.SectionEnd(header);
+    for (int i = header + 1; i < end; ++i) {
+        if (lines[size_t(i)].kind == IniLineKind::Key) {
+            after = i;
+        }
+    }
+    const IniLine& line = lines[size_t(after)];
+    QByteArray out;
+    out.reserve(bytes.size() + keyLine.size() + 4);
+    out += QByteArrayView(bytes).first(line.next);
+    if (line.next == line.end) {
+        out += kCrLf;  // the last line of the file had no line break
+    }
+    out += keyLine;
+    out += kCrLf;
+    out += QByteArrayView(bytes).sliced(line.next);
+    return out;
+}
+
+}  // namespace
+
+QString ReadIniValue(const QString& file, const QString& section, const QString& key,
+                     const QString& defaultValue) {
+    const std::optional<IniText> text = ReadIniText(file);
+    if (!text) {
+        return MissingValue(defaultValue);
+    }
+    const int line = text->FindKey(text->FindSection(IniName(section)), IniName(key));
+    if (line < 0) {
+        return MissingValue(defaultValue);
+    }
+    const QByteArrayView value = text->Value(text->Lines()[size_t(line)]);
+    if (value.isEmpty()) {
+        return defaultValue;
+    }
+    return QString::fromLatin1(value.first(std::min(value.size(), kValueLimit)));
+}
+
+bool WriteIniValue(const QString& section, const QString& key, const QString& value,
+                   const QString& file) {
+    if (HoldsLineBreak(section) || HoldsLineBreak(key) || HoldsLineBreak(value)) {
+        return false;
+    }
+    const QString path = NativePath(file);
+    const QFileInfo info(path);
+    QByteArray original;
+    if (info.exists()) {
+        // A file that cannot be read is never replaced: its contents would be lost.
+        QFile in(path);
+        if (!in.open(QIODevice::ReadOnly)) {
+            return false;
+        }
+        original = in.readAll();
+        if (in.error() != QFileDevice::NoError) {
+            return false;
+        }
+    } else if (!info.dir().exists()) {
+        return false;
+    }
+    const IniText text(original);
+    const QByteArray updated = WithValue(text, IniName(section), IniName(key), value.toLatin1());
+    if (info.exists() && updated == original) {
+        return true;
+    }
+    // Written beside the file and renamed over it: a crash leaves the old or the new file.
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly)) {
+        return false;
+    }
+    if (out.write(updated) != updated.size()) {
+        out.cancelWriting();
+        return false;
+    }
+    return out.commit();
 }

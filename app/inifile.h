@@ -11,7 +11,9 @@ QString ReadIniValue(const QString& file, const QString& section, const QString&
                      const QString& defaultValue);
 
 // Writes key=value into section of the file, creating the file, section or key as needed
-// and keeping every other byte. The file is replaced atomically. A section, key or value
-// holding CR or LF is refused and the file is left as it was. Returns whether it wrote.
+// and keeping every other byte; the lines it writes end in CR LF. The file is replaced
+// atomically. A section, key or value holding CR, LF or NUL is refused and the file is left
+// as it was, as is a file that exists but cannot be read. Returns whether the file now
+// holds the value.
 bool WriteIniValue(const QString& section, const QString& key, const QString& value,
                    const QString& file);

@@ -6,14 +6,14 @@
 #include <QApplication>
 
 int main(int argc, char** argv) {
-    QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Kestrum"));
-
-    // A second copy ends silently, before it reads anything.
+    // A second copy ends silently, before it reads anything or starts the window system
+    // (which may itself print warnings).
     SingleInstanceLock instance;
     if (!instance.TryAcquire()) {
         return 0;
     }
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Kestrum"));
     InstallMessageBoxHandler();
     if (StartUp() != StartUpOutcome::ShowMainWindow) {
         return 1;

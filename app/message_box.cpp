@@ -60,4 +60,6 @@ MsgAnswer ShowMessageBox(const MessageRequest& request) {
     return FromButton(box.exec());
 }
 
-void InstallMessageBoxHandler() { SetMessageHandler(&ShowMessageBox); }
+void InstallMessageBoxHandler() {
+    SetMessageHandler(&ShowMessageBox);
+}

@@ -27,8 +27,7 @@ MsgAnswer SafeAnswer(MsgButtons buttons) {
     return MsgAnswer::Cancel;
 }
 
-MsgAnswer ShowMessage(const QString& text, MsgButtons buttons, MsgIcon icon,
-                      const QString& title) {
+MsgAnswer ShowMessage(const QString& text, MsgButtons buttons, MsgIcon icon, const QString& title) {
     MessageRequest request{text, title.isEmpty() ? ProgramTitle() : title, buttons, icon};
     if (Handler()) {
         return Handler()(request);

@@ -7,17 +7,23 @@ QString JoinPath(const QString& folder, const QString& name) {
     if (folder.isEmpty()) {
         return name;
     }
-    const QChar sep = QDir::separator();
-    if (folder.endsWith(sep) || folder.endsWith(QLatin1Char('/')) ||
-        folder.endsWith(QLatin1Char('\\'))) {
+    if (folder.endsWith(QLatin1Char('/')) || folder.endsWith(QLatin1Char('\\'))) {
         return folder + name;
     }
+    // Windows path text ("C:\DATA", from the settings or the database) stays Windows text,
+    // as the DNC servers and the operator read it; NativePath maps it when a file is opened.
+    const bool driveLetter = folder.size() >= 2 && folder.at(1) == QLatin1Char(':');
+    const bool windowsText =
+        (driveLetter || folder.contains(QLatin1Char('\\'))) && !folder.contains(QLatin1Char('/'));
+    const QChar sep = windowsText ? QLatin1Char('\\') : QDir::separator();
     return folder + sep + name;
 }
 
 #ifdef Q_OS_WIN
 
-QString NativePath(const QString& pathText) { return pathText; }
+QString NativePath(const QString& pathText) {
+    return pathText;
+}
 
 #else
 
@@ -61,8 +67,8 @@ QString NativePath(const QString& pathText) {
     for (qsizetype i = 0; i < parts.size(); ++i) {
         QString part = parts.at(i);
         if (searching && part != QLatin1String(".") && part != QLatin1String("..")) {
-            const QString found = FindEntry(resolved.isEmpty() ? QStringLiteral(".") : resolved,
-                                            part);
+            const QString found =
+                FindEntry(resolved.isEmpty() ? QStringLiteral(".") : resolved, part);
             if (found.isEmpty()) {
                 searching = false;
             } else {
@@ -89,8 +95,8 @@ QString StoredFileName(const QString& pathText) {
         return QString();
     }
     const QString wanted = info.fileName();
-    const QStringList entries = info.dir().entryList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    const QStringList entries =
+        info.dir().entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     if (entries.contains(wanted)) {
         return wanted;
     }

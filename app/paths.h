@@ -5,7 +5,8 @@
 
 #include <QString>
 
-// folder + separator + name, with the platform's separator ("\" on Windows, "/" elsewhere).
+// folder + separator + name, with the platform's separator ("\" on Windows, "/" elsewhere),
+// except that Windows path text (holding "\" and no "/") is joined with "\" everywhere.
 // A folder that already ends in a separator gets no second one.
 QString JoinPath(const QString& folder, const QString& name);
 

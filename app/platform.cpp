@@ -2,8 +2,11 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QSysInfo>
+#include <QFileInfo>
 #include <QProcess>
+#include <QSysInfo>
+
+#include <iterator>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -33,13 +36,27 @@ ProgramStarter& Starter() {
 
 }  // namespace
 
-QString ProgramTitle() { return QStringLiteral("Kestrum"); }
+QString ProgramTitle() {
+    return QStringLiteral("Kestrum");
+}
 
 QString ProgramFolder() {
     if (!ProgramFolderOverride().isEmpty()) {
         return ProgramFolderOverride();
     }
-    return QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
+    if (QCoreApplication::instance()) {
+        return QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
+    }
+    // Before the application object exists (the single-instance check runs first), ask the
+    // system for the program file, as the application object would.
+#ifdef Q_OS_WIN
+    wchar_t buffer[32768];
+    const DWORD length = GetModuleFileNameW(nullptr, buffer, DWORD(std::size(buffer)));
+    const QString file = QString::fromWCharArray(buffer, int(length));
+#else
+    const QString file = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+#endif
+    return QDir::toNativeSeparators(QFileInfo(file).absolutePath());
 }
 
 void SetProgramFolder(const QString& folder) {

@@ -4,6 +4,7 @@
 
 #include "app/app_state.h"
 #include "app/clock.h"
+#include "app/ini_text.h"
 #include "app/inifile.h"
 #include "app/messages.h"
 #include "app/paths.h"

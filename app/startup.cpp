@@ -5,6 +5,7 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFileInfo>
 
 namespace {
 
@@ -36,17 +37,32 @@ SingleInstanceLock::SingleInstanceLock() {
                                  QCryptographicHash::Sha1)
             .toHex()
             .left(16);
-    path_ = QDir(LockFolder()).filePath(QStringLiteral("%1-%2-%3.lock")
-                                            .arg(ProgramTitle(), UserName(),
-                                                 QString::fromLatin1(key)));
+    path_ = QDir(LockFolder())
+                .filePath(QStringLiteral("%1-%2-%3.lock")
+                              .arg(ProgramTitle(), UserName(), QString::fromLatin1(key)));
     lock_ = std::make_unique<QLockFile>(path_);
     // Only a dead owner makes a lock stale; a live copy keeps it however long it runs.
     lock_->setStaleLockTime(0);
 }
 
-bool SingleInstanceLock::TryAcquire() { return lock_->tryLock(0); }
+SingleInstanceLock::SingleInstanceLock(const QString& path)
+    : lock_(std::make_unique<QLockFile>(path)), path_(path) {
+    lock_->setStaleLockTime(0);
+}
 
-QString SingleInstanceLock::FilePath() const { return path_; }
+bool SingleInstanceLock::TryAcquire() {
+    if (lock_->tryLock(0)) {
+        return true;
+    }
+    // Only a running copy that holds the lock stops this one. A lock that cannot be made at
+    // all (a folder that cannot be written) must not keep the program from starting, with
+    // nothing said.
+    return lock_->error() != QLockFile::LockFailedError;
+}
+
+QString SingleInstanceLock::FilePath() const {
+    return path_;
+}
 
 StartUpOutcome StartUp() {
     const QString folder = ProgramFolder();
@@ -58,8 +74,8 @@ StartUpOutcome StartUp() {
     for (int i = 0; i <= 8; ++i) {
         const QString key =
             i == 0 ? QStringLiteral("HELPFILENAME") : QStringLiteral("HELPFILENAME%1").arg(i);
-        HelpFileNames << ReadIniValue(SettingsFileName, QStringLiteral("HELP"), key, helpDefault)
-                             .toUpper();
+        HelpFileNames
+            << ReadIniValue(SettingsFileName, QStringLiteral("HELP"), key, helpDefault).toUpper();
     }
 
     DatabaseFolder =
@@ -69,8 +85,10 @@ StartUpOutcome StartUp() {
     DncConnectionString = QStringLiteral("Provider = Microsoft.Jet.OLEDB.4.0;data source = ") +
                           databaseFile + QStringLiteral(";");
 
-    // The name must be stored exactly so: a file listed as "dnc.mdb" counts as missing.
-    if (StoredFileName(databaseFile) != QLatin1String("DNC.mdb")) {
+    // The name must be stored exactly so: a file listed as "dnc.mdb" counts as missing, and
+    // so does a folder of that name (a listing of files does not show folders).
+    if (StoredFileName(databaseFile) != QLatin1String("DNC.mdb") ||
+        !QFileInfo(NativePath(databaseFile)).isFile()) {
         ShowMessage(QStringLiteral("DNC Database not found at path \"") + databaseFile +
                         QStringLiteral("\""),
                     MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("DNC Database not found!"));

@@ -10,6 +10,8 @@
 class SingleInstanceLock {
 public:
     SingleInstanceLock();
+    explicit SingleInstanceLock(const QString& path);  // a lock file of one's choosing
+    // False only when a running copy holds the lock.
     bool TryAcquire();
     QString FilePath() const;
 

@@ -55,9 +55,9 @@ void WriteTextFile(TextFileRecord& record) {
     if (!ok) {
         file.cancelWriting();
         record.Success = false;
-        ShowMessage(QStringLiteral("Error opening file \"") + record.FileName +
-                        QStringLiteral("\""),
-                    MsgButtons::Ok, MsgIcon::Critical);
+        ShowMessage(
+            QStringLiteral("Error opening file \"") + record.FileName + QStringLiteral("\""),
+            MsgButtons::Ok, MsgIcon::Critical);
         return;
     }
     record.Success = true;

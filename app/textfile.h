@@ -5,9 +5,9 @@
 #include <QString>
 
 struct TextFileRecord {
-    QString FileName;  // full path
-    QString Contents;  // the whole text
-    qint32 Length = 0;  // the file's length in bytes, set by a read
+    QString FileName;      // full path
+    QString Contents;      // the whole text
+    qint32 Length = 0;     // the file's length in bytes, set by a read
     bool Success = false;  // set by every helper
 };
 

@@ -1,8 +1,37 @@
 #include "app/platform.h"
 
-// Placeholder until the window look-up lands.
-quintptr SystemFindWindowByTitle(const QString&) { return 0; }
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
+#include "app/x11_windows.h"
+#endif
 
-std::optional<QString> ReadLocalMachineRegistryValue(const QString&, const QString&) {
-    return std::nullopt;
+#ifdef Q_OS_WIN
+
+quintptr SystemFindWindowByTitle(const QString& title) {
+    const QByteArray text = title.toLocal8Bit();
+    return reinterpret_cast<quintptr>(FindWindowA(nullptr, text.constData()));
 }
+
+#else
+
+namespace {
+
+// The headless platforms show no windows on any display; the X display, if there is one,
+// belongs to someone else.
+bool HeadlessPlatform() {
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM").split(':').constFirst().trimmed();
+    return platform == "offscreen" || platform == "minimal";
+}
+
+}  // namespace
+
+quintptr SystemFindWindowByTitle(const QString& title) {
+    const QByteArray display = qgetenv("DISPLAY");
+    if (display.isEmpty() || HeadlessPlatform()) {
+        return 0;
+    }
+    return FindX11WindowByTitle(display, title);
+}
+
+#endif

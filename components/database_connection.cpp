@@ -5,7 +5,13 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QRegularExpression>
-#include <QSqlError>
+
+namespace {
+
+// Statement texts come from the code, so the set is small; the bound only guards memory.
+constexpr std::size_t kMaxPrepared = 512;
+
+}  // namespace
 
 DatabaseConnection::DatabaseConnection(QString name) : name_(std::move(name)) {}
 
@@ -13,6 +19,12 @@ DatabaseConnection::~DatabaseConnection() {
     // The driver registry is gone once the application object is; close while it exists.
     if (QCoreApplication::instance()) {
         Close();
+    } else {
+        // Queries cannot be finalised without their driver; the process is ending anyway.
+        for (auto& entry : prepared_) {
+            (void)entry.second.release();
+        }
+        prepared_.clear();
     }
 }
 
@@ -40,8 +52,8 @@ bool DatabaseConnection::Open(const QString& connectionString, const QString& us
         return false;
     }
     if (!IsSqliteFile(path)) {
-        lastError_ = QStringLiteral("\"%1\" is not a database file this program can open")
-                         .arg(path);
+        lastError_ =
+            QStringLiteral("\"%1\" is not a database file this program can open").arg(path);
         return false;
     }
     {
@@ -57,10 +69,20 @@ bool DatabaseConnection::Open(const QString& connectionString, const QString& us
         }
     }
     lastError_.clear();
+    open_ = true;
+    ++generation_;
     return true;
 }
 
+void DatabaseConnection::DropPrepared() {
+    prepared_.clear();
+    ++generation_;
+}
+
 void DatabaseConnection::Close() {
+    // Every prepared statement must be finalised before its connection goes away.
+    DropPrepared();
+    open_ = false;
     if (!QSqlDatabase::contains(name_)) {
         return;
     }
@@ -71,10 +93,48 @@ void DatabaseConnection::Close() {
     QSqlDatabase::removeDatabase(name_);
 }
 
-bool DatabaseConnection::IsOpen() const {
-    return QSqlDatabase::contains(name_) && QSqlDatabase::database(name_, false).isOpen();
-}
-
 QSqlDatabase DatabaseConnection::Database() const {
     return QSqlDatabase::database(name_, false);
+}
+
+DatabaseConnection::Prepared DatabaseConnection::TakePrepared(const QString& sql,
+                                                              QSqlError* error) {
+    Prepared result;
+    if (!open_) {
+        if (error) {
+            *error = QSqlError(lastError_, QString(), QSqlError::ConnectionError);
+        }
+        return result;
+    }
+    result.generation = generation_;
+    const auto found = prepared_.find(sql);
+    if (found != prepared_.end()) {
+        result.query = std::move(found->second);
+        prepared_.erase(found);
+        return result;
+    }
+    auto query = std::make_unique<QSqlQuery>(Database());
+    query->setForwardOnly(true);
+    if (!query->prepare(sql)) {
+        if (error) {
+            *error = query->lastError();
+        }
+        return Prepared();
+    }
+    result.query = std::move(query);
+    return result;
+}
+
+void DatabaseConnection::GiveBack(const QString& sql, Prepared prepared) {
+    if (!prepared.query) {
+        return;
+    }
+    prepared.query->finish();
+    if (!open_ || prepared.generation != generation_ || prepared_.count(sql) != 0) {
+        return;
+    }
+    if (prepared_.size() >= kMaxPrepared) {
+        prepared_.clear();
+    }
+    prepared_.emplace(sql, std::move(prepared.query));
 }

@@ -5,7 +5,12 @@
 // reports that the connection is not open.
 
 #include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QString>
+
+#include <memory>
+#include <unordered_map>
 
 class DatabaseConnection {
 public:
@@ -19,9 +24,21 @@ public:
     bool Open(const QString& connectionString, const QString& user = QString(),
               const QString& password = QString());
     void Close();
-    bool IsOpen() const;
+    bool IsOpen() const { return open_; }
     QSqlDatabase Database() const;
     QString LastError() const { return lastError_; }
+
+    // A prepared, forward-only query for this statement text. Statements are prepared once
+    // and kept while the connection stays open: take one, run it, give it back. A statement
+    // taken twice (a query run inside another's loop) gets a second, separate query.
+    // Returns nothing, with the error, when the connection is closed or the text does not
+    // prepare.
+    struct Prepared {
+        std::unique_ptr<QSqlQuery> query;
+        quint64 generation = 0;
+    };
+    Prepared TakePrepared(const QString& sql, QSqlError* error);
+    void GiveBack(const QString& sql, Prepared prepared);
 
     // The data source of a connection string ("data source = X;" gives X), as path text.
     static QString DataSourceOf(const QString& connectionString);
@@ -29,6 +46,12 @@ public:
     static bool IsSqliteFile(const QString& path);
 
 private:
+    void DropPrepared();
+
     QString name_;
     QString lastError_;
+    bool open_ = false;
+    // Bumped at every open and close, so a query taken before a close is never given back.
+    quint64 generation_ = 0;
+    std::unordered_map<QString, std::unique_ptr<QSqlQuery>> prepared_;
 };

@@ -26,17 +26,17 @@ extern DatabaseConnection DncConnection;
 // A failing statement is reported with the builder's prefix and the builder returns what it
 // has: an empty, closed recordset, "not found", or false.
 
-// SELECT columns FROM table WHERE column op value. columns is "*" or a comma list.
+// SELECT columns FROM table WHERE column op value, rows in stored order. columns is "*" or a
+// comma list.
 Recordset OpenSelectMDB(const QString& table, const QString& whereColumn, const SqlValue& value,
                         const QString& op, const QString& columns);
-// SELECT * FROM table WHERE column op value ORDER BY sortColumn ASC. A report uses prefix
-// (the list builders pass their own).
+// SELECT * FROM table WHERE column op value ORDER BY sortColumn ASC (equal keys in stored
+// order). A report uses prefix (the list builders pass their own).
 Recordset OpenSortedSelectMDB(const QString& table, const QString& whereColumn,
-                              const SqlValue& value, const QString& op,
-                              const QString& sortColumn,
+                              const SqlValue& value, const QString& op, const QString& sortColumn,
                               const QString& errorPrefix = QStringLiteral("Error 2#"));
-// The wanted column of the first row, or nothing when no row matches (a NULL field is a
-// found, null QVariant).
+// The wanted column of the first row in stored order, or nothing when no row matches or the
+// query failed (a NULL field is a found, null QVariant).
 std::optional<QVariant> GetFieldValueMDB(const QString& table, const QString& whereColumn,
                                          const SqlValue& value, const QString& op,
                                          const QString& wantedColumn);
@@ -44,22 +44,21 @@ std::optional<QVariant> GetFieldValueMDB(const QString& table, const QString& wh
 bool InsertRecordMDB(const QString& table, const QStringList& columns,
                      const QList<SqlValue>& values);
 // UPDATE table SET setColumn = setValue WHERE whereColumn = whereValue.
-bool UpdateRecordsMDB(const QString& table, const QString& whereColumn,
-                      const SqlValue& whereValue, const QString& setColumn,
-                      const SqlValue& setValue);
+bool UpdateRecordsMDB(const QString& table, const QString& whereColumn, const SqlValue& whereValue,
+                      const QString& setColumn, const SqlValue& setValue);
 
 enum class EditMode : qint16 {
     Ensure = 1,    // row found: key rewritten; no row: a row with only the key is added
     SetField = 2,  // row found: field = value; no row: nothing
     Delete = 3,    // row found: the first row is deleted; no row: nothing
 };
-// Acts on the first row (in stored order) whose key column equals the key.
+// Acts on the first row (in stored order) whose key column equals the key. Only
+// EditMode::SetField uses field and value.
 void EditRecordMDB(const QString& table, const QString& keyColumn, const QString& keyText,
                    EditMode mode, const QString& field = QString(),
                    const SqlValue& value = SqlValue::Null());
-void EditRecordByIdMDB(const QString& table, const QString& keyColumn, qint32 key,
-                       EditMode mode, const QString& field = QString(),
-                       const SqlValue& value = SqlValue::Null());
+void EditRecordByIdMDB(const QString& table, const QString& keyColumn, qint32 key, EditMode mode,
+                       const QString& field = QString(), const SqlValue& value = SqlValue::Null());
 // Deletes every row whose column equals value.
 void DeleteRecordsMDB(const QString& table, const QString& column, const SqlValue& value);
 
@@ -119,19 +118,23 @@ std::optional<qint32> GetClientID(const QString& clientName);
 void AddServer(const QString& serverName);
 void DeleteServer(const QString& serverName);
 
-// Creates the client row and its seven dependent rows in one transaction. Stops (with a
-// report) and returns false when the server or the new client's id cannot be found.
+// Creates the client row and its seven dependent rows in one transaction; the dependent rows
+// take the id of the row just inserted. Stops (with a report) and returns false when the
+// server is not found or the client row could not be inserted. A failing dependent row is
+// reported, the others are still made, and the result is false.
 bool AddClientMDB(const QString& clientName, const QString& serverName);
 void RenameClientMDB(const QString& oldName, const QString& newName);
 // Deletes the first client row with this name (only that row).
 void DeleteClientMDB(const QString& clientName);
-// The whole deletion as the client window runs it: the client row and every shop-terminal
-// listing of the client. Its other rows stay. Returns false when the client was not found.
+// The whole deletion as the client window runs it, in one transaction: the first client row
+// with this name and every shop-terminal listing of that client. Its other rows stay.
+// Returns false when the client was not found (nothing is shown) or the commit failed.
 bool DeleteClientRecordsMDB(const QString& clientName);
 
-// CurrentServerId and CurrentClientId of CurrentClientName, then its mode record.
-// Does nothing when CurrentClientName is empty; leaves the ids when the client is not found.
-void ReadCurrentClientIds();
+// CurrentServerId and CurrentClientId of CurrentClientName, then its mode record. Returns
+// whether the client was found. Does nothing when CurrentClientName is empty; leaves the ids
+// and the mode record when the client is not found.
+bool ReadCurrentClientIds();
 
 // Empties the shared lists and the current client (a test starts every case from here).
 void ResetDatabaseState();

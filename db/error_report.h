@@ -13,7 +13,8 @@ struct ErrorInfo {
     QString source;
 };
 
-// The error of a failed statement, as the report shows it.
+// The error of a failed statement, as the report shows it: the database's own error code and
+// message, reported by the database engine.
 ErrorInfo ErrorFromSql(const QSqlError& error);
 
 // Errors the program itself raises, with the numbers they are reported under.
@@ -22,10 +23,23 @@ enum class OwnError : qint32 {
     UnknownName = 3265,       // a table, column or operator the schema does not have
     NotFound = 3021,          // a look-up that the operation needed found no row
     Conversion = 13,          // a value that does not convert to the needed type
+    BadStatement = 3134,      // a statement the code put together wrongly (lists of unequal length)
 };
+// Reported by the program itself (its title is the source).
 ErrorInfo OwnErrorInfo(OwnError error, const QString& description);
 
 QString FormatErrorReport(const QString& prefix, const ErrorInfo& error, int line);
 
 // Shows the report (OK only, no icon, the program's title).
 void ReportError(const QString& prefix, const ErrorInfo& error, int line);
+
+// While one of these lives, reports are kept and shown, in order, when the last one ends. A
+// sequence that holds a transaction uses it, so no message box (and its event loop) runs
+// while the database is locked for writing.
+class DeferredReports {
+public:
+    DeferredReports();
+    ~DeferredReports();
+    DeferredReports(const DeferredReports&) = delete;
+    DeferredReports& operator=(const DeferredReports&) = delete;
+};

@@ -84,16 +84,18 @@ bool CreateDatabaseFile(const QString& folder, QString* error) {
     }
     const QString target = QDir(nativeFolder).filePath(QStringLiteral("DNC.mdb"));
     if (!StoredFileName(target).isEmpty()) {
-        return Fail(error, QStringLiteral("\"%1\" already holds a DNC.mdb; it is left as it is")
-                               .arg(folder));
+        return Fail(
+            error,
+            QStringLiteral("\"%1\" already holds a DNC.mdb; it is left as it is").arg(folder));
     }
     const QString script = SchemaScript();
     if (script.isEmpty()) {
         return Fail(error, QStringLiteral("The schema script is missing from the program"));
     }
     // Build it under a temporary name, then move it into place without replacing anything.
-    const QString temporary = QDir(nativeFolder).filePath(
-        QStringLiteral("DNC.mdb.new-") + QUuid::createUuid().toString(QUuid::Id128));
+    const QString temporary =
+        QDir(nativeFolder)
+            .filePath(QStringLiteral("DNC.mdb.new-") + QUuid::createUuid().toString(QUuid::Id128));
     if (!RunScript(temporary, script, error)) {
         QFile::remove(temporary);
         return false;

@@ -1,28 +1,64 @@
 #pragma once
-// The rows a query returned, read in full when the query ran. The recordset is closed
-// (and its memory freed) when it goes out of scope.
+// The rows a query returned, read in full when the query ran. Values are kept in one block,
+// row after row; the column names once. The recordset is closed (and its memory freed) when
+// it goes out of scope.
 
-#include <QSqlRecord>
+#include <QStringList>
 #include <QVariant>
 #include <QVector>
+
+class Recordset;
+
+// One row of a recordset, read by column name (letter case ignored) or position.
+class RecordsetRow {
+public:
+    RecordsetRow(const Recordset* set, int row) : set_(set), row_(row) {}
+    QVariant value(const QString& column) const;
+    const QVariant& value(int column) const;
+    bool isNull(const QString& column) const { return value(column).isNull(); }
+    int count() const;
+
+    RecordsetRow& operator++() {
+        ++row_;
+        return *this;
+    }
+    const RecordsetRow& operator*() const { return *this; }
+    bool operator==(const RecordsetRow& other) const { return row_ == other.row_; }
+    bool operator!=(const RecordsetRow& other) const { return row_ != other.row_; }
+
+private:
+    const Recordset* set_;
+    int row_;
+};
 
 class Recordset {
 public:
     Recordset() = default;
-    explicit Recordset(QVector<QSqlRecord> rows) : rows_(std::move(rows)), open_(true) {}
+    Recordset(QStringList columns, QVector<QVariant> values);
 
     // False when the query failed (its error was reported).
     bool IsOpen() const { return open_; }
-    int RecordCount() const { return int(rows_.size()); }
-    bool IsEmpty() const { return rows_.isEmpty(); }
-    const QSqlRecord& Row(int index) const { return rows_.at(index); }
-    QVariant Field(int row, const QString& column) const { return rows_.at(row).value(column); }
+    int RecordCount() const { return rows_; }
+    bool IsEmpty() const { return rows_ == 0; }
+    int ColumnCount() const { return int(columns_.size()); }
+    const QStringList& Columns() const { return columns_; }
+    // Position of a column (letter case ignored), -1 when the query did not return it.
+    int ColumnIndex(const QString& column) const;
 
-    auto begin() const { return rows_.cbegin(); }
-    auto end() const { return rows_.cend(); }
+    RecordsetRow Row(int index) const { return RecordsetRow(this, index); }
+    // An invalid QVariant when the column is not in the recordset.
+    QVariant Field(int row, const QString& column) const;
+    const QVariant& Field(int row, int column) const {
+        return values_.at(qsizetype(row) * columns_.size() + column);
+    }
+
+    RecordsetRow begin() const { return RecordsetRow(this, 0); }
+    RecordsetRow end() const { return RecordsetRow(this, rows_); }
 
 private:
-    QVector<QSqlRecord> rows_;
+    QStringList columns_;
+    QVector<QVariant> values_;
+    int rows_ = 0;
     bool open_ = false;
 };
 

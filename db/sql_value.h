@@ -9,7 +9,10 @@ class SqlValue {
 public:
     enum class Kind { Text, Number, YesNo, Null };
 
-    static SqlValue Text(const QString& text) { return SqlValue(Kind::Text, text); }
+    // Text is never NULL: a null QString is bound as the empty text.
+    static SqlValue Text(const QString& text) {
+        return SqlValue(Kind::Text, text.isNull() ? QStringLiteral("") : text);
+    }
     static SqlValue Number(qint64 number) { return SqlValue(Kind::Number, number); }
     // Yes/no columns hold -1 for true and 0 for false.
     static SqlValue YesNo(bool yes) { return SqlValue(Kind::YesNo, yes ? -1 : 0); }

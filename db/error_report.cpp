@@ -1,0 +1,75 @@
+#include "db/error_report.h"
+
+#include "app/messages.h"
+#include "app/platform.h"
+
+#include <QSqlError>
+#include <QStringList>
+
+#include <utility>
+
+namespace {
+
+int deferDepth = 0;
+QStringList& Deferred() {
+    static QStringList texts;
+    return texts;
+}
+
+void Show(const QString& text) {
+    ShowMessage(text, MsgButtons::Ok, MsgIcon::None);
+}
+
+}  // namespace
+
+ErrorInfo ErrorFromSql(const QSqlError& error) {
+    ErrorInfo info;
+    bool ok = false;
+    info.number = error.nativeErrorCode().toInt(&ok);
+    if (!ok) {
+        // No code from the engine: fall back to the kind of failure Qt saw.
+        info.number = qint32(error.type());
+    }
+    info.description = error.databaseText().trimmed();
+    if (info.description.isEmpty()) {
+        info.description = error.driverText().trimmed();
+    }
+    if (info.description.isEmpty()) {
+        info.description = QStringLiteral("Unknown database error");
+    }
+    info.source = QStringLiteral("SQLite");
+    return info;
+}
+
+ErrorInfo OwnErrorInfo(OwnError error, const QString& description) {
+    return ErrorInfo{qint32(error), description, ProgramTitle()};
+}
+
+QString FormatErrorReport(const QString& prefix, const ErrorInfo& error, int line) {
+    return prefix + QString::number(error.number) + QStringLiteral(" at Line ") +
+           QString::number(line) + QStringLiteral(" - ") + error.description +
+           QStringLiteral(" - reported by ") + error.source;
+}
+
+void ReportError(const QString& prefix, const ErrorInfo& error, int line) {
+    const QString text = FormatErrorReport(prefix, error, line);
+    if (deferDepth > 0) {
+        Deferred().append(text);
+    } else {
+        Show(text);
+    }
+}
+
+DeferredReports::DeferredReports() {
+    ++deferDepth;
+}
+
+DeferredReports::~DeferredReports() {
+    if (--deferDepth > 0) {
+        return;
+    }
+    const QStringList texts = std::exchange(Deferred(), QStringList());
+    for (const QString& text : texts) {
+        Show(text);
+    }
+}

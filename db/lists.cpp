@@ -1,0 +1,138 @@
+// The shared lists the windows fill their boxes from, and the current client.
+
+#include "db/dnc_database.h"
+#include "db/statement.h"
+
+#include <QSqlQuery>
+
+QString CurrentClientName;
+qint32 CurrentClientId = 0;
+qint32 CurrentServerId = 0;
+
+QStringList ServerNames;
+QList<ClientListEntry> ServerClients;
+QList<ClientListEntry> AllClients;
+QList<DirectoryRecord> ClientDirs;
+QList<DirectoryRecord> TargetDirs;
+QList<ServerClientRow> ServerClientTable;
+QString ServerNodeId;
+
+namespace {
+
+const QString kSortedPrefix = QStringLiteral("Error 2#");
+constexpr int kStepRun = 2;
+
+// Only the columns a list needs are fetched; the rows and their order are those of the
+// sorted select.
+int LoadNames(const QString& table, const QString& whereColumn, const SqlValue& value,
+              const QString& op, const QString& nameColumn,
+              const std::function<void(const QString&)>& add) {
+    const std::optional<QString> sql =
+        SortedSelectText(table, whereColumn, op, nameColumn, nameColumn, kSortedPrefix);
+    if (!sql) {
+        return 0;
+    }
+    return ForEachRow(*sql, {value}, ReportAs{kSortedPrefix, kStepRun},
+                      [&](const QSqlQuery& query) { add(query.value(0).toString()); })
+        .rows;
+}
+
+int LoadClientNames(QList<ClientListEntry>& list, const QString& op, qint32 serverId) {
+    list.clear();
+    return LoadNames(QStringLiteral("t_dnc_server_clients"), QStringLiteral("dnc_server_id"),
+                     SqlValue::Number(serverId), op, QStringLiteral("client_name"),
+                     [&list](const QString& name) {
+                         list.append(ClientListEntry{name, 0, 0});
+                     });
+}
+
+const QString kDirectoryColumns =
+    QStringLiteral("dir_id, directory_direct, directory_alias, dir_mode, explore_from_here");
+
+DirectoryRecord DirectoryFrom(const QSqlQuery& query) {
+    DirectoryRecord record;
+    ReadInt32(query.value(0), record.dir_id);
+    ReadText(query.value(1), record.directory_direct);
+    ReadText(query.value(2), record.directory_alias);
+    ReadInt16(query.value(3), record.dir_mode);
+    ReadYesNo(query.value(4), record.explore_from_here);
+    return record;
+}
+
+int LoadDirs(QList<DirectoryRecord>& list, const QString& whereColumn, qint32 id,
+             const QString& sortColumn, const QString& prefix) {
+    list.clear();
+    const std::optional<QString> sql =
+        SortedSelectText(QStringLiteral("t_client_directory"), whereColumn, QStringLiteral("="),
+                         sortColumn, kDirectoryColumns, prefix);
+    if (!sql) {
+        return 0;
+    }
+    return ForEachRow(*sql, {SqlValue::Number(id)}, ReportAs{prefix, kStepRun},
+                      [&list](const QSqlQuery& query) { list.append(DirectoryFrom(query)); })
+        .rows;
+}
+
+}  // namespace
+
+int LoadServerNames() {
+    ServerNames.clear();
+    return LoadNames(QStringLiteral("t_dnc_servers"), QStringLiteral("dnc_server_name"),
+                     SqlValue::Text(QString()), QStringLiteral("<>"),
+                     QStringLiteral("dnc_server_name"),
+                     [](const QString& name) { ServerNames.append(name); });
+}
+
+int LoadServerClientNames(qint32 serverId) {
+    return LoadClientNames(ServerClients, QStringLiteral("="), serverId);
+}
+
+int LoadAllClientNames() {
+    return LoadClientNames(AllClients, QStringLiteral(">"), 0);
+}
+
+int LoadClientDirs(qint32 clientId) {
+    return LoadDirs(ClientDirs, QStringLiteral("client_id"), clientId,
+                    QStringLiteral("directory_direct"), QStringLiteral("Error Client dirs"));
+}
+
+int LoadTargetDirs(qint32 clientId) {
+    return LoadDirs(TargetDirs, QStringLiteral("client_id"), clientId,
+                    QStringLiteral("directory_direct"), QStringLiteral("Error Target dirs"));
+}
+
+std::optional<DirectoryRecord> GetClientDirPropsMDB(qint32 dirId) {
+    QList<DirectoryRecord> found;
+    LoadDirs(found, QStringLiteral("dir_id"), dirId, QStringLiteral("directory_direct"),
+             QStringLiteral("Error GetClientDirPropsMDB"));
+    if (found.isEmpty()) {
+        return std::nullopt;
+    }
+    return found.constFirst();
+}
+
+int IndexOfServerName(const QString& name) {
+    return int(ServerNames.indexOf(name));
+}
+
+int IndexOfClientName(const QString& name) {
+    for (qsizetype i = 0; i < AllClients.size(); ++i) {
+        if (AllClients.at(i).ClientName == name) {
+            return int(i);
+        }
+    }
+    return -1;
+}
+
+void ResetDatabaseState() {
+    CurrentClientName.clear();
+    CurrentClientId = 0;
+    CurrentServerId = 0;
+    ServerNames.clear();
+    ServerClients.clear();
+    AllClients.clear();
+    ClientDirs.clear();
+    TargetDirs.clear();
+    ServerClientTable.clear();
+    ServerNodeId.clear();
+}

@@ -1,0 +1,249 @@
+#include "db/statement.h"
+
+#include "db/dnc_database.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+namespace {
+
+ErrorInfo ClosedConnectionError() {
+    QString description = QStringLiteral("The database connection is not open");
+    if (!DncConnection.LastError().isEmpty()) {
+        description += QStringLiteral(": ") + DncConnection.LastError();
+    }
+    return OwnErrorInfo(OwnError::ConnectionClosed, description);
+}
+
+void ReportSqlError(const ReportAs& as, const QSqlError& error) {
+    ReportError(as.prefix, ErrorFromSql(error), as.line);
+}
+
+// A prepared query, given back to the connection when done (also on every early return).
+class Lease {
+public:
+    Lease(const QString& sql, const QList<SqlValue>& values) : sql_(sql) {
+        prepared_ = DncConnection.TakePrepared(sql, &error_);
+        if (!prepared_.query) {
+            return;
+        }
+        for (qsizetype i = 0; i < values.size(); ++i) {
+            prepared_.query->bindValue(int(i), values.at(i).bound());
+        }
+        if (!prepared_.query->exec()) {
+            error_ = prepared_.query->lastError();
+            ran_ = false;
+            return;
+        }
+        ran_ = true;
+    }
+    ~Lease() { GiveBack(); }
+    Lease(const Lease&) = delete;
+    Lease& operator=(const Lease&) = delete;
+
+    bool Ran() const { return ran_; }
+    QSqlQuery& Query() { return *prepared_.query; }
+    // The statement's error, once the query is given back (a report may run an event loop,
+    // so it is never shown while a query is in use).
+    void ReportFailure(const ReportAs& as) {
+        GiveBack();
+        if (!DncConnection.IsOpen()) {
+            ReportError(as.prefix, ClosedConnectionError(), as.line);
+        } else {
+            ReportSqlError(as, error_);
+        }
+    }
+    void Finish(QSqlError* readError) {
+        if (prepared_.query) {
+            const QSqlError error = prepared_.query->lastError();
+            if (readError && error.type() != QSqlError::NoError) {
+                *readError = error;
+            }
+        }
+        GiveBack();
+    }
+
+private:
+    void GiveBack() {
+        if (prepared_.query) {
+            DncConnection.GiveBack(sql_, std::move(prepared_));
+            prepared_ = DatabaseConnection::Prepared();
+        }
+    }
+
+    QString sql_;
+    DatabaseConnection::Prepared prepared_;
+    QSqlError error_;
+    bool ran_ = false;
+};
+
+}  // namespace
+
+void ReportOwnError(const ReportAs& as, OwnError error, const QString& description) {
+    ReportError(as.prefix, OwnErrorInfo(error, description), as.line);
+}
+
+std::optional<QString> CheckedTable(const QString& table, const ReportAs& as) {
+    std::optional<QString> name = SchemaTableName(table);
+    if (!name) {
+        ReportOwnError(as, OwnError::UnknownName,
+                       QStringLiteral("The database has no table \"%1\"").arg(table));
+    }
+    return name;
+}
+
+std::optional<QString> CheckedColumn(const QString& table, const QString& column,
+                                     const ReportAs& as) {
+    std::optional<QString> name = SchemaColumnName(table, column);
+    if (!name) {
+        ReportOwnError(as, OwnError::UnknownName,
+                       QStringLiteral("The table %1 has no column \"%2\"").arg(table, column));
+    }
+    return name;
+}
+
+std::optional<QString> CheckedColumnList(const QString& table, const QString& columns,
+                                         const ReportAs& as) {
+    if (columns.trimmed() == QLatin1String("*")) {
+        return QStringLiteral("*");
+    }
+    QStringList names;
+    for (const QString& column : columns.split(QLatin1Char(','))) {
+        const std::optional<QString> name = CheckedColumn(table, column.trimmed(), as);
+        if (!name) {
+            return std::nullopt;
+        }
+        names << *name;
+    }
+    return names.join(QStringLiteral(", "));
+}
+
+std::optional<QString> CheckedOperator(const QString& op, const ReportAs& as) {
+    std::optional<QString> name = SqlOperator(op);
+    if (!name) {
+        ReportOwnError(as, OwnError::UnknownName,
+                       QStringLiteral("\"%1\" is not a comparison this program uses").arg(op));
+    }
+    return name;
+}
+
+RowsRead ForEachRow(const QString& sql, const QList<SqlValue>& values, const ReportAs& as,
+                    const std::function<void(const QSqlQuery&)>& onRow) {
+    RowsRead result;
+    Lease lease(sql, values);
+    if (!lease.Ran()) {
+        lease.ReportFailure(as);
+        return result;
+    }
+    QSqlQuery& query = lease.Query();
+    while (query.next()) {
+        onRow(query);
+        ++result.rows;
+    }
+    QSqlError readError;
+    lease.Finish(&readError);
+    if (readError.type() != QSqlError::NoError) {
+        ReportSqlError(as, readError);
+        return result;
+    }
+    result.ok = true;
+    return result;
+}
+
+Recordset SelectRows(const QString& sql, const QList<SqlValue>& values, const ReportAs& as) {
+    Lease lease(sql, values);
+    if (!lease.Ran()) {
+        lease.ReportFailure(as);
+        return Recordset();
+    }
+    QSqlQuery& query = lease.Query();
+    // The names are known once the query ran, also when it returns no row.
+    const QSqlRecord record = query.record();
+    const int width = int(record.count());
+    QStringList columns;
+    for (int i = 0; i < width; ++i) {
+        columns << record.fieldName(i);
+    }
+    QVector<QVariant> cells;
+    while (query.next()) {
+        for (int i = 0; i < width; ++i) {
+            cells.append(query.value(i));
+        }
+    }
+    QSqlError readError;
+    lease.Finish(&readError);
+    if (readError.type() != QSqlError::NoError) {
+        ReportSqlError(as, readError);
+    }
+    return Recordset(std::move(columns), std::move(cells));
+}
+
+LookUp SelectFirstValue(const QString& sql, const QList<SqlValue>& values, const ReportAs& as) {
+    LookUp result;
+    Lease lease(sql, values);
+    if (!lease.Ran()) {
+        lease.ReportFailure(as);
+        return result;
+    }
+    QSqlQuery& query = lease.Query();
+    if (query.next()) {
+        result.outcome = LookUp::Outcome::Found;
+        result.value = query.value(0);
+    } else {
+        result.outcome = LookUp::Outcome::NotFound;
+    }
+    QSqlError readError;
+    lease.Finish(&readError);
+    if (readError.type() != QSqlError::NoError) {
+        ReportSqlError(as, readError);
+        return LookUp();
+    }
+    return result;
+}
+
+std::optional<CommandDone> RunCommand(const QString& sql, const QList<SqlValue>& values,
+                                      const ReportAs& as) {
+    Lease lease(sql, values);
+    if (!lease.Ran()) {
+        lease.ReportFailure(as);
+        return std::nullopt;
+    }
+    CommandDone done;
+    done.rowsAffected = lease.Query().numRowsAffected();
+    done.lastInsertId = lease.Query().lastInsertId();
+    lease.Finish(nullptr);
+    return done;
+}
+
+Transaction::Transaction(const ReportAs& as) {
+    if (!DncConnection.IsOpen()) {
+        return;  // each statement reports the closed connection itself
+    }
+    QSqlDatabase db = DncConnection.Database();
+    active_ = db.transaction();
+    if (!active_) {
+        ReportSqlError(as, db.lastError());
+    }
+}
+
+Transaction::~Transaction() {
+    if (active_ && DncConnection.IsOpen()) {
+        DncConnection.Database().rollback();
+    }
+}
+
+bool Transaction::Commit(const ReportAs& as) {
+    if (!active_) {
+        return true;
+    }
+    active_ = false;
+    QSqlDatabase db = DncConnection.Database();
+    if (db.commit()) {
+        return true;
+    }
+    const QSqlError error = db.lastError();
+    db.rollback();
+    ReportSqlError(as, error);
+    return false;
+}

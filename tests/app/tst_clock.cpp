@@ -1,0 +1,114 @@
+// Waits and window timers on the virtual clock: what fires, when, and in what order.
+
+#include "app/clock.h"
+#include "app/waits.h"
+#include "tests/support/fast_clock.h"
+#include "tests/support/test_main.h"
+
+#include <QTest>
+
+#include <memory>
+
+class TestClock : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void waitAdvancesVirtualTime_data() {
+        QTest::addColumn<int>("ms");
+        QTest::addColumn<int>("elapsed");
+        // Passes of Pause(5) until the count is reached.
+        QTest::newRow("1000") << 1000 << 1000;
+        QTest::newRow("12") << 12 << 15;
+        QTest::newRow("0 still yields once") << 0 << 5;
+    }
+
+    void waitAdvancesVirtualTime() {
+        QFETCH(int, ms);
+        QFETCH(int, elapsed);
+        FastClock clock;
+        const qint64 start = clock.NowMs();
+        WaitMilliseconds(ms);
+        QCOMPARE(clock.NowMs() - start, qint64(elapsed));
+        Pause(3);
+        QCOMPARE(clock.NowMs() - start, qint64(elapsed + 3));
+    }
+
+    void timersFireInDueOrderDuringWaits() {
+        FastClock clock;
+        QStringList fired;
+        ClockTimer slow;
+        ClockTimer fast;
+        ClockTimer once;
+        connect(&slow, &ClockTimer::timeout,
+                [&] { fired << QStringLiteral("slow@%1").arg(clock.NowMs()); });
+        connect(&fast, &ClockTimer::timeout,
+                [&] { fired << QStringLiteral("fast@%1").arg(clock.NowMs()); });
+        // A timer that stops itself fires once, like a reply time-out.
+        connect(&once, &ClockTimer::timeout, [&] {
+            fired << QStringLiteral("once@%1").arg(clock.NowMs());
+            once.stop();
+        });
+        slow.start(250);
+        fast.start(100);
+        once.start(150);
+        QVERIFY(once.isActive());
+        WaitMilliseconds(500);
+        QCOMPARE(fired, (QStringList{"fast@100", "once@150", "fast@200", "slow@250", "fast@300",
+                                     "fast@400", "slow@500", "fast@500"}));
+        QVERIFY(!once.isActive());
+        QVERIFY(slow.isActive());
+        fast.stop();
+        slow.setInterval(10);  // restarts from now
+        fired.clear();
+        clock.Advance(25);
+        QCOMPARE(fired, (QStringList{"slow@510", "slow@520"}));
+    }
+
+    void handlerThatWaitsDoesNotRecurse() {
+        // A handler that waits longer than its interval: no re-entry, missed ticks skipped,
+        // and time never runs back.
+        FastClock clock;
+        ClockTimer timer;
+        int depth = 0;
+        int deepest = 0;
+        QList<qint64> at;
+        connect(&timer, &ClockTimer::timeout, [&] {
+            ++depth;
+            deepest = std::max(deepest, depth);
+            at << clock.NowMs();
+            WaitMilliseconds(35);
+            --depth;
+        });
+        timer.start(10);
+        clock.Advance(100);
+        QCOMPARE(deepest, 1);
+        QCOMPARE(at, (QList<qint64>{10, 45, 80, 115}));
+        QCOMPARE(clock.NowMs(), qint64(150));
+    }
+
+    void handlerMayDeleteItsTimer() {
+        FastClock clock;
+        auto timer = std::make_unique<ClockTimer>();
+        int fired = 0;
+        connect(timer.get(), &ClockTimer::timeout, [&] {
+            ++fired;
+            timer.reset();
+        });
+        timer->start(5);
+        clock.Advance(50);
+        QCOMPARE(fired, 1);
+    }
+
+    void timerOutlivingItsClockIsStopped() {
+        ClockTimer timer;
+        {
+            FastClock clock;
+            timer.start(10);
+        }
+        QVERIFY(!timer.isActive());
+        timer.stop();  // must not reach the clock that is gone
+    }
+};
+
+KESTRUM_TEST(TestClock)
+#include "tst_clock.moc"

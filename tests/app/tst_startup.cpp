@@ -1,0 +1,174 @@
+// The start-up sequence, run in process on temporary installations.
+
+#include "app/settings.h"
+#include "app/startup.h"
+#include "db/dnc_database.h"
+#include "tests/support/message_recorder.h"
+#include "tests/support/temp_installation.h"
+#include "tests/support/test_main.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QTest>
+
+namespace {
+
+const QByteArray kNoFile("<no file>");
+const QString kProvider = QStringLiteral("Provider = Microsoft.Jet.OLEDB.4.0;data source = ");
+
+TempInstallation::Options Installation(const QByteArray& settings, bool database) {
+    TempInstallation::Options options;
+    options.createDatabase = database;
+    options.openConnection = false;
+    if (settings != kNoFile) {
+        options.settings = settings;
+    }
+    return options;
+}
+
+}  // namespace
+
+class TestStartUp : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void settings_data() {
+        QTest::addColumn<QByteArray>("settings");
+        QTest::addColumn<QString>("comPort");
+        QTest::addColumn<QString>("menu");
+        QTest::addColumn<int>("fontSize");
+        QTest::addColumn<int>("baud");
+        QTest::addColumn<QString>("managerPath");
+
+        QTest::newRow("no settings file") << kNoFile << "COM5"
+                                          << "FALSE" << 10 << 3 << "";
+        QTest::newRow("empty BTSCOM gives default") << QByteArray("[BTS]\r\nBTSCOM=\r\n") << "COM5"
+                                                    << "FALSE" << 10 << 3 << "";
+        QTest::newRow("values upper-cased")
+            << QByteArray("[bts]\nbtsmenu=true\nBTSCOM=com12\nBTMANAGERPATH=c:\\bt\\mgr.exe\n")
+            << "COM12"
+            << "TRUE" << 10 << 3 << "C:\\BT\\MGR.EXE";
+        QTest::newRow("numbers that are not numbers are 0")
+            << QByteArray("[BTS]\r\nPRINTFONTSIZE=abc\r\nBTSCONFIGBAUD=nan\r\n") << "COM5"
+            << "FALSE" << 0 << 0 << "";
+        QTest::newRow("long value cut to 126")
+            << QByteArray("[BTS]\r\nBTMANAGERPATH=c:\\" + QByteArray(200, 'p') + "\r\n") << "COM5"
+            << "FALSE" << 10 << 3 << "C:\\" + QString(123, QLatin1Char('P'));
+    }
+
+    void settings() {
+        QFETCH(QByteArray, settings);
+        TempInstallation install(Installation(settings, true));
+        QVERIFY(install.IsValid());
+        MessageRecorder messages;
+        QCOMPARE(StartUp(), StartUpOutcome::ShowMainWindow);
+        QCOMPARE(messages.Count(), 0);
+        QTEST(BtsComPort, "comPort");
+        QTEST(BtsMenuFlag, "menu");
+        QTEST(int(PrintFontSize), "fontSize");
+        QTEST(int(BtsConfigBaud), "baud");
+        QTEST(BtManagerPath, "managerPath");
+        QVERIFY(DncConnection.IsOpen());
+    }
+
+    void defaults() {
+        TempInstallation::Options options = Installation(kNoFile, true);
+        options.computerName = QStringLiteral("cncsrv7");
+        TempInstallation install(options);
+        QCOMPARE(StartUp(), StartUpOutcome::ShowMainWindow);
+        const QString folder = QDir::toNativeSeparators(install.Folder());
+        QCOMPARE(SettingsFileName, folder + QStringLiteral("/Kestrum.ini"));
+        QCOMPARE(LocalComputerName, QStringLiteral("CNCSRV7"));
+        QCOMPARE(HelpFileNames, QStringList(9, QStringLiteral("KESTRUM.HLP")));
+        QCOMPARE(DatabaseFolder, folder.toUpper());
+        QCOMPARE(DncConnectionString, kProvider + folder.toUpper() + QStringLiteral("/DNC.mdb;"));
+        QCOMPARE(ExportDncAdminFlag, QStringLiteral("FALSE"));
+        QCOMPARE(BtsReconnectPath, QString());
+        QCOMPARE(int(BtsTimerInc), 100);
+        QCOMPARE(BtsTermFlag, QStringLiteral("FALSE"));
+    }
+
+    void databaseFolderFromSettings() {
+        // The folder is upper-cased; the file is still found, as Windows would find it.
+        TempInstallation install(Installation({}, true));
+        QVERIFY(install.IsValid());
+        const QString lower = QDir::toNativeSeparators(install.Folder()).toLower();
+        install.WriteFile(QStringLiteral("Kestrum.ini"),
+                          "[HELP]\r\nHELPFILENAME3=kestrum3.chm\r\n[ADMIN]\r\nMDBPATH=" +
+                              lower.toLatin1() + "\r\n");
+        MessageRecorder messages;
+        QCOMPARE(StartUp(), StartUpOutcome::ShowMainWindow);
+        QCOMPARE(messages.Count(), 0);
+        QCOMPARE(DncConnectionString, kProvider + lower.toUpper() + QStringLiteral("/DNC.mdb;"));
+        QCOMPARE(HelpFileNames.at(3), QStringLiteral("KESTRUM3.CHM"));
+        QCOMPARE(HelpFileNames.at(4), QStringLiteral("KESTRUM.HLP"));
+        QVERIFY(DncConnection.IsOpen());
+    }
+
+    void databaseMissing_data() {
+        QTest::addColumn<QByteArray>("settings");
+        QTest::addColumn<QString>("entry");  // what is named DNC.mdb in any case, "" nothing
+        QTest::addColumn<QString>("path");   // "" for the program folder
+
+        QTest::newRow("no database") << kNoFile << ""
+                                     << "";
+        QTest::newRow("lower-case name") << kNoFile << "dnc.mdb"
+                                         << "";
+        QTest::newRow("a folder") << kNoFile << "DNC.mdb/"
+                                  << "";
+        QTest::newRow("MDBPATH c:\\data") << QByteArray("[ADMIN]\r\nMDBPATH=c:\\data\r\n") << ""
+                                          << "C:\\DATA\\DNC.mdb";
+    }
+
+    void databaseMissing() {
+        QFETCH(QByteArray, settings);
+        QFETCH(QString, entry);
+        QFETCH(QString, path);
+        if (!path.isEmpty() && QFileInfo::exists(NativePath(path))) {
+            QSKIP("this computer has a /data/DNC.mdb");
+        }
+        TempInstallation install(Installation(settings, false));
+        QVERIFY(install.IsValid());
+        if (entry.endsWith(QLatin1Char('/'))) {
+            QVERIFY(QDir(install.Folder()).mkdir(entry));
+        } else if (!entry.isEmpty()) {
+            install.WriteFile(entry, "SQLite format 3");
+        }
+        if (path.isEmpty()) {
+            path = QDir::toNativeSeparators(install.Folder()).toUpper() + "/DNC.mdb";
+        }
+        const int windowsBefore = int(QApplication::topLevelWidgets().size());
+        MessageRecorder messages;
+        QCOMPARE(StartUp(), StartUpOutcome::DatabaseMissing);
+        QCOMPARE(messages.Count(), 1);
+        QCOMPARE(messages.Last().title, QStringLiteral("DNC Database not found!"));
+        QCOMPARE(messages.Last().text, "DNC Database not found at path \"" + path + "\"");
+        QCOMPARE(messages.Last().icon, MsgIcon::Critical);
+        QCOMPARE(messages.Last().buttons, MsgButtons::Ok);
+        QCOMPARE(DncConnectionString, kProvider + path + ";");
+        QVERIFY(!DncConnection.IsOpen());
+        QCOMPARE(int(QApplication::topLevelWidgets().size()), windowsBefore);
+        QCOMPARE(BtsComPort, QString());  // the program ended before reading the rest
+    }
+
+    void foreignDatabaseFileDoesNotStop_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("Jet file") << QByteArray("\x00\x01\x00\x00Standard Jet DB\x00", 19);
+    }
+
+    void foreignDatabaseFileDoesNotStop() {
+        QFETCH(QByteArray, bytes);
+        TempInstallation install(Installation("[BTS]\r\nBTSCOM=COM3\r\n", false));
+        install.WriteFile(QStringLiteral("DNC.mdb"), bytes);
+        MessageRecorder messages;
+        QCOMPARE(StartUp(), StartUpOutcome::ShowMainWindow);
+        QCOMPARE(messages.Count(), 0);
+        QVERIFY(!DncConnection.IsOpen());
+        QCOMPARE(BtsComPort, QStringLiteral("COM3"));
+        QCOMPARE(install.ReadFile(QStringLiteral("DNC.mdb")), bytes);  // never written to
+    }
+};
+
+KESTRUM_TEST(TestStartUp)
+#include "tst_startup.moc"

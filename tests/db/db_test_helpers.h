@@ -1,0 +1,55 @@
+#pragma once
+// Shared by the database tests.
+
+#include "app/messages.h"
+#include "db/dnc_database.h"
+#include "tests/support/message_recorder.h"
+#include "tests/support/temp_installation.h"
+
+#include <QTest>
+
+// A value as the tests write it: text, a whole number, a yes/no, or null.
+inline SqlValue ValueOf(const QVariant& v) {
+    if (v.isNull()) {
+        return SqlValue::Null();
+    }
+    if (v.typeId() == QMetaType::Bool) {
+        return SqlValue::YesNo(v.toBool());
+    }
+    if (v.typeId() == QMetaType::QString) {
+        return SqlValue::Text(v.toString());
+    }
+    return SqlValue::Number(v.toLongLong());
+}
+
+inline qint64 Count(const TempInstallation& tmp, const QString& table,
+                    const QString& where = QString(), const QVariantList& bind = {}) {
+    return tmp
+        .QueryValue(QStringLiteral("SELECT COUNT(*) FROM ") + table +
+                        (where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where),
+                    bind)
+        .toLongLong();
+}
+
+// A client row written directly, with its server and node identifier; returns its id.
+inline qint64 PutClient(const TempInstallation& tmp, const QString& name, qint64 serverId,
+                        const QString& nodeId = QString()) {
+    tmp.Exec(
+        QStringLiteral("INSERT INTO t_dnc_server_clients (client_name, dnc_server_id, NODE_ID) "
+                       "VALUES (?, ?, ?)"),
+        {name, serverId, nodeId});
+    return tmp.QueryValue(QStringLiteral("SELECT MAX(client_id) FROM t_dnc_server_clients"))
+        .toLongLong();
+}
+
+inline qint64 PutServer(const TempInstallation& tmp, const QString& name) {
+    tmp.Exec(QStringLiteral("INSERT INTO t_dnc_servers (dnc_server_name) VALUES (?)"), {name});
+    return tmp.QueryValue(QStringLiteral("SELECT MAX(dnc_server_id) FROM t_dnc_servers"))
+        .toLongLong();
+}
+
+inline QString ReportText(const QString& prefix, int number, int line, const QString& what,
+                          const QString& source) {
+    return prefix + QString::number(number) + QStringLiteral(" at Line ") + QString::number(line) +
+           QStringLiteral(" - ") + what + QStringLiteral(" - reported by ") + source;
+}

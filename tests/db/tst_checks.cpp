@@ -1,0 +1,177 @@
+// CheckServerConfig and CreateFolderPath: results, messages and what they leave behind.
+
+#include "app/paths.h"
+#include "db_test_helpers.h"
+#include "tests/support/test_main.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+// A local path as drive-letter path text: "C:" and the path with "\".
+QString DrivePath(const QString& local) {
+    QString text = local;
+    text.replace(QLatin1Char('/'), QLatin1Char('\\'));
+    return text.startsWith(QLatin1Char('\\')) ? QStringLiteral("C:") + text : text;
+}
+
+}  // namespace
+
+class TestChecks : public QObject {
+    Q_OBJECT
+
+private slots:
+    void checkServerConfig_data() {
+        QTest::addColumn<QStringList>("servers");
+        QTest::addColumn<QStringList>("clientNodes");  // node ids of CNCSRV1's clients
+        QTest::addColumn<int>("result");
+        QTest::addColumn<QString>("nodeId");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("no server") << QStringList() << QStringList() << -1 << ""
+                                   << "Server configuration error!"
+                                   << "0 Servers configured!, create this Server\\w Clients "
+                                      "prior to this selection";
+        QTest::newRow("not a server")
+            << QStringList{"OTHER", "cncsrv1"} << QStringList() << -1 << ""
+            << "Server configuration error!"
+            << "CNCSRV1 is not configured as a DNC Server!, create "
+               "this DNC Server prior to this selection";
+        QTest::newRow("no clients") << QStringList{"CNCSRV1"} << QStringList() << -1 << ""
+                                    << "Client configuration error!"
+                                    << "0 Clients configured!, create Clients prior to this "
+                                       "selection";
+        QTest::newRow("mixed node ids")
+            << QStringList{"OTHER", "CNCSRV1"} << QStringList{"TOOL", "TOOL", "NODE2"} << 0 << ""
+            << "NodeID error!"
+            << "The NodeID's for this Server must be the same!, use the NodeID 'TOOL'";
+        QTest::newRow("empty node ids") << QStringList{"CNCSRV1"} << QStringList{"", ""} << 0 << ""
+                                        << ""
+                                        << "";
+        QTest::newRow("all TOOL") << QStringList{"CNCSRV1"} << QStringList{"TOOL", "TOOL"} << 0
+                                  << "TOOL"
+                                  << ""
+                                  << "";
+    }
+    void checkServerConfig() {
+        QFETCH(QStringList, servers);
+        QFETCH(QStringList, clientNodes);
+        QFETCH(int, result);
+        QFETCH(QString, nodeId);
+        QFETCH(QString, title);
+        QFETCH(QString, text);
+        TempInstallation tmp;
+        MessageRecorder messages;
+        for (const QString& server : servers) {
+            PutServer(tmp, server);
+        }
+        const qint64 local =
+            tmp.QueryValue(
+                   "SELECT dnc_server_id FROM t_dnc_servers WHERE dnc_server_name = "
+                   "'CNCSRV1' COLLATE BINARY")
+                .toLongLong();
+        PutClient(tmp, QStringLiteral("ELSEWHERE"), local + 1, QStringLiteral("X"));
+        for (qsizetype i = 0; i < clientNodes.size(); ++i) {
+            PutClient(tmp, QStringLiteral("M%1").arg(i), local, clientNodes.at(i));
+        }
+        ServerNodeId = QStringLiteral("STALE");
+
+        QCOMPARE(int(CheckServerConfig()), result);
+        QCOMPARE(ServerNodeId, nodeId);
+        QCOMPARE(ServerClientTable.size(), clientNodes.size());
+        if (text.isEmpty()) {
+            QCOMPARE(messages.Count(), 0);
+            return;
+        }
+        QCOMPARE(messages.Count(), 1);
+        QCOMPARE(messages.Last().text, text);
+        QCOMPARE(messages.Last().title, title);
+        QCOMPARE(messages.Last().icon, MsgIcon::Critical);
+        QCOMPARE(messages.Last().buttons, MsgButtons::Ok);
+    }
+
+    void createFolderPath_data() {
+        QTest::addColumn<QString>("path");    // below the test folder ("" = none)
+        QTest::addColumn<bool>("driveForm");  // "C:\..." rather than "/..."
+        QTest::addColumn<int>("result");
+        QTest::addColumn<QString>("created");  // relative folder expected afterwards
+        QTest::newRow("second level") << "HAVE/NEW" << true << 0 << "HAVE/NEW";
+        QTest::newRow("root form") << "HAVE/NEW/DEEPER" << false << 0 << "HAVE/NEW/DEEPER";
+        QTest::newRow("other case") << "have/NEW" << true << 0 << "HAVE/NEW";
+        QTest::newRow("file in the way") << "HAVE/FILE/SUB" << true << -1 << "";
+    }
+    void createFolderPath() {
+        QFETCH(QString, path);
+        QFETCH(bool, driveForm);
+        QFETCH(int, result);
+        QFETCH(QString, created);
+        TempInstallation tmp;
+        MessageRecorder messages;
+        QDir base(tmp.Folder());
+        QVERIFY(base.mkdir(QStringLiteral("HAVE")));
+        tmp.WriteFile(QStringLiteral("HAVE/keep.txt"), "kept");
+        tmp.WriteFile(QStringLiteral("HAVE/FILE"), "not a folder");
+        const QString local = base.filePath(path);
+        QCOMPARE(int(CreateFolderPath(driveForm ? DrivePath(local) : local)), result);
+        if (!created.isEmpty()) {
+            QVERIFY(QFileInfo(base.filePath(created)).isDir());
+        }
+        QCOMPARE(tmp.ReadFile(QStringLiteral("HAVE/keep.txt")), QByteArray("kept"));
+        QCOMPARE(base.entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList{"HAVE"});
+        QCOMPARE(messages.Count(), 0);
+    }
+
+    void createFolderPathRefusals_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("network name") << "\\\\tsclient\\C\\A"
+                                      << "Drive designation error"
+                                      << "Drive Error, \"\\\\\"doesn't exist";
+        QTest::newRow("no drive letter") << "1:\\A"
+                                         << "Drive designation error"
+                                         << "Drive Error, \"1:\"doesn't exist";
+        QTest::newRow("relative") << "A\\B"
+                                  << "Drive designation error"
+                                  << "Drive Error, \"A\\\"doesn't exist";
+    }
+    void createFolderPathRefusals() {
+        QFETCH(QString, path);
+        QFETCH(QString, title);
+        QFETCH(QString, text);
+        TempInstallation tmp;
+        MessageRecorder messages;
+        QCOMPARE(int(CreateFolderPath(path)), -1);
+        QCOMPARE(messages.Count(), 1);
+        QCOMPARE(messages.Last().title, title);
+        QCOMPARE(messages.Last().text, text);
+        QCOMPARE(messages.Last().buttons, MsgButtons::Ok);
+    }
+
+    void tenLevelsAreRefusedBeforeAnythingIsMade() {
+        TempInstallation tmp;
+        MessageRecorder messages;
+        // Levels count from the drive, so the test folder's own levels are part of them.
+        const QString folder = DrivePath(tmp.Folder());
+        const int own = int(folder.mid(3).split(QLatin1Char('\\'), Qt::SkipEmptyParts).size());
+        QVERIFY(own < 9);
+        QString path = folder;
+        for (int level = own; level < 10; ++level) {
+            path += QStringLiteral("\\L%1").arg(level);
+        }
+        QCOMPARE(int(CreateFolderPath(path)), -1);
+        QCOMPARE(messages.Texts(), QStringList{"Directories exceed 9 levels"});
+        QCOMPARE(messages.Last().title, QStringLiteral("Directory error"));
+        QVERIFY(QDir(tmp.Folder()).entryList(QDir::Dirs | QDir::NoDotAndDotDot).isEmpty());
+
+        path.chop(3);  // nine levels
+        QCOMPARE(int(CreateFolderPath(path)), 0);
+        QVERIFY(QFileInfo(NativePath(path)).isDir());
+        QCOMPARE(messages.Count(), 1);
+    }
+};
+
+KESTRUM_TEST(TestChecks)
+#include "tst_checks.moc"

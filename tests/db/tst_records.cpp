@@ -1,0 +1,143 @@
+// The life cycle of server and client rows, the current client and its mode record.
+
+#include "admin/client_attributes.h"
+#include "db_test_helpers.h"
+#include "tests/support/test_main.h"
+
+namespace {
+
+const QStringList kDependentTables = {
+    "t_client_mode",     "t_client_terminal_mode", "t_filter_table_down",
+    "t_filter_table_up", "t_timeout_table_down",   "t_timeout_table_up",
+    "t_command"};
+
+}  // namespace
+
+class TestRecords : public QObject {
+    Q_OBJECT
+
+private slots:
+    void addClientMakesItsRowAndSevenDependentRows() {
+        TempInstallation tmp;
+        MessageRecorder messages;
+        PutServer(tmp, QStringLiteral("OTHER"));
+        AddServer(QStringLiteral("CNCSRV1"));
+        AddServer(QStringLiteral("CNCSRV1"));
+        QCOMPARE(Count(tmp, "t_dnc_servers"), 2);
+        QVERIFY(AddClientMDB(QStringLiteral("LATHE1"), QStringLiteral("CNCSRV1")));
+        QCOMPARE(
+            tmp.Query("SELECT client_id, client_name, dnc_server_id FROM t_dnc_server_clients"),
+            (QList<QVariantList>{{1, "LATHE1", 2}}));
+        for (const QString& table : kDependentTables) {
+            QCOMPARE(tmp.Query(QStringLiteral("SELECT client_id FROM ") + table),
+                     (QList<QVariantList>{{1}}));
+        }
+        QCOMPARE(messages.Count(), 0);
+    }
+
+    void addClientStopsWithoutItsServer() {
+        TempInstallation tmp;
+        MessageRecorder messages;
+        QVERIFY(!AddClientMDB(QStringLiteral("LATHE1"), QStringLiteral("NOSUCH")));
+        QCOMPARE(messages.Texts(),
+                 QStringList{ReportText("Error 6#", 3021, 1,
+                                        "The DNC Server \"NOSUCH\" does not exist; the client "
+                                        "\"LATHE1\" was not created",
+                                        "Kestrum")});
+        QCOMPARE(Count(tmp, "t_dnc_server_clients"), 0);
+        for (const QString& table : kDependentTables) {
+            QCOMPARE(Count(tmp, table), 0);
+        }
+    }
+
+    void aNewClientGetsItsOwnRowsBesideANamesake() {
+        TempInstallation tmp;
+        MessageRecorder messages;
+        AddServer(QStringLiteral("CNCSRV1"));
+        QVERIFY(AddClientMDB(QStringLiteral("A"), QStringLiteral("CNCSRV1")));
+        QVERIFY(AddClientMDB(QStringLiteral("B"), QStringLiteral("CNCSRV1")));
+        RenameClientMDB(QStringLiteral("B"), QStringLiteral("A"));  // renaming does not prevent it
+        QVERIFY(AddClientMDB(QStringLiteral("A"), QStringLiteral("CNCSRV1")));
+        for (const QString& table : kDependentTables) {
+            QCOMPARE(Count(tmp, table, "client_id = 3"), 1);
+        }
+        QCOMPARE(GetClientID(QStringLiteral("A")), std::optional<qint32>(1));
+    }
+
+    void deleteClientRemovesItsRowAndShopTerminalListings() {
+        TempInstallation tmp;
+        MessageRecorder messages;
+        AddServer(QStringLiteral("CNCSRV1"));
+        QVERIFY(AddClientMDB(QStringLiteral("SHOP"), QStringLiteral("CNCSRV1")));
+        QVERIFY(AddClientMDB(QStringLiteral("MILL"), QStringLiteral("CNCSRV1")));
+        for (const auto& [shop, listed] : {std::pair{1, 1}, {1, 2}, {2, 2}, {2, 1}}) {
+            QVERIFY(InsertRecordMDB("t_shopterm_clients", {"shop_client_id", "clients_id"},
+                                    {SqlValue::Number(shop), SqlValue::Number(listed)}));
+        }
+        QVERIFY(InsertRecordMDB("t_remote", {"rem_client_id"}, {SqlValue::Number(2)}));
+        QVERIFY(DeleteClientRecordsMDB(QStringLiteral("MILL")));
+        QCOMPARE(tmp.Query("SELECT client_name FROM t_dnc_server_clients"),
+                 (QList<QVariantList>{{"SHOP"}}));
+        QCOMPARE(tmp.Query("SELECT shop_client_id, clients_id FROM t_shopterm_clients"),
+                 (QList<QVariantList>{{1, 1}, {2, 1}}));
+        for (const QString& table : kDependentTables) {
+            QCOMPARE(Count(tmp, table, "client_id = 2"), 1);
+        }
+        QCOMPARE(Count(tmp, "t_remote"), 1);
+        QVERIFY(!DeleteClientRecordsMDB(QStringLiteral("MILL")));
+        QCOMPARE(messages.Count(), 0);
+
+        // An id is never handed out again: the old rows must not pass to a new client.
+        QVERIFY(AddClientMDB(QStringLiteral("MILL"), QStringLiteral("CNCSRV1")));
+        QCOMPARE(GetClientID(QStringLiteral("MILL")), std::optional<qint32>(3));
+        DeleteServer(QStringLiteral("CNCSRV1"));
+        AddServer(QStringLiteral("CNCSRV1"));
+        QCOMPARE(GetServerID(QStringLiteral("CNCSRV1")), std::optional<qint32>(2));
+        QCOMPARE(Count(tmp, "t_dnc_server_clients", "dnc_server_id = 1"), 2);
+    }
+
+    void currentClientAndModeRecord() {
+        TempInstallation tmp;
+        MessageRecorder messages;
+        const qint64 server = PutServer(tmp, QStringLiteral("CNCSRV1"));
+        QVERIFY(AddClientMDB(QStringLiteral("LATHE1"), QStringLiteral("CNCSRV1")));
+        QVERIFY(AddClientMDB(QStringLiteral("LINE1"), QStringLiteral("CNCSRV1")));
+        tmp.Exec(
+            "UPDATE t_dnc_server_clients SET NODE_ID = 'TOOL', PORT_ID = 'P1', "
+            "protocol_id = 7, com_ports = ' 1 3' WHERE client_id = 1");
+        tmp.Exec(
+            "UPDATE t_client_mode SET cnc_comport = 3, m_baud = 4800, m_parity = 'N' "
+            "WHERE client_id = 1");
+        tmp.Exec("UPDATE t_protocol SET protocol_dll = 'remote.dll' WHERE protocol_id = 7");
+        tmp.Exec("UPDATE t_dnc_server_clients SET protocol_id = 62 WHERE client_id = 2");
+
+        CurrentClientName = QStringLiteral("LATHE1");
+        QVERIFY(ReadCurrentClientIds());
+        QCOMPARE(CurrentClientId, 1);
+        QCOMPARE(CurrentServerId, qint32(server));
+        const ClientModeRecord& m = CurrentClientMode;
+        QCOMPARE(
+            (QStringList{m.ServerName, m.ClientName, m.NodeId, m.PortId, m.DetectedPorts,
+                         m.ProtocolLibrary, m.Protocol, m.Baud, m.Parity, m.DataBits, m.StopBits}),
+            (QStringList{"CNCSRV1", "LATHE1", "TOOL", "P1", " 1 3", "remote.dll", "REMOTE", "4800",
+                         "N", "7", "2"}));
+        QCOMPARE(m.PortNumber, qint16(3));
+
+        // A protocol t_protocol does not know stays its id; the library is the one read before.
+        ReadExportClientMode(2);
+        QCOMPARE(ExportClientMode.Protocol, QStringLiteral("62"));
+        ReadClientMode(2);
+        QCOMPARE(CurrentClientMode.Protocol, QStringLiteral("62"));
+        QCOMPARE(CurrentClientMode.ProtocolLibrary, QStringLiteral("remote.dll"));
+
+        // A client that is gone changes nothing.
+        CurrentClientName = QStringLiteral("GONE");
+        QVERIFY(!ReadCurrentClientIds());
+        QCOMPARE(CurrentClientId, 1);
+        QCOMPARE(CurrentClientMode.ClientName, QStringLiteral("LINE1"));
+        QCOMPARE(messages.Count(), 0);
+    }
+};
+
+KESTRUM_TEST(TestRecords)
+#include "tst_records.moc"
