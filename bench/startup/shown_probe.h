@@ -21,9 +21,9 @@ protected:
             // After the paint has finished and reached the screen.
             QTimer::singleShot(0, [] {
                 const auto now = std::chrono::steady_clock::now().time_since_epoch();
-                std::printf("%lld\n", static_cast<long long>(
-                                          std::chrono::duration_cast<std::chrono::nanoseconds>(now)
-                                              .count()));
+                std::printf("%lld\n",
+                            static_cast<long long>(
+                                std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()));
                 std::fflush(stdout);
                 QApplication::exit(0);
             });
