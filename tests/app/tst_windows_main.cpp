@@ -91,33 +91,11 @@ private Q_SLOTS:
         QCOMPARE(action->text(), caption);
     }
 
-    void menuBar() {
-        auto installation = MakeInstallation(nullptr);
-        frmSetup window;
-        QCOMPARE(window.windowTitle(), QStringLiteral("Kestrum - TolvaneDNC administration"));
-        QStringList bar;
-        for (const QAction* action : window.menuBar()->actions()) {
-            bar << action->text();
-        }
-        QCOMPARE(bar, QStringList({"&DNC Server", "D&NC Client", "&Clone Client", "&Move Client",
-                                   "&BTS", "&Tools", "&Help"}));
-        QCOMPARE(Child<QMenu>(&window, "mnuTools")->title(), QStringLiteral("&Tools"));
-        QCOMPARE(Child<QMenu>(&window, "mnuHelp")->title(), QStringLiteral("&Help"));
-        QStringList tools;
-        for (const QAction* action : Child<QMenu>(&window, "mnuTools")->actions()) {
-            tools << action->objectName();
-        }
-        QCOMPARE(tools, QStringList({"mnuSelectOS", "mnuNodeID", "mnuMasterDNCAdminPath",
-                                     "mnuMasterFolder", "mnuExportDNCAdmin", "mnuToolsMerge",
-                                     "mnuXPModeMailboxPath", "mnuTolvaneMailboxPath"}));
-    }
-
     void btsMenu_data() {
         QTest::addColumn<QString>("flag");
         QTest::addColumn<bool>("visible");
         QTest::newRow("TRUE") << "TRUE" << true;
         QTest::newRow("FALSE") << "FALSE" << false;
-        QTest::newRow("empty") << "" << false;
     }
     void btsMenu() {
         QFETCH(QString, flag);
@@ -170,16 +148,6 @@ private Q_SLOTS:
         QCOMPARE(ReadIniValue(SettingsFileName, "ADMIN", "OS", "none"), QStringLiteral("64"));
     }
 
-    // A value this program never writes leaves the menu as the last selection set it.
-    void unknownValueKeepsLastState() {
-        auto installation = MakeInstallation("[ADMIN]\nOS=32\n");
-        frmSetup window;
-        const QString before = MenuState(window);
-        SelectedOs = QStringLiteral("XP");
-        window.OSToolsSelect();
-        QCOMPARE(MenuState(window), before);
-    }
-
     // Which window each command opens (none yet for the windows still to come).
     void commandsOpenTheirWindows_data() {
         QTest::addColumn<QString>("item");
@@ -210,18 +178,12 @@ private Q_SLOTS:
         QCOMPARE(opened, window.isEmpty() ? QStringList() : QStringList{window});
     }
 
-    void folderSelectionCommandsResetMode() {
-        auto installation = MakeInstallation("[ADMIN]\nOS=32XP\n");
+    // The mailbox path command puts the folder-selection mode back and forgets the node.
+    void folderSelectionCommandResetsMode() {
+        auto installation = MakeInstallation("[ADMIN]\nOS=64\n");
         frmSetup window;
         ServerNodeId = QStringLiteral("TOOL");
-        for (const char* name : {"mnuMasterDNCAdminPath", "mnuXPModeMailboxPath"}) {
-            FolderSelectMode = 99;
-            Child<QAction>(&window, name)->trigger();
-            QCOMPARE(FolderSelectMode, qint16(0));
-        }
-        QCOMPARE(ServerNodeId, QStringLiteral("TOOL"));
-        SelectedOs = QStringLiteral("64");
-        window.OSToolsSelect();
+        FolderSelectMode = 99;
         Child<QAction>(&window, "mnuTolvaneMailboxPath")->trigger();
         QCOMPARE(FolderSelectMode, qint16(0));
         QCOMPARE(ServerNodeId, QString());

@@ -48,20 +48,11 @@ private Q_SLOTS:
                                 << CrLf("A=C:\\PROGRAM FILES (X86)\\Tolvane\\DNC\n");
         QTest::newRow("back to xp") << "32" << CrLf("A=C:\\PROGRAM FILES (X86)\\Tolvane\\DNC\n")
                                     << CrLf("A=C:\\PROGRAM FILES\\Tolvane\\DNC\n");
-        QTest::newRow("xp mode") << "32XP" << CrLf("A=c:\\program files (x86)\\x\n")
-                                 << CrLf("A=c:\\PROGRAM FILES\\x\n");
         QTest::newRow("no selection")
             << "" << CrLf("A=C:\\Program Files (x86)\\x\n") << CrLf("A=C:\\PROGRAM FILES\\x\n");
         QTest::newRow("first of two on a line")
             << "64" << CrLf("A=C:\\Program Files\\a;D:\\Program Files\\b\n")
             << CrLf("A=C:\\PROGRAM FILES (X86)\\a;D:\\Program Files\\b\n");
-        QTest::newRow("every line") << "64"
-                                    << CrLf(
-                                           "[S]\nA=C:\\Program Files\\a\nB=none\nC=\\Program "
-                                           "Files\\c\n")
-                                    << CrLf(
-                                           "[S]\nA=C:\\PROGRAM FILES (X86)\\a\nB=none\nC=\\PROGRAM "
-                                           "FILES (X86)\\c\n");
         QTest::newRow("folder name without a later backslash")
             << "64" << CrLf("A=C:\\Program Files\nB=D:\\data\\x\n")
             << CrLf("A=C:\\Program Files\nB=D:\\data\\x\n");
@@ -88,16 +79,8 @@ private Q_SLOTS:
         QCOMPARE(window.windowTitle(), QStringLiteral("Select OS"));
         QCOMPARE(Child<QGroupBox>(&window, "fraSelectOS")->title(),
                  QStringLiteral("Select the Windows Operating System being used "));
-        QCOMPARE(Child<QRadioButton>(&window, "optXP")->text(), QStringLiteral("XP"));
         QCOMPARE(Child<QRadioButton>(&window, "optXP")->toolTip(),
                  QStringLiteral("XP all editions "));
-        QCOMPARE(Child<QRadioButton>(&window, "optVista7")->text(),
-                 QStringLiteral("Vista-Windows 7"));
-        QCOMPARE(Child<QRadioButton>(&window, "optVista7")->toolTip(),
-                 QStringLiteral("Vista - Windows 7, all editions"));
-        QCOMPARE(Child<QRadioButton>(&window, "optXPMode")->text(), QStringLiteral("XP Mode"));
-        QCOMPARE(Child<QPushButton>(&window, "cmdOK")->text(), QStringLiteral("&OK"));
-        QCOMPARE(Child<QPushButton>(&window, "cmdCancel")->text(), QStringLiteral("&CANCEL"));
     }
 
     void loadSelects_data() {
@@ -153,29 +136,6 @@ private Q_SLOTS:
         QCOMPARE(installation->ReadFile(QStringLiteral("Kestrum.ini")),
                  CrLf("[ADMIN]\nOS=32XP\n\n"));
         QCOMPARE(messages.Count(), 0);
-    }
-
-    void noOptionStoresEmpty() {
-        auto installation = MakeInstallation("[ADMIN]\nOS=95\n");
-        QCOMPARE(SaveSelection(nullptr), 1);
-        QCOMPARE(SelectedOs, QString());
-        QCOMPARE(installation->ReadFile(QStringLiteral("Kestrum.ini")), CrLf("[ADMIN]\nOS=\n\n"));
-    }
-
-    void cancelChangesNothing() {
-        auto installation = MakeInstallation("[ADMIN]\nOS=32\n");
-        installation->WriteFile(QStringLiteral("TolvaneDNC.ini"), CrLf(kTolvane));
-        SelectedOs = QStringLiteral("32");
-        int callbacks = 0;
-        {
-            frmOSSelect window([&] { ++callbacks; });
-            Child<QRadioButton>(&window, "optVista7")->click();
-            Child<QPushButton>(&window, "cmdCancel")->click();
-        }
-        QCOMPARE(callbacks, 0);
-        QCOMPARE(SelectedOs, QStringLiteral("32"));
-        QCOMPARE(installation->ReadFile(QStringLiteral("Kestrum.ini")), CrLf("[ADMIN]\nOS=32\n"));
-        QCOMPARE(installation->ReadFile(QStringLiteral("TolvaneDNC.ini")), CrLf(kTolvane));
     }
 
     // A file that reads but cannot be replaced: both messages, and the selection still

@@ -9,7 +9,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QSignalSpy>
 #include <QTest>
 #include <QTreeView>
 
@@ -219,21 +218,6 @@ private Q_SLOTS:
         const QModelIndex network = view.Model()->NetworkIndex();
         view.Tree()->expand(network);
         QVERIFY(view.Tree()->isExpanded(network));
-    }
-
-    void mouseButtons() {
-        FolderView view;
-        view.resize(300, 300);
-        view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
-        QSignalSpy spy(&view, &FolderView::MouseDown);
-        QTest::mouseClick(view.Tree()->viewport(), Qt::RightButton, {}, QPoint(3, 3));
-        QTest::mouseClick(view.Tree()->viewport(), Qt::LeftButton, {}, QPoint(3, 3));
-        QTest::mouseClick(view.Tree()->viewport(), Qt::MiddleButton, {}, QPoint(3, 3));
-        QCOMPARE(spy.count(), 3);
-        QCOMPARE(spy.at(0).at(0).toInt(), 2);
-        QCOMPARE(spy.at(1).at(0).toInt(), 1);
-        QCOMPARE(spy.at(2).at(0).toInt(), 4);
     }
 };
 
