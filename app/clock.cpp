@@ -94,6 +94,8 @@ void VirtualClock::TimerStopped(ClockTimer* timer) {
 }
 
 ClockTimer::ClockTimer(QObject* parent) : QObject(parent) {
+    // A coarse timer may fire 5% late, which would cost a reply wait a whole extra pass.
+    timer_.setTimerType(Qt::PreciseTimer);
     connect(&timer_, &QTimer::timeout, this, &ClockTimer::timeout);
 }
 

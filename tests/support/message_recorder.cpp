@@ -3,7 +3,9 @@
 MessageRecorder::MessageRecorder()
     : previous_(SetMessageHandler([this](const MessageRequest& r) { return Handle(r); })) {}
 
-MessageRecorder::~MessageRecorder() { SetMessageHandler(std::move(previous_)); }
+MessageRecorder::~MessageRecorder() {
+    SetMessageHandler(std::move(previous_));
+}
 
 void MessageRecorder::Answer(std::initializer_list<MsgAnswer> answers) {
     for (MsgAnswer answer : answers) {

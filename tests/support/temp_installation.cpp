@@ -58,9 +58,13 @@ TempInstallation::~TempInstallation() {
     SetComputerNameSource({});
 }
 
-QString TempInstallation::Folder() const { return dir_.path(); }
+QString TempInstallation::Folder() const {
+    return dir_.path();
+}
 
-QString TempInstallation::FilePath(const QString& name) const { return dir_.filePath(name); }
+QString TempInstallation::FilePath(const QString& name) const {
+    return dir_.filePath(name);
+}
 
 void TempInstallation::WriteFile(const QString& name, const QByteArray& bytes) const {
     QFile file(FilePath(name));
@@ -74,7 +78,9 @@ QByteArray TempInstallation::ReadFile(const QString& name) const {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-bool TempInstallation::OpenConnection() { return DncConnection.Open(DncConnectionString); }
+bool TempInstallation::OpenConnection() {
+    return DncConnection.Open(DncConnectionString);
+}
 
 namespace {
 

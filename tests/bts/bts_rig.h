@@ -1,0 +1,65 @@
+#pragma once
+// A BTS protocol wired to a simulated adapter on COM5, on the fast clock, with every
+// message answered by a recorder and every status text kept.
+
+#include "app/settings.h"
+#include "bts/bts_protocol.h"
+#include "tests/support/fast_clock.h"
+#include "tests/support/message_recorder.h"
+#include "tests/support/temp_installation.h"
+#include "tools/btssim/simulated_lines.h"
+
+#include <QRegularExpression>
+
+inline TempInstallation::Options NoDatabase() {
+    TempInstallation::Options options;
+    options.createDatabase = false;
+    return options;
+}
+
+struct BtsRig {
+    TempInstallation installation{NoDatabase()};
+    FastClock clock;
+    MessageRecorder messages;
+    SimulatedSerialLines lines;
+    BtsAdapterModel& adapter = lines.AddAdapter(5);
+    BtsProtocol bts;
+    QStringList statuses;
+
+    BtsRig() {
+        BtsConfigBaud = 3;
+        bts.msBTSBaud = QStringLiteral("9600");
+        bts.ClientStopBits = 1;
+        bts.ClientBtsUsed = true;
+        QObject::connect(&bts, &BtsProtocol::StatusTextChanged,
+                         [this](const QString& text) { statuses << text; });
+    }
+
+    bool Probe() {
+        QString port = QStringLiteral("COM 5");
+        return bts.ProbeComPort(port);
+    }
+
+    // The rates the scan showed, in order.
+    QStringList Rates() const {
+        static const QRegularExpression digits(QStringLiteral("^\\d+$"));
+        return statuses.filter(digits);
+    }
+
+    // An adapter set up as a configuration leaves it.
+    void Configure(const QByteArray& pin, bool latency, bool twoStopBits, char baudCode) {
+        adapter.settings.pin = pin;
+        adapter.settings.name = "3A1B2C";
+        adapter.settings.hardwareFlow = latency;
+        adapter.settings.twoStopBits = twoStopBits;
+        adapter.settings.parity = 0;
+        adapter.settings.escapeCheck = false;
+        adapter.settings.baudCode = baudCode;
+        adapter.settings.quiet = true;
+    }
+};
+
+// "." or "/" marks n + 1 times.
+inline QString Marks(int n, const QString& mark = QStringLiteral(".")) {
+    return mark.repeated(n + 1);
+}
