@@ -1,6 +1,94 @@
 #include "app/frmSetup.h"
 
-frmSetup::frmSetup(QWidget* parent) : QMainWindow(parent) {
-    setObjectName(QStringLiteral("frmSetup"));
-    setWindowTitle(QStringLiteral("Kestrum - TolvaneDNC administration"));
+#include "admin/frmServers.h"
+#include "app/CHTMLHelp.h"
+#include "app/folder_select_mode.h"
+#include "app/frmAbout.h"
+#include "app/frmOSSelect.h"
+#include "app/modal.h"
+#include "app/os_select.h"
+#include "app/settings.h"
+#include "db/dnc_database.h"
+#include "ui_frmSetup.h"
+
+#include <QCloseEvent>
+
+frmSetup::frmSetup(QWidget* parent) : QMainWindow(parent), ui_(std::make_unique<Ui::frmSetup>()) {
+    ui_->setupUi(this);
+    ConnectMenus();
+
+    // The BTS menu is offered only where BTS adapters are in use.
+    if (BtsMenuFlag == QLatin1String("TRUE")) {
+        ui_->menuBTS->setVisible(true);
+    }
+    SelectedOs =
+        ReadIniValue(SettingsFileName, QStringLiteral("ADMIN"), QStringLiteral("OS"), QString())
+            .toUpper();
+    OSToolsSelect();
+}
+
+frmSetup::~frmSetup() = default;
+
+void frmSetup::OSToolsSelect() {
+    const std::optional<QList<ToolsItemState>> items = ToolsMenuFor(SelectedOs);
+    if (!items) {
+        return;  // a value this program never writes leaves the menu as it is
+    }
+    for (const ToolsItemState& item : *items) {
+        QAction* action = findChild<QAction*>(item.objectName);
+        Q_ASSERT(action);
+        action->setEnabled(item.enabled);
+        if (item.visible) {
+            action->setVisible(*item.visible);
+        }
+    }
+}
+
+void frmSetup::ConnectMenus() {
+    connect(ui_->mnuServer, &QAction::triggered, this, [this] {
+        frmServers window(this);
+        ShowModal(window);
+    });
+    connect(ui_->mnuSelectOS, &QAction::triggered, this, [this] {
+        frmOSSelect window([this] { OSToolsSelect(); }, this);
+        ShowModal(window);
+    });
+    connect(ui_->mnuAbout, &QAction::triggered, this, [this] {
+        frmAbout window(this);
+        ShowModal(window);
+    });
+    connect(ui_->mnuKestrum, &QAction::triggered, this, [this] { ShowHelpContents(); });
+
+    connect(ui_->mnuMasterDNCAdminPath, &QAction::triggered, this,
+            [this] { OpenFolderSelection(FolderSelect::MasterDNCAdminPath); });
+    connect(ui_->mnuMasterFolder, &QAction::triggered, this,
+            [this] { OpenFolderSelection(FolderSelect::MasterFolderPath); });
+    connect(ui_->mnuXPModeMailboxPath, &QAction::triggered, this,
+            [this] { OpenFolderSelection(FolderSelect::XPModeMailboxPath); });
+    connect(ui_->mnuTolvaneMailboxPath, &QAction::triggered, this, [this] {
+        OpenFolderSelection(FolderSelect::TolvaneMailboxPath);
+        ServerNodeId.clear();  // the mailbox window's server check leaves its node behind
+    });
+    // D&NC Client, Clone Client, Move Client, BTS, Node\Port ID, Export Clients and Merge
+    // are connected as their windows are added.
+}
+
+void frmSetup::OpenFolderSelection(qint16 mode) {
+    FolderSelectMode = mode;
+    // The folder-selection window opens here once it is part of the program.
+    FolderSelectMode = FolderSelect::None;
+}
+
+void frmSetup::ShowHelpContents() {
+    CHTMLHelp::SetApplicationHelpFile(JoinPath(ProgramFolder(), HelpFileNames.value(0)));
+    if (!help_) {
+        help_ = std::make_unique<CHTMLHelp>();
+    }
+    help_->ShowContents(0);
+}
+
+void frmSetup::closeEvent(QCloseEvent* event) {
+    help_.reset();  // closes an open help viewer
+    Pause(100);     // lets the viewer go before the program ends
+    QMainWindow::closeEvent(event);
 }

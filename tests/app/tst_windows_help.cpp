@@ -1,0 +1,183 @@
+// Help on Kestrum, the help viewer and the About window.
+
+#include "app/CHTMLHelp.h"
+#include "app/frmAbout.h"
+#include "app/frmHelpViewer.h"
+#include "app/frmSetup.h"
+#include "app/help_topics.h"
+#include "app/settings.h"
+#include "tests/app/windows_fixture.h"
+#include "tests/support/message_recorder.h"
+#include "tests/support/test_main.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPointer>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTextDocument>
+#include <QTreeWidget>
+
+namespace {
+
+const QString kShippedHelp = QStringLiteral(KESTRUM_SOURCE_DIR "/help/Kestrum.html");
+
+frmHelpViewer* OpenViewer() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* viewer = qobject_cast<frmHelpViewer*>(widget); viewer && viewer->isVisible()) {
+            return viewer;
+        }
+    }
+    return nullptr;
+}
+
+QStringList Titles(const QList<HelpTopic>& topics) {
+    QStringList titles;
+    for (const HelpTopic& topic : topics) {
+        titles << topic.title;
+    }
+    return titles;
+}
+
+QString ShippedHelpHtml() {
+    QFile file(kShippedHelp);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+}  // namespace
+
+class TestHelp : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void cleanup() {
+        // No viewer outlives its test.
+        while (frmHelpViewer* viewer = OpenViewer()) {
+            viewer->close();
+        }
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    void missingHelpFile() {
+        auto installation = MakeInstallation(nullptr);
+        HelpFileNames = QStringList{QStringLiteral("KESTRUM.HTML")};
+        MessageRecorder messages;
+        frmSetup window;
+        Child<QAction>(&window, "mnuKestrum")->trigger();
+        const QString file = QDir(installation->Folder()).filePath(QStringLiteral("KESTRUM.HTML"));
+        QCOMPARE(messages.Texts(), QStringList{"Help File '" + file + "' not found."});
+        QCOMPARE(messages.Last().icon, MsgIcon::Information);
+        QCOMPARE(messages.Last().buttons, MsgButtons::Ok);
+        QCOMPARE(messages.Last().title, QStringLiteral("Kestrum"));
+        QVERIFY(!OpenViewer());
+        QCOMPARE(window.Help()->HelpWindow(), quintptr(0));
+    }
+
+    // The shipped help opens in the viewer (found under its upper-cased settings name) and
+    // closing the main window closes the viewer.
+    void helpOpensAndClosesWithMainWindow() {
+        auto installation = MakeInstallation(nullptr);
+        QVERIFY(QFile::copy(kShippedHelp, installation->FilePath(QStringLiteral("Kestrum.html"))));
+        HelpFileNames = QStringList{QStringLiteral("KESTRUM.HTML")};
+        MessageRecorder messages;
+        auto* window = new frmSetup;
+        window->show();
+        Child<QAction>(window, "mnuKestrum")->trigger();
+        QCOMPARE(messages.Count(), 0);
+        QPointer<frmHelpViewer> viewer = OpenViewer();
+        QVERIFY(viewer);
+        QCOMPARE(window->Help()->HelpWindow(), reinterpret_cast<quintptr>(viewer.data()));
+        QCOMPARE(Child<QTabWidget>(viewer, "tabPages")->currentIndex(), 0);
+        QVERIFY(Child<QTreeWidget>(viewer, "treContents")->topLevelItemCount() > 0);
+
+        // A second command reuses the open viewer.
+        Child<QAction>(window, "mnuKestrum")->trigger();
+        QCOMPARE(OpenViewer(), viewer.data());
+
+        window->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!viewer);
+        QCOMPARE(window->Help(), nullptr);
+        delete window;
+    }
+
+    void indexAndSearchPages() {
+        auto installation = MakeInstallation(nullptr);
+        CHTMLHelp::SetApplicationHelpFile(kShippedHelp);
+        MessageRecorder messages;
+        {
+            CHTMLHelp help;
+            help.ShowIndex(0);
+            frmHelpViewer* viewer = OpenViewer();
+            QVERIFY(viewer);
+            QCOMPARE(Child<QTabWidget>(viewer, "tabPages")->currentIndex(), 1);
+            auto* index = Child<QListWidget>(viewer, "lstIndex");
+            QTest::keyClicks(Child<QLineEdit>(viewer, "txtIndex"), "manual");
+            QVERIFY(index->currentItem());
+            QCOMPARE(index->currentItem()->text(), QStringLiteral("Manual server name entry"));
+
+            help.ShowSearch(0);
+            QCOMPARE(Child<QTabWidget>(viewer, "tabPages")->currentIndex(), 2);
+            QTest::keyClicks(Child<QLineEdit>(viewer, "txtSearch"), "default server");
+            Child<QPushButton>(viewer, "cmdSearch")->click();
+            auto* topics = Child<QListWidget>(viewer, "lstTopics");
+            QVERIFY(topics->count() > 0);
+            QCOMPARE(topics->item(0)->text(), QStringLiteral("Removing a server"));
+        }
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!OpenViewer());  // the object closed its viewer when it went
+        QCOMPARE(messages.Count(), 0);
+    }
+
+    // The shipped help has a topic for every window there is, and its index terms resolve.
+    void shippedHelpCoversTheWindows() {
+        QTextDocument document;
+        document.setHtml(ShippedHelpHtml());
+        const QStringList titles = Titles(HelpContents(document));
+        for (const char* topic : {"Main window", "Select OS", "About", "DNC Server administration",
+                                  "The help viewer"}) {
+            QVERIFY2(titles.contains(QLatin1String(topic)), topic);
+        }
+        const QStringList index = Titles(HelpIndex(document));
+        QVERIFY(index.contains(QStringLiteral("Manual server name entry")));
+        QCOMPARE(Titles(SearchHelp(document, QString())), QStringList());
+    }
+
+    void aboutWindow() {
+        auto installation = MakeInstallation(nullptr);
+        frmAbout window;
+        QCOMPARE(window.windowTitle(), QStringLiteral("About Kestrum - DNC Administration"));
+        QCOMPARE(Child<QLabel>(&window, "lblTitle")->text(),
+                 QStringLiteral("Kestrum - DNC Administration"));
+        QCOMPARE(Child<QLabel>(&window, "lblVersion")->text(), QStringLiteral("Version %1.%2.%3C")
+                                                                   .arg(KESTRUM_VERSION_MAJOR)
+                                                                   .arg(KESTRUM_VERSION_MINOR)
+                                                                   .arg(KESTRUM_VERSION_REVISION));
+        QVERIFY(Child<QPushButton>(&window, "cmdOK"));
+    }
+
+    // Without a registry the tool cannot be found: the message, and nothing is started.
+    void systemInformationUnavailable() {
+        auto installation = MakeInstallation(nullptr);
+        QStringList started;
+        const ProgramStarter previous =
+            SetProgramStarter([&](const QString& p, const QStringList&) {
+                started << p;
+                return true;
+            });
+        MessageRecorder messages;
+        frmAbout window;
+        Child<QPushButton>(&window, "cmdSysInfo")->click();
+        SetProgramStarter(previous);
+        QCOMPARE(messages.Texts(), QStringList{"System Information Is Unavailable At This Time"});
+        QCOMPARE(messages.Last().icon, MsgIcon::None);
+        QCOMPARE(messages.Last().buttons, MsgButtons::Ok);
+        QCOMPARE(started, QStringList());
+    }
+};
+
+KESTRUM_TEST(TestHelp)
+#include "tst_windows_help.moc"

@@ -1,0 +1,23 @@
+#pragma once
+// Shared by the window tests: an installation with a settings file, and the look-ups that
+// find a window's controls by name.
+
+#include "tests/support/temp_installation.h"
+
+#include <QAction>
+#include <QTest>
+#include <QWidget>
+
+#include <memory>
+
+// A temporary installation whose Kestrum.ini holds exactly these bytes (none when null).
+std::unique_ptr<TempInstallation> MakeInstallation(const char* settings);
+
+// The named child; fails the test (through QVERIFY in the caller) when it is missing.
+template <class T>
+T* Child(const QObject* parent, const char* name) {
+    return parent->findChild<T*>(QLatin1String(name));
+}
+
+// Bytes as a test writes them: "\n" stands for CR LF.
+QByteArray CrLf(const char* text);
