@@ -16,6 +16,7 @@
 
 namespace {
 
+// An Xvfb server and a connection to it, on which windows are made directly.
 class XDisplay {
 public:
     ~XDisplay() {
@@ -33,17 +34,12 @@ public:
         if (!api_ || xvfb.isEmpty()) {
             return QStringLiteral("Xvfb or libxcb is not installed");
         }
+        // Xvfb writes its display number once it takes connections.
         server_.start(xvfb, {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "320x240x24"});
-        QDeadlineTimer deadline(30000);
-        QByteArray out;
-        while (!out.contains('\n') && !deadline.hasExpired() && server_.waitForStarted(0) &&
-               server_.state() == QProcess::Running) {
-            server_.waitForReadyRead(200);
-            out += server_.readAllStandardOutput();
-        }
-        name_ = ':' + out.trimmed();
+        server_.waitForReadyRead(30000);
+        name_ = ':' + server_.readAllStandardOutput().trimmed();
         int screen = 0;
-        c_ = out.trimmed().isEmpty() ? nullptr : api_->connect(name_.constData(), &screen);
+        c_ = name_.size() > 1 ? api_->connect(name_.constData(), &screen) : nullptr;
         if (!c_ || api_->connection_has_error(c_)) {
             return QStringLiteral("Xvfb gave no usable display");
         }
@@ -59,12 +55,10 @@ public:
         const quint32 w = api_->generate_id(c_);
         api_->create_window(c_, 0, w, parent ? parent : root_, 0, 0, 50, 50, 0, 1, 0, 0, nullptr);
         if (!netWmNameUtf8.isEmpty()) {
-            api_->change_property(c_, 0, w, Atom("_NET_WM_NAME"), Atom("UTF8_STRING"), 8,
-                                  quint32(netWmNameUtf8.size()), netWmNameUtf8.constData());
+            Set(w, Atom("_NET_WM_NAME"), Atom("UTF8_STRING"), 8, netWmNameUtf8);
         }
         if (!wmName.isEmpty()) {
-            api_->change_property(c_, 0, w, xcb::kAtomWmName, xcb::kAtomString, 8,
-                                  quint32(wmName.size()), wmName.constData());
+            Set(w, xcb::kAtomWmName, xcb::kAtomString, 8, wmName);
         }
         api_->map_window(c_, w);
         Sync();
@@ -73,13 +67,17 @@ public:
 
     // What a window manager publishes: its clients, which live inside its frames.
     void SetClientList(quint32 window) {
-        api_->change_property(c_, 0, root_, Atom("_NET_CLIENT_LIST"), xcb::kAtomWindow, 32, 1,
-                              &window);
+        Set(root_, Atom("_NET_CLIENT_LIST"), xcb::kAtomWindow, 32,
+            QByteArray(reinterpret_cast<const char*>(&window), sizeof window));
         Sync();
     }
 
 private:
     quint32 Atom(const char* name) { return xcb::InternAtom(*api_, c_, name, false); }
+    void Set(quint32 w, quint32 property, quint32 type, quint8 format, const QByteArray& data) {
+        api_->change_property(c_, 0, w, property, type, format, quint32(data.size() * 8 / format),
+                              data.constData());
+    }
     void Sync() {
         api_->flush(c_);
         Atom("WM_NAME");  // a round trip: everything sent before has been handled
@@ -115,21 +113,13 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");  // "%1" is the test folder
         QTest::addColumn<QString>("native");
         QTest::addColumn<QString>("stored");
-        QTest::newRow("other case") << "%1/DATA/sub/file.txt"
-                                    << "%1/Data/Sub/File.TXT"
-                                    << "File.TXT";
-        QTest::newRow("Windows text") << "%1\\data\\SUB\\FILE.TXT"
-                                      << "%1/Data/Sub/File.TXT"
-                                      << "File.TXT";
-        QTest::newRow("drive letter") << "c:%1\\DATA"
-                                      << "%1/Data"
-                                      << "Data";
-        QTest::newRow("exact spelling wins") << "%1/TWIN"
-                                             << "%1/TWIN"
-                                             << "TWIN";
-        QTest::newRow("missing part kept") << "%1/DATA/New/SUB"
-                                           << "%1/Data/New/SUB"
-                                           << "";
+        // clang-format off
+        QTest::newRow("other case") << "%1/DATA/sub/file.txt" << "%1/Data/Sub/File.TXT" << "File.TXT";
+        QTest::newRow("Windows text") << "%1\\data\\SUB\\FILE.TXT" << "%1/Data/Sub/File.TXT" << "File.TXT";
+        QTest::newRow("drive letter") << "c:%1\\DATA" << "%1/Data" << "Data";
+        QTest::newRow("exact spelling wins") << "%1/TWIN" << "%1/TWIN" << "TWIN";
+        QTest::newRow("missing part kept") << "%1/DATA/New/SUB" << "%1/Data/New/SUB" << "";
+        // clang-format on
     }
 
     void nativePath() {
@@ -144,10 +134,9 @@ private Q_SLOTS:
     }
 
     void joinPath() {
-        QCOMPARE(JoinPath("C:\\DATA", "DNC.mdb"), "C:\\DATA\\DNC.mdb");
+        // Start-up joins "C:\\DATA" and folders with "/"; these are the other edges.
         QCOMPARE(JoinPath("C:", "DNC.mdb"), "C:\\DNC.mdb");
         QCOMPARE(JoinPath("C:\\DATA\\", "DNC.mdb"), "C:\\DATA\\DNC.mdb");
-        QCOMPARE(JoinPath("/srv/dnc", "DNC.mdb"), "/srv/dnc/DNC.mdb");
     }
 
     void settingNumbers_data() {
@@ -158,26 +147,16 @@ private Q_SLOTS:
         QTest::newRow("exponent") << "1E2" << 100;
         QTest::newRow("smallest") << "-32768" << -32768;
         QTest::newRow("rounds out of range") << "32767.5" << 0;
-        QTest::newRow("text") << "ABC" << 0;
-        QTest::newRow("not a number") << "NAN" << 0;
-        QTest::newRow("infinite") << "-INF" << 0;
+        QTest::newRow("infinite") << "-INF" << 0;  // text and NAN: see the start-up test
     }
-
     void settingNumbers() {
         QFETCH(QString, text);
         QTEST(int(SettingToInt16(text)), "value");
     }
 
-    void noWindowWithoutDisplay() {
-        const QByteArray display = qgetenv("DISPLAY");
-        qunsetenv("DISPLAY");
-        QCOMPARE(FindWindowByTitle(QStringLiteral("Kestrum")), quintptr(0));
-        qputenv("DISPLAY", display);
+    void windowsOfAnXDisplay() {
         // An unreachable display answers at once with nothing.
         QCOMPARE(FindX11WindowByTitle(":31999", QStringLiteral("Kestrum")), quintptr(0));
-    }
-
-    void windowsOfAnXDisplay() {
         XDisplay x;
         const QString problem = x.Start();
         if (!problem.isEmpty()) {

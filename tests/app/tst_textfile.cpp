@@ -29,7 +29,6 @@ private Q_SLOTS:
     void read_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("contents");
-        QTest::newRow("CR LF") << QByteArray("a\r\nb") << "a\r\nb\r\n";
         QTest::newRow("LF and CR") << QByteArray("a\nb\rc\r") << "a\r\nb\r\nc\r\n";
         QTest::newRow("blank lines") << QByteArray("a\r\n\r\n\nb") << "a\r\n\r\n\r\nb\r\n";
         QTest::newRow("empty") << QByteArray() << "";
