@@ -53,3 +53,11 @@ inline QString ReportText(const QString& prefix, int number, int line, const QSt
     return prefix + QString::number(number) + QStringLiteral(" at Line ") + QString::number(line) +
            QStringLiteral(" - ") + what + QStringLiteral(" - reported by ") + source;
 }
+
+// A message as one comparable line: title, text, buttons and icon.
+inline QString Describe(const MessageRequest& m) {
+    return QStringLiteral("%1 | %2 | buttons %3 | icon %4")
+        .arg(m.title, m.text)
+        .arg(int(m.buttons))
+        .arg(int(m.icon));
+}
