@@ -114,8 +114,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("native");
         QTest::addColumn<QString>("stored");
         // clang-format off
-        QTest::newRow("other case") << "%1/DATA/sub/file.txt" << "%1/Data/Sub/File.TXT" << "File.TXT";
-        QTest::newRow("Windows text") << "%1\\data\\SUB\\FILE.TXT" << "%1/Data/Sub/File.TXT" << "File.TXT";
+        QTest::newRow("other case") << "%1/DATA/sub/file.txt" << "%1/Data/Sub/File.TXT"
+                                    << "File.TXT";
+        QTest::newRow("Windows text") << "%1\\data\\SUB\\FILE.TXT" << "%1/Data/Sub/File.TXT"
+                                      << "File.TXT";
         QTest::newRow("drive letter") << "c:%1\\DATA" << "%1/Data" << "Data";
         QTest::newRow("exact spelling wins") << "%1/TWIN" << "%1/TWIN" << "TWIN";
         QTest::newRow("missing part kept") << "%1/DATA/New/SUB" << "%1/Data/New/SUB" << "";

@@ -13,7 +13,7 @@ namespace {
 QString DrivePath(const QString& local) {
     QString text = local;
     text.replace(QLatin1Char('/'), QLatin1Char('\\'));
-    return text.startsWith(QLatin1Char('\\')) ? QStringLiteral("C:") + text : text;
+    return text.startsWith(QLatin1Char('\\')) ? "C:" + text : text;
 }
 
 }  // namespace
@@ -59,7 +59,7 @@ private slots:
             const qint64 id = PutServer(tmp, server);
             local = server == QLatin1String("CNCSRV1") ? id : local;
         }
-        PutClient(tmp, QStringLiteral("ELSEWHERE"), local + 1, QStringLiteral("X"));
+        PutClient(tmp, "ELSEWHERE", local + 1, "X");
         for (qsizetype i = 0; i < clientNodes.size(); ++i) {
             PutClient(tmp, QStringLiteral("M%1").arg(i), local, clientNodes.at(i));
         }
@@ -91,13 +91,13 @@ private slots:
         TempInstallation tmp;
         MessageRecorder messages;
         QDir base(tmp.Folder());
-        QVERIFY(base.mkdir(QStringLiteral("HAVE")));
-        tmp.WriteFile(QStringLiteral("HAVE/keep.txt"), "kept");
-        tmp.WriteFile(QStringLiteral("HAVE/FILE"), "not a folder");
+        QVERIFY(base.mkdir("HAVE"));
+        tmp.WriteFile("HAVE/keep.txt", "kept");
+        tmp.WriteFile("HAVE/FILE", "not a folder");
         const QString local = base.filePath(path);
         QTEST(int(CreateFolderPath(driveForm ? DrivePath(local) : local)), "result");
         QVERIFY(created.isEmpty() || QFileInfo(base.filePath(created)).isDir());
-        QCOMPARE(tmp.ReadFile(QStringLiteral("HAVE/keep.txt")), QByteArray("kept"));
+        QCOMPARE(tmp.ReadFile("HAVE/keep.txt"), QByteArray("kept"));
         QCOMPARE(base.entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList{"HAVE"});
         QCOMPARE(messages.Count(), 0);
     }

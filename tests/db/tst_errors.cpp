@@ -22,7 +22,7 @@ private slots:
         };
         const QString t = QStringLiteral("t_dnc_servers");
         const QString n = QStringLiteral("dnc_server_name");
-        const SqlValue v = SqlValue::Text(QStringLiteral("X"));
+        const SqlValue v = SqlValue::Text("X");
         // clang-format off
         row("select", [=] { QVERIFY(!OpenSelectMDB(t, n, v, "=", "*").IsOpen()); }, "Error 3#");
         row("sorted", [=] { QVERIFY(!OpenSortedSelectMDB(t, n, v, "=", n).IsOpen()); }, "Error 2#");
@@ -52,7 +52,7 @@ private slots:
                  Describe({ReportText(prefix, 3704, line, "The database connection is not open",
                                       "Kestrum"),
                            "Kestrum"}));
-        QCOMPARE(Count(tmp, QStringLiteral("t_dnc_servers")), 0);
+        QCOMPARE(Count(tmp, "t_dnc_servers"), 0);
     }
 
     void sqliteErrorsAreReportedAndTheSequenceGoesOn() {

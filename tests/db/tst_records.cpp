@@ -42,7 +42,7 @@ private slots:
         QCOMPARE(DependentIds(tmp), QStringList(7, "1"));
         QCOMPARE(GetClientID("BOB'S LATHE"), std::optional<qint32>(1));
         QCOMPARE(LoadServerClientNames(GetServerID("O'HARA").value_or(-1)), 1);
-        QCOMPARE(ServerClients.first().ClientName, QStringLiteral("BOB'S LATHE"));
+        QCOMPARE(ServerClients.first().ClientName, "BOB'S LATHE");
         QCOMPARE(messages.Count(), 0);
     }
 
@@ -104,9 +104,9 @@ private slots:
     void currentClientAndModeRecord() {
         TempInstallation tmp;
         MessageRecorder messages;
-        const qint64 server = PutServer(tmp, QStringLiteral("CNCSRV1"));
-        QVERIFY(AddClientMDB(QStringLiteral("LATHE1"), QStringLiteral("CNCSRV1")));
-        QVERIFY(AddClientMDB(QStringLiteral("LINE1"), QStringLiteral("CNCSRV1")));
+        const qint64 server = PutServer(tmp, "CNCSRV1");
+        QVERIFY(AddClientMDB("LATHE1", "CNCSRV1"));
+        QVERIFY(AddClientMDB("LINE1", "CNCSRV1"));
         tmp.Exec(
             "UPDATE t_dnc_server_clients SET NODE_ID = 'TOOL', PORT_ID = 'P1', "
             "protocol_id = 7, com_ports = ' 1 3' WHERE client_id = 1");
@@ -130,16 +130,16 @@ private slots:
 
         // A protocol t_protocol does not know stays its id; the library is the one read before.
         ReadExportClientMode(2);
-        QCOMPARE(ExportClientMode.Protocol, QStringLiteral("62"));
+        QCOMPARE(ExportClientMode.Protocol, "62");
         ReadClientMode(2);
-        QCOMPARE(CurrentClientMode.Protocol, QStringLiteral("62"));
-        QCOMPARE(CurrentClientMode.ProtocolLibrary, QStringLiteral("remote.dll"));
+        QCOMPARE(CurrentClientMode.Protocol, "62");
+        QCOMPARE(CurrentClientMode.ProtocolLibrary, "remote.dll");
 
         // A client that is gone changes nothing.
         CurrentClientName = QStringLiteral("GONE");
         QVERIFY(!ReadCurrentClientIds());
         QCOMPARE(CurrentClientId, 1);
-        QCOMPARE(CurrentClientMode.ClientName, QStringLiteral("LINE1"));
+        QCOMPARE(CurrentClientMode.ClientName, "LINE1");
         QCOMPARE(messages.Count(), 0);
     }
 };
