@@ -80,12 +80,12 @@ QByteArray Bytes(const char* text) {
 
 }  // namespace
 
-class TestIniFile : public QObject {
+class TestFiles : public QObject {
     Q_OBJECT
 
 private:
     QTemporaryDir dir_;
-    QString Path() const { return dir_.filePath(QStringLiteral("Kestrum.ini")); }
+    QString Path(const char* name = "Kestrum.ini") const { return dir_.filePath(name); }
 
 private Q_SLOTS:
     void readAndWrite_data() {
@@ -181,18 +181,9 @@ private Q_SLOTS:
                  (QList<QPair<QString, QString>>{{"A", "1"}, {"C", ""}}));
         QVERIFY(text.SectionEntries("N3").isEmpty());
     }
-};
 
-KESTRUM_TEST(TestIniFile)
-
-class TestTextFile : public QObject {
-    Q_OBJECT
-
-private:
-    QTemporaryDir dir_;
-    QString Path(const char* name) const { return dir_.filePath(QLatin1String(name)); }
-private Q_SLOTS:
-    void read_data() {
+    // Whole-file text helpers.
+    void readText_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("contents");
         QTest::newRow("LF and CR") << QByteArray("a\nb\rc\r") << "a\r\nb\r\nc\r\n";
@@ -201,7 +192,7 @@ private Q_SLOTS:
         QTest::newRow("Latin-1") << QByteArray("\xE9\xFF") << QStringLiteral("\u00E9\u00FF\r\n");
     }
 
-    void read() {
+    void readText() {
         QFETCH(QByteArray, bytes);
         PutFile(Path("in.txt"), bytes.constData());
         TextFileRecord record{Path("in.txt"), QStringLiteral("stale"), -1, false};
@@ -211,7 +202,7 @@ private Q_SLOTS:
         QCOMPARE(record.Length, qint32(bytes.size()));
     }
 
-    void writeAndAppend() {
+    void writeAndAppendText() {
         MessageRecorder messages;
         const QString out = Path("out.txt");
         PutFile(out, "a much longer old text\r\n");
@@ -234,7 +225,7 @@ private Q_SLOTS:
         QCOMPARE(messages.Count(), 0);
     }
 
-    void failures() {
+    void textFailures() {
         MessageRecorder messages;
         TextFileRecord missing{Path("absent.txt"), {}, 0, true};
         ReadTextFile(missing);
@@ -256,5 +247,5 @@ private Q_SLOTS:
     }
 };
 
-KESTRUM_TEST(TestTextFile)
+KESTRUM_TEST(TestFiles)
 #include "tst_files.moc"
