@@ -6,93 +6,13 @@
 #include "app/xcb_library.h"
 #include "tests/support/test_main.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
-
-namespace {
-
-class XDisplay {
-public:
-    ~XDisplay() {
-        if (c_) {
-            api_->disconnect(c_);
-        }
-        server_.kill();
-        server_.waitForFinished(10000);
-    }
-
-    // Starts Xvfb on a free display; the reason when it cannot.
-    QString Start() {
-        api_ = xcb::Library();
-        const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
-        if (!api_ || xvfb.isEmpty()) {
-            return QStringLiteral("Xvfb or libxcb is not installed");
-        }
-        server_.start(xvfb, {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "320x240x24"});
-        QDeadlineTimer deadline(30000);
-        QByteArray out;
-        while (!out.contains('\n') && !deadline.hasExpired() && server_.waitForStarted(0) &&
-               server_.state() == QProcess::Running) {
-            server_.waitForReadyRead(200);
-            out += server_.readAllStandardOutput();
-        }
-        name_ = ':' + out.trimmed();
-        int screen = 0;
-        c_ = out.trimmed().isEmpty() ? nullptr : api_->connect(name_.constData(), &screen);
-        if (!c_ || api_->connection_has_error(c_)) {
-            return QStringLiteral("Xvfb gave no usable display");
-        }
-        root_ = api_->setup_roots_iterator(api_->get_setup(c_)).data->root;
-        return QString();
-    }
-
-    QByteArray Name() const { return name_; }
-
-    // A mapped window with the names that are not empty; parent 0 is the root.
-    quint32 MakeWindow(const QByteArray& netWmNameUtf8, const QByteArray& wmName,
-                       quint32 parent = 0) {
-        const quint32 w = api_->generate_id(c_);
-        api_->create_window(c_, 0, w, parent ? parent : root_, 0, 0, 50, 50, 0, 1, 0, 0, nullptr);
-        if (!netWmNameUtf8.isEmpty()) {
-            api_->change_property(c_, 0, w, Atom("_NET_WM_NAME"), Atom("UTF8_STRING"), 8,
-                                  quint32(netWmNameUtf8.size()), netWmNameUtf8.constData());
-        }
-        if (!wmName.isEmpty()) {
-            api_->change_property(c_, 0, w, xcb::kAtomWmName, xcb::kAtomString, 8,
-                                  quint32(wmName.size()), wmName.constData());
-        }
-        api_->map_window(c_, w);
-        Sync();
-        return w;
-    }
-
-    // What a window manager publishes: its clients, which live inside its frames.
-    void SetClientList(quint32 window) {
-        api_->change_property(c_, 0, root_, Atom("_NET_CLIENT_LIST"), xcb::kAtomWindow, 32, 1,
-                              &window);
-        Sync();
-    }
-
-private:
-    quint32 Atom(const char* name) { return xcb::InternAtom(*api_, c_, name, false); }
-    void Sync() {
-        api_->flush(c_);
-        Atom("WM_NAME");  // a round trip: everything sent before has been handled
-    }
-
-    QProcess server_;
-    QByteArray name_;
-    const xcb::Api* api_ = nullptr;
-    xcb::Connection* c_ = nullptr;
-    quint32 root_ = 0;
-};
-
-}  // namespace
 
 class TestPlatform : public QObject {
     Q_OBJECT
@@ -115,21 +35,15 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");  // "%1" is the test folder
         QTest::addColumn<QString>("native");
         QTest::addColumn<QString>("stored");
-        QTest::newRow("other case") << "%1/DATA/sub/file.txt"
-                                    << "%1/Data/Sub/File.TXT"
+        // clang-format off
+        QTest::newRow("other case") << "%1/DATA/sub/file.txt" << "%1/Data/Sub/File.TXT"
                                     << "File.TXT";
-        QTest::newRow("Windows text") << "%1\\data\\SUB\\FILE.TXT"
-                                      << "%1/Data/Sub/File.TXT"
+        QTest::newRow("Windows text") << "%1\\data\\SUB\\FILE.TXT" << "%1/Data/Sub/File.TXT"
                                       << "File.TXT";
-        QTest::newRow("drive letter") << "c:%1\\DATA"
-                                      << "%1/Data"
-                                      << "Data";
-        QTest::newRow("exact spelling wins") << "%1/TWIN"
-                                             << "%1/TWIN"
-                                             << "TWIN";
-        QTest::newRow("missing part kept") << "%1/DATA/New/SUB"
-                                           << "%1/Data/New/SUB"
-                                           << "";
+        QTest::newRow("drive letter") << "c:%1\\DATA" << "%1/Data" << "Data";
+        QTest::newRow("exact spelling wins") << "%1/TWIN" << "%1/TWIN" << "TWIN";
+        QTest::newRow("missing part kept") << "%1/DATA/New/SUB" << "%1/Data/New/SUB" << "";
+        // clang-format on
     }
 
     void nativePath() {
@@ -144,10 +58,9 @@ private Q_SLOTS:
     }
 
     void joinPath() {
-        QCOMPARE(JoinPath("C:\\DATA", "DNC.mdb"), "C:\\DATA\\DNC.mdb");
+        // Start-up joins "C:\\DATA" and folders with "/"; these are the other edges.
         QCOMPARE(JoinPath("C:", "DNC.mdb"), "C:\\DNC.mdb");
         QCOMPARE(JoinPath("C:\\DATA\\", "DNC.mdb"), "C:\\DATA\\DNC.mdb");
-        QCOMPARE(JoinPath("/srv/dnc", "DNC.mdb"), "/srv/dnc/DNC.mdb");
     }
 
     void settingNumbers_data() {
@@ -158,43 +71,78 @@ private Q_SLOTS:
         QTest::newRow("exponent") << "1E2" << 100;
         QTest::newRow("smallest") << "-32768" << -32768;
         QTest::newRow("rounds out of range") << "32767.5" << 0;
-        QTest::newRow("text") << "ABC" << 0;
-        QTest::newRow("not a number") << "NAN" << 0;
-        QTest::newRow("infinite") << "-INF" << 0;
+        QTest::newRow("infinite") << "-INF" << 0;  // text and NAN: see the start-up test
     }
-
     void settingNumbers() {
         QFETCH(QString, text);
         QTEST(int(SettingToInt16(text)), "value");
     }
 
-    void noWindowWithoutDisplay() {
-        const QByteArray display = qgetenv("DISPLAY");
-        qunsetenv("DISPLAY");
-        QCOMPARE(FindWindowByTitle(QStringLiteral("Kestrum")), quintptr(0));
-        qputenv("DISPLAY", display);
+    void windowsOfAnXDisplay() {
         // An unreachable display answers at once with nothing.
         QCOMPARE(FindX11WindowByTitle(":31999", QStringLiteral("Kestrum")), quintptr(0));
-    }
-
-    void windowsOfAnXDisplay() {
-        XDisplay x;
-        const QString problem = x.Start();
-        if (!problem.isEmpty()) {
-            QSKIP(qPrintable(problem));
+        const xcb::Api* api = xcb::Library();
+        const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+        if (!api || xvfb.isEmpty()) {
+            QSKIP("Xvfb or libxcb is not installed");
         }
-        const QString german = QStringLiteral("Bluetooth-Einstellungen \u00E4\u20AC");
-        const quint32 modern = x.MakeWindow(german.toUtf8(), "legacy name");
-        const quint32 old = x.MakeWindow({}, "COMReConnect \xE9");
-        const quint32 client = x.MakeWindow({}, "Framed", x.MakeWindow({}, {}));
-        const QByteArray display = x.Name();
+        QProcess server;  // writes its display number once it takes connections
+        server.start(xvfb, {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "320x240x24"});
+        server.waitForReadyRead(30000);
+        const QByteArray display = ':' + server.readAllStandardOutput().trimmed();
+        int screen = 0;
+        xcb::Connection* c =
+            display.size() > 1 ? api->connect(display.constData(), &screen) : nullptr;
+        const auto stop = qScopeGuard([&] {
+            if (c) {
+                api->disconnect(c);
+            }
+            server.kill();
+            server.waitForFinished(10000);
+        });
+        if (!c || api->connection_has_error(c)) {
+            QSKIP("Xvfb gave no usable display");
+        }
+        const quint32 root = api->setup_roots_iterator(api->get_setup(c)).data->root;
+        const auto atom = [&](const char* name) { return xcb::InternAtom(*api, c, name, false); };
+        const auto set = [&](quint32 w, quint32 property, quint32 type, const QByteArray& data) {
+            const quint8 format = type == xcb::kAtomWindow ? 32 : 8;
+            api->change_property(c, 0, w, property, type, format, quint32(data.size() * 8 / format),
+                                 data.constData());
+        };
+        const auto sync = [&] {
+            api->flush(c);
+            atom("WM_NAME");  // a round trip: everything sent before has been handled
+        };
+        // A mapped window with the names that are not empty; parent 0 is the root.
+        const auto window = [&](const QByteArray& netWmNameUtf8, const QByteArray& wmName,
+                                quint32 parent = 0) {
+            const quint32 w = api->generate_id(c);
+            api->create_window(c, 0, w, parent ? parent : root, 0, 0, 50, 50, 0, 1, 0, 0, nullptr);
+            if (!netWmNameUtf8.isEmpty()) {
+                set(w, atom("_NET_WM_NAME"), atom("UTF8_STRING"), netWmNameUtf8);
+            }
+            if (!wmName.isEmpty()) {
+                set(w, xcb::kAtomWmName, xcb::kAtomString, wmName);
+            }
+            api->map_window(c, w);
+            sync();
+            return w;
+        };
 
+        const QString german = QStringLiteral("Bluetooth-Einstellungen \u00E4\u20AC");
+        const quint32 modern = window(german.toUtf8(), "legacy name");
+        const quint32 old = window({}, "COMReConnect \xE9");
+        const quint32 client = window({}, "Framed", window({}, {}));
         QCOMPARE(FindX11WindowByTitle(display, german), quintptr(modern));
         QCOMPARE(FindX11WindowByTitle(display, "legacy name"), quintptr(0));  // _NET_WM_NAME first
         QCOMPARE(FindX11WindowByTitle(display, "COMReConnect \u00E9"), quintptr(old));
         QCOMPARE(FindX11WindowByTitle(display, "COMReConnect"), quintptr(0));
         QCOMPARE(FindX11WindowByTitle(display, "Framed"), quintptr(0));
-        x.SetClientList(client);
+        // What a window manager publishes: its clients, which live inside its frames.
+        set(root, atom("_NET_CLIENT_LIST"), xcb::kAtomWindow,
+            QByteArray(reinterpret_cast<const char*>(&client), sizeof client));
+        sync();
         QCOMPARE(FindX11WindowByTitle(display, "Framed"), quintptr(client));
 
         // The program itself runs on the offscreen platform here: it shows no windows and

@@ -5,13 +5,11 @@
 #include "db/new_installation.h"
 #include "tests/support/test_main.h"
 
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThread>
 
 #include <memory>
 #include <vector>
@@ -20,24 +18,10 @@ namespace {
 
 constexpr int kDeadlineMs = 30000;
 
-bool WaitFor(const std::function<bool()>& condition, int ms = kDeadlineMs) {
-    QDeadlineTimer deadline(ms);
-    while (!condition()) {
-        if (deadline.hasExpired()) {
-            return false;
-        }
-        QThread::msleep(20);
-    }
-    return true;
-}
-
 // The process id written on the first line of a lock file.
 qint64 LockOwner(const QString& path) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return 0;
-    }
-    return file.readLine().trimmed().toLongLong();
+    return file.open(QIODevice::ReadOnly) ? file.readLine().trimmed().toLongLong() : 0;
 }
 
 }  // namespace
@@ -52,27 +36,18 @@ private:
     std::vector<std::unique_ptr<QProcess>> started_;
 
     QProcess* Start() {
-        auto process = std::make_unique<QProcess>();
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        process->setProcessEnvironment(environment);
-        process->setWorkingDirectory(dir_.path());
-        process->start(program_, {});
-        started_.push_back(std::move(process));
+        started_.push_back(std::make_unique<QProcess>());
+        started_.back()->setWorkingDirectory(dir_.path());
+        started_.back()->start(program_, {});
         return started_.back().get();
     }
 
 private Q_SLOTS:
     void initTestCase() {
-        QVERIFY(dir_.isValid());
         const QString folder = QFileInfo(dir_.path()).canonicalFilePath();
         program_ = folder + QStringLiteral("/Kestrum");
         QVERIFY(QFile::copy(QStringLiteral(KESTRUM_BINARY_DIR "/Kestrum"), program_));
         QVERIFY(CreateDatabaseFile(folder));
-        QFile settings(folder + QStringLiteral("/Kestrum.ini"));
-        QVERIFY(settings.open(QIODevice::WriteOnly));
-        settings.write("[BTS]\r\nBTSMENU=True\r\n");
-        settings.close();
         // The lock the copies take: the one this installation's program folder names.
         SetProgramFolder(folder);
         lockPath_ = SingleInstanceLock().FilePath();
@@ -82,10 +57,8 @@ private Q_SLOTS:
 
     void cleanup() {
         for (const std::unique_ptr<QProcess>& process : started_) {
-            if (process->state() != QProcess::NotRunning) {
-                process->kill();
-                process->waitForFinished(kDeadlineMs);
-            }
+            process->kill();
+            process->waitForFinished(kDeadlineMs);
         }
         started_.clear();
     }
@@ -95,8 +68,7 @@ private Q_SLOTS:
     void secondCopyEndsSilently() {
         QProcess* first = Start();
         QVERIFY2(first->waitForStarted(kDeadlineMs), qPrintable(first->errorString()));
-        QVERIFY2(WaitFor([&] { return LockOwner(lockPath_) == first->processId(); }),
-                 "the first copy never took its lock");
+        QTRY_COMPARE_WITH_TIMEOUT(LockOwner(lockPath_), first->processId(), kDeadlineMs);
 
         QProcess* second = Start();
         QVERIFY(second->waitForFinished(kDeadlineMs));
@@ -113,8 +85,7 @@ private Q_SLOTS:
         QVERIFY(QFileInfo::exists(lockPath_));
         QProcess* third = Start();
         QVERIFY(third->waitForStarted(kDeadlineMs));
-        QVERIFY2(WaitFor([&] { return LockOwner(lockPath_) == third->processId(); }),
-                 "the stale lock was not taken over");
+        QTRY_COMPARE_WITH_TIMEOUT(LockOwner(lockPath_), third->processId(), kDeadlineMs);
         QCOMPARE(third->state(), QProcess::Running);
     }
 

@@ -13,17 +13,20 @@
 
 namespace {
 
-const QByteArray kNoFile("<no file>");
 const QString kProvider = QStringLiteral("Provider = Microsoft.Jet.OLEDB.4.0;data source = ");
 
+// A null settings array: no settings file.
 TempInstallation::Options Installation(const QByteArray& settings, bool database) {
-    TempInstallation::Options options;
-    options.createDatabase = database;
-    options.openConnection = false;
-    if (settings != kNoFile) {
-        options.settings = settings;
-    }
-    return options;
+    return {database, false, settings.isNull() ? std::nullopt : std::optional(settings)};
+}
+
+// COM port, menu, font size, baud, manager path, export, reconnect path, timer step, terminal.
+QString SettingsRead() {
+    const auto n = [](int value) { return QString::number(value); };
+    return QStringList{BtsComPort,       BtsMenuFlag,    n(PrintFontSize),
+                       n(BtsConfigBaud), BtManagerPath,  ExportDncAdminFlag,
+                       BtsReconnectPath, n(BtsTimerInc), BtsTermFlag}
+        .join(QLatin1Char('|'));
 }
 
 }  // namespace
@@ -34,47 +37,46 @@ class TestStartUp : public QObject {
 private Q_SLOTS:
     void settings_data() {
         QTest::addColumn<QByteArray>("settings");
-        QTest::addColumn<QString>("comPort");
-        QTest::addColumn<QString>("menu");
-        QTest::addColumn<int>("fontSize");
-        QTest::addColumn<int>("baud");
-        QTest::addColumn<QString>("managerPath");
-
-        QTest::newRow("no settings file") << kNoFile << "COM5"
-                                          << "FALSE" << 10 << 3 << "";
-        QTest::newRow("empty BTSCOM gives default") << QByteArray("[BTS]\r\nBTSCOM=\r\n") << "COM5"
-                                                    << "FALSE" << 10 << 3 << "";
+        QTest::addColumn<QByteArray>("database");  // null: a fresh DNC.mdb
+        QTest::addColumn<QString>("read");
+        const QByteArray fresh;
+        const QString defaults = QStringLiteral("COM5|FALSE|10|3||FALSE||100|FALSE");
+        // clang-format off
+        QTest::newRow("no settings file") << QByteArray() << fresh << defaults;
+        QTest::newRow("empty BTSCOM gives default")
+            << QByteArray("[BTS]\r\nBTSCOM=\r\n") << fresh << defaults;
         QTest::newRow("values upper-cased")
-            << QByteArray("[bts]\nbtsmenu=true\nBTSCOM=com12\nBTMANAGERPATH=c:\\bt\\mgr.exe\n")
-            << "COM12"
-            << "TRUE" << 10 << 3 << "C:\\BT\\MGR.EXE";
+            << QByteArray("[bts]\nbtsmenu=true\nBTSCOM=com12\nBTMANAGERPATH=c:\\bt\\mgr.exe\n"
+                          "btsterm=yes\n[Export]\nExportDncAdmin=true\n")
+            << fresh << "COM12|TRUE|10|3|C:\\BT\\MGR.EXE|TRUE||100|YES";
         QTest::newRow("numbers that are not numbers are 0")
-            << QByteArray("[BTS]\r\nPRINTFONTSIZE=abc\r\nBTSCONFIGBAUD=nan\r\n") << "COM5"
-            << "FALSE" << 0 << 0 << "";
-        QTest::newRow("long value cut to 126")
-            << QByteArray("[BTS]\r\nBTMANAGERPATH=c:\\" + QByteArray(200, 'p') + "\r\n") << "COM5"
-            << "FALSE" << 10 << 3 << "C:\\" + QString(123, QLatin1Char('P'));
+            << QByteArray("[BTS]\r\nPRINTFONTSIZE=abc\r\nBTSCONFIGBAUD=nan\r\n")
+            << fresh << "COM5|FALSE|0|0||FALSE||100|FALSE";
+        // A DNC.mdb that cannot be opened does not stop the program, and is never written to.
+        QTest::newRow("empty DNC.mdb") << QByteArray() << QByteArray("") << defaults;
+        QTest::newRow("Jet DNC.mdb")
+            << QByteArray() << QByteArray("\x00\x01\x00\x00Standard Jet DB\x00", 19) << defaults;
+        // clang-format on
     }
-
     void settings() {
         QFETCH(QByteArray, settings);
-        TempInstallation install(Installation(settings, true));
+        QFETCH(QByteArray, database);
+        TempInstallation install(Installation(settings, database.isNull()));
         QVERIFY(install.IsValid());
+        if (!database.isNull()) {
+            install.WriteFile(QStringLiteral("DNC.mdb"), database);
+        }
         MessageRecorder messages;
         QCOMPARE(StartUp(), StartUpOutcome::ShowMainWindow);
         QCOMPARE(messages.Count(), 0);
-        QTEST(BtsComPort, "comPort");
-        QTEST(BtsMenuFlag, "menu");
-        QTEST(int(PrintFontSize), "fontSize");
-        QTEST(int(BtsConfigBaud), "baud");
-        QTEST(BtManagerPath, "managerPath");
-        QVERIFY(DncConnection.IsOpen());
+        QTEST(SettingsRead(), "read");
+        QCOMPARE(DncConnection.IsOpen(), database.isNull());
+        QVERIFY(database.isNull() || install.ReadFile(QStringLiteral("DNC.mdb")) == database);
     }
 
-    void defaults() {
-        TempInstallation::Options options = Installation(kNoFile, true);
-        options.computerName = QStringLiteral("cncsrv7");
-        TempInstallation install(options);
+    void namesAndDatabaseFolder() {
+        TempInstallation install({true, false, std::nullopt, QStringLiteral("cncsrv7")});
+        MessageRecorder messages;
         QCOMPARE(StartUp(), StartUpOutcome::ShowMainWindow);
         const QString folder = QDir::toNativeSeparators(install.Folder());
         QCOMPARE(SettingsFileName, folder + QStringLiteral("/Kestrum.ini"));
@@ -82,44 +84,30 @@ private Q_SLOTS:
         QCOMPARE(HelpFileNames, QStringList(9, QStringLiteral("KESTRUM.HLP")));
         QCOMPARE(DatabaseFolder, folder.toUpper());
         QCOMPARE(DncConnectionString, kProvider + folder.toUpper() + QStringLiteral("/DNC.mdb;"));
-        QCOMPARE(ExportDncAdminFlag, QStringLiteral("FALSE"));
-        QCOMPARE(BtsReconnectPath, QString());
-        QCOMPARE(int(BtsTimerInc), 100);
-        QCOMPARE(BtsTermFlag, QStringLiteral("FALSE"));
-    }
-
-    void databaseFolderFromSettings() {
         // The folder is upper-cased; the file is still found, as Windows would find it.
-        TempInstallation install(Installation({}, true));
-        QVERIFY(install.IsValid());
-        const QString lower = QDir::toNativeSeparators(install.Folder()).toLower();
         install.WriteFile(QStringLiteral("Kestrum.ini"),
                           "[HELP]\r\nHELPFILENAME3=kestrum3.chm\r\n[ADMIN]\r\nMDBPATH=" +
-                              lower.toLatin1() + "\r\n");
-        MessageRecorder messages;
+                              folder.toLower().toLatin1() + "\r\n");
         QCOMPARE(StartUp(), StartUpOutcome::ShowMainWindow);
-        QCOMPARE(messages.Count(), 0);
-        QCOMPARE(DncConnectionString, kProvider + lower.toUpper() + QStringLiteral("/DNC.mdb;"));
+        QCOMPARE(DncConnectionString, kProvider + folder.toUpper() + QStringLiteral("/DNC.mdb;"));
         QCOMPARE(HelpFileNames.at(3), QStringLiteral("KESTRUM3.CHM"));
         QCOMPARE(HelpFileNames.at(4), QStringLiteral("KESTRUM.HLP"));
         QVERIFY(DncConnection.IsOpen());
+        QCOMPARE(messages.Count(), 0);
     }
 
     void databaseMissing_data() {
         QTest::addColumn<QByteArray>("settings");
         QTest::addColumn<QString>("entry");  // what is named DNC.mdb in any case, "" nothing
         QTest::addColumn<QString>("path");   // "" for the program folder
-
-        QTest::newRow("no database") << kNoFile << ""
-                                     << "";
-        QTest::newRow("lower-case name") << kNoFile << "dnc.mdb"
-                                         << "";
-        QTest::newRow("a folder") << kNoFile << "DNC.mdb/"
-                                  << "";
-        QTest::newRow("MDBPATH c:\\data") << QByteArray("[ADMIN]\r\nMDBPATH=c:\\data\r\n") << ""
-                                          << "C:\\DATA\\DNC.mdb";
+        // clang-format off
+        QTest::newRow("no database") << QByteArray() << "" << "";
+        QTest::newRow("lower-case name") << QByteArray() << "dnc.mdb" << "";
+        QTest::newRow("a folder") << QByteArray() << "DNC.mdb/" << "";
+        QTest::newRow("MDBPATH c:\\data")
+            << QByteArray("[ADMIN]\r\nMDBPATH=c:\\data\r\n") << "" << "C:\\DATA\\DNC.mdb";
+        // clang-format on
     }
-
     void databaseMissing() {
         QFETCH(QByteArray, settings);
         QFETCH(QString, entry);
@@ -149,24 +137,6 @@ private Q_SLOTS:
         QVERIFY(!DncConnection.IsOpen());
         QCOMPARE(int(QApplication::topLevelWidgets().size()), windowsBefore);
         QCOMPARE(BtsComPort, QString());  // the program ended before reading the rest
-    }
-
-    void foreignDatabaseFileDoesNotStop_data() {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("empty") << QByteArray();
-        QTest::newRow("Jet file") << QByteArray("\x00\x01\x00\x00Standard Jet DB\x00", 19);
-    }
-
-    void foreignDatabaseFileDoesNotStop() {
-        QFETCH(QByteArray, bytes);
-        TempInstallation install(Installation("[BTS]\r\nBTSCOM=COM3\r\n", false));
-        install.WriteFile(QStringLiteral("DNC.mdb"), bytes);
-        MessageRecorder messages;
-        QCOMPARE(StartUp(), StartUpOutcome::ShowMainWindow);
-        QCOMPARE(messages.Count(), 0);
-        QVERIFY(!DncConnection.IsOpen());
-        QCOMPARE(BtsComPort, QStringLiteral("COM3"));
-        QCOMPARE(install.ReadFile(QStringLiteral("DNC.mdb")), bytes);  // never written to
     }
 };
 

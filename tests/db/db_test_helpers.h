@@ -1,7 +1,6 @@
 #pragma once
 // Shared by the database tests.
 
-#include "app/messages.h"
 #include "db/dnc_database.h"
 #include "tests/support/message_recorder.h"
 #include "tests/support/temp_installation.h"
@@ -31,25 +30,32 @@ inline qint64 Count(const TempInstallation& tmp, const QString& table,
         .toLongLong();
 }
 
-// A client row written directly, with its server and node identifier; returns its id.
-inline qint64 PutClient(const TempInstallation& tmp, const QString& name, qint64 serverId,
-                        const QString& nodeId = QString()) {
-    tmp.Exec(
-        QStringLiteral("INSERT INTO t_dnc_server_clients (client_name, dnc_server_id, NODE_ID) "
-                       "VALUES (?, ?, ?)"),
-        {name, serverId, nodeId});
-    return tmp.QueryValue(QStringLiteral("SELECT MAX(client_id) FROM t_dnc_server_clients"))
-        .toLongLong();
-}
-
+// Rows written directly; the server's id is returned.
 inline qint64 PutServer(const TempInstallation& tmp, const QString& name) {
-    tmp.Exec(QStringLiteral("INSERT INTO t_dnc_servers (dnc_server_name) VALUES (?)"), {name});
-    return tmp.QueryValue(QStringLiteral("SELECT MAX(dnc_server_id) FROM t_dnc_servers"))
-        .toLongLong();
+    tmp.Exec("INSERT INTO t_dnc_servers (dnc_server_name) VALUES (?)", {name});
+    return tmp.QueryValue("SELECT MAX(dnc_server_id) FROM t_dnc_servers").toLongLong();
+}
+inline void PutClient(const TempInstallation& tmp, const QString& name, qint64 serverId,
+                      const QString& nodeId) {
+    tmp.Exec(
+        "INSERT INTO t_dnc_server_clients (client_name, dnc_server_id, NODE_ID) "
+        "VALUES (?, ?, ?)",
+        {name, serverId, nodeId});
 }
 
 inline QString ReportText(const QString& prefix, int number, int line, const QString& what,
                           const QString& source) {
-    return prefix + QString::number(number) + QStringLiteral(" at Line ") + QString::number(line) +
-           QStringLiteral(" - ") + what + QStringLiteral(" - reported by ") + source;
+    return QStringLiteral("%1%2 at Line %3 - %4 - reported by %5")
+        .arg(prefix)
+        .arg(number)
+        .arg(line)
+        .arg(what, source);
+}
+
+// A message as one comparable line: title, text, buttons and icon.
+inline QString Describe(const MessageRequest& m) {
+    return QStringLiteral("%1 | %2 | buttons %3 | icon %4")
+        .arg(m.title, m.text)
+        .arg(int(m.buttons))
+        .arg(int(m.icon));
 }

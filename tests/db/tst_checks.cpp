@@ -5,7 +5,6 @@
 #include "tests/support/test_main.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 namespace {
@@ -14,7 +13,7 @@ namespace {
 QString DrivePath(const QString& local) {
     QString text = local;
     text.replace(QLatin1Char('/'), QLatin1Char('\\'));
-    return text.startsWith(QLatin1Char('\\')) ? QStringLiteral("C:") + text : text;
+    return text.startsWith(QLatin1Char('\\')) ? "C:" + text : text;
 }
 
 }  // namespace
@@ -30,70 +29,53 @@ private slots:
         QTest::addColumn<QString>("nodeId");
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("text");
-        QTest::newRow("no server") << QStringList() << QStringList() << -1 << ""
-                                   << "Server configuration error!"
-                                   << "0 Servers configured!, create this Server\\w Clients "
-                                      "prior to this selection";
-        QTest::newRow("not a server")
-            << QStringList{"OTHER", "cncsrv1"} << QStringList() << -1 << ""
-            << "Server configuration error!"
-            << "CNCSRV1 is not configured as a DNC Server!, create "
-               "this DNC Server prior to this selection";
-        QTest::newRow("no clients") << QStringList{"CNCSRV1"} << QStringList() << -1 << ""
-                                    << "Client configuration error!"
-                                    << "0 Clients configured!, create Clients prior to this "
-                                       "selection";
-        QTest::newRow("mixed node ids")
-            << QStringList{"OTHER", "CNCSRV1"} << QStringList{"TOOL", "TOOL", "NODE2"} << 0 << ""
-            << "NodeID error!"
-            << "The NodeID's for this Server must be the same!, use the NodeID 'TOOL'";
-        QTest::newRow("empty node ids") << QStringList{"CNCSRV1"} << QStringList{"", ""} << 0 << ""
-                                        << ""
-                                        << "";
-        QTest::newRow("all TOOL") << QStringList{"CNCSRV1"} << QStringList{"TOOL", "TOOL"} << 0
-                                  << "TOOL"
-                                  << ""
-                                  << "";
+        const auto row = [](const char* tag, QStringList servers, QStringList nodes, int result,
+                            const char* nodeId, const char* title, const char* text) {
+            QTest::newRow(tag) << servers << nodes << result << QString(nodeId) << QString(title)
+                               << QString(text);
+        };
+        row("no server", {}, {}, -1, "", "Server configuration error!",
+            "0 Servers configured!, create this Server\\w Clients prior to this selection");
+        row("not a server", {"OTHER", "cncsrv1"}, {}, -1, "", "Server configuration error!",
+            "CNCSRV1 is not configured as a DNC Server!, create this DNC Server prior to this "
+            "selection");
+        row("no clients", {"CNCSRV1"}, {}, -1, "", "Client configuration error!",
+            "0 Clients configured!, create Clients prior to this selection");
+        row("mixed node ids", {"OTHER", "CNCSRV1"}, {"TOOL", "TOOL", "NODE2"}, 0, "",
+            "NodeID error!",
+            "The NodeID's for this Server must be the same!, use the NodeID 'TOOL'");
+        row("empty node ids", {"CNCSRV1"}, {"", ""}, 0, "", "", "");
+        row("all TOOL", {"CNCSRV1"}, {"TOOL", "TOOL"}, 0, "TOOL", "", "");
     }
     void checkServerConfig() {
         QFETCH(QStringList, servers);
         QFETCH(QStringList, clientNodes);
-        QFETCH(int, result);
-        QFETCH(QString, nodeId);
         QFETCH(QString, title);
         QFETCH(QString, text);
         TempInstallation tmp;
         MessageRecorder messages;
+        qint64 local = 0;
         for (const QString& server : servers) {
-            PutServer(tmp, server);
+            const qint64 id = PutServer(tmp, server);
+            local = server == QLatin1String("CNCSRV1") ? id : local;
         }
-        const qint64 local =
-            tmp.QueryValue(
-                   "SELECT dnc_server_id FROM t_dnc_servers WHERE dnc_server_name = "
-                   "'CNCSRV1' COLLATE BINARY")
-                .toLongLong();
-        PutClient(tmp, QStringLiteral("ELSEWHERE"), local + 1, QStringLiteral("X"));
+        PutClient(tmp, "ELSEWHERE", local + 1, "X");
         for (qsizetype i = 0; i < clientNodes.size(); ++i) {
             PutClient(tmp, QStringLiteral("M%1").arg(i), local, clientNodes.at(i));
         }
         ServerNodeId = QStringLiteral("STALE");
-
-        QCOMPARE(int(CheckServerConfig()), result);
-        QCOMPARE(ServerNodeId, nodeId);
+        QTEST(int(CheckServerConfig()), "result");
+        QTEST(ServerNodeId, "nodeId");
         QCOMPARE(ServerClientTable.size(), clientNodes.size());
-        if (text.isEmpty()) {
-            QCOMPARE(messages.Count(), 0);
-            return;
+        QCOMPARE(messages.Count(), text.isEmpty() ? 0 : 1);
+        if (!text.isEmpty()) {
+            QCOMPARE(Describe(messages.Last()),
+                     Describe({text, title, MsgButtons::Ok, MsgIcon::Critical}));
         }
-        QCOMPARE(messages.Count(), 1);
-        QCOMPARE(messages.Last().text, text);
-        QCOMPARE(messages.Last().title, title);
-        QCOMPARE(messages.Last().icon, MsgIcon::Critical);
-        QCOMPARE(messages.Last().buttons, MsgButtons::Ok);
     }
 
     void createFolderPath_data() {
-        QTest::addColumn<QString>("path");    // below the test folder ("" = none)
+        QTest::addColumn<QString>("path");    // below the test folder
         QTest::addColumn<bool>("driveForm");  // "C:\..." rather than "/..."
         QTest::addColumn<int>("result");
         QTest::addColumn<QString>("created");  // relative folder expected afterwards
@@ -105,49 +87,39 @@ private slots:
     void createFolderPath() {
         QFETCH(QString, path);
         QFETCH(bool, driveForm);
-        QFETCH(int, result);
         QFETCH(QString, created);
         TempInstallation tmp;
         MessageRecorder messages;
         QDir base(tmp.Folder());
-        QVERIFY(base.mkdir(QStringLiteral("HAVE")));
-        tmp.WriteFile(QStringLiteral("HAVE/keep.txt"), "kept");
-        tmp.WriteFile(QStringLiteral("HAVE/FILE"), "not a folder");
+        QVERIFY(base.mkdir("HAVE"));
+        tmp.WriteFile("HAVE/keep.txt", "kept");
+        tmp.WriteFile("HAVE/FILE", "not a folder");
         const QString local = base.filePath(path);
-        QCOMPARE(int(CreateFolderPath(driveForm ? DrivePath(local) : local)), result);
-        if (!created.isEmpty()) {
-            QVERIFY(QFileInfo(base.filePath(created)).isDir());
-        }
-        QCOMPARE(tmp.ReadFile(QStringLiteral("HAVE/keep.txt")), QByteArray("kept"));
+        QTEST(int(CreateFolderPath(driveForm ? DrivePath(local) : local)), "result");
+        QVERIFY(created.isEmpty() || QFileInfo(base.filePath(created)).isDir());
+        QCOMPARE(tmp.ReadFile("HAVE/keep.txt"), QByteArray("kept"));
         QCOMPARE(base.entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList{"HAVE"});
         QCOMPARE(messages.Count(), 0);
     }
 
     void createFolderPathRefusals_data() {
         QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("text");
         QTest::newRow("network name") << "\\\\tsclient\\C\\A"
-                                      << "Drive designation error"
                                       << "Drive Error, \"\\\\\"doesn't exist";
         QTest::newRow("no drive letter") << "1:\\A"
-                                         << "Drive designation error"
                                          << "Drive Error, \"1:\"doesn't exist";
         QTest::newRow("relative") << "A\\B"
-                                  << "Drive designation error"
                                   << "Drive Error, \"A\\\"doesn't exist";
     }
     void createFolderPathRefusals() {
         QFETCH(QString, path);
-        QFETCH(QString, title);
         QFETCH(QString, text);
         TempInstallation tmp;
         MessageRecorder messages;
         QCOMPARE(int(CreateFolderPath(path)), -1);
         QCOMPARE(messages.Count(), 1);
-        QCOMPARE(messages.Last().title, title);
-        QCOMPARE(messages.Last().text, text);
-        QCOMPARE(messages.Last().buttons, MsgButtons::Ok);
+        QCOMPARE(Describe(messages.Last()), Describe({text, "Drive designation error"}));
     }
 
     void tenLevelsAreRefusedBeforeAnythingIsMade() {
@@ -162,10 +134,10 @@ private slots:
             path += QStringLiteral("\\L%1").arg(level);
         }
         QCOMPARE(int(CreateFolderPath(path)), -1);
-        QCOMPARE(messages.Texts(), QStringList{"Directories exceed 9 levels"});
-        QCOMPARE(messages.Last().title, QStringLiteral("Directory error"));
+        QCOMPARE(messages.Count(), 1);
+        QCOMPARE(Describe(messages.Last()),
+                 Describe({"Directories exceed 9 levels", "Directory error"}));
         QVERIFY(QDir(tmp.Folder()).entryList(QDir::Dirs | QDir::NoDotAndDotDot).isEmpty());
-
         path.chop(3);  // nine levels
         QCOMPARE(int(CreateFolderPath(path)), 0);
         QVERIFY(QFileInfo(NativePath(path)).isDir());

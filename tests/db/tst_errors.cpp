@@ -17,36 +17,27 @@ private slots:
     void closedConnectionIsReported_data() {
         QTest::addColumn<Call>("call");
         QTest::addColumn<QString>("prefix");
-        const QString servers = QStringLiteral("t_dnc_servers");
-        const QString name = QStringLiteral("dnc_server_name");
-        const SqlValue value = SqlValue::Text(QStringLiteral("X"));
-        QTest::newRow("select") << Call([=] {
-            QVERIFY(!OpenSelectMDB(servers, name, value, "=", "*").IsOpen());
-        }) << "Error 3#";
-        QTest::newRow("sorted") << Call([=] {
-            QVERIFY(!OpenSortedSelectMDB(servers, name, value, "=", name).IsOpen());
-        }) << "Error 2#";
-        QTest::newRow("field") << Call([=] {
-            QVERIFY(!GetFieldValueMDB(servers, name, value, "=", name));
-        }) << "Error 5#";
-        QTest::newRow("insert") << Call([=] {
-            QVERIFY(!InsertRecordMDB(servers, {name}, {value}));
-        }) << "Error 6#";
-        QTest::newRow("update") << Call([=] {
-            QVERIFY(!UpdateRecordsMDB(servers, name, value, name, value));
-        }) << "Error UpdateRecordsMDB ";
-        QTest::newRow("edit") << Call([=] { EditRecordMDB(servers, name, "X", EditMode::Ensure); })
-                              << "Error 1#";
-        QTest::newRow("delete") << Call([=] { DeleteRecordsMDB(servers, name, value); })
-                                << "Error Delete Shop Clients ";
-        QTest::newRow("server list") << Call([] { QCOMPARE(LoadServerNames(), 0); }) << "Error 2#";
-        QTest::newRow("client dirs")
-            << Call([] { QCOMPARE(LoadClientDirs(1), 0); }) << "Error Client dirs";
-        QTest::newRow("target dirs")
-            << Call([] { QCOMPARE(LoadTargetDirs(1), 0); }) << "Error Target dirs";
-        QTest::newRow("dir props")
-            << Call([] { QVERIFY(!GetClientDirPropsMDB(1)); }) << "Error GetClientDirPropsMDB";
-        QTest::newRow("client mode") << Call([] { ReadClientMode(1); }) << "Error Client Mode";
+        const auto row = [](const char* tag, Call call, const char* prefix) {
+            QTest::newRow(tag) << call << QString::fromLatin1(prefix);
+        };
+        const QString t = QStringLiteral("t_dnc_servers");
+        const QString n = QStringLiteral("dnc_server_name");
+        const SqlValue v = SqlValue::Text("X");
+        // clang-format off
+        row("select", [=] { QVERIFY(!OpenSelectMDB(t, n, v, "=", "*").IsOpen()); }, "Error 3#");
+        row("sorted", [=] { QVERIFY(!OpenSortedSelectMDB(t, n, v, "=", n).IsOpen()); }, "Error 2#");
+        row("field", [=] { QVERIFY(!GetFieldValueMDB(t, n, v, "=", n)); }, "Error 5#");
+        row("insert", [=] { QVERIFY(!InsertRecordMDB(t, {n}, {v})); }, "Error 6#");
+        row("update", [=] { QVERIFY(!UpdateRecordsMDB(t, n, v, n, v)); },
+            "Error UpdateRecordsMDB ");
+        row("edit", [=] { EditRecordMDB(t, n, "X", EditMode::Ensure); }, "Error 1#");
+        row("delete", [=] { DeleteRecordsMDB(t, n, v); }, "Error Delete Shop Clients ");
+        row("server list", [] { QCOMPARE(LoadServerNames(), 0); }, "Error 2#");
+        row("client dirs", [] { QCOMPARE(LoadClientDirs(1), 0); }, "Error Client dirs");
+        row("target dirs", [] { QCOMPARE(LoadTargetDirs(1), 0); }, "Error Target dirs");
+        row("dir props", [] { QVERIFY(!GetClientDirPropsMDB(1)); }, "Error GetClientDirPropsMDB");
+        row("client mode", [] { ReadClientMode(1); }, "Error Client Mode");
+        // clang-format on
     }
     void closedConnectionIsReported() {
         QFETCH(Call, call);
@@ -57,38 +48,36 @@ private slots:
         call();
         QVERIFY(messages.Count() >= 1);
         const int line = prefix == QLatin1String("Error Client Mode") ? 1 : 2;
-        QCOMPARE(messages.Messages().first().text,
-                 ReportText(prefix, 3704, line, "The database connection is not open", "Kestrum"));
-        QCOMPARE(messages.Messages().first().title, QStringLiteral("Kestrum"));
-        QCOMPARE(messages.Messages().first().buttons, MsgButtons::Ok);
-        QCOMPARE(messages.Messages().first().icon, MsgIcon::None);
-        QCOMPARE(Count(tmp, QStringLiteral("t_dnc_servers")), 0);
+        QCOMPARE(Describe(messages.Messages().first()),
+                 Describe({ReportText(prefix, 3704, line, "The database connection is not open",
+                                      "Kestrum"),
+                           "Kestrum"}));
+        QCOMPARE(Count(tmp, "t_dnc_servers"), 0);
     }
 
     void sqliteErrorsAreReportedAndTheSequenceGoesOn() {
         TempInstallation tmp;
         MessageRecorder messages;
-        AddServer(QStringLiteral("CNCSRV1"));
-        QVERIFY(tmp.Exec(QStringLiteral("DROP TABLE t_command")));
+        AddServer("CNCSRV1");
+        QVERIFY(tmp.Exec("DROP TABLE t_command"));
         // The report waits for the commit: another connection already sees the client then.
         qint64 visibleAtReport = -1;
         MessageHandler recorder;
         recorder = SetMessageHandler([&](const MessageRequest& request) {
-            visibleAtReport = Count(tmp, QStringLiteral("t_dnc_server_clients"));
+            visibleAtReport = Count(tmp, "t_dnc_server_clients");
             return recorder(request);
         });
-        QVERIFY(!AddClientMDB(QStringLiteral("LATHE1"), QStringLiteral("CNCSRV1")));
+        QVERIFY(!AddClientMDB("LATHE1", "CNCSRV1"));
         SetMessageHandler(recorder);
         QCOMPARE(visibleAtReport, 1);
         QCOMPARE(messages.Texts(),
                  QStringList{ReportText("Error 6#", 1, 11, "no such table: t_command", "SQLite")});
         // The six rows before it and the client row were still made.
-        const qint64 id = GetClientID(QStringLiteral("LATHE1")).value_or(-1);
-        QCOMPARE(Count(tmp, QStringLiteral("t_timeout_table_up"), "client_id = ?", {id}), 1);
+        const qint64 id = GetClientID("LATHE1").value_or(-1);
+        QCOMPARE(Count(tmp, "t_timeout_table_up", "client_id = ?", {id}), 1);
 
         messages.Clear();
-        QVERIFY(!InsertRecordMDB(QStringLiteral("t_client_mode"), {QStringLiteral("client_id")},
-                                 {SqlValue::Null()}));
+        QVERIFY(!InsertRecordMDB("t_client_mode", {"client_id"}, {SqlValue::Null()}));
         QCOMPARE(messages.Texts(),
                  QStringList{ReportText("Error 6#", 1299, 2,
                                         "NOT NULL constraint failed: t_client_mode.client_id",
@@ -99,13 +88,12 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<bool>("opens");
         QTest::addColumn<QString>("firstReport");
-        QTest::newRow("empty") << QByteArray() << false
-                               << "Error 2#3704 at Line 2 - The database connection is not open: ";
-        QTest::newRow("access file") << QByteArray("\0\1\0\0Standard Jet DB\0", 20) << false
-                                     << "Error 2#3704 at Line 2 - The database connection is "
-                                        "not open: ";
+        const QString notOpen("Error 2#3704 at Line 2 - The database connection is not open: ");
         QByteArray corrupt("SQLite format 3\0", 16);
         corrupt += QByteArray(4096, '\x5a');
+        QTest::newRow("empty") << QByteArray() << false << notOpen;
+        QTest::newRow("access file")
+            << QByteArray("\0\1\0\0Standard Jet DB\0", 20) << false << notOpen;
         QTest::newRow("corrupt") << corrupt << true
                                  << "Error 2#26 at Line 2 - file is not a database";
         QTest::newRow("other tables")
@@ -119,22 +107,22 @@ private slots:
         options.createDatabase = false;
         TempInstallation tmp(options);
         if (QTest::currentDataTag() == QByteArrayLiteral("other tables")) {
-            tmp.Exec(QStringLiteral("CREATE TABLE parts (name TEXT)"));  // creates the file
+            tmp.Exec("CREATE TABLE parts (name TEXT)");  // creates the file
         } else {
-            tmp.WriteFile(QStringLiteral("DNC.mdb"), bytes);
+            tmp.WriteFile("DNC.mdb", bytes);
         }
         QCOMPARE(tmp.OpenConnection(), opens);
         MessageRecorder messages;
         QCOMPARE(CheckServerConfig(), qint16(-1));
-        QVERIFY(!AddClientMDB(QStringLiteral("LATHE1"), QStringLiteral("CNCSRV1")));
-        QVERIFY(!GetClientID(QStringLiteral("LATHE1")));
+        QVERIFY(!AddClientMDB("LATHE1", "CNCSRV1"));
+        QVERIFY(!GetClientID("LATHE1"));
         QCOMPARE(LoadAllClientNames(), 0);
         QVERIFY(messages.Texts().first().startsWith(firstReport));
         QCOMPARE(messages.Texts().at(1),
                  QStringLiteral("0 Servers configured!, create this "
                                 "Server\\w Clients prior to this selection"));
         QCOMPARE(messages.Count(), 5);
-        QCOMPARE(tmp.ReadFile(QStringLiteral("DNC.mdb")).left(bytes.size()), bytes);
+        QCOMPARE(tmp.ReadFile("DNC.mdb").left(bytes.size()), bytes);
     }
 };
 

@@ -6,10 +6,21 @@
 
 namespace {
 
-const QStringList kDependentTables = {
-    "t_client_mode",     "t_client_terminal_mode", "t_filter_table_down",
-    "t_filter_table_up", "t_timeout_table_down",   "t_timeout_table_up",
-    "t_command"};
+// The client ids in each table that holds one row per client, in id order.
+QStringList DependentIds(const TempInstallation& tmp) {
+    QStringList all;
+    for (const char* table :
+         {"t_client_mode", "t_client_terminal_mode", "t_filter_table_down", "t_filter_table_up",
+          "t_timeout_table_down", "t_timeout_table_up", "t_command"}) {
+        QStringList ids;
+        for (const QVariantList& row :
+             tmp.Query(QStringLiteral("SELECT client_id FROM %1 ORDER BY 1").arg(table))) {
+            ids << row.first().toString();
+        }
+        all << ids.join(QLatin1Char(','));
+    }
+    return all;
+}
 
 }  // namespace
 
@@ -20,88 +31,82 @@ private slots:
     void addClientMakesItsRowAndSevenDependentRows() {
         TempInstallation tmp;
         MessageRecorder messages;
-        PutServer(tmp, QStringLiteral("OTHER"));
-        AddServer(QStringLiteral("CNCSRV1"));
-        AddServer(QStringLiteral("CNCSRV1"));
+        PutServer(tmp, "OTHER");
+        AddServer("O'HARA");  // apostrophes are bound, never spliced
+        AddServer("O'HARA");
         QCOMPARE(Count(tmp, "t_dnc_servers"), 2);
-        QVERIFY(AddClientMDB(QStringLiteral("LATHE1"), QStringLiteral("CNCSRV1")));
+        QVERIFY(AddClientMDB("BOB'S LATHE", "O'HARA"));
         QCOMPARE(
             tmp.Query("SELECT client_id, client_name, dnc_server_id FROM t_dnc_server_clients"),
-            (QList<QVariantList>{{1, "LATHE1", 2}}));
-        for (const QString& table : kDependentTables) {
-            QCOMPARE(tmp.Query(QStringLiteral("SELECT client_id FROM ") + table),
-                     (QList<QVariantList>{{1}}));
-        }
+            (QList<QVariantList>{{1, "BOB'S LATHE", 2}}));
+        QCOMPARE(DependentIds(tmp), QStringList(7, "1"));
+        QCOMPARE(GetClientID("BOB'S LATHE"), std::optional<qint32>(1));
+        QCOMPARE(LoadServerClientNames(GetServerID("O'HARA").value_or(-1)), 1);
+        QCOMPARE(ServerClients.first().ClientName, "BOB'S LATHE");
         QCOMPARE(messages.Count(), 0);
     }
 
     void addClientStopsWithoutItsServer() {
         TempInstallation tmp;
         MessageRecorder messages;
-        QVERIFY(!AddClientMDB(QStringLiteral("LATHE1"), QStringLiteral("NOSUCH")));
+        QVERIFY(!AddClientMDB("LATHE1", "NOSUCH"));
         QCOMPARE(messages.Texts(),
                  QStringList{ReportText("Error 6#", 3021, 1,
                                         "The DNC Server \"NOSUCH\" does not exist; the client "
                                         "\"LATHE1\" was not created",
                                         "Kestrum")});
         QCOMPARE(Count(tmp, "t_dnc_server_clients"), 0);
-        for (const QString& table : kDependentTables) {
-            QCOMPARE(Count(tmp, table), 0);
-        }
+        QCOMPARE(DependentIds(tmp), QStringList(7, QString()));
     }
 
     void aNewClientGetsItsOwnRowsBesideANamesake() {
         TempInstallation tmp;
         MessageRecorder messages;
-        AddServer(QStringLiteral("CNCSRV1"));
-        QVERIFY(AddClientMDB(QStringLiteral("A"), QStringLiteral("CNCSRV1")));
-        QVERIFY(AddClientMDB(QStringLiteral("B"), QStringLiteral("CNCSRV1")));
-        RenameClientMDB(QStringLiteral("B"), QStringLiteral("A"));  // renaming does not prevent it
-        QVERIFY(AddClientMDB(QStringLiteral("A"), QStringLiteral("CNCSRV1")));
-        for (const QString& table : kDependentTables) {
-            QCOMPARE(Count(tmp, table, "client_id = 3"), 1);
-        }
-        QCOMPARE(GetClientID(QStringLiteral("A")), std::optional<qint32>(1));
+        AddServer("CNCSRV1");
+        QVERIFY(AddClientMDB("A", "CNCSRV1"));
+        QVERIFY(AddClientMDB("B", "CNCSRV1"));
+        RenameClientMDB("B", "A");  // renaming does not prevent it
+        QVERIFY(AddClientMDB("A", "CNCSRV1"));
+        QCOMPARE(DependentIds(tmp), QStringList(7, "1,2,3"));
+        QCOMPARE(GetClientID("A"), std::optional<qint32>(1));
     }
 
     void deleteClientRemovesItsRowAndShopTerminalListings() {
         TempInstallation tmp;
         MessageRecorder messages;
-        AddServer(QStringLiteral("CNCSRV1"));
-        QVERIFY(AddClientMDB(QStringLiteral("SHOP"), QStringLiteral("CNCSRV1")));
-        QVERIFY(AddClientMDB(QStringLiteral("MILL"), QStringLiteral("CNCSRV1")));
+        AddServer("CNCSRV1");
+        QVERIFY(AddClientMDB("SHOP", "CNCSRV1"));
+        QVERIFY(AddClientMDB("MILL", "CNCSRV1"));
         for (const auto& [shop, listed] : {std::pair{1, 1}, {1, 2}, {2, 2}, {2, 1}}) {
             QVERIFY(InsertRecordMDB("t_shopterm_clients", {"shop_client_id", "clients_id"},
                                     {SqlValue::Number(shop), SqlValue::Number(listed)}));
         }
         QVERIFY(InsertRecordMDB("t_remote", {"rem_client_id"}, {SqlValue::Number(2)}));
-        QVERIFY(DeleteClientRecordsMDB(QStringLiteral("MILL")));
+        QVERIFY(DeleteClientRecordsMDB("MILL"));
         QCOMPARE(tmp.Query("SELECT client_name FROM t_dnc_server_clients"),
                  (QList<QVariantList>{{"SHOP"}}));
         QCOMPARE(tmp.Query("SELECT shop_client_id, clients_id FROM t_shopterm_clients"),
                  (QList<QVariantList>{{1, 1}, {2, 1}}));
-        for (const QString& table : kDependentTables) {
-            QCOMPARE(Count(tmp, table, "client_id = 2"), 1);
-        }
+        QCOMPARE(DependentIds(tmp), QStringList(7, "1,2"));  // its other rows stay
         QCOMPARE(Count(tmp, "t_remote"), 1);
-        QVERIFY(!DeleteClientRecordsMDB(QStringLiteral("MILL")));
+        QVERIFY(!DeleteClientRecordsMDB("MILL"));
         QCOMPARE(messages.Count(), 0);
 
         // An id is never handed out again: the old rows must not pass to a new client.
-        QVERIFY(AddClientMDB(QStringLiteral("MILL"), QStringLiteral("CNCSRV1")));
-        QCOMPARE(GetClientID(QStringLiteral("MILL")), std::optional<qint32>(3));
-        DeleteServer(QStringLiteral("CNCSRV1"));
-        AddServer(QStringLiteral("CNCSRV1"));
-        QCOMPARE(GetServerID(QStringLiteral("CNCSRV1")), std::optional<qint32>(2));
+        QVERIFY(AddClientMDB("MILL", "CNCSRV1"));
+        QCOMPARE(GetClientID("MILL"), std::optional<qint32>(3));
+        DeleteServer("CNCSRV1");
+        AddServer("CNCSRV1");
+        QCOMPARE(GetServerID("CNCSRV1"), std::optional<qint32>(2));
         QCOMPARE(Count(tmp, "t_dnc_server_clients", "dnc_server_id = 1"), 2);
     }
 
     void currentClientAndModeRecord() {
         TempInstallation tmp;
         MessageRecorder messages;
-        const qint64 server = PutServer(tmp, QStringLiteral("CNCSRV1"));
-        QVERIFY(AddClientMDB(QStringLiteral("LATHE1"), QStringLiteral("CNCSRV1")));
-        QVERIFY(AddClientMDB(QStringLiteral("LINE1"), QStringLiteral("CNCSRV1")));
+        const qint64 server = PutServer(tmp, "CNCSRV1");
+        QVERIFY(AddClientMDB("LATHE1", "CNCSRV1"));
+        QVERIFY(AddClientMDB("LINE1", "CNCSRV1"));
         tmp.Exec(
             "UPDATE t_dnc_server_clients SET NODE_ID = 'TOOL', PORT_ID = 'P1', "
             "protocol_id = 7, com_ports = ' 1 3' WHERE client_id = 1");
@@ -125,16 +130,16 @@ private slots:
 
         // A protocol t_protocol does not know stays its id; the library is the one read before.
         ReadExportClientMode(2);
-        QCOMPARE(ExportClientMode.Protocol, QStringLiteral("62"));
+        QCOMPARE(ExportClientMode.Protocol, "62");
         ReadClientMode(2);
-        QCOMPARE(CurrentClientMode.Protocol, QStringLiteral("62"));
-        QCOMPARE(CurrentClientMode.ProtocolLibrary, QStringLiteral("remote.dll"));
+        QCOMPARE(CurrentClientMode.Protocol, "62");
+        QCOMPARE(CurrentClientMode.ProtocolLibrary, "remote.dll");
 
         // A client that is gone changes nothing.
         CurrentClientName = QStringLiteral("GONE");
         QVERIFY(!ReadCurrentClientIds());
         QCOMPARE(CurrentClientId, 1);
-        QCOMPARE(CurrentClientMode.ClientName, QStringLiteral("LINE1"));
+        QCOMPARE(CurrentClientMode.ClientName, "LINE1");
         QCOMPARE(messages.Count(), 0);
     }
 };

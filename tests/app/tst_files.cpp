@@ -1,0 +1,251 @@
+// Settings files read and written as the Windows private-profile calls do it, and the
+// whole-file text helpers: what ends up on disk, byte for byte, and what the operator is told.
+
+#include "app/ini_text.h"
+#include "app/inifile.h"
+#include "app/textfile.h"
+#include "tests/support/message_recorder.h"
+#include "tests/support/test_main.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+struct Case {
+    const char* name;
+    const char* before;
+    const char* read;   // key K of section S, default D
+    const char* after;  // the file once K=w is written into S
+};
+
+// clang-format off
+const Case kCases[] = {
+    {"names ignore case",         "[s]\r\nk=Value\r\n", "Value", "[s]\r\nk=w\r\n"},
+    {"LF only",                   "[S]\nA=1\nK=2\n", "2", "[S]\nA=1\nK=w\n"},
+    {"CR only",                   "[S]\rA=1\rK=2", "2", "[S]\rA=1\rK=w"},
+    {"blanks and tabs trimmed",   "[S]\r\n \tK \t=  a  b \t\r\n", "a  b", "[S]\r\nK=w\r\n"},
+    {"blanks around header",      "  [  S  ]  \r\nK=v\r\n", "v", "  [  S  ]  \r\nK=w\r\n"},
+    {"double quotes",             "[S]\r\nK= \"  q  \" \r\n", "  q  ", "[S]\r\nK=w\r\n"},
+    {"single quotes",             "[S]\r\nK='q'\r\n", "q", "[S]\r\nK=w\r\n"},
+    {"mismatched quotes",         "[S]\r\nK=\"q'\r\n", "\"q'", "[S]\r\nK=w\r\n"},
+    {"one quote stays",           "[S]\r\nK=\"\r\n", "\"", "[S]\r\nK=w\r\n"},
+    {"empty quotes",              "[S]\r\nK=\"\"\r\n", "D", "[S]\r\nK=w\r\n"},
+    {"comment is no key",         "[S]\r\n  ;K=1\r\nK=2\r\n", "2", "[S]\r\n  ;K=1\r\nK=w\r\n"},
+    {"commented key only",        "[S]\r\n;K=1\r\n", "D", "[S]\r\nK=w\r\n;K=1\r\n"},
+    {"semicolon, hash in value",  "[S]\r\nK=a ;b #c\r\n", "a ;b #c", "[S]\r\nK=w\r\n"},
+    {"equals in value",           "[S]\r\nK=a=b\r\n", "a=b", "[S]\r\nK=w\r\n"},
+    {"text after bracket",        "[S] rest]\r\nK=v\r\n", "v", "[S] rest]\r\nK=w\r\n"},
+    {"header without bracket",    "[ S  \r\nK=v\r\n", "v", "[ S  \r\nK=w\r\n"},
+    {"header kept as written",    " [ s ] x\r\n", "D", " [ s ] x\r\nK=w\r\n"},
+    {"before first section",      ";top\r\nK=0\r\n[S]\r\n", "D", ";top\r\nK=0\r\n[S]\r\nK=w\r\n"},
+    {"line without equals",       "[S]\r\nK\r\n", "D", "[S]\r\nK=w\r\nK\r\n"},
+    {"first key wins",            "[S]\r\nK=1\r\nk=2\r\n", "1", "[S]\r\nK=w\r\nk=2\r\n"},
+    {"key spelling kept",         "[S]\r\n  k \t= o\r\nB=2\r\n", "o", "[S]\r\nk=w\r\nB=2\r\n"},
+    {"first section copy only",   "[S]\r\nA=1\r\n[T]\r\n[s]\r\nK=2\r\n", "D",
+                                  "[S]\r\nA=1\r\nK=w\r\n[T]\r\n[s]\r\nK=2\r\n"},
+    {"missing file",              nullptr, "D", "[S]\r\nK=w\r\n"},
+    {"empty file",                "", "D", "[S]\r\nK=w\r\n"},
+    {"empty value",               "[S]\r\nK=\r\n", "D", "[S]\r\nK=w\r\n"},
+    {"byte-order mark is text",   "\xEF\xBB\xBF[S]\r\nK=v\r\n", "D",
+                                  "\xEF\xBB\xBF[S]\r\nK=v\r\n[S]\r\nK=w\r\n"},
+    {"break before new section",  "[A]\r\nX=1", "D", "[A]\r\nX=1\r\n[S]\r\nK=w\r\n"},
+    {"new section after comment", "[A]\r\n\r\n;e\r\n", "D", "[A]\r\n\r\n;e\r\n[S]\r\nK=w\r\n"},
+    {"new key after last key",    "[S]\r\nA=1\r\n;c\r\nB=2\r\njunk\r\n\r\n;t\r\n[T]\r\n", "D",
+                                  "[S]\r\nA=1\r\n;c\r\nB=2\r\nK=w\r\njunk\r\n\r\n;t\r\n[T]\r\n"},
+    {"header without break",      "[S]", "D", "[S]\r\nK=w\r\n"},
+    {"last key without break",    "[S]\r\nA=1", "D", "[S]\r\nA=1\r\nK=w\r\n"},
+    {"new key in LF file",        "[S]\nA=1\n[T]\n", "D", "[S]\nA=1\nK=w\r\n[T]\n"},
+    {"new key in CR file",        "[S]\rA=1\r", "D", "[S]\rA=1\rK=w\r\n"},
+};
+// clang-format on
+
+// A file's bytes, "<no file>" when there is none; and the other way: nullptr removes it.
+QByteArray FileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<no file>");
+}
+void PutFile(const QString& path, const char* bytes) {
+    QFile::remove(path);
+    QFile file(path);
+    if (bytes && file.open(QIODevice::WriteOnly)) {
+        file.write(bytes);
+    }
+}
+QByteArray Bytes(const char* text) {
+    return text ? QByteArray(text) : QByteArray("<no file>");
+}
+
+}  // namespace
+
+class TestFiles : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir dir_;
+    QString Path(const char* name = "Kestrum.ini") const { return dir_.filePath(name); }
+
+private Q_SLOTS:
+    void readAndWrite_data() {
+        QTest::addColumn<const Case*>("row");
+        for (const Case& row : kCases) {
+            QTest::newRow(row.name) << &row;
+        }
+    }
+    void readAndWrite() {
+        QFETCH(const Case*, row);
+        PutFile(Path(), row->before);
+        QCOMPARE(ReadIniValue(Path(), "S", "K", "D"), QString::fromLatin1(row->read));
+        QVERIFY(WriteIniValue("S", "K", "w", Path()));
+        QCOMPARE(FileBytes(Path()), QByteArray(row->after));
+        // The temporary file of the replace is gone.
+        QCOMPARE(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{"Kestrum.ini"});
+    }
+
+    void readNamesValuesAndDefaults() {
+        const QByteArray x126(126, 'x');
+        PutFile(Path(), "[S]\r\nK=\"" + x126 +
+                            "yz\"\r\nL=\xE9t\xE9\r\nM= \r\n[\xDCnter]\r\nMy Key = 1\r\n");
+        QCOMPARE(ReadIniValue(Path(), "S", "K", {}), QString::fromLatin1(x126));  // quotes first
+        QCOMPARE(ReadIniValue(Path(), "S", "L", {}), QStringLiteral("\u00E9t\u00E9"));
+        QCOMPARE(ReadIniValue(Path(), QStringLiteral(" \u00FCNTER\t"), " my key ", {}), "1");
+        // Missing: the default without trailing spaces, cut like a value; a blank default and
+        // the default for an empty value come back as given.
+        QCOMPARE(ReadIniValue(Path(), "S", "X", " D \t  "), " D \t");
+        QCOMPARE(ReadIniValue(Path(), "S", "X", "   "), "   ");
+        QCOMPARE(ReadIniValue(Path(), "S", "X", QString(130, 'd')), QString(126, 'd'));
+        QCOMPARE(ReadIniValue(Path(), "S", "M", "COM5  "), "COM5  ");
+    }
+
+    void writeNamesAndValues() {
+        PutFile(Path(), nullptr);
+        QVERIFY(WriteIniValue(" PATHS\t", " P1 ", "C:\\P1", Path()));
+        QVERIFY(WriteIniValue("PATHS", "P2", "", Path()));
+        QVERIFY(WriteIniValue("PATHS", "P3", "  \"a\" ;b  ", Path()));
+        QVERIFY(WriteIniValue("\u00C4", "K", "\u00E9t\u00E9", Path()));
+        QVERIFY(WriteIniValue("\u00E4", "L", "1", Path()));
+        QVERIFY(WriteIniValue("paths", "p2", "C:\\P2", Path()));
+        QCOMPARE(FileBytes(Path()),
+                 QByteArray("[PATHS]\r\nP1=C:\\P1\r\nP2=C:\\P2\r\nP3=  \"a\" ;b  \r\n"
+                            "[\xC4]\r\nK=\xE9t\xE9\r\nL=1\r\n"));
+        QCOMPARE(ReadIniValue(Path(), "PATHS", "P3", {}), "\"a\" ;b");
+        PutFile(Path(), "[PATHS]\nP1=D:\\X\n");  // no cache: another program's change is seen
+        QCOMPARE(ReadIniValue(Path(), "PATHS", "P1", {}), "D:\\X");
+    }
+
+    void lineBreaksAreRefused_data() {
+        QTest::addColumn<QStringList>("call");  // section, key, value
+        QTest::newRow("CR LF in value") << QStringList{"S", "K", "a\r\nb"};
+        QTest::newRow("LF in key") << QStringList{"S", "K\n", "v"};
+        QTest::newRow("CR in section") << QStringList{"S\r", "K", "v"};
+        QTest::newRow("NUL in value") << QStringList{"S", "K", QString(QChar(0))};
+    }
+    void lineBreaksAreRefused() {
+        QFETCH(QStringList, call);
+        for (const char* before : {"[S]\r\nK=1\r\n", static_cast<const char*>(nullptr)}) {
+            PutFile(Path(), before);
+            QVERIFY(!WriteIniValue(call[0], call[1], call[2], Path()));
+            QCOMPARE(FileBytes(Path()), Bytes(before));
+        }
+    }
+
+    void writeReplacesFileWhole() {
+        PutFile(Path(), "[S]\r\nK=old\r\n");
+        QFile reader(Path());
+        QVERIFY(reader.open(QIODevice::ReadOnly));
+        QVERIFY(WriteIniValue("S", "K", "new", Path()));
+        // Replaced, not rewritten in place: a reader of the old file still has all of it.
+        QCOMPARE(reader.readAll(), QByteArray("[S]\r\nK=old\r\n"));
+        QCOMPARE(FileBytes(Path()), QByteArray("[S]\r\nK=new\r\n"));
+        QVERIFY(!WriteIniValue("S", "K", "v", dir_.filePath("nowhere/Kestrum.ini")));
+        QVERIFY(!QFileInfo::exists(dir_.filePath(QStringLiteral("nowhere"))));
+    }
+
+    void windowsPathTextFindsTheFile() {
+        PutFile(Path(), "[S]\r\nK=1\r\n");
+        const QString upper = QDir::toNativeSeparators(dir_.path()).toUpper() + "\\KESTRUM.INI";
+        QCOMPARE(ReadIniValue(upper, "S", "K", {}), "1");
+        QVERIFY(WriteIniValue("S", "K", "2", upper));
+        QCOMPARE(FileBytes(Path()), QByteArray("[S]\r\nK=2\r\n"));
+        QCOMPARE(QDir(dir_.path()).entryList(QDir::Files), QStringList{"Kestrum.ini"});
+    }
+
+    void wholeSections() {
+        const IniText text(
+            "X=0\r\n[N1]\r\nA = \"1\"\r\n;B=2\r\na=3\r\nC=\r\n[n2]\r\n[n1]\r\nD=4\r\n");
+        QCOMPARE(text.SectionNames(), (QStringList{"N1", "n2"}));
+        QCOMPARE(text.SectionEntries("n1"),
+                 (QList<QPair<QString, QString>>{{"A", "1"}, {"C", ""}}));
+        QVERIFY(text.SectionEntries("N3").isEmpty());
+    }
+
+    // Whole-file text helpers.
+    void readText_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("contents");
+        QTest::newRow("LF and CR") << QByteArray("a\nb\rc\r") << "a\r\nb\r\nc\r\n";
+        QTest::newRow("blank lines") << QByteArray("a\r\n\r\n\nb") << "a\r\n\r\n\r\nb\r\n";
+        QTest::newRow("empty") << QByteArray() << "";
+        QTest::newRow("Latin-1") << QByteArray("\xE9\xFF") << QStringLiteral("\u00E9\u00FF\r\n");
+    }
+
+    void readText() {
+        QFETCH(QByteArray, bytes);
+        PutFile(Path("in.txt"), bytes.constData());
+        TextFileRecord record{Path("in.txt"), QStringLiteral("stale"), -1, false};
+        ReadTextFile(record);
+        QVERIFY(record.Success);
+        QTEST(record.Contents, "contents");
+        QCOMPARE(record.Length, qint32(bytes.size()));
+    }
+
+    void writeAndAppendText() {
+        MessageRecorder messages;
+        const QString out = Path("out.txt");
+        PutFile(out, "a much longer old text\r\n");
+        QFile reader(out);
+        QVERIFY(reader.open(QIODevice::ReadOnly));
+        TextFileRecord record{out, QStringLiteral("x\r\n\u00E9"), 0, false};
+        WriteTextFile(record);
+        QVERIFY(record.Success);
+        QCOMPARE(FileBytes(out), QByteArray("x\r\n\xE9\r\n"));
+        // Replaced, not truncated in place: a reader of the old file still has all of it.
+        QCOMPARE(reader.readAll(), QByteArray("a much longer old text\r\n"));
+
+        const QString log = Path("BTSLog.txt");
+        for (const char* line : {"one", "two"}) {
+            TextFileRecord entry{log, QLatin1String(line), 0, false};
+            AppendTextFile(entry);
+            QVERIFY(entry.Success);
+        }
+        QCOMPARE(FileBytes(log), QByteArray("one\r\ntwo\r\n"));
+        QCOMPARE(messages.Count(), 0);
+    }
+
+    void textFailures() {
+        MessageRecorder messages;
+        TextFileRecord missing{Path("absent.txt"), {}, 0, true};
+        ReadTextFile(missing);
+        QVERIFY(!missing.Success);
+        TextFileRecord append{Path("gone/log.txt"), "x", 0, true};
+        AppendTextFile(append);
+        QVERIFY(!append.Success);
+        QCOMPARE(messages.Count(), 0);  // only a write tells the operator
+
+        TextFileRecord write{Path("gone/DNCAdmin.ini"), "x", 0, true};
+        WriteTextFile(write);
+        QVERIFY(!write.Success);
+        QCOMPARE(messages.Count(), 1);
+        QCOMPARE(messages.Last().text, "Error opening file \"" + write.FileName + "\"");
+        QCOMPARE(messages.Last().title, QStringLiteral("Kestrum"));
+        QCOMPARE(messages.Last().icon, MsgIcon::Critical);
+        QCOMPARE(messages.Last().buttons, MsgButtons::Ok);
+        QVERIFY(!QFileInfo::exists(Path("gone")));
+    }
+};
+
+KESTRUM_TEST(TestFiles)
+#include "tst_files.moc"
