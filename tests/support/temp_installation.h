@@ -13,8 +13,8 @@ class TempInstallation {
 public:
     struct Options {
         bool createDatabase = true;
-        bool openConnection = true;                // open DncConnection on the new DNC.mdb
-        std::optional<QByteArray> settings;        // bytes of Kestrum.ini
+        bool openConnection = true;          // open DncConnection on the new DNC.mdb
+        std::optional<QByteArray> settings;  // bytes of Kestrum.ini
         QString computerName = QStringLiteral("CNCSRV1");
     };
 

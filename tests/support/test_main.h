@@ -11,7 +11,6 @@
 using TestFactory = std::function<std::unique_ptr<QObject>()>;
 int RegisterTestClass(const char* name, TestFactory factory);
 
-#define KESTRUM_TEST(Class)                                                         \
-    static const int kestrumRegistered##Class = RegisterTestClass(#Class, [] { \
-        return std::unique_ptr<QObject>(new Class);                                 \
-    });
+#define KESTRUM_TEST(Class)                     \
+    static const int kestrumRegistered##Class = \
+        RegisterTestClass(#Class, [] { return std::unique_ptr<QObject>(new Class); });
