@@ -150,6 +150,21 @@ QByteArrayView IniText::Value(const IniLine& line) const {
     return value;
 }
 
+namespace {
+
+// Only the first of names that match (without regard to case) counts; it is remembered.
+bool FirstOccurrence(std::vector<QByteArrayView>& seen, QByteArrayView name) {
+    for (QByteArrayView other : seen) {
+        if (IniNamesEqual(other, name)) {
+            return false;
+        }
+    }
+    seen.push_back(name);
+    return true;
+}
+
+}  // namespace
+
 QStringList IniText::SectionNames() const {
     QStringList names;
     std::vector<QByteArrayView> seen;
@@ -158,12 +173,7 @@ QStringList IniText::SectionNames() const {
             continue;
         }
         const QByteArrayView name = Name(line);
-        bool known = false;
-        for (QByteArrayView other : seen) {
-            known = known || IniNamesEqual(other, name);
-        }
-        if (!known) {
-            seen.push_back(name);
+        if (FirstOccurrence(seen, name)) {
             names << QString::fromLatin1(name);
         }
     }
@@ -184,12 +194,7 @@ QList<QPair<QString, QString>> IniText::SectionEntries(const QString& section) c
             continue;
         }
         const QByteArrayView name = Name(line);
-        bool known = false;
-        for (QByteArrayView other : seen) {
-            known = known || IniNamesEqual(other, name);
-        }
-        if (!known) {
-            seen.push_back(name);
+        if (FirstOccurrence(seen, name)) {
             entries.append({QString::fromLatin1(name), QString::fromLatin1(Value(line))});
         }
     }
