@@ -1,8 +1,12 @@
 // The statement builders on a real DNC.mdb: every table through insert, select, update and
 // delete; values bound (apostrophes); names checked; the edit modes; the field readers.
 
+#include "db/select_by_name.h"
 #include "db_test_helpers.h"
 #include "tests/support/test_main.h"
+
+#include <QComboBox>
+#include <QListWidget>
 
 namespace {
 
@@ -158,6 +162,15 @@ private slots:
         QCOMPARE(LoadServerNames(), 3);
         QCOMPARE(IndexOfServerName("Beta"), 1);
         QCOMPARE(IndexOfServerName("BETA"), -1);
+        // The windows' selection: the exact name, else the first entry.
+        QComboBox combo;
+        combo.addItems(ServerNames);
+        QListWidget list;
+        list.addItems(ServerNames);
+        QVERIFY(SelectServerByName("ZETA", &combo) && combo.currentIndex() == 2);
+        QVERIFY(!SelectServerByName("zeta", &combo) && combo.currentIndex() == 0);
+        QVERIFY(SelectServerByName("Beta", &list) && list.currentRow() == 1);
+        QVERIFY(!SelectServerByName("GAMMA", &list) && list.currentRow() == 0);
         QCOMPARE(GetFieldValueMDB(servers, name, SqlValue::Text("beta"), "=", "dnc_server_id"),
                  std::optional<QVariant>(QVariant(qlonglong(3))));
         QVERIFY(!GetFieldValueMDB(servers, name, SqlValue::Text("GAMMA"), "=", "dnc_server_id"));
