@@ -8,7 +8,6 @@
 #include "tests/support/temp_installation.h"
 #include "tests/support/test_main.h"
 
-#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -18,11 +17,7 @@
 namespace {
 
 const char kHosts[] =
-    "127.0.0.1\tlocalhost\n"
-    "127.0.1.1\tcncsrv1\n"
-    "10.1.1.2\tCNCSRV2\t# Accounts\n"
-    "10.1.1.3\tcncsrv3\n"
-    "10.1.1.4\tmill7.plant.local mill7\n";
+    "127.0.0.1\tlocalhost\n10.1.1.2\tCNCSRV2\t# Accounts\n10.1.1.3\tcncsrv3\n10.1.1.4\tsrv4\n";
 
 const QString kWorkgroup = QStringLiteral("Network\\Entire Network\\WORKGROUP");
 const QString kAccounts = kWorkgroup + QStringLiteral("\\Accounts (CNCSRV2)");
@@ -38,13 +33,13 @@ public:
         }
         window_ = std::make_unique<frmServers>();
         window_->show();
-        active_ = QTest::qWaitForWindowActive(window_.get());
         tree_ = window_->findChild<FolderView*>(QStringLiteral("FolderView1"));
-        listed_ = QTest::qWaitFor([this] { return tree_->Model()->IsNetworkListed(); });
+        ready_ = installation_.IsValid() && QTest::qWaitForWindowActive(window_.get()) &&
+                 QTest::qWaitFor([this] { return tree_->Model()->IsNetworkListed(); });
     }
     ~ServerWindow() { FolderTreeModel::SetHostsFile(previousHosts_); }
 
-    bool Ready() const { return installation_.IsValid() && active_ && listed_; }
+    bool Ready() const { return ready_; }
     frmServers* Window() const { return window_.get(); }
     FolderView* Tree() const { return tree_; }
     QListWidget* List() const { return window_->findChild<QListWidget*>("lstServers"); }
@@ -62,9 +57,8 @@ public:
     // The server rows, oldest first.
     QStringList Rows() const {
         QStringList rows;
-        const auto result =
-            installation_.Query("SELECT dnc_server_name FROM t_dnc_servers ORDER BY dnc_server_id");
-        for (const QVariantList& row : result) {
+        for (const QVariantList& row : installation_.Query(
+                 "SELECT dnc_server_name FROM t_dnc_servers ORDER BY dnc_server_id")) {
             rows << row.first().toString();
         }
         return rows;
@@ -78,15 +72,9 @@ public:
     bool ClickTree(const QString& path) const {
         QTreeView* view = tree_->Tree();
         const QModelIndex index = tree_->Model()->IndexOfPath(path);
-        if (!index.isValid()) {
-            return false;
-        }
-        for (QModelIndex p = index.parent(); p.isValid(); p = p.parent()) {
-            view->expand(p);
-        }
-        view->scrollTo(index);
+        view->scrollTo(index);  // opens the folders above it
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(index).center());
-        return view->currentIndex() == index;
+        return index.isValid() && view->currentIndex() == index;
     }
     // A right click on the tree, answering the question that follows.
     void RightClickTree(MessageRecorder& messages, MsgAnswer answer) const {
@@ -99,8 +87,7 @@ private:
     QString previousHosts_;
     std::unique_ptr<frmServers> window_;
     FolderView* tree_ = nullptr;
-    bool active_ = false;
-    bool listed_ = false;
+    bool ready_ = false;
 };
 
 }  // namespace
@@ -112,75 +99,53 @@ private Q_SLOTS:
     void opens() {
         ServerWindow w({"SRV_B", "DEFAULT SERVER", "srv1"});
         QVERIFY(w.Ready());
-        frmServers* window = w.Window();
-        QCOMPARE(window->windowTitle(), QStringLiteral("DNC Server administration"));
+        QCOMPARE(w.Window()->windowTitle(), QStringLiteral("DNC Server administration"));
         QCOMPARE(w.Button("cmdAdd")->text(), QStringLiteral("<"));
-        QCOMPARE(w.Button("cmdAdd")->toolTip(), QStringLiteral("Add DNC Servers to TolvaneDNC"));
         QCOMPARE(w.Button("cmdSub")->text(), QStringLiteral(">"));
+        QCOMPARE(w.Button("cmdAdd")->toolTip(), QStringLiteral("Add DNC Servers to TolvaneDNC"));
         QCOMPARE(w.Button("cmdSub")->toolTip(), QStringLiteral("Remove DNC Servers"));
-        QCOMPARE(w.Entry()->toolTip(), QStringLiteral("Type in Server name then press Enter"));
-        QVERIFY(!w.Entry()->isVisible());
-        QVERIFY(!window->ManualEntryActive());
-        QVERIFY(window->findChild<QLabel*>("Picture1"));
         // Sorted as the database compares names: without regard to case.
         QCOMPARE(w.ListItems(), QStringList({"DEFAULT SERVER", "srv1", "SRV_B"}));
         QCOMPARE(w.Tree()->height(), w.List()->height());
-        // The browser opens on the whole network.
+        // The browser opens on the whole network, folders only.
         const QModelIndex entire = w.Tree()->Model()->EntireNetworkIndex();
         QCOMPARE(w.Tree()->Tree()->currentIndex(), entire);
         QVERIFY(w.Tree()->Tree()->isExpanded(entire));
+        QVERIFY(!w.Tree()->ShowFiles());
+        QVERIFY(!w.Tree()->ShowHidden());
     }
 
-    void extractServerName_data() {
-        QTest::addColumn<QString>("display");
-        QTest::addColumn<QString>("name");
-        QTest::newRow("plain") << "CNCSRV2"
-                               << "CNCSRV2";
-        QTest::newRow("comment") << "ACCOUNTS (CNCSRV2)"
-                                 << "CNCSRV2";
-        QTest::newRow("two brackets") << "A (B) (C)"
-                                      << "B";
-        QTest::newRow("no closing bracket") << "ACCOUNTS (CNCSRV2"
-                                            << "CNCSRV2";
-        QTest::newRow("closing bracket before") << "A) (B"
-                                                << "B";
-        QTest::newRow("empty brackets") << "ACCOUNTS ()"
-                                        << "";
-        QTest::newRow("empty") << ""
-                               << "";
-    }
     void extractServerName() {
-        QFETCH(QString, display);
-        QFETCH(QString, name);
-        QCOMPARE(frmServers::ExtractServerName(display), name);
+        const char* const rows[][2] = {{"CNCSRV2", "CNCSRV2"},
+                                       {"A (B) (C)", "B"},
+                                       {"ACCOUNTS (CNCSRV2", "CNCSRV2"},
+                                       {"A) (B", "B"},
+                                       {"ACCOUNTS ()", ""}};
+        for (const auto& row : rows) {
+            QCOMPARE(frmServers::ExtractServerName(row[0]), QString::fromLatin1(row[1]));
+        }
     }
 
+    // The "<" button with each kind of node highlighted: only a computer not listed yet is
+    // added.
     void addFromBrowser_data() {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("added");
-        QTest::newRow("network") << "Network"
-                                 << "";
-        QTest::newRow("entire network") << "Network\\Entire Network"
-                                        << "";
-        QTest::newRow("workgroup") << kWorkgroup << "";
-        QTest::newRow("domain") << "Network\\Entire Network\\PLANT.LOCAL"
-                                << "";
-        QTest::newRow("shown with a comment") << kAccounts << "CNCSRV2";
-        QTest::newRow("shown in lower case") << kWorkgroup + "\\cncsrv3"
-                                             << "CNCSRV3";
-        QTest::newRow("in a domain") << "Network\\Entire Network\\PLANT.LOCAL\\mill7"
-                                     << "MILL7";
-        QTest::newRow("this computer") << kWorkgroup + "\\cncsrv1"
-                                       << "CNCSRV1";
-        QTest::newRow("a local folder") << "<folder>"
-                                        << "";
-        QTest::newRow("nothing selected") << ""
-                                          << "";
+        const QString rows[][3] = {{"entire network", "Network\\Entire Network", ""},
+                                   {"workgroup", kWorkgroup, ""},
+                                   {"shown with a comment", kAccounts, "CNCSRV2"},
+                                   {"shown in lower case", kWorkgroup + "\\cncsrv3", "CNCSRV3"},
+                                   {"listed already", kWorkgroup + "\\srv4", ""},
+                                   {"a local folder", "<folder>", ""},
+                                   {"nothing selected", "", ""}};
+        for (const auto& row : rows) {
+            QTest::newRow(qPrintable(row[0])) << row[1] << row[2];
+        }
     }
     void addFromBrowser() {
         QFETCH(QString, path);
         QFETCH(QString, added);
-        ServerWindow w({"SRV1"});
+        ServerWindow w({"SRV4"});
         QVERIFY(w.Ready());
         MessageRecorder messages;
         if (path == QLatin1String("<folder>")) {
@@ -192,22 +157,10 @@ private Q_SLOTS:
         }
         w.Button("cmdAdd")->click();
         const QStringList expected =
-            added.isEmpty() ? QStringList{"SRV1"} : QStringList{"SRV1", added};
+            added.isEmpty() ? QStringList{"SRV4"} : QStringList{"SRV4", added};
         QCOMPARE(w.ListItems(), expected);
         QCOMPARE(w.Rows(), expected);
         QCOMPARE(messages.Count(), 0);
-        QVERIFY(!w.Tree()->ShowFiles());
-        QVERIFY(!w.Tree()->ShowHidden());
-    }
-
-    void addingAListedNameChangesNothing() {
-        ServerWindow w({"CNCSRV2"});
-        QVERIFY(w.Ready());
-        const auto before = w.Installation().Query("SELECT * FROM t_dnc_servers");
-        QVERIFY(w.ClickTree(kAccounts));
-        w.Button("cmdAdd")->click();
-        QCOMPARE(w.ListItems(), QStringList{"CNCSRV2"});
-        QCOMPARE(w.Installation().Query("SELECT * FROM t_dnc_servers"), before);
     }
 
     void removeDoesNothing_data() {
@@ -241,8 +194,7 @@ private Q_SLOTS:
         ServerWindow w({"SRV1", "SRV2"});
         QVERIFY(w.Ready());
         const QVariant id = w.Installation().QueryValue(
-            "SELECT dnc_server_id FROM t_dnc_servers WHERE "
-            "dnc_server_name = 'SRV1'");
+            "SELECT dnc_server_id FROM t_dnc_servers WHERE dnc_server_name = 'SRV1'");
         for (const char* client : {"MILL1", "LATHE2"}) {
             QVERIFY(w.Installation().Exec(
                 "INSERT INTO t_dnc_server_clients (client_name, dnc_server_id) VALUES (?, ?)",
@@ -250,6 +202,7 @@ private Q_SLOTS:
         }
         w.SelectListItem("SRV1");
         MessageRecorder messages;
+        QTest::keyClick(w.List(), Qt::Key_Return);  // presses no button of the window
         messages.Answer(MsgAnswer::Cancel);
         w.Button("cmdSub")->click();
         QCOMPARE(messages.Count(), 1);
@@ -264,61 +217,26 @@ private Q_SLOTS:
         w.Button("cmdSub")->click();
         QCOMPARE(w.ListItems(), QStringList{"SRV2"});
         QCOMPARE(w.Rows(), QStringList{"SRV2"});
-        QCOMPARE(w.Installation()
-                     .QueryValue(
-                         "SELECT COUNT(*) FROM t_dnc_server_clients WHERE dnc_server_id = ?", {id})
-                     .toInt(),
-                 2);
+        const char* count = "SELECT COUNT(*) FROM t_dnc_server_clients WHERE dnc_server_id = ?";
+        QCOMPARE(w.Installation().QueryValue(count, {id}).toInt(), 2);
     }
 
-    // Enter in the list must not press a button of the window.
-    void enterInListRemovesNothing() {
-        ServerWindow w({"SRV1"});
-        QVERIFY(w.Ready());
-        w.SelectListItem("SRV1");
-        MessageRecorder messages;
-        QTest::keyClick(w.List(), Qt::Key_Return);
-        QCOMPARE(messages.Count(), 0);
-        QCOMPARE(w.Rows(), QStringList{"SRV1"});
-    }
-
-    void manualEntryAsksFirst() {
-        ServerWindow w;
-        QVERIFY(w.Ready());
-        MessageRecorder messages;
-        w.RightClickTree(messages, MsgAnswer::Cancel);
-        QCOMPARE(messages.Count(), 1);
-        QCOMPARE(messages.Last().text, QStringLiteral("Type in Server name then press Enter"));
-        QCOMPARE(messages.Last().title, QStringLiteral("Manual Server name entry"));
-        QCOMPARE(messages.Last().buttons, MsgButtons::OkCancel);
-        QCOMPARE(messages.Last().icon, MsgIcon::None);
-        QVERIFY(!w.Entry()->isVisible());
-        QVERIFY(!w.Window()->ManualEntryActive());
-
-        w.RightClickTree(messages, MsgAnswer::Ok);
-        QVERIFY(w.Entry()->isVisible());
-        QVERIFY(w.Entry()->hasFocus());
-        QVERIFY(w.Window()->ManualEntryActive());
-        QTest::keyClicks(w.Entry(), "plant 4");
-        QCOMPARE(w.Entry()->text(), QStringLiteral("PLANT 4"));
-    }
-
-    // What a key in the entry box does: typed text, then the key.
+    // What a key in the entry box does (0: a click elsewhere): typed text, then the key.
     void manualEntryKeys_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<int>("key");
         QTest::addColumn<QStringList>("servers");  // list and rows afterwards
         QTest::addColumn<bool>("open");
+        const QStringList one{"SRV1"};
         QTest::newRow("enter trims")
             << "  plant 4  " << int(Qt::Key_Return) << QStringList{"SRV1", "PLANT 4"} << false;
         QTest::newRow("keypad enter")
             << "mill9" << int(Qt::Key_Enter) << QStringList{"SRV1", "MILL9"} << false;
-        QTest::newRow("enter on empty") << "" << int(Qt::Key_Return) << QStringList{"SRV1"} << true;
-        QTest::newRow("enter on blanks")
-            << "   " << int(Qt::Key_Return) << QStringList{"SRV1"} << true;
-        QTest::newRow("enter on a listed name")
-            << "srv1" << int(Qt::Key_Return) << QStringList{"SRV1"} << true;
-        QTest::newRow("esc") << "plant 4" << int(Qt::Key_Escape) << QStringList{"SRV1"} << false;
+        QTest::newRow("enter on empty") << "" << int(Qt::Key_Return) << one << true;
+        QTest::newRow("enter on blanks") << "   " << int(Qt::Key_Return) << one << true;
+        QTest::newRow("enter on a listed name") << "srv1" << int(Qt::Key_Return) << one << true;
+        QTest::newRow("esc") << "plant 4" << int(Qt::Key_Escape) << one << false;
+        QTest::newRow("focus loss") << "plant 4" << 0 << one << false;
     }
     void manualEntryKeys() {
         QFETCH(QString, typed);
@@ -328,29 +246,29 @@ private Q_SLOTS:
         ServerWindow w({"SRV1"});
         QVERIFY(w.Ready());
         MessageRecorder messages;
+        w.RightClickTree(messages, MsgAnswer::Cancel);  // a right click on the tree asks first
+        QVERIFY(!w.Entry()->isVisible());
         w.RightClickTree(messages, MsgAnswer::Ok);
+        QCOMPARE(messages.Texts(), QStringList(2, "Type in Server name then press Enter"));
+        QCOMPARE(messages.Last().title, QStringLiteral("Manual Server name entry"));
+        QCOMPARE(messages.Last().buttons, MsgButtons::OkCancel);
+        QCOMPARE(messages.Last().icon, MsgIcon::None);
+        QVERIFY(w.Entry()->hasFocus());
+        QVERIFY(w.Window()->ManualEntryActive());
         QTest::keyClicks(w.Entry(), typed);
-        QTest::keyClick(w.Entry(), Qt::Key(key));
-        QCOMPARE(w.ListItems(), servers);
-        QCOMPARE(w.Rows(), servers);
-        QCOMPARE(w.Entry()->isVisible(), open);
+        QCOMPARE(w.Entry()->text(), typed.toUpper());  // shown as it will be stored
+        if (key) {
+            QTest::keyClick(w.Entry(), Qt::Key(key));
+        } else {
+            w.SelectListItem("SRV1");
+        }
+        QTRY_COMPARE(w.Entry()->isVisible(), open);
         QCOMPARE(w.Window()->ManualEntryActive(), open);
         QCOMPARE(w.Entry()->text(), QString());
+        QCOMPARE(w.ListItems(), servers);
+        QCOMPARE(w.Rows(), servers);
         QVERIFY(w.Window()->isVisible());  // Esc closed the box, not the window
-        QCOMPARE(messages.Count(), 1);     // only the question that opened the box
-    }
-
-    void manualEntryClosesOnFocusLoss() {
-        ServerWindow w({"SRV1"});
-        QVERIFY(w.Ready());
-        MessageRecorder messages;
-        w.RightClickTree(messages, MsgAnswer::Ok);
-        QTest::keyClicks(w.Entry(), "plant 4");
-        w.SelectListItem("SRV1");  // clicking elsewhere
-        QTRY_VERIFY(!w.Entry()->isVisible());
-        QVERIFY(!w.Window()->ManualEntryActive());
-        QCOMPARE(w.Entry()->text(), QString());
-        QCOMPARE(w.Rows(), QStringList{"SRV1"});
+        QCOMPARE(messages.Count(), 2);     // only the questions that opened the box
     }
 };
 

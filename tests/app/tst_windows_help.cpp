@@ -4,13 +4,11 @@
 #include "app/frmAbout.h"
 #include "app/frmHelpViewer.h"
 #include "app/frmSetup.h"
-#include "app/help_topics.h"
 #include "app/settings.h"
 #include "tests/app/windows_fixture.h"
 #include "tests/support/message_recorder.h"
 #include "tests/support/test_main.h"
 
-#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,7 +16,6 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QTextDocument>
 #include <QTreeWidget>
 
 namespace {
@@ -32,19 +29,6 @@ frmHelpViewer* OpenViewer() {
         }
     }
     return nullptr;
-}
-
-QStringList Titles(const QList<HelpTopic>& topics) {
-    QStringList titles;
-    for (const HelpTopic& topic : topics) {
-        titles << topic.title;
-    }
-    return titles;
-}
-
-QString ShippedHelpHtml() {
-    QFile file(kShippedHelp);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
 }  // namespace
@@ -67,7 +51,7 @@ private Q_SLOTS:
         MessageRecorder messages;
         frmSetup window;
         Child<QAction>(&window, "mnuKestrum")->trigger();
-        const QString file = QDir(installation->Folder()).filePath(QStringLiteral("KESTRUM.HTML"));
+        const QString file = installation->FilePath(QStringLiteral("KESTRUM.HTML"));
         QCOMPARE(messages.Texts(), QStringList{"Help File '" + file + "' not found."});
         QCOMPARE(messages.Last().icon, MsgIcon::Information);
         QCOMPARE(messages.Last().buttons, MsgButtons::Ok);
@@ -132,35 +116,8 @@ private Q_SLOTS:
         QCOMPARE(messages.Count(), 0);
     }
 
-    // The shipped help has a topic for every window there is, and its index terms resolve.
-    void shippedHelpCoversTheWindows() {
-        QTextDocument document;
-        document.setHtml(ShippedHelpHtml());
-        const QStringList titles = Titles(HelpContents(document));
-        for (const char* topic : {"Main window", "Select OS", "About", "DNC Server administration",
-                                  "The help viewer"}) {
-            QVERIFY2(titles.contains(QLatin1String(topic)), topic);
-        }
-        const QStringList index = Titles(HelpIndex(document));
-        QVERIFY(index.contains(QStringLiteral("Manual server name entry")));
-        QCOMPARE(Titles(SearchHelp(document, QString())), QStringList());
-    }
-
+    // The caption, the version, and without a registry no system information tool.
     void aboutWindow() {
-        auto installation = MakeInstallation(nullptr);
-        frmAbout window;
-        QCOMPARE(window.windowTitle(), QStringLiteral("About Kestrum - DNC Administration"));
-        QCOMPARE(Child<QLabel>(&window, "lblTitle")->text(),
-                 QStringLiteral("Kestrum - DNC Administration"));
-        QCOMPARE(Child<QLabel>(&window, "lblVersion")->text(), QStringLiteral("Version %1.%2.%3C")
-                                                                   .arg(KESTRUM_VERSION_MAJOR)
-                                                                   .arg(KESTRUM_VERSION_MINOR)
-                                                                   .arg(KESTRUM_VERSION_REVISION));
-        QVERIFY(Child<QPushButton>(&window, "cmdOK"));
-    }
-
-    // Without a registry the tool cannot be found: the message, and nothing is started.
-    void systemInformationUnavailable() {
         auto installation = MakeInstallation(nullptr);
         QStringList started;
         const ProgramStarter previous =
@@ -170,6 +127,13 @@ private Q_SLOTS:
             });
         MessageRecorder messages;
         frmAbout window;
+        QCOMPARE(window.windowTitle(), QStringLiteral("About Kestrum - DNC Administration"));
+        QCOMPARE(Child<QLabel>(&window, "lblTitle")->text(),
+                 QStringLiteral("Kestrum - DNC Administration"));
+        QCOMPARE(Child<QLabel>(&window, "lblVersion")->text(), QStringLiteral("Version %1.%2.%3C")
+                                                                   .arg(KESTRUM_VERSION_MAJOR)
+                                                                   .arg(KESTRUM_VERSION_MINOR)
+                                                                   .arg(KESTRUM_VERSION_REVISION));
         Child<QPushButton>(&window, "cmdSysInfo")->click();
         SetProgramStarter(previous);
         QCOMPARE(messages.Texts(), QStringList{"System Information Is Unavailable At This Time"});

@@ -6,12 +6,9 @@
 #include "app/settings.h"
 #include "db/dnc_database.h"
 #include "tests/app/windows_fixture.h"
-#include "tests/support/message_recorder.h"
 #include "tests/support/modal_driver.h"
 #include "tests/support/test_main.h"
 
-#include <QMenu>
-#include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -38,28 +35,13 @@ QString MenuState(const frmSetup& window) {
     return states.join(QLatin1Char(' '));
 }
 
-// Opens frmOSSelect from the main window, picks an option and presses OK.
-bool SelectOsThroughWindow(frmSetup& window, const char* option) {
-    auto outcome =
-        WhenModalWidget([](QWidget* w) { return w->objectName() == QLatin1String("frmOSSelect"); },
-                        [option](QWidget* dialog) {
-                            Child<QRadioButton>(dialog, option)->click();
-                            Child<QPushButton>(dialog, "cmdOK")->click();
-                        },
-                        QStringLiteral("frmOSSelect"));
-    Child<QAction>(&window, "mnuSelectOS")->trigger();
-    return outcome->seen && outcome->failure.isEmpty();
-}
-
 }  // namespace
 
 class TestMainWindow : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void captions_data() {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("caption");
+    void captions() {
         const char* const rows[][2] = {
             {"mnuServer", "&DNC Server"},
             {"mnuClient", "D&NC Client"},
@@ -77,105 +59,86 @@ private Q_SLOTS:
             {"mnuAbout", "&About"},
             {"mnuKestrum", "H&elp on Kestrum"},
         };
+        auto installation = MakeInstallation(nullptr);
+        frmSetup window;
         for (const auto& row : rows) {
-            QTest::newRow(row[0]) << QString::fromLatin1(row[0]) << QString::fromLatin1(row[1]);
+            const QAction* action = Child<QAction>(&window, row[0]);
+            QVERIFY2(action, row[0]);
+            QCOMPARE(action->text(), QString::fromLatin1(row[1]));
         }
     }
-    void captions() {
-        QFETCH(QString, name);
-        QFETCH(QString, caption);
-        auto installation = MakeInstallation(nullptr);
-        frmSetup window;
-        const QAction* action = window.findChild<QAction*>(name);
-        QVERIFY2(action, qPrintable(name));
-        QCOMPARE(action->text(), caption);
-    }
 
-    void btsMenu_data() {
-        QTest::addColumn<QString>("flag");
-        QTest::addColumn<bool>("visible");
-        QTest::newRow("TRUE") << "TRUE" << true;
-        QTest::newRow("FALSE") << "FALSE" << false;
-    }
-    void btsMenu() {
-        QFETCH(QString, flag);
-        QFETCH(bool, visible);
+    void btsMenuOnlyWithFlag() {
         auto installation = MakeInstallation(nullptr);
-        BtsMenuFlag = flag;  // as start-up read it (upper case)
-        frmSetup window;
-        QCOMPARE(Child<QAction>(&window, "menuBTS")->isVisible(), visible);
+        for (const bool on : {true, false}) {
+            BtsMenuFlag = on ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
+            frmSetup window;
+            QCOMPARE(Child<QAction>(&window, "menuBTS")->isVisible(), on);
+        }
     }
 
     // The Tools items for each stored selection, in the order of kToolsItems.
     void toolsMenu_data() {
         QTest::addColumn<QByteArray>("settings");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("32XP") << CrLf("[ADMIN]\nOS=32XP\n") << "EV D- EV D- D- EV EV";
-        QTest::newRow("32xp read in upper case")
-            << CrLf("[ADMIN]\nOS=32xp\n") << "EV D- EV D- D- EV EV";
-        QTest::newRow("64") << CrLf("[ADMIN]\nOS=64\n") << "EV EV EV EV EV D- DV";
-        QTest::newRow("32") << CrLf("[ADMIN]\nOS=32\n") << "EV EV EV EV EV D- D-";
-        QTest::newRow("empty") << CrLf("[ADMIN]\nOS=\n") << "DV DV DV DV DV D- D-";
-        QTest::newRow("key missing")
-            << CrLf("[HELP]\nHELPFILENAME=Kestrum.html\n") << "DV DV DV DV DV D- D-";
-        QTest::newRow("no settings file") << QByteArray() << "DV DV DV DV DV D- D-";
-        QTest::newRow("unknown value untouched")
-            << CrLf("[ADMIN]\nOS=95\n") << "EV EV EV EV EV EV EV";
+        const char* const rows[][3] = {
+            {"32XP", "[ADMIN]\nOS=32XP\n", "EV D- EV D- D- EV EV"},
+            {"32xp read in upper case", "[ADMIN]\nOS=32xp\n", "EV D- EV D- D- EV EV"},
+            {"64", "[ADMIN]\nOS=64\n", "EV EV EV EV EV D- DV"},
+            {"32", "[ADMIN]\nOS=32\n", "EV EV EV EV EV D- D-"},
+            {"empty", "[ADMIN]\nOS=\n", "DV DV DV DV DV D- D-"},
+            {"no settings file", nullptr, "DV DV DV DV DV D- D-"},
+            {"unknown value untouched", "[ADMIN]\nOS=95\n", "EV EV EV EV EV EV EV"},
+        };
+        for (const auto& row : rows) {
+            QTest::newRow(row[0]) << QByteArray(row[1]) << QString::fromLatin1(row[2]);
+        }
     }
     void toolsMenu() {
         QFETCH(QByteArray, settings);
         QFETCH(QString, expected);
-        auto installation = MakeInstallation(nullptr);
-        if (!settings.isEmpty()) {
-            installation->WriteFile(QStringLiteral("Kestrum.ini"), settings);
-        }
+        auto installation = MakeInstallation(settings.isNull() ? nullptr : settings.constData());
         frmSetup window;
         QCOMPARE(MenuState(window), expected);
         QVERIFY(Child<QAction>(&window, "mnuSelectOS")->isEnabled());
         QVERIFY(Child<QAction>(&window, "mnuSelectOS")->isVisible());
     }
 
-    // XP Mode hides the master folder items; choosing Vista-Windows 7 in the selection window
-    // brings them back, hides the XPMode item and leaves the master DNCAdmin item visible
-    // but disabled.
+    // Choosing Vista-Windows 7 in the selection window after XP Mode: the master folder
+    // items come back, the XPMode item goes, the master DNCAdmin item stays but disabled.
     void switchFromXPModeTo64() {
         auto installation = MakeInstallation("[ADMIN]\nOS=32XP\n");
         frmSetup window;
         QCOMPARE(MenuState(window), QStringLiteral("EV D- EV D- D- EV EV"));
-        QVERIFY(SelectOsThroughWindow(window, "optVista7"));
+        auto outcome = WhenModalWidget(
+            [](QWidget* w) { return w->objectName() == QLatin1String("frmOSSelect"); },
+            [](QWidget* dialog) {
+                Child<QRadioButton>(dialog, "optVista7")->click();
+                Child<QPushButton>(dialog, "cmdOK")->click();
+            },
+            QStringLiteral("frmOSSelect"));
+        Child<QAction>(&window, "mnuSelectOS")->trigger();
+        QVERIFY(outcome->seen && outcome->failure.isEmpty());
         QCOMPARE(SelectedOs, QStringLiteral("64"));
         QCOMPARE(MenuState(window), QStringLiteral("EV EV EV EV EV D- DV"));
         QCOMPARE(ReadIniValue(SettingsFileName, "ADMIN", "OS", "none"), QStringLiteral("64"));
     }
 
-    // Which window each command opens (none yet for the windows still to come).
-    void commandsOpenTheirWindows_data() {
-        QTest::addColumn<QString>("item");
-        QTest::addColumn<QString>("window");
-        QTest::newRow("server") << "mnuServer"
-                                << "frmServers";
-        QTest::newRow("select os") << "mnuSelectOS"
-                                   << "frmOSSelect";
-        QTest::newRow("about") << "mnuAbout"
-                               << "frmAbout";
-        QTest::newRow("client") << "mnuClient"
-                                << "";
-        QTest::newRow("master folder") << "mnuMasterFolder"
-                                       << "";
-    }
     void commandsOpenTheirWindows() {
-        QFETCH(QString, item);
-        QFETCH(QString, window);
         auto installation = MakeInstallation("[ADMIN]\nOS=64\n");
         frmSetup main;
-        QStringList opened;
-        const ModalHook previous = SetModalHook([&](QDialog& dialog) {
-            opened << QString::fromLatin1(dialog.metaObject()->className());
-            return int(QDialog::Rejected);
-        });
-        main.findChild<QAction*>(item)->trigger();
-        SetModalHook(previous);
-        QCOMPARE(opened, window.isEmpty() ? QStringList() : QStringList{window});
+        const char* const rows[][2] = {
+            {"mnuServer", "frmServers"}, {"mnuSelectOS", "frmOSSelect"}, {"mnuAbout", "frmAbout"}};
+        for (const auto& row : rows) {
+            QStringList opened;
+            const ModalHook previous = SetModalHook([&](QDialog& dialog) {
+                opened << QString::fromLatin1(dialog.metaObject()->className());
+                return int(QDialog::Rejected);
+            });
+            Child<QAction>(&main, row[0])->trigger();
+            SetModalHook(previous);
+            QCOMPARE(opened, QStringList{QString::fromLatin1(row[1])});
+        }
     }
 
     // The mailbox path command puts the folder-selection mode back and forgets the node.

@@ -28,104 +28,67 @@ int SaveSelection(const char* option) {
     return callbacks;
 }
 
-const char* const kTolvane =
-    "[TRANSACT]\n"
-    "PATH=C:\\Program Files\\Tolvane\\DNC\\Transact\n"
-    "[CLIENTS]\n"
-    "MAILBOX=c:\\program files (x86)\\Tolvane\\MailBox\n";
-
 }  // namespace
 
 class TestOsSelect : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void rewriteText_data() {
-        QTest::addColumn<QString>("os");
-        QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<QByteArray>("expected");
-        QTest::newRow("to x86") << "64" << CrLf("A=C:\\Program Files\\Tolvane\\DNC\n")
-                                << CrLf("A=C:\\PROGRAM FILES (X86)\\Tolvane\\DNC\n");
-        QTest::newRow("back to xp") << "32" << CrLf("A=C:\\PROGRAM FILES (X86)\\Tolvane\\DNC\n")
-                                    << CrLf("A=C:\\PROGRAM FILES\\Tolvane\\DNC\n");
-        QTest::newRow("no selection")
-            << "" << CrLf("A=C:\\Program Files (x86)\\x\n") << CrLf("A=C:\\PROGRAM FILES\\x\n");
-        QTest::newRow("first of two on a line")
-            << "64" << CrLf("A=C:\\Program Files\\a;D:\\Program Files\\b\n")
-            << CrLf("A=C:\\PROGRAM FILES (X86)\\a;D:\\Program Files\\b\n");
-        QTest::newRow("folder name without a later backslash")
-            << "64" << CrLf("A=C:\\Program Files\nB=D:\\data\\x\n")
-            << CrLf("A=C:\\Program Files\nB=D:\\data\\x\n");
-        QTest::newRow("no backslash after it at all")
-            << "64" << CrLf("A=C:\\Program Files is here\n")
-            << CrLf("A=C:\\Program Files is here\n");
-        QTest::newRow("other lines still rewritten")
-            << "64" << CrLf("A=C:\\Program Files\nB=C:\\Program Files\\b\n")
-            << CrLf("A=C:\\Program Files\nB=C:\\PROGRAM FILES (X86)\\b\n");
-        QTest::newRow("latin-1 kept") << "64" << CrLf("\xc4=C:\\Program Files\\M\xfcller\n")
-                                      << CrLf("\xc4=C:\\PROGRAM FILES (X86)\\M\xfcller\n");
-        QTest::newRow("empty") << "64" << QByteArray() << QByteArray();
-    }
-    void rewriteText() {
-        QFETCH(QString, os);
-        QFETCH(QByteArray, text);
-        QFETCH(QByteArray, expected);
-        QCOMPARE(RewriteProgramFilesText(QString::fromLatin1(text), os).toLatin1(), expected);
+    // The window shows the stored selection, read without regard to case.
+    void opensOnStoredSelection() {
+        const char* const rows[][2] = {
+            {nullptr, "32"}, {"[ADMIN]\nOS=64\n", "64"}, {"[ADMIN]\nOS=32xp\n", "32XP"}};
+        for (const auto& row : rows) {
+            auto installation = MakeInstallation(row[0]);
+            frmOSSelect window({});
+            QCOMPARE(window.SelectedValue(), QString::fromLatin1(row[1]));
+            QCOMPARE(window.windowTitle(), QStringLiteral("Select OS"));
+            QCOMPARE(Child<QGroupBox>(&window, "fraSelectOS")->title(),
+                     QStringLiteral("Select the Windows Operating System being used "));
+        }
     }
 
-    void windowControls() {
-        auto installation = MakeInstallation(nullptr);
-        frmOSSelect window({});
-        QCOMPARE(window.windowTitle(), QStringLiteral("Select OS"));
-        QCOMPARE(Child<QGroupBox>(&window, "fraSelectOS")->title(),
-                 QStringLiteral("Select the Windows Operating System being used "));
-        QCOMPARE(Child<QRadioButton>(&window, "optXP")->toolTip(),
-                 QStringLiteral("XP all editions "));
-    }
-
-    void loadSelects_data() {
-        QTest::addColumn<QByteArray>("settings");
-        QTest::addColumn<QString>("selected");
-        QTest::newRow("missing key means XP") << QByteArray() << "32";
-        QTest::newRow("32") << CrLf("[ADMIN]\nOS=32\n") << "32";
-        QTest::newRow("64") << CrLf("[ADMIN]\nOS=64\n") << "64";
-        QTest::newRow("32XP") << CrLf("[ADMIN]\nOS=32XP\n") << "32XP";
-        QTest::newRow("unknown selects none") << CrLf("[ADMIN]\nOS=95\n") << "";
-    }
-    void loadSelects() {
-        QFETCH(QByteArray, settings);
-        QFETCH(QString, selected);
-        auto installation = MakeInstallation(nullptr);
-        installation->WriteFile(QStringLiteral("Kestrum.ini"), settings);
-        frmOSSelect window({});
-        QCOMPARE(window.SelectedValue(), selected);
-    }
-
-    // OK stores the selection and rewrites both files byte for byte, each save adding one
-    // empty line at the end.
+    // OK stores the selection and rewrites both files byte for byte: the first folder name
+    // of a line only, none without a later backslash on its line, one more CR LF each save.
     void saveRewritesBothFiles() {
         auto installation = MakeInstallation(
-            "[ADMIN]\nOS=32\n[BTS]\nBTMANAGERPATH=C:\\Program Files\\BT\\btman.exe\n");
-        installation->WriteFile(QStringLiteral("TolvaneDNC.ini"), CrLf(kTolvane));
+            "[ADMIN]\nOS=32\n[BTS]\nLOG=C:\\Program Files\nBTMANAGERPATH=C:\\"
+            "Program Files\\BT\\btman.exe;D:\\Program Files\\b\n");
+        installation->WriteFile(QStringLiteral("TolvaneDNC.ini"),
+                                CrLf("[TRANSACT]\nPATH=C:\\Program Files\\Tolvane\\Transact\n"
+                                     "[CLIENTS]\nMAILBOX=c:\\program files (x86)\\MailBox\n"
+                                     "LOG=C:\\Program Files is here\n"));
         MessageRecorder messages;
 
         QCOMPARE(SaveSelection("optVista7"), 1);
         QCOMPARE(SelectedOs, QStringLiteral("64"));
         QCOMPARE(installation->ReadFile(QStringLiteral("Kestrum.ini")),
-                 CrLf("[ADMIN]\nOS=64\n[BTS]\nBTMANAGERPATH=C:\\PROGRAM FILES "
-                      "(X86)\\BT\\btman.exe\n\n"));
+                 CrLf("[ADMIN]\nOS=64\n[BTS]\nLOG=C:\\Program Files\nBTMANAGERPATH=C:\\"
+                      "PROGRAM FILES (X86)\\BT\\btman.exe;D:\\Program Files\\b\n\n"));
         QCOMPARE(installation->ReadFile(QStringLiteral("TolvaneDNC.ini")),
-                 CrLf("[TRANSACT]\nPATH=C:\\PROGRAM FILES (X86)\\Tolvane\\DNC\\Transact\n"
-                      "[CLIENTS]\nMAILBOX=c:\\PROGRAM FILES (X86)\\Tolvane\\MailBox\n\n"));
+                 CrLf("[TRANSACT]\nPATH=C:\\PROGRAM FILES (X86)\\Tolvane\\Transact\n"
+                      "[CLIENTS]\nMAILBOX=c:\\PROGRAM FILES (X86)\\MailBox\n"
+                      "LOG=C:\\Program Files is here\n\n"));
 
         QCOMPARE(SaveSelection("optXP"), 1);
         QCOMPARE(installation->ReadFile(QStringLiteral("TolvaneDNC.ini")),
-                 CrLf("[TRANSACT]\nPATH=C:\\PROGRAM FILES\\Tolvane\\DNC\\Transact\n"
-                      "[CLIENTS]\nMAILBOX=c:\\PROGRAM FILES\\Tolvane\\MailBox\n\n\n"));
+                 CrLf("[TRANSACT]\nPATH=C:\\PROGRAM FILES\\Tolvane\\Transact\n"
+                      "[CLIENTS]\nMAILBOX=c:\\PROGRAM FILES\\MailBox\n"
+                      "LOG=C:\\Program Files is here\n\n\n"));
         QCOMPARE(installation->ReadFile(QStringLiteral("Kestrum.ini")),
-                 CrLf("[ADMIN]\nOS=32\n[BTS]\nBTMANAGERPATH=C:\\PROGRAM "
-                      "FILES\\BT\\btman.exe\n\n\n"));
+                 CrLf("[ADMIN]\nOS=32\n[BTS]\nLOG=C:\\Program Files\nBTMANAGERPATH=C:\\"
+                      "PROGRAM FILES\\BT\\btman.exe;D:\\Program Files\\b\n\n\n"));
         QCOMPARE(messages.Count(), 0);
+    }
+
+    // A value this program never writes selects no option; OK then stores an empty one.
+    void unknownValueSavesNoSelection() {
+        auto installation = MakeInstallation("[ADMIN]\nOS=95\nP=C:\\Program Files (x86)\\x\n");
+        QCOMPARE(frmOSSelect({}).SelectedValue(), QString());
+        QCOMPARE(SaveSelection(nullptr), 1);
+        QCOMPARE(SelectedOs, QString());
+        QCOMPARE(installation->ReadFile(QStringLiteral("Kestrum.ini")),
+                 CrLf("[ADMIN]\nOS=\nP=C:\\PROGRAM FILES\\x\n\n"));
     }
 
     void noTolvaneIniGivesOneEmptyLine() {
