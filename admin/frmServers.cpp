@@ -1,6 +1,6 @@
 #include "admin/frmServers.h"
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "components/folder_view.h"
 #include "db/dnc_database.h"
 #include "ui_frmServers.h"

@@ -1,8 +1,8 @@
 #include "app/CHTMLHelp.h"
 
 #include "app/frmHelpViewer.h"
-#include "app/messages.h"
-#include "app/paths.h"
+#include "base/messages.h"
+#include "base/paths.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,8 +1,8 @@
 #include "app/frmAbout.h"
 
-#include "app/messages.h"
-#include "app/paths.h"
-#include "app/platform.h"
+#include "base/messages.h"
+#include "base/paths.h"
+#include "base/platform.h"
 #include "ui_frmAbout.h"
 
 #include <QFileInfo>

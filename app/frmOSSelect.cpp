@@ -1,7 +1,7 @@
 #include "app/frmOSSelect.h"
 
 #include "app/os_select.h"
-#include "app/settings.h"
+#include "base/settings.h"
 #include "ui_frmOSSelect.h"
 
 frmOSSelect::frmOSSelect(std::function<void()> osToolsSelect, QWidget* parent)

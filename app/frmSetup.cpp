@@ -2,12 +2,12 @@
 
 #include "admin/frmServers.h"
 #include "app/CHTMLHelp.h"
-#include "app/folder_select_mode.h"
 #include "app/frmAbout.h"
 #include "app/frmOSSelect.h"
-#include "app/modal.h"
 #include "app/os_select.h"
-#include "app/settings.h"
+#include "base/folder_select_mode.h"
+#include "base/modal.h"
+#include "base/settings.h"
 #include "db/dnc_database.h"
 #include "ui_frmSetup.h"
 

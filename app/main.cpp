@@ -1,6 +1,6 @@
 #include "app/frmSetup.h"
-#include "app/message_box.h"
 #include "app/startup.h"
+#include "base/message_box.h"
 #include "db/dnc_database.h"
 
 #include <QApplication>

@@ -1,8 +1,8 @@
 #include "app/os_select.h"
 
-#include "app/messages.h"
-#include "app/paths.h"
-#include "app/textfile.h"
+#include "base/messages.h"
+#include "base/paths.h"
+#include "base/textfile.h"
 
 #include <QFileInfo>
 

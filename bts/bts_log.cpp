@@ -1,8 +1,8 @@
 #include "bts/bts_log.h"
 
-#include "app/paths.h"
-#include "app/platform.h"
-#include "app/textfile.h"
+#include "base/paths.h"
+#include "base/platform.h"
+#include "base/textfile.h"
 
 #include <QFile>
 

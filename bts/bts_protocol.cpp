@@ -1,8 +1,8 @@
 #include "bts/bts_protocol.h"
 
-#include "app/app_state.h"
-#include "app/messages.h"
-#include "app/waits.h"
+#include "base/app_state.h"
+#include "base/messages.h"
+#include "base/waits.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 // Every exchange is a straight sequence of waits on the clock seam; the waits process
 // events, so received characters, both timers and the operator's abort arrive meanwhile.
 
-#include "app/clock.h"
+#include "base/clock.h"
 #include "bts/port_probe.h"
 #include "components/saxcomm.h"
 

@@ -1,7 +1,7 @@
 #include "bts/frmBTSLog.h"
 
-#include "app/app_state.h"
-#include "app/modal.h"
+#include "base/app_state.h"
+#include "base/modal.h"
 #include "bts/bts_log.h"
 
 #include <QAbstractPrintDialog>

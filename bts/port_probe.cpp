@@ -1,7 +1,7 @@
 #include "bts/port_probe.h"
 
-#include "app/messages.h"
-#include "app/waits.h"
+#include "base/messages.h"
+#include "base/waits.h"
 #include "components/saxcomm.h"
 
 PortProbeTexts PortProbeTexts::Bts() {

@@ -1,6 +1,6 @@
 #include "components/database_connection.h"
 
-#include "app/paths.h"
+#include "base/paths.h"
 
 #include <QCoreApplication>
 #include <QFile>

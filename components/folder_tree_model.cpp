@@ -1,7 +1,7 @@
 #include "components/folder_tree_model.h"
 
-#include "app/paths.h"
-#include "app/platform.h"
+#include "base/paths.h"
+#include "base/platform.h"
 
 #include <QDir>
 #include <QFileIconProvider>

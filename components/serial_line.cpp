@@ -1,7 +1,7 @@
 #include "components/serial_line.h"
 
-#include "app/app_state.h"
-#include "app/inifile.h"
+#include "base/app_state.h"
+#include "base/inifile.h"
 #include "components/qserial_line.h"
 
 #include <QStringList>

@@ -2,9 +2,9 @@
 // identifier, and the creation of a folder path level by level.
 
 #include "admin/client_attributes.h"
-#include "app/app_state.h"
-#include "app/messages.h"
-#include "app/paths.h"
+#include "base/app_state.h"
+#include "base/messages.h"
+#include "base/paths.h"
 #include "db/dnc_database.h"
 
 #include <QDir>

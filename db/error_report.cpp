@@ -1,7 +1,7 @@
 #include "db/error_report.h"
 
-#include "app/messages.h"
-#include "app/platform.h"
+#include "base/messages.h"
+#include "base/platform.h"
 
 #include <QSqlError>
 #include <QStringList>

@@ -1,6 +1,6 @@
 #include "db/new_installation.h"
 
-#include "app/paths.h"
+#include "base/paths.h"
 #include "components/database_connection.h"
 
 #include <QDir>

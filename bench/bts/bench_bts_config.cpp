@@ -3,7 +3,7 @@
 // waits the sequence asked for. Target: no more than 5% over. Exit code 1 when missed.
 //   bench_bts_config [runs]
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "bts/bts_protocol.h"
 #include "components/qserial_line.h"
 

@@ -7,7 +7,7 @@
 #include "direct_sqlite.h"
 
 #include "admin/client_attributes.h"
-#include "app/settings.h"
+#include "base/settings.h"
 #include "db/dnc_database.h"
 #include "db/new_installation.h"
 

@@ -1,7 +1,7 @@
 // How long a settings read and write take on a settings file of a few hundred lines.
 //   bench_ini [lines]     (default 300)
 
-#include "app/inifile.h"
+#include "base/inifile.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -2,9 +2,9 @@
 // folder is the first argument instead of the executable's folder.
 
 #include "app/frmSetup.h"
-#include "app/message_box.h"
-#include "app/platform.h"
 #include "app/startup.h"
+#include "base/message_box.h"
+#include "base/platform.h"
 #include "bench/startup/shown_probe.h"
 #include "db/dnc_database.h"
 

@@ -2,7 +2,7 @@
 // browser and by typing a name, and removing with the confirmation.
 
 #include "admin/frmServers.h"
-#include "app/settings.h"
+#include "base/settings.h"
 #include "components/folder_view.h"
 #include "tests/support/message_recorder.h"
 #include "tests/support/temp_installation.h"

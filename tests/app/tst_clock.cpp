@@ -1,7 +1,7 @@
 // Waits and window timers on the virtual clock: what fires, when, and in what order.
 
-#include "app/clock.h"
-#include "app/waits.h"
+#include "base/clock.h"
+#include "base/waits.h"
 #include "tests/support/fast_clock.h"
 #include "tests/support/test_main.h"
 

@@ -1,9 +1,9 @@
 // Settings files read and written as the Windows private-profile calls do it, and the
 // whole-file text helpers: what ends up on disk, byte for byte, and what the operator is told.
 
-#include "app/ini_text.h"
-#include "app/inifile.h"
-#include "app/textfile.h"
+#include "base/ini_text.h"
+#include "base/inifile.h"
+#include "base/textfile.h"
 #include "tests/support/message_recorder.h"
 #include "tests/support/test_main.h"
 

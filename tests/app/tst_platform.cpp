@@ -1,9 +1,9 @@
 // Path text on a case-sensitive file system, settings numbers, and the window look-up
 // against a real X server (Xvfb) whose windows are made directly through libxcb.
 
-#include "app/settings.h"
-#include "app/x11_windows.h"
-#include "app/xcb_library.h"
+#include "base/settings.h"
+#include "base/x11_windows.h"
+#include "base/xcb_library.h"
 #include "tests/support/test_main.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 // One copy of the program per installation: real copies of the built program are started.
 
-#include "app/settings.h"
 #include "app/startup.h"
+#include "base/settings.h"
 #include "db/new_installation.h"
 #include "tests/support/test_main.h"
 

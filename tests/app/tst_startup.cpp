@@ -1,7 +1,7 @@
 // The start-up sequence, run in process on temporary installations.
 
-#include "app/settings.h"
 #include "app/startup.h"
+#include "base/settings.h"
 #include "db/dnc_database.h"
 #include "tests/support/message_recorder.h"
 #include "tests/support/temp_installation.h"

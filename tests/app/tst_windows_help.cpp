@@ -4,7 +4,7 @@
 #include "app/frmAbout.h"
 #include "app/frmHelpViewer.h"
 #include "app/frmSetup.h"
-#include "app/settings.h"
+#include "base/settings.h"
 #include "tests/app/windows_fixture.h"
 #include "tests/support/message_recorder.h"
 #include "tests/support/test_main.h"

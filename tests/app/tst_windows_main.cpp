@@ -1,9 +1,9 @@
 // The main window: its menus, the Tools items for each OS selection, and the commands.
 
-#include "app/folder_select_mode.h"
 #include "app/frmSetup.h"
-#include "app/modal.h"
-#include "app/settings.h"
+#include "base/folder_select_mode.h"
+#include "base/modal.h"
+#include "base/settings.h"
 #include "db/dnc_database.h"
 #include "tests/app/windows_fixture.h"
 #include "tests/support/modal_driver.h"

@@ -2,7 +2,7 @@
 
 #include "app/frmOSSelect.h"
 #include "app/os_select.h"
-#include "app/settings.h"
+#include "base/settings.h"
 #include "tests/app/windows_fixture.h"
 #include "tests/support/message_recorder.h"
 #include "tests/support/test_main.h"

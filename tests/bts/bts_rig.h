@@ -2,7 +2,7 @@
 // A BTS protocol wired to a simulated adapter on COM5, on the fast clock, with every
 // message answered by a recorder and every status text kept.
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "bts/bts_protocol.h"
 #include "tests/support/fast_clock.h"
 #include "tests/support/message_recorder.h"

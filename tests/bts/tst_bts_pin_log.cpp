@@ -1,7 +1,7 @@
 // PINs derived from names, the BTS log file and its window.
 
-#include "app/modal.h"
-#include "app/settings.h"
+#include "base/modal.h"
+#include "base/settings.h"
 #include "bts/bts_log.h"
 #include "bts/bts_pin.h"
 #include "bts/frmBTSLog.h"

@@ -3,7 +3,7 @@
 // twice as fast as real: the far end still answers within the scaled time-outs on a
 // busy machine.
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "bts/bts_protocol.h"
 #include "components/qserial_line.h"
 #include "tests/support/message_recorder.h"

@@ -1,7 +1,7 @@
 // The serial port component on in-process lines: selection, settings, open state, input
 // and output through the event loop, events, port list and status, the COMPORTS mapping.
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "components/saxcomm.h"
 #include "tests/support/fast_clock.h"
 #include "tests/support/temp_installation.h"

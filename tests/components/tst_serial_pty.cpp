@@ -1,7 +1,7 @@
 // The component on a real QSerialPort: a pseudo-terminal stands in for the device, the
 // test plays the far end on its master side.
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "components/qserial_line.h"
 #include "components/saxcomm.h"
 #include "tests/support/test_main.h"

@@ -1,6 +1,6 @@
 // CheckServerConfig and CreateFolderPath: results, messages and what they leave behind.
 
-#include "app/paths.h"
+#include "base/paths.h"
 #include "db_test_helpers.h"
 #include "tests/support/test_main.h"
 

@@ -2,7 +2,7 @@
 // Installs a virtual clock for the lifetime of the object: waits pass at once and timers
 // fire in due order.
 
-#include "app/clock.h"
+#include "base/clock.h"
 
 class FastClock {
 public:

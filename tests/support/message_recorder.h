@@ -2,7 +2,7 @@
 // Answers message boxes from a script and keeps every message shown, for the lifetime of
 // the object. Without a scripted answer it presses the first button (OK or Yes).
 
-#include "app/messages.h"
+#include "base/messages.h"
 
 #include <QList>
 #include <QQueue>

@@ -1,7 +1,7 @@
 #include "tests/support/temp_installation.h"
 
 #include "admin/client_attributes.h"
-#include "app/settings.h"
+#include "base/settings.h"
 #include "db/dnc_database.h"
 #include "db/new_installation.h"
 

@@ -1,6 +1,6 @@
 #include "tools/btssim/simulated_lines.h"
 
-#include "app/clock.h"
+#include "base/clock.h"
 
 SimulatedSerialLines::SimulatedSerialLines() : previous_(SetSerialLineProvider(this)) {}
 

@@ -1,6 +1,6 @@
-#include "app/ini_text.h"
+#include "base/ini_text.h"
 
-#include "app/paths.h"
+#include "base/paths.h"
 
 #include <QFile>
 

@@ -1,7 +1,7 @@
-#include "app/textfile.h"
+#include "base/textfile.h"
 
-#include "app/messages.h"
-#include "app/paths.h"
+#include "base/messages.h"
+#include "base/paths.h"
 
 #include <QFile>
 #include <QSaveFile>

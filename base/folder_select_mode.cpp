@@ -1,3 +1,3 @@
-#include "app/folder_select_mode.h"
+#include "base/folder_select_mode.h"
 
 qint16 FolderSelectMode = FolderSelect::None;

@@ -1,4 +1,4 @@
-#include "app/platform.h"
+#include "base/platform.h"
 
 #ifdef Q_OS_WIN
 #include <windows.h>

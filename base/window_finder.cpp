@@ -1,9 +1,9 @@
-#include "app/platform.h"
+#include "base/platform.h"
 
 #ifdef Q_OS_WIN
 #include <windows.h>
 #else
-#include "app/x11_windows.h"
+#include "base/x11_windows.h"
 #endif
 
 #ifdef Q_OS_WIN

@@ -1,4 +1,4 @@
-#include "app/xcb_library.h"
+#include "base/xcb_library.h"
 
 #include <QLibrary>
 

@@ -1,6 +1,6 @@
-#include "app/app_state.h"
+#include "base/app_state.h"
 
-#include "app/platform.h"
+#include "base/platform.h"
 
 #include <cmath>
 

@@ -1,7 +1,7 @@
 #pragma once
 // The message seam's handler for a running program: a real QMessageBox.
 
-#include "app/messages.h"
+#include "base/messages.h"
 
 MsgAnswer ShowMessageBox(const MessageRequest& request);
 

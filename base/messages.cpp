@@ -1,6 +1,6 @@
-#include "app/messages.h"
+#include "base/messages.h"
 
-#include "app/platform.h"
+#include "base/platform.h"
 
 #include <cstdio>
 

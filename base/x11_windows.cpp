@@ -1,6 +1,6 @@
-#include "app/x11_windows.h"
+#include "base/x11_windows.h"
 
-#include "app/xcb_library.h"
+#include "base/xcb_library.h"
 
 #include <cstdlib>
 #include <optional>

@@ -1,7 +1,7 @@
-#include "app/inifile.h"
+#include "base/inifile.h"
 
-#include "app/ini_text.h"
-#include "app/paths.h"
+#include "base/ini_text.h"
+#include "base/paths.h"
 
 #include <QDir>
 #include <QFile>

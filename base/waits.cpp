@@ -1,6 +1,6 @@
-#include "app/waits.h"
+#include "base/waits.h"
 
-#include "app/clock.h"
+#include "base/clock.h"
 
 #include <QCoreApplication>
 
