@@ -1,7 +1,7 @@
 // The check that this computer is a configured DNC server whose clients share one node
 // identifier, and the creation of a folder path level by level.
 
-#include "admin/client_attributes.h"
+#include "db/client_attributes.h"
 #include "base/app_state.h"
 #include "base/messages.h"
 #include "base/paths.h"

@@ -1,6 +1,6 @@
 // Look-ups by name and the life cycle of server and client rows.
 
-#include "admin/client_attributes.h"
+#include "db/client_attributes.h"
 #include "db/dnc_database.h"
 #include "db/statement.h"
 

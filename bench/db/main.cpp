@@ -6,7 +6,7 @@
 
 #include "direct_sqlite.h"
 
-#include "admin/client_attributes.h"
+#include "db/client_attributes.h"
 #include "base/settings.h"
 #include "db/dnc_database.h"
 #include "db/new_installation.h"

@@ -1,7 +1,7 @@
 // Failures in the report form: a closed connection, real SQLite errors, and DNC.mdb files
 // that are no configuration database at all.
 
-#include "admin/client_attributes.h"
+#include "db/client_attributes.h"
 #include "db_test_helpers.h"
 #include "tests/support/test_main.h"
 

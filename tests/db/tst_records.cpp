@@ -1,6 +1,6 @@
 // The life cycle of server and client rows, the current client and its mode record.
 
-#include "admin/client_attributes.h"
+#include "db/client_attributes.h"
 #include "db_test_helpers.h"
 #include "tests/support/test_main.h"
 

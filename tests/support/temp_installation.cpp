@@ -1,6 +1,6 @@
 #include "tests/support/temp_installation.h"
 
-#include "admin/client_attributes.h"
+#include "db/client_attributes.h"
 #include "base/settings.h"
 #include "db/dnc_database.h"
 #include "db/new_installation.h"

@@ -1,4 +1,4 @@
-#include "admin/client_attributes.h"
+#include "db/client_attributes.h"
 
 #include "db/dnc_database.h"
 #include "db/statement.h"
