@@ -274,7 +274,7 @@ bool FolderTreeModel::hasChildren(const QModelIndex& parent) const {
 
 bool FolderTreeModel::canFetchMore(const QModelIndex& parent) const {
     if (NetNode* node = Net(parent)) {
-        return node->kind == kEntireNetwork && !listing_ && !listed_;
+        return node->kind == kEntireNetwork && !listingStarted_;
     }
     return fs_->canFetchMore(ToSource(parent));
 }
@@ -381,10 +381,12 @@ QModelIndex FolderTreeModel::IndexOfPath(const QString& path) const {
 }
 
 void FolderTreeModel::ListNetwork() {
-    if (listing_ || listed_) {
+    // Once per model: views ask canFetchMore at any moment, also while the rows go in, and
+    // a second listing would append every group again.
+    if (listingStarted_) {
         return;
     }
-    listing_ = true;
+    listingStarted_ = true;
     const QString hosts =
         HostsFileOverride().isEmpty() ? SystemHostsFilePath() : HostsFileOverride();
     const QString host = SystemComputerName().value_or(QString());
@@ -399,7 +401,9 @@ void FolderTreeModel::ListNetwork() {
 }
 
 void FolderTreeModel::AddComputers(const QList<NetworkComputer>& computers) {
-    listing_ = false;
+    if (listed_) {
+        return;
+    }
     NetNode* entire = network_->children.front().get();
     std::map<QString, QList<NetworkComputer>> groups;
     for (const NetworkComputer& computer : computers) {

@@ -91,7 +91,7 @@ private:
     std::unique_ptr<FileSystemPart> fs_;
     std::unique_ptr<NetNode> network_;
     QSet<const void*> netNodes_;
-    bool listing_ = false;
+    bool listingStarted_ = false;  // never cleared: the computers are listed once
     bool listed_ = false;
     bool showFiles_ = false;
     bool showHidden_ = false;

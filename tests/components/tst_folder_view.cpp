@@ -12,6 +12,9 @@
 #include <QTest>
 #include <QTreeView>
 
+#include <memory>
+#include <vector>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -80,6 +83,47 @@ private Q_SLOTS:
             ListNetworkComputers(installation.FilePath("missing"), "CNCSRV1");
         QCOMPARE(alone.size(), 1);
         QCOMPARE(alone.first().Name + '/' + alone.first().Workgroup, "CNCSRV1/WORKGROUP");
+    }
+
+    // The computers are listed once per model, whatever the views ask and whenever: here
+    // three views expand the network while a handler asks for more as the rows go in.
+    void networkListedOnce() {
+        TempInstallation installation;
+        installation.WriteFile("hosts", "10.0.0.2 cncsrv2\n10.0.0.4 lathe.plant.local\n");
+        const auto hosts = UseHostsFile(installation.FilePath("hosts"));
+        FolderTreeModel model;
+        const QModelIndex entire = model.EntireNetworkIndex();
+        int inserts = 0;
+        connect(&model, &QAbstractItemModel::rowsAboutToBeInserted, this,
+                [&](const QModelIndex& parent) {
+                    if (parent == entire) {
+                        ++inserts;
+                        if (model.canFetchMore(entire)) {
+                            model.fetchMore(entire);
+                        }
+                    }
+                });
+        std::vector<std::unique_ptr<QTreeView>> views;
+        for (int i = 0; i < 3; ++i) {
+            views.push_back(std::make_unique<QTreeView>());
+            views.back()->setModel(&model);
+            views.back()->expand(model.NetworkIndex());
+            views.back()->expand(entire);
+        }
+        for (int i = 0; i < 20; ++i) {
+            model.fetchMore(entire);
+            QCoreApplication::processEvents();
+        }
+        QTRY_VERIFY(model.IsNetworkListed());
+        // A second listing, had one started, would have ended by now.
+        QTest::qWait(300);
+        for (int i = 0; i < 5; ++i) {
+            QVERIFY(!model.canFetchMore(entire));
+            model.fetchMore(entire);
+        }
+        QTest::qWait(100);
+        QCOMPARE(inserts, 1);
+        QCOMPARE(ChildNames(model, entire), QStringList({"PLANT.LOCAL", "WORKGROUP"}));
     }
 
     // A hosts file that never answers (a pipe nobody writes yet) must not hold up the window.
