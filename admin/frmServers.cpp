@@ -116,7 +116,19 @@ void frmServers::cmdSub_Click() {
         return;
     }
     delete list->takeItem(list->row(selected));
+    // Qt makes the next entry current and selected; nothing is chosen after a removal.
+    list->setCurrentItem(nullptr);
+    list->clearSelection();
     DeleteServer(name);
+}
+
+void frmServers::keyPressEvent(QKeyEvent* event) {
+    // The window has no Cancel: Esc does not close it.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void frmServers::FolderView1_MouseDown(int button) {

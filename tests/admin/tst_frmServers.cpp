@@ -217,6 +217,15 @@ private Q_SLOTS:
         w.Button("cmdSub")->click();
         QCOMPARE(w.ListItems(), QStringList{"SRV2"});
         QCOMPARE(w.Rows(), QStringList{"SRV2"});
+        // Nothing is chosen after a removal: a second ">" asks about no other server.
+        QCOMPARE(w.List()->selectedItems().size(), 0);
+        QCOMPARE(w.List()->currentItem(), nullptr);
+        w.Button("cmdSub")->click();
+        QCOMPARE(messages.Count(), 2);
+        QCOMPARE(w.Rows(), QStringList{"SRV2"});
+        // The window has no Cancel: Esc, with the entry box closed, leaves it open.
+        QTest::keyClick(w.List(), Qt::Key_Escape);
+        QVERIFY(w.Window()->isVisible());
         const char* count = "SELECT COUNT(*) FROM t_dnc_server_clients WHERE dnc_server_id = ?";
         QCOMPARE(w.Installation().QueryValue(count, {id}).toInt(), 2);
     }
