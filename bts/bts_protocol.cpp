@@ -134,7 +134,8 @@ void BtsProtocol::SendBtsCommand(const QString& command, int expected) {
         return;
     }
     if (!slow) {
-        TimeOutFlag = false;
+        // The flag stays as the last character left it: after a timed-out echo this wait
+        // ends after one pass.
         tmrTimeOut.start(miTimerTime);
         do {
             Wait(50);

@@ -106,6 +106,31 @@ private Q_SLOTS:
         }
     }
 
+    // The waits one command asks for: per character until its echo or the time-out, then
+    // (when the echo came) until the reply is complete or the time-out, then the reply read.
+    // A timed-out echo ends the reply wait after one pass instead of a further time-out.
+    void commandWaits_data() {
+        QTest::addColumn<AdapterFault>("fault");
+        QTest::addColumn<qint64>("waited");
+        QTest::newRow("answers") << AdapterFault::None << qint64(5 * 50 + 50 + 105);
+        QTest::newRow("echo only") << AdapterFault::EchoOnly << qint64(5 * 50 + 100 + 105);
+        QTest::newRow("silent") << AdapterFault::Silent << qint64(5 * 100 + 50 + 105);
+    }
+    void commandWaits() {
+        QFETCH(AdapterFault, fault);
+        QFETCH(qint64, waited);
+        BtsRig rig;
+        rig.adapter.settings.baudCode = '1';
+        rig.adapter.fault = fault;
+        rig.messages.Answer(MsgAnswer::No);  // no longer wait for an incomplete reply
+        QVERIFY(!rig.Probe());
+        rig.bts.SaxComBTS.SetSettings(QStringLiteral("9600,N,8,1"));
+        rig.bts.SaxComBTS.SetPortOpen(true);
+        rig.bts.ResetRequestedWait();
+        rig.bts.SendBtsCommand(QStringLiteral("ATH1"), 11);
+        QCOMPARE(rig.bts.RequestedWaitMs(), waited);
+    }
+
     void slowReplyAsksToWaitLonger_data() {
         QTest::addColumn<MsgAnswer>("answer");
         QTest::addColumn<QString>("status");
