@@ -239,11 +239,22 @@ bool BtsProtocol::StoreAddress() {
     SendBtsCommand(command, 27);
     const QString address = ReplyBuffer.mid(7, 14);
     // The address goes to the database: besides the leader and trailer, take it only
-    // when it has its full form, not a reply that happens to start and end right.
-    const bool ok = ReplyBuffer.left(12) == QLatin1String("ATB?\r\r\n0012-") &&
+    // when it has its full form ("0012-" 2 hex digits "-" 6 hex digits), not a reply that
+    // happens to start and end right.
+    const auto hex = [&address](qsizetype from, qsizetype count) {
+        for (qsizetype i = from; i < from + count; ++i) {
+            const char16_t c = address.at(i).unicode();
+            if (!((c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') ||
+                  (c >= u'A' && c <= u'F'))) {
+                return false;
+            }
+        }
+        return true;
+    };
+    const bool ok = ReplyBuffer.size() == 27 &&
+                    ReplyBuffer.left(12) == QLatin1String("ATB?\r\r\n0012-") &&
                     ReplyBuffer.right(6) == QLatin1String("\r\nOK\r\n") &&
-                    ReplyBuffer.size() == 27 && address.at(7) == QLatin1Char('-') &&
-                    !address.contains(QLatin1Char('\r')) && !address.contains(QLatin1Char('\n'));
+                    address.at(7) == QLatin1Char('-') && hex(5, 2) && hex(8, 6);
     if (!ok) {
         SetStatusText(QStringLiteral("Config. failed 6") + kCrLf + ReplyBuffer);
         return false;

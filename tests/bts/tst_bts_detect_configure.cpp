@@ -172,6 +172,16 @@ private Q_SLOTS:
             << "Config. failed 6\r\nATB?\r\r\n1234-6f-3a1b2c\r\nOK\r\n";
         QTest::newRow("short address at step 6") << QByteArray("0012-") << "ATB?" << false
                                                  << "Config. failed 6\r\nATB?\r\r\n0012-\r\nOK\r\n";
+        QTest::newRow("address not hexadecimal at step 6")
+            << QByteArray("0012-6g-3a1b2c") << "ATB?" << false
+            << "Config. failed 6\r\nATB?\r\r\n0012-6g-3a1b2c\r\nOK\r\n";
+        QTest::newRow("control character in the address at step 6")
+            << QByteArray(
+                   "0012-6f-3a\x01"
+                   "b2c")
+            << "ATB?" << false
+            << "Config. failed 6\r\nATB?\r\r\n0012-6f-3a\x01"
+               "b2c\r\nOK\r\n";
     }
 
     void failedStepShowsReplyAndStops() {
