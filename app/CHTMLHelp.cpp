@@ -52,8 +52,9 @@ void CHTMLHelp::ShowSearch(quintptr owner) {
 
 void CHTMLHelp::Show(Page page, quintptr owner) {
     if (!FileExist(helpFile_)) {
-        ShowMessage(QStringLiteral("Help File '") + helpFile_ + QStringLiteral("' not found."),
-                    MsgButtons::Ok, MsgIcon::Information);
+        ShowMessage(
+            QStringLiteral("Help File '") + DisplayPath(helpFile_) + QStringLiteral("' not found."),
+            MsgButtons::Ok, MsgIcon::Information);
         return;
     }
     const quintptr window =

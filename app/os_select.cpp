@@ -108,8 +108,8 @@ bool RewriteProgramFilesPaths(const QString& filePath, const QString& selectedOs
         WriteTextFile(record);
     }
     if (unreadable || !record.Success) {
-        ShowMessage(filePath + QStringLiteral(" write error!"), MsgButtons::Ok, MsgIcon::Critical,
-                    QStringLiteral("Write error!"));
+        ShowMessage(DisplayPath(filePath) + QStringLiteral(" write error!"), MsgButtons::Ok,
+                    MsgIcon::Critical, QStringLiteral("Write error!"));
         return true;
     }
     return false;

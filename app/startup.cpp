@@ -89,8 +89,8 @@ StartUpOutcome StartUp() {
     // so does a folder of that name (a listing of files does not show folders).
     if (StoredFileName(databaseFile) != QLatin1String("DNC.mdb") ||
         !QFileInfo(NativePath(databaseFile)).isFile()) {
-        ShowMessage(QStringLiteral("DNC Database not found at path \"") + databaseFile +
-                        QStringLiteral("\""),
+        ShowMessage(QStringLiteral("DNC Database not found at path \"") +
+                        DisplayPath(databaseFile) + QStringLiteral("\""),
                     MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("DNC Database not found!"));
         return StartUpOutcome::DatabaseMissing;
     }

@@ -8,9 +8,12 @@
 
 namespace {
 
+// White space in the file's text, as Windows sees it: the vertical tab counts too.
 bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
+    return c == ' ' || c == '\t' || c == '\v';
 }
+
+const QByteArray kUtf16Mark("\xFF\xFE", 2);
 
 // Lower case of every Latin-1 letter, so "É" matches "é" as the ANSI calls match them.
 constexpr std::array<unsigned char, 256> MakeFoldTable() {
@@ -80,7 +83,22 @@ IniLine ClassifyLine(const char* data, qsizetype begin, qsizetype end) {
 
 }  // namespace
 
-IniText::IniText(QByteArray bytes) : bytes_(std::move(bytes)) {
+IniText::IniText(QByteArray fileBytes) {
+    if (fileBytes.startsWith(kUtf16Mark)) {
+        encoding_ = IniEncoding::Utf16Le;
+        const qsizetype units = (fileBytes.size() - 2) / 2;
+        // The units are little-endian on disk; QString holds them as they are on this machine.
+        QString text(units, Qt::Uninitialized);
+        const auto* raw = reinterpret_cast<const uchar*>(fileBytes.constData()) + 2;
+        for (qsizetype i = 0; i < units; ++i) {
+            text[i] = QChar(char16_t(raw[2 * i] | (raw[2 * i + 1] << 8)));
+        }
+        bytes_ = text.toUtf8();
+        // An odd byte or an unpaired surrogate would not come back as it was.
+        rewritable_ = fileBytes.size() % 2 == 0 && QString::fromUtf8(bytes_) == text;
+    } else {
+        bytes_ = std::move(fileBytes);
+    }
     const char* data = bytes_.constData();
     const qsizetype size = bytes_.size();
     lines_.reserve(size_t(size / 24 + 1));
@@ -102,9 +120,38 @@ IniText::IniText(QByteArray bytes) : bytes_(std::move(bytes)) {
     }
 }
 
+QByteArray IniText::FileBytes(const QByteArray& bytes) const {
+    if (encoding_ == IniEncoding::Ansi) {
+        return bytes;
+    }
+    const QString text = QString::fromUtf8(bytes);
+    QByteArray out = kUtf16Mark;
+    out.reserve(2 + 2 * text.size());
+    for (const QChar c : text) {
+        out += char(c.unicode() & 0xFF);
+        out += char(c.unicode() >> 8);
+    }
+    return out;
+}
+
+QByteArray IniText::ToBytes(const QString& text) const {
+    return encoding_ == IniEncoding::Ansi ? text.toLatin1() : text.toUtf8();
+}
+
+QString IniText::ToText(QByteArrayView bytes) const {
+    return encoding_ == IniEncoding::Ansi ? QString::fromLatin1(bytes) : QString::fromUtf8(bytes);
+}
+
+bool IniText::NamesEqual(QByteArrayView a, QByteArrayView b) const {
+    if (encoding_ == IniEncoding::Ansi) {
+        return IniNamesEqual(a, b);
+    }
+    return QString::fromUtf8(a).compare(QString::fromUtf8(b), Qt::CaseInsensitive) == 0;
+}
+
 int IniText::FindSection(QByteArrayView name) const {
     for (size_t i = 0; i < lines_.size(); ++i) {
-        if (lines_[i].kind == IniLineKind::Section && IniNamesEqual(Name(lines_[i]), name)) {
+        if (lines_[i].kind == IniLineKind::Section && NamesEqual(Name(lines_[i]), name)) {
             return int(i);
         }
     }
@@ -120,7 +167,7 @@ int IniText::FindKey(int sectionLine, QByteArrayView key) const {
         if (line.kind == IniLineKind::Section) {
             break;
         }
-        if (line.kind == IniLineKind::Key && IniNamesEqual(Name(line), key)) {
+        if (line.kind == IniLineKind::Key && NamesEqual(Name(line), key)) {
             return int(i);
         }
     }
@@ -153,9 +200,9 @@ QByteArrayView IniText::Value(const IniLine& line) const {
 namespace {
 
 // Only the first of names that match (without regard to case) counts; it is remembered.
-bool FirstOccurrence(std::vector<QByteArrayView>& seen, QByteArrayView name) {
+bool FirstOccurrence(const IniText& text, std::vector<QByteArrayView>& seen, QByteArrayView name) {
     for (QByteArrayView other : seen) {
-        if (IniNamesEqual(other, name)) {
+        if (text.NamesEqual(other, name)) {
             return false;
         }
     }
@@ -173,8 +220,8 @@ QStringList IniText::SectionNames() const {
             continue;
         }
         const QByteArrayView name = Name(line);
-        if (FirstOccurrence(seen, name)) {
-            names << QString::fromLatin1(name);
+        if (FirstOccurrence(*this, seen, name)) {
+            names << ToText(name);
         }
     }
     return names;
@@ -182,7 +229,7 @@ QStringList IniText::SectionNames() const {
 
 QList<QPair<QString, QString>> IniText::SectionEntries(const QString& section) const {
     QList<QPair<QString, QString>> entries;
-    const int header = FindSection(IniName(section));
+    const int header = FindSection(ToBytes(IniPassedName(section)));
     if (header < 0) {
         return entries;
     }
@@ -194,8 +241,8 @@ QList<QPair<QString, QString>> IniText::SectionEntries(const QString& section) c
             continue;
         }
         const QByteArrayView name = Name(line);
-        if (FirstOccurrence(seen, name)) {
-            entries.append({QString::fromLatin1(name), QString::fromLatin1(Value(line))});
+        if (FirstOccurrence(*this, seen, name)) {
+            entries.append({ToText(name), ToText(Value(line))});
         }
     }
     return entries;
@@ -205,12 +252,20 @@ bool IniText::EndsWithLineBreak() const {
     return !bytes_.isEmpty() && (bytes_.back() == '\r' || bytes_.back() == '\n');
 }
 
-QByteArray IniName(const QString& name) {
-    QByteArray bytes = name.toLatin1();
+QString IniPassedName(const QString& name) {
     qsizetype begin = 0;
-    qsizetype end = bytes.size();
-    Trim(bytes.constData(), begin, end);
-    return bytes.mid(begin, end - begin);
+    qsizetype end = name.size();
+    while (begin < end && name.at(begin) == QLatin1Char(' ')) {
+        ++begin;
+    }
+    while (end > begin && name.at(end - 1) == QLatin1Char(' ')) {
+        --end;
+    }
+    return name.mid(begin, end - begin);
+}
+
+QByteArray IniName(const QString& name) {
+    return IniPassedName(name).toLatin1();
 }
 
 bool IniNamesEqual(QByteArrayView a, QByteArrayView b) {

@@ -1,7 +1,9 @@
 #pragma once
-// The lines of an INI file as the Windows private-profile calls see them. It works on the
-// file's own bytes (ANSI), so a writer can copy every untouched byte back exactly, and a
-// reader can take whole sections (the merge of DNCAdmin files does).
+// The lines of an INI file as the Windows private-profile calls see them. An ANSI file is
+// worked on in its own bytes, so a writer can copy every untouched byte back exactly; a
+// file that starts with the UTF-16LE byte-order mark is read as UTF-16, as Windows does,
+// and worked on as UTF-8 (every delimiter is ASCII in both), then written back in UTF-16.
+// A reader can take whole sections (the merge of DNCAdmin files does).
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -33,12 +35,32 @@ struct IniLine {
     qsizetype valueEnd = 0;
 };
 
+enum class IniEncoding : quint8 {
+    Ansi,     // Latin-1 bytes
+    Utf16Le,  // byte-order mark FF FE, then UTF-16LE
+};
+
 class IniText {
 public:
     IniText() = default;
-    explicit IniText(QByteArray bytes);
+    // The file's bytes as they are on disk.
+    explicit IniText(QByteArray fileBytes);
 
+    IniEncoding Encoding() const { return encoding_; }
+    // False when the file's bytes cannot be made again from its text (a UTF-16 file with an
+    // odd byte or an unpaired surrogate): such a file must not be rewritten.
+    bool Rewritable() const { return rewritable_; }
+
+    // The bytes the lines index: the file's own for ANSI, UTF-8 for a UTF-16 file.
     const QByteArray& Bytes() const { return bytes_; }
+    // Bytes of this text's kind as the file holds them (the byte-order mark included).
+    QByteArray FileBytes(const QByteArray& bytes) const;
+    // Text to bytes of this text's kind and back.
+    QByteArray ToBytes(const QString& text) const;
+    QString ToText(QByteArrayView bytes) const;
+    // Names compare without regard to letter case.
+    bool NamesEqual(QByteArrayView a, QByteArrayView b) const;
+
     const std::vector<IniLine>& Lines() const { return lines_; }
 
     // Index of the header of the first section so named (letter case ignored), or -1.
@@ -66,12 +88,18 @@ public:
 private:
     QByteArray bytes_;
     std::vector<IniLine> lines_;
+    IniEncoding encoding_ = IniEncoding::Ansi;
+    bool rewritable_ = true;
 };
 
-// A section or key name as it is looked up and written: Latin-1, blanks and tabs trimmed.
+// A section or key name a program passes in, as it is looked up and written: trimmed of
+// spaces only (a tab is part of the name).
+QString IniPassedName(const QString& name);
+// The same as Latin-1 bytes, for ANSI files.
 QByteArray IniName(const QString& name);
 
-// Section and key names compare without regard to letter case (Latin-1 letters included).
+// Section and key names of an ANSI file compare without regard to letter case (Latin-1
+// letters included).
 bool IniNamesEqual(QByteArrayView a, QByteArrayView b);
 
 // Reads and splits an INI file (the path goes through NativePath); nothing when it cannot

@@ -1,12 +1,13 @@
 #include "base/inifile.h"
 
+#include "base/atomic_file.h"
 #include "base/ini_text.h"
+#include "base/messages.h"
 #include "base/paths.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace {
 
@@ -93,7 +94,8 @@ QString ReadIniValue(const QString& file, const QString& section, const QString&
     if (!text) {
         return MissingValue(defaultValue);
     }
-    const int line = text->FindKey(text->FindSection(IniName(section)), IniName(key));
+    const int line = text->FindKey(text->FindSection(text->ToBytes(IniPassedName(section))),
+                                   text->ToBytes(IniPassedName(key)));
     if (line < 0) {
         return MissingValue(defaultValue);
     }
@@ -101,7 +103,7 @@ QString ReadIniValue(const QString& file, const QString& section, const QString&
     if (value.isEmpty()) {
         return defaultValue;
     }
-    return QString::fromLatin1(value.first(std::min(value.size(), kValueLimit)));
+    return text->ToText(value).left(kValueLimit);
 }
 
 bool WriteIniValue(const QString& section, const QString& key, const QString& value,
@@ -126,18 +128,18 @@ bool WriteIniValue(const QString& section, const QString& key, const QString& va
         return false;
     }
     const IniText text(original);
-    const QByteArray updated = WithValue(text, IniName(section), IniName(key), value.toLatin1());
+    if (!text.Rewritable()) {
+        // Written back, its bytes would not be those Windows reads: leave it as it is.
+        ShowMessage(QStringLiteral("The Unicode file \"") + DisplayPath(file) +
+                        QStringLiteral("\" cannot be rewritten exactly; it was left unchanged."),
+                    MsgButtons::Ok, MsgIcon::Critical);
+        return false;
+    }
+    const QByteArray updated =
+        text.FileBytes(WithValue(text, text.ToBytes(IniPassedName(section)),
+                                 text.ToBytes(IniPassedName(key)), text.ToBytes(value)));
     if (info.exists() && updated == original) {
         return true;
     }
-    // Written beside the file and renamed over it: a crash leaves the old or the new file.
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly)) {
-        return false;
-    }
-    if (out.write(updated) != updated.size()) {
-        out.cancelWriting();
-        return false;
-    }
-    return out.commit();
+    return ReplaceFileAtomically(path, updated);
 }

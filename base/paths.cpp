@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
+
 QString JoinPath(const QString& folder, const QString& name) {
     if (folder.isEmpty()) {
         return name;
@@ -106,4 +108,23 @@ QString StoredFileName(const QString& pathText) {
         }
     }
     return QString();
+}
+
+QString DisplayPath(const QString& pathText) {
+#ifdef Q_OS_WIN
+    return pathText;
+#else
+    // The folder as it is on disk; the name as asked for, since it may exist only under
+    // another letter case, which is not what was asked for.
+    const qsizetype cut =
+        std::max(pathText.lastIndexOf(QLatin1Char('\\')), pathText.lastIndexOf(QLatin1Char('/')));
+    if (cut < 0) {
+        return pathText;
+    }
+    const QString folder = NativePath(pathText.left(cut + 1));
+    if (!QFileInfo(folder).isDir()) {
+        return pathText;
+    }
+    return JoinPath(folder, pathText.mid(cut + 1));
+#endif
 }

@@ -19,3 +19,7 @@ QString NativePath(const QString& pathText);
 // The name of the file or folder as stored in its folder, when the path names one (letter
 // case ignored, as a Windows directory listing does); "" when it does not exist.
 QString StoredFileName(const QString& pathText);
+
+// Path text as a message shows it: on Linux its folder as it is found on disk, when it
+// exists under any letter case, so the operator can open it; otherwise the text itself.
+QString DisplayPath(const QString& pathText);

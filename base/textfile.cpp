@@ -1,10 +1,10 @@
 #include "base/textfile.h"
 
+#include "base/atomic_file.h"
 #include "base/messages.h"
 #include "base/paths.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 namespace {
 
@@ -46,18 +46,11 @@ void ReadTextFile(TextFileRecord& record) {
 
 void WriteTextFile(TextFileRecord& record) {
     // Written to a temporary file and moved into place, so a crash never leaves half a file.
-    QSaveFile file(NativePath(record.FileName));
-    bool ok = file.open(QIODevice::WriteOnly);
-    if (ok) {
-        ok = file.write(record.Contents.toLatin1()) >= 0 && file.write(kCrLf) == kCrLf.size();
-        ok = ok && file.commit();
-    }
-    if (!ok) {
-        file.cancelWriting();
+    if (!ReplaceFileAtomically(NativePath(record.FileName), record.Contents.toLatin1() + kCrLf)) {
         record.Success = false;
-        ShowMessage(
-            QStringLiteral("Error opening file \"") + record.FileName + QStringLiteral("\""),
-            MsgButtons::Ok, MsgIcon::Critical);
+        ShowMessage(QStringLiteral("Error opening file \"") + DisplayPath(record.FileName) +
+                        QStringLiteral("\""),
+                    MsgButtons::Ok, MsgIcon::Critical);
         return;
     }
     record.Success = true;

@@ -1,6 +1,7 @@
 // Settings files read and written as the Windows private-profile calls do it, and the
 // whole-file text helpers: what ends up on disk, byte for byte, and what the operator is told.
 
+#include "base/atomic_file.h"
 #include "base/ini_text.h"
 #include "base/inifile.h"
 #include "base/textfile.h"
@@ -11,6 +12,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <unistd.h>
 
 namespace {
 
@@ -27,6 +30,9 @@ const Case kCases[] = {
     {"LF only",                   "[S]\nA=1\nK=2\n", "2", "[S]\nA=1\nK=w\n"},
     {"CR only",                   "[S]\rA=1\rK=2", "2", "[S]\rA=1\rK=w"},
     {"blanks and tabs trimmed",   "[S]\r\n \tK \t=  a  b \t\r\n", "a  b", "[S]\r\nK=w\r\n"},
+    {"vertical tabs trimmed",     "[S]\r\n\vK\v=\va\vb\v\r\n", "a\vb", "[S]\r\nK=w\r\n"},
+    {"vertical tabs at header",   "\v[\vS\v]\r\n\v;K=1\r\nK=v\r\n", "v",
+                                  "\v[\vS\v]\r\n\v;K=1\r\nK=w\r\n"},
     {"blanks around header",      "  [  S  ]  \r\nK=v\r\n", "v", "  [  S  ]  \r\nK=w\r\n"},
     {"double quotes",             "[S]\r\nK= \"  q  \" \r\n", "  q  ", "[S]\r\nK=w\r\n"},
     {"single quotes",             "[S]\r\nK='q'\r\n", "q", "[S]\r\nK=w\r\n"},
@@ -77,6 +83,15 @@ void PutFile(const QString& path, const char* bytes) {
 QByteArray Bytes(const char* text) {
     return text ? QByteArray(text) : QByteArray("<no file>");
 }
+// A file as a UTF-16LE file holds this text: the byte-order mark, then two bytes a unit.
+QByteArray Utf16(const QString& text) {
+    QByteArray bytes("\xFF\xFE", 2);
+    for (const QChar c : text) {
+        bytes += char(c.unicode() & 0xFF);
+        bytes += char(c.unicode() >> 8);
+    }
+    return bytes;
+}
 
 }  // namespace
 
@@ -111,7 +126,10 @@ private Q_SLOTS:
                             "yz\"\r\nL=\xE9t\xE9\r\nM= \r\n[\xDCnter]\r\nMy Key = 1\r\n");
         QCOMPARE(ReadIniValue(Path(), "S", "K", {}), QString::fromLatin1(x126));  // quotes first
         QCOMPARE(ReadIniValue(Path(), "S", "L", {}), QStringLiteral("\u00E9t\u00E9"));
-        QCOMPARE(ReadIniValue(Path(), QStringLiteral(" \u00FCNTER\t"), " my key ", {}), "1");
+        QCOMPARE(ReadIniValue(Path(), QStringLiteral(" \u00FCNTER "), " my key ", {}), "1");
+        // Names passed in lose their spaces only: a tab is part of the name.
+        QCOMPARE(ReadIniValue(Path(), QStringLiteral("\u00FCNTER\t"), "My Key", "D"), "D");
+        QCOMPARE(ReadIniValue(Path(), QStringLiteral("\u00DCnter"), "\tMy Key", "D"), "D");
         // Missing: the default without trailing spaces, cut like a value; a blank default and
         // the default for an empty value come back as given.
         QCOMPARE(ReadIniValue(Path(), "S", "X", " D \t  "), " D \t");
@@ -122,7 +140,7 @@ private Q_SLOTS:
 
     void writeNamesAndValues() {
         PutFile(Path(), nullptr);
-        QVERIFY(WriteIniValue(" PATHS\t", " P1 ", "C:\\P1", Path()));
+        QVERIFY(WriteIniValue(" PATHS ", " P1 ", "C:\\P1", Path()));
         QVERIFY(WriteIniValue("PATHS", "P2", "", Path()));
         QVERIFY(WriteIniValue("PATHS", "P3", "  \"a\" ;b  ", Path()));
         QVERIFY(WriteIniValue("\u00C4", "K", "\u00E9t\u00E9", Path()));
@@ -134,6 +152,141 @@ private Q_SLOTS:
         QCOMPARE(ReadIniValue(Path(), "PATHS", "P3", {}), "\"a\" ;b");
         PutFile(Path(), "[PATHS]\nP1=D:\\X\n");  // no cache: another program's change is seen
         QCOMPARE(ReadIniValue(Path(), "PATHS", "P1", {}), "D:\\X");
+    }
+
+    // A file that starts with the UTF-16LE byte-order mark is read and written in UTF-16,
+    // every other unit kept; names match without regard to case beyond Latin-1 too.
+    void unicodeFiles_data() {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<QString>("read");  // key K, default D
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("after");
+        QTest::newRow("key replaced") << "[S]\r\n K = v \r\n"
+                                      << "S"
+                                      << "v"
+                                      << "w"
+                                      << "[S]\r\nK=w\r\n";
+        QTest::newRow("mark only") << ""
+                                   << "S"
+                                   << "D"
+                                   << "w"
+                                   << "[S]\r\nK=w\r\n";
+        QTest::newRow("section appended") << "[A]\r\nX=1"
+                                          << "S"
+                                          << "D"
+                                          << "w"
+                                          << "[A]\r\nX=1\r\n[S]\r\nK=w\r\n";
+        QTest::newRow("beyond Latin-1")
+            << QStringLiteral("[\u03A3\u0416]\r\nK=\u20AC1\r\n;\u4E2D\r\n")
+            << QStringLiteral("\u03C3\u0436") << QStringLiteral("\u20AC1")
+            << QStringLiteral("\u2126\u00E9")
+            << QStringLiteral("[\u03A3\u0416]\r\nK=\u2126\u00E9\r\n;\u4E2D\r\n");
+        QTest::newRow("surrogate pair kept")
+            << QStringLiteral("[S]\r\nK=\U0001F600\r\nL=\U0001F600\r\n") << "S"
+            << QStringLiteral("\U0001F600") << "w"
+            << QStringLiteral("[S]\r\nK=w\r\nL=\U0001F600\r\n");
+        QTest::newRow("LF kept, new line CR LF") << "[S]\nA=1\n[T]\n"
+                                                 << "S"
+                                                 << "D"
+                                                 << "w"
+                                                 << "[S]\nA=1\nK=w\r\n[T]\n";
+        QTest::newRow("value cut at 126 characters")
+            << "[S]\r\nK=" + QString(130, QChar(0x20AC)) + "\r\n"
+            << "S" << QString(126, QChar(0x20AC)) << "w"
+            << "[S]\r\nK=w\r\n";
+    }
+    void unicodeFiles() {
+        QFETCH(QString, before);
+        QFETCH(QString, section);
+        QFETCH(QString, read);
+        QFETCH(QString, value);
+        QFETCH(QString, after);
+        MessageRecorder messages;
+        PutFile(Path(), nullptr);
+        QFile file(Path());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(Utf16(before));
+        file.close();
+        QCOMPARE(ReadIniValue(Path(), section, "K", "D"), read);
+        QVERIFY(WriteIniValue(section, "K", value, Path()));
+        QCOMPARE(FileBytes(Path()), Utf16(after));
+        QCOMPARE(ReadIniValue(Path(), section, "k", "D"), value);
+        QCOMPARE(messages.Count(), 0);
+    }
+
+    // A UTF-16 file whose bytes could not be written back exactly is never rewritten.
+    void unicodeFilesThatCannotBeRewritten_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("odd byte") << Utf16("[S]\r\nK=v\r\n") + QByteArray("x");
+        QTest::newRow("unpaired surrogate")
+            << Utf16(QStringLiteral("[S]\r\nK=v\r\nL=") + QChar(0xD83D) + "\r\n");
+    }
+    void unicodeFilesThatCannotBeRewritten() {
+        QFETCH(QByteArray, bytes);
+        MessageRecorder messages;
+        QFile file(Path());
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+        file.close();
+        QCOMPARE(ReadIniValue(Path(), "S", "K", "D"), "v");
+        QVERIFY(!WriteIniValue("S", "K", "w", Path()));
+        QCOMPARE(FileBytes(Path()), bytes);
+        QCOMPARE(messages.Texts(),
+                 QStringList{"The Unicode file \"" + Path() +
+                             "\" cannot be rewritten exactly; it was left unchanged."});
+        QCOMPARE(messages.Last().icon, MsgIcon::Critical);
+    }
+
+    // A tab in a name passed in is part of it: the file's "[S]" is another section.
+    void tabInPassedName() {
+        PutFile(Path(), "[S]\r\nK=1\r\n");
+        QVERIFY(WriteIniValue("S\t", "K", "2", Path()));
+        QCOMPARE(FileBytes(Path()), QByteArray("[S]\r\nK=1\r\n[S\t]\r\nK=2\r\n"));
+        // The file's own "[S\t]" trims to "S", which the first copy already is.
+        QCOMPARE(ReadIniValue(Path(), "S", "K", "D"), "1");
+        QCOMPARE(ReadIniValue(Path(), "S\t", "K", "D"), "D");
+    }
+
+    // A write that was killed leaves its temporary file; the next write to the same file
+    // removes it, and nothing else: not a live writer's, not another file's, not a look-alike.
+    void temporaryFilesOfKilledWrites() {
+        QTemporaryDir folder;
+        const QDir dir(folder.path());
+        const auto put = [&dir](const QString& name) {
+            QFile file(dir.filePath(name));
+            return file.open(QIODevice::WriteOnly) && file.write("x") == 1;
+        };
+        // A process id that runs no process, and one that does (this one's parent).
+        const QString dead = QString::number(0x7FFFFFF0);
+        const QString live = QString::number(::getppid());
+        const QStringList left = {"Kestrum.ini.kestrum-tmp-" + dead + "-aB3xYz"};
+        const QStringList kept = {"Kestrum.ini.kestrum-tmp-" + live + "-aB3xYz",
+                                  "DNCAdmin.ini.kestrum-tmp-" + dead + "-aB3xYz",
+                                  "Kestrum.ini.kestrum-tmp-" + dead + "-aB3xY",
+                                  "Kestrum.ini.kestrum-tmp-" + dead + "-aB3xYz.bak",
+                                  "Kestrum.ini.XadKQF",
+                                  "xKestrum.ini.kestrum-tmp-" + dead + "-aB3xYz"};
+        for (const QString& name : left + kept) {
+            QVERIFY(put(name));
+        }
+        QVERIFY(IsTemporaryFileOf(left.first(), "Kestrum.ini"));
+        const QString ini = dir.filePath("Kestrum.ini");
+        QVERIFY(WriteIniValue("S", "K", "v", ini));
+        QStringList expected = kept;
+        expected << "Kestrum.ini";
+        expected.sort();
+        QCOMPARE(dir.entryList(QDir::Files | QDir::Hidden, QDir::Name), expected);
+        QCOMPARE(FileBytes(ini), QByteArray("[S]\r\nK=v\r\n"));
+
+        // The text-file helper writes through the same replace.
+        QVERIFY(put("Notes.txt.kestrum-tmp-" + dead + "-Q1w2E3"));
+        TextFileRecord record{dir.filePath("Notes.txt"), "n", 0, false};
+        WriteTextFile(record);
+        QVERIFY(record.Success);
+        expected << "Notes.txt";
+        expected.sort();
+        QCOMPARE(dir.entryList(QDir::Files | QDir::Hidden, QDir::Name), expected);
     }
 
     void lineBreaksAreRefused_data() {

@@ -122,15 +122,19 @@ private Q_SLOTS:
         } else if (!entry.isEmpty()) {
             install.WriteFile(entry, "SQLite format 3");
         }
+        // The message names the folder as it is found on disk, so the operator can open it;
+        // the connection string keeps the settings' text.
+        QString shown = path;
         if (path.isEmpty()) {
             path = QDir::toNativeSeparators(install.Folder()).toUpper() + "/DNC.mdb";
+            shown = QDir::toNativeSeparators(install.Folder()) + "/DNC.mdb";
         }
         const int windowsBefore = int(QApplication::topLevelWidgets().size());
         MessageRecorder messages;
         QCOMPARE(StartUp(), StartUpOutcome::DatabaseMissing);
         QCOMPARE(messages.Count(), 1);
         QCOMPARE(messages.Last().title, QStringLiteral("DNC Database not found!"));
-        QCOMPARE(messages.Last().text, "DNC Database not found at path \"" + path + "\"");
+        QCOMPARE(messages.Last().text, "DNC Database not found at path \"" + shown + "\"");
         QCOMPARE(messages.Last().icon, MsgIcon::Critical);
         QCOMPARE(messages.Last().buttons, MsgButtons::Ok);
         QCOMPARE(DncConnectionString, kProvider + path + ";");
