@@ -21,6 +21,7 @@
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
+#include <QSpacerItem>
 #include <QVBoxLayout>
 
 #include <functional>
@@ -143,10 +144,19 @@ void frmPortSetup::BuildControls() {
     grid->addWidget(cboParity, 3, 1);
     grid->addWidget(lblStop, 4, 0);
     grid->addWidget(cboStop, 4, 1);
-    grid->addWidget(lblProtocol, 5, 0);
-    grid->addWidget(cboProtocol, 5, 1);
-    grid->addWidget(cmdAdvanced, 6, 1);
     grid->setColumnStretch(1, 1);
+
+    // The protocol is no port setting: it sits below the frame, aligned with its lists.
+    auto* protocol = new QGridLayout;
+    protocol->setContentsMargins(grid->contentsMargins().left() + fraPort->contentsMargins().left(),
+                                 0, grid->contentsMargins().right(), 0);
+    protocol->addWidget(lblProtocol, 0, 0);
+    protocol->addWidget(cboProtocol, 0, 1);
+    protocol->addWidget(cmdAdvanced, 1, 1);
+    protocol->setColumnStretch(1, 1);
+    protocol->addItem(new QSpacerItem(cmdPorts->width(), 0, QSizePolicy::Fixed), 0, 2);
+    protocol->setColumnMinimumWidth(0, lblStop->sizeHint().width());
+    grid->setColumnMinimumWidth(0, lblProtocol->sizeHint().width());
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -154,6 +164,8 @@ void frmPortSetup::BuildControls() {
     buttons->addWidget(cmdCancel);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(fraPort);
+    layout->addLayout(protocol);
+    layout->addSpacing(6);
     layout->addLayout(buttons);
     setMinimumWidth(320);
 
