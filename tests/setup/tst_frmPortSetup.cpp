@@ -2,11 +2,10 @@
 // values, what OK writes (port settings, protocol and companion rows, bts_eobdelay), the
 // refusals, and the protocol attribute dialog.
 
+#include "base/modal.h"
 #include "port_setup_rig.h"
 #include "setup/protocol_dialog.h"
 #include "tests/support/test_main.h"
-
-#include <QRegularExpression>
 
 namespace {
 
@@ -101,9 +100,6 @@ private Q_SLOTS:
         QTest::newRow("HW is standard")
             << QVariantList{99, 110, 7, "EVEN", 2, 3}
             << QStringList{"COM 99", "110", "7", "EVEN", "2", "STANDARD"};
-        QTest::newRow("NONE is standard")
-            << QVariantList{1, 300, 8, "NONE", 1, 1}
-            << QStringList{"COM 1", "300", "8", "NONE", "1", "STANDARD"};
         for (const auto& [id, name] : {std::pair{6, "LINE TERMINAL"},
                                        {63, "LINE TERMINAL"},
                                        {71, "REMOTE"},
@@ -240,13 +236,9 @@ private Q_SLOTS:
         QTest::newRow("NONE to REMOTE") << 1 << "REMOTE" << false << 72 << 1 << 1 << 0 << 0;
         QTest::newRow("to MAZATROL") << 2 << "MAZATROL" << false << 102 << 1 << 1 << 0 << 0;
         QTest::newRow("rows there already") << 2 << "REMOTE" << true << 72 << 1 << 1 << 0 << 0;
-        QTest::newRow("to STANDARD") << 3 << "STANDARD" << false << 3 << 0 << 0 << 0 << 0;
         QTest::newRow("no choice") << 2 << "" << false << 2 << 0 << 0 << 0 << 0;
         QTest::newRow("63 kept") << 63 << "LINE TERMINAL" << false << 63 << 0 << 0 << 0 << 0;
-        QTest::newRow("63, no choice") << 63 << "" << false << 63 << 0 << 0 << 0 << 0;
         QTest::newRow("6 kept") << 6 << "LINE TERMINAL" << false << 6 << 0 << 0 << 0 << 0;
-        QTest::newRow("71 kept") << 71 << "REMOTE" << false << 71 << 0 << 0 << 0 << 0;
-        QTest::newRow("103 kept") << 103 << "MAZATROL" << false << 103 << 0 << 0 << 0 << 0;
         QTest::newRow("SHOP TERMINAL kept")
             << 5 << "SHOP TERMINAL" << false << 5 << 0 << 0 << 0 << 0;
         QTest::newRow("BTR only from STANDARD") << 8 << "BTR" << false << 8 << 0 << 0 << 0 << 0;
@@ -446,17 +438,26 @@ private Q_SLOTS:
                  QVariant(0));
     }
 
-    void protocolDialogChoice() {
-        // The placeholder stands in until the real dialogs are installed; it declares every
-        // property a dialog is given.
-        ProtocolDialogPlaceholder placeholder(ProtocolDialogKind::Remote);
-        QVERIFY(SetProtocolDialogValues(placeholder, {true, true, 12, "x", "y"}));
-        QCOMPARE(placeholder.property("PropClientID").toInt(), 12);
-        QDialog plain;
-        for (int i = 0; i < 5; ++i) {
-            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("has no property"));
-        }
-        QVERIFY(!SetProtocolDialogValues(plain, {}));
+    // The client window's way in: the named client's own record, never one left behind.
+    void openPortSetup() {
+        PortSetupRig rig;
+        QVERIFY(rig.IsValid());
+        rig.SetMode("m_baud", 300);
+        CurrentClientName = QStringLiteral("DRILL3");
+        QVERIFY(ReadCurrentClientIds());
+        QStringList seen;
+        const ModalHook previous = SetModalHook([&seen](QDialog& dialog) {
+            auto* baud = dialog.findChild<QComboBox*>("cboBaud");
+            seen << dialog.windowTitle() << baud->currentText();
+            return int(QDialog::Rejected);
+        });
+        CurrentClientName = QStringLiteral("MILL1");
+        QVERIFY(OpenPortSetup(nullptr));
+        CurrentClientName = QStringLiteral("NO SUCH CLIENT");
+        QVERIFY(!OpenPortSetup(nullptr));
+        SetModalHook(previous);
+        QCOMPARE(seen, QStringList({"Properties - Client \"MILL1\"", "300"}));
+        QCOMPARE(CurrentClientId, rig.MillId());
     }
 };
 

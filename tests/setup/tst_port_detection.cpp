@@ -69,6 +69,12 @@ private Q_SLOTS:
         lines.Port(4).stuckOpen = true;
         rig.SetMode("cnc_comport", storedPort);
         QVERIFY(rig.Open());
+        rig.RefreshTips();
+        QCOMPARE(rig.Tip(0), QStringLiteral("No serial port"));
+        QCOMPARE(rig.Tip(2), "COM2 is " + ComPortDevice(2) + ": present, in use");
+        QVERIFY(
+            rig.Tip(3).endsWith(": present, cannot be used (no permission or no serial "
+                                "device)"));
         MessageRecorder messages;
         const qint64 start = clock.NowMs();
         rig.Click("cmdPorts");
@@ -256,27 +262,6 @@ private Q_SLOTS:
                            {rig.MillId()}),
                  QVariant(" 7"));
         QCOMPARE(rig.Entries("cboPorts"), QStringList({"NO COM SET", "COM 7"}));
-    }
-
-    // The tool tips tell a port held by another window of this program.
-    void portTipsShowUse() {
-        PortSetupRig rig;
-        QVERIFY(rig.IsValid());
-        SimulatedSerialLines lines;
-        lines.AddLoopback(1);
-        lines.AddLoopback(2);
-        lines.Port(2).refuseOpen = true;
-        SaxComm other;
-        other.SetCommPort(1);
-        other.SetPortOpen(true);
-        QVERIFY(rig.Open());
-        rig.RefreshTips();
-        QCOMPARE(rig.Tip(0), QStringLiteral("No serial port"));
-        QCOMPARE(rig.Tip(1), "COM1 is " + ComPortDevice(1) + ": present, in use");
-        QVERIFY(
-            rig.Tip(2).endsWith(": present, cannot be used (no permission or no serial "
-                                "device)"));
-        QVERIFY(rig.Tip(3).endsWith(": not present"));
     }
 };
 
