@@ -70,9 +70,6 @@ private Q_SLOTS:
         QCOMPARE(rig.Button("cmdOK")->toolTip(), QStringLiteral("OK to save changes"));
         QCOMPARE(rig.Button("cmdCancel")->toolTip(), QStringLiteral("Cancel to abort changes"));
         QCOMPARE(rig.Button("cmdAdvanced")->text(), QStringLiteral("&Advanced Protocol"));
-        QCOMPARE(rig.Entries("cboBaud"), QStringList({"110", "300", "600", "1200", "2400", "4800",
-                                                      "9600", "19200", "38400", "115200"}));
-        QCOMPARE(rig.Entries("cboParity"), QStringList({"EVEN", "NONE"}));
         QCOMPARE(rig.Entries("cboProtocol"), QStringList({"STANDARD", "BTR", "SHOP TERMINAL",
                                                           "LINE TERMINAL", "REMOTE", "MAZATROL"}));
         const QStringList ports = rig.Entries("cboPorts");
@@ -369,6 +366,24 @@ private Q_SLOTS:
         rig.Click("cmdOK");
         QCOMPARE(messages.Count(), 1);
         QCOMPARE(messages.Last().title, QStringLiteral("Protocol not found"));
+        QVERIFY(rig.Window()->isVisible());
+        QCOMPARE(rig.Snapshot(), before);
+    }
+
+    // Protocol, companion rows and port settings go together: one failing write and none
+    // is kept, the failure is reported and the window stays open.
+    void failedWriteSavesNothing() {
+        PortSetupRig rig;
+        QVERIFY(rig.IsValid());
+        rig.Installation().Exec("DROP TABLE t_remote");
+        const QString before = rig.Snapshot();
+        QVERIFY(rig.Open());
+        rig.Choose("cboProtocol", "REMOTE");
+        rig.Choose("cboPorts", "COM 3");
+        MessageRecorder messages;
+        rig.Click("cmdOK");
+        QCOMPARE(messages.Count(), 1);
+        QVERIFY(messages.Last().text.startsWith("Error Protocol#"));
         QVERIFY(rig.Window()->isVisible());
         QCOMPARE(rig.Snapshot(), before);
     }
