@@ -1,6 +1,6 @@
 // kestrum-screenshots <folder>: shows the windows on a sample installation and saves a
 // picture of each in the folder: the main window with its Tools menu open, the server
-// window, the OS selection and About. Needs a real X display (scripts/screenshots runs
+// window, port setup, the OS selection and About. Needs a real X display (scripts/screenshots runs
 // it under xvfb-run): the open menu is a window of its own and only a screen grab sees it.
 
 #include "admin/frmServers.h"
@@ -10,8 +10,10 @@
 #include "app/startup.h"
 #include "base/settings.h"
 #include "components/folder_view.h"
+#include "db/client_attributes.h"
 #include "db/dnc_database.h"
 #include "db/new_installation.h"
+#include "setup/frmPortSetup.h"
 
 #include <QApplication>
 #include <QDir>
@@ -116,6 +118,27 @@ int main(int argc, char** argv) {
     Settle();
     ok &= Grab(QStringLiteral("os-select.png"), {&select});
     select.close();
+
+    // Port setup of a client of this computer that left STANDARD for a line terminal.
+    AddClientMDB(QStringLiteral("MILL1"), QStringLiteral("CNCSRV1"));
+    CurrentClientName = QStringLiteral("MILL1");
+    if (ReadCurrentClientIds()) {
+        UpdateRecordsMDB(QStringLiteral("t_dnc_server_clients"), QStringLiteral("client_id"),
+                         SqlValue::Number(CurrentClientId), QStringLiteral("protocol_id"),
+                         SqlValue::Number(62));
+        UpdateRecordsMDB(QStringLiteral("t_client_mode"), QStringLiteral("client_id"),
+                         SqlValue::Number(CurrentClientId), QStringLiteral("cnc_comport"),
+                         SqlValue::Number(3));
+        ReadClientMode(CurrentClientId);
+        frmPortSetup ports(&main);
+        ports.move(40, 220);
+        ports.show();
+        Settle();
+        ok &= Grab(QStringLiteral("port-setup.png"), {&ports});
+        ports.close();
+    } else {
+        ok = false;
+    }
 
     frmAbout about(&main);
     about.move(40, 220);

@@ -1,0 +1,269 @@
+// Detection of this computer's usable ports from the port setup window, on simulated lines
+// and the fast clock, and once end to end on a pseudo-terminal mapped in [COMPORTS].
+
+#include "components/qserial_line.h"
+#include "components/saxcomm.h"
+#include "port_setup_rig.h"
+#include "setup/port_detection.h"
+#include "tests/support/fast_clock.h"
+#include "tests/support/test_main.h"
+#include "tools/btssim/simulated_lines.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+const QString kSummaryHead = QStringLiteral("Com port detection finished.\n\n");
+
+// The ports of the settings file's [COMPORTS] only: the host's own ports stay untouched.
+class MappedPortsOnly : public SerialLineProvider {
+public:
+    MappedPortsOnly() : previous_(SetSerialLineProvider(this)) {}
+    ~MappedPortsOnly() override { SetSerialLineProvider(previous_); }
+    QList<int> PresentPorts() override {
+        QList<int> ports;
+        for (int port : system_.PresentPorts()) {
+            if (ComPortMapped(port)) {
+                ports << port;
+            }
+        }
+        return ports;
+    }
+    int Status(int port) override { return ComPortMapped(port) ? system_.Status(port) : 0; }
+    std::unique_ptr<SerialLine> Create(int port) override {
+        return ComPortMapped(port) ? system_.Create(port) : nullptr;
+    }
+
+private:
+    SystemSerialLines system_;
+    SerialLineProvider* previous_;
+};
+
+}  // namespace
+
+class TestPortDetection : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    // Ports 1 and 5 usable, 2 held by another program, 3 never opens, 4 never closes.
+    void detectsUsablePorts_data() {
+        QTest::addColumn<int>("storedPort");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("stored port detected") << 5 << "COM 5";
+        QTest::newRow("stored port not detected") << 3 << "";
+        QTest::newRow("no port stored") << 0 << "NO COM SET";
+    }
+    void detectsUsablePorts() {
+        QFETCH(int, storedPort);
+        QFETCH(QString, shown);
+        PortSetupRig rig;
+        QVERIFY(rig.IsValid());
+        FastClock clock;
+        SimulatedSerialLines lines;
+        for (int port = 1; port <= 5; ++port) {
+            lines.AddLoopback(port);
+        }
+        lines.Port(2).busy = true;
+        lines.Port(3).refuseOpen = true;
+        lines.Port(4).stuckOpen = true;
+        rig.SetMode("cnc_comport", storedPort);
+        QVERIFY(rig.Open());
+        rig.RefreshTips();
+        QCOMPARE(rig.Tip(0), QStringLiteral("No serial port"));
+        QCOMPARE(rig.Tip(2), "COM2 is " + ComPortDevice(2) + ": present, in use");
+        QVERIFY(
+            rig.Tip(3).endsWith(": present, cannot be used (no permission or no serial "
+                                "device)"));
+        MessageRecorder messages;
+        const qint64 start = clock.NowMs();
+        rig.Click("cmdPorts");
+        QCOMPARE(messages.Texts(),
+                 QStringList({"Comm Error COM3 didn't open", "Comm Error COM4 stuck open",
+                              kSummaryHead + "Usable: COM1, COM5\nSkipped (in use): COM2\n"
+                                             "Failed: COM3, COM4"}));
+        QCOMPARE(messages.Messages().first().title, ProgramTitle());
+        // 100 ms to close each port; 9 waits between the 10 tries to open COM3; 9 waits
+        // between the 10 tries to close COM4.
+        QCOMPARE(clock.NowMs() - start, qint64(100 + (900 + 100) + (100 + 900) + 100));
+        QCOMPARE(lines.Port(1).opens, 1);
+        QCOMPARE(lines.Port(2).opens, 0);
+        QCOMPARE(lines.Port(5).opens, 1);
+        // Every client of this server gets the list, the other server's client does not.
+        QCOMPARE(rig.Installation().Query("SELECT client_name, com_ports FROM "
+                                          "t_dnc_server_clients ORDER BY client_id"),
+                 (QList<QVariantList>{{"MILL1", " 1 5"}, {"LATHE2", " 1 5"}, {"DRILL3", ""}}));
+        QCOMPARE(rig.Entries("cboPorts"), QStringList({"NO COM SET", "COM 1", "COM 5"}));
+        QCOMPARE(rig.Shown("cboPorts"), shown);
+        QVERIFY(rig.Window()->isEnabled());
+        QVERIFY(!rig.Window()->Detecting());
+        // A list without a selection keeps the stored port on OK.
+        rig.Click("cmdOK");
+        QCOMPARE(
+            rig.Value("SELECT cnc_comport FROM t_client_mode WHERE client_id=?", {rig.MillId()}),
+            QVariant(storedPort));
+        // Opening the window again offers every port.
+        rig.Close();
+        QVERIFY(rig.Open());
+        QCOMPARE(rig.Entries("cboPorts").size(), 100);
+    }
+
+    void nothingUsable() {
+        PortSetupRig rig;
+        QVERIFY(rig.IsValid());
+        rig.SetClient("com_ports", " 7 8");
+        FastClock clock;
+        SimulatedSerialLines lines;
+        lines.AddLoopback(2);
+        lines.Port(2).refuseOpen = true;
+        QVERIFY(rig.Open());
+        MessageRecorder messages;
+        rig.Click("cmdPorts");
+        QCOMPARE(messages.Last().text, kSummaryHead +
+                                           "Usable: none\nSkipped (in use): none\n"
+                                           "Failed: COM2");
+        QCOMPARE(rig.Value("SELECT com_ports FROM t_dnc_server_clients WHERE client_id=?",
+                           {rig.MillId()}),
+                 QVariant(""));
+        QCOMPARE(rig.Entries("cboPorts").size(), 100);
+    }
+
+    // The ports probed are this computer's: a client of another server is not detected.
+    void otherServerDoesNothing() {
+        PortSetupRig rig;
+        QVERIFY(rig.IsValid());
+        FastClock clock;
+        SimulatedSerialLines lines;
+        lines.AddLoopback(1);
+        const QString before = rig.Snapshot();
+        QVERIFY(rig.Open(QStringLiteral("DRILL3")));
+        MessageRecorder messages;
+        rig.Click("cmdPorts");
+        QCOMPARE(messages.Count(), 0);
+        QCOMPARE(clock.NowMs(), qint64(0));
+        QCOMPARE(lines.Port(1).opens, 0);
+        QCOMPARE(rig.Snapshot(), before);
+    }
+
+    // While detection runs the window is disabled and neither OK, Cancel nor closing acts.
+    void windowGuardedDuringDetection() {
+        PortSetupRig rig;
+        QVERIFY(rig.IsValid());
+        FastClock clock;
+        SimulatedSerialLines lines;
+        lines.AddLoopback(1);
+        lines.AddLoopback(2);
+        lines.Port(1).refuseOpen = true;
+        QVERIFY(rig.Open());
+        rig.Choose("cboBaud", "300");
+        const QString before = rig.Snapshot();
+        bool enabledDuring = true;
+        bool detectingDuring = false;
+        const MessageHandler previous = SetMessageHandler([&](const MessageRequest& request) {
+            if (request.text.contains(QLatin1String("didn't open"))) {
+                enabledDuring = rig.Window()->isEnabled();
+                detectingDuring = rig.Window()->Detecting();
+                // A user trying to leave in the middle of it.
+                QMetaObject::invokeMethod(rig.Button("cmdOK"), "click");
+                QMetaObject::invokeMethod(rig.Button("cmdCancel"), "click");
+                rig.Window()->close();
+                rig.Window()->reject();
+            }
+            return MsgAnswer::Ok;
+        });
+        rig.Click("cmdPorts");
+        SetMessageHandler(previous);
+        QVERIFY(!enabledDuring);
+        QVERIFY(detectingDuring);
+        QVERIFY(rig.Window()->isVisible());
+        QCOMPARE(rig.Window()->result(), 0);
+        // Only the detected list was written.
+        QCOMPARE(rig.Value("SELECT com_ports FROM t_dnc_server_clients WHERE client_id=?",
+                           {rig.MillId()}),
+                 QVariant(" 2"));
+        rig.Installation().Exec("UPDATE t_dnc_server_clients SET com_ports = ''");
+        QCOMPARE(rig.Snapshot(), before);
+    }
+
+    // The ten tries of each probe, counted on the clock.
+    void probeLimits_data() {
+        QTest::addColumn<bool>("openFirst");  // the component holds the port already
+        QTest::addColumn<bool>("refuseOpen");
+        QTest::addColumn<bool>("stuckOpen");
+        QTest::addColumn<bool>("openFailed");
+        QTest::addColumn<bool>("closeFailed");
+        QTest::addColumn<QStringList>("texts");
+        QTest::addColumn<qint64>("elapsedMs");
+        QTest::newRow("usable") << false << false << false << false << false << QStringList()
+                                << qint64(100);
+        QTest::newRow("never opens") << false << true << false << true << false
+                                     << QStringList{"Comm Error COM6 didn't open"} << qint64(1000);
+        QTest::newRow("never closes") << false << false << true << false << true
+                                      << QStringList{"Comm Error COM6 stuck open"} << qint64(1000);
+        // Found open: 100 ms, close, 100 ms, then nine more waits before the tenth try.
+        QTest::newRow("found open, never closes")
+            << true << false << true << true << true
+            << QStringList{"Comm Error COM6 stuck open", "Comm Error COM6 stuck open"}
+            << qint64(1100 + 1000);
+    }
+    void probeLimits() {
+        QFETCH(bool, openFirst);
+        QFETCH(bool, refuseOpen);
+        QFETCH(bool, stuckOpen);
+        QFETCH(bool, openFailed);
+        QFETCH(bool, closeFailed);
+        QFETCH(QStringList, texts);
+        QFETCH(qint64, elapsedMs);
+        FastClock clock;
+        SimulatedSerialLines lines;
+        lines.AddLoopback(6);
+        lines.Port(6).refuseOpen = refuseOpen;
+        lines.Port(6).stuckOpen = stuckOpen;
+        MessageRecorder messages;
+        SaxComm comm;
+        if (openFirst) {
+            comm.SetCommPort(6);
+            comm.SetPortOpen(true);
+            QVERIFY(comm.PortOpen());
+        }
+        QCOMPARE(ProbeOpenPort(comm, QStringLiteral("COM6")), openFailed);
+        QCOMPARE(ProbeClosePort(comm, QStringLiteral("COM6")), closeFailed);
+        QCOMPARE(messages.Texts(), texts);
+        QCOMPARE(clock.NowMs(), elapsedMs);
+    }
+
+    // End to end on a real serial line: a pseudo-terminal mapped to COM7 in [COMPORTS].
+    void detectsPseudoTerminal() {
+        PortSetupRig rig;
+        QVERIFY(rig.IsValid());
+        const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+        QVERIFY(master >= 0);
+        QCOMPARE(::grantpt(master), 0);
+        QCOMPARE(::unlockpt(master), 0);
+        const QString device = QString::fromLocal8Bit(::ptsname(master));
+        QVERIFY(WriteIniValue("COMPORTS", "COM7", device, SettingsFileName));
+        QVERIFY(WriteIniValue("COMPORTS", "COM8", "/dev/no-such-device", SettingsFileName));
+        FastClock clock;
+        MappedPortsOnly lines;
+        QVERIFY(rig.Open());
+        rig.Combo("cboPorts")->showPopup();
+        const int com7 = rig.Entries("cboPorts").indexOf("COM 7");
+        QCOMPARE(rig.Combo("cboPorts")->itemData(com7, Qt::ToolTipRole).toString(),
+                 "COM7 is " + device + ": present, free");
+        QCOMPARE(rig.Combo("cboPorts")->itemData(com7 + 1, Qt::ToolTipRole).toString(),
+                 QStringLiteral("COM8 is /dev/no-such-device: not present"));
+        rig.Combo("cboPorts")->hidePopup();
+        MessageRecorder messages;
+        rig.Click("cmdPorts");
+        ::close(master);
+        QCOMPARE(messages.Texts(),
+                 QStringList{kSummaryHead + "Usable: COM7\nSkipped (in use): none\nFailed: none"});
+        QCOMPARE(rig.Value("SELECT com_ports FROM t_dnc_server_clients WHERE client_id=?",
+                           {rig.MillId()}),
+                 QVariant(" 7"));
+        QCOMPARE(rig.Entries("cboPorts"), QStringList({"NO COM SET", "COM 7"}));
+    }
+};
+
+KESTRUM_TEST(TestPortDetection)
+#include "tst_port_detection.moc"
