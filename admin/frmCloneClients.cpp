@@ -1,6 +1,7 @@
 #include "admin/frmCloneClients.h"
 
 #include "admin/clone_clients.h"
+#include "admin/pick_lists.h"
 #include "base/messages.h"
 #include "base/modal.h"
 #include "db/dnc_database.h"
@@ -40,15 +41,6 @@ QComboBox* LongCombo(const QString& name, QWidget* parent) {
         view->setUniformItemSizes(true);
     }
     return combo;
-}
-
-bool ListHas(const QListWidget* list, const QString& name) {
-    for (int i = 0; i < list->count(); ++i) {
-        if (list->item(i)->text().compare(name, Qt::CaseInsensitive) == 0) {
-            return true;
-        }
-    }
-    return false;
 }
 
 }  // namespace
@@ -104,13 +96,19 @@ frmCloneClients::frmCloneClients(QWidget* parent) : QDialog(parent) {
     layout->addLayout(buttons);
     resize(640, 400);
 
-    // The lists are filled with the signals blocked; each selection is then handled once.
-    LoadServerNames();
-    {
-        const QSignalBlocker block(cboServers1_[1]);
-        cboServers1_[1]->addItems(ServerNames);
-        SelectServerByName(LastCloneServer, cboServers1_[1]);
-    }
+    connect(cboServers1_[0], &QComboBox::currentIndexChanged, this,
+            [this] { cboServers1_Click(0); });
+    connect(cboServers1_[1], &QComboBox::currentIndexChanged, this,
+            [this] { cboServers1_Click(1); });
+    connect(cmdAdd_, &QPushButton::clicked, this, &frmCloneClients::cmdAdd_Click);
+    connect(cmdSub_, &QPushButton::clicked, this, &frmCloneClients::cmdSub_Click);
+    connect(cmdOK_, &QPushButton::clicked, this, &frmCloneClients::cmdOK_Click);
+    connect(cmdCancel_, &QPushButton::clicked, this, &QDialog::reject);
+
+    // The lists are filled without a selection; choosing the remembered entry then runs each
+    // choice once.
+    FillServerLists({cboServers1_[1]});
+    SelectServerInCombo(LastCloneServer, cboServers1_[1]);
     LoadAllClientNames();
     {
         const QSignalBlocker block(cboServers1_[0]);
@@ -120,19 +118,11 @@ frmCloneClients::frmCloneClients(QWidget* parent) : QDialog(parent) {
             names << client.ClientName;
         }
         cboServers1_[0]->addItems(names);
+        cboServers1_[0]->setCurrentIndex(-1);
+    }
+    if (cboServers1_[0]->count() > 0) {
         SelectClientByName(LastCloneSource, cboServers1_[0]);
     }
-    cboServers1_Click(1);
-    cboServers1_Click(0);
-
-    connect(cboServers1_[0], &QComboBox::currentIndexChanged, this,
-            [this] { cboServers1_Click(0); });
-    connect(cboServers1_[1], &QComboBox::currentIndexChanged, this,
-            [this] { cboServers1_Click(1); });
-    connect(cmdAdd_, &QPushButton::clicked, this, &frmCloneClients::cmdAdd_Click);
-    connect(cmdSub_, &QPushButton::clicked, this, &frmCloneClients::cmdSub_Click);
-    connect(cmdOK_, &QPushButton::clicked, this, &frmCloneClients::cmdOK_Click);
-    connect(cmdCancel_, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void frmCloneClients::keyPressEvent(QKeyEvent* event) {
@@ -150,7 +140,7 @@ void frmCloneClients::keyPressEvent(QKeyEvent* event) {
 
 void frmCloneClients::cboServers1_Click(int index) {
     if (index == 1) {
-        FillClientList();
+        FillClientList(cboServers1_[1], lstClients1_[1]);
         LastCloneServer = cboServers1_[1]->currentText();
     } else {
         // The server side does not depend on the source, so its list and choice stay.
@@ -158,38 +148,18 @@ void frmCloneClients::cboServers1_Click(int index) {
     }
 }
 
-void frmCloneClients::FillClientList() {
-    QListWidget* list = lstClients1_[1];
-    list->clear();
-    if (cboServers1_[1]->currentIndex() < 0) {
-        return;
-    }
-    const std::optional<qint32> serverId = GetServerID(cboServers1_[1]->currentText());
-    if (!serverId) {
-        return;  // deleted since the list was filled: no other server's clients in its place
-    }
-    LoadServerClientNames(*serverId);
-    QStringList names;
-    for (const ClientListEntry& client : std::as_const(ServerClients)) {
-        if (!client.ClientName.isEmpty()) {
-            names << client.ClientName;
-        }
-    }
-    list->addItems(names);
-}
-
 void frmCloneClients::cmdAdd_Click() {
-    const QListWidgetItem* item = lstClients1_[1]->currentItem();
-    if (!item || !item->isSelected()) {
+    const std::optional<QString> selected = SelectedEntry(lstClients1_[1]);
+    if (!selected) {
         return;
     }
-    const QString name = item->text();
+    const QString& name = *selected;
     // Names are unique without regard to letter case; so is this test.
     if (cboServers1_[0]->currentIndex() >= 0 &&
         name.compare(cboServers1_[0]->currentText(), Qt::CaseInsensitive) == 0) {
         return;  // a client is never its own target
     }
-    if (ListHas(lstClients1_[0], name)) {
+    if (ListEntries(lstClients1_[0]).contains(name, Qt::CaseInsensitive)) {
         return;
     }
     lstClients1_[0]->addItem(name);
@@ -207,10 +177,7 @@ void frmCloneClients::cmdSub_Click() {
 }
 
 void frmCloneClients::cmdOK_Click() {
-    QStringList targets;
-    for (int i = 0; i < lstClients1_[0]->count(); ++i) {
-        targets << lstClients1_[0]->item(i)->text();
-    }
+    const QStringList targets = ListEntries(lstClients1_[0]);
     if (targets.isEmpty()) {
         accept();
         return;

@@ -25,7 +25,6 @@ protected:
 
 private:
     void cboServers1_Click(int index);
-    void FillClientList();
     void cmdAdd_Click();
     void cmdSub_Click();
     void cmdOK_Click();
