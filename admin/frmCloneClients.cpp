@@ -36,7 +36,7 @@ QComboBox* LongCombo(const QString& name, QWidget* parent) {
     auto* combo = new QComboBox(parent);
     combo->setObjectName(name);
     combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    combo->setMinimumContentsLength(18);
+    combo->setMinimumContentsLength(12);
     if (auto* view = qobject_cast<QListView*>(combo->view())) {
         view->setUniformItemSizes(true);
     }
@@ -75,6 +75,7 @@ frmCloneClients::frmCloneClients(QWidget* parent) : QDialog(parent) {
     sentence->addWidget(cboServers1_[0], 1);
     sentence->addWidget(Label1_);
     auto* grid = new QGridLayout;
+    // The sentence may use the buttons' column, so both lists can be as wide.
     grid->addLayout(sentence, 0, 0, 1, 2);
     grid->addWidget(cboServers1_[1], 0, 2);
     auto* moves = new QVBoxLayout;
@@ -94,7 +95,7 @@ frmCloneClients::frmCloneClients(QWidget* parent) : QDialog(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid, 1);
     layout->addLayout(buttons);
-    resize(640, 400);
+    resize(760, 420);
 
     connect(cboServers1_[0], &QComboBox::currentIndexChanged, this,
             [this] { cboServers1_Click(0); });
