@@ -149,7 +149,7 @@ private Q_SLOTS:
     }
 
     // The target list never holds the source or a name twice; ">" takes the selected one out
-    // and leaves no selection behind.
+    // and leaves no selection behind. Esc and Enter leave the window open.
     void targetListRules() {
         Plant plant;
         MessageRecorder messages;
@@ -162,6 +162,10 @@ private Q_SLOTS:
         QVERIFY(w.List(0)->selectedItems().isEmpty());
         w.Click("cmdSub");  // nothing selected: nothing removed
         QCOMPARE(w.Items(0), QStringList{Target(3)});
+        // Neither key ends the window: only OK and Cancel do.
+        QTest::keyClick(w.List(0), Qt::Key_Escape);
+        QTest::keyClick(w.List(0), Qt::Key_Return);
+        QVERIFY(w.window->isVisible());
         QCOMPARE(messages.Count(), 0);
     }
 
