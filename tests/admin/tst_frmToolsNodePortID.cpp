@@ -134,6 +134,28 @@ private Q_SLOTS:
         QVERIFY(w.window->isVisible());
     }
 
+    // Only the node ids that differ are written; a ticked port choice writes every port id.
+    void writesOnlyWhatDiffers() {
+        Server64 server;
+        MessageRecorder messages;
+        server.tmp.Exec("CREATE TABLE written (what TEXT)");
+        server.tmp.Exec(
+            "CREATE TRIGGER node AFTER UPDATE OF NODE_ID ON t_dnc_server_clients "
+            "BEGIN INSERT INTO written VALUES ('N' || new.client_id); END");
+        NodeWindow w;
+        w.Port()->setChecked(false);
+        QTest::mouseClick(w.Ok(), Qt::LeftButton);
+        QStringList expected;
+        for (int n = 2; n <= 64; n += 3) {
+            expected << QStringLiteral("N%1").arg(n);
+        }
+        QStringList written;
+        for (const QVariantList& row : server.tmp.Query("SELECT what FROM written")) {
+            written << row.first().toString();
+        }
+        QCOMPARE(written, expected);
+    }
+
     // A client that lost its port row, or the client itself, is passed over; the others are
     // rewritten. Empty node text is refused.
     void skipsAndRefusals() {
