@@ -58,6 +58,7 @@ void frmSetup::ConnectMenus() {
     connect(ui_->mnuNodeID, &QAction::triggered, this, [this] {
         frmToolsNodePortID window(this);
         ShowModal(window);
+        ServerNodeId.clear();  // its server check's node may no longer be the clients' one
     });
     connect(ui_->mnuSelectOS, &QAction::triggered, this, [this] {
         frmOSSelect window([this] { OSToolsSelect(); }, this);
