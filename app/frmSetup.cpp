@@ -1,6 +1,8 @@
 #include "app/frmSetup.h"
 
+#include "admin/frmCloneClients.h"
 #include "admin/frmServers.h"
+#include "admin/frmToolsNodePortID.h"
 #include "app/CHTMLHelp.h"
 #include "app/frmAbout.h"
 #include "app/frmOSSelect.h"
@@ -49,6 +51,15 @@ void frmSetup::ConnectMenus() {
         frmServers window(this);
         ShowModal(window);
     });
+    connect(ui_->mnuClone, &QAction::triggered, this, [this] {
+        frmCloneClients window(this);
+        ShowModal(window);
+    });
+    connect(ui_->mnuNodeID, &QAction::triggered, this, [this] {
+        frmToolsNodePortID window(this);
+        ShowModal(window);
+        ServerNodeId.clear();  // its server check's node may no longer be the clients' one
+    });
     connect(ui_->mnuSelectOS, &QAction::triggered, this, [this] {
         frmOSSelect window([this] { OSToolsSelect(); }, this);
         ShowModal(window);
@@ -69,7 +80,7 @@ void frmSetup::ConnectMenus() {
         OpenFolderSelection(FolderSelect::TolvaneMailboxPath);
         ServerNodeId.clear();  // the mailbox window's server check leaves its node behind
     });
-    // D&NC Client, Clone Client, Move Client, BTS, Node\Port ID, Export Clients and Merge
+    // D&NC Client, Move Client, BTS, Export Clients and Merge
     // are connected as their windows are added.
 }
 

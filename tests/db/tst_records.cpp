@@ -128,12 +128,13 @@ private slots:
                          "N", "7", "2"}));
         QCOMPARE(m.PortNumber, qint16(3));
 
-        // A protocol t_protocol does not know stays its id; the library is the one read before.
+        // A protocol t_protocol does not know stays its id; nothing of the client read before
+        // stays behind.
         ReadExportClientMode(2);
         QCOMPARE(ExportClientMode.Protocol, "62");
         ReadClientMode(2);
         QCOMPARE(CurrentClientMode.Protocol, "62");
-        QCOMPARE(CurrentClientMode.ProtocolLibrary, "remote.dll");
+        QCOMPARE(CurrentClientMode.ProtocolLibrary, QString());
 
         // A client that is gone changes nothing.
         CurrentClientName = QStringLiteral("GONE");

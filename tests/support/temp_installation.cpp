@@ -1,7 +1,7 @@
 #include "tests/support/temp_installation.h"
 
-#include "db/client_attributes.h"
 #include "base/settings.h"
+#include "db/client_attributes.h"
 #include "db/dnc_database.h"
 #include "db/new_installation.h"
 
@@ -53,6 +53,10 @@ TempInstallation::~TempInstallation() {
     ResetDatabaseState();
     CurrentClientMode = ClientModeRecord();
     ExportClientMode = ClientModeRecord();
+    DownAttributes = DownAttributesRecord();
+    UpAttributes = UpAttributesRecord();
+    TerminalAttributes = TerminalAttributesRecord();
+    RemoteAttributes = RemoteAttributesRecord();
     ResetApplicationState();
     SetProgramFolder(QString());
     SetComputerNameSource({});

@@ -1,9 +1,12 @@
 // kestrum-screenshots <folder>: shows the windows on a sample installation and saves a
-// picture of each in the folder: the main window with its Tools menu open, the server
-// window, port setup, the OS selection and About. Needs a real X display (scripts/screenshots runs
-// it under xvfb-run): the open menu is a window of its own and only a screen grab sees it.
+// picture of each in the folder: the main window with its Tools menu open and every window
+// it opens. Needs a real X display (scripts/screenshots runs it under xvfb-run): the open
+// menu is a window of its own and only a screen grab sees it.
 
+#include "admin/clone_clients.h"
+#include "admin/frmCloneClients.h"
 #include "admin/frmServers.h"
+#include "admin/frmToolsNodePortID.h"
 #include "app/frmAbout.h"
 #include "app/frmOSSelect.h"
 #include "app/frmSetup.h"
@@ -18,8 +21,10 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
@@ -139,6 +144,49 @@ int main(int argc, char** argv) {
     } else {
         ok = false;
     }
+    // Clients for the clone and node/port windows: CNCSRV1 (this computer) serves three
+    // machines, one on another node id; CNCSRV2 serves two.
+    const char* const clients[][4] = {{"LATHE1", "CNCSRV1", "01", "3"},
+                                      {"MILL2", "CNCSRV1", "02", "4"},
+                                      {"GRINDER3", "CNCSRV1", "01", "0"},
+                                      {"PRESS4", "CNCSRV2", "01", "1"},
+                                      {"SAW5", "CNCSRV2", "01", "2"}};
+    for (const auto& client : clients) {
+        AddClientMDB(QLatin1String(client[0]), QLatin1String(client[1]));
+        const qint32 id = GetClientID(QLatin1String(client[0])).value_or(0);
+        UpdateRecordsMDB(QStringLiteral("t_dnc_server_clients"), QStringLiteral("client_id"),
+                         SqlValue::Number(id), QStringLiteral("NODE_ID"),
+                         SqlValue::Text(QLatin1String(client[2])));
+        UpdateRecordsMDB(QStringLiteral("t_client_mode"), QStringLiteral("client_id"),
+                         SqlValue::Number(id), QStringLiteral("cnc_comport"),
+                         SqlValue::Number(QByteArray(client[3]).toInt()));
+    }
+    UpdateRecordsMDB(QStringLiteral("t_dnc_server_clients"), QStringLiteral("client_id"),
+                     SqlValue::Number(1), QStringLiteral("bts_used"), SqlValue::YesNo(true));
+
+    LastCloneSource = QStringLiteral("LATHE1");
+    LastCloneServer = QStringLiteral("CNCSRV2");
+    frmCloneClients clone(&main);
+    clone.move(40, 220);
+    clone.show();
+    Settle();
+    auto* right = clone.findChild<QListWidget*>(QStringLiteral("lstClients1_1"));
+    auto* add = clone.findChild<QPushButton*>(QStringLiteral("cmdAdd"));
+    for (int row = 0; row < right->count(); ++row) {
+        right->setCurrentRow(row);
+        add->click();
+    }
+    right->setCurrentRow(0);
+    Settle();
+    ok &= Grab(QStringLiteral("clone-clients.png"), {&clone});
+    clone.close();
+
+    frmToolsNodePortID nodePort(&main);  // the server check's NodeID message goes to stderr
+    nodePort.move(40, 220);
+    nodePort.show();
+    Settle();
+    ok &= Grab(QStringLiteral("node-port-id.png"), {&nodePort});
+    nodePort.close();
 
     frmAbout about(&main);
     about.move(40, 220);

@@ -1,0 +1,112 @@
+#include "admin/clone_clients.h"
+
+#include "db/dnc_database.h"
+
+#include <QMap>
+
+QString LastCloneServer;
+QString LastCloneSource;
+
+CloneRun PrepareClone(const QString& source, const QStringList& targets) {
+    CloneRun run;
+    run.SourceName = source;
+    run.Targets = targets;
+    if (source.isEmpty()) {
+        run.Refused = QStringLiteral("No source client is selected.");
+        return run;
+    }
+    const std::optional<qint32> id = GetClientID(source);
+    if (id) {
+        run.Source = ReadCopySource(*id);
+    }
+    if (!id || !run.Source.Mode.HasClientRow) {
+        run.Refused = QStringLiteral("The client \"%1\" no longer exists.").arg(source);
+        return run;
+    }
+    CurrentClientName = run.Source.Mode.ClientName;
+    CurrentClientId = run.Source.ClientId;
+    CurrentServerId = run.Source.Mode.ServerId;
+    CurrentClientMode = run.Source.Mode;
+    DownAttributes = run.Source.Down;
+    UpAttributes = run.Source.Up;
+    return run;
+}
+
+bool CloneNextTarget(CloneRun& run) {
+    if (!run.Refused.isEmpty() || run.Results.size() >= run.Targets.size()) {
+        return false;
+    }
+    CloneTargetResult result;
+    result.Name = run.Targets.at(run.Results.size());
+    if (const std::optional<qint32> id = GetClientID(result.Name)) {
+        result.Outcome = CopyClientOnto(run.Source, *id, true);
+    } else {
+        result.Outcome.Skipped = QStringLiteral("the client no longer exists");
+    }
+    run.Results.append(result);
+    return true;
+}
+
+namespace {
+
+// "A, B, C" with at most a few names, then how many more.
+QString NameList(const QStringList& names) {
+    constexpr int kShown = 8;
+    if (names.size() <= kShown) {
+        return names.join(QStringLiteral(", "));
+    }
+    return names.mid(0, kShown).join(QStringLiteral(", ")) +
+           QStringLiteral(" and %1 more").arg(names.size() - kShown);
+}
+
+}  // namespace
+
+QString CloneSummaryText(const CloneRun& run) {
+    if (!run.Refused.isEmpty()) {
+        return run.Refused + QStringLiteral(" Nothing was copied.");
+    }
+    QStringList copied;
+    QMap<QString, QStringList> skipped;  // reason -> targets
+    QMap<QString, QStringList> notes;    // note -> targets
+    int added = 0;
+    int updated = 0;
+    int failed = 0;
+    for (const CloneTargetResult& result : run.Results) {
+        const CopyOutcome& o = result.Outcome;
+        if (o.AttributesCopied) {
+            copied << result.Name;
+        }
+        if (!o.Skipped.isEmpty()) {
+            skipped[o.Skipped] << result.Name;
+        }
+        for (const QString& note : o.Notes) {
+            notes[note] << result.Name;
+        }
+        added += o.DirectoriesAdded;
+        updated += o.DirectoriesUpdated;
+        failed += o.FailedStatements;
+    }
+
+    QStringList lines;
+    lines << QStringLiteral("Clone of %1:").arg(run.SourceName);
+    lines << QStringLiteral("Properties copied to %1 of %2 clients%3")
+                 .arg(copied.size())
+                 .arg(run.Targets.size())
+                 .arg(copied.isEmpty() ? QStringLiteral(".")
+                                       : QStringLiteral(": ") + NameList(copied) + '.');
+    lines << QStringLiteral("Directories added: %1, updated: %2.").arg(added).arg(updated);
+    for (auto it = skipped.cbegin(); it != skipped.cend(); ++it) {
+        lines << QStringLiteral("Skipped, %1: %2.").arg(it.key(), NameList(it.value()));
+    }
+    for (auto it = notes.cbegin(); it != notes.cend(); ++it) {
+        lines << QStringLiteral("Not copied, %1: %2.").arg(it.key(), NameList(it.value()));
+    }
+    if (run.Results.size() < run.Targets.size()) {
+        lines << QStringLiteral("Stopped before: %1.")
+                     .arg(NameList(run.Targets.mid(run.Results.size())));
+    }
+    if (failed > 0) {
+        lines << QStringLiteral("%1 statements failed (reported above).").arg(failed);
+    }
+    return lines.join(QLatin1Char('\n'));
+}

@@ -1,0 +1,88 @@
+#include "db/node_port_ids.h"
+
+#include "db/client_attributes.h"
+#include "db/dnc_database.h"
+#include "db/statement.h"
+
+namespace {
+
+const QString kPrefix = QStringLiteral("Error NodePortID");
+constexpr int kStepBegin = 1;
+constexpr int kStepCommit = 2;
+
+QString OnOff(bool on) {
+    return on ? QStringLiteral("ON") : QStringLiteral("OFF");
+}
+
+}  // namespace
+
+QList<NodePortRow> ReadNodePortRows(const QStringList& clientNames) {
+    QList<NodePortRow> rows;
+    for (const QString& name : clientNames) {
+        if (name.isEmpty()) {
+            continue;
+        }
+        const std::optional<qint32> id = GetClientID(name);
+        if (!id) {
+            continue;  // deleted since the list was read
+        }
+        const ClientModeRecord mode = ClientModeOf(*id);
+        if (!mode.HasClientRow) {
+            continue;
+        }
+        const RemoteAttributesRecord remote = RemoteAttributesOf(*id);
+        rows.append(NodePortRow{mode.ClientName, mode.NodeId,
+                                mode.HasModeRow ? QString::number(mode.PortNumber) : QString(),
+                                mode.PortId, OnOff(remote.bts_used), OnOff(remote.bts_loop)});
+    }
+    return rows;
+}
+
+QString PortIdText(qint16 port) {
+    const QString digits = QStringLiteral("%1").arg(qAbs(int(port)), 3, 10, QLatin1Char('0'));
+    return port < 0 ? QStringLiteral("-") + digits : digits;
+}
+
+NodePortChange SetNodePortIdsMDB(const QStringList& clientNames, const QString& nodeId,
+                                 bool ports) {
+    NodePortChange change;
+    DeferredReports reports;
+    Transaction transaction(ReportAs{kPrefix, kStepBegin});
+    const QString clients = QStringLiteral("t_dnc_server_clients");
+    for (const QString& name : clientNames) {
+        if (name.isEmpty()) {
+            continue;
+        }
+        const std::optional<qint32> id = GetClientID(name);
+        const ClientModeRecord mode = id ? ClientModeOf(*id) : ClientModeRecord();
+        if (!mode.HasClientRow) {
+            change.Skipped << name + QStringLiteral(": the client no longer exists");
+            continue;
+        }
+        if (!mode.HasModeRow) {
+            // Without its port row the client has no port number to take an id from.
+            change.Skipped << name + QStringLiteral(": the client has no port settings");
+            continue;
+        }
+        const SqlValue key = SqlValue::Number(mode.ClientId);
+        if (mode.NodeId != nodeId &&
+            UpdateRecordsMDB(clients, QStringLiteral("client_id"), key, QStringLiteral("NODE_ID"),
+                             SqlValue::Text(nodeId))) {
+            ++change.NodeIdsChanged;
+        }
+        if (ports) {
+            const QString portId = PortIdText(mode.PortNumber);
+            if (portId != mode.PortId &&
+                UpdateRecordsMDB(clients, QStringLiteral("client_id"), key,
+                                 QStringLiteral("PORT_ID"), SqlValue::Text(portId))) {
+                ++change.PortIdsChanged;
+            }
+        }
+    }
+    change.Committed = transaction.Commit(ReportAs{kPrefix, kStepCommit});
+    if (!change.Committed) {
+        change.NodeIdsChanged = 0;
+        change.PortIdsChanged = 0;
+    }
+    return change;
+}

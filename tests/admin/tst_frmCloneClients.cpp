@@ -1,0 +1,317 @@
+// Clone Client administration through its real widgets, on a real DNC.mdb.
+
+#include "admin/clone_clients.h"
+#include "admin/frmCloneClients.h"
+#include "base/modal.h"
+#include "db/dnc_database.h"
+#include "tests/support/message_recorder.h"
+#include "tests/support/modal_driver.h"
+#include "tests/support/temp_installation.h"
+#include "tests/support/test_main.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QTest>
+
+namespace {
+
+// Each statement of the set-up need not wait for the disk.
+void FastWrites(const TempInstallation& tmp) {
+    QSqlQuery(DncConnection.Database()).exec(QStringLiteral("PRAGMA synchronous = OFF"));
+    tmp.Exec(QStringLiteral("PRAGMA synchronous = OFF"));
+}
+
+QString Target(int n) {
+    return QStringLiteral("T%1").arg(n, 2, 10, QLatin1Char('0'));
+}
+
+// Servers CNCSRV1 and CNCSRV2; SOURCE (remote, 4800 baud, two folders) on CNCSRV1 and
+// clients T01 to T50, the odd ones on CNCSRV1 and the even ones on CNCSRV2.
+class Plant {
+public:
+    Plant() {
+        FastWrites(tmp);
+        LastCloneServer.clear();
+        LastCloneSource.clear();
+        AddServer("CNCSRV1");
+        AddServer("CNCSRV2");
+        AddClientMDB("SOURCE", "CNCSRV1");
+        for (int n = 1; n <= 50; ++n) {
+            AddClientMDB(Target(n), n % 2 ? "CNCSRV1" : "CNCSRV2");
+        }
+        tmp.Exec("UPDATE t_dnc_server_clients SET protocol_id = 72 WHERE client_name = 'SOURCE'");
+        tmp.Exec("UPDATE t_client_mode SET m_baud = 4800, m_parity = 'N' WHERE client_id = 1");
+        tmp.Exec(
+            "INSERT INTO t_client_directory (client_id, directory_direct, directory_alias, "
+            "dir_mode, explore_from_here) VALUES (1, 'C:\\NC\\PROG', 'TV1', 3, -1), "
+            "(1, 'C:\\NC\\UP', 'TV2', 2, 0)");
+    }
+    qint64 Id(const QString& name) const {
+        return tmp
+            .QueryValue("SELECT client_id FROM t_dnc_server_clients WHERE client_name = ?", {name})
+            .toLongLong();
+    }
+    void AddDir(const QString& client, const QString& path, const QString& alias, int mode) {
+        tmp.Exec(
+            "INSERT INTO t_client_directory (client_id, directory_direct, directory_alias, "
+            "dir_mode, explore_from_here) VALUES (?, ?, ?, ?, 0)",
+            {Id(client), path, alias, mode});
+    }
+    // "path|alias|mode|explore" per folder of the client, by path.
+    QStringList Dirs(const QString& client) const {
+        QStringList dirs;
+        for (const QVariantList& row :
+             tmp.Query("SELECT directory_direct, directory_alias, dir_mode, explore_from_here FROM "
+                       "t_client_directory WHERE client_id = ? ORDER BY directory_direct",
+                       {Id(client)})) {
+            dirs << QStringLiteral("%1|%2|%3|%4")
+                        .arg(row[0].toString(), row[1].toString(), row[2].toString(),
+                             row[3].toString());
+        }
+        return dirs;
+    }
+    QVariant Value(const QString& sql, const QString& client) const {
+        return tmp.QueryValue(sql, {Id(client)});
+    }
+
+    TempInstallation tmp;
+};
+
+class CloneWindow {
+public:
+    CloneWindow() : window(std::make_unique<frmCloneClients>()) {
+        window->show();
+        ready = QTest::qWaitForWindowExposed(window.get());
+    }
+    QComboBox* Combo(int i) const {
+        return window->findChild<QComboBox*>(QStringLiteral("cboServers1_%1").arg(i));
+    }
+    QListWidget* List(int i) const {
+        return window->findChild<QListWidget*>(QStringLiteral("lstClients1_%1").arg(i));
+    }
+    void Click(const char* name) const {
+        QTest::mouseClick(window->findChild<QPushButton*>(name), Qt::LeftButton);
+    }
+    QStringList Items(int i) const {
+        QStringList items;
+        for (int row = 0; row < List(i)->count(); ++row) {
+            items << List(i)->item(row)->text();
+        }
+        return items;
+    }
+    void ChooseSource(const QString& name) const { Combo(0)->setCurrentText(name); }
+    // Picks the server on the right and adds each name from its list with "<".
+    void AddTargets(const QString& server, const QStringList& names) const {
+        Combo(1)->setCurrentText(server);
+        for (const QString& name : names) {
+            const QList<QListWidgetItem*> found = List(1)->findItems(name, Qt::MatchExactly);
+            QTest::mouseClick(List(1)->viewport(), Qt::LeftButton, {},
+                              List(1)->visualItemRect(found.value(0)).center());
+            Click("cmdAdd");
+        }
+    }
+
+    std::unique_ptr<frmCloneClients> window;
+    bool ready = false;
+};
+
+}  // namespace
+
+class TestCloneWindow : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void opensAndRemembersItsChoices() {
+        Plant plant;
+        {
+            CloneWindow w;
+            QVERIFY(w.ready);
+            QCOMPARE(w.window->windowTitle(), "Clone Client administration");
+            QCOMPARE(w.window->findChild<QLabel*>("lblClone")->text(), "Clone");
+            QCOMPARE(w.window->findChild<QLabel*>("Label1")->text(),
+                     " properties to Clients listed below:");
+            QCOMPARE(w.Combo(1)->toolTip(), "Select Server to display its Clients below");
+            QCOMPARE(w.Combo(0)->count(), 51);
+            QCOMPARE(w.Combo(0)->currentText(), "SOURCE");
+            QCOMPARE(w.Combo(1)->currentText(), "CNCSRV1");
+            QCOMPARE(w.Items(1).size(), 26);
+            w.ChooseSource(Target(7));
+            w.Combo(1)->setCurrentText("CNCSRV2");
+            QCOMPARE(w.Items(1).first(), Target(2));
+        }
+        CloneWindow again;
+        QCOMPARE(again.Combo(0)->currentText(), Target(7));
+        QCOMPARE(again.Combo(1)->currentText(), "CNCSRV2");
+    }
+
+    // The target list never holds the source or a name twice; ">" takes the selected one out
+    // and leaves no selection behind. Esc and Enter leave the window open.
+    void targetListRules() {
+        Plant plant;
+        MessageRecorder messages;
+        CloneWindow w;
+        w.AddTargets("CNCSRV1", {"SOURCE", Target(1), Target(3), Target(1)});
+        QCOMPARE(w.Items(0), (QStringList{Target(1), Target(3)}));
+        w.List(0)->setCurrentRow(0);
+        w.Click("cmdSub");
+        QCOMPARE(w.Items(0), QStringList{Target(3)});
+        QVERIFY(w.List(0)->selectedItems().isEmpty());
+        w.Click("cmdSub");  // nothing selected: nothing removed
+        QCOMPARE(w.Items(0), QStringList{Target(3)});
+        // Neither key ends the window: only OK and Cancel do.
+        QTest::keyClick(w.List(0), Qt::Key_Escape);
+        QTest::keyClick(w.List(0), Qt::Key_Return);
+        QVERIFY(w.window->isVisible());
+        QCOMPARE(messages.Count(), 0);
+    }
+
+    void okWithoutTargetsWritesNothing() {
+        Plant plant;
+        MessageRecorder messages;
+        CloneWindow w;
+        w.Click("cmdOK");
+        QVERIFY(!w.window->isVisible());
+        QCOMPARE(w.window->result(), int(QDialog::Accepted));
+        QCOMPARE(plant.Value("SELECT m_baud FROM t_client_mode WHERE client_id = ?", Target(1)),
+                 9600);
+        QCOMPARE(plant.tmp.QueryValue("SELECT COUNT(*) FROM t_client_directory"), 2);
+        QCOMPARE(messages.Count(), 0);
+    }
+
+    // A source deleted after the window was opened copies nothing, and the window stays.
+    void aDeletedSourceCopiesNothing() {
+        Plant plant;
+        MessageRecorder messages;
+        CloneWindow w;
+        w.AddTargets("CNCSRV2", {Target(2)});
+        plant.tmp.Exec("DELETE FROM t_dnc_server_clients WHERE client_name = 'SOURCE'");
+        w.Click("cmdOK");
+        QCOMPARE(messages.Texts(),
+                 QStringList{"The client \"SOURCE\" no longer exists. Nothing was copied."});
+        QVERIFY(w.window->isVisible());
+        QCOMPARE(plant.Value("SELECT m_baud FROM t_client_mode WHERE client_id = ?", Target(2)),
+                 9600);
+        QCOMPARE(plant.Dirs(Target(2)), QStringList());
+    }
+
+    // One source onto 50 targets of two servers, with their progress shown: the attributes
+    // (not onto the shop terminal), the folders by path without regard to letter case, and
+    // the aliases only where the target does not use them already.
+    void cloneOntoFiftyTargets() {
+        Plant plant;
+        MessageRecorder messages;
+        for (int n = 1; n <= 10; ++n) {
+            plant.AddDir(Target(n), "c:\\nc\\prog", "OLD", 1);
+        }
+        for (int n = 11; n <= 20; ++n) {
+            plant.AddDir(Target(n), "D:\\OTHER", "TV2", 3);
+        }
+        plant.tmp.Exec("UPDATE t_dnc_server_clients SET protocol_id = 5 WHERE client_name = ?",
+                       {Target(21)});
+        plant.tmp.Exec("DELETE FROM t_dnc_server_clients WHERE client_name = ?", {Target(22)});
+
+        CloneWindow w;
+        QStringList odd;
+        QStringList even;
+        for (int n = 1; n <= 50; ++n) {
+            (n % 2 ? odd : even) << Target(n);
+        }
+        w.AddTargets("CNCSRV1", odd);
+        w.AddTargets("CNCSRV2", even);
+        QCOMPARE(w.Items(0).size(), 49);  // T22 was deleted before the window opened
+        w.List(0)->addItem(Target(22));   // as if deleted after it was added
+        int shownFor = 0;
+        const auto progress = WhenModal<frmCloneProgress>([&shownFor](frmCloneProgress* p) {
+            shownFor = p->findChild<QProgressBar*>("barProgress")->maximum();
+        });
+        w.Click("cmdOK");
+        QVERIFY2(progress->seen, qPrintable(progress->failure));
+        QCOMPARE(shownFor, 50);
+        QVERIFY(!w.window->isVisible());
+
+        for (int n = 1; n <= 50; ++n) {
+            if (n == 22) {
+                continue;
+            }
+            const QString t = Target(n);
+            const bool shop = n == 21;
+            QCOMPARE(plant.Value("SELECT m_baud FROM t_client_mode WHERE client_id = ?", t),
+                     shop ? 9600 : 4800);
+            QCOMPARE(plant.Value("SELECT protocol_id FROM t_dnc_server_clients WHERE "
+                                 "client_id = ?",
+                                 t),
+                     shop ? 5 : 72);
+            QCOMPARE(plant.Value("SELECT COUNT(*) FROM t_remote WHERE rem_client_id = ?", t),
+                     shop ? 0 : 1);
+            QStringList dirs;
+            if (n <= 10) {
+                dirs = QStringList{"c:\\nc\\prog|TV1|3|-1", "C:\\NC\\UP|TV2|2|0"};
+            } else if (n <= 20) {
+                dirs = QStringList{"C:\\NC\\PROG|TV1|3|-1", "C:\\NC\\UP||2|0", "D:\\OTHER|TV2|3|0"};
+            } else {
+                dirs = QStringList{"C:\\NC\\PROG|TV1|3|-1", "C:\\NC\\UP|TV2|2|0"};
+            }
+            QCOMPARE(plant.Dirs(t), dirs);
+        }
+        QCOMPARE(plant.Dirs("SOURCE"),
+                 (QStringList{"C:\\NC\\PROG|TV1|3|-1", "C:\\NC\\UP|TV2|2|0"}));
+        QCOMPARE(plant.tmp.QueryValue("SELECT COUNT(*) FROM t_client_directory WHERE client_id "
+                                      "NOT IN (SELECT client_id FROM t_dnc_server_clients)"),
+                 0);
+
+        QCOMPARE(messages.Count(), 1);
+        const QStringList summary = messages.Last().text.split('\n');
+        QCOMPARE(summary.value(0), "Clone of SOURCE:");
+        QVERIFY2(summary.value(1).startsWith("Properties copied to 48 of 50 clients: T01, T03"),
+                 qPrintable(summary.value(1)));
+        QCOMPARE(summary.value(2), "Directories added: 88, updated: 10.");
+        QVERIFY(
+            summary.contains("Skipped, a shop terminal (protocol 5) keeps its attributes: T21."));
+        QVERIFY(summary.contains("Skipped, the client no longer exists: T22."));
+        QVERIFY(
+            summary.contains("Not copied, directory C:\\NC\\UP: the alias \"TV2\" is already "
+                             "used by another directory of the target; not given: T11, T13, "
+                             "T15, T17, T19, T12, T14, T16 and 2 more."));
+    }
+
+    // Cancel in the progress window stops the clone between two targets; the targets not
+    // reached keep everything and are named in the summary.
+    void cancelStopsBetweenTargets() {
+        Plant plant;
+        MessageRecorder messages;
+        CloneWindow w;
+        const QStringList targets{Target(1), Target(3), Target(5),
+                                  Target(7), Target(9), Target(11)};
+        w.AddTargets("CNCSRV1", targets);
+        // Cancel is pressed as soon as the second target is done.
+        const ModalHook previous = SetModalHook([](QDialog& dialog) {
+            auto* bar = dialog.findChild<QProgressBar*>("barProgress");
+            auto* cancel = dialog.findChild<QPushButton*>("cmdCancel");
+            std::function<void()> poll = [&] {
+                if (bar->value() >= 2) {
+                    cancel->click();
+                } else {
+                    QMetaObject::invokeMethod(&dialog, poll, Qt::QueuedConnection);
+                }
+            };
+            QMetaObject::invokeMethod(&dialog, poll, Qt::QueuedConnection);
+            return dialog.exec();
+        });
+        w.Click("cmdOK");
+        SetModalHook(previous);
+        QCOMPARE(messages.Last().text.split('\n').last(), "Stopped before: T05, T07, T09, T11.");
+        for (const QString& t : targets) {
+            const bool done = t == Target(1) || t == Target(3);
+            QCOMPARE(plant.Value("SELECT m_baud FROM t_client_mode WHERE client_id = ?", t),
+                     done ? 4800 : 9600);
+            QCOMPARE(plant.Dirs(t).size(), done ? 2 : 0);
+        }
+    }
+};
+
+KESTRUM_TEST(TestCloneWindow)
+#include "tst_frmCloneClients.moc"

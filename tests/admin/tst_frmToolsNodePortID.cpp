@@ -1,0 +1,207 @@
+// NodeID/PortID through its real widgets: the server check, the list and the rewrite.
+
+#include "admin/frmToolsNodePortID.h"
+#include "db/dnc_database.h"
+#include "tests/support/message_recorder.h"
+#include "tests/support/temp_installation.h"
+#include "tests/support/test_main.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QTest>
+#include <QTreeWidget>
+
+namespace {
+
+const QString kNodeMessage =
+    QStringLiteral("The NodeID's for this Server must be the same!, use the NodeID 'TOOL'");
+
+QString Client(int n) {
+    return QStringLiteral("M%1").arg(n, 2, 10, QLatin1Char('0'));
+}
+
+// This computer (CNCSRV1) serves 64 clients with node ids 01, 02, 01, 01, 02, 01, ... and
+// ports 0 and 3 in turn; M01 uses BTS without the channel. Another server has one client.
+class Server64 {
+public:
+    Server64() {
+        // Each statement of the set-up need not wait for the disk.
+        QSqlQuery(DncConnection.Database()).exec(QStringLiteral("PRAGMA synchronous = OFF"));
+        tmp.Exec(QStringLiteral("PRAGMA synchronous = OFF"));
+        AddServer("CNCSRV1");
+        AddServer("OTHER");
+        for (int n = 1; n <= 64; ++n) {
+            AddClientMDB(Client(n), "CNCSRV1");
+            tmp.Exec(
+                "UPDATE t_dnc_server_clients SET NODE_ID = ?, PORT_ID = 'X' WHERE client_id = ?",
+                {n % 3 == 2 ? "02" : "01", n});
+            tmp.Exec("UPDATE t_client_mode SET cnc_comport = ? WHERE client_id = ?",
+                     {n % 2 ? 0 : 3, n});
+        }
+        AddClientMDB("ELSEWHERE", "OTHER");
+        tmp.Exec("UPDATE t_dnc_server_clients SET bts_used = -1, bts_loop = 0 WHERE client_id = 1");
+    }
+    QStringList Column(const char* column) const {
+        QStringList values;
+        for (const QVariantList& row :
+             tmp.Query(QStringLiteral("SELECT %1 FROM t_dnc_server_clients ORDER BY client_id")
+                           .arg(column))) {
+            values << row.first().toString();
+        }
+        return values;
+    }
+    TempInstallation tmp;
+};
+
+struct NodeWindow {
+    NodeWindow() : window(std::make_unique<frmToolsNodePortID>()) { window->show(); }
+    QTreeWidget* List() const { return window->findChild<QTreeWidget*>("ListViewClients"); }
+    QComboBox* Node() const { return window->findChild<QComboBox*>("cboNode"); }
+    QCheckBox* Port() const { return window->findChild<QCheckBox*>("chkPort"); }
+    QPushButton* Ok() const { return window->findChild<QPushButton*>("cmdOK"); }
+    QStringList Row(int i) const {
+        QStringList texts;
+        for (int c = 0; c < List()->columnCount(); ++c) {
+            texts << List()->topLevelItem(i)->text(c);
+        }
+        return texts;
+    }
+    void TypeNode(const QString& text) const {
+        Node()->lineEdit()->selectAll();
+        QTest::keyClicks(Node()->lineEdit(), text);
+    }
+    std::unique_ptr<frmToolsNodePortID> window;
+};
+
+}  // namespace
+
+class TestNodePortWindow : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void listsThisServersClients() {
+        Server64 server;
+        MessageRecorder messages;
+        NodeWindow w;
+        QCOMPARE(messages.Texts(), QStringList{kNodeMessage});
+        QCOMPARE(w.window->windowTitle(), "NodeID/PortID");
+        QCOMPARE(w.List()->headerItem()->text(0), "Client");
+        QCOMPARE(w.List()->columnCount(), 6);
+        QCOMPARE(w.List()->topLevelItemCount(), 64);
+        QCOMPARE(w.Row(0), (QStringList{"M01", "01", "0", "X", "ON", "OFF"}));
+        QCOMPARE(w.Row(1), (QStringList{"M02", "02", "3", "X", "OFF", "OFF"}));
+        QVERIFY(w.Port()->isChecked());
+        QVERIFY(w.Ok()->isEnabled());
+        QCOMPARE(w.Node()->currentText(), "01");
+        const int first = w.List()->columnWidth(0);
+        QVERIFY2(first > w.List()->columnWidth(1) + 30, qPrintable(QString::number(first)));
+    }
+
+    // OK with each node text and port choice; the list then shows what is stored.
+    void rewrite_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("ports");
+        QTest::addColumn<QString>("node");
+        QTest::newRow("01 with ports") << "01" << true << "01";
+        QTest::newRow("05 typed, blanks around") << " 05 " << true << "05";
+        QTest::newRow("without ports") << "02" << false << "02";
+        QTest::newRow("apostrophe") << "0'1" << true << "0'1";
+    }
+    void rewrite() {
+        QFETCH(QString, typed);
+        QFETCH(bool, ports);
+        QFETCH(QString, node);
+        Server64 server;
+        MessageRecorder messages;
+        NodeWindow w;
+        messages.Clear();
+        w.TypeNode(typed);
+        w.Port()->setChecked(ports);
+        QTest::mouseClick(w.Ok(), Qt::LeftButton);
+        QCOMPARE(messages.Count(), 0);
+        QStringList nodes(64, node);
+        QStringList portIds;
+        for (int n = 1; n <= 64; ++n) {
+            portIds << (ports ? (n % 2 ? "000" : "003") : "X");
+        }
+        QCOMPARE(server.Column("NODE_ID"), nodes << "");
+        QCOMPARE(server.Column("PORT_ID"), portIds << "");
+        QCOMPARE(w.Row(63), (QStringList{"M64", node, "3", ports ? "003" : "X", "OFF", "OFF"}));
+        QVERIFY(w.window->isVisible());
+    }
+
+    // Only the node ids that differ are written; a ticked port choice writes every port id.
+    void writesOnlyWhatDiffers() {
+        Server64 server;
+        MessageRecorder messages;
+        server.tmp.Exec("CREATE TABLE written (what TEXT)");
+        server.tmp.Exec(
+            "CREATE TRIGGER node AFTER UPDATE OF NODE_ID ON t_dnc_server_clients "
+            "BEGIN INSERT INTO written VALUES ('N' || new.client_id); END");
+        NodeWindow w;
+        w.Port()->setChecked(false);
+        QTest::mouseClick(w.Ok(), Qt::LeftButton);
+        QStringList expected;
+        for (int n = 2; n <= 64; n += 3) {
+            expected << QStringLiteral("N%1").arg(n);
+        }
+        QStringList written;
+        for (const QVariantList& row : server.tmp.Query("SELECT what FROM written")) {
+            written << row.first().toString();
+        }
+        QCOMPARE(written, expected);
+    }
+
+    // A client that lost its port row, or the client itself, is passed over; the others are
+    // rewritten. Empty node text is refused.
+    void skipsAndRefusals() {
+        Server64 server;
+        MessageRecorder messages;
+        NodeWindow w;
+        messages.Clear();
+        w.TypeNode("   ");
+        QTest::mouseClick(w.Ok(), Qt::LeftButton);
+        QCOMPARE(messages.Texts(), QStringList{"Enter the Node ID to give all Clients."});
+        QCOMPARE(server.Column("PORT_ID").first(), "X");
+
+        server.tmp.Exec("DELETE FROM t_client_mode WHERE client_id = 4");
+        server.tmp.Exec("DELETE FROM t_dnc_server_clients WHERE client_id = 6");
+        messages.Clear();
+        w.TypeNode("03");
+        QTest::mouseClick(w.Ok(), Qt::LeftButton);
+        QCOMPARE(messages.Texts(),
+                 QStringList{"Not changed:\nM04: the client has no port settings\nM06: the "
+                             "client no longer exists"});
+        const QStringList ports = server.Column("PORT_ID");
+        QCOMPARE(ports.mid(0, 5), (QStringList{"000", "003", "000", "X", "000"}));
+        QCOMPARE(server.Column("NODE_ID").mid(2, 3), (QStringList{"03", "01", "03"}));
+        QCOMPARE(w.List()->topLevelItemCount(), 63);
+        QCOMPARE(w.Row(3), (QStringList{"M04", "01", "", "X", "OFF", "OFF"}));
+    }
+
+    void aComputerThatIsNoServerListsNothing() {
+        TempInstallation tmp;
+        MessageRecorder messages;
+        AddServer("OTHER");
+        AddClientMDB("ELSEWHERE", "OTHER");
+        LoadServerClientNames(1);  // another server's clients in the shared list
+        NodeWindow w;
+        QCOMPARE(messages.Texts(),
+                 QStringList{"CNCSRV1 is not configured as a DNC Server!, create this DNC Server "
+                             "prior to this selection"});
+        QCOMPARE(w.List()->columnCount(), 0);
+        QCOMPARE(w.List()->topLevelItemCount(), 0);
+        QVERIFY(!w.Ok()->isEnabled());
+        QVERIFY(!w.Port()->isChecked());
+        w.window->findChild<QPushButton*>("cmdCancel")->click();
+        QVERIFY(!w.window->isVisible());
+        QCOMPARE(tmp.QueryValue("SELECT NODE_ID FROM t_dnc_server_clients"), "");
+    }
+};
+
+KESTRUM_TEST(TestNodePortWindow)
+#include "tst_frmToolsNodePortID.moc"

@@ -1,0 +1,365 @@
+// The attribute copy from one client onto another, on a real DNC.mdb: whole rows of every
+// table compared before and after, per protocol group.
+
+#include "db/client_copy.h"
+#include "db_test_helpers.h"
+#include "tests/support/test_main.h"
+
+#include <QSet>
+
+namespace {
+
+using Row = QVariantMap;
+
+// Every table a client has a row in, with its key column.
+const QList<QPair<QString, QString>> kTables = {
+    {"t_dnc_server_clients", "client_id"},   {"t_client_mode", "client_id"},
+    {"t_client_terminal_mode", "client_id"}, {"t_filter_table_down", "client_id"},
+    {"t_filter_table_up", "client_id"},      {"t_timeout_table_down", "client_id"},
+    {"t_timeout_table_up", "client_id"},     {"t_command", "client_id"},
+    {"t_remote", "rem_client_id"},           {"t_shopterm_clients", "shop_client_id"}};
+
+// The columns the copy takes from the source, per table; every other column stays.
+const QMap<QString, QStringList> kCopied = {
+    {"t_client_mode", {"m_baud", "m_parity", "m_databits", "m_stopbits"}},
+    {"t_filter_table_up",
+     {"noparity_upload", "trim_percent", "crlf_adj", "start_file_char", "end_file_char",
+      "filesave_mode"}},
+    {"t_timeout_table_up", {"init_timeout", "up_timeout"}},
+    {"t_filter_table_down",
+     {"init", "strip_1stpercent", "stop_Endpercent", "strip_header", "strip_all", "leader",
+      "trailer", "start_file_char", "end_file_char"}},
+    {"t_timeout_table_down",
+     {"init_timeout", "interchar_timeout", "char_delay", "eob_delay", "char_buffer"}}};
+
+// Rows of each table for one client, keyed by "table#n".
+QMap<QString, Row> RowsOf(const TempInstallation& tmp, qint64 id) {
+    QMap<QString, Row> rows;
+    for (const auto& [table, key] : kTables) {
+        const QList<QVariantList> found = tmp.Query(
+            QStringLiteral("SELECT * FROM %1 WHERE %2 = ? ORDER BY rowid").arg(table, key), {id});
+        const QList<QVariantList> names = tmp.Query(
+            QStringLiteral("SELECT name FROM pragma_table_info('%1') ORDER BY cid").arg(table));
+        for (int n = 0; n < found.size(); ++n) {
+            Row row;
+            for (int c = 0; c < names.size(); ++c) {
+                row.insert(names.at(c).first().toString(), found.at(n).at(c));
+            }
+            rows.insert(QStringLiteral("%1#%2").arg(table).arg(n), row);
+        }
+    }
+    return rows;
+}
+
+// A client with a value of its own in every column, so a copied or a kept column shows.
+qint64 PutFullClient(const TempInstallation& tmp, const QString& name, int protocol, int seed) {
+    tmp.Exec(
+        "INSERT INTO t_dnc_server_clients (client_name, dnc_server_id, NODE_ID, PORT_ID, "
+        "protocol_id, com_ports, terminal_enabled, alt_protocol_used, alt_protocol, bts_used, "
+        "bts_address, bts_pin, bts_eobdelay, bts_loop, bts_latency) "
+        "VALUES (?, 1, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+        {name, QString("N%1").arg(seed), QString("P%1").arg(seed), protocol,
+         QString(" %1").arg(seed), seed % 2 ? -1 : 0, -1, seed, seed % 2 ? 0 : -1,
+         QString("ADDR%1").arg(seed), QString("PIN%1").arg(seed), seed % 2 ? -1 : 0,
+         seed % 2 ? -1 : 0, seed % 2 ? 0 : -1});
+    const qint64 id =
+        tmp.QueryValue("SELECT MAX(client_id) FROM t_dnc_server_clients").toLongLong();
+    tmp.Exec("INSERT INTO t_client_mode VALUES (?, ?, ?, ?, ?, ?)",
+             {id, seed, seed % 2 ? 4800 : 19200, seed % 2 ? 7 : 8, seed % 2 ? "E" : "N",
+              seed % 2 ? 2 : 1});
+    tmp.Exec("INSERT INTO t_client_terminal_mode VALUES (?, ?, ?, ?, ?)",
+             {id, seed, 70 + seed, 20 + seed, seed});
+    tmp.Exec("INSERT INTO t_filter_table_down VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+             {id, seed % 2 ? -1 : 0, seed % 2 ? 0 : -1, seed % 2 ? -1 : 0, seed % 2 ? 0 : -1, seed,
+              10 + seed, 20 + seed, QString("S%1").arg(seed), QString("E%1").arg(seed)});
+    tmp.Exec("INSERT INTO t_filter_table_up VALUES (?, ?, ?, ?, ?, ?, ?)",
+             {id, seed % 2 ? -1 : 0, seed % 2 ? 0 : -1, seed % 2 ? -1 : 0,
+              QString("US%1").arg(seed), QString("UE%1").arg(seed), QString("M%1").arg(seed)});
+    // An odd seed has an end-of-block delay, an even one none.
+    tmp.Exec("INSERT INTO t_timeout_table_down VALUES (?, ?, ?, ?, ?, ?)",
+             {id, 30 + seed, 5 + seed, seed, seed % 2 ? 40 + seed : 0, 128 + seed});
+    tmp.Exec("INSERT INTO t_timeout_table_up VALUES (?, ?, ?)", {id, 50 + seed, 15 + seed});
+    tmp.Exec("INSERT INTO t_command VALUES (?)", {id});
+    return id;
+}
+
+void PutRemote(const TempInstallation& tmp, qint64 id, int seed) {
+    tmp.Exec("INSERT INTO t_remote VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+             {id, QString("a%1").arg(seed), QString("b%1").arg(seed), QString("c%1").arg(seed),
+              QString("d%1").arg(seed), QString("e%1").arg(seed), QString("f%1").arg(seed),
+              QString("g%1").arg(seed), QString("h%1").arg(seed), QString("i%1").arg(seed),
+              seed % 2 ? -1 : 0, QString("REPORT%1").arg(seed)});
+}
+
+// The source's records as the clone window reads them before it copies.
+void ReadSource(qint64 id) {
+    CurrentClientId = qint32(id);
+    ReadClientMode(CurrentClientId);
+    ReadDownAttributes(CurrentClientId);
+    ReadUpAttributes(CurrentClientId);
+}
+
+void Take(Row& target, const Row& source, const QStringList& columns) {
+    for (const QString& column : columns) {
+        target[column] = source.value(column);
+    }
+}
+
+}  // namespace
+
+class TestClientCopy : public QObject {
+    Q_OBJECT
+
+private slots:
+    void copyPerProtocolGroup_data() {
+        QTest::addColumn<int>("sourceProtocol");
+        QTest::addColumn<int>("targetProtocol");
+        QTest::addColumn<bool>("targetHasRows");  // its shop-terminal and remote rows
+        QTest::newRow("standard") << 2 << 3 << false;
+        QTest::newRow("BTR") << 4 << 2 << false;
+        QTest::newRow("shop terminal target") << 72 << 5 << false;
+        QTest::newRow("line terminal") << 62 << 2 << false;
+        QTest::newRow("line terminal, rows there") << 61 << 2 << true;
+        QTest::newRow("remote") << 72 << 2 << false;
+        QTest::newRow("remote, rows there") << 7 << 10 << true;
+        QTest::newRow("MAZATROL 102") << 102 << 2 << false;
+        QTest::newRow("MAZATROL 10") << 10 << 62 << false;
+    }
+    void copyPerProtocolGroup() {
+        QFETCH(int, sourceProtocol);
+        QFETCH(int, targetProtocol);
+        QFETCH(bool, targetHasRows);
+        TempInstallation tmp;
+        MessageRecorder messages;
+        PutServer(tmp, "CNCSRV1");
+        const qint64 source = PutFullClient(tmp, "SOURCE", sourceProtocol, 1);
+        const qint64 target = PutFullClient(tmp, "TARGET", targetProtocol, 2);
+        const qint64 bystander = PutFullClient(tmp, "OTHER", 2, 3);
+        PutRemote(tmp, source, 1);
+        PutRemote(tmp, bystander, 3);
+        if (targetHasRows) {
+            PutRemote(tmp, target, 2);
+            tmp.Exec("INSERT INTO t_shopterm_clients (shop_client_id, clients_id) VALUES (?, ?)",
+                     {target, bystander});
+        }
+        const QMap<QString, Row> sourceBefore = RowsOf(tmp, source);
+        const QMap<QString, Row> targetBefore = RowsOf(tmp, target);
+        const QMap<QString, Row> bystanderBefore = RowsOf(tmp, bystander);
+
+        ReadSource(source);
+        const CopyOutcome outcome = CopyClientAttributes(qint32(target));
+        QCOMPARE(messages.Texts(), QStringList());
+        QVERIFY(outcome.Committed);
+
+        QMap<QString, Row> expected = targetBefore;
+        const bool written = targetProtocol != kShopTerminalProtocol;
+        QCOMPARE(outcome.AttributesCopied, written);
+        if (written) {
+            for (auto it = kCopied.cbegin(); it != kCopied.cend(); ++it) {
+                Take(expected[it.key() + "#0"], sourceBefore.value(it.key() + "#0"), it.value());
+            }
+            Row& client = expected["t_dnc_server_clients#0"];
+            const Row& from = sourceBefore.value("t_dnc_server_clients#0");
+            client["protocol_id"] = sourceProtocol;
+            const bool terminal = IsTerminalGroup(sourceProtocol);
+            const bool remote = IsRemoteGroup(sourceProtocol);
+            if (terminal) {
+                Take(expected["t_client_terminal_mode#0"],
+                     sourceBefore.value("t_client_terminal_mode#0"),
+                     {"line_length", "line_number", "char_delay"});
+                if (!targetHasRows) {
+                    expected["t_shopterm_clients#0"] =
+                        Row{{"shopterm_id", 1}, {"shop_client_id", target}, {"clients_id", target}};
+                }
+            }
+            if (terminal || remote) {
+                client["terminal_enabled"] = from.value("terminal_enabled");
+            }
+            if (remote) {
+                Take(client, from, {"bts_used", "bts_latency", "bts_loop"});
+                Row& row = expected["t_remote#0"];
+                if (!targetHasRows) {
+                    row = Row{{"rem_client_id", target}};
+                    for (const char* c :
+                         {"c_start_char", "c_end_char", "down_cmd_char", "up_cmd_char",
+                          "path_cmd_char", "down_n_offset_char", "redirect_cmd_char",
+                          "kill_cmd_char", "files_cmd_char", "report_name"}) {
+                        row[c] = "";
+                    }
+                }
+                Take(row, sourceBefore.value("t_remote#0"), {"report_name", "upload_report"});
+            }
+            // The source (seed 1) has an end-of-block delay, so the flag is false.
+            client["bts_eobdelay"] = 0;
+        }
+        QCOMPARE(RowsOf(tmp, target), expected);
+        QCOMPARE(RowsOf(tmp, source), sourceBefore);
+        QCOMPARE(RowsOf(tmp, bystander), bystanderBefore);
+    }
+
+    // A source without a row in a table leaves the target's row as it was, also when another
+    // client with that row was read just before, and the outcome says which tables.
+    void aTableTheSourceLacksIsLeftAlone() {
+        TempInstallation tmp;
+        MessageRecorder messages;
+        PutServer(tmp, "CNCSRV1");
+        const qint64 other = PutFullClient(tmp, "OTHER", 72, 3);
+        const qint64 source = PutFullClient(tmp, "SOURCE", 72, 1);
+        const qint64 target = PutFullClient(tmp, "TARGET", 72, 2);
+        PutRemote(tmp, other, 3);
+        PutRemote(tmp, target, 2);
+        for (const char* table : {"t_client_mode", "t_filter_table_up", "t_timeout_table_down",
+                                  "t_client_terminal_mode"}) {
+            tmp.Exec(QStringLiteral("DELETE FROM %1 WHERE client_id = ?").arg(table), {source});
+        }
+        const QMap<QString, Row> sourceRows = RowsOf(tmp, source);
+        const QMap<QString, Row> before = RowsOf(tmp, target);
+
+        ReadSource(other);
+        ReadSource(source);
+        QVERIFY(!CurrentClientMode.HasModeRow);
+        QCOMPARE(CurrentClientMode.Baud, QString());  // nothing of OTHER stays behind
+        const CopyOutcome outcome = CopyClientAttributes(qint32(target));
+
+        QMap<QString, Row> expected = before;
+        Take(expected["t_filter_table_down#0"], sourceRows.value("t_filter_table_down#0"),
+             kCopied.value("t_filter_table_down"));
+        Take(expected["t_timeout_table_up#0"], sourceRows.value("t_timeout_table_up#0"),
+             kCopied.value("t_timeout_table_up"));
+        Row& client = expected["t_dnc_server_clients#0"];
+        Take(client, sourceRows.value("t_dnc_server_clients#0"),
+             {"terminal_enabled", "bts_used", "bts_latency", "bts_loop"});
+        client["bts_eobdelay"] = -1;  // the target keeps its delay of 0
+        expected["t_shopterm_clients#0"] =
+            Row{{"shopterm_id", 1}, {"shop_client_id", target}, {"clients_id", target}};
+        QCOMPARE(RowsOf(tmp, target), expected);
+        QCOMPARE(
+            outcome.Notes,
+            (QStringList{"t_client_mode: the source has no row; the target keeps its own",
+                         "t_filter_table_up: the source has no row; the target keeps its own",
+                         "t_client_terminal_mode: the source has no row; the target keeps its own",
+                         "t_remote: the source has no row; the target keeps its report settings",
+                         "t_timeout_table_down: the source has no row; the target keeps its own"}));
+        QCOMPARE(messages.Count(), 0);
+    }
+
+    // Targets and sources that are not there write nothing: no row with an id of 0 or of a
+    // client that does not exist.
+    void missingClientsWriteNothing_data() {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("skipped");
+        QTest::newRow("target deleted") << "DELETE FROM t_dnc_server_clients WHERE client_id = 2"
+                                        << "the client no longer exists";
+        QTest::newRow("source deleted after reading")
+            << "DELETE FROM t_dnc_server_clients WHERE client_id = 1"
+            << "the source client no longer exists";
+        QTest::newRow("onto itself") << ""
+                                     << "a client is never copied onto itself";
+    }
+    void missingClientsWriteNothing() {
+        QFETCH(QString, change);
+        QFETCH(QString, skipped);
+        TempInstallation tmp;
+        MessageRecorder messages;
+        PutServer(tmp, "CNCSRV1");
+        const qint64 source = PutFullClient(tmp, "SOURCE", 72, 1);
+        const qint64 target = PutFullClient(tmp, "TARGET", 2, 2);
+        ReadSource(source);
+        const qint64 onto = change.isEmpty() ? source : target;
+        if (!change.isEmpty()) {
+            tmp.Exec(change);
+        }
+        const QMap<QString, Row> before = RowsOf(tmp, onto);
+        const CopyOutcome outcome = CopyClientAttributes(qint32(onto));
+        QCOMPARE(outcome.Skipped, skipped);
+        QVERIFY(!outcome.AttributesCopied);
+        QCOMPARE(RowsOf(tmp, onto), before);
+        QCOMPARE(Count(tmp, "t_shopterm_clients"), 0);
+        QCOMPARE(Count(tmp, "t_remote"), 0);
+        QCOMPARE(messages.Count(), 0);
+    }
+
+    // A statement that fails is reported once the copy's transaction has ended; the other
+    // statements still run and are kept.
+    void aFailingStatementIsReportedAndTheCopyGoesOn() {
+        TempInstallation tmp;
+        MessageRecorder messages;
+        PutServer(tmp, "CNCSRV1");
+        const qint64 source = PutFullClient(tmp, "SOURCE", 2, 1);
+        const qint64 target = PutFullClient(tmp, "TARGET", 3, 2);
+        tmp.Exec(
+            "CREATE TRIGGER refuse BEFORE UPDATE ON t_filter_table_up "
+            "BEGIN SELECT RAISE(ABORT, 'refused'); END");
+        ReadSource(source);
+        const CopyOutcome outcome = CopyClientAttributes(qint32(target));
+        QCOMPARE(outcome.FailedStatements, 1);
+        QVERIFY(outcome.Committed);
+        QCOMPARE(messages.Count(), 1);
+        QVERIFY2(messages.Last().text.startsWith("Error Client Copy"),
+                 qPrintable(messages.Last().text));
+        QVERIFY(messages.Last().text.contains("refused"));
+        QCOMPARE(tmp.QueryValue("SELECT start_file_char FROM t_filter_table_up WHERE client_id = ?",
+                                {target}),
+                 "US2");
+        QCOMPARE(tmp.QueryValue("SELECT m_baud FROM t_client_mode WHERE client_id = ?", {target}),
+                 4800);
+        QCOMPARE(tmp.QueryValue("SELECT eob_delay FROM t_timeout_table_down WHERE client_id = ?",
+                                {target}),
+                 41);
+    }
+
+    void readersStartFromAnEmptyRecord() {
+        TempInstallation tmp;
+        MessageRecorder messages;
+        PutServer(tmp, "CNCSRV1");
+        const qint64 full = PutFullClient(tmp, "FULL", 72, 1);
+        PutRemote(tmp, full, 1);
+        PutClient(tmp, "BARE", 1, "01");  // no row in any other table
+        const qint32 bare = qint32(full + 1);
+        ReadTerminalAttributes(qint32(full));
+        ReadRemoteAttributes(qint32(full));
+        QCOMPARE(TerminalAttributes.line_length, qint16(71));
+        QCOMPARE(RemoteAttributes.report_name, "REPORT1");
+        QCOMPARE(RemoteAttributes.bts_pin, "PIN1");
+        ReadTerminalAttributes(bare);
+        ReadRemoteAttributes(bare);
+        ReadDownAttributes(bare);
+        ReadUpAttributes(bare);
+        QVERIFY(TerminalAttributes.HasClientRow && !TerminalAttributes.HasTerminalRow);
+        QCOMPARE(TerminalAttributes.line_length, qint16(0));
+        QVERIFY(!RemoteAttributes.HasRemoteRow);
+        QCOMPARE(RemoteAttributes.report_name, QString());
+        QCOMPARE(RemoteAttributes.bts_pin, QString());
+        QCOMPARE(DownAttributes.eob_delay, qint16(0));
+        QCOMPARE(DownAttributes.Protocol, "2");
+        QCOMPARE(UpAttributes.NODE_ID, "01");
+        QVERIFY(!UpAttributes.HasTimeoutRow);
+        QCOMPARE(messages.Count(), 0);
+    }
+
+    void shopTerminalListAndDirectoryIds() {
+        TempInstallation tmp;
+        MessageRecorder messages;
+        PutServer(tmp, "CNCSRV1");
+        PutClient(tmp, "SHOP", 1, "01");
+        PutClient(tmp, "MILL", 1, "01");
+        tmp.Exec("INSERT INTO t_shopterm_clients (shop_client_id, clients_id) VALUES (1, 2)");
+        QVERIFY(!HasShopTermList(2));
+        QVERIFY(HasShopTermList(1));
+        QCOMPARE(AllClients.size(), 1);
+        QCOMPARE(AllClients.first().ClientName, "MILL");
+        QCOMPARE(AllClients.first().Field2, 2);
+
+        tmp.Exec(
+            "INSERT INTO t_client_directory (client_id, directory_direct) VALUES "
+            "(2, 'C:\\NC'), (1, 'C:\\NC\\PROG'), (1, 'C:\\NC\\UP   Alias - TV1')");
+        CurrentClientId = 1;
+        QCOMPARE(GetDirID("C:\\NC\\PROG"), 2);
+        QCOMPARE(GetDirID("c:\\nc\\prog"), 2);
+        QCOMPARE(GetDirID("C:\\NC\\UP"), 3);
+        QCOMPARE(GetDirID("C:\\NC"), 0);  // another client's folder
+    }
+};
+
+KESTRUM_TEST(TestClientCopy)
+#include "tst_client_copy.moc"
