@@ -1,6 +1,7 @@
 // kestrum-screenshots <folder>: shows the windows on a sample installation and saves a
 // picture of each in the folder: the main window with its Tools menu open, the server
-// window, the OS selection and About. Needs a real X display (scripts/screenshots runs
+// window, the OS selection, About, the client directories with their properties and the
+// six protocol attribute dialogs. Needs a real X display (scripts/screenshots runs
 // it under xvfb-run): the open menu is a window of its own and only a screen grab sees it.
 
 #include "admin/frmServers.h"
@@ -8,16 +9,21 @@
 #include "app/frmOSSelect.h"
 #include "app/frmSetup.h"
 #include "app/startup.h"
+#include "base/modal.h"
 #include "base/settings.h"
 #include "components/folder_view.h"
+#include "components/protocol_dialogs.h"
 #include "db/dnc_database.h"
 #include "db/new_installation.h"
+#include "setup/frmDirProps.h"
+#include "setup/frmDirectories.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QMenu>
 #include <QMenuBar>
+#include <QTabWidget>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
@@ -123,5 +129,67 @@ int main(int argc, char** argv) {
     Settle();
     ok &= Grab(QStringLiteral("about.png"), {&about});
     about.close();
+
+    // A client with two directories, one of them with an alias.
+    AddClientMDB(QStringLiteral("MILL1"), QStringLiteral("CNCSRV1"));
+    CurrentClientName = QStringLiteral("MILL1");
+    ReadCurrentClientIds();
+    QDir(folder.path()).mkpath(QStringLiteral("DNC/PARTS"));
+    QDir(folder.path()).mkpath(QStringLiteral("DNC/UPLOAD"));
+    const QString parts = WindowsPathText(folder.filePath(QStringLiteral("DNC/PARTS")));
+    const QString upload = WindowsPathText(folder.filePath(QStringLiteral("DNC/UPLOAD")));
+    InsertRecordMDB(QStringLiteral("t_client_directory"),
+                    {QStringLiteral("client_id"), QStringLiteral("directory_direct"),
+                     QStringLiteral("directory_alias"), QStringLiteral("dir_mode")},
+                    {SqlValue::Number(CurrentClientId), SqlValue::Text(parts),
+                     SqlValue::Text(QStringLiteral("TV1")), SqlValue::Number(1)});
+    InsertRecordMDB(QStringLiteral("t_client_directory"),
+                    {QStringLiteral("client_id"), QStringLiteral("directory_direct")},
+                    {SqlValue::Number(CurrentClientId), SqlValue::Text(upload)});
+    {
+        frmDirectories directories(&main);
+        directories.move(40, 220);
+        directories.show();
+        directories.findChild<FolderView*>(QStringLiteral("FolderView1"))
+            ->SelectFolder(folder.filePath(QStringLiteral("DNC/UPLOAD")));
+        Settle();
+        ok &= Grab(QStringLiteral("directories.png"), {&directories});
+        frmDirProps props(directories.ListedDirIds().value(0), &directories);
+        props.Load();
+        props.move(80, 260);
+        props.show();
+        Settle();
+        ok &= Grab(QStringLiteral("directory-properties.png"), {&props});
+    }
+
+    // Each protocol attribute dialog on its richest page, shown through the modal seam.
+    const struct {
+        ProtocolDialogKind kind;
+        const char* file;
+    } dialogs[] = {{ProtocolDialogKind::Standard, "protocol-standard.png"},
+                   {ProtocolDialogKind::Second, "protocol-btr.png"},
+                   {ProtocolDialogKind::Third, "protocol-shop.png"},
+                   {ProtocolDialogKind::LineTerminal, "protocol-line.png"},
+                   {ProtocolDialogKind::Remote, "protocol-remote.png"},
+                   {ProtocolDialogKind::Mazatrol, "protocol-mazatrol.png"}};
+    for (const auto& d : dialogs) {
+        SetModalHook([&](QDialog& dialog) {
+            dialog.move(40, 220);
+            dialog.show();
+            auto* tabs = dialog.findChild<QTabWidget*>(QStringLiteral("tabAttributes"));
+            tabs->setCurrentIndex(d.kind == ProtocolDialogKind::Standard ? 0 : tabs->count() - 1);
+            Settle();
+            ok &= Grab(QString::fromLatin1(d.file), {&dialog});
+            return int(QDialog::Rejected);
+        });
+        auto dialog = CreateProtocolDialog(d.kind, &main);
+        dialog->PropClientUSEID = true;
+        dialog->PropClientIDSEQUENTIAL = true;
+        dialog->PropClientID = CurrentClientId;
+        dialog->PropDNCpath = DncConnectionString;
+        dialog->HelpName = ProgramFolder() + QStringLiteral("\\Kestrum.html");
+        dialog->Show();
+    }
+    SetModalHook({});
     return ok ? 0 : 1;
 }
