@@ -70,32 +70,30 @@ const PageSpec kDownloadPage{
        {"eob_delay", FieldType::Number, "End-of-block delay"},
        {"char_buffer", FieldType::Number, "Character buffer"}}}}};
 
-const PageSpec kUploadPage{
-    "Upload",
-    {{"t_filter_table_up",
-      "Upload filters",
-      {{"noparity_upload", FieldType::YesNo, "No parity on upload"},
-       {"trim_percent", FieldType::YesNo, "Trim %"},
-       {"crlf_adj", FieldType::YesNo, "CR/LF adjust"},
-       {"start_file_char", FieldType::Text, "Start of file character"},
-       {"end_file_char", FieldType::Text, "End of file character"},
-       {"filesave_mode", FieldType::Text, "File save mode"}}},
-     {"t_timeout_table_up",
-      "Upload time-outs",
-      {{"init_timeout", FieldType::Number, "Initial time-out"},
-       {"up_timeout", FieldType::Number, "Upload time-out"}}}}};
+const PageSpec kUploadPage{"Upload",
+                           {{"t_filter_table_up",
+                             "Upload filters",
+                             {{"noparity_upload", FieldType::YesNo, "No parity on upload"},
+                              {"trim_percent", FieldType::YesNo, "Trim %"},
+                              {"crlf_adj", FieldType::YesNo, "CR/LF adjust"},
+                              {"start_file_char", FieldType::Text, "Start of file character"},
+                              {"end_file_char", FieldType::Text, "End of file character"},
+                              {"filesave_mode", FieldType::Text, "File save mode"}}},
+                            {"t_timeout_table_up",
+                             "Upload time-outs",
+                             {{"init_timeout", FieldType::Number, "Initial time-out"},
+                              {"up_timeout", FieldType::Number, "Upload time-out"}}}}};
 
-const PageSpec kTerminalPage{
-    "Terminal",
-    {{"t_client_terminal_mode",
-      "Terminal mode",
-      {{"tmode_id", FieldType::Number, "Terminal mode"},
-       {"line_length", FieldType::Number, "Line length"},
-       {"line_number", FieldType::Number, "Line count"},
-       {"char_delay", FieldType::Number, "Character delay"}}},
-     {"t_dnc_server_clients",
-      "Terminal",
-      {{"terminal_enabled", FieldType::YesNo, "Terminal enabled"}}}}};
+const PageSpec kTerminalPage{"Terminal",
+                             {{"t_client_terminal_mode",
+                               "Terminal mode",
+                               {{"tmode_id", FieldType::Number, "Terminal mode"},
+                                {"line_length", FieldType::Number, "Line length"},
+                                {"line_number", FieldType::Number, "Line count"},
+                                {"char_delay", FieldType::Number, "Character delay"}}},
+                              {"t_dnc_server_clients",
+                               "Terminal",
+                               {{"terminal_enabled", FieldType::YesNo, "Terminal enabled"}}}}};
 
 const PageSpec kRemotePage{
     "Remote",
@@ -300,8 +298,9 @@ void ProtocolAttributeDialog::BuildPages() {
                     field.edit = new QLineEdit(group.box);
                     field.edit->setObjectName(name);
                     if (fieldSpec.type == FieldType::Number) {
-                        field.edit->setToolTip(
-                            QStringLiteral("A whole number from %1 to %2").arg(kNumberMin).arg(kNumberMax));
+                        field.edit->setToolTip(QStringLiteral("A whole number from %1 to %2")
+                                                   .arg(kNumberMin)
+                                                   .arg(kNumberMax));
                     }
                     form->addRow(label + QLatin1Char(':'), field.edit);
                 }
@@ -323,11 +322,11 @@ bool ProtocolAttributeDialog::Load() {
                     MsgButtons::Ok, MsgIcon::Critical, title);
         return false;
     }
-    const std::optional<AttributeRow> client = ReadAttributeRow(
-        *state_->connection, QStringLiteral("t_dnc_server_clients"),
-        {QStringLiteral("client_name"), QStringLiteral("protocol_id"), QStringLiteral("NODE_ID"),
-         QStringLiteral("PORT_ID")},
-        PropClientID);
+    const std::optional<AttributeRow> client =
+        ReadAttributeRow(*state_->connection, QStringLiteral("t_dnc_server_clients"),
+                         {QStringLiteral("client_name"), QStringLiteral("protocol_id"),
+                          QStringLiteral("NODE_ID"), QStringLiteral("PORT_ID")},
+                         PropClientID);
     if (!client) {
         return false;  // reported
     }
@@ -348,9 +347,8 @@ bool ProtocolAttributeDialog::Load() {
         for (const State::Field& field : group.fields) {
             columns << QString::fromLatin1(field.spec.column);
         }
-        const std::optional<AttributeRow> row =
-            ReadAttributeRow(*state_->connection, QString::fromLatin1(group.spec.table), columns,
-                             PropClientID);
+        const std::optional<AttributeRow> row = ReadAttributeRow(
+            *state_->connection, QString::fromLatin1(group.spec.table), columns, PropClientID);
         if (!row) {
             return false;  // reported
         }
@@ -395,9 +393,11 @@ void ProtocolAttributeDialog::ShowIdentifiers() {
     if (!PropClientUSEID) {
         return;
     }
-    QString text = QStringLiteral("Node ID %1, Port ID %2").arg(state_->nodeId, state_->portId);
-    if (PropClientIDSEQUENTIAL && state_->portNumber.isValid()) {
-        const int port = state_->portNumber.toInt();
+    const auto shown = [](const QString& id) { return id.isEmpty() ? QStringLiteral("-") : id; };
+    QString text =
+        QStringLiteral("Node ID %1, Port ID %2").arg(shown(state_->nodeId), shown(state_->portId));
+    const int port = state_->portNumber.toInt();
+    if (PropClientIDSEQUENTIAL && port > 0) {
         const QString expected = QStringLiteral("%1").arg(port, 3, 10, QLatin1Char('0'));
         text += state_->portId == expected
                     ? QStringLiteral(" (follows COM %1)").arg(port)
@@ -423,8 +423,7 @@ void ProtocolAttributeDialog::cmdOK_Click() {
         for (const State::Field& field : group.fields) {
             const QString column = QString::fromLatin1(field.spec.column);
             const QString where = QStringLiteral("%1, %2").arg(
-                QString::fromLatin1(group.spec.title),
-                QString::fromLatin1(field.spec.label));
+                QString::fromLatin1(group.spec.title), QString::fromLatin1(field.spec.label));
             if (field.check) {
                 if (field.check->isChecked() != field.shownChecked) {
                     change.columns << column;

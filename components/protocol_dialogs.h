@@ -13,7 +13,6 @@
 #include <functional>
 #include <memory>
 
-
 enum class ProtocolDialogKind {
     Standard,      // protocol ids 1, 2, 3 and any id without a dialog of its own
     Second,        // 4, BTR

@@ -33,9 +33,9 @@ std::optional<DirectoryRecord> FindClientDirectory(qint32 clientId, const QStrin
 }
 
 std::optional<qint32> AddDirMDB(qint32 clientId, const QString& path) {
-    const std::optional<CommandDone> done = InsertRow(
-        kDirectories, {QStringLiteral("client_id"), QStringLiteral("directory_direct")},
-        {SqlValue::Number(clientId), SqlValue::Text(path)}, ReportAs{kAddPrefix, 1});
+    const std::optional<CommandDone> done =
+        InsertRow(kDirectories, {QStringLiteral("client_id"), QStringLiteral("directory_direct")},
+                  {SqlValue::Number(clientId), SqlValue::Text(path)}, ReportAs{kAddPrefix, 1});
     qint32 dirId = 0;
     if (!done || !ReadInt32(done->lastInsertId, dirId)) {
         return std::nullopt;

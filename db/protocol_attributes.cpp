@@ -19,10 +19,10 @@ constexpr int kStepUpdate = 5;
 constexpr int kStepCommit = 6;
 
 void ReportUnknown(const QString& what) {
-    ReportError(kPrefix,
-                OwnErrorInfo(OwnError::UnknownName,
-                             QStringLiteral("The database has no %1").arg(what)),
-                kStepNames);
+    ReportError(
+        kPrefix,
+        OwnErrorInfo(OwnError::UnknownName, QStringLiteral("The database has no %1").arg(what)),
+        kStepNames);
 }
 
 std::optional<QString> Table(const QString& table) {
@@ -64,9 +64,8 @@ QString AttributeKeyColumn(const QString& table) {
                : QStringLiteral("client_id");
 }
 
-std::optional<AttributeRow> ReadAttributeRow(DatabaseConnection& connection,
-                                             const QString& table, const QStringList& columns,
-                                             qint32 clientId) {
+std::optional<AttributeRow> ReadAttributeRow(DatabaseConnection& connection, const QString& table,
+                                             const QStringList& columns, qint32 clientId) {
     const std::optional<QString> t = Table(table);
     if (!t) {
         return std::nullopt;
@@ -149,10 +148,9 @@ bool WriteAttributeRows(DatabaseConnection& connection, qint32 clientId,
 
     QSqlDatabase db = connection.Database();
     if (!connection.IsOpen() || !db.transaction()) {
-        const QSqlError error =
-            connection.IsOpen()
-                ? db.lastError()
-                : QSqlError(connection.LastError(), QString(), QSqlError::ConnectionError);
+        const QSqlError error = connection.IsOpen() ? db.lastError()
+                                                    : QSqlError(connection.LastError(), QString(),
+                                                                QSqlError::ConnectionError);
         ReportError(kPrefix, ErrorFromSql(error), kStepBegin);
         return false;
     }

@@ -22,9 +22,8 @@ struct AttributeRow {
 
 // The client's first row (stored order) of the table. Nothing when the names are unknown or
 // the query failed (reported under "Error Protocol Attributes").
-std::optional<AttributeRow> ReadAttributeRow(DatabaseConnection& connection,
-                                             const QString& table, const QStringList& columns,
-                                             qint32 clientId);
+std::optional<AttributeRow> ReadAttributeRow(DatabaseConnection& connection, const QString& table,
+                                             const QStringList& columns, qint32 clientId);
 
 struct AttributeChange {
     QString table;

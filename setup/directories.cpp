@@ -17,8 +17,8 @@ FolderChoice ChooseDirectoryFolder(const QString& pathName, bool isComputer) {
     }
     // Only folders of this computer's file system: a network entry or computer has no path
     // the DNC server can use.
-    const bool unc = pathName.startsWith(QStringLiteral("\\\\")) ||
-                     pathName.startsWith(QStringLiteral("//"));
+    const bool unc =
+        pathName.startsWith(QStringLiteral("\\\\")) || pathName.startsWith(QStringLiteral("//"));
     if (isComputer || unc || !QDir::isAbsolutePath(pathName)) {
         return {QString(), QStringLiteral("Only a folder of this computer can be a client "
                                           "directory, not a network entry.")};

@@ -61,8 +61,7 @@ frmDirectories::frmDirectories(QWidget* parent) : QDialog(parent) {
     mnuDirProperties_ = mnuDirectory_->addAction(QStringLiteral("&Properties"));
     mnuDirProperties_->setObjectName(QStringLiteral("mnuDirProperties"));
 
-    setWindowTitle(kTitle + QStringLiteral(" - Client \"") + CurrentClientName +
-                   QLatin1Char('"'));
+    setWindowTitle(kTitle + QStringLiteral(" - Client \"") + CurrentClientName + QLatin1Char('"'));
     RefreshList(0);
     if (lstDir_->count() > 0) {
         lstDir_->setCurrentRow(0);
@@ -166,9 +165,9 @@ void frmDirectories::mnuDirProperties_Click() {
 }
 
 bool frmDirectories::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == lstDir_->viewport() &&
-        (event->type() == QEvent::MouseButtonPress ||
-         event->type() == QEvent::MouseButtonDblClick || event->type() == QEvent::MouseButtonRelease)) {
+    if (watched == lstDir_->viewport() && (event->type() == QEvent::MouseButtonPress ||
+                                           event->type() == QEvent::MouseButtonDblClick ||
+                                           event->type() == QEvent::MouseButtonRelease)) {
         auto* mouse = static_cast<QMouseEvent*>(event);
         if (mouse->button() == Qt::RightButton) {
             // The right button leaves the selection alone; on release over the list the

@@ -8,6 +8,7 @@
 
 #include "direct_sqlite.h"
 
+#include "base/modal.h"
 #include "base/settings.h"
 #include "components/protocol_dialogs.h"
 #include "db/dnc_database.h"
@@ -66,8 +67,9 @@ int main(int argc, char** argv) {
             return 2;
         }
         direct.Build(kServers, kClients, "BENCHSRV", 64);
-        direct.Exec("INSERT INTO t_remote (rem_client_id) SELECT client_id FROM "
-                    "t_dnc_server_clients");
+        direct.Exec(
+            "INSERT INTO t_remote (rem_client_id) SELECT client_id FROM "
+            "t_dnc_server_clients");
     }
     SetProgramFolder(folder.path());
     DncConnectionString = QStringLiteral("Provider = Microsoft.Jet.OLEDB.4.0;data source = ") +
@@ -77,12 +79,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot open: %s\n", qPrintable(DncConnection.LastError()));
         return 2;
     }
-    const qint32 maxId = GetFieldValueMDB(QStringLiteral("t_dnc_server_clients"),
-                                          QStringLiteral("client_id"), SqlValue::Number(0),
-                                          QStringLiteral(">"), QStringLiteral("client_id"))
-                             .value_or(1)
-                             .toInt() +
-                         kClients - 1;
+    const qint32 maxId =
+        GetFieldValueMDB(QStringLiteral("t_dnc_server_clients"), QStringLiteral("client_id"),
+                         SqlValue::Number(0), QStringLiteral(">"), QStringLiteral("client_id"))
+            .value_or(1)
+            .toInt() +
+        kClients - 1;
     std::printf("Configuration: %d servers, %d clients with their attribute rows\n", kServers,
                 kClients);
 
@@ -98,8 +100,8 @@ int main(int argc, char** argv) {
 
     std::mt19937 random(11);
     bool met = true;
-    std::printf("\n%-24s %14s %14s %10s  %s\n", "dialog (median)", "open ms", "OK ms",
-                "target ms", "result");
+    std::printf("\n%-24s %14s %14s %10s  %s\n", "dialog (median)", "open ms", "OK ms", "target ms",
+                "result");
     for (const auto& k : kinds) {
         std::vector<double> opens;
         std::vector<double> oks;
@@ -113,8 +115,8 @@ int main(int argc, char** argv) {
                 QCoreApplication::processEvents();
                 shownAt = double(timer.nsecsElapsed()) / 1e6;
                 if (change) {
-                    auto* edit =
-                        dialog.findChild<QLineEdit*>(QStringLiteral("t_timeout_table_down.init_timeout"));
+                    auto* edit = dialog.findChild<QLineEdit*>(
+                        QStringLiteral("t_timeout_table_down.init_timeout"));
                     edit->setText(QString::number(30 + i));
                     QElapsedTimer ok;
                     ok.start();

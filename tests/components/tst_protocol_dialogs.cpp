@@ -56,11 +56,11 @@ const QList<Column> kTerminal = {
     {"t_dnc_server_clients", "terminal_enabled", 'b'},
 };
 const QList<Column> kRemote = {
-    {"t_remote", "c_start_char", 't'},       {"t_remote", "c_end_char", 't'},
-    {"t_remote", "down_cmd_char", 't'},      {"t_remote", "up_cmd_char", 't'},
-    {"t_remote", "path_cmd_char", 't'},      {"t_remote", "down_n_offset_char", 't'},
-    {"t_remote", "redirect_cmd_char", 't'},  {"t_remote", "kill_cmd_char", 't'},
-    {"t_remote", "files_cmd_char", 't'},     {"t_remote", "upload_report", 'b'},
+    {"t_remote", "c_start_char", 't'},      {"t_remote", "c_end_char", 't'},
+    {"t_remote", "down_cmd_char", 't'},     {"t_remote", "up_cmd_char", 't'},
+    {"t_remote", "path_cmd_char", 't'},     {"t_remote", "down_n_offset_char", 't'},
+    {"t_remote", "redirect_cmd_char", 't'}, {"t_remote", "kill_cmd_char", 't'},
+    {"t_remote", "files_cmd_char", 't'},    {"t_remote", "upload_report", 'b'},
     {"t_remote", "report_name", 't'},
 };
 
@@ -72,7 +72,7 @@ bool operator==(const Column& a, const Column& b) {
 }
 QString KeyColumn(const Column& c) {
     return QString::fromLatin1(c.table) == QLatin1String("t_remote") ? "rem_client_id"
-                                                                      : "client_id";
+                                                                     : "client_id";
 }
 
 // The value a column is given before the dialog opens, and the one the test types.
@@ -128,16 +128,19 @@ public:
                 tmp_.Exec("INSERT INTO t_remote (rem_client_id) VALUES (?)", {id});
             }
         }
+        tmp_.Exec("BEGIN");  // one write of the file instead of one per column
         int i = 0;
         for (const Column& c : All()) {
             tmp_.Exec(QStringLiteral("UPDATE %1 SET %2 = ? WHERE %3 = ?")
                           .arg(c.table, c.column, KeyColumn(c)),
                       {Seeded(i++, c.type), mill_});
         }
-        tmp_.Exec("UPDATE t_dnc_server_clients SET NODE_ID = '01', PORT_ID = '005' "
-                  "WHERE client_id = ?",
-                  {mill_});
+        tmp_.Exec(
+            "UPDATE t_dnc_server_clients SET NODE_ID = '01', PORT_ID = '005' "
+            "WHERE client_id = ?",
+            {mill_});
         tmp_.Exec("UPDATE t_client_mode SET cnc_comport = 5 WHERE client_id = ?", {mill_});
+        tmp_.Exec("COMMIT");
         DncConnection.Close();  // the dialogs work on their own connection
     }
 
@@ -153,9 +156,9 @@ public:
         return columns;
     }
     QVariant Stored(const Column& c) const {
-        return tmp_.QueryValue(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?")
-                                   .arg(c.column, c.table, KeyColumn(c)),
-                               {mill_});
+        return tmp_.QueryValue(
+            QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?").arg(c.column, c.table, KeyColumn(c)),
+            {mill_});
     }
     const TempInstallation& Tmp() const { return tmp_; }
     qint32 Mill() const { return mill_; }
@@ -209,10 +212,10 @@ void EditAll(QDialog& d, ProtocolDialogKind kind) {
     }
 }
 
-const ProtocolDialogKind kKinds[] = {ProtocolDialogKind::Standard,     ProtocolDialogKind::Second,
-                                     ProtocolDialogKind::Third,        ProtocolDialogKind::LineTerminal,
-                                     ProtocolDialogKind::Remote,       ProtocolDialogKind::Mazatrol};
-const char* const kKindNames[] = {"standard", "BTR", "shop terminal",
+const ProtocolDialogKind kKinds[] = {ProtocolDialogKind::Standard, ProtocolDialogKind::Second,
+                                     ProtocolDialogKind::Third,    ProtocolDialogKind::LineTerminal,
+                                     ProtocolDialogKind::Remote,   ProtocolDialogKind::Mazatrol};
+const char* const kKindNames[] = {"standard",      "BTR",    "shop terminal",
                                   "line terminal", "remote", "MAZATROL"};
 
 void AddKinds() {
@@ -237,7 +240,7 @@ private Q_SLOTS:
         Rig rig;
         MessageRecorder messages;
         const QList<Column> all = Rig::All();
-        QStringList expected = Dump(rig.Tmp());
+        rig.Tmp().Exec("BEGIN");
         for (const Column& c : Rig::Edits(k)) {
             rig.Tmp().Exec(QStringLiteral("UPDATE %1 SET %2 = ? WHERE %3 = ?")
                                .arg(c.table, c.column, KeyColumn(c)),
@@ -245,7 +248,9 @@ private Q_SLOTS:
         }
         rig.Tmp().Exec("UPDATE t_dnc_server_clients SET bts_eobdelay = 0 WHERE client_id = ?",
                        {rig.Mill()});
-        expected = Dump(rig.Tmp());
+        rig.Tmp().Exec("COMMIT");
+        const QStringList expected = Dump(rig.Tmp());
+        rig.Tmp().Exec("BEGIN");
         // Back to the seeded values for the dialog to show.
         int i = 0;
         for (const Column& c : all) {
@@ -255,6 +260,7 @@ private Q_SLOTS:
         }
         rig.Tmp().Exec("UPDATE t_dnc_server_clients SET bts_eobdelay = -1 WHERE client_id = ?",
                        {rig.Mill()});
+        rig.Tmp().Exec("COMMIT");
 
         QStringList shownWrong;
         int accepted = -1;
@@ -289,12 +295,19 @@ private Q_SLOTS:
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("message");  // "" for Cancel
         const QString number = "is not a whole number from 0 to 32767. Nothing was saved.";
-        QTest::newRow("cancel") << "" << "" << "";
-        QTest::newRow("too big") << "t_timeout_table_down.char_buffer" << "32768" << number;
-        QTest::newRow("negative") << "t_timeout_table_up.up_timeout" << "-1" << number;
-        QTest::newRow("letters") << "t_filter_table_down.leader" << "12a" << number;
-        QTest::newRow("fraction") << "t_client_terminal_mode.line_length" << "1.5" << number;
-        QTest::newRow("emptied") << "t_timeout_table_down.init_timeout" << "" << number;
+        QTest::newRow("cancel") << ""
+                                << ""
+                                << "";
+        QTest::newRow("too big") << "t_timeout_table_down.char_buffer"
+                                 << "32768" << number;
+        QTest::newRow("negative") << "t_timeout_table_up.up_timeout"
+                                  << "-1" << number;
+        QTest::newRow("letters") << "t_filter_table_down.leader"
+                                 << "12a" << number;
+        QTest::newRow("fraction") << "t_client_terminal_mode.line_length"
+                                  << "1.5" << number;
+        QTest::newRow("emptied") << "t_timeout_table_down.init_timeout"
+                                 << "" << number;
         QTest::newRow("long text") << "t_remote.report_name" << QString(256, QLatin1Char('R'))
                                    << "the text has 256 characters; at most 255 fit. Nothing "
                                       "was saved.";
@@ -385,7 +398,8 @@ private Q_SLOTS:
         QCOMPARE(client, QStringLiteral("Client MILL1, protocol id 2"));
         QCOMPARE(identifiers, QStringLiteral("Node ID 01, Port ID 005 (follows COM 5)"));
 
-        QVERIFY(!rig.Open(ProtocolDialogKind::Standard, [](QDialog&) {}, 999));
+        QVERIFY(!rig.Open(
+            ProtocolDialogKind::Standard, [](QDialog&) {}, 999));
         QCOMPARE(messages.Texts(),
                  QStringList{"There is no client with the id 999 in the configuration database."});
         DncConnectionString = "data source = " + rig.Tmp().FilePath("missing.mdb") + ";";

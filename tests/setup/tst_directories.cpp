@@ -52,20 +52,22 @@ public:
 
     qint32 PutDir(qint32 client, const QString& path, const QString& alias = QString(),
                   int mode = 3, int explore = 0) const {
-        tmp_.Exec("INSERT INTO t_client_directory (client_id, directory_direct, "
-                  "directory_alias, dir_mode, explore_from_here) VALUES (?, ?, ?, ?, ?)",
-                  {client, path, alias.isNull() ? QStringLiteral("") : alias, mode, explore});
+        tmp_.Exec(
+            "INSERT INTO t_client_directory (client_id, directory_direct, "
+            "directory_alias, dir_mode, explore_from_here) VALUES (?, ?, ?, ?, ?)",
+            {client, path, alias.isNull() ? QStringLiteral("") : alias, mode, explore});
         return tmp_.QueryValue("SELECT MAX(dir_id) FROM t_client_directory").toInt();
     }
     // Path, alias, mode and explore flag of a client's rows, oldest first.
     QStringList Rows(qint32 client) const {
         QStringList rows;
-        for (const QVariantList& row : tmp_.Query(
-                 "SELECT directory_direct, directory_alias, dir_mode, explore_from_here "
-                 "FROM t_client_directory WHERE client_id = ? ORDER BY dir_id",
-                 {client})) {
-            rows << QStringLiteral("%1|%2|%3|%4").arg(row[0].toString(), row[1].toString(),
-                                                      row[2].toString(), row[3].toString());
+        for (const QVariantList& row :
+             tmp_.Query("SELECT directory_direct, directory_alias, dir_mode, explore_from_here "
+                        "FROM t_client_directory WHERE client_id = ? ORDER BY dir_id",
+                        {client})) {
+            rows << QStringLiteral("%1|%2|%3|%4")
+                        .arg(row[0].toString(), row[1].toString(), row[2].toString(),
+                             row[3].toString());
         }
         return rows;
     }
@@ -158,7 +160,8 @@ private Q_SLOTS:
         rig.PutDir(rig.Lathe(), "C:\\DNC\\LATHE");
         DirWindow w;
         QVERIFY(w.Ready());
-        QCOMPARE(w.Window()->windowTitle(), QStringLiteral("Client Directories - Client \"MILL1\""));
+        QCOMPARE(w.Window()->windowTitle(),
+                 QStringLiteral("Client Directories - Client \"MILL1\""));
         QCOMPARE(w.Texts(), QStringList({"OLD = C:\\DNC\\A = X", "C:\\DNC\\B"}));
         QCOMPARE(w.Window()->ListedDirIds(), QList<qint32>({a, b}));
         QCOMPARE(w.List()->currentRow(), 0);
@@ -170,18 +173,21 @@ private Q_SLOTS:
     }
 
     void add_data() {
-        QTest::addColumn<QString>("pick");       // folder name, "<none>" or "<network>"
-        QTest::addColumn<QString>("storedAs");   // a row of MILL1 before, "" for none
+        QTest::addColumn<QString>("pick");      // folder name, "<none>" or "<network>"
+        QTest::addColumn<QString>("storedAs");  // a row of MILL1 before, "" for none
         QTest::addColumn<bool>("added");
         QTest::addColumn<QString>("message");
-        QTest::newRow("new folder") << "Old = Parts" << "" << true << "";
-        QTest::newRow("in another letter case")
-            << "parts" << "<upper>" << false << "";
-        QTest::newRow("of another client only") << "parts" << "<lathe>" << true << "";
-        QTest::newRow("nothing highlighted")
-            << "<none>" << "" << false << "Select a folder in the tree first.";
+        QTest::newRow("new folder") << "Old = Parts"
+                                    << "" << true << "";
+        QTest::newRow("in another letter case") << "parts"
+                                                << "<upper>" << false << "";
+        QTest::newRow("of another client only") << "parts"
+                                                << "<lathe>" << true << "";
+        QTest::newRow("nothing highlighted") << "<none>"
+                                             << "" << false << "Select a folder in the tree first.";
         QTest::newRow("network")
-            << "<network>" << "" << false
+            << "<network>"
+            << "" << false
             << "Only a folder of this computer can be a client directory, not a network entry.";
     }
     void add() {
@@ -246,7 +252,8 @@ private Q_SLOTS:
         MessageRecorder messages;
         messages.Answer(confirm ? MsgAnswer::Ok : MsgAnswer::Cancel);
         w.Click("cmdSub");
-        QCOMPARE(messages.Texts(), QStringList{"You are about to delete Dir \"OLD = C:\\DNC\\A = X\""});
+        QCOMPARE(messages.Texts(),
+                 QStringList{"You are about to delete Dir \"OLD = C:\\DNC\\A = X\""});
         QCOMPARE(messages.Last().title, QStringLiteral("Warning! Delete Dir"));
         QCOMPARE(messages.Last().buttons, MsgButtons::OkCancel);
         QCOMPARE(rig.Rows(rig.Mill()), confirm ? QStringList{mill.last()} : mill);
@@ -321,17 +328,34 @@ private Q_SLOTS:
         QTest::addColumn<QString>("typed");  // "-" unchecks the box, "" leaves it
         QTest::addColumn<QString>("stored");
         QTest::addColumn<bool>("closed");
-        QTest::newRow("own alias kept") << QByteArray() << "TV1" << "TV2" << "" << "TV1" << true;
-        QTest::newRow("another directory's")
-            << QByteArray() << "" << "TV2" << "TV2" << "" << false;
-        QTest::newRow("another's in other case")
-            << QByteArray() << "" << "nc5" << "NC5" << "" << false;
-        QTest::newRow("another client's") << QByteArray() << "" << "<lathe>" << "NC5" << "NC5"
-                                          << true;
-        QTest::newRow("new") << QByteArray() << "TV1" << "TV2" << "NC5" << "NC5" << true;
-        QTest::newRow("unchecked") << QByteArray() << "TV1" << "" << "-" << "" << true;
-        QTest::newRow("USEALIAS false")
-            << QByteArray("[ADMIN]\r\nUSEALIAS=false\r\n") << "TV1" << "" << "" << "TV1" << true;
+        QTest::newRow("own alias kept") << QByteArray() << "TV1"
+                                        << "TV2"
+                                        << ""
+                                        << "TV1" << true;
+        QTest::newRow("another directory's") << QByteArray() << ""
+                                             << "TV2"
+                                             << "TV2"
+                                             << "" << false;
+        QTest::newRow("another's in other case") << QByteArray() << ""
+                                                 << "nc5"
+                                                 << "NC5"
+                                                 << "" << false;
+        QTest::newRow("another client's") << QByteArray() << ""
+                                          << "<lathe>"
+                                          << "NC5"
+                                          << "NC5" << true;
+        QTest::newRow("new") << QByteArray() << "TV1"
+                             << "TV2"
+                             << "NC5"
+                             << "NC5" << true;
+        QTest::newRow("unchecked") << QByteArray() << "TV1"
+                                   << ""
+                                   << "-"
+                                   << "" << true;
+        QTest::newRow("USEALIAS false") << QByteArray("[ADMIN]\r\nUSEALIAS=false\r\n") << "TV1"
+                                        << ""
+                                        << ""
+                                        << "TV1" << true;
     }
     void alias() {
         QFETCH(QByteArray, settings);
@@ -372,9 +396,10 @@ private Q_SLOTS:
             }
         });
         QCOMPARE(messages.Count(), 0);
-        QCOMPARE(rig.Tmp().QueryValue("SELECT directory_alias FROM t_client_directory "
-                                      "WHERE dir_id = ?",
-                                      {dir})
+        QCOMPARE(rig.Tmp()
+                     .QueryValue("SELECT directory_alias FROM t_client_directory "
+                                 "WHERE dir_id = ?",
+                                 {dir})
                      .toString(),
                  stored);
     }
@@ -386,7 +411,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("shownOption");  // -1 none
         QTest::addColumn<bool>("shownExplore");
         QTest::addColumn<int>("clicked");  // option clicked, -1 none
-        QTest::addColumn<QString>("row");   // dir_mode|explore_from_here after OK
+        QTest::addColumn<QString>("row");  // dir_mode|explore_from_here after OK
         QTest::newRow("download") << 1 << -1 << 0 << true << -1 << "1|-1";
         QTest::newRow("both, changed to upload") << 3 << 0 << 2 << false << 1 << "2|0";
         QTest::newRow("mode 0 kept") << 0 << 0 << -1 << false << -1 << "0|0";
@@ -410,8 +435,7 @@ private Q_SLOTS:
             if (clicked >= 0) {
                 props.findChild<QRadioButton*>(QStringLiteral("Option1_%1").arg(clicked))->click();
             }
-            QCOMPARE(props.findChild<QCheckBox*>("chkExploreFromHere")->isChecked(),
-                     shownExplore);
+            QCOMPARE(props.findChild<QCheckBox*>("chkExploreFromHere")->isChecked(), shownExplore);
             props.findChild<QPushButton*>("cmdOK")->click();
         });
         QCOMPARE(rig.Rows(rig.Mill()).first().section('|', 2), row);
@@ -422,11 +446,21 @@ private Q_SLOTS:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("pasted");
         QTest::addColumn<QString>("text");
-        QTest::newRow("lower case") << "ab1" << "" << "AB1";
-        QTest::newRow("minus and blank") << "A- 1" << "" << "A1";
-        QTest::newRow("eighth key") << "abcdefgh" << "" << "ABCDEFG";
-        QTest::newRow("pasted") << "" << "x y-z9" << "XYZ9";
-        QTest::newRow("pasted, too long") << "T" << "ABCDEFGH" << "T";
+        QTest::newRow("lower case") << "ab1"
+                                    << ""
+                                    << "AB1";
+        QTest::newRow("minus and blank") << "A- 1"
+                                         << ""
+                                         << "A1";
+        QTest::newRow("eighth key") << "abcdefgh"
+                                    << ""
+                                    << "ABCDEFG";
+        QTest::newRow("pasted") << ""
+                                << "x y-z9"
+                                << "XYZ9";
+        QTest::newRow("pasted, too long") << "T"
+                                          << "ABCDEFGH"
+                                          << "T";
     }
     void aliasText() {
         QFETCH(QString, typed);

@@ -23,8 +23,8 @@
 #include <QFile>
 #include <QMenu>
 #include <QMenuBar>
-#include <QTabWidget>
 #include <QScreen>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
@@ -146,13 +146,22 @@ int main(int argc, char** argv) {
     InsertRecordMDB(QStringLiteral("t_client_directory"),
                     {QStringLiteral("client_id"), QStringLiteral("directory_direct")},
                     {SqlValue::Number(CurrentClientId), SqlValue::Text(upload)});
+    UpdateRecordsMDB(QStringLiteral("t_dnc_server_clients"), QStringLiteral("client_id"),
+                     SqlValue::Number(CurrentClientId), QStringLiteral("NODE_ID"),
+                     SqlValue::Text(QStringLiteral("01")));
+    UpdateRecordsMDB(QStringLiteral("t_dnc_server_clients"), QStringLiteral("client_id"),
+                     SqlValue::Number(CurrentClientId), QStringLiteral("PORT_ID"),
+                     SqlValue::Text(QStringLiteral("005")));
+    UpdateRecordsMDB(QStringLiteral("t_client_mode"), QStringLiteral("client_id"),
+                     SqlValue::Number(CurrentClientId), QStringLiteral("cnc_comport"),
+                     SqlValue::Number(5));
     {
         frmDirectories directories(&main);
         directories.move(40, 220);
         directories.show();
         directories.findChild<FolderView*>(QStringLiteral("FolderView1"))
             ->SelectFolder(folder.filePath(QStringLiteral("DNC/UPLOAD")));
-        Settle();
+        Settle(800);  // the folder tree lists its folders off the user-interface thread
         ok &= Grab(QStringLiteral("directories.png"), {&directories});
         frmDirProps props(directories.ListedDirIds().value(0), &directories);
         props.Load();
@@ -174,7 +183,7 @@ int main(int argc, char** argv) {
                    {ProtocolDialogKind::Mazatrol, "protocol-mazatrol.png"}};
     for (const auto& d : dialogs) {
         SetModalHook([&](QDialog& dialog) {
-            dialog.move(40, 220);
+            dialog.move(40, 20);
             dialog.show();
             auto* tabs = dialog.findChild<QTabWidget*>(QStringLiteral("tabAttributes"));
             tabs->setCurrentIndex(d.kind == ProtocolDialogKind::Standard ? 0 : tabs->count() - 1);
