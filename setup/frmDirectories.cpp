@@ -90,9 +90,6 @@ void frmDirectories::RefreshList(qint32 selectDirId) {
     lstDir_->clear();
     LoadClientDirs(CurrentClientId);
     for (const DirectoryRecord& directory : ClientDirs) {
-        if (directory.directory_direct.isEmpty() && directory.directory_alias.isEmpty()) {
-            continue;  // a row without a path names no folder
-        }
         auto* item = new QListWidgetItem(DirectoryListText(directory), lstDir_);
         // The entry keeps its row: list texts are never parsed back into paths.
         item->setData(Qt::UserRole, directory.dir_id);

@@ -406,26 +406,6 @@ private Q_SLOTS:
         QVERIFY(!rig.Open(ProtocolDialogKind::Standard, [](QDialog&) {}));
         QVERIFY(messages.Last().text.startsWith("The configuration database cannot be opened: "));
     }
-
-    // The dialog and help file chosen for a stored protocol id.
-    void dialogForId() {
-        const struct {
-            qint32 id;
-            ProtocolDialogKind kind;
-            const char* help;
-        } rows[] = {{2, ProtocolDialogKind::Standard, "HELPFILENAME1"},
-                    {4, ProtocolDialogKind::Second, "HELPFILENAME4"},
-                    {5, ProtocolDialogKind::Third, "HELPFILENAME2"},
-                    {63, ProtocolDialogKind::LineTerminal, "HELPFILENAME3"},
-                    {7, ProtocolDialogKind::Remote, "HELPFILENAME5"},
-                    {101, ProtocolDialogKind::Mazatrol, "HELPFILENAME5"},
-                    {64, ProtocolDialogKind::Standard, ""}};
-        for (const auto& row : rows) {
-            const ProtocolDialogChoice choice = ProtocolDialogForId(row.id);
-            QVERIFY2(choice.kind == row.kind, qPrintable(QString::number(row.id)));
-            QCOMPARE(choice.helpKey, QString::fromLatin1(row.help));
-        }
-    }
 };
 
 KESTRUM_TEST(TestProtocolDialogs)
