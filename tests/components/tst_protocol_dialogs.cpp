@@ -11,6 +11,8 @@
 #include "tests/support/test_main.h"
 
 #include <QCheckBox>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -405,6 +407,32 @@ private Q_SLOTS:
         DncConnectionString = "data source = " + rig.Tmp().FilePath("missing.mdb") + ";";
         QVERIFY(!rig.Open(ProtocolDialogKind::Standard, [](QDialog&) {}));
         QVERIFY(messages.Last().text.startsWith("The configuration database cannot be opened: "));
+    }
+
+    // Help opens the help file, found without regard to letter case, at a section of
+    // this dialog that the file has.
+    void help() {
+        Rig rig;
+        QFile::copy(KESTRUM_SOURCE_DIR "/help/Kestrum.html", rig.Tmp().FilePath("Kestrum.html"));
+        const QByteArray page = rig.Tmp().ReadFile("Kestrum.html");
+        QStringList shown;
+        const auto previous = ProtocolAttributeDialog::SetHelpShower(
+            [&](const QString& file, const QString& section) {
+                if (page.contains("<a name=\"" + section.toLatin1() + "\">")) {
+                    shown << QFileInfo(file).fileName();
+                }
+            });
+        for (ProtocolDialogKind kind : kKinds) {
+            rig.Open(kind, [](QDialog& d) {
+                auto* button = d.findChild<QPushButton*>("cmdHelp");
+                if (button->isEnabled()) {
+                    button->click();
+                }
+                Click(d, "cmdCancel");
+            });
+        }
+        ProtocolAttributeDialog::SetHelpShower(previous);
+        QCOMPARE(shown, QStringList(6, "Kestrum.html"));
     }
 };
 
