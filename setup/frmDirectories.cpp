@@ -65,10 +65,6 @@ frmDirectories::frmDirectories(QWidget* parent) : QDialog(parent) {
     RefreshList(0);
     if (lstDir_->count() > 0) {
         lstDir_->setCurrentRow(0);
-        // Open the tree where the client's first directory is.
-        if (!ClientDirs.isEmpty()) {
-            FolderView1_->SelectFolder(NativePath(ClientDirs.constFirst().directory_direct));
-        }
     }
 
     connect(cmdAdd_, &QPushButton::clicked, this, &frmDirectories::cmdAdd_Click);

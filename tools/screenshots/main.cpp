@@ -159,9 +159,11 @@ int main(int argc, char** argv) {
         frmDirectories directories(&main);
         directories.move(40, 220);
         directories.show();
-        directories.findChild<FolderView*>(QStringLiteral("FolderView1"))
-            ->SelectFolder(folder.filePath(QStringLiteral("DNC/UPLOAD")));
+        auto* folders = directories.findChild<FolderView*>(QStringLiteral("FolderView1"));
+        folders->SelectFolder(folder.filePath(QStringLiteral("DNC/UPLOAD")));
         Settle(800);  // the folder tree lists its folders off the user-interface thread
+        folders->Tree()->scrollTo(folders->Tree()->currentIndex());
+        Settle();
         ok &= Grab(QStringLiteral("directories.png"), {&directories});
         frmDirProps props(directories.ListedDirIds().value(0), &directories);
         props.Load();
