@@ -27,6 +27,10 @@ QString NativePath(const QString& pathText) {
     return pathText;
 }
 
+QString WindowsPathText(const QString& localPath) {
+    return localPath.isEmpty() ? QString() : QDir::toNativeSeparators(QDir::cleanPath(localPath));
+}
+
 #else
 
 namespace {
@@ -86,6 +90,20 @@ QString NativePath(const QString& pathText) {
         resolved += QLatin1Char('/');
     }
     return resolved;
+}
+
+QString WindowsPathText(const QString& localPath) {
+    if (localPath.isEmpty()) {
+        return QString();
+    }
+    QString text = QDir::cleanPath(localPath);
+    const bool absolute = text.startsWith(QLatin1Char('/'));
+    text.replace(QLatin1Char('/'), QLatin1Char('\\'));
+    if (!absolute) {
+        return text;
+    }
+    // NativePath reads any drive letter as the root; C: is the one Windows users expect.
+    return QStringLiteral("C:") + text;
 }
 
 #endif

@@ -16,6 +16,11 @@ QString JoinPath(const QString& folder, const QString& name);
 // Parts that do not exist are kept as written.
 QString NativePath(const QString& pathText);
 
+// The path text for a local path, the inverse of NativePath: on Windows the path with "\".
+// Elsewhere the root is drive "C:" and "/" becomes "\" (/srv/dnc/PARTS gives
+// C:\srv\dnc\PARTS, / gives C:\). A relative path only has its separators turned.
+QString WindowsPathText(const QString& localPath);
+
 // The name of the file or folder as stored in its folder, when the path names one (letter
 // case ignored, as a Windows directory listing does); "" when it does not exist.
 QString StoredFileName(const QString& pathText);

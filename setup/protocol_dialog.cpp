@@ -1,6 +1,7 @@
 #include "setup/protocol_dialog.h"
 
 #include "base/modal.h"
+#include "components/protocol_dialogs.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -60,6 +61,25 @@ QString ProtocolDialogKindName(ProtocolDialogKind kind) {
 
 namespace {
 
+// The attribute dialogs that ship with the program, one for each kind.
+AttributeDialogKind AttributeKindFor(ProtocolDialogKind kind) {
+    switch (kind) {
+        case ProtocolDialogKind::Standard:
+            return AttributeDialogKind::Standard;
+        case ProtocolDialogKind::Btr:
+            return AttributeDialogKind::Second;
+        case ProtocolDialogKind::ShopTerminal:
+            return AttributeDialogKind::Third;
+        case ProtocolDialogKind::LineTerminal:
+            return AttributeDialogKind::LineTerminal;
+        case ProtocolDialogKind::Remote:
+            return AttributeDialogKind::Remote;
+        case ProtocolDialogKind::Mazatrol:
+            return AttributeDialogKind::Mazatrol;
+    }
+    return AttributeDialogKind::Standard;
+}
+
 ProtocolDialogFactory& Installed() {
     static ProtocolDialogFactory factory;
     return factory;
@@ -79,7 +99,7 @@ std::unique_ptr<QDialog> CreateProtocolDialog(ProtocolDialogKind kind, QWidget* 
             return dialog;
         }
     }
-    return std::make_unique<ProtocolDialogPlaceholder>(kind, parent);
+    return CreateAttributeDialog(AttributeKindFor(kind), parent);
 }
 
 bool SetProtocolDialogValues(QDialog& dialog, const ProtocolDialogValues& values) {

@@ -38,7 +38,8 @@ QString ProtocolDialogKindName(ProtocolDialogKind kind);
 using ProtocolDialogFactory =
     std::function<std::unique_ptr<QDialog>(ProtocolDialogKind kind, QWidget* parent)>;
 
-// Installs a factory and returns the one it replaces; an empty one restores the placeholder.
+// Installs a factory and returns the one it replaces; an empty one restores the dialogs that
+// ship with the program.
 ProtocolDialogFactory SetProtocolDialogFactory(ProtocolDialogFactory factory);
 std::unique_ptr<QDialog> CreateProtocolDialog(ProtocolDialogKind kind, QWidget* parent);
 
@@ -55,7 +56,8 @@ bool SetProtocolDialogValues(QDialog& dialog, const ProtocolDialogValues& values
 // Calls the dialog's Show(); a dialog without one is shown modally.
 void ShowProtocolDialog(QDialog& dialog);
 
-// What a build without the real dialogs shows: the dialog's name and what it was given.
+// A stand-in that shows the dialog's name and what it was given (tests, and a build whose
+// factory offers no dialog of a kind).
 class ProtocolDialogPlaceholder : public QDialog {
     Q_OBJECT
     Q_PROPERTY(bool PropClientUSEID MEMBER useId_)

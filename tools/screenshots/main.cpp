@@ -11,11 +11,15 @@
 #include "app/frmOSSelect.h"
 #include "app/frmSetup.h"
 #include "app/startup.h"
+#include "base/modal.h"
 #include "base/settings.h"
 #include "components/folder_view.h"
+#include "components/protocol_dialogs.h"
 #include "db/client_attributes.h"
 #include "db/dnc_database.h"
 #include "db/new_installation.h"
+#include "setup/frmDirProps.h"
+#include "setup/frmDirectories.h"
 #include "setup/frmPortSetup.h"
 
 #include <QApplication>
@@ -26,6 +30,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
@@ -194,5 +199,78 @@ int main(int argc, char** argv) {
     Settle();
     ok &= Grab(QStringLiteral("about.png"), {&about});
     about.close();
+
+    // A client with two directories, one of them with an alias.
+    AddClientMDB(QStringLiteral("DRILL6"), QStringLiteral("CNCSRV1"));
+    CurrentClientName = QStringLiteral("DRILL6");
+    ReadCurrentClientIds();
+    QDir(folder.path()).mkpath(QStringLiteral("DNC/PARTS"));
+    QDir(folder.path()).mkpath(QStringLiteral("DNC/UPLOAD"));
+    const QString parts = WindowsPathText(folder.filePath(QStringLiteral("DNC/PARTS")));
+    const QString upload = WindowsPathText(folder.filePath(QStringLiteral("DNC/UPLOAD")));
+    InsertRecordMDB(QStringLiteral("t_client_directory"),
+                    {QStringLiteral("client_id"), QStringLiteral("directory_direct"),
+                     QStringLiteral("directory_alias"), QStringLiteral("dir_mode")},
+                    {SqlValue::Number(CurrentClientId), SqlValue::Text(parts),
+                     SqlValue::Text(QStringLiteral("TV1")), SqlValue::Number(1)});
+    InsertRecordMDB(QStringLiteral("t_client_directory"),
+                    {QStringLiteral("client_id"), QStringLiteral("directory_direct")},
+                    {SqlValue::Number(CurrentClientId), SqlValue::Text(upload)});
+    UpdateRecordsMDB(QStringLiteral("t_dnc_server_clients"), QStringLiteral("client_id"),
+                     SqlValue::Number(CurrentClientId), QStringLiteral("NODE_ID"),
+                     SqlValue::Text(QStringLiteral("01")));
+    UpdateRecordsMDB(QStringLiteral("t_dnc_server_clients"), QStringLiteral("client_id"),
+                     SqlValue::Number(CurrentClientId), QStringLiteral("PORT_ID"),
+                     SqlValue::Text(QStringLiteral("005")));
+    UpdateRecordsMDB(QStringLiteral("t_client_mode"), QStringLiteral("client_id"),
+                     SqlValue::Number(CurrentClientId), QStringLiteral("cnc_comport"),
+                     SqlValue::Number(5));
+    {
+        frmDirectories directories(&main);
+        directories.move(40, 220);
+        directories.show();
+        auto* folders = directories.findChild<FolderView*>(QStringLiteral("FolderView1"));
+        folders->SelectFolder(folder.filePath(QStringLiteral("DNC/UPLOAD")));
+        Settle(800);  // the folder tree lists its folders off the user-interface thread
+        folders->Tree()->scrollTo(folders->Tree()->currentIndex());
+        Settle();
+        ok &= Grab(QStringLiteral("directories.png"), {&directories});
+        frmDirProps props(directories.ListedDirIds().value(0), &directories);
+        props.Load();
+        props.move(80, 260);
+        props.show();
+        Settle();
+        ok &= Grab(QStringLiteral("directory-properties.png"), {&props});
+    }
+
+    // Each protocol attribute dialog on its richest page, shown through the modal seam.
+    const struct {
+        AttributeDialogKind kind;
+        const char* file;
+    } dialogs[] = {{AttributeDialogKind::Standard, "protocol-standard.png"},
+                   {AttributeDialogKind::Second, "protocol-btr.png"},
+                   {AttributeDialogKind::Third, "protocol-shop.png"},
+                   {AttributeDialogKind::LineTerminal, "protocol-line.png"},
+                   {AttributeDialogKind::Remote, "protocol-remote.png"},
+                   {AttributeDialogKind::Mazatrol, "protocol-mazatrol.png"}};
+    for (const auto& d : dialogs) {
+        SetModalHook([&](QDialog& dialog) {
+            dialog.move(40, 20);
+            dialog.show();
+            auto* tabs = dialog.findChild<QTabWidget*>(QStringLiteral("tabAttributes"));
+            tabs->setCurrentIndex(d.kind == AttributeDialogKind::Standard ? 0 : tabs->count() - 1);
+            Settle();
+            ok &= Grab(QString::fromLatin1(d.file), {&dialog});
+            return int(QDialog::Rejected);
+        });
+        auto dialog = CreateAttributeDialog(d.kind, &main);
+        dialog->PropClientUSEID = true;
+        dialog->PropClientIDSEQUENTIAL = true;
+        dialog->PropClientID = CurrentClientId;
+        dialog->PropDNCpath = DncConnectionString;
+        dialog->HelpName = ProgramFolder() + QStringLiteral("\\Kestrum.html");
+        dialog->Show();
+    }
+    SetModalHook({});
     return ok ? 0 : 1;
 }

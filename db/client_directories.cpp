@@ -1,0 +1,118 @@
+#include "db/client_directories.h"
+
+#include "db/statement.h"
+
+namespace {
+
+const QString kDirectories = QStringLiteral("t_client_directory");
+const QString kAddPrefix = QStringLiteral("Error AddDirMDB");
+const QString kDeletePrefix = QStringLiteral("Error DeleteDirMDB");
+const QString kAliasPrefix = QStringLiteral("Error CheckAliasIsUnique");
+const QString kSavePrefix = QStringLiteral("Error SaveDirPropsMDB");
+
+}  // namespace
+
+bool SameDirectoryPath(const QString& a, const QString& b) {
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+std::optional<DirectoryRecord> FindClientDirectory(qint32 clientId, const QString& path) {
+    const Recordset rows =
+        OpenSelectMDB(kDirectories, QStringLiteral("client_id"), SqlValue::Number(clientId),
+                      QStringLiteral("="), QStringLiteral("dir_id, directory_direct"));
+    for (const RecordsetRow& row : rows) {
+        QString stored;
+        ReadText(row.value(QStringLiteral("directory_direct")), stored);
+        qint32 dirId = 0;
+        if (SameDirectoryPath(stored, path) &&
+            ReadInt32(row.value(QStringLiteral("dir_id")), dirId)) {
+            return GetClientDirPropsMDB(dirId);
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<qint32> AddDirMDB(qint32 clientId, const QString& path) {
+    const std::optional<CommandDone> done =
+        InsertRow(kDirectories, {QStringLiteral("client_id"), QStringLiteral("directory_direct")},
+                  {SqlValue::Number(clientId), SqlValue::Text(path)}, ReportAs{kAddPrefix, 1});
+    qint32 dirId = 0;
+    if (!done || !ReadInt32(done->lastInsertId, dirId)) {
+        return std::nullopt;
+    }
+    return dirId;
+}
+
+int DeleteDirMDB(qint32 clientId, const QString& path) {
+    const Recordset rows =
+        SelectRows(QStringLiteral("SELECT dir_id, directory_direct FROM t_client_directory "
+                                  "WHERE client_id = ? ORDER BY rowid"),
+                   {SqlValue::Number(clientId)}, ReportAs{kDeletePrefix, 1});
+    QList<qint32> doomed;
+    for (const RecordsetRow& row : rows) {
+        QString stored;
+        qint32 dirId = 0;
+        ReadText(row.value(1), stored);
+        if (SameDirectoryPath(stored, path) && ReadInt32(row.value(0), dirId)) {
+            doomed << dirId;
+        }
+    }
+    if (doomed.isEmpty()) {
+        return 0;
+    }
+    DeferredReports reports;
+    Transaction transaction(ReportAs{kDeletePrefix, 2});
+    int deleted = 0;
+    for (qint32 dirId : doomed) {
+        const std::optional<CommandDone> done =
+            RunCommand(QStringLiteral("DELETE FROM t_client_directory WHERE dir_id = ?"),
+                       {SqlValue::Number(dirId)}, ReportAs{kDeletePrefix, 3});
+        if (!done) {
+            return 0;  // rolled back: all rows of the path or none
+        }
+        deleted += int(done->rowsAffected);
+    }
+    return transaction.Commit(ReportAs{kDeletePrefix, 4}) ? deleted : 0;
+}
+
+bool CheckAliasIsUnique(qint32 clientId, const QString& alias, qint32 ownDirId) {
+    const Recordset rows =
+        SelectRows(QStringLiteral("SELECT dir_id, directory_alias FROM t_client_directory "
+                                  "WHERE client_id = ? ORDER BY rowid"),
+                   {SqlValue::Number(clientId)}, ReportAs{kAliasPrefix, 1});
+    if (!rows.IsOpen()) {
+        return false;
+    }
+    for (const RecordsetRow& row : rows) {
+        QString stored;
+        qint32 dirId = 0;
+        ReadText(row.value(1), stored);
+        ReadInt32(row.value(0), dirId);
+        if (dirId != ownDirId && stored.compare(alias, Qt::CaseInsensitive) == 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool SaveDirPropsMDB(qint32 dirId, qint16 mode, const std::optional<QString>& alias,
+                     bool exploreFromHere) {
+    DeferredReports reports;
+    Transaction transaction(ReportAs{kSavePrefix, 1});
+    const QString sql = QStringLiteral("UPDATE t_client_directory SET %1 = ? WHERE dir_id = ?");
+    const SqlValue key = SqlValue::Number(dirId);
+    bool stored = RunCommand(sql.arg(QStringLiteral("dir_mode")), {SqlValue::Number(mode), key},
+                             ReportAs{kSavePrefix, 2})
+                      .has_value();
+    if (stored && alias) {
+        stored = RunCommand(sql.arg(QStringLiteral("directory_alias")),
+                            {SqlValue::Text(*alias), key}, ReportAs{kSavePrefix, 3})
+                     .has_value();
+    }
+    if (stored) {
+        stored = RunCommand(sql.arg(QStringLiteral("explore_from_here")),
+                            {SqlValue::YesNo(exploreFromHere), key}, ReportAs{kSavePrefix, 4})
+                     .has_value();
+    }
+    return stored && transaction.Commit(ReportAs{kSavePrefix, 5});
+}
