@@ -1,5 +1,7 @@
 #include "app/frmSetup.h"
 
+#include "admin/frmClients.h"
+#include "admin/frmMakeClients.h"
 #include "admin/frmServers.h"
 #include "app/CHTMLHelp.h"
 #include "app/frmAbout.h"
@@ -49,6 +51,14 @@ void frmSetup::ConnectMenus() {
         frmServers window(this);
         ShowModal(window);
     });
+    connect(ui_->mnuClient, &QAction::triggered, this, [this] {
+        frmMakeClients window(this);
+        ShowModal(window);
+    });
+    connect(ui_->mnuServerClient, &QAction::triggered, this, [this] {
+        frmClients window(this);
+        ShowModal(window);
+    });
     connect(ui_->mnuSelectOS, &QAction::triggered, this, [this] {
         frmOSSelect window([this] { OSToolsSelect(); }, this);
         ShowModal(window);
@@ -69,7 +79,7 @@ void frmSetup::ConnectMenus() {
         OpenFolderSelection(FolderSelect::TolvaneMailboxPath);
         ServerNodeId.clear();  // the mailbox window's server check leaves its node behind
     });
-    // D&NC Client, Clone Client, Move Client, BTS, Node\Port ID, Export Clients and Merge
+    // Clone Client, BTS, Node\Port ID, Export Clients and Merge
     // are connected as their windows are added.
 }
 
