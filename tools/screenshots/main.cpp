@@ -1,8 +1,11 @@
 // kestrum-screenshots <folder>: shows the windows on a sample installation and saves a
 // picture of each in the folder: the main window with its Tools menu open, the server
-// window, the OS selection and About. Needs a real X display (scripts/screenshots runs
+// window, the client window (also renaming, and with its pop-up menu), the move window, the
+// OS selection and About. Needs a real X display (scripts/screenshots runs
 // it under xvfb-run): the open menu is a window of its own and only a screen grab sees it.
 
+#include "admin/frmClients.h"
+#include "admin/frmMakeClients.h"
 #include "admin/frmServers.h"
 #include "app/frmAbout.h"
 #include "app/frmOSSelect.h"
@@ -16,6 +19,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
@@ -24,6 +29,8 @@
 #include <QTreeView>
 
 #include <cstdio>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -109,6 +116,38 @@ int main(int argc, char** argv) {
     Settle();
     ok &= Grab(QStringLiteral("servers.png"), {&servers});
     servers.close();
+
+    const std::pair<const char*, std::vector<const char*>> clients[] = {
+        {"CNCSRV1", {"LATHE1", "MILL2", "GRIND 4", "DMU50"}}, {"CNCSRV2", {"M5", "SAW1"}}};
+    for (const auto& [server, names] : clients) {
+        for (const char* name : names) {
+            AddClientMDB(QLatin1String(name), QLatin1String(server));
+        }
+    }
+    {
+        frmMakeClients window(&main);
+        window.move(40, 220);
+        window.show();
+        Settle();
+        ok &= Grab(QStringLiteral("make-clients.png"), {&window});
+        auto* list = window.findChild<QListWidget*>(QStringLiteral("lstClients"));
+        list->setCurrentRow(1);
+        const QRect entry = list->visualItemRect(list->item(1));
+        QTest::mouseClick(list->viewport(), Qt::RightButton, {}, entry.center());
+        Settle();
+        ok &= Grab(QStringLiteral("make-clients-menu.png"), {&window, window.ClientMenu()});
+        window.ClientMenu()->close();
+        window.findChild<QAction*>(QStringLiteral("mnuClientEdit"))->trigger();
+        Settle();
+        ok &= Grab(QStringLiteral("make-clients-rename.png"), {&window});
+    }
+    {
+        frmClients window(&main);
+        window.move(40, 220);
+        window.show();
+        Settle();
+        ok &= Grab(QStringLiteral("move-clients.png"), {&window});
+    }
 
     frmOSSelect select([] {}, &main);
     select.move(40, 220);
