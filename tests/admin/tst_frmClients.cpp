@@ -208,10 +208,12 @@ private Q_SLOTS:
         db.Exec(
             "UPDATE t_dnc_server_clients SET client_name = 'LATHE7' "
             "WHERE client_name = 'LATHE1'");
-        db.Exec("UPDATE t_dnc_server_clients SET client_name = 'LATHE1' WHERE client_name = 'M5'");
+        db.Exec(
+            "UPDATE t_dnc_server_clients SET client_name = 'LATHE1' WHERE client_name = 'GRIND4'");
         QTest::mouseClick(w.Button("cmdAdd"), Qt::LeftButton);
         QCOMPARE(db.ClientsOf("SRV1"), QStringList({"LATHE7", "MILL2"}));
-        QCOMPARE(db.ClientsOf("SRV2"), QStringList({"LATHE1"}));
+        QCOMPARE(db.ClientsOf("SRV2"), QStringList({"M5"}));
+        QCOMPARE(db.ClientsOf("SRV3"), QStringList({"LATHE1"}));
         QVERIFY(w.ListsShowDatabase());
     }
 

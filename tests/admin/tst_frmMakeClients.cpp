@@ -2,7 +2,6 @@
 // server, the name rules for typed and pasted text, adding, deleting, renaming and the
 // pop-up menu that opens the port setup and the directories.
 
-#include "admin/client_names.h"
 #include "admin/frmMakeClients.h"
 #include "base/settings.h"
 #include "db/client_attributes.h"
@@ -45,10 +44,6 @@ public:
     QPushButton* Button(const char* name) const { return window_->findChild<QPushButton*>(name); }
     QAction* Action(const char* name) const { return window_->findChild<QAction*>(name); }
 
-    void TypeName(const QString& text) const {
-        Name()->clear();
-        QTest::keyClicks(Name(), text);
-    }
     void StartRename(const QString& client) const {
         ClickEntry(List(), client);
         Action("mnuClientEdit")->trigger();
@@ -129,8 +124,6 @@ private Q_SLOTS:
         QTest::newRow("remembered, deleted")
             << "SRV9"
             << "SRV1" << QStringList{"LATHE1", "MILL2"} << "LATHE1";
-        QTest::newRow("letter case counts") << "srv2"
-                                            << "SRV1" << QStringList{"LATHE1", "MILL2"} << "LATHE1";
     }
     void serverChoice() {
         QFETCH(QString, remembered);
@@ -170,8 +163,6 @@ private Q_SLOTS:
                                       << "M12A";
         QTest::newRow("typed signs") << false << "a b:;<=>?@/["
                                      << "A B:;<=>?@";
-        QTest::newRow("typed apostrophe") << false << "o'hara"
-                                          << "OHARA";
         QTest::newRow("pasted a'b") << true << "a'b"
                                     << "AB";
         QTest::newRow("pasted umlaut and tab") << true << "m\u00fcll\t1"
@@ -245,15 +236,6 @@ private Q_SLOTS:
         const int added = int(listed.size()) - 2;
         QCOMPARE(w.Db().QueryValue("SELECT COUNT(*) FROM t_client_mode").toInt(),
                  rowsBefore + added);
-    }
-
-    void reservedNames() {
-        for (const char* name : {"ADMIN", "admin", " Cnc_List ", "NODE01", "node04"}) {
-            QVERIFY2(IsReservedClientName(name), name);
-        }
-        for (const char* name : {"NODE05", "NODE1", "ADMIN1", "CNCLIST", ""}) {
-            QVERIFY2(!IsReservedClientName(name), name);
-        }
     }
 
     // A failed insert leaves no entry in the list.
