@@ -147,16 +147,21 @@ private Q_SLOTS:
         QTest::addColumn<QString>("client");
         QTest::addColumn<QStringList>("left");
         QTest::addColumn<QStringList>("right");
+        QTest::addColumn<QString>("rightServer");  // chosen on the right before the move
+        const QStringList srv1{"LATHE1", "MILL2"};
         QTest::newRow("< moves right to left")
-            << "cmdAdd" << 1 << "MILL2" << QStringList{"M5", "MILL2"} << QStringList{"LATHE1"};
+            << "cmdAdd" << 1 << "MILL2" << QStringList{"M5", "MILL2"} << QStringList{"LATHE1"}
+            << "";
         QTest::newRow("> moves left to right")
-            << "cmdSub" << 0 << "M5" << QStringList{} << QStringList{"LATHE1", "M5", "MILL2"};
+            << "cmdSub" << 0 << "M5" << QStringList{} << QStringList{"LATHE1", "M5", "MILL2"} << "";
         QTest::newRow("< with nothing selected")
-            << "cmdAdd" << 1 << "" << QStringList{"M5"} << QStringList{"LATHE1", "MILL2"};
+            << "cmdAdd" << 1 << "" << QStringList{"M5"} << srv1 << "";
         QTest::newRow("> with nothing selected")
-            << "cmdSub" << 0 << "" << QStringList{"M5"} << QStringList{"LATHE1", "MILL2"};
+            << "cmdSub" << 0 << "" << QStringList{"M5"} << srv1 << "";
         QTest::newRow("< with the left side selected")
-            << "cmdAdd" << 0 << "M5" << QStringList{"M5"} << QStringList{"LATHE1", "MILL2"};
+            << "cmdAdd" << 0 << "M5" << QStringList{"M5"} << srv1 << "";
+        QTest::newRow("same server both sides: nothing said")
+            << "cmdAdd" << 1 << "M5" << QStringList{"M5"} << QStringList{"M5"} << "SRV2";
     }
     void move() {
         QFETCH(QString, button);
@@ -164,6 +169,7 @@ private Q_SLOTS:
         QFETCH(QString, client);
         QFETCH(QStringList, left);
         QFETCH(QStringList, right);
+        QFETCH(QString, rightServer);
         AdminInstallation db(kPlant);
         const int mill = db.ClientId("MILL2").toInt();
         db.Exec("INSERT INTO t_client_directory (client_id, directory_direct) VALUES (?, ?)",
@@ -174,6 +180,9 @@ private Q_SLOTS:
         MoveWindow w(db);  // opens on SRV2 | SRV1
         QVERIFY(w.Ready());
         MessageRecorder messages;
+        if (!rightServer.isEmpty()) {
+            w.Servers(1)->setCurrentText(rightServer);
+        }
         if (!client.isEmpty()) {
             ClickEntry(w.List(from), client);
         }
