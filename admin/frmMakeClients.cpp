@@ -128,11 +128,14 @@ bool frmMakeClients::SelectCurrentClient() {
     if (!name || name->isEmpty()) {
         return false;
     }
+    const QString previous = CurrentClientName;
     CurrentClientName = *name;
     if (ReadCurrentClientIds()) {
         return true;
     }
-    // Deleted or renamed elsewhere: no window may act on the previous client's ids.
+    // Deleted or renamed elsewhere: no window may act on the previous client's ids, and the
+    // current client stays the one those ids belong to.
+    CurrentClientName = previous;
     ShowMessage(
         QStringLiteral("DNC Client \"") + *name + QStringLiteral("\" is no longer in the database"),
         MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("DNC Client not found"));

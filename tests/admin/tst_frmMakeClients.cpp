@@ -418,6 +418,7 @@ private Q_SLOTS:
         QCOMPARE(messages.Last().text,
                  QStringLiteral("DNC Client \"LATHE1\" is no longer in the database"));
         QCOMPARE(Entries(w.List()), QStringList{"LATHE7"});
+        QCOMPARE(CurrentClientName, QStringLiteral("MILL2"));  // name and ids still agree
         QCOMPARE(CurrentClientId, mill);  // the ids were not changed by the failed look-up
     }
 };
