@@ -1,6 +1,8 @@
 #include "app/frmSetup.h"
 
+#include "admin/frmClients.h"
 #include "admin/frmCloneClients.h"
+#include "admin/frmMakeClients.h"
 #include "admin/frmServers.h"
 #include "admin/frmToolsNodePortID.h"
 #include "app/CHTMLHelp.h"
@@ -11,6 +13,8 @@
 #include "base/modal.h"
 #include "base/settings.h"
 #include "db/dnc_database.h"
+#include "setup/frmDirectories.h"
+#include "setup/frmPortSetup.h"
 #include "ui_frmSetup.h"
 
 #include <QCloseEvent>
@@ -18,6 +22,9 @@
 frmSetup::frmSetup(QWidget* parent) : QMainWindow(parent), ui_(std::make_unique<Ui::frmSetup>()) {
     ui_->setupUi(this);
     ConnectMenus();
+    // The client window opens the setup windows on the client it has made current.
+    frmMakeClients::OpenPortSetup = [](QWidget* parent) { OpenPortSetup(parent); };
+    frmMakeClients::OpenDirectories = [](QWidget* parent) { OpenDirectories(parent); };
 
     // The BTS menu is offered only where BTS adapters are in use.
     if (BtsMenuFlag == QLatin1String("TRUE")) {
@@ -51,6 +58,14 @@ void frmSetup::ConnectMenus() {
         frmServers window(this);
         ShowModal(window);
     });
+    connect(ui_->mnuClient, &QAction::triggered, this, [this] {
+        frmMakeClients window(this);
+        ShowModal(window);
+    });
+    connect(ui_->mnuServerClient, &QAction::triggered, this, [this] {
+        frmClients window(this);
+        ShowModal(window);
+    });
     connect(ui_->mnuClone, &QAction::triggered, this, [this] {
         frmCloneClients window(this);
         ShowModal(window);
@@ -80,7 +95,7 @@ void frmSetup::ConnectMenus() {
         OpenFolderSelection(FolderSelect::TolvaneMailboxPath);
         ServerNodeId.clear();  // the mailbox window's server check leaves its node behind
     });
-    // D&NC Client, Move Client, BTS, Export Clients and Merge
+    // BTS, Export Clients and Merge
     // are connected as their windows are added.
 }
 

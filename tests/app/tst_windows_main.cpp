@@ -127,11 +127,11 @@ private Q_SLOTS:
     void commandsOpenTheirWindows() {
         auto installation = MakeInstallation("[ADMIN]\nOS=64\n");
         frmSetup main;
-        const char* const rows[][2] = {{"mnuServer", "frmServers"},
-                                       {"mnuSelectOS", "frmOSSelect"},
-                                       {"mnuAbout", "frmAbout"},
-                                       {"mnuClone", "frmCloneClients"},
-                                       {"mnuNodeID", "frmToolsNodePortID"}};
+        const char* const rows[][2] = {
+            {"mnuServer", "frmServers"},        {"mnuClient", "frmMakeClients"},
+            {"mnuServerClient", "frmClients"},  {"mnuSelectOS", "frmOSSelect"},
+            {"mnuAbout", "frmAbout"},           {"mnuClone", "frmCloneClients"},
+            {"mnuNodeID", "frmToolsNodePortID"}};
         for (const auto& row : rows) {
             QStringList opened;
             const ModalHook previous = SetModalHook([&](QDialog& dialog) {

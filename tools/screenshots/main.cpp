@@ -4,7 +4,9 @@
 // menu is a window of its own and only a screen grab sees it.
 
 #include "admin/clone_clients.h"
+#include "admin/frmClients.h"
 #include "admin/frmCloneClients.h"
+#include "admin/frmMakeClients.h"
 #include "admin/frmServers.h"
 #include "admin/frmToolsNodePortID.h"
 #include "app/frmAbout.h"
@@ -25,6 +27,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
@@ -36,6 +39,8 @@
 #include <QTreeView>
 
 #include <cstdio>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -121,6 +126,38 @@ int main(int argc, char** argv) {
     Settle();
     ok &= Grab(QStringLiteral("servers.png"), {&servers});
     servers.close();
+
+    const std::pair<const char*, std::vector<const char*>> machines[] = {
+        {"CNCSRV1", {"LATHE7", "MILL8", "GRIND 4", "DMU50"}}, {"CNCSRV2", {"M5", "SAW1"}}};
+    for (const auto& [server, names] : machines) {
+        for (const char* name : names) {
+            AddClientMDB(QLatin1String(name), QLatin1String(server));
+        }
+    }
+    {
+        frmMakeClients window(&main);
+        window.move(40, 220);
+        window.show();
+        Settle();
+        ok &= Grab(QStringLiteral("make-clients.png"), {&window});
+        auto* list = window.findChild<QListWidget*>(QStringLiteral("lstClients"));
+        list->setCurrentRow(1);
+        const QRect entry = list->visualItemRect(list->item(1));
+        QTest::mouseClick(list->viewport(), Qt::RightButton, {}, entry.center());
+        Settle();
+        ok &= Grab(QStringLiteral("make-clients-menu.png"), {&window, window.ClientMenu()});
+        window.ClientMenu()->close();
+        window.findChild<QAction*>(QStringLiteral("mnuClientEdit"))->trigger();
+        Settle();
+        ok &= Grab(QStringLiteral("make-clients-rename.png"), {&window});
+    }
+    {
+        frmClients window(&main);
+        window.move(40, 220);
+        window.show();
+        Settle();
+        ok &= Grab(QStringLiteral("move-clients.png"), {&window});
+    }
 
     frmOSSelect select([] {}, &main);
     select.move(40, 220);
