@@ -1,6 +1,6 @@
 // kestrum-screenshots <folder>: shows the windows on a sample installation and saves a
 // picture of each in the folder: the main window with its Tools menu open, the server
-// window, the OS selection and About. Needs a real X display (scripts/screenshots runs
+// window, the OS selection, About and the terminal. Needs a real X display (scripts/screenshots runs
 // it under xvfb-run): the open menu is a window of its own and only a screen grab sees it.
 
 #include "admin/frmServers.h"
@@ -49,6 +49,9 @@ bool Grab(const QString& name, std::initializer_list<const QWidget*> widgets) {
 }
 
 }  // namespace
+
+bool GrabTerminal(QWidget* parent,
+                  const std::function<bool(const QString&, const QWidget*)>& grab);
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
@@ -123,5 +126,7 @@ int main(int argc, char** argv) {
     Settle();
     ok &= Grab(QStringLiteral("about.png"), {&about});
     about.close();
+
+    ok &= GrabTerminal(&main, [](const QString& name, const QWidget* w) { return Grab(name, {w}); });
     return ok ? 0 : 1;
 }
