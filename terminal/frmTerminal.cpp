@@ -38,8 +38,9 @@ QLabel* MakeLabel(const QString& name, const QString& caption, QWidget* parent) 
 }
 
 QString Thousands(double value) {
-    return QLocale(QLocale::English).toString(qint64(value + 0.5)).replace(QLatin1Char(','),
-                                                                          QLatin1Char(' '));
+    return QLocale(QLocale::English)
+        .toString(qint64(value + 0.5))
+        .replace(QLatin1Char(','), QLatin1Char(' '));
 }
 
 }  // namespace
@@ -53,8 +54,7 @@ frmTerminal::frmTerminal(const TerminalLine& line, QWidget* parent)
     txtTerminal = new QPlainTextEdit(this);
     txtTerminal->setObjectName(QStringLiteral("txtTerminal"));
     txtTerminal->setReadOnly(true);  // typed keys go to the line, never into the text
-    txtTerminal->setTextInteractionFlags(Qt::TextSelectableByMouse |
-                                         Qt::TextSelectableByKeyboard);
+    txtTerminal->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     txtTerminal->setLineWrapMode(QPlainTextEdit::NoWrap);
     txtTerminal->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     txtTerminal->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -66,9 +66,9 @@ frmTerminal::frmTerminal(const TerminalLine& line, QWidget* parent)
     cmdClear = MakeButton(QStringLiteral("cmdClear"), QStringLiteral("CLEAR"), this);
     cmdLoop = MakeButton(QStringLiteral("cmdLoop"), QStringLiteral("LOOP TEST"), this);
     lblCount = MakeLabel(QStringLiteral("lblCount"), QStringLiteral("Count:"), this);
-    lblTxBuffer = MakeLabel(QStringLiteral("lblTxBuffer"),
-                            QStringLiteral("TxBuffer: ") + QString::number(line_.charBufferSize),
-                            this);
+    lblTxBuffer =
+        MakeLabel(QStringLiteral("lblTxBuffer"),
+                  QStringLiteral("TxBuffer: ") + QString::number(line_.charBufferSize), this);
     chkHexView = new QCheckBox(QStringLiteral("HEX VIEW"), this);
     chkHexView->setObjectName(QStringLiteral("chkHexView"));
     chkHexView->setToolTip(QStringLiteral("Show every received byte in hexadecimal"));
@@ -245,17 +245,17 @@ void frmTerminal::cmdCapture_Click() {
     QFileDialog dialog(this, QStringLiteral("Capture received characters to"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilters({QStringLiteral("Capture files (*.cap *.bin *.txt)"),
-                           QStringLiteral("All files (*)")});
+    dialog.setNameFilters(
+        {QStringLiteral("Capture files (*.cap *.bin *.txt)"), QStringLiteral("All files (*)")});
     if (ShowModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return;
     }
     const QString path = dialog.selectedFiles().constFirst();
     QString error;
     if (!capture_.Start(path, &error)) {
-        ShowMessage(QStringLiteral("Cannot write the capture file ") + path +
-                        QStringLiteral(": ") + error,
-                    MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("Capture failed"));
+        ShowMessage(
+            QStringLiteral("Cannot write the capture file ") + path + QStringLiteral(": ") + error,
+            MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("Capture failed"));
         return;
     }
     cmdCapture->setText(QStringLiteral("STOP CAPTURE"));
@@ -310,9 +310,8 @@ void frmTerminal::AppendToScreen(const QString& text) {
 
 void frmTerminal::ShowLoopStatistics() {
     const LoopStatistics& s = loop_->Statistics();
-    lblLoopCycles->setText(QStringLiteral("Cycles: %1   Failed: %2")
-                               .arg(s.cyclesRun)
-                               .arg(s.cyclesFailed));
+    lblLoopCycles->setText(
+        QStringLiteral("Cycles: %1   Failed: %2").arg(s.cyclesRun).arg(s.cyclesFailed));
     lblLoopBytes->setText(
         QStringLiteral("Sent: %1   Received: %2").arg(s.bytesSent).arg(s.bytesReceived));
     if (s.lastFailure && s.lastFailure->firstBad >= 0) {

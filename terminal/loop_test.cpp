@@ -31,8 +31,10 @@ LoopCycleResult JudgeLoopCycle(const QByteArray& expected, const QByteArray& rec
     }
     if (bad < qMax(expected.size(), received.size())) {
         result.firstBad = int(bad);
-        result.expectedChar = bad < expected.size() ? static_cast<unsigned char>(expected[bad]) : -1;
-        result.receivedChar = bad < received.size() ? static_cast<unsigned char>(received[bad]) : -1;
+        result.expectedChar =
+            bad < expected.size() ? static_cast<unsigned char>(expected[bad]) : -1;
+        result.receivedChar =
+            bad < received.size() ? static_cast<unsigned char>(received[bad]) : -1;
     }
     if (received.size() == expected.size()) {
         result.outcome = result.firstBad < 0 ? LoopCycleResult::Outcome::Passed

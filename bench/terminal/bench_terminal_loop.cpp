@@ -81,7 +81,6 @@ int main(int argc, char** argv) {
         out << "rate of the last cycle " << qRound(*stats.rate) << " cps, line "
             << qRound(LineCharsPerSecond(settings)) << " cps" << Qt::endl;
     }
-    return stats.cyclesRun == cycles && stats.cyclesFailed == 0 && lost == 0 && ratio <= 1.05
-               ? 0
-               : 1;
+    return stats.cyclesRun == cycles && stats.cyclesFailed == 0 && lost == 0 && ratio <= 1.05 ? 0
+                                                                                              : 1;
 }

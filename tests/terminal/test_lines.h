@@ -13,8 +13,8 @@
 #include <optional>
 
 struct TestPort {
-    bool echo = true;          // loop back what is written
-    bool refuseOpen = false;   // the device cannot be opened
+    bool echo = true;         // loop back what is written
+    bool refuseOpen = false;  // the device cannot be opened
     // What comes back for the character at this position of everything written since the
     // port was made; nothing drops it.
     std::function<std::optional<char>(qint64 position, char c)> fault;

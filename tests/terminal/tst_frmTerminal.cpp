@@ -58,8 +58,8 @@ public:
     void Run(int ms) { WaitMilliseconds(ms); }
     // Runs until the loop test has judged this many cycles (or 60 s have passed).
     void RunCycles(int cycles) {
-        for (int i = 0; i < 60000 && window->Loop().Busy() &&
-                        window->Loop().Statistics().cyclesRun < cycles;
+        for (int i = 0;
+             i < 60000 && window->Loop().Busy() && window->Loop().Statistics().cyclesRun < cycles;
              i += 10) {
             Run(10);
         }
@@ -120,8 +120,10 @@ private Q_SLOTS:
         QFETCH(bool, refuseOpen);
         rig.Port().refuseOpen = refuseOpen;
         int modalShown = 0;
-        const ModalHook previous = SetModalHook([&](QDialog&) { ++modalShown;
-            return int(QDialog::Rejected); });
+        const ModalHook previous = SetModalHook([&](QDialog&) {
+            ++modalShown;
+            return int(QDialog::Rejected);
+        });
         OpenTerminal({port, mode, 64, "9600"});
         SetModalHook(previous);
         QCOMPARE(modalShown, 0);
@@ -201,11 +203,11 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("firstBad");
         const Fault none;
-        const auto inCycle = [](qint64 position, int cycle) {
-            return position / kBlock == cycle;
-        };
-        QTest::newRow("lossless, ten cycles") << none << 0 << 0 << 10 << "" << "none";
-        QTest::newRow("late but within the second") << none << 0 << 900 << 10 << "" << "none";
+        const auto inCycle = [](qint64 position, int cycle) { return position / kBlock == cycle; };
+        QTest::newRow("lossless, ten cycles") << none << 0 << 0 << 10 << ""
+                                              << "none";
+        QTest::newRow("late but within the second") << none << 0 << 900 << 10 << ""
+                                                    << "none";
         QTest::newRow("third cycle loses its last line")
             << Fault([=](qint64 p, char c) -> std::optional<char> {
                    if (inCycle(p, 2) && p % kBlock >= 379) {
@@ -221,22 +223,20 @@ private Q_SLOTS:
                })
             << 0 << 0 << 4 << "count OK, data failed"
             << "position 101, expected \"I\", received <C9H>";
-        QTest::newRow("one character lost")
-            << Fault([=](qint64 p, char c) -> std::optional<char> {
-                   if (p == 7) {
-                       return std::nullopt;
-                   }
-                   return c;
-               })
-            << 0 << 0 << 0 << "count 406 of 407 , failed"
-            << "position 8, expected \"A\", received \"B\"";
+        QTest::newRow("one character lost") << Fault([=](qint64 p, char c) -> std::optional<char> {
+            if (p == 7) {
+                return std::nullopt;
+            }
+            return c;
+        }) << 0 << 0 << 0 << "count 406 of 407 , failed"
+                                            << "position 8, expected \"A\", received \"B\"";
         QTest::newRow("half the block too late")
             << none << 204 << 1200 << 0 << "count 204 of 407 , failed"
             << "position 205, expected \"N\", received nothing";
-        QTest::newRow("silent line") << Fault([](qint64, char) -> std::optional<char> {
-            return std::nullopt;
-        }) << 0 << 0 << 0 << "count 0, no data, failed"
-                                     << "position 1, expected \"A\", received nothing";
+        QTest::newRow("silent line")
+            << Fault([](qint64, char) -> std::optional<char> { return std::nullopt; }) << 0 << 0
+            << 0 << "count 0, no data, failed"
+            << "position 1, expected \"A\", received nothing";
     }
 
     void loopTestOverLines() {
@@ -274,9 +274,9 @@ private Q_SLOTS:
         QVERIFY(text.isEmpty() ? rig.Screen().isEmpty() : rig.Screen().startsWith(text));
         QFETCH(QString, firstBad);
         QCOMPARE(rig.Text("lblLoopFirstBad"), QStringLiteral("First difference: ") + firstBad);
-        QCOMPARE(rig.Text("lblLoopCycles"), QStringLiteral("Cycles: %1   Failed: %2")
-                                                .arg(stats.cyclesRun)
-                                                .arg(stats.cyclesFailed));
+        QCOMPARE(
+            rig.Text("lblLoopCycles"),
+            QStringLiteral("Cycles: %1   Failed: %2").arg(stats.cyclesRun).arg(stats.cyclesFailed));
         // One second before the first cycle, two per cycle after.
         QCOMPARE(rig.Port().writes.first().atMs - start, qint64(1000));
         if (stats.cyclesRun > 1) {
@@ -378,7 +378,10 @@ private Q_SLOTS:
         rig.Run(5);
         rig.Click("cmdCapture");
         QCOMPARE(rig.Text("cmdCapture"), QStringLiteral("STOP CAPTURE"));
-        const QByteArray bytes("\x00\r\n\x7F\xFF\x1B" "abc", 9);
+        const QByteArray bytes(
+            "\x00\r\n\x7F\xFF\x1B"
+            "abc",
+            9);
         rig.lines.Inject(kPort, bytes.left(4));
         rig.Run(5);
         rig.lines.Inject(kPort, bytes.mid(4));
@@ -399,7 +402,8 @@ private Q_SLOTS:
         SetModalHook(previous);
         QVERIFY(!rig.window->Capturing());
         QCOMPARE(rig.messages.Count(), 1);
-        QVERIFY(rig.messages.Last().text.startsWith(QStringLiteral("Cannot write the capture file ") + bad));
+        QVERIFY(rig.messages.Last().text.startsWith(
+            QStringLiteral("Cannot write the capture file ") + bad));
     }
 };
 

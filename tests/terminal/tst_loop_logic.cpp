@@ -35,18 +35,18 @@ private Q_SLOTS:
         QTest::newRow("echoed") << block << "" << -1 << -1 << -1;
         QTest::newRow("last line lost")
             << block.left(379) << "count 379 of 407 , failed" << 379 << int('A') << -1;
-        QTest::newRow("nothing back") << QByteArray() << "count 0, no data, failed" << 0
-                                      << int('A') << -1;
+        QTest::newRow("nothing back")
+            << QByteArray() << "count 0, no data, failed" << 0 << int('A') << -1;
         QByteArray changed = block;
         changed[200] = char(0xC1);  // a flipped high bit
-        QTest::newRow("one changed") << changed << "count OK, data failed" << 200
-                                     << int(block[200]) << 0xC1;
+        QTest::newRow("one changed")
+            << changed << "count OK, data failed" << 200 << int(block[200]) << 0xC1;
         QByteArray dropped = block;
         dropped.remove(5, 1);
         QTest::newRow("one lost inside")
             << dropped << "count 406 of 407 , failed" << 5 << int(block[5]) << int(block[6]);
-        QTest::newRow("one extra") << block + 'Z' << "count 408 of 407 , failed" << 407 << -1
-                                   << int('Z');
+        QTest::newRow("one extra")
+            << block + 'Z' << "count 408 of 407 , failed" << 407 << -1 << int('Z');
     }
 
     void judgesCycles() {
@@ -83,11 +83,12 @@ private Q_SLOTS:
         QTest::addColumn<QString>("hex");
         QTest::newRow("CR LF") << QByteArray("AB\r\nC") << "AB<DH><AH>\nC"
                                << "41 42 0D 0A 43";
-        QTest::newRow("CR alone") << QByteArray("A\rB") << "A<DH>B" << "41 0D 42";
-        QTest::newRow("other controls")
-            << QByteArray("\x00\x01\x1B\x1F", 4) << "<0H><1H><1BH><1FH>" << "00 01 1B 1F";
-        QTest::newRow("127 and over hidden")
-            << QByteArray("x\x7F\x80\xE9\xFFy") << "xy" << "78 7F 80 E9 FF 79";
+        QTest::newRow("CR alone") << QByteArray("A\rB") << "A<DH>B"
+                                  << "41 0D 42";
+        QTest::newRow("other controls") << QByteArray("\x00\x01\x1B\x1F", 4) << "<0H><1H><1BH><1FH>"
+                                        << "00 01 1B 1F";
+        QTest::newRow("127 and over hidden") << QByteArray("x\x7F\x80\xE9\xFFy") << "xy"
+                                             << "78 7F 80 E9 FF 79";
         QTest::newRow("sixteen to a hex line")
             << QByteArray(17, ' ') << QString(17, QLatin1Char(' '))
             << QStringList(16, QStringLiteral("20")).join(QLatin1Char(' ')) + "\n20";
@@ -113,7 +114,8 @@ private Q_SLOTS:
         const QString text = screen.Append(QByteArray(3000, '\x1B'));
         for (const QString& line : text.split(QLatin1Char('\n'))) {
             QVERIFY(line.size() <= TerminalScreen::kMaxLineLength);
-            QVERIFY(line.startsWith(QStringLiteral("<1BH>")) && line.endsWith(QStringLiteral("H>")));
+            QVERIFY(line.startsWith(QStringLiteral("<1BH>")) &&
+                    line.endsWith(QStringLiteral("H>")));
         }
         screen.Append(QByteArray(TerminalScreen::kKeptBytes, 'x'));
         QCOMPARE(screen.Kept().size(), TerminalScreen::kKeptBytes);

@@ -1,7 +1,7 @@
 // kestrum-screenshots <folder>: shows the windows on a sample installation and saves a
 // picture of each in the folder: the main window with its Tools menu open, the server
-// window, the OS selection, About and the terminal. Needs a real X display (scripts/screenshots runs
-// it under xvfb-run): the open menu is a window of its own and only a screen grab sees it.
+// window, the OS selection, About and the terminal. Needs a real X display (scripts/screenshots
+// runs it under xvfb-run): the open menu is a window of its own and only a screen grab sees it.
 
 #include "admin/frmServers.h"
 #include "app/frmAbout.h"
@@ -50,8 +50,7 @@ bool Grab(const QString& name, std::initializer_list<const QWidget*> widgets) {
 
 }  // namespace
 
-bool GrabTerminal(QWidget* parent,
-                  const std::function<bool(const QString&, const QWidget*)>& grab);
+bool GrabTerminal(QWidget* parent, const std::function<bool(const QString&, const QWidget*)>& grab);
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
@@ -127,6 +126,7 @@ int main(int argc, char** argv) {
     ok &= Grab(QStringLiteral("about.png"), {&about});
     about.close();
 
-    ok &= GrabTerminal(&main, [](const QString& name, const QWidget* w) { return Grab(name, {w}); });
+    ok &=
+        GrabTerminal(&main, [](const QString& name, const QWidget* w) { return Grab(name, {w}); });
     return ok ? 0 : 1;
 }

@@ -8,7 +8,8 @@
 
 #include <functional>
 
-bool GrabTerminal(QWidget* parent, const std::function<bool(const QString&, const QWidget*)>& grab) {
+bool GrabTerminal(QWidget* parent,
+                  const std::function<bool(const QString&, const QWidget*)>& grab) {
     SimulatedSerialLines lines;
     lines.AddLoopback(5);
     frmTerminal terminal({5, QStringLiteral("9600,N,8,1"), 64, QStringLiteral("9600")}, parent);
@@ -19,12 +20,12 @@ bool GrabTerminal(QWidget* parent, const std::function<bool(const QString&, cons
     terminal.show();
     auto* loop = terminal.findChild<QPushButton*>(QStringLiteral("cmdLoop"));
     loop->click();
-    QTest::qWaitFor([&] { return terminal.Loop().Statistics().cyclesRun >= 1; }, 5000);
+    bool ok = QTest::qWaitFor([&] { return terminal.Loop().Statistics().cyclesRun >= 1; }, 5000);
     loop->click();
-    QTest::qWaitFor([&] { return !terminal.Loop().Busy(); }, 5000);
+    ok &= QTest::qWaitFor([&] { return !terminal.Loop().Busy(); }, 5000);
     terminal.Comm().SetOutput(QByteArray("%\r\nO1001 (FLANGE)\r\nN10 G90 G54 X0 Y0\r\n\x12"));
     QTest::qWait(300);
-    const bool ok = grab(QStringLiteral("terminal.png"), &terminal);
+    ok &= grab(QStringLiteral("terminal.png"), &terminal);
     terminal.close();
     return ok;
 }
