@@ -10,9 +10,6 @@ public:
     ~TestLine() override { Close(); }
 
     bool Open() override {
-        if (port_->refuseOpen) {
-            return false;
-        }
         open_ = port_->open = true;
         ++port_->opens;
         port_->inject = [this](const QByteArray& bytes) { Arrive(bytes, 0); };

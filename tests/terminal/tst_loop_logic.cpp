@@ -62,21 +62,6 @@ private Q_SLOTS:
         QTEST(result.receivedChar, "receivedChar");
     }
 
-    void lineRates_data() {
-        QTest::addColumn<QString>("settings");
-        QTest::addColumn<double>("cps");
-        QTest::newRow("115200 8N1") << "115200,N,8,1" << 11520.0;
-        QTest::newRow("2400 7E2") << "2400,E,7,2" << 2400.0 / 11;
-        QTest::newRow("1200 8N1.5") << "1200,N,8,1.5" << 1200.0 / 10.5;
-        QTest::newRow("no settings") << "" << 0.0;
-    }
-
-    void lineRates() {
-        QFETCH(QString, settings);
-        QFETCH(double, cps);
-        QCOMPARE(LineCharsPerSecond(settings), cps);
-    }
-
     void screenShowsCharacters_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("text");
