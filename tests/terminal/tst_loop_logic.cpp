@@ -1,4 +1,4 @@
-// The loop test's block and judgement, and the screen's text and hex views, without a window.
+// The loop test's block, and the screen's text and hex views, without a window.
 
 #include "terminal/loop_test.h"
 #include "terminal/terminal_screen.h"
@@ -23,43 +23,6 @@ private Q_SLOTS:
         expected.insert(1, "AB\r");
         expected << QByteArray();
         QCOMPARE(lines, expected);
-    }
-
-    void judgesCycles_data() {
-        QTest::addColumn<QByteArray>("received");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("firstBad");
-        QTest::addColumn<int>("expectedChar");
-        QTest::addColumn<int>("receivedChar");
-        const QByteArray block = LoopTestData();
-        QTest::newRow("echoed") << block << "" << -1 << -1 << -1;
-        QTest::newRow("last line lost")
-            << block.left(379) << "count 379 of 407 , failed" << 379 << int('A') << -1;
-        QTest::newRow("nothing back")
-            << QByteArray() << "count 0, no data, failed" << 0 << int('A') << -1;
-        QByteArray changed = block;
-        changed[200] = char(0xC1);  // a flipped high bit
-        QTest::newRow("one changed")
-            << changed << "count OK, data failed" << 200 << int(block[200]) << 0xC1;
-        QByteArray dropped = block;
-        dropped.remove(5, 1);
-        QTest::newRow("one lost inside")
-            << dropped << "count 406 of 407 , failed" << 5 << int(block[5]) << int(block[6]);
-        QTest::newRow("one extra")
-            << block + 'Z' << "count 408 of 407 , failed" << 407 << -1 << int('Z');
-    }
-
-    void judgesCycles() {
-        QFETCH(QByteArray, received);
-        QFETCH(QString, text);
-        QFETCH(int, firstBad);
-        const LoopCycleResult result = JudgeLoopCycle(LoopTestData(), received);
-        QCOMPARE(LoopFailureText(result), text);
-        QCOMPARE(result.Passed(), text.isEmpty());
-        QCOMPARE(result.count, int(received.size()));
-        QCOMPARE(result.firstBad, firstBad);
-        QTEST(result.expectedChar, "expectedChar");
-        QTEST(result.receivedChar, "receivedChar");
     }
 
     void screenShowsCharacters_data() {
