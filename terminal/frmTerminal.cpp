@@ -276,6 +276,13 @@ void frmTerminal::SetHexView(bool on) {
 void frmTerminal::SaxComm1_OnComm() {
     if (SaxComm1.CommEvent() == kCommEvReceive && SaxComm1.InCount() > 0) {
         Receive();
+    } else if (SaxComm1.CommEvent() == kCommEvLost) {
+        // An unplugged adapter: say so rather than let the test report a bad line.
+        Receive();
+        loop_->Abort();
+        ShowMessage(QStringLiteral("Com Error, COM") + QString::number(line_.comPort) +
+                        QStringLiteral(" was lost: the device went away."),
+                    MsgButtons::Ok, MsgIcon::Critical, kTitle);
     }
 }
 

@@ -13,12 +13,17 @@ public:
         open_ = port_->open = true;
         ++port_->opens;
         port_->inject = [this](const QByteArray& bytes) { Arrive(bytes, 0); };
+        port_->unplug = [this] {
+            Close();
+            Q_EMIT Lost();
+        };
         return true;
     }
     bool Close() override {
         if (open_) {
             open_ = port_->open = false;
             port_->inject = nullptr;
+            port_->unplug = nullptr;
         }
         received_.clear();
         return true;

@@ -30,7 +30,9 @@ struct TestPort {
     qint64 written = 0;
     int opens = 0;
     bool open = false;
-    std::function<void(const QByteArray&)> inject;  // set while the line is open
+    // Set while the line is open.
+    std::function<void(const QByteArray&)> inject;
+    std::function<void()> unplug;  // the device goes away
 
     QByteArray AllWritten() const;
 };

@@ -298,6 +298,23 @@ private Q_SLOTS:
         QCOMPARE(rig.messages.Count(), 0);
     }
 
+    void lostLineEndsTestWithMessage() {
+        TerminalRig rig;
+        rig.Port().delayMs = 400;
+        QVERIFY(rig.Open());
+        rig.Click("cmdLoop");
+        rig.Run(1200);
+        const auto unplug = rig.Port().unplug;  // the line clears its own on the way out
+        unplug();
+        rig.Run(10);
+        QCOMPARE(rig.messages.Texts(),
+                 QStringList{"Com Error, COM3 was lost: the device went away."});
+        QCOMPARE(rig.Text("cmdLoop"), QStringLiteral("LOOP TEST"));
+        QVERIFY(!rig.window->Loop().Busy());
+        QCOMPARE(rig.window->Loop().Statistics().cyclesFailed, 0);
+        QCOMPARE(SaxComm::PortStatus(QStringLiteral("COM3")), int(kPortFree));
+    }
+
     void blockGoesOutInPieces_data() {
         QTest::addColumn<QString>("baud");
         QTest::addColumn<int>("chunk");
