@@ -186,26 +186,30 @@ private Q_SLOTS:
         QTest::addColumn<int>("passes");  // cycles passed before the one that fails
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("firstBad");
+        QTest::addColumn<QString>("rate");
         const Fault none;
+        const QString noRate = QStringLiteral("Rate: -, line 960 cps");
         QTest::newRow("lossless, ten cycles") << none << 0 << 0 << 10 << ""
-                                              << "none";
+                                              << "none" << noRate;
         QTest::newRow("late but within the second") << none << 0 << 900 << 10 << ""
-                                                    << "none";
+                                                    << "none"
+                                                    << "Rate: 452 cps, line 960 cps (47%)";
         QTest::newRow("third cycle loses its last line")
             << Spoil(2 * kBlock + 379, 3 * kBlock - 1) << 0 << 0 << 2 << "count 379 of 407 , failed"
-            << "position 380, expected \"A\", received nothing";
-        QTest::newRow("one character changed") << Spoil(4 * kBlock + 100, 4 * kBlock + 100, 0x80)
-                                               << 0 << 0 << 4 << "count OK, data failed"
-                                               << "position 101, expected \"I\", received <C9H>";
+            << "position 380, expected \"A\", received nothing" << noRate;
+        QTest::newRow("one character changed")
+            << Spoil(4 * kBlock + 100, 4 * kBlock + 100, 0x80) << 0 << 0 << 4
+            << "count OK, data failed"
+            << "position 101, expected \"I\", received <C9H>" << noRate;
         QTest::newRow("one character lost")
             << Spoil(7, 7) << 0 << 0 << 0 << "count 406 of 407 , failed"
-            << "position 8, expected \"A\", received \"B\"";
+            << "position 8, expected \"A\", received \"B\"" << noRate;
         QTest::newRow("half the block too late")
             << none << 204 << 1200 << 0 << "count 204 of 407 , failed"
-            << "position 205, expected \"N\", received nothing";
+            << "position 205, expected \"N\", received nothing" << noRate;
         QTest::newRow("silent line")
             << Spoil(0, kBlock) << 0 << 0 << 0 << "count 0, no data, failed"
-            << "position 1, expected \"A\", received nothing";
+            << "position 1, expected \"A\", received nothing" << noRate;
     }
 
     void loopTestOverLines() {
@@ -243,6 +247,10 @@ private Q_SLOTS:
         QVERIFY(text.isEmpty() ? rig.Screen().isEmpty() : rig.Screen().startsWith(text));
         QFETCH(QString, firstBad);
         QCOMPARE(rig.Text("lblLoopFirstBad"), QStringLiteral("First difference: ") + firstBad);
+        QTEST(rig.Text("lblLoopRate"), "rate");
+        if (text.isEmpty()) {
+            QCOMPARE(rig.Text("lblLoopBytes"), QStringLiteral("Sent: 4070   Received: 4070"));
+        }
         QCOMPARE(
             rig.Text("lblLoopCycles"),
             QStringLiteral("Cycles: %1   Failed: %2").arg(stats.cyclesRun).arg(stats.cyclesFailed));
