@@ -67,6 +67,8 @@ bool Grab(const QString& name, std::initializer_list<const QWidget*> widgets) {
 
 }  // namespace
 
+bool GrabTerminal(QWidget* parent, const std::function<bool(const QString&, const QWidget*)>& grab);
+
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     if (argc != 2) {
@@ -309,5 +311,7 @@ int main(int argc, char** argv) {
         dialog->Show();
     }
     SetModalHook({});
+    ok &=
+        GrabTerminal(&main, [](const QString& name, const QWidget* w) { return Grab(name, {w}); });
     return ok ? 0 : 1;
 }

@@ -1,0 +1,54 @@
+// The terminal and its loop test on a real serial port: a looped-back pseudo-terminal, on
+// the real clock.
+
+#include "base/settings.h"
+#include "components/qserial_line.h"
+#include "terminal/frmTerminal.h"
+#include "tests/support/message_recorder.h"
+#include "tests/support/test_main.h"
+#include "tests/terminal/pty_loopback.h"
+
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+class TestTerminalPty : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void loopTestOverPseudoTerminal() {
+        PtyLoopback far;
+        QVERIFY(far.IsValid());
+        SystemSerialLines lines;
+        lines.MapPort(7, far.Device());
+        SerialLineProvider* previous = SetSerialLineProvider(&lines);
+        MessageRecorder messages;
+        {
+            frmTerminal window({7, "115200,N,8,1", 64, "115200"});
+            QVERIFY(window.Load());
+            window.show();
+            auto* screen = window.findChild<QPlainTextEdit*>(QStringLiteral("txtTerminal"));
+            QTest::keyClicks(screen, QStringLiteral("hi"));
+            QTRY_COMPARE(screen->toPlainText(), QStringLiteral("hi"));
+
+            auto* loop = window.findChild<QPushButton*>(QStringLiteral("cmdLoop"));
+            QTest::mouseClick(loop, Qt::LeftButton);
+            QTRY_VERIFY_WITH_TIMEOUT(window.Loop().CycleUnderWay(), 3000);
+            // Stopped while the block is on its way: the cycle is still judged on all of it.
+            QTest::mouseClick(loop, Qt::LeftButton);
+            QTRY_VERIFY_WITH_TIMEOUT(!window.Loop().Busy(), 3000);
+            const LoopStatistics& stats = window.Loop().Statistics();
+            QCOMPARE(stats.cyclesRun, 1);
+            QCOMPARE(stats.cyclesFailed, 0);
+            QCOMPARE(stats.bytesReceived, qint64(LoopTestData().size()));
+            QCOMPARE(window.ReceivedTotal(), qint64(LoopTestData().size()) + 2);
+            window.close();
+            QCOMPARE(SaxComm::PortStatus(QStringLiteral("COM7")), int(kPortFree));
+        }
+        SetSerialLineProvider(previous);
+        lines.MapPort(7, QString());
+        QCOMPARE(messages.Count(), 0);
+    }
+};
+
+KESTRUM_TEST(TestTerminalPty)
+#include "tst_terminal_pty.moc"
