@@ -9,6 +9,7 @@
 #include "tests/support/modal_driver.h"
 #include "tests/support/test_main.h"
 
+#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -142,6 +143,35 @@ private Q_SLOTS:
             SetModalHook(previous);
             QCOMPARE(opened, QStringList{QString::fromLatin1(row[1])});
         }
+    }
+
+    // The client window opens port setup and the directories on the client chosen in it.
+    void clientWindowOpensSetupWindows() {
+        auto installation = MakeInstallation("[ADMIN]\nOS=64\n");
+        AddServer(QStringLiteral("CNCSRV1"));
+        QVERIFY(AddClientMDB(QStringLiteral("MILL1"), QStringLiteral("CNCSRV1")));
+        frmSetup main;
+        QStringList opened;
+        QString client;
+        const ModalHook previous = SetModalHook([&](QDialog& dialog) {
+            opened << QString::fromLatin1(dialog.metaObject()->className());
+            if (opened.size() > 1) {
+                client = CurrentClientName;
+                return int(QDialog::Rejected);
+            }
+            auto* list = dialog.findChild<QListWidget*>(QStringLiteral("lstClients"));
+            if (list && list->count() > 0) {
+                list->setCurrentRow(0);
+                Child<QAction>(&dialog, "mnuClientProperties")->trigger();
+                Child<QAction>(&dialog, "mnuDirectories")->trigger();
+                (void)QTest::qWaitFor([&] { return opened.size() == 3; });
+            }
+            return int(QDialog::Rejected);
+        });
+        Child<QAction>(&main, "mnuClient")->trigger();
+        SetModalHook(previous);
+        QCOMPARE(opened, QStringList({"frmMakeClients", "frmPortSetup", "frmDirectories"}));
+        QCOMPARE(client, QStringLiteral("MILL1"));
     }
 
     // The mailbox path command puts the folder-selection mode back and forgets the node.
