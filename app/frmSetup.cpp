@@ -8,6 +8,7 @@
 #include "base/folder_select_mode.h"
 #include "base/modal.h"
 #include "base/settings.h"
+#include "bts/frmBTS.h"
 #include "db/dnc_database.h"
 #include "ui_frmSetup.h"
 
@@ -69,7 +70,11 @@ void frmSetup::ConnectMenus() {
         OpenFolderSelection(FolderSelect::TolvaneMailboxPath);
         ServerNodeId.clear();  // the mailbox window's server check leaves its node behind
     });
-    // D&NC Client, Clone Client, Move Client, BTS, Node\Port ID, Export Clients and Merge
+    connect(ui_->menuBTS, &QAction::triggered, this, [this] {
+        frmBTS window(this);
+        ShowModal(window);
+    });
+    // D&NC Client, Clone Client, Move Client, Node\Port ID, Export Clients and Merge
     // are connected as their windows are added.
 }
 
