@@ -1,7 +1,7 @@
 // kestrum-screenshots <folder>: shows the windows on a sample installation and saves a
 // picture of each in the folder: the main window with its Tools menu open, the server
-// window, the OS selection and About. Needs a real X display (scripts/screenshots runs
-// it under xvfb-run): the open menu is a window of its own and only a screen grab sees it.
+// window, the OS selection, About and the BTS windows. Needs a real X display (scripts/screenshots
+// runs it under xvfb-run): the open menu is a window of its own and only a screen grab sees it.
 
 #include "admin/frmServers.h"
 #include "app/frmAbout.h"
@@ -9,13 +9,20 @@
 #include "app/frmSetup.h"
 #include "app/startup.h"
 #include "base/settings.h"
+#include "bts/frmBTS.h"
+#include "bts/frmBTSMan.h"
+#include "bts/frmConfigureBaud.h"
+#include "bts/frmInstructions.h"
 #include "components/folder_view.h"
 #include "db/dnc_database.h"
 #include "db/new_installation.h"
+#include "tools/btssim/simulated_lines.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
@@ -123,5 +130,46 @@ int main(int argc, char** argv) {
     Settle();
     ok &= Grab(QStringLiteral("about.png"), {&about});
     about.close();
+
+    // The BTS windows, with a simulated adapter on COM5 and two clients of CNCSRV1.
+    SimulatedSerialLines lines;
+    lines.AddAdapter(5);
+    AddClientMDB(QStringLiteral("LATHE1"), QStringLiteral("CNCSRV1"));
+    AddClientMDB(QStringLiteral("MILL2"), QStringLiteral("CNCSRV1"));
+    frmBTS bts(&main);
+    auto* btsServers = bts.findChild<QComboBox*>(QStringLiteral("cboServers"));
+    btsServers->setCurrentIndex(btsServers->findText(QStringLiteral("CNCSRV1")));
+    bts.move(40, 220);
+    bts.show();
+    Settle();
+    ok &= Grab(QStringLiteral("bts.png"), {&bts});
+
+    BtsAssistantFields fields;
+    fields.msBTSAddress = QStringLiteral("0012-6F-3A1B2C");
+    fields.msBTSAddressPart = QStringLiteral("3A1B2C");
+    fields.msPinNumber = QStringLiteral("24681357");
+    fields.msInstructionString =
+        InstructionText(BluetoothInstructionLines(fields.msBTSAddressPart));
+    frmInstructions instructions(fields, &bts);
+    instructions.move(60, 240);
+    instructions.show();
+    Settle();
+    ok &= Grab(QStringLiteral("bts-instructions.png"), {&instructions});
+    instructions.close();
+
+    frmBTSMan man(fields, &bts);
+    man.move(60, 240);
+    man.show();
+    Settle();
+    ok &= Grab(QStringLiteral("bts-manager.png"), {&man});
+    man.close();
+
+    frmConfigureBaud baud(&bts);
+    baud.move(60, 240);
+    baud.show();
+    Settle();
+    ok &= Grab(QStringLiteral("bts-configure-baud.png"), {&baud});
+    baud.hide();
+    bts.hide();
     return ok ? 0 : 1;
 }
