@@ -2,6 +2,8 @@
 // outside windows that appear late, close after some prompts or never close; the pairing
 // window's port choice and clipboard; what is stored at the end and for which client.
 
+#include "base/x11_windows.h"
+#include "base/xcb_library.h"
 #include "bts/bts_assistant.h"
 #include "bts/frmBTSMan.h"
 #include "bts/frmConfigureBaud.h"
@@ -14,7 +16,10 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProcess>
 #include <QRadioButton>
+#include <QScopeGuard>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -49,6 +54,7 @@ private Q_SLOTS:
     void startBaudWindow_data();
     void startBaudWindow();
     void commandLineSplitting();
+    void outsideProgramOnXDisplay();
 };
 
 void TestBtsAssistant::outsideWindowSeams_data() {
@@ -289,6 +295,58 @@ void TestBtsAssistant::commandLineSplitting() {
     QVERIFY(StartCommandLine("comreconnect /min"));
     SetProgramStarter(previous);
     QCOMPARE(calls, QStringList{"comreconnect|/min"});
+}
+
+void TestBtsAssistant::outsideProgramOnXDisplay() {
+#ifndef KESTRUM_WINDOW_STANDIN_PATH
+    QSKIP("no X display on this platform");
+#else
+    const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+    if (!xcb::Library() || xvfb.isEmpty()) {
+        QSKIP("Xvfb or libxcb is not installed");
+    }
+    QProcess server;  // writes its display number once it takes connections
+    server.start(xvfb, {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "320x240x24"});
+    server.waitForReadyRead(30000);
+    const QByteArray display = ':' + server.readAllStandardOutput().trimmed();
+    const QByteArray savedDisplay = qgetenv("DISPLAY");
+    const auto stop = qScopeGuard([&] {
+        qputenv("DISPLAY", savedDisplay);
+        server.kill();
+        server.waitForFinished(10000);
+    });
+    if (display.size() < 2) {
+        QSKIP("Xvfb gave no usable display");
+    }
+
+    BtsWindowRig rig;
+    // Real time: the stand-in has to start within the second the assistant gives it.
+    SetClock(nullptr);
+    const auto fastAgain = qScopeGuard([&rig] { SetClock(&rig.clock.clock()); });
+    SetProgramStarter({});
+    qputenv("DISPLAY", display);  // the started program shows its window there
+    // The program runs offscreen; the real X11 look-up is pointed at the test's display.
+    SetWindowFinder(
+        [display](const QString& title) { return FindX11WindowByTitle(display, title); });
+    BtManagerPath = QStringLiteral("\"") + QStringLiteral(KESTRUM_WINDOW_STANDIN_PATH) +
+                    QStringLiteral("\" \"Bluetooth Settings\" 1500");
+    rig.Open();
+    QStringList seen;
+    AnswerWindows("cmdCancel", QString(), &seen);
+    QStringList shown;
+    SetMessageHandler([&shown](const MessageRequest& r) {
+        shown << r.text;
+        return r.buttons == MsgButtons::RetryCancel ? MsgAnswer::Retry : MsgAnswer::Ok;
+    });
+    rig.Child<QAction>("mnuBTSMan")->trigger();
+    SetMessageHandler({});
+    // Found, instructions shown; then asked to close it until the stand-in ended by itself.
+    QCOMPARE(seen, QStringList{"frmInstructions"});
+    QVERIFY2(!shown.isEmpty(), "the window was gone before the closing prompt");
+    QCOMPARE(shown,
+             QStringList(shown.size(), QStringLiteral("Close the Bluetooth Settings application")));
+    QCOMPARE(FindX11WindowByTitle(display, QStringLiteral("Bluetooth Settings")), quintptr(0));
+#endif
 }
 
 KESTRUM_TEST(TestBtsAssistant)
