@@ -2,12 +2,17 @@
 // the database columns it leaves, the faults of the adapter, aborting and closing during an
 // exchange, and the port re-probe.
 
+#include "app/frmSetup.h"
+#include "bts/bts_log.h"
 #include "bts/bts_window_logic.h"
+#include "bts/frmBTSLog.h"
 #include "bts/frmBTSMan.h"
 #include "bts/frmInstructions.h"
 #include "tests/bts/bts_window_rig.h"
 #include "tests/support/test_main.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QTest>
@@ -54,6 +59,8 @@ private Q_SLOTS:
     void failedPortIsReprobedOnce();
     void deleteAsksFirstAndNothingWithoutClient();
     void systemPinOverridesServerPin();
+    void menusAndPopups();
+    void mainWindowOpensIt();
     void protocolText_data();
     void protocolText();
 };
@@ -469,6 +476,72 @@ void TestFrmBTS::deleteAsksFirstAndNothingWithoutClient() {
     QCOMPARE(rig.statuses, QStringList{""});
     QCOMPARE(rig.Column("LATHE1", "bts_used"), QVariant(-1));
     QCOMPARE(w.BtsMode(), 0);
+}
+
+void TestFrmBTS::menusAndPopups() {
+    BtsWindowRig rig;
+    rig.adapter.settings.baudCode = '1';
+    frmBTS& w = rig.Open();
+    WriteAppendStatusFile(QStringLiteral("LATHE1 COM7 3A1B2C COM7 0012-6F-3A1B2C"));
+    QStringList opened;
+    SetModalHook([&opened](QDialog& dialog) {
+        opened << dialog.objectName();
+        return int(QDialog::Rejected);
+    });
+    rig.Child<QAction>("mnuReadBTSLog")->trigger();
+    QCOMPARE(opened, QStringList{"frmBTSLog"});
+    QVERIFY(w.msBTSLogReadString.endsWith("  LATHE1 COM7 3A1B2C COM7 0012-6F-3A1B2C\r\n"));
+    // WriteBTSLog appends what was read last, as one entry.
+    w.msBTSLogReadString = QStringLiteral("note");
+    rig.Child<QAction>("mnuWriteBTSLog")->trigger();
+    QVERIFY(ReadBtsLogText().endsWith("  note\r\n"));
+    rig.Child<QAction>("mnuConfigureBaud")->trigger();
+    QCOMPARE(opened.last(), QStringLiteral("frmConfigureBaud"));
+
+    // Deleting the log asks first; Cancel keeps it.
+    rig.messages.Answer(MsgAnswer::Cancel);
+    rig.Child<QAction>("mnuDeleteBTSLog")->trigger();
+    QCOMPARE(rig.messages.Last().title, QStringLiteral("Warning! Delete BTS Log"));
+    QVERIFY(!ReadBtsLogText().isEmpty());
+    rig.Child<QAction>("mnuDeleteBTSLog")->trigger();
+    QVERIFY(ReadBtsLogText().isEmpty());
+
+    // Create Pin: the PIN of the status box's text.
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    w.Protocol().SetStatusText(QStringLiteral("CNCSRV2"));
+    rig.Child<QAction>("mnucCreatePin")->trigger();
+    QCOMPARE(clipboard->text(), GeneratePin(QStringLiteral("CNCSRV2")));
+    // A right click on the button in the verify mode: the listing of the last verify.
+    rig.Run("VERIFY BTS");
+    QVERIFY(w.Protocol().Listing.contains("ATP=5093"));
+    w.show();
+    QTest::mouseClick(rig.Child<QPushButton>("cmdModeSet"), Qt::RightButton);
+    QCOMPARE(clipboard->text(), GeneratePin(QStringLiteral("CNCSRV2")));  // mode 2 again
+    rig.Choose("VERIFY BTS");
+    QTest::mouseClick(rig.Child<QPushButton>("cmdModeSet"), Qt::RightButton);
+    QCOMPARE(clipboard->text(), w.Protocol().Listing);
+
+    // The terminal, only through the hook the program installs.
+    BtsTerminalValues values;
+    const BtsTerminalOpener previous =
+        frmBTS::SetTerminalOpener([&values](QWidget*, const BtsTerminalValues& v) { values = v; });
+    rig.Child<QAction>("mnuTerminal")->trigger();
+    frmBTS::SetTerminalOpener(previous);
+    QCOMPARE(values.miComPort, qint16(3));
+    QCOMPARE(values.msMode, QStringLiteral("9600,N,8,1"));
+}
+
+void TestFrmBTS::mainWindowOpensIt() {
+    BtsWindowRig rig;
+    BtsMenuFlag = QStringLiteral("TRUE");
+    frmSetup main;
+    QStringList opened;
+    SetModalHook([&opened](QDialog& dialog) {
+        opened << dialog.windowTitle();
+        return int(QDialog::Rejected);
+    });
+    main.findChild<QAction*>(QStringLiteral("menuBTS"))->trigger();
+    QCOMPARE(opened, QStringList{"DNC Client BTS administration"});
 }
 
 void TestFrmBTS::protocolText_data() {
