@@ -7,6 +7,8 @@
 #include "base/settings.h"
 #include "bts/bts_pin.h"
 #include "bts/frmBTS.h"
+#include "bts/frmBTSMan.h"
+#include "bts/frmInstructions.h"
 #include "db/dnc_database.h"
 #include "tests/support/fast_clock.h"
 #include "tests/support/message_recorder.h"
@@ -99,12 +101,6 @@ struct BtsWindowRig {
                 QStringLiteral(" FROM t_dnc_server_clients WHERE client_name = ?"),
             {client});
     }
-    QVariant ComPort(const QString& client) const {
-        return installation.QueryValue(
-            QStringLiteral("SELECT m.cnc_comport FROM t_client_mode m JOIN t_dnc_server_clients c "
-                           "ON c.client_id = m.client_id WHERE c.client_name = ?"),
-            {client});
-    }
     // Every BTS column of a client, for comparing before and after.
     QVariantList BtsRow(const QString& client) const {
         const QList<QVariantList> rows = installation.Query(
@@ -118,3 +114,19 @@ struct BtsWindowRig {
 
     QString Label(const char* name) const { return Child<QLabel>(name)->text(); }
 };
+
+// Answers every instruction window with the given button and, in the pairing window,
+// chooses the port and presses DONE. The names of the windows opened go to seen.
+inline void AnswerWindows(const char* instructionButton, const QString& port, QStringList* seen) {
+    SetModalHook([=](QDialog& dialog) {
+        *seen << dialog.objectName();
+        if (qobject_cast<frmInstructions*>(&dialog)) {
+            dialog.findChild<QPushButton*>(QLatin1String(instructionButton))->click();
+        } else if (qobject_cast<frmBTSMan*>(&dialog)) {
+            auto* ports = dialog.findChild<QComboBox*>(QStringLiteral("cboPorts1"));
+            ports->setCurrentIndex(ports->findText(port));
+            dialog.findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+        }
+        return dialog.result();
+    });
+}

@@ -23,26 +23,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-namespace {
-
-// Answers every instruction window with the given button and leaves the pairing window at
-// the given port before DONE.
-void AnswerWindows(const char* instructionButton, const QString& port, QStringList* seen) {
-    SetModalHook([=](QDialog& dialog) {
-        *seen << dialog.objectName();
-        if (qobject_cast<frmInstructions*>(&dialog)) {
-            dialog.findChild<QPushButton*>(QLatin1String(instructionButton))->click();
-        } else if (qobject_cast<frmBTSMan*>(&dialog)) {
-            auto* ports = dialog.findChild<QComboBox*>(QStringLiteral("cboPorts1"));
-            ports->setCurrentIndex(ports->findText(port));
-            dialog.findChild<QPushButton*>(QStringLiteral("Command1"))->click();
-        }
-        return dialog.result();
-    });
-}
-
-}  // namespace
-
 class TestBtsAssistant : public QObject {
     Q_OBJECT
 private Q_SLOTS:

@@ -6,8 +6,6 @@
 #include "bts/bts_log.h"
 #include "bts/bts_window_logic.h"
 #include "bts/frmBTSLog.h"
-#include "bts/frmBTSMan.h"
-#include "bts/frmInstructions.h"
 #include "tests/bts/bts_window_rig.h"
 #include "tests/support/test_main.h"
 
@@ -24,21 +22,6 @@ namespace {
 // "." marks of the dot wait of n.
 QString Dots(int n) {
     return QString(n + 1, QLatin1Char('.'));
-}
-
-// Answers the assistant's windows: OK in every instruction window, and in the pairing
-// window the given port, then DONE.
-void AnswerAssistant(const QString& port) {
-    SetModalHook([port](QDialog& dialog) {
-        if (qobject_cast<frmInstructions*>(&dialog)) {
-            dialog.findChild<QPushButton*>(QStringLiteral("cmdOK"))->click();
-        } else if (qobject_cast<frmBTSMan*>(&dialog)) {
-            auto* ports = dialog.findChild<QComboBox*>(QStringLiteral("cboPorts1"));
-            ports->setCurrentIndex(ports->findText(port));
-            dialog.findChild<QPushButton*>(QStringLiteral("Command1"))->click();
-        }
-        return dialog.result();
-    });
 }
 
 }  // namespace
@@ -61,8 +44,6 @@ private Q_SLOTS:
     void systemPinOverridesServerPin();
     void menusAndPopups();
     void mainWindowOpensIt();
-    void protocolText_data();
-    void protocolText();
 };
 
 void TestFrmBTS::systemPinOverridesServerPin() {
@@ -319,7 +300,8 @@ void TestFrmBTS::deviceConfigurationPairsAndStores() {
                                                                                : quintptr(0);
     };
     frmBTS& w = rig.Open();
-    AnswerAssistant(QStringLiteral("COM 7"));
+    QStringList seen;
+    AnswerWindows("cmdOK", QStringLiteral("COM 7"), &seen);
     int prompts = 0;
     SetMessageHandler([&](const MessageRequest& r) {
         ++prompts;
@@ -542,33 +524,6 @@ void TestFrmBTS::mainWindowOpensIt() {
     });
     main.findChild<QAction*>(QStringLiteral("menuBTS"))->trigger();
     QCOMPARE(opened, QStringList{"DNC Client BTS administration"});
-}
-
-void TestFrmBTS::protocolText_data() {
-    QTest::addColumn<int>("id");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("1") << 1 << "NONE"
-                       << "NONE";
-    QTest::newRow("5") << 5 << "SHOP TERMINAL"
-                       << "SHOP TERMINAL";
-    QTest::newRow("6 has no text") << 6 << "LINE TERMINAL"
-                                   << "";
-    QTest::newRow("61") << 61 << "61"
-                        << "LT NONE";
-    QTest::newRow("72") << 72 << "72"
-                        << "REM XON";
-    QTest::newRow("103") << 103 << "103"
-                         << "MAZ HW";
-    QTest::newRow("104") << 104 << "104"
-                         << "";
-}
-
-void TestFrmBTS::protocolText() {
-    QFETCH(int, id);
-    QFETCH(QString, name);
-    QFETCH(QString, text);
-    QCOMPARE(BtsProtocolText(id, name), text);
 }
 
 KESTRUM_TEST(TestFrmBTS)
