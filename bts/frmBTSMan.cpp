@@ -36,6 +36,7 @@ frmBTSMan::frmBTSMan(BtsAssistantFields& fields, QWidget* parent)
     : QDialog(parent), fields_(fields), SaxComm2(QStringLiteral("SaxComm2")) {
     setObjectName(QStringLiteral("frmBTSMan"));
     setWindowTitle(QStringLiteral("Kestrum Bluetooth Settings"));
+    SaxComm2.setParent(this);  // found by name like the window's controls
     SaxComm2.Initialise();
 
     cboPorts1 = new QComboBox(this);

@@ -215,6 +215,17 @@ void TestBtsAssistant::pairingWindowPortAndClipboard() {
     QVERIFY(!pin->isEnabled());
     // The connection name of the port chosen before stays.
     QCOMPARE(name->text(), QStringLiteral("3A1B2C COM7"));
+
+    // The port chosen before will not close: said once, and back to "NO COM SELECTED"
+    // without the choice being handled again (which would try and say it again).
+    ports->setCurrentIndex(ports->findText("COM 7"));
+    window.findChild<SaxComm*>("SaxComm2")->SetPortOpen(true);
+    rig.lines.Port(7).stuckOpen = true;
+    rig.messages.Clear();
+    ports->setCurrentIndex(ports->findText("COM 12"));
+    QCOMPARE(rig.messages.Texts(), QStringList{"Com Error COM7 stuck open."});
+    QCOMPARE(ports->currentText(), QStringLiteral("NO COM SELECTED"));
+    rig.lines.Port(7).stuckOpen = false;
 }
 
 void TestBtsAssistant::startBaudWindow_data() {
