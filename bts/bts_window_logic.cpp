@@ -91,10 +91,6 @@ QString BtsPortEntryText(const QString& port) {
                                        : QString();
 }
 
-bool IsBtsPortEntry(const QString& entry) {
-    return !BtsPortEntryText(entry).isEmpty();
-}
-
 qint16 BtsComPortNumber(const QString& port) {
     const QString text = port.trimmed().toUpper();
     if (!text.startsWith(QLatin1String("COM"))) {

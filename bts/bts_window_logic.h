@@ -42,8 +42,6 @@ QStringList BtsPortsEntries();
 BtsModeEntry BtsModeFor(const QString& entry);
 // "COM 5" for "COM5" or "COM 5"; empty when the text names no port from 1 to 99.
 QString BtsPortEntryText(const QString& port);
-// True for "COM 1" to "COM 99" (also without the blank).
-bool IsBtsPortEntry(const QString& entry);
 
 // The client's BTS and download attributes as stored.
 struct BtsClientAttributes {
