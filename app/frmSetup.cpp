@@ -12,9 +12,11 @@
 #include "base/folder_select_mode.h"
 #include "base/modal.h"
 #include "base/settings.h"
+#include "bts/frmBTS.h"
 #include "db/dnc_database.h"
 #include "setup/frmDirectories.h"
 #include "setup/frmPortSetup.h"
+#include "terminal/frmTerminal.h"
 #include "ui_frmSetup.h"
 
 #include <QCloseEvent>
@@ -25,6 +27,12 @@ frmSetup::frmSetup(QWidget* parent) : QMainWindow(parent), ui_(std::make_unique<
     // The client window opens the setup windows on the client it has made current.
     frmMakeClients::OpenPortSetup = [](QWidget* parent) { OpenPortSetup(parent); };
     frmMakeClients::OpenDirectories = [](QWidget* parent) { OpenDirectories(parent); };
+    // The BTS window's way into the terminal.
+    frmBTS::SetTerminalOpener([](QWidget* parent, const BtsTerminalValues& values) {
+        OpenTerminal(TerminalLine{values.miComPort, values.msMode, values.miCharBufferSize,
+                                  values.msBTSBaud},
+                     parent);
+    });
 
     // The BTS menu is offered only where BTS adapters are in use.
     if (BtsMenuFlag == QLatin1String("TRUE")) {
@@ -95,7 +103,11 @@ void frmSetup::ConnectMenus() {
         OpenFolderSelection(FolderSelect::TolvaneMailboxPath);
         ServerNodeId.clear();  // the mailbox window's server check leaves its node behind
     });
-    // BTS, Export Clients and Merge
+    connect(ui_->menuBTS, &QAction::triggered, this, [this] {
+        frmBTS window(this);
+        ShowModal(window);
+    });
+    // Export Clients and Merge
     // are connected as their windows are added.
 }
 

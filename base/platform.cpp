@@ -110,6 +110,26 @@ bool StartProgram(const QString& program, const QStringList& arguments) {
     return QProcess::startDetached(program, arguments);
 }
 
+QStringList SplitStartCommand(const QString& commandLine) {
+    const QString text = commandLine.trimmed();
+    if (text.isEmpty()) {
+        return {};
+    }
+    if (QFileInfo(text).isFile()) {
+        return {text};
+    }
+    return QProcess::splitCommand(text);
+}
+
+bool StartCommandLine(const QString& commandLine) {
+    QStringList words = SplitStartCommand(commandLine);
+    if (words.isEmpty()) {
+        return false;
+    }
+    const QString program = words.takeFirst();
+    return StartProgram(program, words);
+}
+
 ProgramStarter SetProgramStarter(ProgramStarter starter) {
     ProgramStarter previous = std::move(Starter());
     Starter() = std::move(starter);

@@ -34,6 +34,13 @@ bool StartProgram(const QString& program, const QStringList& arguments = {});
 using ProgramStarter = std::function<bool(const QString&, const QStringList&)>;
 ProgramStarter SetProgramStarter(ProgramStarter starter);  // empty restores
 
+// Starts a configured command line through StartProgram, never through a shell: the whole
+// text is the program when it names an existing file (a path may hold blanks), otherwise
+// the text is split as a command line (quotes group words). False for an empty text.
+bool StartCommandLine(const QString& commandLine);
+// The program and arguments StartCommandLine passes on.
+QStringList SplitStartCommand(const QString& commandLine);
+
 // A string or 32-bit number value under HKEY_LOCAL_MACHINE, as text. Always nothing where
 // the platform has no registry.
 std::optional<QString> ReadLocalMachineRegistryValue(const QString& keyPath,

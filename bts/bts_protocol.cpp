@@ -175,6 +175,9 @@ bool BtsProtocol::DetectBts() {
     int attempts = 0;
     bool jumped = false;
     while (index <= 6) {
+        if (AbortRequested) {
+            return false;
+        }
         const qint32 rate = kBaudTable[index];
         Wait(25);
         DiscardInput();
@@ -399,4 +402,13 @@ bool BtsProtocol::CheckBtsPrerequisites() {
         return true;
     }
     return false;
+}
+
+void BtsProtocol::ResetExchange() {
+    tmrTimeOut.stop();
+    tmrRxChars.stop();
+    AbortRequested = false;
+    TimeOutFlag = false;
+    ReplyReady = false;
+    AppendReply = false;
 }

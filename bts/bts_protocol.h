@@ -75,6 +75,11 @@ public:
     qint64 RequestedWaitMs() const { return requestedWaitMs_; }
     void ResetRequestedWait() { requestedWaitMs_ = 0; }
 
+    // Back to no exchange: both timers stopped, the abort and reply flags cleared. The
+    // window calls it at the start and the end of every operation, so an abort asked for
+    // once never cuts short a later exchange.
+    void ResetExchange();
+
 Q_SIGNALS:
     void StatusTextChanged(const QString& text);
 

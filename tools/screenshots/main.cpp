@@ -15,6 +15,10 @@
 #include "app/startup.h"
 #include "base/modal.h"
 #include "base/settings.h"
+#include "bts/frmBTS.h"
+#include "bts/frmBTSMan.h"
+#include "bts/frmConfigureBaud.h"
+#include "bts/frmInstructions.h"
 #include "components/folder_view.h"
 #include "components/protocol_dialogs.h"
 #include "db/client_attributes.h"
@@ -23,8 +27,10 @@
 #include "setup/frmDirProps.h"
 #include "setup/frmDirectories.h"
 #include "setup/frmPortSetup.h"
+#include "tools/btssim/simulated_lines.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -313,5 +319,43 @@ int main(int argc, char** argv) {
     SetModalHook({});
     ok &=
         GrabTerminal(&main, [](const QString& name, const QWidget* w) { return Grab(name, {w}); });
+    // The BTS windows, with a simulated adapter on COM5 and the clients of CNCSRV1.
+    SimulatedSerialLines lines;
+    lines.AddAdapter(5);
+    frmBTS bts(&main);
+    auto* btsServers = bts.findChild<QComboBox*>(QStringLiteral("cboServers"));
+    btsServers->setCurrentIndex(btsServers->findText(QStringLiteral("CNCSRV1")));
+    bts.move(40, 220);
+    bts.show();
+    Settle();
+    ok &= Grab(QStringLiteral("bts.png"), {&bts});
+
+    BtsAssistantFields fields;
+    fields.msBTSAddress = QStringLiteral("0012-6F-3A1B2C");
+    fields.msBTSAddressPart = QStringLiteral("3A1B2C");
+    fields.msPinNumber = QStringLiteral("24681357");
+    fields.msInstructionString =
+        InstructionText(BluetoothInstructionLines(fields.msBTSAddressPart));
+    frmInstructions instructions(fields, &bts);
+    instructions.move(60, 240);
+    instructions.show();
+    Settle();
+    ok &= Grab(QStringLiteral("bts-instructions.png"), {&instructions});
+    instructions.close();
+
+    frmBTSMan man(fields, &bts);
+    man.move(60, 240);
+    man.show();
+    Settle();
+    ok &= Grab(QStringLiteral("bts-manager.png"), {&man});
+    man.close();
+
+    frmConfigureBaud baud(&bts);
+    baud.move(60, 240);
+    baud.show();
+    Settle();
+    ok &= Grab(QStringLiteral("bts-configure-baud.png"), {&baud});
+    baud.hide();
+    bts.hide();
     return ok ? 0 : 1;
 }

@@ -1,0 +1,132 @@
+#pragma once
+// The BTS window on a temporary installation: server CNCSRV1 with clients LATHE1 (BTS on,
+// 9600 baud, one stop bit) and MILL2, a simulated adapter on COM5, the fast clock, every
+// message answered by a recorder, and fakes behind the program-start and window seams.
+
+#include "base/modal.h"
+#include "base/settings.h"
+#include "bts/bts_pin.h"
+#include "bts/frmBTS.h"
+#include "bts/frmBTSMan.h"
+#include "bts/frmInstructions.h"
+#include "db/dnc_database.h"
+#include "tests/support/fast_clock.h"
+#include "tests/support/message_recorder.h"
+#include "tests/support/temp_installation.h"
+#include "tools/btssim/simulated_lines.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include <memory>
+
+inline TempInstallation::Options BtsWindowInstallation(const QByteArray& extraBts = {}) {
+    TempInstallation::Options options;
+    options.settings = "[BTS]\r\nBTSCOM=COM5\r\nBTSMANMENU=TRUE\r\n" + extraBts;
+    return options;
+}
+
+struct BtsWindowRig {
+    TempInstallation installation;
+    FastClock clock;
+    MessageRecorder messages;
+    SimulatedSerialLines lines;
+    BtsAdapterModel& adapter = lines.AddAdapter(5);
+    QStringList started;  // command lines handed to the program starter
+    int lookUps = 0;      // window look-ups so far
+    std::function<quintptr(const QString&)> windows = [](const QString&) { return quintptr(0); };
+    std::unique_ptr<frmBTS> window;
+    QStringList statuses;
+
+    explicit BtsWindowRig(const QByteArray& extraBts = {})
+        : installation(BtsWindowInstallation(extraBts)) {
+        BtsConfigBaud = 3;
+        BtManagerPath = QStringLiteral("bluetooth-settings");
+        BtsReconnectPath = QStringLiteral("comreconnect");
+        SetProgramStarter([this](const QString& program, const QStringList& arguments) {
+            started << (QStringList{program} + arguments).join(QLatin1Char(' '));
+            return true;
+        });
+        SetWindowFinder([this](const QString& title) {
+            ++lookUps;
+            return windows(title);
+        });
+        AddServer(QStringLiteral("CNCSRV1"));
+        AddClientMDB(QStringLiteral("LATHE1"), QStringLiteral("CNCSRV1"));
+        AddClientMDB(QStringLiteral("MILL2"), QStringLiteral("CNCSRV1"));
+        installation.Exec(
+            QStringLiteral("UPDATE t_dnc_server_clients SET bts_used = -1 WHERE "
+                           "client_name = 'LATHE1'"));
+        installation.Exec(
+            QStringLiteral("UPDATE t_client_mode SET m_baud = 9600, m_parity = "
+                           "'N', m_databits = 8, m_stopbits = 1, cnc_comport = 3"));
+    }
+
+    ~BtsWindowRig() {
+        window.reset();
+        SetProgramStarter({});
+        SetWindowFinder({});
+        SetModalHook({});
+    }
+
+    frmBTS& Open() {
+        window = std::make_unique<frmBTS>();
+        QObject::connect(&window->Protocol(), &BtsProtocol::StatusTextChanged,
+                         [this](const QString& text) { statuses << text; });
+        return *window;
+    }
+
+    template <class T>
+    T* Child(const char* name) const {
+        return window->findChild<T*>(QLatin1String(name));
+    }
+
+    // Chooses an entry of cboPorts as the operator does, then presses the button.
+    void Choose(const QString& entry) {
+        auto* ports = Child<QComboBox>("cboPorts");
+        ports->setCurrentIndex(ports->findText(entry));
+    }
+    void Run(const QString& entry) {
+        Choose(entry);
+        Child<QPushButton>("cmdModeSet")->click();
+    }
+
+    QVariant Column(const QString& client, const QString& column) const {
+        return installation.QueryValue(
+            QStringLiteral("SELECT ") + column +
+                QStringLiteral(" FROM t_dnc_server_clients WHERE client_name = ?"),
+            {client});
+    }
+    // Every BTS column of a client, for comparing before and after.
+    QVariantList BtsRow(const QString& client) const {
+        const QList<QVariantList> rows = installation.Query(
+            QStringLiteral("SELECT c.bts_used, c.bts_eobdelay, c.bts_loop, c.bts_latency, "
+                           "c.bts_address, c.bts_pin, m.cnc_comport FROM t_dnc_server_clients c "
+                           "JOIN t_client_mode m ON m.client_id = c.client_id "
+                           "WHERE c.client_name = ?"),
+            {client});
+        return rows.value(0);
+    }
+
+    QString Label(const char* name) const { return Child<QLabel>(name)->text(); }
+};
+
+// Answers every instruction window with the given button and, in the pairing window,
+// chooses the port and presses DONE. The names of the windows opened go to seen.
+inline void AnswerWindows(const char* instructionButton, const QString& port, QStringList* seen) {
+    SetModalHook([=](QDialog& dialog) {
+        *seen << dialog.objectName();
+        if (qobject_cast<frmInstructions*>(&dialog)) {
+            dialog.findChild<QPushButton*>(QLatin1String(instructionButton))->click();
+        } else if (qobject_cast<frmBTSMan*>(&dialog)) {
+            auto* ports = dialog.findChild<QComboBox*>(QStringLiteral("cboPorts1"));
+            ports->setCurrentIndex(ports->findText(port));
+            dialog.findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+        }
+        return dialog.result();
+    });
+}
