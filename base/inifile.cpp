@@ -125,8 +125,8 @@ bool WriteIniValue(const QString& section, const QString& key, const QString& va
     } else if (!info.dir().exists()) {
         return false;
     }
-    const IniText text(original);
-    const QByteArray updated = WithValue(text, IniName(section), IniName(key), value.toLatin1());
+    const QByteArray updated =
+        WithValue(IniText(original), IniName(section), IniName(key), value.toLatin1());
     if (info.exists() && updated == original) {
         return true;
     }
@@ -140,4 +140,12 @@ bool WriteIniValue(const QString& section, const QString& key, const QString& va
         return false;
     }
     return out.commit();
+}
+
+std::optional<QByteArray> IniBytesWithValue(const QByteArray& bytes, const QString& section,
+                                            const QString& key, const QString& value) {
+    if (HoldsLineBreak(section) || HoldsLineBreak(key) || HoldsLineBreak(value)) {
+        return std::nullopt;
+    }
+    return WithValue(IniText(bytes), IniName(section), IniName(key), value.toLatin1());
 }
