@@ -1,0 +1,130 @@
+#include "admin/pick_lists.h"
+
+#include "base/settings.h"
+#include "db/dnc_database.h"
+#include "db/select_by_name.h"
+
+#include <QComboBox>
+#include <QListWidget>
+#include <QSignalBlocker>
+
+std::array<QString, 2> LastMoveServers;
+QString LastClientServer;
+ExportClientsFunction ExportClientsToDncAdmin;
+
+void ResetPickListState() {
+    LastMoveServers = {};
+    LastClientServer.clear();
+}
+
+void FillServerLists(std::initializer_list<QComboBox*> combos) {
+    LoadServerNames();
+    for (QComboBox* combo : combos) {
+        // Qt would select the first entry by itself; the caller's selection runs the choice.
+        const QSignalBlocker blocker(combo);
+        combo->clear();
+        combo->addItems(ServerNames);
+        combo->setCurrentIndex(-1);
+    }
+}
+
+bool SelectServerInCombo(const QString& name, QComboBox* combo) {
+    if (combo->count() == 0) {
+        return false;
+    }
+    return SelectServerByName(name, combo);
+}
+
+std::optional<qint32> FillClientList(const QComboBox* serverCombo, QListWidget* list) {
+    list->clear();
+    if (serverCombo->currentIndex() < 0) {
+        return std::nullopt;
+    }
+    const std::optional<qint32> serverId = GetServerID(serverCombo->currentText());
+    if (!serverId) {
+        return std::nullopt;  // deleted meanwhile: no other server's clients in its place
+    }
+    LoadServerClientNames(*serverId);
+    QStringList names;
+    names.reserve(ServerClients.size());
+    for (const ClientListEntry& entry : std::as_const(ServerClients)) {
+        if (!entry.ClientName.isEmpty()) {
+            names << entry.ClientName;
+        }
+    }
+    list->addItems(names);
+    return serverId;
+}
+
+void SeparateFirstOpening(QComboBox* left, const QComboBox* right) {
+    if (left->currentIndex() == 0 && right->currentIndex() == 0 && left->count() > 1) {
+        left->setCurrentIndex(1);
+    }
+}
+
+QStringList ListEntries(const QListWidget* list) {
+    QStringList entries;
+    entries.reserve(list->count());
+    for (int i = 0; i < list->count(); ++i) {
+        entries << list->item(i)->text();
+    }
+    return entries;
+}
+
+std::optional<QString> SelectedEntry(const QListWidget* list) {
+    const QList<QListWidgetItem*> selected = list->selectedItems();
+    if (selected.isEmpty()) {
+        return std::nullopt;
+    }
+    return selected.constFirst()->text();
+}
+
+MoveOutcome MoveClient(const QString& clientName, const QString& fromServer,
+                       const QString& toServer) {
+    const std::optional<qint32> target = GetServerID(toServer);
+    const std::optional<qint32> source = GetServerID(fromServer);
+    if (!target || !source) {
+        return MoveOutcome::ServerNotFound;
+    }
+    if (*target == *source) {
+        return MoveOutcome::SameServer;
+    }
+    if (clientName.isEmpty()) {
+        return MoveOutcome::NoClient;
+    }
+    // The client of that name on the source side, by its id: should two rows share the name,
+    // the one listed under the other server is never the one moved.
+    const Recordset rows =
+        OpenSelectMDB(QStringLiteral("t_dnc_server_clients"), QStringLiteral("client_name"),
+                      SqlValue::Text(clientName), QStringLiteral("="),
+                      QStringLiteral("client_id, dnc_server_id"));
+    if (!rows.IsOpen()) {
+        return MoveOutcome::Failed;
+    }
+    for (int row = 0; row < rows.RecordCount(); ++row) {
+        if (rows.Field(row, 1).toLongLong() != *source) {
+            continue;
+        }
+        return UpdateRecordsMDB(QStringLiteral("t_dnc_server_clients"), QStringLiteral("client_id"),
+                                SqlValue::Number(rows.Field(row, 0).toLongLong()),
+                                QStringLiteral("dnc_server_id"), SqlValue::Number(*target))
+                   ? MoveOutcome::Moved
+                   : MoveOutcome::Failed;
+    }
+    return MoveOutcome::NoClient;  // no longer on the source server
+}
+
+bool OfferClientExport(const QString& leftServer, const QStringList& leftClients) {
+    if (ExportDncAdminFlag != QLatin1String("TRUE") || leftClients.isEmpty()) {
+        return false;
+    }
+    if (ShowMessage(
+            QStringLiteral("Export \"") + leftServer + QStringLiteral("\" to DNCAdmin.ini file?"),
+            MsgButtons::YesNo) != MsgAnswer::Yes) {
+        return false;
+    }
+    if (ExportClientsToDncAdmin) {
+        ExportClientsToDncAdmin(leftServer, leftClients);
+    }
+    return true;
+}
