@@ -9,6 +9,9 @@
 #include "base/modal.h"
 #include "base/settings.h"
 #include "db/dnc_database.h"
+#include "dncadmin/frmExportClients.h"
+#include "dncadmin/frmExportDNCAdmin.h"
+#include "dncadmin/frmToolsMerge.h"
 #include "ui_frmSetup.h"
 
 #include <QCloseEvent>
@@ -16,6 +19,7 @@
 frmSetup::frmSetup(QWidget* parent) : QMainWindow(parent), ui_(std::make_unique<Ui::frmSetup>()) {
     ui_->setupUi(this);
     ConnectMenus();
+    InstallClientExport();  // the move window's right-button export
 
     // The BTS menu is offered only where BTS adapters are in use.
     if (BtsMenuFlag == QLatin1String("TRUE")) {
@@ -69,13 +73,24 @@ void frmSetup::ConnectMenus() {
         OpenFolderSelection(FolderSelect::TolvaneMailboxPath);
         ServerNodeId.clear();  // the mailbox window's server check leaves its node behind
     });
-    // D&NC Client, Clone Client, Move Client, BTS, Node\Port ID, Export Clients and Merge
-    // are connected as their windows are added.
+    connect(ui_->mnuExportDNCAdmin, &QAction::triggered, this, [this] {
+        frmExportClients window(this);
+        ShowModal(window);
+    });
+    connect(ui_->mnuToolsMerge, &QAction::triggered, this, [this] {
+        frmToolsMerge window(this);
+        ShowModal(window);
+    });
+    // D&NC Client, Clone Client, Move Client, BTS and Node\Port ID are connected as their
+    // windows are added.
 }
 
 void frmSetup::OpenFolderSelection(qint16 mode) {
     FolderSelectMode = mode;
-    // The folder-selection window opens here once it is part of the program.
+    {
+        frmExportDNCAdmin window(this);
+        ShowModal(window);
+    }
     FolderSelectMode = FolderSelect::None;
 }
 

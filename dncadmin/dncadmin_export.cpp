@@ -214,7 +214,7 @@ ExportOutcome ExportDncAdmin(const QStringList& clientNames, const QString& base
     return outcome;
 }
 
-bool ExportClientsToDncAdmin(const QStringList& clientNames) {
+bool ExportDncAdminInProgramFolder(const QStringList& clientNames) {
     const QString folder = ProgramFolder();
     const ExportOutcome outcome =
         ExportDncAdmin(clientNames, JoinPath(folder, QStringLiteral("DNCAdminExportCopy.ini")),
@@ -227,8 +227,4 @@ bool ExportClientsToDncAdmin(const QStringList& clientNames) {
         ShowMessage(outcome.Error, MsgButtons::Ok, MsgIcon::Critical, kExportTitle);
     }
     return outcome.Ok;
-}
-
-QString ExportQuestion(const QString& serverName) {
-    return QStringLiteral("Export \"") + serverName + QStringLiteral("\" to DNCAdmin.ini file?");
 }

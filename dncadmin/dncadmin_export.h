@@ -63,7 +63,4 @@ ExportOutcome ExportDncAdmin(const QStringList& clientNames, const QString& base
 
 // The export window's export: base and target in the program folder, every message shown.
 // Returns whether DNCAdmin.ini was written.
-bool ExportClientsToDncAdmin(const QStringList& clientNames);
-
-// The question of the right-button export ("Export "SERVER" to DNCAdmin.ini file?").
-QString ExportQuestion(const QString& serverName);
+bool ExportDncAdminInProgramFolder(const QStringList& clientNames);

@@ -153,7 +153,7 @@ private slots:
         db.WriteFile("DNCAdminExportCopy.ini", base);
         db.WriteFile("DNCAdmin.ini", "[OLDEXPORT]\r\n1=X\r\n");  // replaced, not extended
         MessageRecorder messages;
-        QVERIFY(ExportClientsToDncAdmin(clients));
+        QVERIFY(ExportDncAdminInProgramFolder(clients));
         QCOMPARE(messages.Count(), 0);
         QCOMPARE(db.ReadFile("DNCAdmin.ini"), expected);
     }
@@ -165,7 +165,7 @@ private slots:
         db.AddClient("B", "01", "2", 2);
         db.WriteFile("DNCAdminExportCopy.ini", kTemplate);
         MessageRecorder messages;
-        QVERIFY(ExportClientsToDncAdmin({"A", "GHOST", "B"}));
+        QVERIFY(ExportDncAdminInProgramFolder({"A", "GHOST", "B"}));
         QCOMPARE(messages.Texts(), QStringList{"Client \"GHOST\" not found; it is not exported."});
         QVERIFY(db.ReadFile("DNCAdmin.ini").endsWith("[CNC_LIST]\r\n1=A\r\n2=B\r\n"));
     }
@@ -204,7 +204,7 @@ private slots:
         const QByteArray old = "[A]\r\nNODE_ID=09\r\n[CNC_LIST]\r\n1=A\r\n";
         db.WriteFile("DNCAdmin.ini", old);
         MessageRecorder messages;
-        QVERIFY(!ExportClientsToDncAdmin(clients));
+        QVERIFY(!ExportDncAdminInProgramFolder(clients));
         QVERIFY2(messages.Texts().join('|').contains(messagePart),
                  qPrintable(messages.Texts().join('|')));
         QCOMPARE(messages.Last().icon, MsgIcon::Critical);
