@@ -179,8 +179,10 @@ bool CreateMasterFolderTree(const QString& m) {
     const QString prefix = QStringLiteral("Master folder path '");
     if (m.toUpper().contains(QStringLiteral("\\\\TSCLIENT\\"))) {
         // A drive of a remote-desktop client: one folder at a time, as the share allows.
+        // Share paths are Windows path text wherever the program runs.
+        const QString base = m.endsWith(QLatin1Char('\\')) ? m : m + QLatin1Char('\\');
         for (const QString& name : MasterFolderNames()) {
-            const QString folder = JoinPath(m, name);
+            const QString folder = base + name;
             if (!FolderExists(folder) && !QDir().mkdir(NativePath(folder))) {
                 Critical(prefix + folder + QStringLiteral("' creation error"), kFolderTitle);
                 return false;
