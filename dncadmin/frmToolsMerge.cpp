@@ -297,9 +297,9 @@ void frmToolsMerge::keyPressEvent(QKeyEvent* event) {
 
 void frmToolsMerge::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
-    // The view's width is shared among the twelve columns.
-    const int width = ListView1_->viewport()->width() / 12;
+    // The view's width is shared among the twelve columns; a name gets twice an identifier's.
+    const int unit = ListView1_->viewport()->width() / 16;
     for (int c = 0; c < 12; ++c) {
-        ListView1_->setColumnWidth(c, std::max(width, 30));
+        ListView1_->setColumnWidth(c, std::max(c % 3 == 0 ? 2 * unit : unit, 30));
     }
 }
