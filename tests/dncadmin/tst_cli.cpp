@@ -5,6 +5,7 @@
 #include "tests/dncadmin/dncadmin_fixture.h"
 #include "tests/support/test_main.h"
 
+#include <QFileInfo>
 #include <QProcess>
 #include <QTest>
 
@@ -78,6 +79,42 @@ private slots:
                      "[CNC_LIST]\r\n1=A\r\n2=B\r\n[A]\r\nNODE_ID=01\r\nPORT_ID=\r\nPROTOCOL=\r\n"
                      "DEFAULT_DIR=\r\nDEFAULT_UP_DIR=\r\n[B]\r\nNODE_ID=\r\nPORT_ID=\r\n"
                      "PROTOCOL=\r\nDEFAULT_DIR=\r\nDEFAULT_UP_DIR=\r\n");
+    }
+
+    // Killed the moment the target starts to change, the tool leaves the old file or the
+    // new one, never a part of either. A large base makes the write long enough to be hit.
+    void KilledWhileWriting() {
+        DncAdminInstallation db;
+        db.AddClient("A", "01", "1", 2);
+        DncConnection.Close();
+        db.WriteFile("base.ini", "; " + QByteArray(24 * 1024 * 1024, 'x') + "\r\n");
+        const QStringList arguments{"export",
+                                    "--db",
+                                    db.DatabasePath(),
+                                    "--server",
+                                    "CNCSRV1",
+                                    "--base",
+                                    db.FilePath("base.ini"),
+                                    "--out",
+                                    db.FilePath("DNCAdmin.ini")};
+        QCOMPARE(RunTool(arguments).exitCode, 0);
+        const QByteArray fresh = db.ReadFile("DNCAdmin.ini");
+        QVERIFY(fresh.endsWith("[CNC_LIST]\r\n1=A\r\n"));
+        const QByteArray old = "[CNC_LIST]\r\n1=OLD\r\n";
+        db.WriteFile("DNCAdmin.ini", old);
+        QProcess process;
+        process.start(QStringLiteral(KESTRUM_BINARY_DIR "/tools/dncadmin/kestrum-dncadmin"),
+                      arguments);
+        QVERIFY(process.waitForStarted());
+        while (!process.waitForFinished(1)) {
+            if (QFileInfo(db.FilePath("DNCAdmin.ini")).size() != old.size()) {
+                process.kill();
+                QVERIFY(process.waitForFinished(30000));
+                break;
+            }
+        }
+        const QByteArray after = db.ReadFile("DNCAdmin.ini");
+        QVERIFY2(after == old || after == fresh, qPrintable(QString::number(after.size())));
     }
 
     // Each failure: exit code, a message naming the cause, and the output file unchanged.

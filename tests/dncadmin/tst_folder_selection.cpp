@@ -167,6 +167,26 @@ private slots:
         }
     }
 
+    // A master made from the shipped template by the merge passes the master-file check, so
+    // the mailbox setup can write its node section.
+    void ShippedTemplateMakesValidMaster() {
+        FolderRig rig;
+        QDir().mkpath(rig.FilePath("MASTER"));
+        MergeTable table;
+        table.Columns[0][0].Name = "LATHE1";
+        QVERIFY(MergeDncAdmin(table, rig.FilePath("MASTER"),
+                              KESTRUM_SOURCE_DIR "/dist/DNCAdminExportCopy.ini")
+                    .Ok);
+        QVERIFY(WriteIniValue("PATHS", "MASTERDNCADMINPATH", rig.FilePath("MASTER"),
+                              rig.SettingsPath()));
+        MessageRecorder messages;
+        SelectedFolderPath = "C:\\DNC";
+        QCOMPARE(ConfirmFolderSelection(FolderSelect::XPModeMailboxPath), ConfirmOutcome::Close);
+        QCOMPARE(messages.Count(), 0);
+        QCOMPARE(ReadIniValue(rig.FilePath("MASTER/DNCAdmin.ini"), "NODE01", "INMAIL_PATH", ""),
+                 QString("C:\\DNC\\IN"));
+    }
+
     // Mode 0 copies the program folder's DNCAdmin.ini into the chosen folder.
     void CopyIntoServerFolder() {
         FolderRig rig;
