@@ -83,6 +83,12 @@ QString DncAdminNameProblem(const QString& name) {
     if (name.contains(QLatin1Char(']'))) {
         return QStringLiteral("a section name cannot hold \"]\"");
     }
+    // In the list such a name would read back without its quotes, and name another section.
+    if (name.size() > 1 &&
+        (name.front() == QLatin1Char('"') || name.front() == QLatin1Char('\'')) &&
+        name.back() == name.front()) {
+        return QStringLiteral("the name is enclosed in quotes");
+    }
     if (trimmed != name) {
         return QStringLiteral("the name begins or ends with a blank");
     }

@@ -174,6 +174,9 @@ private slots:
         QTest::newRow("name that is no section")
             << QList<QByteArray>{"[CNC_LIST]\r\n1=X]Y\r\n"}
             << "ERROR! Client X]Y in DNCAdmin.ini 1: a section name cannot hold \"]\"";
+        QTest::newRow("quoted name") << QList<QByteArray>{"[CNC_LIST]\r\n1='\"Q\"'\r\n"}
+                                     << "ERROR! Client \"Q\" in DNCAdmin.ini 1: the name is "
+                                        "enclosed in quotes";
     }
     void Refused() {
         QFETCH(QList<QByteArray>, sources);
