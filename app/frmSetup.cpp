@@ -1,5 +1,7 @@
 #include "app/frmSetup.h"
 
+#include "admin/frmClients.h"
+#include "admin/frmMakeClients.h"
 #include "admin/frmServers.h"
 #include "app/CHTMLHelp.h"
 #include "app/frmAbout.h"
@@ -53,6 +55,14 @@ void frmSetup::ConnectMenus() {
         frmServers window(this);
         ShowModal(window);
     });
+    connect(ui_->mnuClient, &QAction::triggered, this, [this] {
+        frmMakeClients window(this);
+        ShowModal(window);
+    });
+    connect(ui_->mnuServerClient, &QAction::triggered, this, [this] {
+        frmClients window(this);
+        ShowModal(window);
+    });
     connect(ui_->mnuSelectOS, &QAction::triggered, this, [this] {
         frmOSSelect window([this] { OSToolsSelect(); }, this);
         ShowModal(window);
@@ -81,8 +91,7 @@ void frmSetup::ConnectMenus() {
         frmToolsMerge window(this);
         ShowModal(window);
     });
-    // D&NC Client, Clone Client, Move Client, BTS and Node\Port ID are connected as their
-    // windows are added.
+    // Clone Client, BTS and Node\Port ID are connected as their windows are added.
 }
 
 void frmSetup::OpenFolderSelection(qint16 mode) {

@@ -128,7 +128,8 @@ private Q_SLOTS:
         auto installation = MakeInstallation("[ADMIN]\nOS=64\n");
         frmSetup main;
         const char* const rows[][2] = {
-            {"mnuServer", "frmServers"},        {"mnuSelectOS", "frmOSSelect"},
+            {"mnuServer", "frmServers"},        {"mnuClient", "frmMakeClients"},
+            {"mnuServerClient", "frmClients"},  {"mnuSelectOS", "frmOSSelect"},
             {"mnuAbout", "frmAbout"},           {"mnuExportDNCAdmin", "frmExportClients"},
             {"mnuToolsMerge", "frmToolsMerge"}, {"mnuMasterFolder", "frmExportDNCAdmin"}};
         for (const auto& row : rows) {

@@ -1,6 +1,7 @@
 // The export and merge windows through their widgets: what starts an export, the window
 // that follows it, and the merge window's paths, master choice and merge.
 
+#include "admin/frmClients.h"
 #include "admin/pick_lists.h"
 #include "base/folder_select_mode.h"
 #include "base/modal.h"
@@ -117,6 +118,23 @@ private slots:
         QCOMPARE(messages.Texts(), questions);
         QCOMPARE(QFile::exists(rig.FilePath("DNCAdmin.ini")), exported);
         QCOMPARE(modals.opened.size(), exported ? 1 : 0);
+    }
+
+    // The move window's right button runs the same export once it is handed over.
+    void MoveWindowExports() {
+        ExportRig rig;
+        ExportDncAdminFlag = "TRUE";
+        InstallClientExport();
+        frmClients window;
+        ModalRecorder modals;
+        MessageRecorder messages;
+        messages.Answer(MsgAnswer::Yes);
+        auto* left = window.findChild<QListWidget*>("lstClients1_0");
+        QTest::mouseClick(left->viewport(), Qt::RightButton, {}, QPoint(5, 5));
+        ExportClientsToDncAdmin = {};
+        QCOMPARE(messages.Texts(), QStringList{"Export \"CNCSRV1\" to DNCAdmin.ini file?"});
+        QCOMPARE(modals.opened, QStringList{"frmExportDNCAdmin/0"});
+        QVERIFY(rig.ReadFile("DNCAdmin.ini").endsWith("[CNC_LIST]\r\n1=LATHE1\r\n"));
     }
 
     // Saved paths come back; a master folder is chosen through the folder selection, and

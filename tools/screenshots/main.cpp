@@ -1,9 +1,12 @@
 // kestrum-screenshots <folder>: shows the windows on a sample installation and saves a
 // picture of each in the folder: the main window with its Tools menu open, the server
-// window, the OS selection, About, and the DNCAdmin export, folder-selection and merge windows.
-// Needs a real X display (scripts/screenshots runs it under xvfb-run): the open menu is a window of
+// window, the client window (also renaming, and with its pop-up menu), the move window, the
+// OS selection, About, and the DNCAdmin export, folder-selection and merge windows. Needs a
+// real X display (scripts/screenshots runs it under xvfb-run): the open menu is a window of
 // its own and only a screen grab sees it.
 
+#include "admin/frmClients.h"
+#include "admin/frmMakeClients.h"
 #include "admin/frmServers.h"
 #include "app/frmAbout.h"
 #include "app/frmOSSelect.h"
@@ -21,6 +24,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
@@ -29,6 +34,8 @@
 #include <QTreeView>
 
 #include <cstdio>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -115,6 +122,38 @@ int main(int argc, char** argv) {
     ok &= Grab(QStringLiteral("servers.png"), {&servers});
     servers.close();
 
+    const std::pair<const char*, std::vector<const char*>> clients[] = {
+        {"CNCSRV1", {"LATHE1", "MILL2", "GRIND 4", "DMU50"}}, {"CNCSRV2", {"M5", "SAW1"}}};
+    for (const auto& [server, names] : clients) {
+        for (const char* name : names) {
+            AddClientMDB(QLatin1String(name), QLatin1String(server));
+        }
+    }
+    {
+        frmMakeClients window(&main);
+        window.move(40, 220);
+        window.show();
+        Settle();
+        ok &= Grab(QStringLiteral("make-clients.png"), {&window});
+        auto* list = window.findChild<QListWidget*>(QStringLiteral("lstClients"));
+        list->setCurrentRow(1);
+        const QRect entry = list->visualItemRect(list->item(1));
+        QTest::mouseClick(list->viewport(), Qt::RightButton, {}, entry.center());
+        Settle();
+        ok &= Grab(QStringLiteral("make-clients-menu.png"), {&window, window.ClientMenu()});
+        window.ClientMenu()->close();
+        window.findChild<QAction*>(QStringLiteral("mnuClientEdit"))->trigger();
+        Settle();
+        ok &= Grab(QStringLiteral("make-clients-rename.png"), {&window});
+    }
+    {
+        frmClients window(&main);
+        window.move(40, 220);
+        window.show();
+        Settle();
+        ok &= Grab(QStringLiteral("move-clients.png"), {&window});
+    }
+
     frmOSSelect select([] {}, &main);
     select.move(40, 220);
     select.show();
@@ -129,11 +168,7 @@ int main(int argc, char** argv) {
     ok &= Grab(QStringLiteral("about.png"), {&about});
     about.close();
 
-    // DNCAdmin: clients on two servers, two servers' files and a master folder.
-    for (const char* client : {"LATHE1", "LATHE2", "MILL 5-AXIS", "SHOP"}) {
-        AddClientMDB(QLatin1String(client), QStringLiteral("CNCSRV1"));
-    }
-    AddClientMDB(QStringLiteral("GRINDER"), QStringLiteral("CNCSRV2"));
+    // DNCAdmin: the clients above, two servers' files and a master folder.
     frmExportClients exportClients(&main);
     exportClients.move(40, 220);
     exportClients.show();
@@ -152,7 +187,7 @@ int main(int argc, char** argv) {
     writeFile("S1.ini",
               "[CNC_LIST]\r\n1=LATHE1\r\n2=LATHE2\r\n[LATHE1]\r\nNODE_ID=01\r\n"
               "PORT_ID=1\r\n[LATHE2]\r\nNODE_ID=01\r\nPORT_ID=2\r\n");
-    writeFile("S2.ini", "[CNC_LIST]\r\n1=GRINDER\r\n[GRINDER]\r\nNODE_ID=02\r\nPORT_ID=1\r\n");
+    writeFile("S2.ini", "[CNC_LIST]\r\n1=M5\r\n[M5]\r\nNODE_ID=02\r\nPORT_ID=1\r\n");
     writeFile("MASTER/DNCAdmin.ini", "[ADMIN]\r\nLINES_DISPLAYED=64\r\n");
     const QString paths = QStringLiteral("PATHS");
     WriteIniValue(paths, QStringLiteral("DNCADMINPATH1"), dir.filePath("S1.ini"), SettingsFileName);
