@@ -14,6 +14,9 @@
 #include "base/settings.h"
 #include "bts/frmBTS.h"
 #include "db/dnc_database.h"
+#include "dncadmin/frmExportClients.h"
+#include "dncadmin/frmExportDNCAdmin.h"
+#include "dncadmin/frmToolsMerge.h"
 #include "setup/frmDirectories.h"
 #include "setup/frmPortSetup.h"
 #include "terminal/frmTerminal.h"
@@ -33,6 +36,7 @@ frmSetup::frmSetup(QWidget* parent) : QMainWindow(parent), ui_(std::make_unique<
                                   values.msBTSBaud},
                      parent);
     });
+    InstallClientExport();  // the move window's right-button export
 
     // The BTS menu is offered only where BTS adapters are in use.
     if (BtsMenuFlag == QLatin1String("TRUE")) {
@@ -107,13 +111,22 @@ void frmSetup::ConnectMenus() {
         frmBTS window(this);
         ShowModal(window);
     });
-    // Export Clients and Merge
-    // are connected as their windows are added.
+    connect(ui_->mnuExportDNCAdmin, &QAction::triggered, this, [this] {
+        frmExportClients window(this);
+        ShowModal(window);
+    });
+    connect(ui_->mnuToolsMerge, &QAction::triggered, this, [this] {
+        frmToolsMerge window(this);
+        ShowModal(window);
+    });
 }
 
 void frmSetup::OpenFolderSelection(qint16 mode) {
     FolderSelectMode = mode;
-    // The folder-selection window opens here once it is part of the program.
+    {
+        frmExportDNCAdmin window(this);
+        ShowModal(window);
+    }
     FolderSelectMode = FolderSelect::None;
 }
 

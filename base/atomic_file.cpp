@@ -83,7 +83,13 @@ bool IsTemporaryFileOf(const QString& fileName, const QString& target) {
     return TemporaryPattern(target).match(fileName).hasMatch();
 }
 
-bool ReplaceFileAtomically(const QString& path, const QByteArray& bytes) {
+bool ReplaceFileAtomically(const QString& path, const QByteArray& bytes, QString* error) {
+    const auto fail = [error](const QString& why) {
+        if (error) {
+            *error = why;
+        }
+        return false;
+    };
     QFileInfo info(path);
     // A link is followed, so the file it names is replaced and the link stays.
     if (info.isSymLink()) {
@@ -92,7 +98,7 @@ bool ReplaceFileAtomically(const QString& path, const QByteArray& bytes) {
     const QDir folder = info.absoluteDir();
     const QString target = info.fileName();
     if (!folder.exists() || target.isEmpty()) {
-        return false;
+        return fail(QStringLiteral("The folder does not exist"));
     }
     RemoveLeftovers(folder, target);
 
@@ -105,11 +111,11 @@ bool ReplaceFileAtomically(const QString& path, const QByteArray& bytes) {
         out.setFileName(temporary);
         if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly) &&
             out.error() != QFileDevice::OpenError) {
-            return false;
+            return fail(out.errorString());
         }
     }
     if (!out.isOpen()) {
-        return false;
+        return fail(out.errorString());
     }
     bool ok = out.write(bytes) == bytes.size() && out.flush();
 #ifndef Q_OS_WIN
@@ -118,11 +124,16 @@ bool ReplaceFileAtomically(const QString& path, const QByteArray& bytes) {
     if (ok && info.exists()) {
         out.setPermissions(info.permissions());
     }
+    QString writeError = out.errorString();
     out.close();
-    ok =
-        ok && out.error() == QFileDevice::NoError && RenameOver(temporary, info.absoluteFilePath());
-    if (!ok) {
+    if (!ok || out.error() != QFileDevice::NoError) {
         QFile::remove(temporary);
+        return fail(writeError.isEmpty() ? QStringLiteral("The file could not be written")
+                                         : writeError);
     }
-    return ok;
+    if (!RenameOver(temporary, info.absoluteFilePath())) {
+        QFile::remove(temporary);
+        return fail(QStringLiteral("The file could not be replaced"));
+    }
+    return true;
 }

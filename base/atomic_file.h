@@ -11,8 +11,8 @@
 
 // Writes bytes as the whole of the file at this local path (no path-text mapping). Keeps
 // the permissions of a file it replaces. Returns false, leaving the file as it was, when
-// the temporary file cannot be written or renamed.
-bool ReplaceFileAtomically(const QString& path, const QByteArray& bytes);
+// the temporary file cannot be written or renamed; error (when given) then says why.
+bool ReplaceFileAtomically(const QString& path, const QByteArray& bytes, QString* error = nullptr);
 
 // Whether a file name is one of our temporary files for the file named target (tests).
 bool IsTemporaryFileOf(const QString& fileName, const QString& target);

@@ -143,3 +143,16 @@ bool WriteIniValue(const QString& section, const QString& key, const QString& va
     }
     return ReplaceFileAtomically(path, updated);
 }
+
+std::optional<QByteArray> IniBytesWithValue(const QByteArray& bytes, const QString& section,
+                                            const QString& key, const QString& value) {
+    if (HoldsLineBreak(section) || HoldsLineBreak(key) || HoldsLineBreak(value)) {
+        return std::nullopt;
+    }
+    const IniText text(bytes);
+    if (!text.Rewritable()) {
+        return std::nullopt;
+    }
+    return text.FileBytes(WithValue(text, text.ToBytes(IniPassedName(section)),
+                                    text.ToBytes(IniPassedName(key)), text.ToBytes(value)));
+}

@@ -3,7 +3,10 @@
 // DNC servers read these files with those calls. Files are ANSI (Latin-1) with CR LF.
 // QSettings must never touch them: it rewrites files in its own format.
 
+#include <QByteArray>
 #include <QString>
+
+#include <optional>
 
 // The value of key in section of the file, cut to 126 characters; the default when the
 // file, section or key is missing or the value is empty. Reads the file afresh every time.
@@ -17,3 +20,9 @@ QString ReadIniValue(const QString& file, const QString& section, const QString&
 // holds the value.
 bool WriteIniValue(const QString& section, const QString& key, const QString& value,
                    const QString& file);
+
+// The bytes of an INI file after WriteIniValue(section, key, value) on a file holding
+// bytes (empty for a missing file): a whole file can be built in memory by a series of
+// writes and then saved once. Nothing when the write would be refused.
+std::optional<QByteArray> IniBytesWithValue(const QByteArray& bytes, const QString& section,
+                                            const QString& key, const QString& value);

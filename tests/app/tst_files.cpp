@@ -211,6 +211,9 @@ private Q_SLOTS:
         QCOMPARE(ReadIniValue(Path(), section, "K", "D"), read);
         QVERIFY(WriteIniValue(section, "K", value, Path()));
         QCOMPARE(FileBytes(Path()), Utf16(after));
+        // The same write done in memory, as the DNCAdmin export builds its file.
+        QCOMPARE(IniBytesWithValue(Utf16(before), section, "K", value).value_or("refused"),
+                 Utf16(after));
         QCOMPARE(ReadIniValue(Path(), section, "k", "D"), value);
         QCOMPARE(messages.Count(), 0);
     }
@@ -232,6 +235,7 @@ private Q_SLOTS:
         QCOMPARE(ReadIniValue(Path(), "S", "K", "D"), "v");
         QVERIFY(!WriteIniValue("S", "K", "w", Path()));
         QCOMPARE(FileBytes(Path()), bytes);
+        QVERIFY(!IniBytesWithValue(bytes, "S", "K", "w"));
         QCOMPARE(messages.Texts(),
                  QStringList{"The Unicode file \"" + Path() +
                              "\" cannot be rewritten exactly; it was left unchanged."});

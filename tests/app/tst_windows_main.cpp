@@ -128,11 +128,16 @@ private Q_SLOTS:
     void commandsOpenTheirWindows() {
         auto installation = MakeInstallation("[ADMIN]\nOS=64\n");
         frmSetup main;
-        const char* const rows[][2] = {
-            {"mnuServer", "frmServers"},        {"mnuClient", "frmMakeClients"},
-            {"mnuServerClient", "frmClients"},  {"mnuSelectOS", "frmOSSelect"},
-            {"mnuAbout", "frmAbout"},           {"mnuClone", "frmCloneClients"},
-            {"mnuNodeID", "frmToolsNodePortID"}};
+        const char* const rows[][2] = {{"mnuServer", "frmServers"},
+                                       {"mnuClient", "frmMakeClients"},
+                                       {"mnuServerClient", "frmClients"},
+                                       {"mnuSelectOS", "frmOSSelect"},
+                                       {"mnuAbout", "frmAbout"},
+                                       {"mnuClone", "frmCloneClients"},
+                                       {"mnuNodeID", "frmToolsNodePortID"},
+                                       {"mnuExportDNCAdmin", "frmExportClients"},
+                                       {"mnuToolsMerge", "frmToolsMerge"},
+                                       {"mnuMasterFolder", "frmExportDNCAdmin"}};
         for (const auto& row : rows) {
             QStringList opened;
             const ModalHook previous = SetModalHook([&](QDialog& dialog) {
@@ -180,7 +185,14 @@ private Q_SLOTS:
         frmSetup window;
         ServerNodeId = QStringLiteral("TOOL");
         FolderSelectMode = 99;
+        qint16 modeWhileOpen = -1;
+        const ModalHook previous = SetModalHook([&](QDialog&) {
+            modeWhileOpen = FolderSelectMode;
+            return int(QDialog::Rejected);
+        });
         Child<QAction>(&window, "mnuTolvaneMailboxPath")->trigger();
+        SetModalHook(previous);
+        QCOMPARE(modeWhileOpen, qint16(3));
         QCOMPARE(FolderSelectMode, qint16(0));
         QCOMPARE(ServerNodeId, QString());
     }

@@ -13,6 +13,7 @@
 #include "app/frmOSSelect.h"
 #include "app/frmSetup.h"
 #include "app/startup.h"
+#include "base/folder_select_mode.h"
 #include "base/modal.h"
 #include "base/settings.h"
 #include "bts/frmBTS.h"
@@ -24,6 +25,9 @@
 #include "db/client_attributes.h"
 #include "db/dnc_database.h"
 #include "db/new_installation.h"
+#include "dncadmin/frmExportClients.h"
+#include "dncadmin/frmExportDNCAdmin.h"
+#include "dncadmin/frmToolsMerge.h"
 #include "setup/frmDirProps.h"
 #include "setup/frmDirectories.h"
 #include "setup/frmPortSetup.h"
@@ -357,5 +361,51 @@ int main(int argc, char** argv) {
     ok &= Grab(QStringLiteral("bts-configure-baud.png"), {&baud});
     baud.hide();
     bts.hide();
+    // DNCAdmin: the clients above, two servers' files and a master folder.
+    frmExportClients exportClients(&main);
+    exportClients.move(40, 220);
+    exportClients.show();
+    Settle();
+    ok &= Grab(QStringLiteral("export-clients.png"), {&exportClients});
+    exportClients.close();
+
+    const QDir dir(folder.path());
+    dir.mkpath(QStringLiteral("MASTER"));
+    auto writeFile = [&dir](const char* name, const QByteArray& bytes) {
+        QFile file(dir.filePath(QLatin1String(name)));
+        if (file.open(QIODevice::WriteOnly)) {
+            file.write(bytes);
+        }
+    };
+    writeFile("S1.ini",
+              "[CNC_LIST]\r\n1=LATHE1\r\n2=LATHE2\r\n[LATHE1]\r\nNODE_ID=01\r\n"
+              "PORT_ID=1\r\n[LATHE2]\r\nNODE_ID=01\r\nPORT_ID=2\r\n");
+    writeFile("S2.ini", "[CNC_LIST]\r\n1=M5\r\n[M5]\r\nNODE_ID=02\r\nPORT_ID=1\r\n");
+    writeFile("MASTER/DNCAdmin.ini", "[ADMIN]\r\nLINES_DISPLAYED=64\r\n");
+    const QString paths = QStringLiteral("PATHS");
+    WriteIniValue(paths, QStringLiteral("DNCADMINPATH1"), dir.filePath("S1.ini"), SettingsFileName);
+    WriteIniValue(paths, QStringLiteral("DNCADMINPATH2"), dir.filePath("S2.ini"), SettingsFileName);
+    WriteIniValue(paths, QStringLiteral("MASTERDNCADMINPATH"), dir.filePath("MASTER"),
+                  SettingsFileName);
+    WriteIniValue(paths, QStringLiteral("MASTERFOLDERPATH"), QStringLiteral("C:\\DNC\\MASTER"),
+                  SettingsFileName);
+
+    FolderSelectMode = FolderSelect::MasterFolderPath;
+    frmExportDNCAdmin folderSelection(&main);
+    FolderSelectMode = FolderSelect::None;
+    folderSelection.move(40, 220);
+    folderSelection.show();
+    Settle();
+    ok &= Grab(QStringLiteral("folder-selection.png"), {&folderSelection});
+    folderSelection.close();
+
+    frmToolsMerge merge(&main);
+    merge.move(20, 40);
+    merge.show();
+    Settle();
+    merge.Merge();
+    Settle();
+    ok &= Grab(QStringLiteral("merge.png"), {&merge});
+    merge.close();
     return ok ? 0 : 1;
 }

@@ -1,0 +1,56 @@
+#include "dncadmin/atomic_file.h"
+
+#include "base/atomic_file.h"
+#include "base/paths.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+void SetError(QString* error, const QString& text) {
+    if (error) {
+        *error = text;
+    }
+}
+
+}  // namespace
+
+bool SaveFileAtomically(const QString& path, const QByteArray& bytes, QString* error) {
+    return ReplaceFileAtomically(NativePath(path), bytes, error);
+}
+
+std::optional<QByteArray> ReadWholeFile(const QString& path, QString* error) {
+    QFile in(NativePath(path));
+    if (!in.open(QIODevice::ReadOnly)) {
+        SetError(error, in.errorString());
+        return std::nullopt;
+    }
+    QByteArray bytes = in.readAll();
+    if (in.error() != QFileDevice::NoError) {
+        SetError(error, in.errorString());
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+bool SameFile(const QString& a, const QString& b) {
+    const QFileInfo first(NativePath(a));
+    const QFileInfo second(NativePath(b));
+    if (!first.exists() || !second.exists()) {
+        return false;
+    }
+    const QString canonicalFirst = first.canonicalFilePath();
+    return !canonicalFirst.isEmpty() && canonicalFirst == second.canonicalFilePath();
+}
+
+bool CopyFileAtomically(const QString& source, const QString& target, QString* error) {
+    if (SameFile(source, target)) {
+        return true;  // deleting the target first would have destroyed the source
+    }
+    const std::optional<QByteArray> bytes = ReadWholeFile(source, error);
+    if (!bytes) {
+        return false;
+    }
+    return SaveFileAtomically(target, *bytes, error);
+}

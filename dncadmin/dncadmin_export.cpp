@@ -1,0 +1,236 @@
+#include "dncadmin/dncadmin_export.h"
+
+#include "base/ini_text.h"
+#include "base/inifile.h"
+#include "base/messages.h"
+#include "base/paths.h"
+#include "base/platform.h"
+#include "db/client_attributes.h"
+#include "db/protocol_names.h"
+#include "dncadmin/atomic_file.h"
+
+#include <QFileInfo>
+
+namespace {
+
+const QString kCncList = QStringLiteral("CNC_LIST");
+const QString kExportTitle = QStringLiteral("Export DNCAdmin error!");
+
+// Counts the messages shown while it lives (the database layer reports its errors there)
+// and passes each on.
+class MessageCounter {
+public:
+    MessageCounter() {
+        previous_ = SetMessageHandler([this](const MessageRequest& request) {
+            ++count_;
+            if (previous_) {
+                return previous_(request);
+            }
+            MessageHandler own = SetMessageHandler({});
+            const MsgAnswer answer =
+                ShowMessage(request.text, request.buttons, request.icon, request.title);
+            SetMessageHandler(std::move(own));
+            return answer;
+        });
+    }
+    ~MessageCounter() { SetMessageHandler(std::move(previous_)); }
+    MessageCounter(const MessageCounter&) = delete;
+    MessageCounter& operator=(const MessageCounter&) = delete;
+    int Count() const { return count_; }
+
+private:
+    MessageHandler previous_;
+    int count_ = 0;
+};
+
+}  // namespace
+
+DefaultFolders DefaultFoldersOf(const QList<DirectoryRecord>& dirs) {
+    DefaultFolders folders;
+    bool down = false;
+    bool up = false;
+    for (const DirectoryRecord& dir : dirs) {
+        if (!down && (dir.dir_mode == 1 || dir.dir_mode == 3)) {
+            folders.Down = dir.directory_direct;
+            down = true;
+        }
+        if (!up && dir.dir_mode == 2) {
+            folders.Up = dir.directory_direct;
+            up = true;
+        }
+    }
+    if (!up) {
+        folders.Up = folders.Down;
+    }
+    return folders;
+}
+
+bool IsShopTerminal(const QString& protocolDisplayName) {
+    return protocolDisplayName == QLatin1String("SHOP TERMINAL");
+}
+
+QString DncAdminNameProblem(const QString& name) {
+    const QString trimmed = name.trimmed();
+    if (trimmed.isEmpty()) {
+        return QStringLiteral("the name is empty");
+    }
+    for (const QChar c : name) {
+        if (c.unicode() > 0xFF || c == QLatin1Char('\r') || c == QLatin1Char('\n') ||
+            c.unicode() == 0) {
+            return QStringLiteral("the name holds a character DNCAdmin.ini cannot hold");
+        }
+    }
+    if (name.contains(QLatin1Char(']'))) {
+        return QStringLiteral("a section name cannot hold \"]\"");
+    }
+    // In the list such a name would read back without its quotes, and name another section.
+    if (name.size() > 1 &&
+        (name.front() == QLatin1Char('"') || name.front() == QLatin1Char('\'')) &&
+        name.back() == name.front()) {
+        return QStringLiteral("the name is enclosed in quotes");
+    }
+    if (trimmed != name) {
+        return QStringLiteral("the name begins or ends with a blank");
+    }
+    static const QStringList reserved = {kCncList,
+                                         QStringLiteral("ADMIN"),
+                                         QStringLiteral("NODE01"),
+                                         QStringLiteral("NODE02"),
+                                         QStringLiteral("NODE03"),
+                                         QStringLiteral("NODE04")};
+    for (const QString& word : reserved) {
+        if (IniNamesEqual(IniName(name), IniName(word))) {
+            return QStringLiteral("the name is a section DNCAdmin.ini uses itself");
+        }
+    }
+    return QString();
+}
+
+std::optional<QByteArray> BuildDncAdminExport(const QByteArray& base,
+                                              const QList<DncAdminClient>& clients,
+                                              QString* error) {
+    QByteArray bytes = base;
+    auto write = [&](const QString& section, const QString& key, const QString& value) {
+        std::optional<QByteArray> next = IniBytesWithValue(bytes, section, key, value);
+        if (!next) {
+            if (error) {
+                *error = QStringLiteral("[%1] %2 cannot be written").arg(section, key);
+            }
+            return false;
+        }
+        bytes = std::move(*next);
+        return true;
+    };
+    for (const DncAdminClient& client : clients) {
+        const QString problem = DncAdminNameProblem(client.Name);
+        if (!problem.isEmpty()) {
+            if (error) {
+                *error = QStringLiteral("Client \"%1\": %2").arg(client.Name, problem);
+            }
+            return std::nullopt;
+        }
+        if (!write(client.Name, QStringLiteral("NODE_ID"), client.NodeId) ||
+            !write(client.Name, QStringLiteral("PORT_ID"), client.PortId) ||
+            !write(client.Name, QStringLiteral("PROTOCOL"), client.Protocol) ||
+            !write(client.Name, QStringLiteral("DEFAULT_DIR"), client.DefaultDir) ||
+            !write(client.Name, QStringLiteral("DEFAULT_UP_DIR"), client.DefaultUpDir)) {
+            return std::nullopt;
+        }
+    }
+    int number = 0;
+    for (const DncAdminClient& client : clients) {
+        if (!write(kCncList, QString::number(++number), client.Name)) {
+            return std::nullopt;
+        }
+    }
+    return bytes;
+}
+
+ExportOutcome ExportDncAdmin(const QStringList& clientNames, const QString& basePath,
+                             const QString& targetPath) {
+    ExportOutcome outcome;
+    if (!QFileInfo(NativePath(basePath)).isFile()) {
+        outcome.Error = QStringLiteral(
+                            "The base file \"%1\" was not found; DNCAdmin.ini was "
+                            "not written.")
+                            .arg(basePath);
+        return outcome;
+    }
+    QString readError;
+    const std::optional<QByteArray> base = ReadWholeFile(basePath, &readError);
+    if (!base) {
+        outcome.Error =
+            QStringLiteral("The base file \"%1\" cannot be read: %2").arg(basePath, readError);
+        return outcome;
+    }
+
+    QList<DncAdminClient> clients;
+    {
+        MessageCounter reports;
+        for (const QString& name : clientNames) {
+            const std::optional<qint32> id = GetClientID(name);
+            if (reports.Count() > 0) {
+                break;
+            }
+            if (!id) {
+                outcome.Skipped << name;
+                continue;
+            }
+            // Nothing of the client before may stand in for a value this one lacks.
+            ExportClientMode = ClientModeRecord();
+            ClientDirs.clear();
+            LoadClientDirs(*id);
+            ReadExportClientMode(*id);
+            if (reports.Count() > 0) {
+                break;
+            }
+            const QString protocol = ProtocolDisplayName(ExportClientMode.Protocol);
+            if (IsShopTerminal(protocol)) {
+                ++outcome.ShopTerminals;
+                continue;
+            }
+            const DefaultFolders folders = DefaultFoldersOf(ClientDirs);
+            clients.append(DncAdminClient{name, ExportClientMode.NodeId, ExportClientMode.PortId,
+                                          protocol, folders.Down, folders.Up});
+        }
+        if (reports.Count() > 0) {
+            outcome.Error = QStringLiteral(
+                "A database error stopped the export; DNCAdmin.ini "
+                "was not written.");
+            return outcome;
+        }
+    }
+
+    QString buildError;
+    const std::optional<QByteArray> bytes = BuildDncAdminExport(*base, clients, &buildError);
+    if (!bytes) {
+        outcome.Error = buildError + QStringLiteral("; DNCAdmin.ini was not written.");
+        return outcome;
+    }
+    QString saveError;
+    if (!SaveFileAtomically(targetPath, *bytes, &saveError)) {
+        outcome.Error = QStringLiteral("\"%1\" cannot be written: %2").arg(targetPath, saveError);
+        return outcome;
+    }
+    for (const DncAdminClient& client : clients) {
+        outcome.Listed << client.Name;
+    }
+    outcome.Bytes = *bytes;
+    outcome.Ok = true;
+    return outcome;
+}
+
+bool ExportDncAdminInProgramFolder(const QStringList& clientNames) {
+    const QString folder = ProgramFolder();
+    const ExportOutcome outcome =
+        ExportDncAdmin(clientNames, JoinPath(folder, QStringLiteral("DNCAdminExportCopy.ini")),
+                       JoinPath(folder, QStringLiteral("DNCAdmin.ini")));
+    for (const QString& name : outcome.Skipped) {
+        ShowMessage(QStringLiteral("Client \"%1\" not found; it is not exported.").arg(name),
+                    MsgButtons::Ok, MsgIcon::Exclamation, kExportTitle);
+    }
+    if (!outcome.Ok) {
+        ShowMessage(outcome.Error, MsgButtons::Ok, MsgIcon::Critical, kExportTitle);
+    }
+    return outcome.Ok;
+}

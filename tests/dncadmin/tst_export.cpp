@@ -1,0 +1,260 @@
+// The DNCAdmin.ini export against files written out by hand: the layout the DNC servers
+// read, byte for byte, and what happens when something is missing or cannot be written.
+
+#include "base/settings.h"
+#include "db/dnc_database.h"
+#include "dncadmin/atomic_file.h"
+#include "dncadmin/dncadmin_export.h"
+#include "tests/dncadmin/dncadmin_fixture.h"
+#include "tests/support/message_recorder.h"
+#include "tests/support/test_main.h"
+
+#include <QTest>
+
+#include <sys/resource.h>
+#include <csignal>
+#include <functional>
+
+namespace {
+
+using Setup = std::function<void(const DncAdminInstallation&)>;
+
+const QByteArray kTemplate = "[ADMIN]\r\nLINES_DISPLAYED=64\r\n";
+
+QByteArray Section(const QByteArray& name, const QByteArray& node, const QByteArray& port,
+                   const QByteArray& protocol, const QByteArray& down, const QByteArray& up) {
+    return "[" + name + "]\r\nNODE_ID=" + node + "\r\nPORT_ID=" + port +
+           "\r\nPROTOCOL=" + protocol + "\r\nDEFAULT_DIR=" + down + "\r\nDEFAULT_UP_DIR=" + up +
+           "\r\n";
+}
+
+}  // namespace
+
+class TestDncAdminExport : public QObject {
+    Q_OBJECT
+private slots:
+    void ExportBytes_data() {
+        QTest::addColumn<QByteArray>("base");
+        QTest::addColumn<Setup>("setup");
+        QTest::addColumn<QStringList>("clients");
+        QTest::addColumn<QByteArray>("expected");
+
+        QTest::newRow("line terminal and shop terminal")
+            << kTemplate << Setup([](const DncAdminInstallation& db) {
+                   db.AddClient("LATHE1", "01", "3", 62, {{"C:\\DNC\\L1", 3}});
+                   db.AddClient("SHOP", "01", "4", 5, {{"C:\\DNC\\SHOP", 3}});
+               })
+            << QStringList{"LATHE1", "SHOP"}
+            << QByteArray(
+                   "[ADMIN]\r\nLINES_DISPLAYED=64\r\n"
+                   "[LATHE1]\r\nNODE_ID=01\r\nPORT_ID=3\r\nPROTOCOL=LINE TERMINAL\r\n"
+                   "DEFAULT_DIR=C:\\DNC\\L1\r\nDEFAULT_UP_DIR=C:\\DNC\\L1\r\n"
+                   "[CNC_LIST]\r\n1=LATHE1\r\n");
+
+        // B has no folders at all and follows A, which has both: nothing of A carries over.
+        QTest::newRow("numbering skips the shop terminal")
+            << kTemplate << Setup([](const DncAdminInstallation& db) {
+                   db.AddClient("A", "01", "1", 4, {{"C:\\A", 1}, {"C:\\A\\UP", 2}});
+                   db.AddClient("SHOP", "01", "2", 5);
+                   db.AddClient("B", "02", "7", 1);
+               })
+            << QStringList{"A", "SHOP", "B"}
+            << kTemplate + Section("A", "01", "1", "BTR", "C:\\A", "C:\\A\\UP") +
+                   Section("B", "02", "7", "STANDARD", "", "") + "[CNC_LIST]\r\n1=A\r\n2=B\r\n";
+
+        QTest::newRow("protocol display names")
+            << kTemplate << Setup([](const DncAdminInstallation& db) {
+                   db.Exec(
+                       "INSERT INTO t_protocol (protocol_id, protocol_name) VALUES "
+                       "(20, 'NOFLOW'), (21, 'HWX'), (22, 'XYZ')");
+                   db.AddClient("C1", "01", "1", 3);
+                   db.AddClient("C2", "01", "2", 1);
+                   db.AddClient("C3", "01", "3", 20);
+                   db.AddClient("C4", "01", "4", 2);
+                   db.AddClient("C5", "01", "5", 72);
+                   db.AddClient("C6", "01", "6", 101);
+                   db.AddClient("C7", "01", "7", 22);
+               })
+            << QStringList{"C1", "C2", "C3", "C4", "C5", "C6", "C7"}
+            << kTemplate + Section("C1", "01", "1", "STANDARD", "", "") +
+                   Section("C2", "01", "2", "STANDARD", "", "") +
+                   Section("C3", "01", "3", "STANDARD", "", "") +
+                   Section("C4", "01", "4", "STANDARD", "", "") +
+                   Section("C5", "01", "5", "REMOTE", "", "") +
+                   Section("C6", "01", "6", "MAZATROL", "", "") +
+                   Section("C7", "01", "7", "XYZ", "", "") +
+                   "[CNC_LIST]\r\n1=C1\r\n2=C2\r\n3=C3\r\n4=C4\r\n5=C5\r\n6=C6\r\n7=C7\r\n";
+
+        // Folders come sorted by path: the first download (or both) and the first upload.
+        QTest::newRow("download only and folder order")
+            << kTemplate << Setup([](const DncAdminInstallation& db) {
+                   db.AddClient("D", "01", "1", 2, {{"C:\\DNC\\D", 1}});
+                   db.AddClient(
+                       "E", "01", "2", 2,
+                       {{"C:\\E\\C", 1}, {"C:\\E\\B", 2}, {"C:\\E\\A", 3}, {"C:\\E\\0", 2}});
+               })
+            << QStringList{"D", "E"}
+            << kTemplate + Section("D", "01", "1", "STANDARD", "C:\\DNC\\D", "C:\\DNC\\D") +
+                   Section("E", "01", "2", "STANDARD", "C:\\E\\A", "C:\\E\\0") +
+                   "[CNC_LIST]\r\n1=D\r\n2=E\r\n";
+
+        // Every byte of the base stays; keys of a section it already has are rewritten in
+        // place (with the file's spelling), new keys follow its last key, and list keys the
+        // export does not reach stay as they were.
+        QTest::newRow("base with sections and an old list")
+            << QByteArray(
+                   "; site template\r\n[ADMIN]\r\nLINES_DISPLAYED=64\r\n\r\n"
+                   "[CNC_LIST]\r\n1=OLD1\r\n2=OLD2\r\n3=OLD3\r\n"
+                   "[a]\r\n  node_id = 07\r\nEXTRA=1\r\n; note\r\n[NODE01]\r\nUP_PATH=X")
+            << Setup([](const DncAdminInstallation& db) {
+                   db.AddClient("A", "01", "1", 2, {{"C:\\A", 3}});
+                   db.AddClient("B", "01", "2", 2);
+               })
+            << QStringList{"A", "B"}
+            << QByteArray(
+                   "; site template\r\n[ADMIN]\r\nLINES_DISPLAYED=64\r\n\r\n"
+                   "[CNC_LIST]\r\n1=A\r\n2=B\r\n3=OLD3\r\n"
+                   "[a]\r\nnode_id=01\r\nEXTRA=1\r\nPORT_ID=1\r\nPROTOCOL=STANDARD\r\n"
+                   "DEFAULT_DIR=C:\\A\r\nDEFAULT_UP_DIR=C:\\A\r\n; note\r\n"
+                   "[NODE01]\r\nUP_PATH=X\r\n") +
+                   Section("B", "01", "2", "STANDARD", "", "");
+
+        QTest::newRow("Latin-1 text") << kTemplate << Setup([](const DncAdminInstallation& db) {
+            db.AddClient(QString::fromUtf8("MÜHLE"), "01", "1", 2,
+                         {{QString::fromUtf8("C:\\DNC\\Fräse é"), 3}});
+        }) << QStringList{QString::fromUtf8("MÜHLE")}
+                                      << kTemplate +
+                                             Section("M\xDCHLE", "01", "1", "STANDARD",
+                                                     "C:\\DNC\\Fr\xE4se \xE9",
+                                                     "C:\\DNC\\Fr\xE4se \xE9") +
+                                             "[CNC_LIST]\r\n1=M\xDCHLE\r\n";
+
+        QTest::newRow("names with blanks and signs")
+            << kTemplate << Setup([](const DncAdminInstallation& db) {
+                   db.AddClient("MILL #2 (5-AXIS)", "01", "1", 2, {{"C:\\DNC\\MILL #2", 3}});
+                   db.AddClient("O'NEIL;A=B", "01", "2", 2, {{"\\\\SRV\\share 1", 2}});
+               })
+            << QStringList{"MILL #2 (5-AXIS)", "O'NEIL;A=B"}
+            << kTemplate +
+                   Section("MILL #2 (5-AXIS)", "01", "1", "STANDARD", "C:\\DNC\\MILL #2",
+                           "C:\\DNC\\MILL #2") +
+                   Section("O'NEIL;A=B", "01", "2", "STANDARD", "", "\\\\SRV\\share 1") +
+                   "[CNC_LIST]\r\n1=MILL #2 (5-AXIS)\r\n2=O'NEIL;A=B\r\n";
+    }
+
+    void ExportBytes() {
+        QFETCH(QByteArray, base);
+        QFETCH(Setup, setup);
+        QFETCH(QStringList, clients);
+        QFETCH(QByteArray, expected);
+        DncAdminInstallation db;
+        QVERIFY(db.IsValid());
+        setup(db);
+        db.WriteFile("DNCAdminExportCopy.ini", base);
+        db.WriteFile("DNCAdmin.ini", "[OLDEXPORT]\r\n1=X\r\n");  // replaced, not extended
+        MessageRecorder messages;
+        QVERIFY(ExportDncAdminInProgramFolder(clients));
+        QCOMPARE(messages.Count(), 0);
+        QCOMPARE(db.ReadFile("DNCAdmin.ini"), expected);
+    }
+
+    // A client not in the database is named and skipped; the list has no gap for it.
+    void MissingClientSkipped() {
+        DncAdminInstallation db;
+        db.AddClient("A", "01", "1", 2);
+        db.AddClient("B", "01", "2", 2);
+        db.WriteFile("DNCAdminExportCopy.ini", kTemplate);
+        MessageRecorder messages;
+        QVERIFY(ExportDncAdminInProgramFolder({"A", "GHOST", "B"}));
+        QCOMPARE(messages.Texts(), QStringList{"Client \"GHOST\" not found; it is not exported."});
+        QVERIFY(db.ReadFile("DNCAdmin.ini").endsWith("[CNC_LIST]\r\n1=A\r\n2=B\r\n"));
+    }
+
+    // Every way the export cannot finish leaves the old DNCAdmin.ini byte for byte.
+    void FailureLeavesTarget_data() {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("messagePart");
+        QTest::newRow("no base") << "no base"
+                                 << "DNCAdminExportCopy.ini\" was not found";
+        QTest::newRow("database closed") << "database closed"
+                                         << "A database error stopped";
+        QTest::newRow("unwritable name") << "unwritable name"
+                                         << "cannot hold \"]\"";
+        QTest::newRow("reserved name") << "reserved name"
+                                       << "DNCAdmin.ini uses itself";
+    }
+    void FailureLeavesTarget() {
+        QFETCH(QString, fault);
+        QFETCH(QString, messagePart);
+        DncAdminInstallation db;
+        db.AddClient("A", "01", "1", 2);
+        db.AddClient("B]X", "01", "2", 2);
+        db.AddClient("cnc_list", "01", "3", 2);
+        if (fault != "no base") {
+            db.WriteFile("DNCAdminExportCopy.ini", kTemplate);
+        }
+        QStringList clients{"A"};
+        if (fault == "database closed") {
+            DncConnection.Close();
+        } else if (fault == "unwritable name") {
+            clients << "B]X";
+        } else if (fault == "reserved name") {
+            clients << "cnc_list";
+        }
+        const QByteArray old = "[A]\r\nNODE_ID=09\r\n[CNC_LIST]\r\n1=A\r\n";
+        db.WriteFile("DNCAdmin.ini", old);
+        MessageRecorder messages;
+        QVERIFY(!ExportDncAdminInProgramFolder(clients));
+        QVERIFY2(messages.Texts().join('|').contains(messagePart),
+                 qPrintable(messages.Texts().join('|')));
+        QCOMPARE(messages.Last().icon, MsgIcon::Critical);
+        QCOMPARE(db.ReadFile("DNCAdmin.ini"), old);
+    }
+
+    // A target in a folder where nothing can be made is reported, never taken as written.
+    void UnwritableTargetFolder() {
+        DncAdminInstallation db;
+        db.AddClient("A", "01", "1", 2);
+        db.WriteFile("DNCAdminExportCopy.ini", kTemplate);
+        const ExportOutcome outcome =
+            ExportDncAdmin({"A"}, db.FilePath("DNCAdminExportCopy.ini"), "/proc/DNCAdmin.ini");
+        QVERIFY(!outcome.Ok);
+        QVERIFY(outcome.Error.contains("/proc/DNCAdmin.ini"));
+        QVERIFY(!QFile::exists("/proc/DNCAdmin.ini"));
+    }
+
+    // The copy into a server's folder: a write that fails part way through (the file-size
+    // limit stands in for a full disk) leaves the old file; a copy onto itself is a no-op.
+    void CopyFailingHalfway() {
+        QTemporaryDir dir;
+        const QString source = dir.filePath("new.ini");
+        const QString target = dir.filePath("DNCAdmin.ini");
+        QVERIFY(WriteBytes(source, QByteArray(256 * 1024, 'N')));
+        const QByteArray old = "[CNC_LIST]\r\n1=OLD\r\n";
+        QVERIFY(WriteBytes(target, old));
+
+        rlimit previous{};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &previous), 0);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limited = previous;
+        limited.rlim_cur = 64 * 1024;
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
+        QString error;
+        const bool copied = CopyFileAtomically(source, target, &error);
+        setrlimit(RLIMIT_FSIZE, &previous);
+        std::signal(SIGXFSZ, oldHandler);
+
+        QVERIFY(!copied);
+        QVERIFY(!error.isEmpty());
+        QCOMPARE(ReadBytes(target), old);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 2);  // no temporary left
+
+        QVERIFY(CopyFileAtomically(target, dir.path() + "/./DNCAdmin.ini"));
+        QCOMPARE(ReadBytes(target), old);
+        QVERIFY(CopyFileAtomically(source, target));
+        QCOMPARE(ReadBytes(target), ReadBytes(source));
+    }
+};
+
+KESTRUM_TEST(TestDncAdminExport)
+#include "tst_export.moc"

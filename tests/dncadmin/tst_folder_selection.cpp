@@ -1,0 +1,313 @@
+// The folder-selection window in each of its modes, on temporary folders: the texts and the
+// stored path it offers, and what its confirm button writes and creates.
+
+#include "base/folder_select_mode.h"
+#include "base/settings.h"
+#include "components/folder_view.h"
+#include "db/dnc_database.h"
+#include "dncadmin/dncadmin_merge.h"
+#include "dncadmin/folder_selection.h"
+#include "dncadmin/frmExportDNCAdmin.h"
+#include "tests/dncadmin/dncadmin_fixture.h"
+#include "tests/support/message_recorder.h"
+#include "tests/support/test_main.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+
+// An installation whose computer is a configured server with one client on node.
+class FolderRig : public DncAdminInstallation {
+public:
+    explicit FolderRig(const QString& node = "01") {
+        AddClient("LATHE1", node, "1", 2);
+        WriteFile("Kestrum.ini", "[PATHS]\r\n");
+    }
+    QByteArray Setting(const QString& key) const {
+        return ReadIniValue(SettingsPath(), "PATHS", key, QString()).toLatin1();
+    }
+};
+
+const QByteArray kMasterFile = "[ADMIN]\r\nLINES_DISPLAYED=64\r\n";
+
+}  // namespace
+
+class TestFolderSelection : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanup() { FolderSelectMode = FolderSelect::None; }
+
+    void Texts_data() {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QStringList>("texts");  // caption, Label1, Label2, button
+        QTest::addColumn<QString>("shown");      // lblSelectedFolder
+        const QString design1 = "Select the folder to export the DNCAdmin.ini file to:";
+        const QString design2 = "Selected Export Folder:";
+        QTest::newRow("0") << 0
+                           << QStringList{"Export DNCAdmin",
+                                          "Select this TolvaneDNC Server's DNCAdmin folder:",
+                                          design2, "&EXPORT"}
+                           << "C:\\DNC\\STORED\\DNCADMINEXPORTPATH";
+        QTest::newRow("1") << 1 << QStringList{"Export DNCAdmin", design1, design2, "&EXPORT"}
+                           << "Selected folder:";
+        QTest::newRow("2") << 2
+                           << QStringList{"Export MASTER DNCAdmin", design1, design2, "&EXPORT"}
+                           << "Selected folder:";
+        QTest::newRow("3") << 3
+                           << QStringList{"Tolvane MASTER MailBox Path",
+                                          "Select the TolvaneDNC Server(s) Master MailBox folder:",
+                                          "Selected MailBox Path:", "&OK"}
+                           << "C:\\DNC\\STORED\\MASTERMAILBOXPATH";
+        QTest::newRow("4") << 4
+                           << QStringList{"MASTER Folder path",
+                                          "Select the TolvaneDNC Server(s) Master folder path:",
+                                          "Selected Master folder path:", "&OK"}
+                           << "Select the TolvaneDNC Server(s)\\DNCAdmin(s) Master path:";
+        QTest::newRow("5") << 5
+                           << QStringList{"MASTER DNCAdmin path",
+                                          "Select the Master DNCAdmin path:",
+                                          "Selected Master DNCAdmin path", "&OK"}
+                           << "C:\\DNC\\STORED\\MASTERDNCADMINPATH";
+        QTest::newRow("6") << 6
+                           << QStringList{"XPMode MASTER MailBox Path",
+                                          "Select the XPMode Master MailBox folder:",
+                                          "Selected MailBox Path:", "&OK"}
+                           << "C:\\DNC\\STORED\\MASTERMAILBOXPATH";
+    }
+    void Texts() {
+        QFETCH(int, mode);
+        QFETCH(QStringList, texts);
+        QFETCH(QString, shown);
+        FolderRig rig;
+        // Stored in lower case, offered upper-cased; MASTERFOLDERPATH is empty.
+        rig.WriteFile("Kestrum.ini",
+                      "[PATHS]\r\nDNCADMINEXPORTPATH=c:\\dnc\\stored\\dncadminexportpath\r\n"
+                      "MASTERMAILBOXPATH=c:\\dnc\\stored\\mastermailboxpath\r\n"
+                      "MASTERDNCADMINPATH=c:\\dnc\\stored\\masterdncadminpath\r\n"
+                      "MASTERFOLDERPATH=\r\n");
+        FolderSelectMode = qint16(mode);
+        frmExportDNCAdmin window;
+        const QStringList actual{window.windowTitle(), window.findChild<QLabel*>("Label1")->text(),
+                                 window.findChild<QLabel*>("Label2")->text(),
+                                 window.findChild<QPushButton*>("cmdExport")->text()};
+        QCOMPARE(actual, texts);
+        QCOMPARE(window.findChild<QLabel*>("lblSelectedFolder")->text(), shown);
+        QCOMPARE(SelectedFolderPath, shown.startsWith("C:") ? shown : QString());
+    }
+
+    // The mailbox modes write TolvaneDNC.ini, the settings and the node section of the
+    // master DNCAdmin.ini, whose path the settings hold.
+    void Mailbox_data() {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("node");
+        QTest::addColumn<QByteArray>("master");  // "<none>": no master path stored
+        QTest::addColumn<QByteArray>("tolvane");
+        QTest::addColumn<QByteArray>("masterAfter");
+        QTest::addColumn<QString>("mailbox");
+        QTest::addColumn<QString>("message");
+        const QByteArray dncTolvane =
+            "[TRANSACT]\r\nINPATH=C:\\DNC\\IN\\IN\r\nOUTPATH=C:\\DNC\\OUT\\OUT"
+            "\r\n[CLIENTS]\r\nTEMPFILEPATH=C:\\DNC\\CLIENTS\r\n";
+        QTest::newRow("3 on C:\\, node 01")
+            << 3 << "01" << kMasterFile << dncTolvane
+            << kMasterFile +
+                   "[NODE01]\r\nDOWN_PATH=C:\\DNC\\CLIENTS\r\nUP_PATH=C:\\DNC\\CLIENTS"
+                   "\r\nINMAIL_PATH=C:\\DNC\\IN\r\nOUTMAIL_PATH=C:\\DNC\\OUT\r\n"
+            << "C:\\DNC"
+            << "";
+        QTest::newRow("6 on C:\\, node 04")
+            << 6 << "04" << kMasterFile
+            << QByteArray(
+                   "[TRANSACT]\r\nINPATH=C:\\\\IN\\IN\r\nOUTPATH=C:\\\\OUT\\OUT\r\n"
+                   "[CLIENTS]\r\nTEMPFILEPATH=C:\\\\CLIENTS\r\n")
+            << kMasterFile +
+                   "[NODE04]\r\nDOWN_PATH=C:\\\\CLIENTS\r\nUP_PATH=C:\\\\CLIENTS\r\n"
+                   "INMAIL_PATH=C:\\\\IN\r\nOUTMAIL_PATH=C:\\\\OUT\r\n"
+            << "C:\\"
+            << "";
+        QTest::newRow("node 05 has no section")
+            << 3 << "05" << kMasterFile << dncTolvane << kMasterFile << "C:\\DNC"
+            << "";
+        QTest::newRow("no master path") << 3 << "01" << QByteArray("<none>") << dncTolvane
+                                        << QByteArray("<missing>") << "C:\\DNC"
+                                        << "Master DNCAdmin path not found!, Merge DNCAdmin";
+        QTest::newRow("master without LINES_DISPLAYED")
+            << 3 << "01" << QByteArray("[ADMIN]\r\nLINES_DISPLAYED=\r\n") << dncTolvane
+            << QByteArray("[ADMIN]\r\nLINES_DISPLAYED=\r\n") << "C:\\DNC"
+            << "Master DNCAdmin file not found!, Merge DNCAdmin from Host";
+    }
+    void Mailbox() {
+        QFETCH(int, mode);
+        QFETCH(QString, node);
+        QFETCH(QByteArray, master);
+        QFETCH(QByteArray, tolvane);
+        QFETCH(QByteArray, masterAfter);
+        QFETCH(QString, mailbox);
+        QFETCH(QString, message);
+        FolderRig rig(node);
+        QDir().mkpath(rig.FilePath("Master"));
+        if (master != "<none>") {
+            rig.WriteFile("Master/DNCAdmin.ini", master);
+            // Stored upper-cased, as the path text of the settings usually is.
+            QVERIFY(WriteIniValue("PATHS", "MASTERDNCADMINPATH", rig.FilePath("Master").toUpper(),
+                                  rig.SettingsPath()));
+        }
+        MessageRecorder messages;
+        SelectedFolderPath = "C:\\";
+        QCOMPARE(ConfirmFolderSelection(qint16(mode)), ConfirmOutcome::Close);
+        QCOMPARE(rig.ReadFile("TolvaneDNC.ini"), tolvane);
+        QCOMPARE(rig.Setting("MASTERMAILBOXPATH"), mailbox.toLatin1());
+        QCOMPARE(ReadBytes(rig.FilePath("Master/DNCAdmin.ini")), masterAfter);
+        QCOMPARE(messages.Texts().join('|'), message);
+        if (!message.isEmpty()) {
+            QCOMPARE(messages.Last().title, QString("MASTER Mailbox error!"));
+        }
+    }
+
+    // A master made from the shipped template by the merge passes the master-file check, so
+    // the mailbox setup can write its node section.
+    void ShippedTemplateMakesValidMaster() {
+        FolderRig rig;
+        QDir().mkpath(rig.FilePath("MASTER"));
+        MergeTable table;
+        table.Columns[0][0].Name = "LATHE1";
+        QVERIFY(MergeDncAdmin(table, rig.FilePath("MASTER"),
+                              KESTRUM_SOURCE_DIR "/dist/DNCAdminExportCopy.ini")
+                    .Ok);
+        QVERIFY(WriteIniValue("PATHS", "MASTERDNCADMINPATH", rig.FilePath("MASTER"),
+                              rig.SettingsPath()));
+        MessageRecorder messages;
+        SelectedFolderPath = "C:\\DNC";
+        QCOMPARE(ConfirmFolderSelection(FolderSelect::XPModeMailboxPath), ConfirmOutcome::Close);
+        QCOMPARE(messages.Count(), 0);
+        QCOMPARE(ReadIniValue(rig.FilePath("MASTER/DNCAdmin.ini"), "NODE01", "INMAIL_PATH", ""),
+                 QString("C:\\DNC\\IN"));
+    }
+
+    // Mode 0 copies the program folder's DNCAdmin.ini into the chosen folder.
+    void CopyIntoServerFolder() {
+        FolderRig rig;
+        rig.WriteFile("DNCAdmin.ini", "[CNC_LIST]\r\n1=LATHE1\r\n");
+        QDir().mkpath(rig.FilePath("SRV"));
+        rig.WriteFile("SRV/DNCAdmin.ini", "[CNC_LIST]\r\n1=OLD\r\n");
+        MessageRecorder messages;
+
+        SelectedFolderPath = "/proc";  // nothing can be made there
+        QCOMPARE(ConfirmFolderSelection(0), ConfirmOutcome::StayOpen);
+        QVERIFY(messages.Last().text.startsWith("DNCAdmin.ini could not be copied to \"/proc/"));
+        QCOMPARE(rig.Setting("DNCADMINEXPORTPATH"), QByteArray());
+
+        SelectedFolderPath = rig.FilePath("SRV");
+        QCOMPARE(ConfirmFolderSelection(0), ConfirmOutcome::Close);
+        QCOMPARE(rig.ReadFile("SRV/DNCAdmin.ini"), QByteArray("[CNC_LIST]\r\n1=LATHE1\r\n"));
+        QCOMPARE(rig.Setting("DNCADMINEXPORTPATH"), rig.FilePath("SRV").toLatin1());
+
+        SelectedFolderPath = rig.Folder();  // the program folder itself: nothing to copy
+        QCOMPARE(ConfirmFolderSelection(0), ConfirmOutcome::Close);
+        QCOMPARE(rig.ReadFile("DNCAdmin.ini"), QByteArray("[CNC_LIST]\r\n1=LATHE1\r\n"));
+        QCOMPARE(messages.Count(), 1);
+    }
+
+    void MergePaths() {
+        FolderRig rig;
+        DncAdminPaths = {"C:\\A\\DNCADMIN.INI", "", "C:\\C\\DNCADMIN.INI", ""};
+        SelectedFolderPath = "C:\\MASTER";
+        QCOMPARE(ConfirmFolderSelection(2), ConfirmOutcome::Close);
+        QCOMPARE(MasterDncAdminPath, QString("C:\\MASTER"));
+        QCOMPARE(rig.ReadFile("Kestrum.ini"),
+                 QByteArray("[PATHS]\r\nMASTERDNCADMINPATH=C:\\MASTER\r\n"
+                            "DNCADMINPATH1=C:\\A\\DNCADMIN.INI\r\nDNCADMINPATH2=\r\n"
+                            "DNCADMINPATH3=C:\\C\\DNCADMIN.INI\r\nDNCADMINPATH4=\r\n"));
+        DncAdminPaths = {};
+        MasterDncAdminPath.clear();
+        SelectedFolderPath = "C:\\OTHER";
+        QCOMPARE(ConfirmFolderSelection(5), ConfirmOutcome::Close);
+        QCOMPARE(rig.Setting("MASTERDNCADMINPATH"), QByteArray("C:\\OTHER"));
+    }
+
+    // A computer that is not a configured server writes nothing.
+    void ServerCheckRefuses() {
+        FolderRig rig;
+        LocalComputerName = "ELSEWHERE";
+        MessageRecorder messages;
+        SelectedFolderPath = rig.FilePath("SRV");
+        QCOMPARE(ConfirmFolderSelection(5), ConfirmOutcome::Nothing);
+        QCOMPARE(messages.Count(), 1);
+        QCOMPARE(rig.ReadFile("Kestrum.ini"), QByteArray("[PATHS]\r\n"));
+    }
+
+    // The master folder tree: six folders under the chosen one, one at a time on a remote
+    // desktop client's drive; a level that cannot be made stops with the window open.
+    void MasterTree_data() {
+        QTest::addColumn<QString>("folder");  // $T: the temporary folder
+        QTest::addColumn<QStringList>("existing");
+        QTest::addColumn<bool>("closes");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("drive path")
+            << "$T/DNC" << QStringList{"DNC", "DNC/TolvaneNode02"} << true << ""
+            << "$T/DNC";
+        QTest::newRow("drive path ending in a separator")
+            << "$T/DNC/" << QStringList{"DNC"} << true << ""
+            << "$T/DNC/";
+        QTest::newRow("folder missing")
+            << "$T/NONE" << QStringList{} << false << "Master folder path '$T/NONE' not found"
+            << "";
+        QTest::newRow("level cannot be made")
+            << "/proc" << QStringList{} << false
+            << "Master folder path '/proc/TolvaneNode01' not created"
+            << "/proc";
+        QTest::newRow("tsclient") << "$T\\\\tsclient\\D\\DNC" << QStringList{"tsclient/D/DNC"}
+                                  << true << ""
+                                  << "$T\\\\tsclient\\D\\DNC";
+        QTest::newRow("tsclient, folder missing")
+            << "$T\\\\TSCLIENT\\D\\NONE" << QStringList{"tsclient/D"} << false
+            << "Master folder path '$T\\\\TSCLIENT\\D\\NONE\\TolvaneNode01' creation error"
+            << "";
+    }
+    void MasterTree() {
+        QFETCH(QString, folder);
+        QFETCH(QStringList, existing);
+        QFETCH(bool, closes);
+        QFETCH(QString, message);
+        QFETCH(QString, stored);
+        FolderRig rig;
+        for (const QString& path : existing) {
+            QVERIFY(QDir().mkpath(rig.FilePath(path)));
+        }
+        folder.replace("$T", rig.Folder());
+        message.replace("$T", rig.Folder());
+        stored.replace("$T", rig.Folder());
+        MessageRecorder messages;
+        SelectedFolderPath = folder;
+        QCOMPARE(ConfirmFolderSelection(4) == ConfirmOutcome::Close, closes);
+        QCOMPARE(messages.Texts().join('|'), message);
+        QCOMPARE(QString::fromLatin1(rig.Setting("MASTERFOLDERPATH")), stored);
+        if (closes) {
+            for (const QString& name : MasterFolderNames()) {
+                QVERIFY2(QFileInfo(NativePath(JoinPath(folder, name))).isDir(), qPrintable(name));
+            }
+        }
+    }
+
+    // The window: a folder chosen in the tree is shown and confirmed.
+    void WindowConfirms() {
+        FolderRig rig;
+        QDir().mkpath(rig.FilePath("Chosen"));
+        FolderSelectMode = FolderSelect::MasterDNCAdminPath;
+        frmExportDNCAdmin window;
+        window.show();
+        QVERIFY(window.Tree()->SelectFolder(rig.FilePath("Chosen")));
+        QTRY_COMPARE(window.findChild<QLabel*>("lblSelectedFolder")->text(),
+                     rig.FilePath("Chosen"));
+        window.findChild<QPushButton*>("cmdExport")->click();
+        QCOMPARE(window.result(), int(QDialog::Accepted));
+        QCOMPARE(rig.Setting("MASTERDNCADMINPATH"), rig.FilePath("Chosen").toLatin1());
+    }
+};
+
+KESTRUM_TEST(TestFolderSelection)
+#include "tst_folder_selection.moc"

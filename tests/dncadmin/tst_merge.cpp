@@ -1,0 +1,220 @@
+// The merge of servers' DNCAdmin.ini files into the master: the master's bytes after one
+// and after repeated merges, the limits, and that a refused merge changes no file.
+
+#include "dncadmin/dncadmin_merge.h"
+#include "tests/dncadmin/dncadmin_fixture.h"
+#include "tests/support/test_main.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QByteArray kTemplate = "[ADMIN]\r\nLINES_DISPLAYED=64\r\n";
+
+QByteArray Section(const QByteArray& name, const QByteArray& node, const QByteArray& port,
+                   const QByteArray& down = "C:\\DNC") {
+    return "[" + name + "]\r\nNODE_ID=" + node + "\r\nPORT_ID=" + port +
+           "\r\nPROTOCOL=STANDARD\r\nDEFAULT_DIR=" + down + "\r\nDEFAULT_UP_DIR=" + down + "\r\n";
+}
+
+// A server's file: the list keys given, each naming "<prefix><key>".
+QByteArray SourceFile(const QByteArray& prefix, const QList<int>& keys) {
+    QByteArray list = "[CNC_LIST]\r\n";
+    QByteArray sections;
+    for (int key : keys) {
+        const QByteArray name = prefix + QByteArray::number(key);
+        list += QByteArray::number(key) + "=" + name + "\r\n";
+        sections += Section(name, "01", QByteArray::number(key));
+    }
+    return kTemplate + list + sections;
+}
+
+class MergeRig {
+public:
+    MergeRig() {
+        master_ = dir_.filePath("MASTER");
+        QDir().mkpath(master_);
+        WriteBytes(TemplatePath(), kTemplate);
+    }
+    QString TemplatePath() const { return dir_.filePath("DNCAdminExportCopy.ini"); }
+    QString MasterFolder() const { return master_; }
+    QString MasterFile() const { return master_ + "/DNCAdmin.ini"; }
+    // Reads the sources into the table, as choosing them in the window does.
+    bool Load(const QList<QByteArray>& sources) {
+        for (int i = 0; i < sources.size(); ++i) {
+            const QString path = dir_.filePath(QString("S%1.ini").arg(i + 1));
+            if (!WriteBytes(path, sources.at(i)) ||
+                !ReadDncAdminFile(path, table_.Columns[size_t(i)])) {
+                return false;
+            }
+        }
+        return true;
+    }
+    MergeOutcome Merge() const { return MergeDncAdmin(table_, master_, TemplatePath()); }
+
+private:
+    QTemporaryDir dir_;
+    QString master_;
+    MergeTable table_;
+};
+
+}  // namespace
+
+class TestDncAdminMerge : public QObject {
+    Q_OBJECT
+private slots:
+    // The master is the template (or the old master) with the list and client sections of
+    // the sources in order; gaps in a source's list close up.
+    void MergedBytes_data() {
+        QTest::addColumn<QByteArray>("master");  // "<none>": no master file yet
+        QTest::addColumn<QList<QByteArray>>("sources");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::addColumn<QString>("status");
+
+        QTest::newRow("one source with gaps")
+            << QByteArray("<none>") << QList<QByteArray>{SourceFile("A", {1, 2, 5})}
+            << kTemplate + "[CNC_LIST]\r\n1=A1\r\n2=A2\r\n3=A5\r\n" + Section("A1", "01", "1") +
+                   Section("A2", "01", "2") + Section("A5", "01", "5")
+            << "Merge successful, 3 Clients";
+
+        QTest::newRow("four sources, one empty")
+            << QByteArray("<none>")
+            << QList<QByteArray>{SourceFile("A", {2}), kTemplate, SourceFile("C", {1, 3}),
+                                 SourceFile("D", {64})}
+            << kTemplate + "[CNC_LIST]\r\n1=A2\r\n2=C1\r\n3=C3\r\n4=D64\r\n" +
+                   Section("A2", "01", "2") + Section("C1", "01", "1") + Section("C3", "01", "3") +
+                   Section("D64", "01", "64")
+            << "Merge successful, 4 Clients";
+
+        // Only the old list goes: the node section behind it, old client sections and the
+        // blank line stay; the list keeps its place and nothing is added at the end.
+        QTest::newRow("re-merge keeps node sections")
+            << kTemplate +
+                   "\r\n[CNC_LIST]\r\n1=OLD\r\n2=A1\r\n\r\n[OLD]\r\nNODE_ID=09\r\n"
+                   "[NODE01]\r\nDOWN_PATH=C:\\DNC\\CLIENTS\r\nUP_PATH=C:\\DNC\\CLIENTS\r\n"
+            << QList<QByteArray>{SourceFile("A", {1})}
+            << kTemplate +
+                   "\r\n[CNC_LIST]\r\n1=A1\r\n[OLD]\r\nNODE_ID=09\r\n"
+                   "[NODE01]\r\nDOWN_PATH=C:\\DNC\\CLIENTS\r\nUP_PATH=C:\\DNC\\CLIENTS\r\n" +
+                   Section("A1", "01", "1")
+            << "Merge successful, 1 Clients";
+
+        QTest::newRow("list header on the first line, any case, twice")
+            << QByteArray(
+                   "[cnc_list]\r\n1=OLD\r\n2=OLD2\r\n3=OLD3\r\n[ADMIN]\r\nLINES_DISPLAYED=64"
+                   "\r\n[Cnc_List]\r\n9=STALE\r\n[NODE02]\r\nUP_PATH=X\r\n")
+            << QList<QByteArray>{SourceFile("A", {1})}
+            << QByteArray(
+                   "[cnc_list]\r\n1=A1\r\n[ADMIN]\r\nLINES_DISPLAYED=64\r\n"
+                   "[NODE02]\r\nUP_PATH=X\r\n") +
+                   Section("A1", "01", "1")
+            << "Merge successful, 1 Clients";
+
+        // Values are upper-cased and read whole, however long.
+        const QByteArray longPath = "C:\\DNC\\" + QByteArray(200, 'p') + "\\END";
+        QTest::newRow("long path, lower case")
+            << QByteArray("<none>")
+            << QList<QByteArray>{"[CNC_LIST]\r\n1=lathe\xe4\r\n[LATHE\xc4]\r\nNODE_ID=01\r\n"
+                                 "PORT_ID=2\r\nPROTOCOL=standard\r\nDEFAULT_DIR=" +
+                                 longPath + "\r\nDEFAULT_UP_DIR=" + longPath + "\r\n"}
+            << kTemplate + "[CNC_LIST]\r\n1=LATHE\xc4\r\n" + Section("LATHE\xc4", "01", "2", longPath.toUpper())
+            << "Merge successful, 1 Clients";
+    }
+
+    void MergedBytes() {
+        QFETCH(QByteArray, master);
+        QFETCH(QList<QByteArray>, sources);
+        QFETCH(QByteArray, expected);
+        QFETCH(QString, status);
+        MergeRig rig;
+        if (master != "<none>") {
+            QVERIFY(WriteBytes(rig.MasterFile(), master));
+        }
+        QVERIFY(rig.Load(sources));
+        const MergeOutcome outcome = rig.Merge();
+        QVERIFY2(outcome.Ok, qPrintable(outcome.Status + outcome.Error));
+        QCOMPARE(outcome.Status, status);
+        QCOMPARE(ReadBytes(rig.MasterFile()), expected);
+        // A second merge of the same sources changes nothing: no blank lines pile up.
+        QVERIFY(rig.Merge().Ok);
+        QCOMPARE(ReadBytes(rig.MasterFile()), expected);
+    }
+
+    void SixtyClientsStatus() {
+        QList<int> keys;
+        for (int k = 1; k <= 30; ++k) {
+            keys << k;
+        }
+        MergeRig rig;
+        QVERIFY(rig.Load({SourceFile("A", keys), SourceFile("B", keys)}));
+        const MergeOutcome outcome = rig.Merge();
+        QCOMPARE(outcome.Status, QString("Merge successful, 60 Clients"));
+        const QByteArray master = ReadBytes(rig.MasterFile());
+        QVERIFY(master.contains("\r\n30=A30\r\n31=B1\r\n"));
+        QVERIFY(master.contains("\r\n60=B30\r\n["));
+    }
+
+    // A refused merge is decided before any file changes.
+    void Refused_data() {
+        QTest::addColumn<QList<QByteArray>>("sources");
+        QTest::addColumn<QString>("status");
+        QList<int> sixteen;
+        for (int k = 1; k <= 16; ++k) {
+            sixteen << k;
+        }
+        QTest::newRow("64 is the limit")
+            << QList<QByteArray>{SourceFile("A", sixteen), SourceFile("B", sixteen),
+                                 SourceFile("C", sixteen), SourceFile("D", sixteen + QList{17})}
+            << "ERROR! Clients > 64";
+        QTest::newRow("client in two sources")
+            << QList<QByteArray>{SourceFile("A", {1, 2}), SourceFile("B", {1}),
+                                 SourceFile("a", {2})}
+            << "ERROR! Client A2 in DNCAdmin.ini 1 and 3";
+        QTest::newRow("name that is no section")
+            << QList<QByteArray>{"[CNC_LIST]\r\n1=X]Y\r\n"}
+            << "ERROR! Client X]Y in DNCAdmin.ini 1: a section name cannot hold \"]\"";
+        QTest::newRow("quoted name") << QList<QByteArray>{"[CNC_LIST]\r\n1='\"Q\"'\r\n"}
+                                     << "ERROR! Client \"Q\" in DNCAdmin.ini 1: the name is "
+                                        "enclosed in quotes";
+    }
+    void Refused() {
+        QFETCH(QList<QByteArray>, sources);
+        QFETCH(QString, status);
+        MergeRig rig;
+        const QByteArray old = kTemplate + "[CNC_LIST]\r\n1=OLD\r\n";
+        QVERIFY(WriteBytes(rig.MasterFile(), old));
+        QVERIFY(rig.Load(sources));
+        const MergeOutcome outcome = rig.Merge();
+        QVERIFY(!outcome.Ok);
+        QCOMPARE(outcome.Status, status);
+        QCOMPARE(ReadBytes(rig.MasterFile()), old);
+    }
+
+    void SixtyFourAccepted() {
+        QList<int> sixteen;
+        for (int k = 1; k <= 16; ++k) {
+            sixteen << k;
+        }
+        MergeRig rig;
+        QVERIFY(rig.Load({SourceFile("A", sixteen), SourceFile("B", sixteen),
+                          SourceFile("C", sixteen), SourceFile("D", sixteen)}));
+        QCOMPARE(rig.Merge().Status, QString("Merge successful, 64 Clients"));
+    }
+
+    // No master folder: refused, and nothing is written anywhere (never to the root).
+    void NoMasterFolder() {
+        MergeRig rig;
+        QVERIFY(rig.Load({SourceFile("A", {1})}));
+        MergeTable table;
+        QVERIFY(ReadDncAdminFile(rig.TemplatePath(), table.Columns[0]));
+        const MergeOutcome outcome = MergeDncAdmin(table, QString(), rig.TemplatePath());
+        QVERIFY(!outcome.Ok);
+        QVERIFY(!outcome.Error.isEmpty());
+        QVERIFY(!QFile::exists("/DNCAdmin.ini"));
+        QVERIFY(!MergeDncAdmin(table, "/no/such/folder", rig.TemplatePath()).Ok);
+    }
+};
+
+KESTRUM_TEST(TestDncAdminMerge)
+#include "tst_merge.moc"

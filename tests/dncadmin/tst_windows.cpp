@@ -1,0 +1,227 @@
+// The export and merge windows through their widgets: what starts an export, the window
+// that follows it, and the merge window's paths, master choice and merge.
+
+#include "admin/frmClients.h"
+#include "admin/pick_lists.h"
+#include "base/folder_select_mode.h"
+#include "base/modal.h"
+#include "base/settings.h"
+#include "db/dnc_database.h"
+#include "dncadmin/folder_selection.h"
+#include "dncadmin/frmExportClients.h"
+#include "dncadmin/frmExportDNCAdmin.h"
+#include "dncadmin/frmToolsMerge.h"
+#include "tests/dncadmin/dncadmin_fixture.h"
+#include "tests/support/message_recorder.h"
+#include "tests/support/test_main.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+
+namespace {
+
+const QByteArray kTemplate = "[ADMIN]\r\nLINES_DISPLAYED=64\r\n";
+
+// Records the windows opened modally ("class/FolderSelectMode") and answers each as the
+// function says (Rejected without one).
+class ModalRecorder {
+public:
+    explicit ModalRecorder(std::function<int(QDialog&)> answer = {}) {
+        previous_ = SetModalHook([this, answer](QDialog& dialog) {
+            opened << QString::fromLatin1(dialog.metaObject()->className()) + "/" +
+                          QString::number(FolderSelectMode);
+            return answer ? answer(dialog) : int(QDialog::Rejected);
+        });
+    }
+    ~ModalRecorder() { SetModalHook(previous_); }
+    ModalRecorder(const ModalRecorder&) = delete;
+    ModalRecorder& operator=(const ModalRecorder&) = delete;
+    QStringList opened;
+
+private:
+    ModalHook previous_;
+};
+
+// Two servers; CNCSRV1 (this computer) has LATHE1 and SHOP, CNCSRV2 has MILL.
+class ExportRig : public DncAdminInstallation {
+public:
+    ExportRig() {
+        Exec("INSERT INTO t_dnc_servers (dnc_server_name) VALUES ('CNCSRV2')");
+        AddClient("LATHE1", "01", "1", 62, {{"C:\\DNC\\L1", 3}});
+        AddClient("SHOP", "01", "2", 5);
+        Exec(
+            "INSERT INTO t_dnc_server_clients (client_name, dnc_server_id, NODE_ID) "
+            "VALUES ('MILL', 2, '02')");
+        WriteFile("DNCAdminExportCopy.ini", kTemplate);
+        ResetPickListState();
+        LastMoveServers = {"CNCSRV1", "CNCSRV2"};
+    }
+};
+
+}  // namespace
+
+class TestDncAdminWindows : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanup() { FolderSelectMode = FolderSelect::None; }
+
+    // EXPORT writes DNCAdmin.ini from the left list, then opens the folder selection in its
+    // export mode; when the export fails no folder is asked for.
+    void ExportButton() {
+        ExportRig rig;
+        frmExportClients window;
+        QCOMPARE(window.windowTitle(), QString("Export Clients to DNCAdmin "));
+        auto* left = window.findChild<QListWidget*>("lstClients1_0");
+        QCOMPARE(ListEntries(left), (QStringList{"LATHE1", "SHOP"}));
+        ModalRecorder modals;
+        MessageRecorder messages;
+        window.findChild<QPushButton*>("cmdExport")->click();
+        QCOMPARE(modals.opened, QStringList{"frmExportDNCAdmin/0"});
+        QVERIFY(rig.ReadFile("DNCAdmin.ini").endsWith("[CNC_LIST]\r\n1=LATHE1\r\n"));
+
+        QFile::remove(rig.FilePath("DNCAdminExportCopy.ini"));
+        window.findChild<QPushButton*>("cmdExport")->click();
+        QCOMPARE(modals.opened.size(), 1);
+        QCOMPARE(messages.Count(), 1);
+    }
+
+    // The right button asks first, and only with EXPORTDNCADMIN on.
+    void RightButton_data() {
+        QTest::addColumn<QString>("flag");
+        QTest::addColumn<MsgAnswer>("answer");
+        QTest::addColumn<QStringList>("questions");
+        QTest::addColumn<bool>("exported");
+        const QStringList asked{"Export \"CNCSRV1\" to DNCAdmin.ini file?"};
+        QTest::newRow("on, yes") << "TRUE" << MsgAnswer::Yes << asked << true;
+        QTest::newRow("on, no") << "TRUE" << MsgAnswer::No << asked << false;
+        QTest::newRow("off") << "FALSE" << MsgAnswer::Yes << QStringList{} << false;
+    }
+    void RightButton() {
+        QFETCH(QString, flag);
+        QFETCH(MsgAnswer, answer);
+        QFETCH(QStringList, questions);
+        QFETCH(bool, exported);
+        ExportRig rig;
+        ExportDncAdminFlag = flag;
+        frmExportClients window;
+        ModalRecorder modals;
+        MessageRecorder messages;
+        messages.Answer(answer);
+        auto* right = window.findChild<QListWidget*>("lstClients1_1");
+        QTest::mouseClick(right->viewport(), Qt::RightButton, {}, QPoint(5, 5));
+        QCOMPARE(messages.Texts(), questions);
+        QCOMPARE(QFile::exists(rig.FilePath("DNCAdmin.ini")), exported);
+        QCOMPARE(modals.opened.size(), exported ? 1 : 0);
+    }
+
+    // The move window's right button runs the same export once it is handed over.
+    void MoveWindowExports() {
+        ExportRig rig;
+        ExportDncAdminFlag = "TRUE";
+        InstallClientExport();
+        frmClients window;
+        ModalRecorder modals;
+        MessageRecorder messages;
+        messages.Answer(MsgAnswer::Yes);
+        auto* left = window.findChild<QListWidget*>("lstClients1_0");
+        QTest::mouseClick(left->viewport(), Qt::RightButton, {}, QPoint(5, 5));
+        ExportClientsToDncAdmin = {};
+        QCOMPARE(messages.Texts(), QStringList{"Export \"CNCSRV1\" to DNCAdmin.ini file?"});
+        QCOMPARE(modals.opened, QStringList{"frmExportDNCAdmin/0"});
+        QVERIFY(rig.ReadFile("DNCAdmin.ini").endsWith("[CNC_LIST]\r\n1=LATHE1\r\n"));
+    }
+
+    // Saved paths come back; a master folder is chosen through the folder selection, and
+    // one that already holds DNCAdmin.ini is replaced only when the operator agrees.
+    void MergeWindow() {
+        ExportRig rig;
+        QDir().mkpath(rig.FilePath("MASTER"));
+        rig.WriteFile("S1.ini", "[CNC_LIST]\r\n1=A\r\n2=B\r\n[A]\r\nNODE_ID=01\r\nPORT_ID=7\r\n");
+        rig.WriteFile("S3.ini", "[CNC_LIST]\r\n1=C\r\n");
+        rig.WriteFile("MASTER/DNCAdmin.ini", kTemplate + "[NODE01]\r\nUP_PATH=X\r\n");
+        rig.WriteFile("Kestrum.ini",
+                      "[PATHS]\r\nMASTERDNCADMINPATH=" + rig.FilePath("MASTER").toLatin1() +
+                          "\r\nDNCADMINPATH1=" + rig.FilePath("S1.ini").toLatin1() +
+                          "\r\nDNCADMINPATH2=" + rig.FilePath("NONE.ini").toLatin1() + "\r\n");
+        MessageRecorder messages;
+        frmToolsMerge window;
+        QCOMPARE(window.windowTitle(), QString("Merge DNCAdmin"));
+        auto label = [&](int i) {
+            return window.findChild<QLabel*>(QString("lblSelectPaths_%1").arg(i));
+        };
+        auto clear = [&](int i) {
+            return window.findChild<QPushButton*>(QString("cmdClear_%1").arg(i));
+        };
+        QCOMPARE(label(0)->text(), rig.FilePath("S1.ini").toUpper());
+        QCOMPARE(label(1)->text(), QString("Select path to DNCAdmin.ini 2:"));
+        QVERIFY(!clear(1)->isVisibleTo(&window));
+        QVERIFY(clear(0)->isVisibleTo(&window));
+        QCOMPARE(label(4)->text(), rig.FilePath("MASTER").toUpper());
+        auto* list = window.findChild<QTreeWidget*>("ListView1");
+        QCOMPARE(list->topLevelItemCount(), 64);
+        QCOMPARE(list->topLevelItem(0)->text(0), QString("A"));
+        QCOMPARE(list->topLevelItem(0)->text(2), QString("7"));
+
+        {
+            ModalRecorder dialogs([&](QDialog& dialog) {
+                static_cast<QFileDialog&>(dialog).selectFile(rig.FilePath("S3.ini"));
+                return int(QDialog::Accepted);
+            });
+            window.ChooseSource(2);
+        }
+        QCOMPARE(list->topLevelItem(0)->text(6), QString("C"));
+
+        // Master: a cancelled choice keeps the old one.
+        {
+            ModalRecorder cancelled;
+            window.ChooseMaster();
+            QCOMPARE(cancelled.opened, QStringList{"frmExportDNCAdmin/2"});
+        }
+        QCOMPARE(MasterDncAdminPath, rig.FilePath("MASTER").toUpper());
+        {
+            const QString folder = rig.FilePath("MASTER");
+            ModalRecorder chooser([folder](QDialog& dialog) {
+                SelectedFolderPath = folder;
+                dialog.findChild<QPushButton*>("cmdExport")->click();
+                return dialog.result();
+            });
+            messages.Answer(MsgAnswer::No);  // keep the master that holds the node section
+            window.ChooseMaster();
+        }
+        QCOMPARE(messages.Last().buttons, MsgButtons::YesNo);
+        QCOMPARE(rig.ReadFile("MASTER/DNCAdmin.ini"), kTemplate + "[NODE01]\r\nUP_PATH=X\r\n");
+
+        window.findChild<QPushButton*>("cmdMerge")->click();
+        QCOMPARE(window.findChild<QLabel*>("StatusBar1_Panel1")->text(),
+                 QString("Merge successful, 3 Clients"));
+        const QByteArray empty =
+            "NODE_ID=\r\nPORT_ID=\r\nPROTOCOL=\r\nDEFAULT_DIR=\r\nDEFAULT_UP_DIR=\r\n";
+        QCOMPARE(rig.ReadFile("MASTER/DNCAdmin.ini"),
+                 kTemplate +
+                     "[NODE01]\r\nUP_PATH=X\r\n[CNC_LIST]\r\n1=A\r\n2=B\r\n3=C\r\n[A]\r\n"
+                     "NODE_ID=01\r\nPORT_ID=7\r\nPROTOCOL=\r\nDEFAULT_DIR=\r\n"
+                     "DEFAULT_UP_DIR=\r\n[B]\r\n" +
+                     empty + "[C]\r\n" + empty);
+
+        // Clearing the master leaves nothing to merge into.
+        clear(4)->click();
+        QVERIFY(!window.findChild<QPushButton*>("cmdMerge")->isEnabled());
+        QCOMPARE(label(4)->text(), QString("Select path to Master DNCAdmin.ini:"));
+
+        // Closing keeps the paths for the next time.
+        window.reject();
+        QCOMPARE(ReadIniValue(rig.SettingsPath(), "PATHS", "DNCADMINPATH3", QString()),
+                 rig.FilePath("S3.ini"));
+        QCOMPARE(ReadIniValue(rig.SettingsPath(), "PATHS", "MASTERDNCADMINPATH", "none"),
+                 QString("none"));
+    }
+};
+
+KESTRUM_TEST(TestDncAdminWindows)
+#include "tst_windows.moc"

@@ -1,0 +1,176 @@
+// kestrum-dncadmin: the DNCAdmin.ini export and merge of Kestrum, for scheduled exports and
+// scripted checks. Any failure leaves every file as it was and ends with exit code 1
+// (2 for a wrong command line).
+
+#include "base/messages.h"
+#include "db/dnc_database.h"
+#include "dncadmin/dncadmin_export.h"
+#include "dncadmin/dncadmin_merge.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QTextStream>
+
+namespace {
+
+const char kUsage[] =
+    "Usage:\n"
+    "  kestrum-dncadmin export --db DNC.mdb --server NAME --base DNCAdminExportCopy.ini "
+    "--out DNCAdmin.ini\n"
+    "  kestrum-dncadmin merge --template DNCAdminExportCopy.ini --master MASTERFOLDER "
+    "SOURCE1 [SOURCE2 SOURCE3 SOURCE4]\n";
+
+QTextStream& Err() {
+    static QTextStream err(stderr);
+    return err;
+}
+QTextStream& Out() {
+    static QTextStream out(stdout);
+    return out;
+}
+
+int Fail(const QString& text) {
+    Err() << "kestrum-dncadmin: " << text << Qt::endl;
+    return 1;
+}
+
+int Usage(const QString& text) {
+    Err() << "kestrum-dncadmin: " << text << "\n" << kUsage << Qt::flush;
+    return 2;
+}
+
+// "--name value" options and the remaining arguments; false on an unknown or empty option.
+bool ParseOptions(const QStringList& args, const QStringList& known,
+                  QMap<QString, QString>& options, QStringList& rest, QString& problem) {
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& arg = args.at(i);
+        if (!arg.startsWith(QLatin1String("--"))) {
+            rest << arg;
+            continue;
+        }
+        const QString name = arg.mid(2);
+        if (!known.contains(name)) {
+            problem = QStringLiteral("unknown option ") + arg;
+            return false;
+        }
+        if (i + 1 >= args.size() || args.at(i + 1).isEmpty()) {
+            problem = QStringLiteral("option ") + arg + QStringLiteral(" needs a value");
+            return false;
+        }
+        options.insert(name, args.at(++i));
+    }
+    for (const QString& name : known) {
+        if (!options.contains(name)) {
+            problem = QStringLiteral("option --") + name + QStringLiteral(" is missing");
+            return false;
+        }
+    }
+    return true;
+}
+
+int Export(const QStringList& args) {
+    QMap<QString, QString> options;
+    QStringList rest;
+    QString problem;
+    if (!ParseOptions(args, {"db", "server", "base", "out"}, options, rest, problem)) {
+        return Usage(problem);
+    }
+    if (!rest.isEmpty()) {
+        return Usage(QStringLiteral("unexpected argument ") + rest.first());
+    }
+    const QString db = options.value("db");
+    if (!QFileInfo(db).isFile()) {
+        return Fail(QStringLiteral("database \"%1\" not found").arg(db));
+    }
+    if (!DncConnection.Open(QStringLiteral("data source = ") + db + QStringLiteral(";"))) {
+        return Fail(QStringLiteral("database \"%1\" cannot be opened: %2")
+                        .arg(db, DncConnection.LastError()));
+    }
+    const QString server = options.value("server");
+    const std::optional<qint32> serverId = GetServerID(server);
+    if (!serverId) {
+        return Fail(QStringLiteral("DNC server \"%1\" not found in \"%2\"").arg(server, db));
+    }
+    LoadServerClientNames(*serverId);
+    QStringList names;
+    for (const ClientListEntry& entry : ServerClients) {
+        names << entry.ClientName;
+    }
+    const QString target = options.value("out");
+    const ExportOutcome outcome = ExportDncAdmin(names, options.value("base"), target);
+    for (const QString& name : outcome.Skipped) {
+        Err() << "kestrum-dncadmin: client \"" << name << "\" not found; not exported" << Qt::endl;
+    }
+    if (!outcome.Ok) {
+        return Fail(outcome.Error);
+    }
+    Out() << "Wrote " << target << ": " << outcome.Listed.size() << " clients of server " << server;
+    if (outcome.ShopTerminals > 0) {
+        Out() << " (" << outcome.ShopTerminals << " shop terminals left out)";
+    }
+    Out() << "\n";
+    for (qsizetype i = 0; i < outcome.Listed.size(); ++i) {
+        Out() << "  " << (i + 1) << "=" << outcome.Listed.at(i) << "\n";
+    }
+    Out().flush();
+    return 0;
+}
+
+int Merge(const QStringList& args) {
+    QMap<QString, QString> options;
+    QStringList sources;
+    QString problem;
+    if (!ParseOptions(args, {"template", "master"}, options, sources, problem)) {
+        return Usage(problem);
+    }
+    if (sources.isEmpty() || sources.size() > kMergeSources) {
+        return Usage(QStringLiteral("give one to four source files"));
+    }
+    MergeTable table;
+    for (qsizetype i = 0; i < sources.size(); ++i) {
+        if (!QFileInfo(sources.at(i)).isFile() ||
+            !ReadDncAdminFile(sources.at(i), table.Columns[size_t(i)])) {
+            return Fail(QStringLiteral("source \"%1\" cannot be read").arg(sources.at(i)));
+        }
+    }
+    const MergeOutcome outcome =
+        MergeDncAdmin(table, options.value("master"), options.value("template"));
+    if (!outcome.Ok) {
+        return Fail(outcome.Error.isEmpty()
+                        ? outcome.Status
+                        : outcome.Status + QStringLiteral(": ") + outcome.Error);
+    }
+    Out() << "Wrote " << outcome.MasterFile << ": " << outcome.Status << "\n";
+    for (qsizetype i = 0; i < sources.size(); ++i) {
+        int count = 0;
+        for (const MergeCell& cell : table.Columns[size_t(i)]) {
+            count += cell.Name.isEmpty() ? 0 : 1;
+        }
+        Out() << "  " << (i + 1) << ": " << sources.at(i) << " (" << count << " clients)\n";
+    }
+    Out().flush();
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    // Messages of the shared code (database errors among them) go to standard error.
+    SetMessageHandler([](const MessageRequest& request) {
+        Err() << "kestrum-dncadmin: " << request.title << ": " << request.text << Qt::endl;
+        return SafeAnswer(request.buttons);
+    });
+    QStringList args = QCoreApplication::arguments().mid(1);
+    if (args.isEmpty()) {
+        return Usage(QStringLiteral("no command"));
+    }
+    const QString command = args.takeFirst();
+    if (command == QLatin1String("export")) {
+        return Export(args);
+    }
+    if (command == QLatin1String("merge")) {
+        return Merge(args);
+    }
+    return Usage(QStringLiteral("unknown command ") + command);
+}
