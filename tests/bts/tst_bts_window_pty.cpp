@@ -1,9 +1,10 @@
 // The BTS window end to end over a real pseudo-terminal: kestrum-btssim plays the adapter,
 // COM7 is mapped to it in [COMPORTS], and the window detects, configures and verifies it,
-// then hands the client's line to the terminal. On the real clock: the exchange's
+// then opens the terminal on the client's line. On the real clock: the exchange's
 // time-outs are those of the program, so a busy machine does not make the run fail.
 
 #include "components/qserial_line.h"
+#include "terminal/frmTerminal.h"
 #include "tests/bts/bts_window_rig.h"
 #include "tests/support/test_main.h"
 
@@ -39,15 +40,30 @@ void TestBtsWindowPty::configuresAndVerifiesFromWindow() {
     installation.Exec("UPDATE t_dnc_server_clients SET bts_used = -1, bts_latency = -1");
     installation.Exec(
         "UPDATE t_client_mode SET m_baud = 38400, m_parity = 'N', m_databits = 8, "
-        "m_stopbits = 2, cnc_comport = 4");
+        "m_stopbits = 2, cnc_comport = 7");
     SystemSerialLines lines;
     SerialLineProvider* previousLines = SetSerialLineProvider(&lines);
     MessageRecorder messages;
     // The pairing is not part of this run: the settings program does not start.
     SetProgramStarter([](const QString&, const QStringList&) { return false; });
+    // The terminal opens on the configured adapter's line; its window is answered at once.
     BtsTerminalValues terminal;
-    const BtsTerminalOpener previousOpener = frmBTS::SetTerminalOpener(
-        [&terminal](QWidget*, const BtsTerminalValues& v) { terminal = v; });
+    QString terminalCaption;
+    const BtsTerminalOpener previousOpener = frmBTS::SetTerminalOpener([&terminal,
+                                                                        &terminalCaption](
+                                                                           QWidget* parent,
+                                                                           const BtsTerminalValues&
+                                                                               v) {
+        terminal = v;
+        const ModalHook previousHook = SetModalHook([&terminalCaption](QDialog& dialog) {
+            if (qobject_cast<frmTerminal*>(&dialog)) {
+                terminalCaption = dialog.windowTitle();
+            }
+            return int(QDialog::Rejected);
+        });
+        OpenTerminal(TerminalLine{v.miComPort, v.msMode, v.miCharBufferSize, v.msBTSBaud}, parent);
+        SetModalHook(previousHook);
+    });
 
     QStringList statuses;
     QString address;
@@ -97,7 +113,8 @@ void TestBtsWindowPty::configuresAndVerifiesFromWindow() {
     QVERIFY(!states.isEmpty());
     QVERIFY2(states.last().contains("baud=38400 stopbits=2 flow=hardware"),
              qPrintable(states.last()));
-    QCOMPARE(terminal.miComPort, qint16(4));
+    QCOMPARE(terminal.miComPort, qint16(7));
+    QCOMPARE(terminalCaption, QStringLiteral("Terminal Mode - Com7,38400,N,8,2"));
     QCOMPARE(terminal.msMode, QStringLiteral("38400,N,8,2"));
     QCOMPARE(terminal.miCharBufferSize, qint16(256));
     QCOMPARE(terminal.msBTSBaud, QStringLiteral("38400"));
