@@ -52,11 +52,8 @@ QStringList AllClientRows(const AdminInstallation& db) {
                               "t_command", "t_client_directory", "t_shopterm_clients"}) {
         rows << QString::fromLatin1(table) << db.Rows(QString::fromLatin1(table));
     }
-    for (const QVariantList& row :
-         db.Query("SELECT client_id, client_name FROM t_dnc_server_clients ORDER BY 1")) {
-        rows << row.at(0).toString() + "|" + row.at(1).toString();
-    }
-    return rows;
+    return rows << db.TextRows(
+               "SELECT client_id, client_name FROM t_dnc_server_clients ORDER BY 1");
 }
 
 }  // namespace

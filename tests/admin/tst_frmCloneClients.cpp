@@ -63,16 +63,10 @@ public:
     }
     // "path|alias|mode|explore" per folder of the client, by path.
     QStringList Dirs(const QString& client) const {
-        QStringList dirs;
-        for (const QVariantList& row :
-             tmp.Query("SELECT directory_direct, directory_alias, dir_mode, explore_from_here FROM "
-                       "t_client_directory WHERE client_id = ? ORDER BY directory_direct",
-                       {Id(client)})) {
-            dirs << QStringLiteral("%1|%2|%3|%4")
-                        .arg(row[0].toString(), row[1].toString(), row[2].toString(),
-                             row[3].toString());
-        }
-        return dirs;
+        return tmp.TextRows(
+            "SELECT directory_direct, directory_alias, dir_mode, explore_from_here FROM "
+            "t_client_directory WHERE client_id = ? ORDER BY directory_direct",
+            {Id(client)});
     }
     QVariant Value(const QString& sql, const QString& client) const {
         return tmp.QueryValue(sql, {Id(client)});
