@@ -1,6 +1,7 @@
 #include "admin/frmClients.h"
 
 #include "admin/pick_lists.h"
+#include "base/dialog_parts.h"
 #include "ui_frmClients.h"
 
 #include <QKeyEvent>
@@ -66,10 +67,7 @@ bool frmClients::eventFilter(QObject* watched, QEvent* event) {
 
 void frmClients::keyPressEvent(QKeyEvent* event) {
     // The window has no default or cancel button: Enter and Esc do nothing here.
-    const int key = event->key();
-    if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape) {
-        event->accept();
-        return;
+    if (!SwallowEnterAndEsc(event)) {
+        QDialog::keyPressEvent(event);
     }
-    QDialog::keyPressEvent(event);
 }

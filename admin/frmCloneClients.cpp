@@ -2,6 +2,7 @@
 
 #include "admin/clone_clients.h"
 #include "admin/pick_lists.h"
+#include "base/dialog_parts.h"
 #include "base/messages.h"
 #include "base/modal.h"
 #include "db/dnc_database.h"
@@ -24,10 +25,8 @@ namespace {
 const QString kCaption = QStringLiteral("Clone Client administration");
 
 QPushButton* Button(const QString& name, const QString& text, const QString& tip, QWidget* parent) {
-    auto* button = new QPushButton(text, parent);
-    button->setObjectName(name);
+    QPushButton* button = NamedButton(name, text, parent);
     button->setToolTip(tip);
-    button->setAutoDefault(false);
     return button;
 }
 
@@ -128,14 +127,8 @@ frmCloneClients::frmCloneClients(QWidget* parent) : QDialog(parent) {
 
 void frmCloneClients::keyPressEvent(QKeyEvent* event) {
     // No default button and no closing by Esc: only OK and Cancel end the window.
-    switch (event->key()) {
-        case Qt::Key_Escape:
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-            event->accept();
-            return;
-        default:
-            QDialog::keyPressEvent(event);
+    if (!SwallowEnterAndEsc(event)) {
+        QDialog::keyPressEvent(event);
     }
 }
 

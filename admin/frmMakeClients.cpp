@@ -3,6 +3,7 @@
 #include "admin/client_names.h"
 #include "admin/pick_lists.h"
 #include "base/clock.h"
+#include "base/dialog_parts.h"
 #include "base/messages.h"
 #include "db/dnc_database.h"
 #include "ui_frmMakeClients.h"
@@ -244,10 +245,7 @@ bool frmMakeClients::eventFilter(QObject* watched, QEvent* event) {
 
 void frmMakeClients::keyPressEvent(QKeyEvent* event) {
     // The window has no default or cancel button: Enter and Esc do nothing here.
-    const int key = event->key();
-    if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape) {
-        event->accept();
-        return;
+    if (!SwallowEnterAndEsc(event)) {
+        QDialog::keyPressEvent(event);
     }
-    QDialog::keyPressEvent(event);
 }

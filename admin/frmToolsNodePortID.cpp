@@ -1,6 +1,7 @@
 #include "admin/frmToolsNodePortID.h"
 
 #include "base/app_state.h"
+#include "base/dialog_parts.h"
 #include "base/messages.h"
 #include "db/dnc_database.h"
 
@@ -18,19 +19,6 @@
 namespace {
 
 const QString kCaption = QStringLiteral("NodeID/PortID");
-
-QLabel* Label(const QString& name, const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(name);
-    return label;
-}
-
-QPushButton* Button(const QString& name, const QString& text, QWidget* parent) {
-    auto* button = new QPushButton(text, parent);
-    button->setObjectName(name);
-    button->setAutoDefault(false);
-    return button;
-}
 
 }  // namespace
 
@@ -59,20 +47,22 @@ frmToolsNodePortID::frmToolsNodePortID(QWidget* parent) : QDialog(parent) {
     chkPort_->setObjectName(QStringLiteral("chkPort"));
     chkPort_->setToolTip(QStringLiteral("Copy Com port number to Port ID:"));
 
-    cmdOK_ = Button(QStringLiteral("cmdOK"), QStringLiteral("&OK"), this);
-    cmdCancel_ = Button(QStringLiteral("cmdCancel"), QStringLiteral("&Cancel"), this);
+    cmdOK_ = NamedButton(QStringLiteral("cmdOK"), QStringLiteral("&OK"), this);
+    cmdCancel_ = NamedButton(QStringLiteral("cmdCancel"), QStringLiteral("&Cancel"), this);
 
     auto* choices = new QGridLayout;
-    choices->addWidget(Label(QStringLiteral("Label3"),
-                             QStringLiteral("Change Clients Node ID(s) as selected:"), this),
+    choices->addWidget(NamedLabel(QStringLiteral("Label3"),
+                                  QStringLiteral("Change Clients Node ID(s) as selected:"), this),
                        0, 0, 1, 2);
-    choices->addWidget(Label(QStringLiteral("Label1"), QStringLiteral("Node ID:"), this), 1, 0);
+    choices->addWidget(NamedLabel(QStringLiteral("Label1"), QStringLiteral("Node ID:"), this), 1,
+                       0);
     choices->addWidget(cboNode_, 1, 1);
     choices->addWidget(
-        Label(QStringLiteral("Label4"),
-              QStringLiteral("Change Clients Port ID(s) to Com# if selected:"), this),
+        NamedLabel(QStringLiteral("Label4"),
+                   QStringLiteral("Change Clients Port ID(s) to Com# if selected:"), this),
         2, 0, 1, 2);
-    choices->addWidget(Label(QStringLiteral("Label2"), QStringLiteral("Port ID:"), this), 3, 0);
+    choices->addWidget(NamedLabel(QStringLiteral("Label2"), QStringLiteral("Port ID:"), this), 3,
+                       0);
     choices->addWidget(chkPort_, 3, 1);
     choices->setColumnStretch(1, 1);
     auto* buttons = new QHBoxLayout;
@@ -111,14 +101,8 @@ frmToolsNodePortID::frmToolsNodePortID(QWidget* parent) : QDialog(parent) {
 }
 
 void frmToolsNodePortID::keyPressEvent(QKeyEvent* event) {
-    switch (event->key()) {
-        case Qt::Key_Escape:
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-            event->accept();
-            return;
-        default:
-            QDialog::keyPressEvent(event);
+    if (!SwallowEnterAndEsc(event)) {
+        QDialog::keyPressEvent(event);
     }
 }
 

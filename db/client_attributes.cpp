@@ -3,6 +3,10 @@
 #include "db/dnc_database.h"
 #include "db/statement.h"
 
+#include <initializer_list>
+#include <type_traits>
+#include <variant>
+
 ClientModeRecord CurrentClientMode;
 ClientModeRecord ExportClientMode;
 DownAttributesRecord DownAttributes;
@@ -27,6 +31,26 @@ Recordset RowsOf(const QString& table, const QString& keyColumn, const SqlValue&
     return SelectRows(*sql, {key}, as);
 }
 
+// One column of a row and the record field it is read into; the field's type picks the reader.
+template <class Record>
+struct Column {
+    const char* name;
+    std::variant<QString Record::*, qint16 Record::*, qint32 Record::*, bool Record::*> field;
+};
+
+bool ReadValue(const QVariant& value, QString& target) {
+    return ReadText(value, target);
+}
+bool ReadValue(const QVariant& value, qint16& target) {
+    return ReadInt16(value, target);
+}
+bool ReadValue(const QVariant& value, qint32& target) {
+    return ReadInt32(value, target);
+}
+bool ReadValue(const QVariant& value, bool& target) {
+    return ReadYesNo(value, target);
+}
+
 // The first row of a table for the client, read field by field.
 class FirstRow {
 public:
@@ -37,46 +61,54 @@ public:
         return rows_.Field(0, QString::fromLatin1(column));
     }
 
+    // Reads the columns into the record when there is a row; says whether there was.
+    template <class Record>
+    bool ReadInto(Record& record,
+                  std::initializer_list<Column<std::type_identity_t<Record>>> columns) const {
+        if (!Found()) {
+            return false;
+        }
+        for (const Column<Record>& column : columns) {
+            std::visit([&](auto field) { ReadValue((*this)[column.name], record.*field); },
+                       column.field);
+        }
+        return true;
+    }
+
 private:
     Recordset rows_;
 };
 
 void ReadClientModeInto(ClientModeRecord& record, qint32 clientId) {
+    using R = ClientModeRecord;
     const QString prefix = QStringLiteral("Error Client Mode");
     record = ClientModeRecord();
 
-    const FirstRow port(QStringLiteral("t_client_mode"), kClientId, clientId, {prefix, 1});
-    record.HasModeRow = port.Found();
-    if (port.Found()) {
-        ReadText(port["m_baud"], record.Baud);
-        ReadText(port["m_parity"], record.Parity);
-        ReadText(port["m_databits"], record.DataBits);
-        ReadText(port["m_stopbits"], record.StopBits);
-        ReadInt16(port["cnc_comport"], record.PortNumber);
-    }
+    record.HasModeRow = FirstRow(QStringLiteral("t_client_mode"), kClientId, clientId, {prefix, 1})
+                            .ReadInto(record, {{"m_baud", &R::Baud},
+                                               {"m_parity", &R::Parity},
+                                               {"m_databits", &R::DataBits},
+                                               {"m_stopbits", &R::StopBits},
+                                               {"cnc_comport", &R::PortNumber}});
 
     const FirstRow client(kClients, kClientId, clientId, {prefix, 2});
-    record.HasClientRow = client.Found();
-    if (!client.Found()) {
+    record.HasClientRow = client.ReadInto(record, {{"client_id", &R::ClientId},
+                                                   {"dnc_server_id", &R::ServerId},
+                                                   {"client_name", &R::ClientName},
+                                                   {"NODE_ID", &R::NodeId},
+                                                   {"PORT_ID", &R::PortId},
+                                                   {"protocol_id", &R::Protocol},
+                                                   {"com_ports", &R::DetectedPorts}});
+    if (!record.HasClientRow) {
         return;  // without the client's row there is no protocol or server of its own
     }
-    ReadInt32(client["client_id"], record.ClientId);
-    ReadInt32(client["dnc_server_id"], record.ServerId);
-    ReadText(client["client_name"], record.ClientName);
-    ReadText(client["NODE_ID"], record.NodeId);
-    ReadText(client["PORT_ID"], record.PortId);
-    const QVariant protocolId = client["protocol_id"];
-    ReadText(protocolId, record.Protocol);
-    ReadText(client["com_ports"], record.DetectedPorts);
 
     qint32 protocolNumber = 0;
-    if (ReadInt32(protocolId, protocolNumber)) {
-        const FirstRow protocol(QStringLiteral("t_protocol"), QStringLiteral("protocol_id"),
-                                protocolNumber, {prefix, 3});
-        if (protocol.Found()) {
-            ReadText(protocol["protocol_name"], record.Protocol);
-            ReadText(protocol["protocol_dll"], record.ProtocolLibrary);
-        }
+    if (ReadInt32(client["protocol_id"], protocolNumber)) {
+        FirstRow(QStringLiteral("t_protocol"), QStringLiteral("protocol_id"), protocolNumber,
+                 {prefix, 3})
+            .ReadInto(record,
+                      {{"protocol_name", &R::Protocol}, {"protocol_dll", &R::ProtocolLibrary}});
     }
 
     if (const std::optional<QVariant> serverName =
@@ -96,118 +128,92 @@ ClientModeRecord ClientModeOf(qint32 clientId) {
 }
 
 DownAttributesRecord DownAttributesOf(qint32 clientId) {
+    using R = DownAttributesRecord;
     const QString prefix = QStringLiteral("Error Client Clone Down Attributes");
-    DownAttributesRecord r;
-    const FirstRow filter(QStringLiteral("t_filter_table_down"), kClientId, clientId, {prefix, 1});
-    r.HasFilterRow = filter.Found();
-    if (filter.Found()) {
-        ReadYesNo(filter["init"], r.init);
-        ReadYesNo(filter["strip_header"], r.strip_header);
-        ReadInt16(filter["strip_all"], r.strip_all);
-        ReadYesNo(filter["strip_1stpercent"], r.strip_1stpercent);
-        ReadYesNo(filter["stop_Endpercent"], r.stop_Endpercent);
-        ReadInt16(filter["leader"], r.leader);
-        ReadInt16(filter["trailer"], r.trailer);
-        ReadText(filter["start_file_char"], r.start_file_char);
-        ReadText(filter["end_file_char"], r.end_file_char);
-    }
-    const FirstRow timeout(QStringLiteral("t_timeout_table_down"), kClientId, clientId,
-                           {prefix, 2});
-    r.HasTimeoutRow = timeout.Found();
-    if (timeout.Found()) {
-        ReadInt16(timeout["init_timeout"], r.init_timeout);
-        ReadInt16(timeout["interchar_timeout"], r.interchar_timeout);
-        ReadInt16(timeout["char_delay"], r.char_delay);
-        ReadInt16(timeout["eob_delay"], r.eob_delay);
-        ReadInt16(timeout["char_buffer"], r.char_buffer);
-    }
-    const FirstRow client(kClients, kClientId, clientId, {prefix, 3});
-    r.HasClientRow = client.Found();
-    if (client.Found()) {
-        ReadText(client["protocol_id"], r.Protocol);
-    }
+    R r;
+    r.HasFilterRow =
+        FirstRow(QStringLiteral("t_filter_table_down"), kClientId, clientId, {prefix, 1})
+            .ReadInto(r, {{"init", &R::init},
+                          {"strip_header", &R::strip_header},
+                          {"strip_all", &R::strip_all},
+                          {"strip_1stpercent", &R::strip_1stpercent},
+                          {"stop_Endpercent", &R::stop_Endpercent},
+                          {"leader", &R::leader},
+                          {"trailer", &R::trailer},
+                          {"start_file_char", &R::start_file_char},
+                          {"end_file_char", &R::end_file_char}});
+    r.HasTimeoutRow =
+        FirstRow(QStringLiteral("t_timeout_table_down"), kClientId, clientId, {prefix, 2})
+            .ReadInto(r, {{"init_timeout", &R::init_timeout},
+                          {"interchar_timeout", &R::interchar_timeout},
+                          {"char_delay", &R::char_delay},
+                          {"eob_delay", &R::eob_delay},
+                          {"char_buffer", &R::char_buffer}});
+    r.HasClientRow = FirstRow(kClients, kClientId, clientId, {prefix, 3})
+                         .ReadInto(r, {{"protocol_id", &R::Protocol}});
     return r;
 }
 
 UpAttributesRecord UpAttributesOf(qint32 clientId) {
+    using R = UpAttributesRecord;
     const QString prefix = QStringLiteral("Error Client Clone Up Attributes");
-    UpAttributesRecord r;
-    const FirstRow filter(QStringLiteral("t_filter_table_up"), kClientId, clientId, {prefix, 1});
-    r.HasFilterRow = filter.Found();
-    if (filter.Found()) {
-        ReadYesNo(filter["noparity_upload"], r.noparity_upload);
-        ReadYesNo(filter["trim_percent"], r.trim_percent);
-        ReadYesNo(filter["crlf_adj"], r.crlf_adj);
-        ReadText(filter["start_file_char"], r.start_file_char);
-        ReadText(filter["end_file_char"], r.end_file_char);
-        ReadText(filter["filesave_mode"], r.filesave_mode);
-    }
-    const FirstRow timeout(QStringLiteral("t_timeout_table_up"), kClientId, clientId, {prefix, 2});
-    r.HasTimeoutRow = timeout.Found();
-    if (timeout.Found()) {
-        ReadInt16(timeout["init_timeout"], r.init_timeout);
-        ReadInt16(timeout["up_timeout"], r.up_timeout);
-    }
-    const FirstRow client(kClients, kClientId, clientId, {prefix, 3});
-    r.HasClientRow = client.Found();
-    if (client.Found()) {
-        ReadText(client["NODE_ID"], r.NODE_ID);
-        ReadText(client["PORT_ID"], r.PORT_ID);
-    }
+    R r;
+    r.HasFilterRow = FirstRow(QStringLiteral("t_filter_table_up"), kClientId, clientId, {prefix, 1})
+                         .ReadInto(r, {{"noparity_upload", &R::noparity_upload},
+                                       {"trim_percent", &R::trim_percent},
+                                       {"crlf_adj", &R::crlf_adj},
+                                       {"start_file_char", &R::start_file_char},
+                                       {"end_file_char", &R::end_file_char},
+                                       {"filesave_mode", &R::filesave_mode}});
+    r.HasTimeoutRow =
+        FirstRow(QStringLiteral("t_timeout_table_up"), kClientId, clientId, {prefix, 2})
+            .ReadInto(r, {{"init_timeout", &R::init_timeout}, {"up_timeout", &R::up_timeout}});
+    r.HasClientRow = FirstRow(kClients, kClientId, clientId, {prefix, 3})
+                         .ReadInto(r, {{"NODE_ID", &R::NODE_ID}, {"PORT_ID", &R::PORT_ID}});
     return r;
 }
 
 TerminalAttributesRecord TerminalAttributesOf(qint32 clientId) {
+    using R = TerminalAttributesRecord;
     const QString prefix = QStringLiteral("Error Term Attributes");
-    TerminalAttributesRecord r;
-    const FirstRow terminal(QStringLiteral("t_client_terminal_mode"), kClientId, clientId,
-                            {prefix, 1});
-    r.HasTerminalRow = terminal.Found();
-    if (terminal.Found()) {
-        ReadInt16(terminal["line_length"], r.line_length);
-        ReadInt16(terminal["line_number"], r.line_number);
-        ReadInt16(terminal["char_delay"], r.char_delay);
-    }
-    const FirstRow client(kClients, kClientId, clientId, {prefix, 2});
-    r.HasClientRow = client.Found();
-    if (client.Found()) {
-        ReadYesNo(client["terminal_enabled"], r.terminal_enabled);
-    }
+    R r;
+    r.HasTerminalRow =
+        FirstRow(QStringLiteral("t_client_terminal_mode"), kClientId, clientId, {prefix, 1})
+            .ReadInto(r, {{"line_length", &R::line_length},
+                          {"line_number", &R::line_number},
+                          {"char_delay", &R::char_delay}});
+    r.HasClientRow = FirstRow(kClients, kClientId, clientId, {prefix, 2})
+                         .ReadInto(r, {{"terminal_enabled", &R::terminal_enabled}});
     return r;
 }
 
 RemoteAttributesRecord RemoteAttributesOf(qint32 clientId) {
+    using R = RemoteAttributesRecord;
     const QString prefix = QStringLiteral("Error Remote Attributes");
-    RemoteAttributesRecord r;
-    const FirstRow remote(QStringLiteral("t_remote"), QStringLiteral("rem_client_id"), clientId,
-                          {prefix, 1});
-    r.HasRemoteRow = remote.Found();
-    if (remote.Found()) {
-        ReadText(remote["c_start_char"], r.c_start_char);
-        ReadText(remote["c_end_char"], r.c_end_char);
-        ReadText(remote["down_cmd_char"], r.down_cmd_char);
-        ReadText(remote["up_cmd_char"], r.up_cmd_char);
-        ReadText(remote["path_cmd_char"], r.path_cmd_char);
-        ReadText(remote["down_n_offset_char"], r.down_n_offset_char);
-        ReadText(remote["redirect_cmd_char"], r.redirect_cmd_char);
-        ReadText(remote["kill_cmd_char"], r.kill_cmd_char);
-        ReadText(remote["files_cmd_char"], r.files_cmd_char);
-        ReadYesNo(remote["upload_report"], r.upload_report);
-        ReadText(remote["report_name"], r.report_name);
-    }
-    const FirstRow client(kClients, kClientId, clientId, {prefix, 2});
-    r.HasClientRow = client.Found();
-    if (client.Found()) {
-        ReadYesNo(client["terminal_enabled"], r.terminal_enabled);
-        ReadYesNo(client["alt_protocol_used"], r.alt_protocol_used);
-        ReadYesNo(client["alt_protocol"], r.alt_protocol);
-        ReadYesNo(client["bts_used"], r.bts_used);
-        ReadYesNo(client["bts_eobdelay"], r.bts_eobdelay);
-        ReadText(client["bts_pin"], r.bts_pin);
-        ReadText(client["bts_address"], r.bts_address);
-        ReadYesNo(client["bts_loop"], r.bts_loop);
-        ReadYesNo(client["bts_latency"], r.bts_latency);
-    }
+    R r;
+    r.HasRemoteRow =
+        FirstRow(QStringLiteral("t_remote"), QStringLiteral("rem_client_id"), clientId, {prefix, 1})
+            .ReadInto(r, {{"c_start_char", &R::c_start_char},
+                          {"c_end_char", &R::c_end_char},
+                          {"down_cmd_char", &R::down_cmd_char},
+                          {"up_cmd_char", &R::up_cmd_char},
+                          {"path_cmd_char", &R::path_cmd_char},
+                          {"down_n_offset_char", &R::down_n_offset_char},
+                          {"redirect_cmd_char", &R::redirect_cmd_char},
+                          {"kill_cmd_char", &R::kill_cmd_char},
+                          {"files_cmd_char", &R::files_cmd_char},
+                          {"upload_report", &R::upload_report},
+                          {"report_name", &R::report_name}});
+    r.HasClientRow = FirstRow(kClients, kClientId, clientId, {prefix, 2})
+                         .ReadInto(r, {{"terminal_enabled", &R::terminal_enabled},
+                                       {"alt_protocol_used", &R::alt_protocol_used},
+                                       {"alt_protocol", &R::alt_protocol},
+                                       {"bts_used", &R::bts_used},
+                                       {"bts_eobdelay", &R::bts_eobdelay},
+                                       {"bts_pin", &R::bts_pin},
+                                       {"bts_address", &R::bts_address},
+                                       {"bts_loop", &R::bts_loop},
+                                       {"bts_latency", &R::bts_latency}});
     return r;
 }
 

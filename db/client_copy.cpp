@@ -89,6 +89,18 @@ public:
         }
     }
 
+    // The source's row onto the target's; a source without the row leaves the target's
+    // values (what it keeps) as they are, and the outcome says so.
+    void CopyRow(bool sourceHasRow, const QString& table, qint32 id, const Assignments& assignments,
+                 Step step, const QString& keyColumn = kClientId,
+                 const QString& kept = QStringLiteral("its own")) {
+        if (sourceHasRow) {
+            SetRow(table, id, assignments, step, keyColumn);
+        } else {
+            Note(table + QStringLiteral(": the source has no row; the target keeps ") + kept);
+        }
+    }
+
     std::optional<qint32> LookUpNumber(const QString& table, const QString& keyColumn, qint32 id,
                                        const QString& wanted, Step step) {
         const LookUp found = LookUpField(table, keyColumn, SqlValue::Number(id),
@@ -126,40 +138,26 @@ private:
 
 void CopyAttributes(const CopySource& source, qint32 protocol, qint32 target, Copy& copy) {
     const ClientModeRecord& mode = source.Mode;
-    if (mode.HasModeRow) {
-        copy.SetRow(QStringLiteral("t_client_mode"), target,
-                    {{QStringLiteral("m_baud"), Bare(mode.Baud)},
-                     {QStringLiteral("m_parity"), SqlValue::Text(mode.Parity)},
-                     {QStringLiteral("m_databits"), Bare(mode.DataBits)},
-                     {QStringLiteral("m_stopbits"), Bare(mode.StopBits)}},
-                    kStepPort);
-    } else {
-        copy.Note(QStringLiteral("t_client_mode: the source has no row; the target keeps its own"));
-    }
+    copy.CopyRow(mode.HasModeRow, QStringLiteral("t_client_mode"), target,
+                 {{QStringLiteral("m_baud"), Bare(mode.Baud)},
+                  {QStringLiteral("m_parity"), SqlValue::Text(mode.Parity)},
+                  {QStringLiteral("m_databits"), Bare(mode.DataBits)},
+                  {QStringLiteral("m_stopbits"), Bare(mode.StopBits)}},
+                 kStepPort);
 
     const UpAttributesRecord& up = source.Up;
-    if (up.HasFilterRow) {
-        copy.SetRow(QStringLiteral("t_filter_table_up"), target,
-                    {{QStringLiteral("start_file_char"), SqlValue::Text(up.start_file_char)},
-                     {QStringLiteral("end_file_char"), SqlValue::Text(up.end_file_char)},
-                     {QStringLiteral("filesave_mode"), SqlValue::Text(up.filesave_mode)},
-                     {QStringLiteral("trim_percent"), SqlValue::YesNo(up.trim_percent)},
-                     {QStringLiteral("crlf_adj"), SqlValue::YesNo(up.crlf_adj)},
-                     {QStringLiteral("noparity_upload"), SqlValue::YesNo(up.noparity_upload)}},
-                    kStepFilterUp);
-    } else {
-        copy.Note(
-            QStringLiteral("t_filter_table_up: the source has no row; the target keeps its own"));
-    }
-    if (up.HasTimeoutRow) {
-        copy.SetRow(QStringLiteral("t_timeout_table_up"), target,
-                    {{QStringLiteral("init_timeout"), SqlValue::Number(up.init_timeout)},
-                     {QStringLiteral("up_timeout"), SqlValue::Number(up.up_timeout)}},
-                    kStepTimeoutUp);
-    } else {
-        copy.Note(
-            QStringLiteral("t_timeout_table_up: the source has no row; the target keeps its own"));
-    }
+    copy.CopyRow(up.HasFilterRow, QStringLiteral("t_filter_table_up"), target,
+                 {{QStringLiteral("start_file_char"), SqlValue::Text(up.start_file_char)},
+                  {QStringLiteral("end_file_char"), SqlValue::Text(up.end_file_char)},
+                  {QStringLiteral("filesave_mode"), SqlValue::Text(up.filesave_mode)},
+                  {QStringLiteral("trim_percent"), SqlValue::YesNo(up.trim_percent)},
+                  {QStringLiteral("crlf_adj"), SqlValue::YesNo(up.crlf_adj)},
+                  {QStringLiteral("noparity_upload"), SqlValue::YesNo(up.noparity_upload)}},
+                 kStepFilterUp);
+    copy.CopyRow(up.HasTimeoutRow, QStringLiteral("t_timeout_table_up"), target,
+                 {{QStringLiteral("init_timeout"), SqlValue::Number(up.init_timeout)},
+                  {QStringLiteral("up_timeout"), SqlValue::Number(up.up_timeout)}},
+                 kStepTimeoutUp);
 
     copy.Set(kClients, kClientId, target,
              {{QStringLiteral("protocol_id"), SqlValue::Number(protocol)}}, kStepProtocol);
@@ -174,17 +172,11 @@ void CopyAttributes(const CopySource& source, qint32 protocol, qint32 target, Co
                         {SqlValue::Number(target), SqlValue::Number(target)}, kStepShopTermRow);
         }
         const TerminalAttributesRecord terminal = TerminalAttributesOf(source.ClientId);
-        if (terminal.HasTerminalRow) {
-            copy.SetRow(QStringLiteral("t_client_terminal_mode"), target,
-                        {{QStringLiteral("line_length"), SqlValue::Number(terminal.line_length)},
-                         {QStringLiteral("line_number"), SqlValue::Number(terminal.line_number)},
-                         {QStringLiteral("char_delay"), SqlValue::Number(terminal.char_delay)}},
-                        kStepTerminal);
-        } else {
-            copy.Note(
-                QStringLiteral("t_client_terminal_mode: the source has no row; the "
-                               "target keeps its own"));
-        }
+        copy.CopyRow(terminal.HasTerminalRow, QStringLiteral("t_client_terminal_mode"), target,
+                     {{QStringLiteral("line_length"), SqlValue::Number(terminal.line_length)},
+                      {QStringLiteral("line_number"), SqlValue::Number(terminal.line_number)},
+                      {QStringLiteral("char_delay"), SqlValue::Number(terminal.char_delay)}},
+                     kStepTerminal);
         if (terminal.HasClientRow) {
             copy.Set(
                 kClients, kClientId, target,
@@ -202,16 +194,11 @@ void CopyAttributes(const CopySource& source, qint32 protocol, qint32 target, Co
                         {SqlValue::Number(target)}, kStepRemoteRow);
         }
         const RemoteAttributesRecord remote = RemoteAttributesOf(source.ClientId);
-        if (remote.HasRemoteRow) {
-            copy.SetRow(QStringLiteral("t_remote"), target,
-                        {{QStringLiteral("report_name"), SqlValue::Text(remote.report_name)},
-                         {QStringLiteral("upload_report"), SqlValue::YesNo(remote.upload_report)}},
-                        kStepRemote, QStringLiteral("rem_client_id"));
-        } else {
-            copy.Note(
-                QStringLiteral("t_remote: the source has no row; the target keeps its "
-                               "report settings"));
-        }
+        copy.CopyRow(remote.HasRemoteRow, QStringLiteral("t_remote"), target,
+                     {{QStringLiteral("report_name"), SqlValue::Text(remote.report_name)},
+                      {QStringLiteral("upload_report"), SqlValue::YesNo(remote.upload_report)}},
+                     kStepRemote, QStringLiteral("rem_client_id"),
+                     QStringLiteral("its report settings"));
         if (remote.HasClientRow) {
             // bts_eobdelay follows the target's own eob_delay, set at the end.
             copy.Set(
@@ -225,35 +212,24 @@ void CopyAttributes(const CopySource& source, qint32 protocol, qint32 target, Co
     }
 
     const DownAttributesRecord& down = source.Down;
-    if (down.HasFilterRow) {
-        copy.SetRow(QStringLiteral("t_filter_table_down"), target,
-                    {{QStringLiteral("init"), SqlValue::YesNo(down.init)},
-                     {QStringLiteral("strip_1stpercent"), SqlValue::YesNo(down.strip_1stpercent)},
-                     {QStringLiteral("stop_Endpercent"), SqlValue::YesNo(down.stop_Endpercent)},
-                     {QStringLiteral("strip_header"), SqlValue::YesNo(down.strip_header)},
-                     {QStringLiteral("leader"), SqlValue::Number(down.leader)},
-                     {QStringLiteral("trailer"), SqlValue::Number(down.trailer)},
-                     {QStringLiteral("start_file_char"), SqlValue::Text(down.start_file_char)},
-                     {QStringLiteral("end_file_char"), SqlValue::Text(down.end_file_char)},
-                     {QStringLiteral("strip_all"), SqlValue::Number(down.strip_all)}},
-                    kStepFilterDown);
-    } else {
-        copy.Note(
-            QStringLiteral("t_filter_table_down: the source has no row; the target keeps its own"));
-    }
-    if (down.HasTimeoutRow) {
-        copy.SetRow(
-            QStringLiteral("t_timeout_table_down"), target,
-            {{QStringLiteral("char_delay"), SqlValue::Number(down.char_delay)},
-             {QStringLiteral("eob_delay"), SqlValue::Number(down.eob_delay)},
-             {QStringLiteral("char_buffer"), SqlValue::Number(down.char_buffer)},
-             {QStringLiteral("init_timeout"), SqlValue::Number(down.init_timeout)},
-             {QStringLiteral("interchar_timeout"), SqlValue::Number(down.interchar_timeout)}},
-            kStepTimeoutDown);
-    } else {
-        copy.Note(QStringLiteral(
-            "t_timeout_table_down: the source has no row; the target keeps its own"));
-    }
+    copy.CopyRow(down.HasFilterRow, QStringLiteral("t_filter_table_down"), target,
+                 {{QStringLiteral("init"), SqlValue::YesNo(down.init)},
+                  {QStringLiteral("strip_1stpercent"), SqlValue::YesNo(down.strip_1stpercent)},
+                  {QStringLiteral("stop_Endpercent"), SqlValue::YesNo(down.stop_Endpercent)},
+                  {QStringLiteral("strip_header"), SqlValue::YesNo(down.strip_header)},
+                  {QStringLiteral("leader"), SqlValue::Number(down.leader)},
+                  {QStringLiteral("trailer"), SqlValue::Number(down.trailer)},
+                  {QStringLiteral("start_file_char"), SqlValue::Text(down.start_file_char)},
+                  {QStringLiteral("end_file_char"), SqlValue::Text(down.end_file_char)},
+                  {QStringLiteral("strip_all"), SqlValue::Number(down.strip_all)}},
+                 kStepFilterDown);
+    copy.CopyRow(down.HasTimeoutRow, QStringLiteral("t_timeout_table_down"), target,
+                 {{QStringLiteral("char_delay"), SqlValue::Number(down.char_delay)},
+                  {QStringLiteral("eob_delay"), SqlValue::Number(down.eob_delay)},
+                  {QStringLiteral("char_buffer"), SqlValue::Number(down.char_buffer)},
+                  {QStringLiteral("init_timeout"), SqlValue::Number(down.init_timeout)},
+                  {QStringLiteral("interchar_timeout"), SqlValue::Number(down.interchar_timeout)}},
+                 kStepTimeoutDown);
 
     // bts_eobdelay is true exactly when the end-of-block delay is 0: set it from the delay the
     // target now has, so the two never disagree.

@@ -1,5 +1,6 @@
 #include "setup/frmPortSetup.h"
 
+#include "base/dialog_parts.h"
 #include "base/modal.h"
 #include "base/settings.h"
 #include "components/saxcomm.h"
@@ -327,14 +328,8 @@ void frmPortSetup::reject() {
 
 void frmPortSetup::keyPressEvent(QKeyEvent* event) {
     // Enter and Esc have no role in this window.
-    switch (event->key()) {
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-        case Qt::Key_Escape:
-            event->accept();
-            return;
-        default:
-            QDialog::keyPressEvent(event);
+    if (!SwallowEnterAndEsc(event)) {
+        QDialog::keyPressEvent(event);
     }
 }
 

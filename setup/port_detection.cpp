@@ -13,6 +13,22 @@ void ShowStuckOpen(const QString& port) {
     ShowMessage(QStringLiteral("Comm Error ") + port + QStringLiteral(" stuck open"));
 }
 
+// Closes the port, trying again until it is closed or the attempts, counted on from the
+// caller's, run out (reported); true when they ran out.
+bool CloseWithRetries(SaxComm& comm, int& attempts) {
+    comm.SetPortOpen(false);
+    WaitMilliseconds(kWaitMs);
+    while (comm.PortOpen()) {
+        if (++attempts >= kAttempts) {
+            ShowStuckOpen(comm.CommPort());
+            return true;
+        }
+        WaitMilliseconds(kWaitMs);
+        comm.SetPortOpen(false);
+    }
+    return false;
+}
+
 }  // namespace
 
 bool ProbeOpenPort(SaxComm& comm, const QString& port) {
@@ -21,15 +37,8 @@ bool ProbeOpenPort(SaxComm& comm, const QString& port) {
     for (;;) {
         if (comm.PortOpen()) {
             WaitMilliseconds(kWaitMs);
-            comm.SetPortOpen(false);
-            WaitMilliseconds(kWaitMs);
-            while (comm.PortOpen()) {
-                if (++attempts >= kAttempts) {
-                    ShowStuckOpen(comm.CommPort());
-                    return true;
-                }
-                WaitMilliseconds(kWaitMs);
-                comm.SetPortOpen(false);
+            if (CloseWithRetries(comm, attempts)) {
+                return true;
             }
         }
         comm.SetPortOpen(true);
@@ -47,18 +56,8 @@ bool ProbeOpenPort(SaxComm& comm, const QString& port) {
 
 bool ProbeClosePort(SaxComm& comm, const QString& port) {
     comm.SetCommPort(port);
-    comm.SetPortOpen(false);
-    WaitMilliseconds(kWaitMs);
     int attempts = 0;
-    while (comm.PortOpen()) {
-        if (++attempts >= kAttempts) {
-            ShowStuckOpen(comm.CommPort());
-            return true;
-        }
-        WaitMilliseconds(kWaitMs);
-        comm.SetPortOpen(false);
-    }
-    return false;
+    return CloseWithRetries(comm, attempts);
 }
 
 PortDetection DetectComPorts(const std::function<bool()>& keepGoing) {

@@ -228,27 +228,19 @@ PortSetupSave SavePortSetup(qint32 clientId, const CurrentProtocol& current, con
                                SqlValue::YesNo(true));
     }
 
+    // A list without a selection leaves its column as it was.
+    const auto setMode = [&](const QString& column, const auto& value, auto toSql) {
+        if (value) {
+            ok &= UpdateRecordsMDB(kClientMode, kClientId, id, column, toSql(*value));
+        }
+    };
     const auto number = [](const QString& text) { return SqlValue::Number(text.toLongLong()); };
-    if (values.port) {
-        ok &= UpdateRecordsMDB(kClientMode, kClientId, id, QStringLiteral("cnc_comport"),
-                               SqlValue::Number(*values.port));
-    }
-    if (values.baud) {
-        ok &= UpdateRecordsMDB(kClientMode, kClientId, id, QStringLiteral("m_baud"),
-                               number(*values.baud));
-    }
-    if (values.parity) {
-        ok &= UpdateRecordsMDB(kClientMode, kClientId, id, QStringLiteral("m_parity"),
-                               SqlValue::Text(*values.parity));
-    }
-    if (values.dataBits) {
-        ok &= UpdateRecordsMDB(kClientMode, kClientId, id, QStringLiteral("m_databits"),
-                               number(*values.dataBits));
-    }
-    if (values.stopBits) {
-        ok &= UpdateRecordsMDB(kClientMode, kClientId, id, QStringLiteral("m_stopbits"),
-                               number(*values.stopBits));
-    }
+    setMode(QStringLiteral("cnc_comport"), values.port,
+            [](int port) { return SqlValue::Number(port); });
+    setMode(QStringLiteral("m_baud"), values.baud, number);
+    setMode(QStringLiteral("m_parity"), values.parity, SqlValue::Text);
+    setMode(QStringLiteral("m_databits"), values.dataBits, number);
+    setMode(QStringLiteral("m_stopbits"), values.stopBits, number);
 
     // The client's own download time-out decides; a client without that row keeps its flag.
     if (const std::optional<qint32> eobDelay = ClientEobDelayMDB(clientId)) {

@@ -1,5 +1,6 @@
 #include "terminal/frmTerminal.h"
 
+#include "base/dialog_parts.h"
 #include "base/messages.h"
 #include "base/modal.h"
 #include "base/waits.h"
@@ -23,19 +24,6 @@
 namespace {
 
 const QString kTitle = QStringLiteral("Terminal Mode COM selection Failed!");
-
-QPushButton* MakeButton(const QString& name, const QString& caption, QWidget* parent) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    button->setAutoDefault(false);  // Enter belongs to the line, not to a button
-    return button;
-}
-
-QLabel* MakeLabel(const QString& name, const QString& caption, QWidget* parent) {
-    auto* label = new QLabel(caption, parent);
-    label->setObjectName(name);
-    return label;
-}
 
 QString Thousands(double value) {
     return QLocale(QLocale::English)
@@ -63,24 +51,24 @@ frmTerminal::frmTerminal(const TerminalLine& line, QWidget* parent)
     txtTerminal->installEventFilter(this);
     txtTerminal->setMinimumSize(560, 300);
 
-    cmdClear = MakeButton(QStringLiteral("cmdClear"), QStringLiteral("CLEAR"), this);
-    cmdLoop = MakeButton(QStringLiteral("cmdLoop"), QStringLiteral("LOOP TEST"), this);
-    lblCount = MakeLabel(QStringLiteral("lblCount"), QStringLiteral("Count:"), this);
+    cmdClear = NamedButton(QStringLiteral("cmdClear"), QStringLiteral("CLEAR"), this);
+    cmdLoop = NamedButton(QStringLiteral("cmdLoop"), QStringLiteral("LOOP TEST"), this);
+    lblCount = NamedLabel(QStringLiteral("lblCount"), QStringLiteral("Count:"), this);
     lblTxBuffer =
-        MakeLabel(QStringLiteral("lblTxBuffer"),
-                  QStringLiteral("TxBuffer: ") + QString::number(line_.charBufferSize), this);
+        NamedLabel(QStringLiteral("lblTxBuffer"),
+                   QStringLiteral("TxBuffer: ") + QString::number(line_.charBufferSize), this);
     chkHexView = new QCheckBox(QStringLiteral("HEX VIEW"), this);
     chkHexView->setObjectName(QStringLiteral("chkHexView"));
     chkHexView->setToolTip(QStringLiteral("Show every received byte in hexadecimal"));
-    cmdCapture = MakeButton(QStringLiteral("cmdCapture"), QStringLiteral("CAPTURE..."), this);
+    cmdCapture = NamedButton(QStringLiteral("cmdCapture"), QStringLiteral("CAPTURE..."), this);
     cmdCapture->setToolTip(QStringLiteral("Copy every received byte to a file"));
 
     fraLoopStats = new QGroupBox(QStringLiteral("Loop test"), this);
     fraLoopStats->setObjectName(QStringLiteral("fraLoopStats"));
-    lblLoopCycles = MakeLabel(QStringLiteral("lblLoopCycles"), QString(), fraLoopStats);
-    lblLoopBytes = MakeLabel(QStringLiteral("lblLoopBytes"), QString(), fraLoopStats);
-    lblLoopFirstBad = MakeLabel(QStringLiteral("lblLoopFirstBad"), QString(), fraLoopStats);
-    lblLoopRate = MakeLabel(QStringLiteral("lblLoopRate"), QString(), fraLoopStats);
+    lblLoopCycles = NamedLabel(QStringLiteral("lblLoopCycles"), QString(), fraLoopStats);
+    lblLoopBytes = NamedLabel(QStringLiteral("lblLoopBytes"), QString(), fraLoopStats);
+    lblLoopFirstBad = NamedLabel(QStringLiteral("lblLoopFirstBad"), QString(), fraLoopStats);
+    lblLoopRate = NamedLabel(QStringLiteral("lblLoopRate"), QString(), fraLoopStats);
     auto* stats = new QGridLayout(fraLoopStats);
     stats->addWidget(lblLoopCycles, 0, 0);
     stats->addWidget(lblLoopBytes, 0, 1);
@@ -212,12 +200,9 @@ bool frmTerminal::eventFilter(QObject* watched, QEvent* event) {
 
 void frmTerminal::keyPressEvent(QKeyEvent* event) {
     // Neither Enter nor Esc has a role in this window.
-    const int key = event->key();
-    if (key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter) {
-        event->accept();
-        return;
+    if (!SwallowEnterAndEsc(event)) {
+        QDialog::keyPressEvent(event);
     }
-    QDialog::keyPressEvent(event);
 }
 
 void frmTerminal::cmdClear_Click() {

@@ -6,53 +6,26 @@
 //   bench_admin_windows [runs]   (default 21; offscreen unless QT_QPA_PLATFORM or DISPLAY
 //                                 names a platform)
 
-#include "direct_sqlite.h"
+#include "large_configuration.h"
 
 #include "admin/frmClients.h"
 #include "admin/frmMakeClients.h"
 #include "admin/pick_lists.h"
-#include "base/settings.h"
 #include "db/dnc_database.h"
-#include "db/new_installation.h"
 
 #include <sqlite3.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QEvent>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
-#include <functional>
 #include <memory>
 #include <vector>
 
 namespace {
 
-constexpr int kServers = 1000;
-constexpr int kClients = 20000;
 constexpr double kTargetMs = 100;
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-// Ends the wait once the window has been painted for the first time.
-class PaintProbe : public QObject {
-public:
-    bool painted = false;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint) {
-            painted = true;
-        }
-        return false;
-    }
-};
 
 // Creates the window, shows it and waits for its first paint; returns the milliseconds.
 template <class Window>
@@ -60,14 +33,8 @@ double OpenAndShow() {
     QElapsedTimer timer;
     timer.start();
     auto window = std::make_unique<Window>();
-    PaintProbe probe;
-    window->installEventFilter(&probe);
-    window->show();
-    while (!probe.painted) {
-        QApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
+    ShowUntilPainted(*window);
     const double ms = double(timer.nsecsElapsed()) / 1e6;
-    window->removeEventFilter(&probe);
     window.reset();
     QApplication::processEvents();
     return ms;
@@ -132,7 +99,7 @@ private:
     sqlite3_stmt* clients_ = nullptr;
 };
 
-struct Figure {
+struct WindowFigure {
     const char* name;
     double windowMs;
     double layerMs;   // the same statements through the database layer
@@ -150,64 +117,33 @@ size_t LayerStatements(const QStringList& servers) {
     return rows;
 }
 
-// The offscreen platform's note on every window shown says nothing about the figures.
-void QuietHandler(QtMsgType type, const QMessageLogContext&, const QString& text) {
-    if (!text.contains(QLatin1String("propagateSizeHints"))) {
-        std::fprintf(stderr, "%d: %s\n", int(type), qPrintable(text));
-    }
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    qInstallMessageHandler(QuietHandler);
+    UseOffscreenPlatform(true);
     QApplication application(argc, argv);
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 21;
 
     int messages = 0;
-    SetMessageHandler([&messages](const MessageRequest& request) {
-        if (++messages <= 3) {
-            std::fprintf(stderr, "message: %s\n", qPrintable(request.text));
-        }
-        return MsgAnswer::Ok;
-    });
+    CountMessages(messages);
 
-    QTemporaryDir folder;
-    QString error;
-    if (!folder.isValid() || !CreateDatabaseFile(folder.path(), &error)) {
-        std::fprintf(stderr, "cannot create DNC.mdb: %s\n", qPrintable(error));
+    LargeConfiguration configuration;
+    if (!configuration.Build() || !configuration.Connect()) {
         return 2;
     }
-    const QString path = folder.filePath(QStringLiteral("DNC.mdb"));
-    {
-        DirectSqlite builder(path.toStdString());
-        if (!builder.IsOpen()) {
-            return 2;
-        }
-        builder.Build(kServers, kClients, "BENCHSRV", 64);
-    }
-    SetProgramFolder(folder.path());
-    DncConnectionString = QStringLiteral("Provider = Microsoft.Jet.OLEDB.4.0;data source = ") +
-                          path + QStringLiteral(";");
-    if (!DncConnection.Open(DncConnectionString)) {
-        std::fprintf(stderr, "cannot open: %s\n", qPrintable(DncConnection.LastError()));
-        return 2;
-    }
-    DirectStatements direct(path.toStdString());
+    DirectStatements direct(configuration.Path().toStdString());
     if (!direct.IsOpen()) {
         return 2;
     }
     std::printf("Configuration: %d servers, %d clients; %d runs each, alternating, platform %s\n",
-                kServers, kClients, runs, qPrintable(QApplication::platformName()));
+                LargeConfiguration::kServers, LargeConfiguration::kClients, runs,
+                qPrintable(QApplication::platformName()));
 
     // Each window opens on servers in the middle of the list, as after a few choices.
     const QString left = QStringLiteral("SRV0500");
     const QString right = QStringLiteral("SRV0501");
     OpenAndShow<frmMakeClients>();  // the first window of a run loads fonts and styles
-    std::vector<Figure> figures;
+    std::vector<WindowFigure> figures;
     size_t sink = 0;
     for (int kind = 0; kind < 2; ++kind) {
         std::vector<double> windowTimes;
@@ -230,15 +166,15 @@ int main(int argc, char** argv) {
             }
             directTimes.push_back(double(timer.nsecsElapsed()) / 1e6);
         }
-        figures.push_back(
-            Figure{kind == 0 ? "frmMakeClients opened and shown" : "frmClients opened and shown",
-                   Median(windowTimes), Median(layerTimes), Median(directTimes)});
+        figures.push_back(WindowFigure{
+            kind == 0 ? "frmMakeClients opened and shown" : "frmClients opened and shown",
+            Median(windowTimes), Median(layerTimes), Median(directTimes)});
     }
 
     std::printf("\n%-34s %10s %15s %15s %10s  %s\n", "window (median)", "window ms",
                 "its SQL, layer", "its SQL, direct", "target ms", "result");
     bool allMet = true;
-    for (const Figure& f : figures) {
+    for (const WindowFigure& f : figures) {
         const bool met = f.windowMs <= kTargetMs;
         allMet &= met;
         std::printf("%-34s %10.2f %15.3f %15.3f %10.0f  %s\n", f.name, f.windowMs, f.layerMs,

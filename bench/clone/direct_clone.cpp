@@ -7,17 +7,6 @@
 
 namespace {
 
-std::string Text(sqlite3_stmt* s, int column) {
-    const unsigned char* text = sqlite3_column_text(s, column);
-    return text ? std::string(reinterpret_cast<const char*>(text),
-                              size_t(sqlite3_column_bytes(s, column)))
-                : std::string();
-}
-
-void BindText(sqlite3_stmt* s, int index, const std::string& text) {
-    sqlite3_bind_text(s, index, text.data(), int(text.size()), SQLITE_TRANSIENT);
-}
-
 struct Dir {
     int64_t id;
     std::string path;
@@ -28,39 +17,11 @@ struct Dir {
 
 }  // namespace
 
-DirectClone::DirectClone(const std::string& path) {
-    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
-        sqlite3_close(db_);
-        db_ = nullptr;
-        return;
-    }
-    sqlite3_busy_timeout(db_, 5000);
-}
-
-DirectClone::~DirectClone() {
-    for (auto& entry : statements_) {
-        sqlite3_finalize(entry.second);
-    }
-    sqlite3_close(db_);
-}
-
-bool DirectClone::Exec(const char* sql) {
-    return sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
-}
-
 sqlite3_stmt* DirectClone::Prepared(const std::string& sql) {
-    auto found = statements_.find(sql);
-    if (found != statements_.end()) {
-        sqlite3_reset(found->second);
-        sqlite3_clear_bindings(found->second);
-        return found->second;
+    sqlite3_stmt* s = SqliteFile::Prepared(sql);
+    if (s) {
+        sqlite3_clear_bindings(s);
     }
-    sqlite3_stmt* s = nullptr;
-    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &s, nullptr) != SQLITE_OK) {
-        std::fprintf(stderr, "cannot prepare %s: %s\n", sql.c_str(), sqlite3_errmsg(db_));
-        return nullptr;
-    }
-    statements_.emplace(sql, s);
     return s;
 }
 
@@ -247,8 +208,7 @@ int DirectClone::Clone(const std::string& sourceName, const std::vector<std::str
                 sqlite3_bind_int64(i, 4, d.mode);
                 sqlite3_bind_int64(i, 5, d.explore);
                 sqlite3_step(i);
-                own.push_back(
-                    Dir{sqlite3_last_insert_rowid(db_), d.path, d.alias, d.mode, d.explore});
+                own.push_back(Dir{LastInsertId(), d.path, d.alias, d.mode, d.explore});
             }
         }
         done += Exec("COMMIT");

@@ -2,23 +2,15 @@
 // The statements of the clone and of the node/port change, run directly on SQLite (the C
 // API): the baseline the program is measured against.
 
+#include "sqlite_file.h"
+
 #include <cstdint>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
-struct sqlite3;
-struct sqlite3_stmt;
-
-class DirectClone {
+class DirectClone : public SqliteFile {
 public:
-    explicit DirectClone(const std::string& path);
-    ~DirectClone();
-    DirectClone(const DirectClone&) = delete;
-    DirectClone& operator=(const DirectClone&) = delete;
-
-    bool IsOpen() const { return db_ != nullptr; }
-    bool Exec(const char* sql);
+    using SqliteFile::SqliteFile;
 
     // What the clone window reads when it opens: the servers, all clients, the first server's.
     size_t OpenCloneLists();
@@ -30,11 +22,9 @@ public:
     int NodePortRewrite(const std::string& server, const std::string& node);
 
 private:
+    // Also without the bindings of its last use.
     sqlite3_stmt* Prepared(const std::string& sql);
     int64_t Number(const std::string& sql, int64_t key);
     int64_t NumberByText(const std::string& sql, const std::string& key);
     std::vector<std::string> Names(const std::string& sql, int64_t key);
-
-    sqlite3* db_ = nullptr;
-    std::unordered_map<std::string, sqlite3_stmt*> statements_;
 };

@@ -7,6 +7,7 @@
 
 #include "direct_clone.h"
 #include "direct_sqlite.h"
+#include "large_configuration.h"
 
 #include "admin/clone_clients.h"
 #include "admin/frmCloneClients.h"
@@ -14,112 +15,32 @@
 #include "base/messages.h"
 #include "base/settings.h"
 #include "db/dnc_database.h"
-#include "db/new_installation.h"
 #include "db/node_port_ids.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
-#include <QEvent>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
-#include <functional>
 #include <vector>
 
 namespace {
 
-constexpr int kServers = 1000;
-constexpr int kClients = 20000;
-constexpr int kLocalClients = 64;
+constexpr int kLocalClients = LargeConfiguration::kLocalClients;
 constexpr int kTargets = 100;
-const char* const kLocalServer = "BENCHSRV";
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-struct Figure {
-    const char* name;
-    double kestrumMs;
-    double directMs;
-    double targetMs;
-};
-
-Figure Measure(const char* name, int runs, double targetMs, const std::function<void(int)>& kestrum,
-               const std::function<void(int)>& direct) {
-    std::vector<double> a;
-    std::vector<double> b;
-    QElapsedTimer timer;
-    for (int i = 0; i < runs; ++i) {
-        timer.start();
-        kestrum(i);
-        a.push_back(double(timer.nsecsElapsed()) / 1e6);
-        timer.start();
-        direct(i);
-        b.push_back(double(timer.nsecsElapsed()) / 1e6);
-    }
-    return Figure{name, Median(a), Median(b), targetMs};
-}
-
-// Shows the window and returns once it has been painted.
-class PaintWatch : public QObject {
-public:
-    bool painted = false;
-    bool eventFilter(QObject*, QEvent* event) override {
-        painted |= event->type() == QEvent::Paint;
-        return false;
-    }
-};
-
-void ShowUntilPainted(QWidget& window) {
-    PaintWatch watch;
-    window.installEventFilter(&watch);
-    window.show();
-    QElapsedTimer limit;
-    limit.start();
-    while (!watch.painted && limit.elapsed() < 2000) {
-        QApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    window.removeEventFilter(&watch);
-}
+const char* const kLocalServer = LargeConfiguration::kLocalServer;
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    // The offscreen platform warns about every window it sizes; the figures are what counts.
-    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& text) {
-        if (!text.contains(QLatin1String("propagateSizeHints"))) {
-            std::fprintf(stderr, "%s\n", qPrintable(text));
-        }
-    });
+    UseOffscreenPlatform();
     QApplication application(argc, argv);
     const int scale = argc > 1 ? std::max(1, std::atoi(argv[1])) : 1;
 
     int messages = 0;
-    SetMessageHandler([&messages](const MessageRequest& request) {
-        if (++messages <= 3) {
-            std::fprintf(stderr, "message: %s\n", qPrintable(request.text));
-        }
-        return MsgAnswer::Ok;
-    });
+    CountMessages(messages);
 
-    QTemporaryDir folder;
-    QString error;
-    if (!folder.isValid() || !CreateDatabaseFile(folder.path(), &error)) {
-        std::fprintf(stderr, "cannot create DNC.mdb: %s\n", qPrintable(error));
-        return 2;
-    }
-    const QString path = folder.filePath(QStringLiteral("DNC.mdb"));
-    std::vector<std::string> names;
-    {
-        DirectSqlite build(path.toStdString());
-        names = build.Build(kServers, kClients, kLocalServer, kLocalClients);
+    LargeConfiguration configuration;
+    const bool built = configuration.Build([](DirectSqlite& build) {
         // The source of the clones: a remote client with two folders.
         build.Exec("UPDATE t_dnc_server_clients SET protocol_id = 72 WHERE client_id = 70");
         build.Exec("INSERT INTO t_remote (rem_client_id, report_name) VALUES (70, 'REPORT')");
@@ -127,20 +48,21 @@ int main(int argc, char** argv) {
             "INSERT INTO t_client_directory (client_id, directory_direct, directory_alias, "
             "dir_mode, explore_from_here) VALUES (70, 'C:\\NC\\PROG', 'TV1', 3, -1), "
             "(70, 'C:\\NC\\UP', 'TV2', 2, 0)");
+    });
+    if (!built) {
+        return 2;
     }
-    DirectClone direct(path.toStdString());
+    const std::vector<std::string>& names = configuration.ClientNames();
+    const std::string path = configuration.Path().toStdString();
+    DirectClone direct(path);
     if (!direct.IsOpen()) {
         return 2;
     }
-    std::printf("Configuration: %d servers, %d clients (%d on %s)\n", kServers, kClients,
-                kLocalClients, kLocalServer);
+    std::printf("Configuration: %d servers, %d clients (%d on %s)\n", LargeConfiguration::kServers,
+                LargeConfiguration::kClients, kLocalClients, kLocalServer);
 
-    SetProgramFolder(folder.path());
     LocalComputerName = QString::fromLatin1(kLocalServer);
-    DncConnectionString = QStringLiteral("Provider = Microsoft.Jet.OLEDB.4.0;data source = ") +
-                          path + QStringLiteral(";");
-    if (!DncConnection.Open(DncConnectionString)) {
-        std::fprintf(stderr, "cannot open: %s\n", qPrintable(DncConnection.LastError()));
+    if (!configuration.Connect()) {
         return 2;
     }
 
@@ -153,7 +75,7 @@ int main(int argc, char** argv) {
         targets << QString::fromStdString(names[size_t(5000 + i)]);
     }
 
-    DirectSqlite check(path.toStdString());
+    DirectSqlite check(path);
     std::vector<Figure> figures;
     size_t sink = 0;
     figures.push_back(Measure(

@@ -5,59 +5,25 @@
 //   bench_db [runs-scale]   (default 1; 2 doubles every run count)
 
 #include "direct_sqlite.h"
+#include "large_configuration.h"
 
-#include "db/client_attributes.h"
 #include "base/settings.h"
+#include "db/client_attributes.h"
 #include "db/dnc_database.h"
-#include "db/new_installation.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QSqlQuery>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
-#include <functional>
 #include <random>
 #include <vector>
 
 namespace {
 
-constexpr int kServers = 1000;
-constexpr int kClients = 20000;
-constexpr int kLocalClients = 64;
-const char* const kLocalServer = "BENCHSRV";
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-struct Figure {
-    const char* name;
-    double layerMs;
-    double directMs;
-    double targetMs;  // 0: no time target, only the ratio counts
-};
-
-// Runs the layer and the direct form alternately, so both see the same caches and file.
-Figure Measure(const char* name, int runs, double targetMs, const std::function<void(int)>& layer,
-               const std::function<void(int)>& direct) {
-    std::vector<double> layerTimes;
-    std::vector<double> directTimes;
-    QElapsedTimer timer;
-    for (int i = 0; i < runs; ++i) {
-        timer.start();
-        layer(i);
-        layerTimes.push_back(double(timer.nsecsElapsed()) / 1e6);
-        timer.start();
-        direct(i);
-        directTimes.push_back(double(timer.nsecsElapsed()) / 1e6);
-    }
-    return Figure{name, Median(layerTimes), Median(directTimes), targetMs};
-}
+constexpr int kClients = LargeConfiguration::kClients;
+const char* const kLocalServer = LargeConfiguration::kLocalServer;
 
 }  // namespace
 
@@ -66,38 +32,25 @@ int main(int argc, char** argv) {
     const int scale = argc > 1 ? std::max(1, std::atoi(argv[1])) : 1;
 
     int messages = 0;
-    SetMessageHandler([&messages](const MessageRequest& request) {
-        if (++messages <= 3) {
-            std::fprintf(stderr, "message: %s\n", qPrintable(request.text));
-        }
-        return MsgAnswer::Ok;
-    });
+    CountMessages(messages);
 
-    QTemporaryDir folder;
-    QString error;
-    if (!folder.isValid() || !CreateDatabaseFile(folder.path(), &error)) {
-        std::fprintf(stderr, "cannot create DNC.mdb: %s\n", qPrintable(error));
+    LargeConfiguration configuration;
+    QElapsedTimer buildTimer;
+    buildTimer.start();
+    if (!configuration.Build()) {
         return 2;
     }
-    const QString path = folder.filePath(QStringLiteral("DNC.mdb"));
-    DirectSqlite direct(path.toStdString());
+    const std::vector<std::string>& names = configuration.ClientNames();
+    std::printf("Configuration: %d servers, %d clients (%d on %s), built in %lld ms in %s\n",
+                LargeConfiguration::kServers, kClients, LargeConfiguration::kLocalClients,
+                kLocalServer, static_cast<long long>(buildTimer.elapsed()),
+                qPrintable(configuration.Folder()));
+    DirectSqlite direct(configuration.Path().toStdString());
     if (!direct.IsOpen()) {
         return 2;
     }
-    QElapsedTimer buildTimer;
-    buildTimer.start();
-    const std::vector<std::string> names =
-        direct.Build(kServers, kClients, kLocalServer, kLocalClients);
-    std::printf("Configuration: %d servers, %d clients (%d on %s), built in %lld ms in %s\n",
-                kServers, kClients, kLocalClients, kLocalServer,
-                static_cast<long long>(buildTimer.elapsed()), qPrintable(folder.path()));
-
-    SetProgramFolder(folder.path());
     LocalComputerName = QString::fromLatin1(kLocalServer);
-    DncConnectionString = QStringLiteral("Provider = Microsoft.Jet.OLEDB.4.0;data source = ") +
-                          path + QStringLiteral(";");
-    if (!DncConnection.Open(DncConnectionString)) {
-        std::fprintf(stderr, "cannot open: %s\n", qPrintable(DncConnection.LastError()));
+    if (!configuration.Connect()) {
         return 2;
     }
 
@@ -178,12 +131,12 @@ int main(int argc, char** argv) {
                 "ratio", "target ms", "result");
     bool allMet = true;
     for (const Figure& f : figures) {
-        const double ratio = f.directMs > 0 ? f.layerMs / f.directMs : 0;
-        const bool met = (f.targetMs == 0 || f.layerMs < f.targetMs) && ratio <= 3.0;
+        const double ratio = f.directMs > 0 ? f.kestrumMs / f.directMs : 0;
+        const bool met = (f.targetMs == 0 || f.kestrumMs < f.targetMs) && ratio <= 3.0;
         allMet &= met;
         const QByteArray target =
             f.targetMs == 0 ? QByteArray("-") : QByteArray::number(f.targetMs, 'f', 1);
-        std::printf("%-38s %12.4f %12.4f %7.2f %10s  %s\n", f.name, f.layerMs, f.directMs, ratio,
+        std::printf("%-38s %12.4f %12.4f %7.2f %10s  %s\n", f.name, f.kestrumMs, f.directMs, ratio,
                     target.constData(), met ? "met" : "MISSED");
     }
     const bool sane = messages == 0 && added == 4 * 201 * scale && checks == 2 * 31 * scale;

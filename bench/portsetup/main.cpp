@@ -6,35 +6,23 @@
 //     configuration of 1,000 servers and 20,000 clients: median no more than 100 ms.
 // Exit code 1 when a target is missed. Runs offscreen unless a platform is given.
 
+#include "large_configuration.h"
+
 #include "base/settings.h"
 #include "db/client_attributes.h"
 #include "db/dnc_database.h"
-#include "db/new_installation.h"
 #include "setup/frmPortSetup.h"
 #include "setup/port_detection.h"
 #include "tools/btssim/simulated_lines.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QSqlDatabase>
-#include <QSqlQuery>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
 #include <vector>
 
 namespace {
-
-constexpr int kServers = 1000;
-constexpr int kClients = 20000;
-const char* const kLocalServer = "BENCHSRV";
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
 
 // The waits the probes ask for: 100 ms to close a usable port, 9 x 100 between the ten
 // tries to open plus 100 to close, 100 + 9 x 100 for a port that never closes.
@@ -71,82 +59,24 @@ bool BenchDetection(int runs) {
     return within;
 }
 
-// Fills DNC.mdb with the servers, the clients and their seven rows each.
-bool BuildConfiguration(const QString& path) {
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("build"));
-    db.setDatabaseName(path);
-    if (!db.open()) {
-        return false;
-    }
-    {
-        db.transaction();
-        QSqlQuery server(db);
-        server.prepare(QStringLiteral("INSERT INTO t_dnc_servers (dnc_server_name) VALUES (?)"));
-        for (int i = 0; i < kServers; ++i) {
-            server.addBindValue(i == 0 ? QString::fromLatin1(kLocalServer)
-                                       : QStringLiteral("SRV%1").arg(i, 4, 10, QLatin1Char('0')));
-            server.exec();
-        }
-        QSqlQuery client(db);
-        client.prepare(QStringLiteral(
-            "INSERT INTO t_dnc_server_clients (client_name, dnc_server_id) VALUES (?, ?)"));
-        const char* const tables[] = {
-            "t_client_mode",     "t_client_terminal_mode", "t_filter_table_down",
-            "t_filter_table_up", "t_timeout_table_down",   "t_timeout_table_up",
-            "t_command"};
-        std::vector<QSqlQuery> rows;
-        for (const char* table : tables) {
-            rows.emplace_back(db);
-            rows.back().prepare(QStringLiteral("INSERT INTO ") + QLatin1String(table) +
-                                QStringLiteral(" (client_id) VALUES (?)"));
-        }
-        for (int i = 0; i < kClients; ++i) {
-            client.addBindValue(QStringLiteral("CNC%1").arg(i, 5, 10, QLatin1Char('0')));
-            client.addBindValue(1 + i % kServers);
-            if (!client.exec()) {
-                return false;
-            }
-            const QVariant id = client.lastInsertId();
-            for (QSqlQuery& row : rows) {
-                row.addBindValue(id);
-                row.exec();
-            }
-        }
-        db.commit();
-    }
-    db.close();
-    return true;
-}
-
 bool BenchOpening(int runs) {
-    QTemporaryDir folder;
-    QString error;
-    if (!folder.isValid() || !CreateDatabaseFile(folder.path(), &error)) {
-        std::fprintf(stderr, "cannot create DNC.mdb: %s\n", qPrintable(error));
+    LargeConfiguration configuration;
+    if (!configuration.Build()) {
         return false;
     }
-    const QString path = folder.filePath(QStringLiteral("DNC.mdb"));
-    if (!BuildConfiguration(path)) {
-        std::fprintf(stderr, "cannot build the configuration\n");
-        return false;
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("build"));
-    SetProgramFolder(folder.path());
-    SettingsFileName = JoinPath(folder.path(), QStringLiteral("Kestrum.ini"));
+    SettingsFileName = JoinPath(configuration.Folder(), QStringLiteral("Kestrum.ini"));
     WriteIniValue(QStringLiteral("PROTOCOLs"), QStringLiteral("STANDARD"), QStringLiteral("True"),
                   SettingsFileName);
-    LocalComputerName = QString::fromLatin1(kLocalServer);
-    DncConnectionString = QStringLiteral("Provider = Microsoft.Jet.OLEDB.4.0;data source = ") +
-                          path + QStringLiteral(";");
-    if (!DncConnection.Open(DncConnectionString)) {
-        std::fprintf(stderr, "cannot open: %s\n", qPrintable(DncConnection.LastError()));
+    LocalComputerName = QString::fromLatin1(LargeConfiguration::kLocalServer);
+    if (!configuration.Connect()) {
         return false;
     }
+    const std::vector<std::string>& names = configuration.ClientNames();
     std::vector<double> times;
     QElapsedTimer timer;
     for (int i = 0; i < runs; ++i) {
         CurrentClientName =
-            QStringLiteral("CNC%1").arg((i * 7919) % kClients, 5, 10, QLatin1Char('0'));
+            QString::fromStdString(names[size_t((i * 7919) % LargeConfiguration::kClients)]);
         timer.start();
         CurrentClientMode = ClientModeRecord();
         if (!ReadCurrentClientIds()) {
@@ -165,7 +95,8 @@ bool BenchOpening(int runs) {
     std::printf(
         "Port setup opened on %d servers / %d clients: median %.2f ms, worst %.2f ms "
         "(%d runs, target <= 100 ms)\n",
-        kServers, kClients, median, *std::max_element(times.begin(), times.end()), runs);
+        LargeConfiguration::kServers, LargeConfiguration::kClients, median,
+        *std::max_element(times.begin(), times.end()), runs);
     DncConnection.Close();
     return median <= 100.0;
 }
@@ -173,9 +104,7 @@ bool BenchOpening(int runs) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
+    UseOffscreenPlatform();
     QApplication application(argc, argv);
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
     SetMessageHandler([](const MessageRequest&) { return MsgAnswer::Ok; });

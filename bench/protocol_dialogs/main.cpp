@@ -7,18 +7,17 @@
 //   bench_protocol_dialogs [runs]   (default 41)
 
 #include "direct_sqlite.h"
+#include "large_configuration.h"
 
 #include "base/modal.h"
 #include "base/settings.h"
 #include "components/protocol_dialogs.h"
 #include "db/dnc_database.h"
-#include "db/new_installation.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
@@ -27,56 +26,27 @@
 
 namespace {
 
-constexpr int kServers = 1000;
-constexpr int kClients = 20000;
+constexpr int kClients = LargeConfiguration::kClients;
 constexpr double kTargetMs = 100;
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
+    UseOffscreenPlatform();
     QApplication application(argc, argv);
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 41;
 
     int messages = 0;
-    SetMessageHandler([&messages](const MessageRequest& request) {
-        if (++messages <= 3) {
-            std::fprintf(stderr, "message: %s\n", qPrintable(request.text));
-        }
-        return MsgAnswer::Ok;
-    });
+    CountMessages(messages);
 
-    QTemporaryDir folder;
-    QString error;
-    if (!folder.isValid() || !CreateDatabaseFile(folder.path(), &error)) {
-        std::fprintf(stderr, "cannot create DNC.mdb: %s\n", qPrintable(error));
-        return 2;
-    }
-    const QString path = folder.filePath(QStringLiteral("DNC.mdb"));
-    {
-        DirectSqlite direct(path.toStdString());
-        if (!direct.IsOpen()) {
-            return 2;
-        }
-        direct.Build(kServers, kClients, "BENCHSRV", 64);
+    LargeConfiguration configuration;
+    const bool built = configuration.Build([](DirectSqlite& direct) {
         direct.Exec(
             "INSERT INTO t_remote (rem_client_id) SELECT client_id FROM "
             "t_dnc_server_clients");
-    }
-    SetProgramFolder(folder.path());
-    DncConnectionString = QStringLiteral("Provider = Microsoft.Jet.OLEDB.4.0;data source = ") +
-                          path + QStringLiteral(";");
+    });
     // The program's own connection stays open while a dialog works on its own.
-    if (!DncConnection.Open(DncConnectionString)) {
-        std::fprintf(stderr, "cannot open: %s\n", qPrintable(DncConnection.LastError()));
+    if (!built || !configuration.Connect()) {
         return 2;
     }
     const qint32 maxId =
@@ -85,8 +55,8 @@ int main(int argc, char** argv) {
             .value_or(1)
             .toInt() +
         kClients - 1;
-    std::printf("Configuration: %d servers, %d clients with their attribute rows\n", kServers,
-                kClients);
+    std::printf("Configuration: %d servers, %d clients with their attribute rows\n",
+                LargeConfiguration::kServers, kClients);
 
     const struct {
         AttributeDialogKind kind;

@@ -46,15 +46,7 @@ public:
     }
     // Every row of a table, as text, in key order.
     QStringList Rows(const QString& table) const {
-        QStringList rows;
-        for (const QVariantList& row : Query("SELECT * FROM " + table + " ORDER BY 1")) {
-            QStringList fields;
-            for (const QVariant& field : row) {
-                fields << field.toString();
-            }
-            rows << fields.join('|');
-        }
-        return rows;
+        return TextRows("SELECT * FROM " + table + " ORDER BY 1");
     }
 };
 

@@ -52,11 +52,8 @@ QStringList AllClientRows(const AdminInstallation& db) {
                               "t_command", "t_client_directory", "t_shopterm_clients"}) {
         rows << QString::fromLatin1(table) << db.Rows(QString::fromLatin1(table));
     }
-    for (const QVariantList& row :
-         db.Query("SELECT client_id, client_name FROM t_dnc_server_clients ORDER BY 1")) {
-        rows << row.at(0).toString() + "|" + row.at(1).toString();
-    }
-    return rows;
+    return rows << db.TextRows(
+               "SELECT client_id, client_name FROM t_dnc_server_clients ORDER BY 1");
 }
 
 }  // namespace
@@ -194,35 +191,38 @@ private Q_SLOTS:
         QCOMPARE(messages.Count(), 0);
     }
 
-    // A server deleted while the window is open moves nothing; the lists then show what the
-    // database holds.
-    void serverDeletedMeanwhile() {
-        AdminInstallation db(kPlant);
-        MoveWindow w(db);
-        QVERIFY(w.Ready());
-        ClickEntry(w.List(1), "LATHE1");
-        db.Exec("DELETE FROM t_dnc_servers WHERE dnc_server_name = 'SRV2'");
-        QTest::mouseClick(w.Button("cmdAdd"), Qt::LeftButton);
-        QCOMPARE(db.ClientsOf("SRV1"), QStringList({"LATHE1", "MILL2"}));
-        QCOMPARE(Entries(w.List(0)), QStringList());
+    // LATHE1 picked, then the database changes under the window: nothing is moved (not
+    // another server's client that took the name either); the lists then show the database.
+    void changedMeanwhile_data() {
+        QTest::addColumn<QStringList>("statements");
+        QTest::addColumn<QStringList>("srv1");
+        QTest::addColumn<QStringList>("srv3");
+        QTest::newRow("left server deleted")
+            << QStringList{"DELETE FROM t_dnc_servers WHERE dnc_server_name = 'SRV2'"}
+            << QStringList{"LATHE1", "MILL2"} << QStringList{"GRIND4"};
+        QTest::newRow("client renamed, name taken elsewhere")
+            << QStringList{"UPDATE t_dnc_server_clients SET client_name = 'LATHE7' "
+                           "WHERE client_name = 'LATHE1'",
+                           "UPDATE t_dnc_server_clients SET client_name = 'LATHE1' "
+                           "WHERE client_name = 'GRIND4'"}
+            << QStringList{"LATHE7", "MILL2"} << QStringList{"LATHE1"};
     }
-
-    // A client renamed elsewhere is not moved in its place; nor is another server's
-    // client of the same name.
-    void clientGoneMeanwhile() {
+    void changedMeanwhile() {
+        QFETCH(QStringList, statements);
+        QFETCH(QStringList, srv1);
+        QFETCH(QStringList, srv3);
         AdminInstallation db(kPlant);
         MoveWindow w(db);
         QVERIFY(w.Ready());
         ClickEntry(w.List(1), "LATHE1");
-        db.Exec(
-            "UPDATE t_dnc_server_clients SET client_name = 'LATHE7' "
-            "WHERE client_name = 'LATHE1'");
-        db.Exec(
-            "UPDATE t_dnc_server_clients SET client_name = 'LATHE1' WHERE client_name = 'GRIND4'");
+        for (const QString& statement : statements) {
+            QVERIFY(db.Exec(statement));
+        }
+        const QStringList srv2 = db.ClientsOf("SRV2");
         QTest::mouseClick(w.Button("cmdAdd"), Qt::LeftButton);
-        QCOMPARE(db.ClientsOf("SRV1"), QStringList({"LATHE7", "MILL2"}));
-        QCOMPARE(db.ClientsOf("SRV2"), QStringList({"M5"}));
-        QCOMPARE(db.ClientsOf("SRV3"), QStringList({"LATHE1"}));
+        QCOMPARE(db.ClientsOf("SRV1"), srv1);
+        QCOMPARE(db.ClientsOf("SRV2"), srv2);
+        QCOMPARE(db.ClientsOf("SRV3"), srv3);
         QVERIFY(w.ListsShowDatabase());
     }
 

@@ -63,16 +63,10 @@ public:
     }
     // "path|alias|mode|explore" per folder of the client, by path.
     QStringList Dirs(const QString& client) const {
-        QStringList dirs;
-        for (const QVariantList& row :
-             tmp.Query("SELECT directory_direct, directory_alias, dir_mode, explore_from_here FROM "
-                       "t_client_directory WHERE client_id = ? ORDER BY directory_direct",
-                       {Id(client)})) {
-            dirs << QStringLiteral("%1|%2|%3|%4")
-                        .arg(row[0].toString(), row[1].toString(), row[2].toString(),
-                             row[3].toString());
-        }
-        return dirs;
+        return tmp.TextRows(
+            "SELECT directory_direct, directory_alias, dir_mode, explore_from_here FROM "
+            "t_client_directory WHERE client_id = ? ORDER BY directory_direct",
+            {Id(client)});
     }
     QVariant Value(const QString& sql, const QString& client) const {
         return tmp.QueryValue(sql, {Id(client)});
@@ -169,33 +163,33 @@ private Q_SLOTS:
         QCOMPARE(messages.Count(), 0);
     }
 
-    void okWithoutTargetsWritesNothing() {
-        Plant plant;
-        MessageRecorder messages;
-        CloneWindow w;
-        w.Click("cmdOK");
-        QVERIFY(!w.window->isVisible());
-        QCOMPARE(w.window->result(), int(QDialog::Accepted));
-        QCOMPARE(plant.Value("SELECT m_baud FROM t_client_mode WHERE client_id = ?", Target(1)),
-                 9600);
-        QCOMPARE(plant.tmp.QueryValue("SELECT COUNT(*) FROM t_client_directory"), 2);
-        QCOMPARE(messages.Count(), 0);
+    // OK without targets ends the window; a source deleted after the window opened copies
+    // nothing, says so, and the window stays.
+    void nothingCopied_data() {
+        QTest::addColumn<bool>("deleteSource");
+        QTest::addColumn<QStringList>("texts");
+        QTest::newRow("no targets") << false << QStringList();
+        QTest::newRow("source deleted")
+            << true << QStringList{"The client \"SOURCE\" no longer exists. Nothing was copied."};
     }
-
-    // A source deleted after the window was opened copies nothing, and the window stays.
-    void aDeletedSourceCopiesNothing() {
+    void nothingCopied() {
+        QFETCH(bool, deleteSource);
+        QFETCH(QStringList, texts);
         Plant plant;
         MessageRecorder messages;
         CloneWindow w;
-        w.AddTargets("CNCSRV2", {Target(2)});
-        plant.tmp.Exec("DELETE FROM t_dnc_server_clients WHERE client_name = 'SOURCE'");
+        if (deleteSource) {
+            w.AddTargets("CNCSRV2", {Target(2)});
+            plant.tmp.Exec("DELETE FROM t_dnc_server_clients WHERE client_name = 'SOURCE'");
+        }
         w.Click("cmdOK");
-        QCOMPARE(messages.Texts(),
-                 QStringList{"The client \"SOURCE\" no longer exists. Nothing was copied."});
-        QVERIFY(w.window->isVisible());
+        QCOMPARE(messages.Texts(), texts);
+        QCOMPARE(w.window->isVisible(), deleteSource);
+        QCOMPARE(w.window->result(), deleteSource ? 0 : int(QDialog::Accepted));
         QCOMPARE(plant.Value("SELECT m_baud FROM t_client_mode WHERE client_id = ?", Target(2)),
                  9600);
         QCOMPARE(plant.Dirs(Target(2)), QStringList());
+        QCOMPARE(plant.tmp.QueryValue("SELECT COUNT(*) FROM t_client_directory"), 2);
     }
 
     // One source onto 50 targets of two servers, with their progress shown: the attributes

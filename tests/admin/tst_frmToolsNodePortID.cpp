@@ -46,13 +46,8 @@ public:
         tmp.Exec("UPDATE t_dnc_server_clients SET bts_used = -1, bts_loop = 0 WHERE client_id = 1");
     }
     QStringList Column(const char* column) const {
-        QStringList values;
-        for (const QVariantList& row :
-             tmp.Query(QStringLiteral("SELECT %1 FROM t_dnc_server_clients ORDER BY client_id")
-                           .arg(column))) {
-            values << row.first().toString();
-        }
-        return values;
+        return tmp.TextRows(
+            QStringLiteral("SELECT %1 FROM t_dnc_server_clients ORDER BY client_id").arg(column));
     }
     TempInstallation tmp;
 };
@@ -149,11 +144,7 @@ private Q_SLOTS:
         for (int n = 2; n <= 64; n += 3) {
             expected << QStringLiteral("N%1").arg(n);
         }
-        QStringList written;
-        for (const QVariantList& row : server.tmp.Query("SELECT what FROM written")) {
-            written << row.first().toString();
-        }
-        QCOMPARE(written, expected);
+        QCOMPARE(server.tmp.TextRows("SELECT what FROM written"), expected);
     }
 
     // A client that lost its port row, or the client itself, is passed over; the others are

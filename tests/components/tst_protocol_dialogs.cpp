@@ -105,13 +105,9 @@ QStringList Dump(const TempInstallation& tmp) {
     for (const QVariantList& table :
          tmp.Query("SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name")) {
         const QString name = table.first().toString();
-        for (const QVariantList& row :
-             tmp.Query(QStringLiteral("SELECT * FROM %1 ORDER BY rowid").arg(name))) {
-            QStringList cells;
-            for (const QVariant& v : row) {
-                cells << v.toString();
-            }
-            lines << name + QLatin1Char(':') + cells.join(QLatin1Char('|'));
+        for (const QString& row :
+             tmp.TextRows(QStringLiteral("SELECT * FROM %1 ORDER BY rowid").arg(name))) {
+            lines << name + QLatin1Char(':') + row;
         }
     }
     return lines;

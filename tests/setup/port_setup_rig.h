@@ -63,15 +63,10 @@ public:
         QString text;
         for (const char* table : {"t_dnc_server_clients", "t_client_mode", "t_client_terminal_mode",
                                   "t_shopterm_clients", "t_remote", "t_timeout_table_down"}) {
-            text += QLatin1String(table) + QLatin1Char('\n');
-            for (const QVariantList& row :
-                 installation_.Query(QStringLiteral("SELECT * FROM ") + table)) {
-                QStringList fields;
-                for (const QVariant& v : row) {
-                    fields << (v.isNull() ? QStringLiteral("NULL") : v.toString());
-                }
-                text += fields.join(QLatin1Char('|')) + QLatin1Char('\n');
-            }
+            text += QLatin1String(table) + QLatin1Char('\n') +
+                    installation_.TextRows(QStringLiteral("SELECT * FROM ") + table, {}, "NULL")
+                        .join(QLatin1Char('\n')) +
+                    QLatin1Char('\n');
         }
         return text;
     }

@@ -60,16 +60,10 @@ public:
     }
     // Path, alias, mode and explore flag of a client's rows, oldest first.
     QStringList Rows(qint32 client) const {
-        QStringList rows;
-        for (const QVariantList& row :
-             tmp_.Query("SELECT directory_direct, directory_alias, dir_mode, explore_from_here "
-                        "FROM t_client_directory WHERE client_id = ? ORDER BY dir_id",
-                        {client})) {
-            rows << QStringLiteral("%1|%2|%3|%4")
-                        .arg(row[0].toString(), row[1].toString(), row[2].toString(),
-                             row[3].toString());
-        }
-        return rows;
+        return tmp_.TextRows(
+            "SELECT directory_direct, directory_alias, dir_mode, explore_from_here "
+            "FROM t_client_directory WHERE client_id = ? ORDER BY dir_id",
+            {client});
     }
 
 private:

@@ -127,6 +127,19 @@ QVariant TempInstallation::QueryValue(const QString& sql, const QVariantList& bi
     return rows.isEmpty() || rows.first().isEmpty() ? QVariant() : rows.first().first();
 }
 
+QStringList TempInstallation::TextRows(const QString& sql, const QVariantList& bind,
+                                       const QString& null) const {
+    QStringList rows;
+    for (const QVariantList& row : Query(sql, bind)) {
+        QStringList fields;
+        for (const QVariant& field : row) {
+            fields << (field.isNull() ? null : field.toString());
+        }
+        rows << fields.join(QLatin1Char('|'));
+    }
+    return rows;
+}
+
 bool TempInstallation::Exec(const QString& sql, const QVariantList& bind) const {
     QSqlQuery query(CheckConnection(checkName_, DatabasePath()));
     query.prepare(sql);

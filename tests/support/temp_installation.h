@@ -40,6 +40,10 @@ public:
     // without going through the code under test. Returns the rows as lists of values.
     QList<QVariantList> Query(const QString& sql, const QVariantList& bind = {}) const;
     QVariant QueryValue(const QString& sql, const QVariantList& bind = {}) const;
+    // The rows as text, fields joined by '|' and a NULL field shown as null: whole rows to
+    // compare before and after.
+    QStringList TextRows(const QString& sql, const QVariantList& bind = {},
+                         const QString& null = QString()) const;
     // Runs a statement on that separate connection (for setting up rows).
     bool Exec(const QString& sql, const QVariantList& bind = {}) const;
 

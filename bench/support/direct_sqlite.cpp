@@ -13,17 +13,6 @@ const char* const kDependentTables[] = {
     "t_filter_table_up", "t_timeout_table_down",   "t_timeout_table_up",
     "t_command"};
 
-std::string Text(sqlite3_stmt* statement, int column) {
-    const unsigned char* text = sqlite3_column_text(statement, column);
-    return text ? std::string(reinterpret_cast<const char*>(text),
-                              size_t(sqlite3_column_bytes(statement, column)))
-                : std::string();
-}
-
-void BindText(sqlite3_stmt* statement, int index, const std::string& text) {
-    sqlite3_bind_text(statement, index, text.data(), int(text.size()), SQLITE_TRANSIENT);
-}
-
 // The first column of the first row as a number, -1 when there is none.
 int64_t FirstNumber(sqlite3_stmt* statement) {
     const int64_t value =
@@ -33,42 +22,6 @@ int64_t FirstNumber(sqlite3_stmt* statement) {
 }
 
 }  // namespace
-
-DirectSqlite::DirectSqlite(const std::string& path) {
-    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
-        std::fprintf(stderr, "cannot open %s: %s\n", path.c_str(), sqlite3_errmsg(db_));
-        sqlite3_close(db_);
-        db_ = nullptr;
-        return;
-    }
-    sqlite3_busy_timeout(db_, 5000);
-}
-
-DirectSqlite::~DirectSqlite() {
-    for (auto& entry : statements_) {
-        sqlite3_finalize(entry.second);
-    }
-    sqlite3_close(db_);
-}
-
-sqlite3_stmt* DirectSqlite::Prepared(const std::string& sql) {
-    auto found = statements_.find(sql);
-    if (found != statements_.end()) {
-        sqlite3_reset(found->second);
-        return found->second;
-    }
-    sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
-        std::fprintf(stderr, "cannot prepare %s: %s\n", sql.c_str(), sqlite3_errmsg(db_));
-        return nullptr;
-    }
-    statements_.emplace(sql, statement);
-    return statement;
-}
-
-bool DirectSqlite::Exec(const char* sql) {
-    return sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
-}
 
 std::vector<std::string> DirectSqlite::Build(int servers, int clients,
                                              const std::string& localServer, int localClients) {
@@ -106,7 +59,7 @@ std::vector<std::string> DirectSqlite::Build(int servers, int clients,
         BindText(client, 4, "P" + std::to_string(i % 16));
         sqlite3_step(client);
         sqlite3_reset(client);
-        const int64_t id = sqlite3_last_insert_rowid(db_);
+        const int64_t id = LastInsertId();
         for (sqlite3_stmt* dependent : dependents) {
             sqlite3_bind_int64(dependent, 1, id);
             sqlite3_step(dependent);
@@ -153,7 +106,7 @@ bool DirectSqlite::AddClient(const std::string& name, const std::string& server)
     sqlite3_bind_int64(insert, 2, serverId);
     bool ok = sqlite3_step(insert) == SQLITE_DONE;
     sqlite3_reset(insert);
-    const int64_t id = sqlite3_last_insert_rowid(db_);
+    const int64_t id = LastInsertId();
     for (const char* table : kDependentTables) {
         sqlite3_stmt* s = Prepared(std::string("INSERT INTO ") + table + " (client_id) VALUES (?)");
         sqlite3_bind_int64(s, 1, id);

@@ -2,24 +2,15 @@
 // The statements of the database layer run directly on SQLite (the C API), as the baseline
 // the layer is measured against, and the building of a large configuration.
 
+#include "sqlite_file.h"
+
 #include <cstdint>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
-struct sqlite3;
-struct sqlite3_stmt;
-
-class DirectSqlite {
+class DirectSqlite : public SqliteFile {
 public:
-    explicit DirectSqlite(const std::string& path);
-    ~DirectSqlite();
-    DirectSqlite(const DirectSqlite&) = delete;
-    DirectSqlite& operator=(const DirectSqlite&) = delete;
-
-    bool IsOpen() const { return db_ != nullptr; }
-    // Runs a statement without a result (set-up, pragmas).
-    bool Exec(const char* sql);
+    using SqliteFile::SqliteFile;
 
     // A configuration of servers and clients: the first server is called localServer and has
     // localClients clients (NODE_ID "TOOL"); the others share the rest. Every client gets
@@ -32,10 +23,4 @@ public:
     bool AddClient(const std::string& name, const std::string& server);
     // 0 when the server is configured, its clients found and all of one node id (returned).
     int CheckServerConfig(const std::string& localServer, std::string* nodeId);
-
-private:
-    sqlite3_stmt* Prepared(const std::string& sql);
-
-    sqlite3* db_ = nullptr;
-    std::unordered_map<std::string, sqlite3_stmt*> statements_;
 };

@@ -1,0 +1,18 @@
+#pragma once
+// Small parts the windows built in code share.
+
+class QKeyEvent;
+class QLabel;
+class QPushButton;
+class QString;
+class QWidget;
+
+// A label with the object name tests and help find it by.
+QLabel* NamedLabel(const QString& name, const QString& text, QWidget* parent);
+
+// A button that never becomes the default: Enter belongs to the field with the focus.
+QPushButton* NamedButton(const QString& name, const QString& text, QWidget* parent);
+
+// Accepts Enter and Esc, which have no role in these windows, so neither presses a button nor
+// closes the window. Says whether the key was one of them.
+bool SwallowEnterAndEsc(QKeyEvent* event);
