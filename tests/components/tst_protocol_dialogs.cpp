@@ -126,23 +126,26 @@ public:
                 tmp_.Exec("INSERT INTO t_remote (rem_client_id) VALUES (?)", {id});
             }
         }
-        tmp_.Exec("BEGIN");  // one write of the file instead of one per column
-        int i = 0;
-        for (const Column& c : All()) {
-            tmp_.Exec(QStringLiteral("UPDATE %1 SET %2 = ? WHERE %3 = ?")
-                          .arg(c.table, c.column, KeyColumn(c)),
-                      {Seeded(i++, c.type), mill_});
-        }
+        Put(All(), Seeded);
         tmp_.Exec(
             "UPDATE t_dnc_server_clients SET NODE_ID = '01', PORT_ID = '005' "
             "WHERE client_id = ?",
             {mill_});
         tmp_.Exec("UPDATE t_client_mode SET cnc_comport = 5 WHERE client_id = ?", {mill_});
-        tmp_.Exec("COMMIT");
         DncConnection.Close();  // the dialogs work on their own connection
     }
 
     static QList<Column> All() { return kDownUp + kTerminal + kRemote; }
+    // Gives MILL1's columns their seeded or edited values, in one write of the file.
+    void Put(const QList<Column>& columns, QVariant (*value)(int, char)) const {
+        tmp_.Exec("BEGIN");
+        for (const Column& c : columns) {
+            tmp_.Exec(QStringLiteral("UPDATE %1 SET %2 = ? WHERE %3 = ?")
+                          .arg(c.table, c.column, KeyColumn(c)),
+                      {value(int(All().indexOf(c)), c.type), mill_});
+        }
+        tmp_.Exec("COMMIT");
+    }
     static QList<Column> Edits(AttributeDialogKind kind) {
         QList<Column> columns = kDownUp;
         if (kind != AttributeDialogKind::Standard) {
@@ -238,27 +241,13 @@ private Q_SLOTS:
         Rig rig;
         MessageRecorder messages;
         const QList<Column> all = Rig::All();
-        rig.Tmp().Exec("BEGIN");
-        for (const Column& c : Rig::Edits(k)) {
-            rig.Tmp().Exec(QStringLiteral("UPDATE %1 SET %2 = ? WHERE %3 = ?")
-                               .arg(c.table, c.column, KeyColumn(c)),
-                           {Edited(int(all.indexOf(c)), c.type), rig.Mill()});
-        }
-        rig.Tmp().Exec("UPDATE t_dnc_server_clients SET bts_eobdelay = 0 WHERE client_id = ?",
-                       {rig.Mill()});
-        rig.Tmp().Exec("COMMIT");
+        const QString eob = "UPDATE t_dnc_server_clients SET bts_eobdelay = ? WHERE client_id = ?";
+        rig.Put(Rig::Edits(k), Edited);
+        rig.Tmp().Exec(eob, {0, rig.Mill()});
         const QStringList expected = Dump(rig.Tmp());
-        rig.Tmp().Exec("BEGIN");
         // Back to the seeded values for the dialog to show.
-        int i = 0;
-        for (const Column& c : all) {
-            rig.Tmp().Exec(QStringLiteral("UPDATE %1 SET %2 = ? WHERE %3 = ?")
-                               .arg(c.table, c.column, KeyColumn(c)),
-                           {Seeded(i++, c.type), rig.Mill()});
-        }
-        rig.Tmp().Exec("UPDATE t_dnc_server_clients SET bts_eobdelay = -1 WHERE client_id = ?",
-                       {rig.Mill()});
-        rig.Tmp().Exec("COMMIT");
+        rig.Put(all, Seeded);
+        rig.Tmp().Exec(eob, {-1, rig.Mill()});
 
         QStringList shownWrong;
         int accepted = -1;
@@ -293,19 +282,15 @@ private Q_SLOTS:
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("message");  // "" for Cancel
         const QString number = "is not a whole number from 0 to 32767. Nothing was saved.";
-        QTest::newRow("cancel") << ""
-                                << ""
-                                << "";
-        QTest::newRow("too big") << "t_timeout_table_down.char_buffer"
-                                 << "32768" << number;
-        QTest::newRow("negative") << "t_timeout_table_up.up_timeout"
-                                  << "-1" << number;
-        QTest::newRow("letters") << "t_filter_table_down.leader"
-                                 << "12a" << number;
-        QTest::newRow("fraction") << "t_client_terminal_mode.line_length"
-                                  << "1.5" << number;
-        QTest::newRow("emptied") << "t_timeout_table_down.init_timeout"
-                                 << "" << number;
+        QTest::newRow("cancel") << QString() << QString() << QString();
+        const char* const rows[][3] = {{"too big", "t_timeout_table_down.char_buffer", "32768"},
+                                       {"negative", "t_timeout_table_up.up_timeout", "-1"},
+                                       {"letters", "t_filter_table_down.leader", "12a"},
+                                       {"fraction", "t_client_terminal_mode.line_length", "1.5"},
+                                       {"emptied", "t_timeout_table_down.init_timeout", ""}};
+        for (const auto& r : rows) {
+            QTest::newRow(r[0]) << QString(r[1]) << QString(r[2]) << number;
+        }
         QTest::newRow("long text") << "t_remote.report_name" << QString(256, QLatin1Char('R'))
                                    << "the text has 256 characters; at most 255 fit. Nothing "
                                       "was saved.";
