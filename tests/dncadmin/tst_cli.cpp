@@ -88,15 +88,8 @@ private slots:
         db.AddClient("A", "01", "1", 2);
         DncConnection.Close();
         db.WriteFile("base.ini", "; " + QByteArray(24 * 1024 * 1024, 'x') + "\r\n");
-        const QStringList arguments{"export",
-                                    "--db",
-                                    db.DatabasePath(),
-                                    "--server",
-                                    "CNCSRV1",
-                                    "--base",
-                                    db.FilePath("base.ini"),
-                                    "--out",
-                                    db.FilePath("DNCAdmin.ini")};
+        QStringList arguments{"export", "--db", db.DatabasePath(), "--server", "CNCSRV1"};
+        arguments << "--base" << db.FilePath("base.ini") << "--out" << db.FilePath("DNCAdmin.ini");
         QCOMPARE(RunTool(arguments).exitCode, 0);
         const QByteArray fresh = db.ReadFile("DNCAdmin.ini");
         QVERIFY(fresh.endsWith("[CNC_LIST]\r\n1=A\r\n"));
@@ -122,30 +115,23 @@ private slots:
         QTest::addColumn<QStringList>("arguments");  // $D is the temporary folder
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("message");
-        QTest::newRow("no base") << QStringList{"export",      "--db",    "$D/DNC.mdb",
-                                                "--server",    "CNCSRV1", "--base",
-                                                "$D/none.ini", "--out",   "$D/OUT/DNCAdmin.ini"}
-                                 << 1 << "none.ini\" was not found";
-        QTest::newRow("unknown server")
-            << QStringList{"export", "--db",     "$D/DNC.mdb", "--server",           "NOPE",
-                           "--base", "$D/T.ini", "--out",      "$D/OUT/DNCAdmin.ini"}
-            << 1 << "DNC server \"NOPE\" not found";
-        QTest::newRow("no database")
-            << QStringList{"export", "--db",     "$D/none.mdb", "--server",           "CNCSRV1",
-                           "--base", "$D/T.ini", "--out",       "$D/OUT/DNCAdmin.ini"}
-            << 1 << "none.mdb\" not found";
-        QTest::newRow("over 64") << QStringList{"merge",  "--template", "$D/T.ini",  "--master",
-                                                "$D/OUT", "$D/S40.ini", "$D/S40.ini"}
-                                 << 1 << "ERROR! Clients > 64";
-        QTest::newRow("unreadable source")
-            << QStringList{"merge", "--template", "$D/T.ini", "--master", "$D/OUT", "$D/none.ini"}
-            << 1 << "source \"";
-        QTest::newRow("five sources")
-            << QStringList{"merge",    "--template", "$D/T.ini", "--master", "$D/OUT",
-                           "$D/T.ini", "$D/T.ini",   "$D/T.ini", "$D/T.ini", "$D/T.ini"}
-            << 2 << "one to four source files";
-        QTest::newRow("missing option")
-            << QStringList{"merge", "$D/T.ini"} << 2 << "option --template is missing";
+        const QString out = " --out $D/OUT/DNCAdmin.ini";
+        const QString merge = "merge --template $D/T.ini --master $D/OUT ";
+        const auto row = [](const char* name, const QString& arguments, int code,
+                            const char* message) {
+            QTest::newRow(name) << arguments.split(' ') << code << message;
+        };
+        row("no base", "export --db $D/DNC.mdb --server CNCSRV1 --base $D/none.ini" + out, 1,
+            "none.ini\" was not found");
+        row("unknown server", "export --db $D/DNC.mdb --server NOPE --base $D/T.ini" + out, 1,
+            "DNC server \"NOPE\" not found");
+        row("no database", "export --db $D/none.mdb --server CNCSRV1 --base $D/T.ini" + out, 1,
+            "none.mdb\" not found");
+        row("over 64", merge + "$D/S40.ini $D/S40.ini", 1, "ERROR! Clients > 64");
+        row("unreadable source", merge + "$D/none.ini", 1, "source \"");
+        row("five sources", merge + "$D/T.ini $D/T.ini $D/T.ini $D/T.ini $D/T.ini", 2,
+            "one to four source files");
+        row("missing option", "merge $D/T.ini", 2, "option --template is missing");
     }
     void Failures() {
         QFETCH(QStringList, arguments);

@@ -174,14 +174,13 @@ private slots:
     void FailureLeavesTarget_data() {
         QTest::addColumn<QString>("fault");
         QTest::addColumn<QString>("messagePart");
-        QTest::newRow("no base") << "no base"
-                                 << "DNCAdminExportCopy.ini\" was not found";
-        QTest::newRow("database closed") << "database closed"
-                                         << "A database error stopped";
-        QTest::newRow("unwritable name") << "unwritable name"
-                                         << "cannot hold \"]\"";
-        QTest::newRow("reserved name") << "reserved name"
-                                       << "DNCAdmin.ini uses itself";
+        const char* const rows[][2] = {{"no base", "DNCAdminExportCopy.ini\" was not found"},
+                                       {"database closed", "A database error stopped"},
+                                       {"unwritable name", "cannot hold \"]\""},
+                                       {"reserved name", "DNCAdmin.ini uses itself"}};
+        for (const auto& r : rows) {
+            QTest::newRow(r[0]) << QString(r[0]) << QString(r[1]);
+        }
     }
     void FailureLeavesTarget() {
         QFETCH(QString, fault);
