@@ -34,7 +34,6 @@ public:
 
     bool IsValid() const { return !device_.isEmpty(); }
     QString Device() const { return device_; }
-    qint64 Echoed() const { return echoed_; }
 
 private:
     void Echo() {
@@ -50,12 +49,10 @@ private:
                     done += w;
                 }
             }
-            echoed_ += n;
         }
     }
 
     int master_ = -1;
     QString device_;
     std::unique_ptr<QSocketNotifier> notifier_;
-    qint64 echoed_ = 0;
 };

@@ -11,7 +11,6 @@ public:
 
     bool Open() override {
         open_ = port_->open = true;
-        ++port_->opens;
         port_->inject = [this](const QByteArray& bytes) { Arrive(bytes, 0); };
         port_->unplug = [this] {
             Close();

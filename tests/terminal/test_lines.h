@@ -14,7 +14,6 @@
 
 struct TestPort {
     bool echo = true;         // loop back what is written
-    bool refuseOpen = false;  // the device cannot be opened
     // What comes back for the character at this position of everything written since the
     // port was made; nothing drops it.
     std::function<std::optional<char>(qint64 position, char c)> fault;
@@ -28,7 +27,6 @@ struct TestPort {
     };
     QList<Write> writes;
     qint64 written = 0;
-    int opens = 0;
     bool open = false;
     // Set while the line is open.
     std::function<void(const QByteArray&)> inject;

@@ -29,14 +29,15 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("hex");
-        QTest::newRow("CR LF") << QByteArray("AB\r\nC") << "AB<DH><AH>\nC"
-                               << "41 42 0D 0A 43";
-        QTest::newRow("CR alone") << QByteArray("A\rB") << "A<DH>B"
-                                  << "41 0D 42";
-        QTest::newRow("other controls") << QByteArray("\x00\x01\x1B\x1F", 4) << "<0H><1H><1BH><1FH>"
-                                        << "00 01 1B 1F";
-        QTest::newRow("127 and over hidden") << QByteArray("x\x7F\x80\xE9\xFFy") << "xy"
-                                             << "78 7F 80 E9 FF 79";
+        const auto row = [](const char* name, const QByteArray& bytes, const char* text,
+                            const char* hex) {
+            QTest::newRow(name) << bytes << QString(text) << QString(hex);
+        };
+        row("CR LF", "AB\r\nC", "AB<DH><AH>\nC", "41 42 0D 0A 43");
+        row("CR alone", "A\rB", "A<DH>B", "41 0D 42");
+        row("other controls", QByteArray("\x00\x01\x1B\x1F", 4), "<0H><1H><1BH><1FH>",
+            "00 01 1B 1F");
+        row("127 and over hidden", "x\x7F\x80\xE9\xFFy", "xy", "78 7F 80 E9 FF 79");
         QTest::newRow("sixteen to a hex line")
             << QByteArray(17, ' ') << QString(17, QLatin1Char(' '))
             << QStringList(16, QStringLiteral("20")).join(QLatin1Char(' ')) + "\n20";
