@@ -55,6 +55,14 @@ public:
         installation_.Exec("UPDATE t_dnc_server_clients SET " + column + " = ? WHERE client_id = ?",
                            {value, millId_});
     }
+    // MILL1's value of a column.
+    QVariant ClientColumn(const QString& column) const {
+        return Value("SELECT " + column + " FROM t_dnc_server_clients WHERE client_id = ?",
+                     {millId_});
+    }
+    QVariant ModeColumn(const QString& column) const {
+        return Value("SELECT " + column + " FROM t_client_mode WHERE client_id = ?", {millId_});
+    }
     QVariant Value(const QString& sql, const QVariantList& bind = {}) const {
         return installation_.QueryValue(sql, bind);
     }
@@ -72,7 +80,11 @@ public:
     }
 
     // Opens the window for MILL1 as OpenPortSetup does, but not modally.
+    // Null when the installation could not be made.
     frmPortSetup* Open(const QString& client = QStringLiteral("MILL1")) {
+        if (!valid_) {
+            return nullptr;
+        }
         CurrentClientName = client;
         CurrentClientMode = ClientModeRecord();
         if (!ReadCurrentClientIds()) {

@@ -62,7 +62,6 @@ class TestPortSetupWindow : public QObject {
 private Q_SLOTS:
     void opens() {
         PortSetupRig rig;
-        QVERIFY(rig.IsValid());
         frmPortSetup* w = rig.Open();
         QVERIFY(w);
         QCOMPARE(w->windowTitle(), QStringLiteral("Properties - Client \"MILL1\""));
@@ -107,7 +106,6 @@ private Q_SLOTS:
         QFETCH(QVariantList, stored);
         QFETCH(QStringList, shown);
         PortSetupRig rig;
-        QVERIFY(rig.IsValid());
         const char* columns[] = {"cnc_comport", "m_baud", "m_databits", "m_parity", "m_stopbits"};
         for (int i = 0; i < 5; ++i) {
             rig.SetMode(QLatin1String(columns[i]), stored.at(i));
@@ -124,7 +122,6 @@ private Q_SLOTS:
     // client that left STANDARD.
     void noProtocolsOffered() {
         PortSetupRig rig(false);
-        QVERIFY(rig.IsValid());
         rig.SetClient("protocol_id", 63);
         QVERIFY(rig.Open());
         QVERIFY(rig.Entries("cboProtocol").isEmpty());
@@ -133,11 +130,8 @@ private Q_SLOTS:
         rig.Click("cmdOK");
         QCOMPARE(messages.Count(), 0);
         QCOMPARE(rig.Window()->result(), int(QDialog::Accepted));
-        QCOMPARE(rig.Value("SELECT protocol_id FROM t_dnc_server_clients WHERE client_id=?",
-                           {rig.MillId()}),
-                 QVariant(63));
-        QCOMPARE(rig.Value("SELECT m_baud FROM t_client_mode WHERE client_id=?", {rig.MillId()}),
-                 QVariant(4800));
+        QCOMPARE(rig.ClientColumn("protocol_id"), QVariant(63));
+        QCOMPARE(rig.ModeColumn("m_baud"), QVariant(4800));
     }
 
     // OK writes the five port columns of this client and its bts_eobdelay from its own
@@ -154,7 +148,6 @@ private Q_SLOTS:
         QFETCH(int, otherEobDelay);
         QFETCH(int, btsEobDelay);
         PortSetupRig rig;
-        QVERIFY(rig.IsValid());
         const TempInstallation& db = rig.Installation();
         db.Exec("UPDATE t_timeout_table_down SET eob_delay = ?", {otherEobDelay});
         db.Exec("UPDATE t_timeout_table_down SET eob_delay = ? WHERE client_id = ?",
@@ -177,9 +170,7 @@ private Q_SLOTS:
                           {rig.MillId()})
                      .first(),
                  (QVariantList{17, 19200, 8, "N", 1}));
-        QCOMPARE(rig.Value("SELECT bts_eobdelay FROM t_dnc_server_clients WHERE client_id=?",
-                           {rig.MillId()}),
-                 QVariant(btsEobDelay));
+        QCOMPARE(rig.ClientColumn("bts_eobdelay"), QVariant(btsEobDelay));
         // Put those back: nothing else may have changed.
         db.Exec(
             "UPDATE t_client_mode SET cnc_comport=0, m_baud=9600, m_databits=7, "
@@ -193,7 +184,6 @@ private Q_SLOTS:
     // Lists without a selection write nothing: stored values that no list offers survive OK.
     void noSelectionNoWrite() {
         PortSetupRig rig;
-        QVERIFY(rig.IsValid());
         const char* columns[] = {"cnc_comport", "m_baud", "m_databits", "m_parity", "m_stopbits"};
         const QVariantList stored{120, 57600, 6, "O", 3};
         for (int i = 0; i < 5; ++i) {
@@ -246,7 +236,6 @@ private Q_SLOTS:
         QFETCH(int, terminalEnabled);
         QFETCH(int, terminalMode);
         PortSetupRig rig;
-        QVERIFY(rig.IsValid());
         const TempInstallation& db = rig.Installation();
         const int id = rig.MillId();
         rig.SetClient("protocol_id", storedId);
@@ -268,8 +257,7 @@ private Q_SLOTS:
         rig.Click("cmdOK");
         QCOMPARE(messages.Texts(), QStringList());
         QCOMPARE(rig.Window()->result(), int(QDialog::Accepted));
-        QCOMPARE(rig.Value("SELECT protocol_id FROM t_dnc_server_clients WHERE client_id=?", {id}),
-                 QVariant(savedId));
+        QCOMPARE(rig.ClientColumn("protocol_id"), QVariant(savedId));
         QCOMPARE(rig.Value("SELECT COUNT(*) FROM t_shopterm_clients WHERE shop_client_id=? AND "
                            "clients_id=?",
                            {id, id}),
@@ -278,9 +266,7 @@ private Q_SLOTS:
         QCOMPARE(rig.Value("SELECT COUNT(*) FROM t_remote WHERE rem_client_id=?", {id}),
                  QVariant(remoteRows));
         QCOMPARE(rig.Value("SELECT COUNT(*) FROM t_remote"), QVariant(remoteRows));
-        QCOMPARE(
-            rig.Value("SELECT terminal_enabled FROM t_dnc_server_clients WHERE client_id=?", {id}),
-            QVariant(terminalEnabled));
+        QCOMPARE(rig.ClientColumn("terminal_enabled"), QVariant(terminalEnabled));
         QCOMPARE(rig.Value("SELECT tmode_id FROM t_client_terminal_mode WHERE client_id=?", {id}),
                  QVariant(terminalMode));
         QCOMPARE(rig.Value("SELECT COUNT(*) FROM t_dnc_server_clients WHERE client_id<>? AND "
@@ -327,7 +313,6 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QFETCH(QString, shown);
         PortSetupRig rig;
-        QVERIFY(rig.IsValid());
         rig.SetClient("protocol_id", storedId);
         if (!prepare.isEmpty()) {
             rig.Installation().Exec(prepare);
@@ -385,7 +370,6 @@ private Q_SLOTS:
         QFETCH(int, kind);
         QFETCH(QString, helpFile);
         PortSetupRig rig;
-        QVERIFY(rig.IsValid());
         HelpFileNames = QStringList{"KESTRUM.HTML", "STD.CHM", "SHOP.CHM", "LINE.CHM", "BTR.CHM",
                                     "REMOTE.CHM",   "",        "",         ""};
         rig.SetClient("protocol_id", storedId);
@@ -411,9 +395,7 @@ private Q_SLOTS:
         QVERIFY(rig.Window()->isVisible());
         // OK reads the dialog's eob_delay through the reopened connection.
         rig.Click("cmdOK");
-        QCOMPARE(rig.Value("SELECT bts_eobdelay FROM t_dnc_server_clients WHERE client_id=?",
-                           {rig.MillId()}),
-                 QVariant(0));
+        QCOMPARE(rig.ClientColumn("bts_eobdelay"), QVariant(0));
     }
 
     // The client window's way in: the named client's own record, never one left behind.

@@ -58,7 +58,6 @@ private Q_SLOTS:
         QFETCH(int, storedPort);
         QFETCH(QString, shown);
         PortSetupRig rig;
-        QVERIFY(rig.IsValid());
         FastClock clock;
         SimulatedSerialLines lines;
         for (int port = 1; port <= 5; ++port) {
@@ -99,9 +98,7 @@ private Q_SLOTS:
         QVERIFY(!rig.Window()->Detecting());
         // A list without a selection keeps the stored port on OK.
         rig.Click("cmdOK");
-        QCOMPARE(
-            rig.Value("SELECT cnc_comport FROM t_client_mode WHERE client_id=?", {rig.MillId()}),
-            QVariant(storedPort));
+        QCOMPARE(rig.ModeColumn("cnc_comport"), QVariant(storedPort));
         // Opening the window again offers every port.
         rig.Close();
         QVERIFY(rig.Open());
@@ -110,7 +107,6 @@ private Q_SLOTS:
 
     void nothingUsable() {
         PortSetupRig rig;
-        QVERIFY(rig.IsValid());
         rig.SetClient("com_ports", " 7 8");
         FastClock clock;
         SimulatedSerialLines lines;
@@ -122,16 +118,13 @@ private Q_SLOTS:
         QCOMPARE(messages.Last().text, kSummaryHead +
                                            "Usable: none\nSkipped (in use): none\n"
                                            "Failed: COM2");
-        QCOMPARE(rig.Value("SELECT com_ports FROM t_dnc_server_clients WHERE client_id=?",
-                           {rig.MillId()}),
-                 QVariant(""));
+        QCOMPARE(rig.ClientColumn("com_ports"), QVariant(""));
         QCOMPARE(rig.Entries("cboPorts").size(), 100);
     }
 
     // The ports probed are this computer's: a client of another server is not detected.
     void otherServerDoesNothing() {
         PortSetupRig rig;
-        QVERIFY(rig.IsValid());
         FastClock clock;
         SimulatedSerialLines lines;
         lines.AddLoopback(1);
@@ -148,7 +141,6 @@ private Q_SLOTS:
     // While detection runs the window is disabled and neither OK, Cancel nor closing acts.
     void windowGuardedDuringDetection() {
         PortSetupRig rig;
-        QVERIFY(rig.IsValid());
         FastClock clock;
         SimulatedSerialLines lines;
         lines.AddLoopback(1);
@@ -178,9 +170,7 @@ private Q_SLOTS:
         QVERIFY(rig.Window()->isVisible());
         QCOMPARE(rig.Window()->result(), 0);
         // Only the detected list was written.
-        QCOMPARE(rig.Value("SELECT com_ports FROM t_dnc_server_clients WHERE client_id=?",
-                           {rig.MillId()}),
-                 QVariant(" 2"));
+        QCOMPARE(rig.ClientColumn("com_ports"), QVariant(" 2"));
         rig.Installation().Exec("UPDATE t_dnc_server_clients SET com_ports = ''");
         QCOMPARE(rig.Snapshot(), before);
     }
@@ -235,7 +225,6 @@ private Q_SLOTS:
     // End to end on a real serial line: a pseudo-terminal mapped to COM7 in [COMPORTS].
     void detectsPseudoTerminal() {
         PortSetupRig rig;
-        QVERIFY(rig.IsValid());
         const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
         QVERIFY(master >= 0);
         QCOMPARE(::grantpt(master), 0);
@@ -258,9 +247,7 @@ private Q_SLOTS:
         ::close(master);
         QCOMPARE(messages.Texts(),
                  QStringList{kSummaryHead + "Usable: COM7\nSkipped (in use): none\nFailed: none"});
-        QCOMPARE(rig.Value("SELECT com_ports FROM t_dnc_server_clients WHERE client_id=?",
-                           {rig.MillId()}),
-                 QVariant(" 7"));
+        QCOMPARE(rig.ClientColumn("com_ports"), QVariant(" 7"));
         QCOMPARE(rig.Entries("cboPorts"), QStringList({"NO COM SET", "COM 7"}));
     }
 };
