@@ -119,7 +119,27 @@ void WithProps(qint32 dirId, const std::function<void(frmDirProps&)>& act) {
     act(props);
 }
 
+// The stored mode and explore flag, the option (-1 none) and box shown, the option clicked
+// (-1 none), and dir_mode|explore_from_here after OK.
+// The settings, the directory's own alias, another directory's ("<lathe>": LATHE2's), what
+// is typed ("-" unchecks the box, "" leaves it), the alias stored, and whether OK closed.
+struct AliasRow {
+    QByteArray settings;
+    QString own, other, typed, stored;
+    bool closed;
+};
+
+struct ModeRow {
+    int mode, explore, shownOption;
+    bool shownExplore;
+    int clicked;
+    QString after;
+};
+
 }  // namespace
+
+Q_DECLARE_METATYPE(AliasRow)
+Q_DECLARE_METATYPE(ModeRow)
 
 class TestDirectories : public QObject {
     Q_OBJECT
@@ -314,35 +334,19 @@ private Q_SLOTS:
     // The alias rules of OK: another directory's alias is refused (in any letter case), the
     // directory's own alias stays, and hidden alias controls leave the alias alone.
     void alias_data() {
-        QTest::addColumn<QByteArray>("settings");
-        QTest::addColumn<QString>("own");
-        QTest::addColumn<QString>("other");
-        QTest::addColumn<QString>("typed");  // "-" unchecks the box, "" leaves it
-        QTest::addColumn<QString>("stored");
-        QTest::addColumn<bool>("closed");
-        const struct {
-            const char *row, *settings, *own, *other, *typed, *stored;
-            bool closed;
-        } rows[] = {
-            {"own alias kept", "", "TV1", "TV2", "", "TV1", true},
-            {"another directory's", "", "", "TV2", "TV2", "", false},
-            {"another's in other case", "", "", "nc5", "NC5", "", false},
-            {"another client's", "", "", "<lathe>", "NC5", "NC5", true},
-            {"new", "", "TV1", "TV2", "NC5", "NC5", true},
-            {"unchecked", "", "TV1", "", "-", "", true},
-            {"USEALIAS false", "[ADMIN]\r\nUSEALIAS=false\r\n", "TV1", "", "", "TV1", true}};
-        for (const auto& r : rows) {
-            QTest::newRow(r.row) << QByteArray(r.settings) << QString(r.own) << QString(r.other)
-                                 << QString(r.typed) << QString(r.stored) << r.closed;
-        }
+        QTest::addColumn<AliasRow>("row");
+        const auto row = [](const char* name, const AliasRow& r) { QTest::newRow(name) << r; };
+        row("own alias kept", {"", "TV1", "TV2", "", "TV1", true});
+        row("another directory's", {"", "", "TV2", "TV2", "", false});
+        row("another's in other case", {"", "", "nc5", "NC5", "", false});
+        row("another client's", {"", "", "<lathe>", "NC5", "NC5", true});
+        row("new", {"", "TV1", "TV2", "NC5", "NC5", true});
+        row("unchecked", {"", "TV1", "", "-", "", true});
+        row("USEALIAS false", {"[ADMIN]\r\nUSEALIAS=false\r\n", "TV1", "", "", "TV1", true});
     }
     void alias() {
-        QFETCH(QByteArray, settings);
-        QFETCH(QString, own);
-        QFETCH(QString, other);
-        QFETCH(QString, typed);
-        QFETCH(QString, stored);
-        QFETCH(bool, closed);
+        QFETCH(AliasRow, row);
+        const auto& [settings, own, other, typed, stored, closed] = row;
         Rig rig(settings);
         const qint32 dir = rig.PutDir(rig.Mill(), "C:\\DNC\\A", own);
         if (other == "<lathe>") {
@@ -385,25 +389,16 @@ private Q_SLOTS:
 
     // The mode options and the explore box as stored, and what OK writes.
     void modeAndExplore_data() {
-        QTest::addColumn<int>("mode");
-        QTest::addColumn<int>("explore");
-        QTest::addColumn<int>("shownOption");  // -1 none
-        QTest::addColumn<bool>("shownExplore");
-        QTest::addColumn<int>("clicked");  // option clicked, -1 none
-        QTest::addColumn<QString>("row");  // dir_mode|explore_from_here after OK
-        QTest::newRow("download") << 1 << -1 << 0 << true << -1 << "1|-1";
-        QTest::newRow("both, changed to upload") << 3 << 0 << 2 << false << 1 << "2|0";
-        QTest::newRow("mode 0 kept") << 0 << 0 << -1 << false << -1 << "0|0";
-        QTest::newRow("mode 7 changed") << 7 << 0 << -1 << false << 2 << "3|0";
-        QTest::newRow("explore stored as 1") << 2 << 1 << 1 << true << -1 << "2|-1";
+        QTest::addColumn<ModeRow>("row");
+        QTest::newRow("download") << ModeRow{1, -1, 0, true, -1, "1|-1"};
+        QTest::newRow("both, changed to upload") << ModeRow{3, 0, 2, false, 1, "2|0"};
+        QTest::newRow("mode 0 kept") << ModeRow{0, 0, -1, false, -1, "0|0"};
+        QTest::newRow("mode 7 changed") << ModeRow{7, 0, -1, false, 2, "3|0"};
+        QTest::newRow("explore stored as 1") << ModeRow{2, 1, 1, true, -1, "2|-1"};
     }
     void modeAndExplore() {
-        QFETCH(int, mode);
-        QFETCH(int, explore);
-        QFETCH(int, shownOption);
-        QFETCH(bool, shownExplore);
-        QFETCH(int, clicked);
-        QFETCH(QString, row);
+        QFETCH(ModeRow, row);
+        const auto& [mode, explore, shownOption, shownExplore, clicked, after] = row;
         Rig rig;
         const qint32 dir = rig.PutDir(rig.Mill(), "C:\\DNC\\A", "", mode, explore);
         WithProps(dir, [&](frmDirProps& props) {
@@ -417,7 +412,7 @@ private Q_SLOTS:
             QCOMPARE(props.findChild<QCheckBox*>("chkExploreFromHere")->isChecked(), shownExplore);
             props.findChild<QPushButton*>("cmdOK")->click();
         });
-        QCOMPARE(rig.Rows(rig.Mill()).first().section('|', 2), row);
+        QCOMPARE(rig.Rows(rig.Mill()).first().section('|', 2), after);
     }
 
     // Typed and pasted text obey the same alias rules.

@@ -54,7 +54,18 @@ private:
     QString helpName_;
 };
 
+// A protocol chosen for MILL1 and what OK leaves: its protocol id, its own shop-terminal
+// listing and remote row (0 or 1), terminal_enabled and the terminal mode.
+struct ProtocolChange {
+    int storedId;
+    QString chosen;
+    bool companionsExist;
+    int savedId, shopTermRows, remoteRows, terminalEnabled, terminalMode;
+};
+
 }  // namespace
+
+Q_DECLARE_METATYPE(ProtocolChange)
 
 class TestPortSetupWindow : public QObject {
     Q_OBJECT
@@ -202,39 +213,27 @@ private Q_SLOTS:
     // OK's protocol rules: the id stored, the companion rows, terminal_enabled and the
     // terminal mode, for MILL1 only.
     void protocolChanges_data() {
-        QTest::addColumn<int>("storedId");
-        QTest::addColumn<QString>("chosen");
-        QTest::addColumn<bool>("companionsExist");
-        QTest::addColumn<int>("savedId");
-        QTest::addColumn<int>("shopTermRows");
-        QTest::addColumn<int>("remoteRows");
-        QTest::addColumn<int>("terminalEnabled");
-        QTest::addColumn<int>("terminalMode");
-        QTest::newRow("to SHOP TERMINAL") << 2 << "SHOP TERMINAL" << false << 5 << 0 << 0 << 0 << 3;
-        QTest::newRow("to BTR") << 2 << "BTR" << false << 4 << 1 << 0 << -1 << 0;
-        QTest::newRow("to LINE TERMINAL")
-            << 2 << "LINE TERMINAL" << false << 62 << 1 << 0 << 0 << 0;
-        QTest::newRow("HW to LINE TERMINAL")
-            << 3 << "LINE TERMINAL" << false << 62 << 1 << 0 << 0 << 0;
-        QTest::newRow("NONE to REMOTE") << 1 << "REMOTE" << false << 72 << 1 << 1 << 0 << 0;
-        QTest::newRow("to MAZATROL") << 2 << "MAZATROL" << false << 102 << 1 << 1 << 0 << 0;
-        QTest::newRow("rows there already") << 2 << "REMOTE" << true << 72 << 1 << 1 << 0 << 0;
-        QTest::newRow("no choice") << 2 << "" << false << 2 << 0 << 0 << 0 << 0;
-        QTest::newRow("63 kept") << 63 << "LINE TERMINAL" << false << 63 << 0 << 0 << 0 << 0;
-        QTest::newRow("6 kept") << 6 << "LINE TERMINAL" << false << 6 << 0 << 0 << 0 << 0;
-        QTest::newRow("SHOP TERMINAL kept")
-            << 5 << "SHOP TERMINAL" << false << 5 << 0 << 0 << 0 << 0;
-        QTest::newRow("BTR only from STANDARD") << 8 << "BTR" << false << 8 << 0 << 0 << 0 << 0;
+        QTest::addColumn<ProtocolChange>("change");
+        const auto row = [](const char* name, const ProtocolChange& change) {
+            QTest::newRow(name) << change;
+        };
+        row("to SHOP TERMINAL", {2, "SHOP TERMINAL", false, 5, 0, 0, 0, 3});
+        row("to BTR", {2, "BTR", false, 4, 1, 0, -1, 0});
+        row("to LINE TERMINAL", {2, "LINE TERMINAL", false, 62, 1, 0, 0, 0});
+        row("HW to LINE TERMINAL", {3, "LINE TERMINAL", false, 62, 1, 0, 0, 0});
+        row("NONE to REMOTE", {1, "REMOTE", false, 72, 1, 1, 0, 0});
+        row("to MAZATROL", {2, "MAZATROL", false, 102, 1, 1, 0, 0});
+        row("rows there already", {2, "REMOTE", true, 72, 1, 1, 0, 0});
+        row("no choice", {2, "", false, 2, 0, 0, 0, 0});
+        row("63 kept", {63, "LINE TERMINAL", false, 63, 0, 0, 0, 0});
+        row("6 kept", {6, "LINE TERMINAL", false, 6, 0, 0, 0, 0});
+        row("SHOP TERMINAL kept", {5, "SHOP TERMINAL", false, 5, 0, 0, 0, 0});
+        row("BTR only from STANDARD", {8, "BTR", false, 8, 0, 0, 0, 0});
     }
     void protocolChanges() {
-        QFETCH(int, storedId);
-        QFETCH(QString, chosen);
-        QFETCH(bool, companionsExist);
-        QFETCH(int, savedId);
-        QFETCH(int, shopTermRows);
-        QFETCH(int, remoteRows);
-        QFETCH(int, terminalEnabled);
-        QFETCH(int, terminalMode);
+        QFETCH(ProtocolChange, change);
+        const auto& [storedId, chosen, companionsExist, savedId, shopTermRows, remoteRows,
+                     terminalEnabled, terminalMode] = change;
         PortSetupRig rig;
         const TempInstallation& db = rig.Installation();
         const int id = rig.MillId();
