@@ -33,7 +33,18 @@ public:
 
 const QByteArray kMasterFile = "[ADMIN]\r\nLINES_DISPLAYED=64\r\n";
 
+// A mailbox mode with the client's node, the master file before ("<none>": no master path
+// stored), and what TolvaneDNC.ini, the master, MASTERMAILBOXPATH and the message are after.
+struct MailboxRow {
+    int mode;
+    QString node;
+    QByteArray master, tolvane, masterAfter;
+    QString mailbox, message;
+};
+
 }  // namespace
+
+Q_DECLARE_METATYPE(MailboxRow)
 
 class TestFolderSelection : public QObject {
     Q_OBJECT
@@ -74,52 +85,38 @@ private slots:
     // The mailbox modes write TolvaneDNC.ini, the settings and the node section of the
     // master DNCAdmin.ini, whose path the settings hold.
     void Mailbox_data() {
-        QTest::addColumn<int>("mode");
-        QTest::addColumn<QString>("node");
-        QTest::addColumn<QByteArray>("master");  // "<none>": no master path stored
-        QTest::addColumn<QByteArray>("tolvane");
-        QTest::addColumn<QByteArray>("masterAfter");
-        QTest::addColumn<QString>("mailbox");
-        QTest::addColumn<QString>("message");
+        QTest::addColumn<MailboxRow>("row");
+        const auto row = [](const char* name, int mode, const char* node, const QByteArray& master,
+                            const QByteArray& tolvane, const QByteArray& masterAfter,
+                            const char* mailbox, const char* message) {
+            QTest::newRow(name) << MailboxRow{mode,        node,    master, tolvane,
+                                              masterAfter, mailbox, message};
+        };
         const QByteArray dncTolvane =
             "[TRANSACT]\r\nINPATH=C:\\DNC\\IN\\IN\r\nOUTPATH=C:\\DNC\\OUT\\OUT"
             "\r\n[CLIENTS]\r\nTEMPFILEPATH=C:\\DNC\\CLIENTS\r\n";
-        QTest::newRow("3 on C:\\, node 01")
-            << 3 << "01" << kMasterFile << dncTolvane
-            << kMasterFile +
-                   "[NODE01]\r\nDOWN_PATH=C:\\DNC\\CLIENTS\r\nUP_PATH=C:\\DNC\\CLIENTS"
-                   "\r\nINMAIL_PATH=C:\\DNC\\IN\r\nOUTMAIL_PATH=C:\\DNC\\OUT\r\n"
-            << "C:\\DNC"
-            << "";
-        QTest::newRow("6 on C:\\, node 04")
-            << 6 << "04" << kMasterFile
-            << QByteArray(
-                   "[TRANSACT]\r\nINPATH=C:\\\\IN\\IN\r\nOUTPATH=C:\\\\OUT\\OUT\r\n"
-                   "[CLIENTS]\r\nTEMPFILEPATH=C:\\\\CLIENTS\r\n")
-            << kMasterFile +
-                   "[NODE04]\r\nDOWN_PATH=C:\\\\CLIENTS\r\nUP_PATH=C:\\\\CLIENTS\r\n"
-                   "INMAIL_PATH=C:\\\\IN\r\nOUTMAIL_PATH=C:\\\\OUT\r\n"
-            << "C:\\"
-            << "";
-        QTest::newRow("node 05 has no section")
-            << 3 << "05" << kMasterFile << dncTolvane << kMasterFile << "C:\\DNC"
-            << "";
-        QTest::newRow("no master path") << 3 << "01" << QByteArray("<none>") << dncTolvane
-                                        << QByteArray("<missing>") << "C:\\DNC"
-                                        << "Master DNCAdmin path not found!, Merge DNCAdmin";
-        QTest::newRow("master without LINES_DISPLAYED")
-            << 3 << "01" << QByteArray("[ADMIN]\r\nLINES_DISPLAYED=\r\n") << dncTolvane
-            << QByteArray("[ADMIN]\r\nLINES_DISPLAYED=\r\n") << "C:\\DNC"
-            << "Master DNCAdmin file not found!, Merge DNCAdmin from Host";
+        const QByteArray noLines = "[ADMIN]\r\nLINES_DISPLAYED=\r\n";
+        row("3 on C:\\, node 01", 3, "01", kMasterFile, dncTolvane,
+            kMasterFile +
+                "[NODE01]\r\nDOWN_PATH=C:\\DNC\\CLIENTS\r\nUP_PATH=C:\\DNC\\CLIENTS"
+                "\r\nINMAIL_PATH=C:\\DNC\\IN\r\nOUTMAIL_PATH=C:\\DNC\\OUT\r\n",
+            "C:\\DNC", "");
+        row("6 on C:\\, node 04", 6, "04", kMasterFile,
+            "[TRANSACT]\r\nINPATH=C:\\\\IN\\IN\r\nOUTPATH=C:\\\\OUT\\OUT\r\n"
+            "[CLIENTS]\r\nTEMPFILEPATH=C:\\\\CLIENTS\r\n",
+            kMasterFile +
+                "[NODE04]\r\nDOWN_PATH=C:\\\\CLIENTS\r\nUP_PATH=C:\\\\CLIENTS\r\n"
+                "INMAIL_PATH=C:\\\\IN\r\nOUTMAIL_PATH=C:\\\\OUT\r\n",
+            "C:\\", "");
+        row("node 05 has no section", 3, "05", kMasterFile, dncTolvane, kMasterFile, "C:\\DNC", "");
+        row("no master path", 3, "01", "<none>", dncTolvane, "<missing>", "C:\\DNC",
+            "Master DNCAdmin path not found!, Merge DNCAdmin");
+        row("master without LINES_DISPLAYED", 3, "01", noLines, dncTolvane, noLines, "C:\\DNC",
+            "Master DNCAdmin file not found!, Merge DNCAdmin from Host");
     }
     void Mailbox() {
-        QFETCH(int, mode);
-        QFETCH(QString, node);
-        QFETCH(QByteArray, master);
-        QFETCH(QByteArray, tolvane);
-        QFETCH(QByteArray, masterAfter);
-        QFETCH(QString, mailbox);
-        QFETCH(QString, message);
+        QFETCH(MailboxRow, row);
+        const auto& [mode, node, master, tolvane, masterAfter, mailbox, message] = row;
         FolderRig rig(node);
         QDir().mkpath(rig.FilePath("Master"));
         if (master != "<none>") {
