@@ -187,29 +187,25 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("firstBad");
         QTest::addColumn<QString>("rate");
-        const Fault none;
-        const QString noRate = QStringLiteral("Rate: -, line 960 cps");
-        QTest::newRow("lossless, ten cycles") << none << 0 << 0 << 10 << ""
-                                              << "none" << noRate;
-        QTest::newRow("late but within the second") << none << 0 << 900 << 10 << ""
-                                                    << "none"
-                                                    << "Rate: 452 cps, line 960 cps (47%)";
-        QTest::newRow("third cycle loses its last line")
-            << Spoil(2 * kBlock + 379, 3 * kBlock - 1) << 0 << 0 << 2 << "count 379 of 407 , failed"
-            << "position 380, expected \"A\", received nothing" << noRate;
-        QTest::newRow("one character changed")
-            << Spoil(4 * kBlock + 100, 4 * kBlock + 100, 0x80) << 0 << 0 << 4
-            << "count OK, data failed"
-            << "position 101, expected \"I\", received <C9H>" << noRate;
-        QTest::newRow("one character lost")
-            << Spoil(7, 7) << 0 << 0 << 0 << "count 406 of 407 , failed"
-            << "position 8, expected \"A\", received \"B\"" << noRate;
-        QTest::newRow("half the block too late")
-            << none << 204 << 1200 << 0 << "count 204 of 407 , failed"
-            << "position 205, expected \"N\", received nothing" << noRate;
-        QTest::newRow("silent line")
-            << Spoil(0, kBlock) << 0 << 0 << 0 << "count 0, no data, failed"
-            << "position 1, expected \"A\", received nothing" << noRate;
+        const auto row = [](const char* name, const Fault& fault, int delayFrom, int delayMs,
+                            int passes, const char* text, const char* firstBad,
+                            const char* rate = "Rate: -, line 960 cps") {
+            QTest::newRow(name) << fault << delayFrom << delayMs << passes << QString(text)
+                                << QString(firstBad) << QString(rate);
+        };
+        row("lossless, ten cycles", {}, 0, 0, 10, "", "none");
+        row("late but within the second", {}, 0, 900, 10, "", "none",
+            "Rate: 452 cps, line 960 cps (47%)");
+        row("third cycle loses its last line", Spoil(2 * kBlock + 379, 3 * kBlock - 1), 0, 0, 2,
+            "count 379 of 407 , failed", "position 380, expected \"A\", received nothing");
+        row("one character changed", Spoil(4 * kBlock + 100, 4 * kBlock + 100, 0x80), 0, 0, 4,
+            "count OK, data failed", "position 101, expected \"I\", received <C9H>");
+        row("one character lost", Spoil(7, 7), 0, 0, 0, "count 406 of 407 , failed",
+            "position 8, expected \"A\", received \"B\"");
+        row("half the block too late", {}, 204, 1200, 0, "count 204 of 407 , failed",
+            "position 205, expected \"N\", received nothing");
+        row("silent line", Spoil(0, kBlock), 0, 0, 0, "count 0, no data, failed",
+            "position 1, expected \"A\", received nothing");
     }
 
     void loopTestOverLines() {
