@@ -4,6 +4,7 @@
 #include "admin/frmCloneClients.h"
 #include "base/modal.h"
 #include "db/dnc_database.h"
+#include "tests/admin/admin_fixture.h"
 #include "tests/support/message_recorder.h"
 #include "tests/support/modal_driver.h"
 #include "tests/support/temp_installation.h"
@@ -90,13 +91,7 @@ public:
     void Click(const char* name) const {
         QTest::mouseClick(window->findChild<QPushButton*>(name), Qt::LeftButton);
     }
-    QStringList Items(int i) const {
-        QStringList items;
-        for (int row = 0; row < List(i)->count(); ++row) {
-            items << List(i)->item(row)->text();
-        }
-        return items;
-    }
+    QStringList Items(int i) const { return Entries(List(i)); }
     void ChooseSource(const QString& name) const { Combo(0)->setCurrentText(name); }
     // Picks the server on the right and adds each name from its list with "<".
     void AddTargets(const QString& server, const QStringList& names) const {
