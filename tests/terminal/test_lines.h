@@ -13,7 +13,7 @@
 #include <optional>
 
 struct TestPort {
-    bool echo = true;         // loop back what is written
+    bool echo = true;  // loop back what is written
     // What comes back for the character at this position of everything written since the
     // port was made; nothing drops it.
     std::function<std::optional<char>(qint64 position, char c)> fault;
