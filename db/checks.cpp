@@ -1,10 +1,10 @@
 // The check that this computer is a configured DNC server whose clients share one node
 // identifier, and the creation of a folder path level by level.
 
-#include "db/client_attributes.h"
 #include "base/app_state.h"
 #include "base/messages.h"
 #include "base/paths.h"
+#include "db/client_attributes.h"
 #include "db/dnc_database.h"
 
 #include <QDir>
