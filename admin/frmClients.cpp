@@ -55,11 +55,8 @@ void frmClients::RefreshClientLists() {
 }
 
 bool frmClients::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseButtonRelease &&
-        static_cast<QMouseEvent*>(event)->button() == Qt::RightButton &&
-        (watched == lstClients1_[0]->viewport() || watched == lstClients1_[1]->viewport())) {
-        // Either list offers the export of the left server's clients.
-        OfferClientExport(cboServers1_[0]->currentText(), ListEntries(lstClients1_[0]));
+    // Either list offers the export of the left server's clients.
+    if (OfferClientExportOnRightClick(watched, event, cboServers1_, lstClients1_)) {
         return true;
     }
     return QDialog::eventFilter(watched, event);

@@ -6,6 +6,7 @@
 
 #include <QComboBox>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QSignalBlocker>
 
 std::array<QString, 2> LastMoveServers;
@@ -126,5 +127,17 @@ bool OfferClientExport(const QString& leftServer, const QStringList& leftClients
     if (ExportClientsToDncAdmin) {
         ExportClientsToDncAdmin(leftServer, leftClients);
     }
+    return true;
+}
+
+bool OfferClientExportOnRightClick(QObject* watched, QEvent* event,
+                                   const std::array<QComboBox*, 2>& servers,
+                                   const std::array<QListWidget*, 2>& lists) {
+    if (event->type() != QEvent::MouseButtonRelease ||
+        static_cast<QMouseEvent*>(event)->button() != Qt::RightButton ||
+        (watched != lists[0]->viewport() && watched != lists[1]->viewport())) {
+        return false;
+    }
+    OfferClientExport(servers[0]->currentText(), ListEntries(lists[0]));
     return true;
 }

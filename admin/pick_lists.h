@@ -12,7 +12,9 @@
 #include <optional>
 
 class QComboBox;
+class QEvent;
 class QListWidget;
+class QObject;
 
 // ---- Remembered servers (for the whole run, never saved) --------------------------------
 
@@ -80,3 +82,10 @@ extern ExportClientsFunction ExportClientsToDncAdmin;
 // left list has clients, asks whether to export the left server and, on Yes, exports every
 // client of the left list. Returns whether the export was asked for.
 bool OfferClientExport(const QString& leftServer, const QStringList& leftClients);
+
+// For a window's event filter over the viewports of its two client lists: a right-button
+// release on either offers the export of the left server's clients. Returns whether the
+// event was such a release (the filter then swallows it).
+bool OfferClientExportOnRightClick(QObject* watched, QEvent* event,
+                                   const std::array<QComboBox*, 2>& servers,
+                                   const std::array<QListWidget*, 2>& lists);

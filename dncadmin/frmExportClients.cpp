@@ -1,6 +1,7 @@
 #include "dncadmin/frmExportClients.h"
 
 #include "admin/pick_lists.h"
+#include "base/dialog_parts.h"
 #include "base/folder_select_mode.h"
 #include "base/modal.h"
 #include "dncadmin/dncadmin_export.h"
@@ -131,10 +132,8 @@ void frmExportClients::cmdExport_Click() {
 }
 
 bool frmExportClients::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseButtonRelease &&
-        static_cast<QMouseEvent*>(event)->button() == Qt::RightButton &&
-        (watched == lstClients1_[0]->viewport() || watched == lstClients1_[1]->viewport())) {
-        OfferClientExport(cboServers1_[0]->currentText(), ListEntries(lstClients1_[0]));
+    // Either list offers the export of the left server's clients.
+    if (OfferClientExportOnRightClick(watched, event, cboServers1_, lstClients1_)) {
         return true;
     }
     return QDialog::eventFilter(watched, event);
@@ -142,13 +141,7 @@ bool frmExportClients::eventFilter(QObject* watched, QEvent* event) {
 
 void frmExportClients::keyPressEvent(QKeyEvent* event) {
     // Enter and Esc have no role here: only the buttons export or close.
-    switch (event->key()) {
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-        case Qt::Key_Escape:
-            event->accept();
-            return;
-        default:
-            QDialog::keyPressEvent(event);
+    if (!SwallowEnterAndEsc(event)) {
+        QDialog::keyPressEvent(event);
     }
 }

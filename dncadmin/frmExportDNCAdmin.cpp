@@ -1,5 +1,6 @@
 #include "dncadmin/frmExportDNCAdmin.h"
 
+#include "base/dialog_parts.h"
 #include "base/folder_select_mode.h"
 #include "components/folder_view.h"
 #include "dncadmin/folder_selection.h"
@@ -93,13 +94,7 @@ void frmExportDNCAdmin::cmdExport_Click() {
 
 void frmExportDNCAdmin::keyPressEvent(QKeyEvent* event) {
     // Enter and Esc have no role here: only the buttons confirm or cancel.
-    switch (event->key()) {
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-        case Qt::Key_Escape:
-            event->accept();
-            return;
-        default:
-            QDialog::keyPressEvent(event);
+    if (!SwallowEnterAndEsc(event)) {
+        QDialog::keyPressEvent(event);
     }
 }

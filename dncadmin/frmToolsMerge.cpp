@@ -1,6 +1,7 @@
 #include "dncadmin/frmToolsMerge.h"
 
 #include "base/app_state.h"
+#include "base/dialog_parts.h"
 #include "base/folder_select_mode.h"
 #include "base/inifile.h"
 #include "base/messages.h"
@@ -284,14 +285,8 @@ bool frmToolsMerge::eventFilter(QObject* watched, QEvent* event) {
 
 void frmToolsMerge::keyPressEvent(QKeyEvent* event) {
     // Enter and Esc have no role here.
-    switch (event->key()) {
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-        case Qt::Key_Escape:
-            event->accept();
-            return;
-        default:
-            QDialog::keyPressEvent(event);
+    if (!SwallowEnterAndEsc(event)) {
+        QDialog::keyPressEvent(event);
     }
 }
 
