@@ -1,12 +1,18 @@
 #include "base/dialog_parts.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 
-QLabel* NamedLabel(const QString& name, const QString& text, QWidget* parent) {
+QLabel* NamedLabel(const QString& name, const QString& text, QWidget* parent,
+                   const QString& toolTip) {
     auto* label = new QLabel(text, parent);
     label->setObjectName(name);
+    if (!toolTip.isEmpty()) {
+        label->setToolTip(toolTip);
+    }
     return label;
 }
 
@@ -27,4 +33,10 @@ bool SwallowEnterAndEsc(QKeyEvent* event) {
         default:
             return false;
     }
+}
+
+void CopyToClipboard(const QString& text) {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    clipboard->setText(text);
 }

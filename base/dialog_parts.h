@@ -4,11 +4,13 @@
 class QKeyEvent;
 class QLabel;
 class QPushButton;
-class QString;
 class QWidget;
 
-// A label with the object name tests and help find it by.
-QLabel* NamedLabel(const QString& name, const QString& text, QWidget* parent);
+#include <QString>
+
+// A label with the object name tests and help find it by, and its tool tip when given.
+QLabel* NamedLabel(const QString& name, const QString& text, QWidget* parent,
+                   const QString& toolTip = QString());
 
 // A button that never becomes the default: Enter belongs to the field with the focus.
 QPushButton* NamedButton(const QString& name, const QString& text, QWidget* parent);
@@ -16,3 +18,6 @@ QPushButton* NamedButton(const QString& name, const QString& text, QWidget* pare
 // Accepts Enter and Esc, which have no role in these windows, so neither presses a button nor
 // closes the window. Says whether the key was one of them.
 bool SwallowEnterAndEsc(QKeyEvent* event);
+
+// Replaces the clipboard's contents with text (the operator pastes it into another program).
+void CopyToClipboard(const QString& text);

@@ -46,21 +46,6 @@ BtsTerminalOpener& TerminalOpener() {
     return opener;
 }
 
-QLabel* MakeLabel(const QString& name, const QString& text, QWidget* parent,
-                  const QString& toolTip = QString()) {
-    QLabel* label = NamedLabel(name, text, parent);
-    if (!toolTip.isEmpty()) {
-        label->setToolTip(toolTip);
-    }
-    return label;
-}
-
-void ToClipboard(const QString& text) {
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    clipboard->clear();
-    clipboard->setText(text);
-}
-
 }  // namespace
 
 BtsTerminalOpener frmBTS::SetTerminalOpener(BtsTerminalOpener opener) {
@@ -151,27 +136,27 @@ void frmBTS::BuildWindow() {
     txtConfigStatus->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     txtConfigStatus->setMinimumHeight(110);
 
-    Label1 = MakeLabel(QStringLiteral("Label1"), QStringLiteral("BTS configuration com port:"),
-                       this, QStringLiteral("Select com port to config BTS device on:"));
-    Label2 = MakeLabel(QStringLiteral("Label2"), QStringLiteral("Select Client to config. BTS:"),
-                       this, QStringLiteral("The selected Client mode to config. BTS:"));
-    Label3 = MakeLabel(QStringLiteral("Label3"), QStringLiteral("SELECTED CLIENT:"), this);
-    labClientName = MakeLabel(QStringLiteral("labClientName"), QString(), this);
+    Label1 = NamedLabel(QStringLiteral("Label1"), QStringLiteral("BTS configuration com port:"),
+                        this, QStringLiteral("Select com port to config BTS device on:"));
+    Label2 = NamedLabel(QStringLiteral("Label2"), QStringLiteral("Select Client to config. BTS:"),
+                        this, QStringLiteral("The selected Client mode to config. BTS:"));
+    Label3 = NamedLabel(QStringLiteral("Label3"), QStringLiteral("SELECTED CLIENT:"), this);
+    labClientName = NamedLabel(QStringLiteral("labClientName"), QString(), this);
     lblProperties =
-        MakeLabel(QStringLiteral("lblProperties"), QStringLiteral("Client Properties:"), this);
-    lblMode = MakeLabel(QStringLiteral("lblMode"), QStringLiteral("Mode"), this,
-                        QStringLiteral("Right click to invoke Terminal"));
-    lblProtocol = MakeLabel(QStringLiteral("lblProtocol"), QStringLiteral("Protocol"), this);
-    labEobDelay = MakeLabel(QStringLiteral("labEobDelay"), QString(), this);
-    lblPin = MakeLabel(QStringLiteral("lblPin"), QString(), this);
+        NamedLabel(QStringLiteral("lblProperties"), QStringLiteral("Client Properties:"), this);
+    lblMode = NamedLabel(QStringLiteral("lblMode"), QStringLiteral("Mode"), this,
+                         QStringLiteral("Right click to invoke Terminal"));
+    lblProtocol = NamedLabel(QStringLiteral("lblProtocol"), QStringLiteral("Protocol"), this);
+    labEobDelay = NamedLabel(QStringLiteral("labEobDelay"), QString(), this);
+    lblPin = NamedLabel(QStringLiteral("lblPin"), QString(), this);
     lblAttributes =
-        MakeLabel(QStringLiteral("lblAttributes"), QStringLiteral("BTS Attributes:"), this);
+        NamedLabel(QStringLiteral("lblAttributes"), QStringLiteral("BTS Attributes:"), this);
     lblBTSEnabled =
-        MakeLabel(QStringLiteral("lblBTSEnabled"), QStringLiteral("BTS Enabled:"), this);
-    lblLoop = MakeLabel(QStringLiteral("lblLoop"), QStringLiteral("CHAN:"), this);
-    lblLatency = MakeLabel(QStringLiteral("lblLatency"), QStringLiteral("LATENCY:"), this);
-    lblBTSAddress = MakeLabel(QStringLiteral("lblBTSAddress"), QString(), this);
-    lblBTSPin = MakeLabel(QStringLiteral("lblBTSPin"), QString(), this);
+        NamedLabel(QStringLiteral("lblBTSEnabled"), QStringLiteral("BTS Enabled:"), this);
+    lblLoop = NamedLabel(QStringLiteral("lblLoop"), QStringLiteral("CHAN:"), this);
+    lblLatency = NamedLabel(QStringLiteral("lblLatency"), QStringLiteral("LATENCY:"), this);
+    lblBTSAddress = NamedLabel(QStringLiteral("lblBTSAddress"), QString(), this);
+    lblBTSPin = NamedLabel(QStringLiteral("lblBTSPin"), QString(), this);
     QFont bold = Label3->font();
     bold.setBold(true);
     for (QLabel* heading : {Label3, lblProperties, lblAttributes}) {
@@ -261,7 +246,7 @@ void frmBTS::BuildMenus() {
         ShowModal(window);
     });
     connect(mnucCreatePin, &QAction::triggered, this,
-            [this] { ToClipboard(GeneratePin(txtConfigStatus->toPlainText())); });
+            [this] { CopyToClipboard(GeneratePin(txtConfigStatus->toPlainText())); });
     connect(mnuTerminal, &QAction::triggered, this, &frmBTS::OpenTerminal);
 }
 
@@ -513,7 +498,7 @@ bool frmBTS::eventFilter(QObject* watched, QEvent* event) {
         return QDialog::eventFilter(watched, event);
     }
     if (watched == cmdModeSet && btsMode_ == BtsModes::kVerify) {
-        ToClipboard(bts_.Listing);
+        CopyToClipboard(bts_.Listing);
     } else if (watched == lblPin) {
         mnuCreateAPin->popup(mouse->globalPosition().toPoint());
     } else if (watched == lstClients->viewport() || watched == lblMode) {

@@ -1,5 +1,6 @@
 #include "bts/frmBTSMan.h"
 
+#include "base/dialog_parts.h"
 #include "base/messages.h"
 #include "bts/bts_assistant.h"
 #include "bts/port_probe.h"
@@ -17,18 +18,6 @@
 namespace {
 
 const QString kNoCom = QStringLiteral("NO COM SELECTED");
-
-QLabel* MakeLabel(const QString& name, const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(name);
-    return label;
-}
-
-void ToClipboard(const QString& text) {
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    clipboard->clear();
-    clipboard->setText(text);
-}
 
 }  // namespace
 
@@ -58,37 +47,37 @@ frmBTSMan::frmBTSMan(BtsAssistantFields& fields, QWidget* parent)
 
     const QString deviceName =
         fields_.msBTSAddressPart.isEmpty() ? QStringLiteral("000000") : fields_.msBTSAddressPart;
-    lblPin = MakeLabel(
+    lblPin = NamedLabel(
         QStringLiteral("lblPin"),
         QStringLiteral("BTS device ") + fields_.msBTSAddress + QStringLiteral(" Server PIN:"),
         this);
-    lblBTPin = MakeLabel(QStringLiteral("lblBTPin"),
-                         QStringLiteral("Bluetooth Passkey (PIN): ") + fields_.msPinNumber, this);
-    lblRename = MakeLabel(QStringLiteral("lblRename"),
-                          QStringLiteral("Right-Click on the connection ") + deviceName +
-                              QStringLiteral(" and RENAME below, copy and paste:"),
-                          this);
+    lblBTPin = NamedLabel(QStringLiteral("lblBTPin"),
+                          QStringLiteral("Bluetooth Passkey (PIN): ") + fields_.msPinNumber, this);
+    lblRename = NamedLabel(QStringLiteral("lblRename"),
+                           QStringLiteral("Right-Click on the connection ") + deviceName +
+                               QStringLiteral(" and RENAME below, copy and paste:"),
+                           this);
 
     auto* grid = new QGridLayout(this);
     int row = 0;
-    grid->addWidget(MakeLabel(QStringLiteral("Label1"),
-                              QStringLiteral("Select the com port assigned by "), this),
+    grid->addWidget(NamedLabel(QStringLiteral("Label1"),
+                               QStringLiteral("Select the com port assigned by "), this),
                     row++, 0, 1, 2);
     grid->addWidget(
-        MakeLabel(QStringLiteral("Label2"), QStringLiteral("Bluetooth Settings wizard:"), this),
+        NamedLabel(QStringLiteral("Label2"), QStringLiteral("Bluetooth Settings wizard:"), this),
         row, 0);
     grid->addWidget(cboPorts1, row++, 1);
     grid->addWidget(lblPin, row++, 0, 1, 2);
     grid->addWidget(lblBTPin, row, 0);
     grid->addWidget(txtPin, row++, 1);
-    grid->addWidget(MakeLabel(QStringLiteral("Label3_0"), QStringLiteral("CTRL+V to paste"), this),
+    grid->addWidget(NamedLabel(QStringLiteral("Label3_0"), QStringLiteral("CTRL+V to paste"), this),
                     row++, 1);
     grid->addWidget(lblRename, row++, 0, 1, 2);
-    grid->addWidget(MakeLabel(QStringLiteral("Label4"),
-                              QStringLiteral("Shown in        Bluetooth Settings:"), this),
+    grid->addWidget(NamedLabel(QStringLiteral("Label4"),
+                               QStringLiteral("Shown in        Bluetooth Settings:"), this),
                     row, 0);
     grid->addWidget(txtComPortName, row++, 1);
-    grid->addWidget(MakeLabel(QStringLiteral("Label3_1"), QStringLiteral("CTRL+V to paste"), this),
+    grid->addWidget(NamedLabel(QStringLiteral("Label3_1"), QStringLiteral("CTRL+V to paste"), this),
                     row++, 1);
     grid->addWidget(Command1, row++, 1, Qt::AlignRight);
 
@@ -125,7 +114,7 @@ void frmBTSMan::cboPorts1_Click(int index) {
     txtPin->setText(fields_.msPinNumber);
     txtPin->setEnabled(true);
     txtPin->selectAll();
-    ToClipboard(fields_.msPinNumber);
+    CopyToClipboard(fields_.msPinNumber);
     chosenPort_ = entry;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const bool failed = ProbeComPort(SaxComm2, chosenPort_, PortProbeTexts::BtsMan());
@@ -138,7 +127,7 @@ void frmBTSMan::cboPorts1_Click(int index) {
         return;
     }
     connectionName_ = fields_.msBTSAddressPart + QLatin1Char(' ') + chosenPort_;
-    ToClipboard(connectionName_);
+    CopyToClipboard(connectionName_);
     txtComPortName->setText(connectionName_);
     txtComPortName->setEnabled(true);
 }
