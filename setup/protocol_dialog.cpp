@@ -3,10 +3,7 @@
 #include "base/modal.h"
 #include "components/protocol_dialogs.h"
 
-#include <QDialogButtonBox>
-#include <QLabel>
 #include <QMetaMethod>
-#include <QVBoxLayout>
 
 ProtocolDialogChoice ProtocolDialogFor(std::optional<qint32> protocolId) {
     if (!protocolId) {
@@ -39,24 +36,6 @@ ProtocolDialogChoice ProtocolDialogFor(std::optional<qint32> protocolId) {
         default:
             return {};
     }
-}
-
-QString ProtocolDialogKindName(ProtocolDialogKind kind) {
-    switch (kind) {
-        case ProtocolDialogKind::Standard:
-            return QStringLiteral("Standard protocol");
-        case ProtocolDialogKind::Btr:
-            return QStringLiteral("BTR");
-        case ProtocolDialogKind::ShopTerminal:
-            return QStringLiteral("Shop terminal");
-        case ProtocolDialogKind::LineTerminal:
-            return QStringLiteral("Line terminal");
-        case ProtocolDialogKind::Remote:
-            return QStringLiteral("Remote");
-        case ProtocolDialogKind::Mazatrol:
-            return QStringLiteral("MAZATROL");
-    }
-    return QString();
 }
 
 namespace {
@@ -129,25 +108,4 @@ void ShowProtocolDialog(QDialog& dialog) {
         return;
     }
     ShowModal(dialog);
-}
-
-ProtocolDialogPlaceholder::ProtocolDialogPlaceholder(ProtocolDialogKind kind, QWidget* parent)
-    : QDialog(parent), kind_(kind) {
-    setObjectName(QStringLiteral("ProtocolDialogPlaceholder"));
-}
-
-void ProtocolDialogPlaceholder::Show() {
-    setWindowTitle(ProtocolDialogKindName(kind_) + QStringLiteral(" attributes"));
-    auto* layout = new QVBoxLayout(this);
-    auto* text = new QLabel(
-        QStringLiteral("The attribute dialog of this protocol is not part of this build.\n\n"
-                       "Client id: %1\nHelp file: %2")
-            .arg(clientId_)
-            .arg(helpName_.isEmpty() ? QStringLiteral("none") : helpName_),
-        this);
-    layout->addWidget(text);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    layout->addWidget(buttons);
-    ShowModal(*this);
 }

@@ -33,8 +33,6 @@ struct ProtocolDialogChoice {
 // dialog without a help file.
 ProtocolDialogChoice ProtocolDialogFor(std::optional<qint32> protocolId);
 
-QString ProtocolDialogKindName(ProtocolDialogKind kind);
-
 using ProtocolDialogFactory =
     std::function<std::unique_ptr<QDialog>(ProtocolDialogKind kind, QWidget* parent)>;
 
@@ -55,25 +53,3 @@ struct ProtocolDialogValues {
 bool SetProtocolDialogValues(QDialog& dialog, const ProtocolDialogValues& values);
 // Calls the dialog's Show(); a dialog without one is shown modally.
 void ShowProtocolDialog(QDialog& dialog);
-
-// A stand-in that shows the dialog's name and what it was given (tests, and a build whose
-// factory offers no dialog of a kind).
-class ProtocolDialogPlaceholder : public QDialog {
-    Q_OBJECT
-    Q_PROPERTY(bool PropClientUSEID MEMBER useId_)
-    Q_PROPERTY(bool PropClientIDSEQUENTIAL MEMBER idSequential_)
-    Q_PROPERTY(int PropClientID MEMBER clientId_)
-    Q_PROPERTY(QString PropDNCpath MEMBER dncPath_)
-    Q_PROPERTY(QString HelpName MEMBER helpName_)
-public:
-    explicit ProtocolDialogPlaceholder(ProtocolDialogKind kind, QWidget* parent = nullptr);
-    Q_INVOKABLE void Show();
-
-private:
-    ProtocolDialogKind kind_;
-    bool useId_ = false;
-    bool idSequential_ = false;
-    int clientId_ = 0;
-    QString dncPath_;
-    QString helpName_;
-};
