@@ -101,7 +101,6 @@ private Q_SLOTS:
         {
             CloneWindow w;
             QVERIFY(w.ready);
-            QCOMPARE(w.Combo(0)->currentText(), "SOURCE");
             w.Combo(0)->setCurrentText(Target(7));
             w.Combo(1)->setCurrentText("CNCSRV2");
         }
