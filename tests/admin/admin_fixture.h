@@ -34,15 +34,11 @@ public:
     }
     // The client names of a server, as the database holds them, in name order.
     QStringList ClientsOf(const QString& server) const {
-        QStringList names;
-        for (const QVariantList& row :
-             Query("SELECT c.client_name FROM t_dnc_server_clients c JOIN t_dnc_servers s "
-                   "ON s.dnc_server_id = c.dnc_server_id WHERE s.dnc_server_name = ? "
-                   "ORDER BY c.client_name",
-                   {server})) {
-            names << row.first().toString();
-        }
-        return names;
+        return TextRows(
+            "SELECT c.client_name FROM t_dnc_server_clients c JOIN t_dnc_servers s "
+            "ON s.dnc_server_id = c.dnc_server_id WHERE s.dnc_server_name = ? "
+            "ORDER BY c.client_name",
+            {server});
     }
     // Every row of a table, as text, in key order.
     QStringList Rows(const QString& table) const {

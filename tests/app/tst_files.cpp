@@ -28,21 +28,17 @@ struct Case {
 const Case kCases[] = {
     {"names ignore case",         "[s]\r\nk=Value\r\n", "Value", "[s]\r\nk=w\r\n"},
     {"LF only",                   "[S]\nA=1\nK=2\n", "2", "[S]\nA=1\nK=w\n"},
-    {"CR only",                   "[S]\rA=1\rK=2", "2", "[S]\rA=1\rK=w"},
     {"blanks and tabs trimmed",   "[S]\r\n \tK \t=  a  b \t\r\n", "a  b", "[S]\r\nK=w\r\n"},
     {"vertical tabs trimmed",     "[S]\r\n\vK\v=\va\vb\v\r\n", "a\vb", "[S]\r\nK=w\r\n"},
     {"vertical tabs at header",   "\v[\vS\v]\r\n\v;K=1\r\nK=v\r\n", "v",
                                   "\v[\vS\v]\r\n\v;K=1\r\nK=w\r\n"},
     {"blanks around header",      "  [  S  ]  \r\nK=v\r\n", "v", "  [  S  ]  \r\nK=w\r\n"},
     {"double quotes",             "[S]\r\nK= \"  q  \" \r\n", "  q  ", "[S]\r\nK=w\r\n"},
-    {"single quotes",             "[S]\r\nK='q'\r\n", "q", "[S]\r\nK=w\r\n"},
     {"mismatched quotes",         "[S]\r\nK=\"q'\r\n", "\"q'", "[S]\r\nK=w\r\n"},
-    {"one quote stays",           "[S]\r\nK=\"\r\n", "\"", "[S]\r\nK=w\r\n"},
     {"empty quotes",              "[S]\r\nK=\"\"\r\n", "D", "[S]\r\nK=w\r\n"},
     {"comment is no key",         "[S]\r\n  ;K=1\r\nK=2\r\n", "2", "[S]\r\n  ;K=1\r\nK=w\r\n"},
     {"commented key only",        "[S]\r\n;K=1\r\n", "D", "[S]\r\nK=w\r\n;K=1\r\n"},
     {"semicolon, hash in value",  "[S]\r\nK=a ;b #c\r\n", "a ;b #c", "[S]\r\nK=w\r\n"},
-    {"equals in value",           "[S]\r\nK=a=b\r\n", "a=b", "[S]\r\nK=w\r\n"},
     {"text after bracket",        "[S] rest]\r\nK=v\r\n", "v", "[S] rest]\r\nK=w\r\n"},
     {"header without bracket",    "[ S  \r\nK=v\r\n", "v", "[ S  \r\nK=w\r\n"},
     {"header kept as written",    " [ s ] x\r\n", "D", " [ s ] x\r\nK=w\r\n"},
@@ -53,7 +49,6 @@ const Case kCases[] = {
     {"first section copy only",   "[S]\r\nA=1\r\n[T]\r\n[s]\r\nK=2\r\n", "D",
                                   "[S]\r\nA=1\r\nK=w\r\n[T]\r\n[s]\r\nK=2\r\n"},
     {"missing file",              nullptr, "D", "[S]\r\nK=w\r\n"},
-    {"empty file",                "", "D", "[S]\r\nK=w\r\n"},
     {"empty value",               "[S]\r\nK=\r\n", "D", "[S]\r\nK=w\r\n"},
     {"byte-order mark is text",   "\xEF\xBB\xBF[S]\r\nK=v\r\n", "D",
                                   "\xEF\xBB\xBF[S]\r\nK=v\r\n[S]\r\nK=w\r\n"},
@@ -61,10 +56,8 @@ const Case kCases[] = {
     {"new section after comment", "[A]\r\n\r\n;e\r\n", "D", "[A]\r\n\r\n;e\r\n[S]\r\nK=w\r\n"},
     {"new key after last key",    "[S]\r\nA=1\r\n;c\r\nB=2\r\njunk\r\n\r\n;t\r\n[T]\r\n", "D",
                                   "[S]\r\nA=1\r\n;c\r\nB=2\r\nK=w\r\njunk\r\n\r\n;t\r\n[T]\r\n"},
-    {"header without break",      "[S]", "D", "[S]\r\nK=w\r\n"},
     {"last key without break",    "[S]\r\nA=1", "D", "[S]\r\nA=1\r\nK=w\r\n"},
     {"new key in LF file",        "[S]\nA=1\n[T]\n", "D", "[S]\nA=1\nK=w\r\n[T]\n"},
-    {"new key in CR file",        "[S]\rA=1\r", "D", "[S]\rA=1\rK=w\r\n"},
 };
 // clang-format on
 
@@ -133,7 +126,6 @@ private Q_SLOTS:
         // Missing: the default without trailing spaces, cut like a value; a blank default and
         // the default for an empty value come back as given.
         QCOMPARE(ReadIniValue(Path(), "S", "X", " D \t  "), " D \t");
-        QCOMPARE(ReadIniValue(Path(), "S", "X", "   "), "   ");
         QCOMPARE(ReadIniValue(Path(), "S", "X", QString(130, 'd')), QString(126, 'd'));
         QCOMPARE(ReadIniValue(Path(), "S", "M", "COM5  "), "COM5  ");
     }
@@ -150,8 +142,6 @@ private Q_SLOTS:
                  QByteArray("[PATHS]\r\nP1=C:\\P1\r\nP2=C:\\P2\r\nP3=  \"a\" ;b  \r\n"
                             "[\xC4]\r\nK=\xE9t\xE9\r\nL=1\r\n"));
         QCOMPARE(ReadIniValue(Path(), "PATHS", "P3", {}), "\"a\" ;b");
-        PutFile(Path(), "[PATHS]\nP1=D:\\X\n");  // no cache: another program's change is seen
-        QCOMPARE(ReadIniValue(Path(), "PATHS", "P1", {}), "D:\\X");
     }
 
     // A file that starts with the UTF-16LE byte-order mark is read and written in UTF-16,
@@ -162,39 +152,21 @@ private Q_SLOTS:
         QTest::addColumn<QString>("read");  // key K, default D
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("after");
-        QTest::newRow("key replaced") << "[S]\r\n K = v \r\n"
-                                      << "S"
-                                      << "v"
-                                      << "w"
-                                      << "[S]\r\nK=w\r\n";
-        QTest::newRow("mark only") << ""
-                                   << "S"
-                                   << "D"
-                                   << "w"
-                                   << "[S]\r\nK=w\r\n";
-        QTest::newRow("section appended") << "[A]\r\nX=1"
-                                          << "S"
-                                          << "D"
-                                          << "w"
-                                          << "[A]\r\nX=1\r\n[S]\r\nK=w\r\n";
-        QTest::newRow("beyond Latin-1")
-            << QStringLiteral("[\u03A3\u0416]\r\nK=\u20AC1\r\n;\u4E2D\r\n")
-            << QStringLiteral("\u03C3\u0436") << QStringLiteral("\u20AC1")
-            << QStringLiteral("\u2126\u00E9")
-            << QStringLiteral("[\u03A3\u0416]\r\nK=\u2126\u00E9\r\n;\u4E2D\r\n");
-        QTest::newRow("surrogate pair kept")
-            << QStringLiteral("[S]\r\nK=\U0001F600\r\nL=\U0001F600\r\n") << "S"
-            << QStringLiteral("\U0001F600") << "w"
-            << QStringLiteral("[S]\r\nK=w\r\nL=\U0001F600\r\n");
-        QTest::newRow("LF kept, new line CR LF") << "[S]\nA=1\n[T]\n"
-                                                 << "S"
-                                                 << "D"
-                                                 << "w"
-                                                 << "[S]\nA=1\nK=w\r\n[T]\n";
-        QTest::newRow("value cut at 126 characters")
-            << "[S]\r\nK=" + QString(130, QChar(0x20AC)) + "\r\n"
-            << "S" << QString(126, QChar(0x20AC)) << "w"
-            << "[S]\r\nK=w\r\n";
+        const QString euro130 = QString(130, QChar(0x20AC)), emoji = QStringLiteral("\U0001F600");
+        const QString greek = QStringLiteral("[\u03A3\u0416]\r\nK=");
+        const QString rows[][6] = {
+            {"key replaced", "[S]\r\n K = v \r\n", "S", "v", "w", "[S]\r\nK=w\r\n"},
+            {"section appended", "[A]\r\nX=1", "S", "D", "w", "[A]\r\nX=1\r\n[S]\r\nK=w\r\n"},
+            {"beyond Latin-1", greek + "\u20AC1\r\n;\u4E2D\r\n", "\u03C3\u0436", "\u20AC1",
+             "\u2126\u00E9", greek + "\u2126\u00E9\r\n;\u4E2D\r\n"},
+            {"surrogate pair kept", "[S]\r\nK=" + emoji + "\r\nL=" + emoji + "\r\n", "S", emoji,
+             "w", "[S]\r\nK=w\r\nL=" + emoji + "\r\n"},
+            {"LF kept, new line CR LF", "[S]\nA=1\n[T]\n", "S", "D", "w", "[S]\nA=1\nK=w\r\n[T]\n"},
+            {"value cut at 126", "[S]\r\nK=" + euro130 + "\r\n", "S", euro130.left(126), "w",
+             "[S]\r\nK=w\r\n"}};
+        for (const auto& r : rows) {
+            QTest::newRow(qPrintable(r[0])) << r[1] << r[2] << r[3] << r[4] << r[5];
+        }
     }
     void unicodeFiles() {
         QFETCH(QString, before);
@@ -327,7 +299,6 @@ private Q_SLOTS:
         QCOMPARE(ReadIniValue(upper, "S", "K", {}), "1");
         QVERIFY(WriteIniValue("S", "K", "2", upper));
         QCOMPARE(FileBytes(Path()), QByteArray("[S]\r\nK=2\r\n"));
-        QCOMPARE(QDir(dir_.path()).entryList(QDir::Files), QStringList{"Kestrum.ini"});
     }
 
     void wholeSections() {
@@ -344,7 +315,6 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("contents");
         QTest::newRow("LF and CR") << QByteArray("a\nb\rc\r") << "a\r\nb\r\nc\r\n";
-        QTest::newRow("blank lines") << QByteArray("a\r\n\r\n\nb") << "a\r\n\r\n\r\nb\r\n";
         QTest::newRow("empty") << QByteArray() << "";
         QTest::newRow("Latin-1") << QByteArray("\xE9\xFF") << QStringLiteral("\u00E9\u00FF\r\n");
     }
@@ -362,23 +332,16 @@ private Q_SLOTS:
     void writeAndAppendText() {
         MessageRecorder messages;
         const QString out = Path("out.txt");
-        PutFile(out, "a much longer old text\r\n");
-        QFile reader(out);
-        QVERIFY(reader.open(QIODevice::ReadOnly));
         TextFileRecord record{out, QStringLiteral("x\r\n\u00E9"), 0, false};
         WriteTextFile(record);
         QVERIFY(record.Success);
         QCOMPARE(FileBytes(out), QByteArray("x\r\n\xE9\r\n"));
-        // Replaced, not truncated in place: a reader of the old file still has all of it.
-        QCOMPARE(reader.readAll(), QByteArray("a much longer old text\r\n"));
-
-        const QString log = Path("BTSLog.txt");
         for (const char* line : {"one", "two"}) {
-            TextFileRecord entry{log, QLatin1String(line), 0, false};
+            TextFileRecord entry{Path("BTSLog.txt"), QLatin1String(line), 0, false};
             AppendTextFile(entry);
             QVERIFY(entry.Success);
         }
-        QCOMPARE(FileBytes(log), QByteArray("one\r\ntwo\r\n"));
+        QCOMPARE(FileBytes(Path("BTSLog.txt")), QByteArray("one\r\ntwo\r\n"));
         QCOMPARE(messages.Count(), 0);
     }
 
@@ -387,9 +350,6 @@ private Q_SLOTS:
         TextFileRecord missing{Path("absent.txt"), {}, 0, true};
         ReadTextFile(missing);
         QVERIFY(!missing.Success);
-        TextFileRecord append{Path("gone/log.txt"), "x", 0, true};
-        AppendTextFile(append);
-        QVERIFY(!append.Success);
         QCOMPARE(messages.Count(), 0);  // only a write tells the operator
 
         TextFileRecord write{Path("gone/DNCAdmin.ini"), "x", 0, true};
@@ -397,9 +357,6 @@ private Q_SLOTS:
         QVERIFY(!write.Success);
         QCOMPARE(messages.Count(), 1);
         QCOMPARE(messages.Last().text, "Error opening file \"" + write.FileName + "\"");
-        QCOMPARE(messages.Last().title, QStringLiteral("Kestrum"));
-        QCOMPARE(messages.Last().icon, MsgIcon::Critical);
-        QCOMPARE(messages.Last().buttons, MsgButtons::Ok);
         QVERIFY(!QFileInfo::exists(Path("gone")));
     }
 };

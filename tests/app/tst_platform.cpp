@@ -38,8 +38,7 @@ private Q_SLOTS:
         // clang-format off
         QTest::newRow("other case") << "%1/DATA/sub/file.txt" << "%1/Data/Sub/File.TXT"
                                     << "File.TXT";
-        QTest::newRow("Windows text") << "%1\\data\\SUB\\FILE.TXT" << "%1/Data/Sub/File.TXT"
-                                      << "File.TXT";
+        QTest::newRow("Windows text") << "%1\\data\\SUB\\FILE.TXT" << "%1/Data/Sub/File.TXT" << "File.TXT";
         QTest::newRow("drive letter") << "c:%1\\DATA" << "%1/Data" << "Data";
         QTest::newRow("exact spelling wins") << "%1/TWIN" << "%1/TWIN" << "TWIN";
         QTest::newRow("missing part kept") << "%1/DATA/New/SUB" << "%1/Data/New/SUB" << "";
@@ -68,8 +67,6 @@ private Q_SLOTS:
         QTest::addColumn<int>("value");
         QTest::newRow("blanks and sign") << " -7 " << -7;
         QTest::newRow("half to even") << "12.5" << 12;
-        QTest::newRow("exponent") << "1E2" << 100;
-        QTest::newRow("smallest") << "-32768" << -32768;
         QTest::newRow("rounds out of range") << "32767.5" << 0;
         QTest::newRow("infinite") << "-INF" << 0;  // text and NAN: see the start-up test
     }

@@ -10,7 +10,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QGroupBox>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -42,9 +41,6 @@ private Q_SLOTS:
             auto installation = MakeInstallation(row[0]);
             frmOSSelect window({});
             QCOMPARE(window.SelectedValue(), QString::fromLatin1(row[1]));
-            QCOMPARE(window.windowTitle(), QStringLiteral("Select OS"));
-            QCOMPARE(Child<QGroupBox>(&window, "fraSelectOS")->title(),
-                     QStringLiteral("Select the Windows Operating System being used "));
         }
     }
 
@@ -116,9 +112,6 @@ private Q_SLOTS:
         QCOMPARE(messages.Messages().at(0).text,
                  QStringLiteral("Error opening file \"") + tolvane + QStringLiteral("\""));
         QCOMPARE(messages.Messages().at(1).text, tolvane + QStringLiteral(" write error!"));
-        QCOMPARE(messages.Messages().at(1).title, QStringLiteral("Write error!"));
-        QCOMPARE(messages.Messages().at(1).icon, MsgIcon::Critical);
-        QCOMPARE(messages.Messages().at(1).buttons, MsgButtons::Ok);
         QCOMPARE(SelectedOs, QStringLiteral("64"));
         QCOMPARE(installation->ReadFile(QStringLiteral("Kestrum.ini")), CrLf("[ADMIN]\nOS=64\n\n"));
     }

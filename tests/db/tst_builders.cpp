@@ -24,10 +24,8 @@ const TableCase kTables[] = {
     {"t_dnc_servers", "dnc_server_name", "O'HARA", "dnc_server_name", "O'HARA2", "O'HARA2"},
     {"t_dnc_server_clients", "client_name", "MILL'1", "bts_used", true, -1},
     {"t_client_mode", "client_id", 41, "m_parity", "N", "N"},
-    {"t_client_terminal_mode", "client_id", 41, "line_length", 132, 132},
     {"t_filter_table_down", "client_id", 41, "stop_Endpercent", true, -1},
     {"t_filter_table_up", "client_id", 41, "filesave_mode", "A'B", "A'B"},
-    {"t_timeout_table_down", "client_id", 41, "eob_delay", 5, 5},
     {"t_timeout_table_up", "client_id", 41, "up_timeout", 30, 30},
     {"t_command", "client_id", 41, "client_id", 42, 42},
     {"t_remote", "rem_client_id", 41, "report_name", "REP'ORT", "REP'ORT"},
@@ -38,11 +36,7 @@ const TableCase kTables[] = {
 // clang-format on
 
 QStringList Column(const TempInstallation& tmp, const QString& sql, const QVariantList& bind = {}) {
-    QStringList names;
-    for (const QVariantList& row : tmp.Query(sql, bind)) {
-        names << row.first().toString();
-    }
-    return names;
+    return tmp.TextRows(sql, bind);
 }
 
 }  // namespace
@@ -83,7 +77,6 @@ private slots:
         QVERIFY(found.IsOpen());
         QCOMPARE(found.RecordCount(), 1);
         QCOMPARE(found.Field(0, key), row->keyValue);
-        QCOMPARE(found.ColumnCount(), int(SchemaColumns(table).size()));
 
         QVERIFY(UpdateRecordsMDB(table, key, ValueOf(row->keyValue), column, ValueOf(row->value)));
         const QVariant rowKey = column == key ? row->stored : row->keyValue;  // key changed?
@@ -160,7 +153,6 @@ private slots:
         }
         QCOMPARE(names, (QStringList{"alpha", "Beta", "ZETA"}));
         QCOMPARE(LoadServerNames(), 3);
-        QCOMPARE(IndexOfServerName("Beta"), 1);
         QCOMPARE(IndexOfServerName("BETA"), -1);
         // The windows' selection: the exact name, else the first entry.
         QComboBox combo;
@@ -169,11 +161,9 @@ private slots:
         list.addItems(ServerNames);
         QVERIFY(SelectServerByName("ZETA", &combo) && combo.currentIndex() == 2);
         QVERIFY(!SelectServerByName("zeta", &combo) && combo.currentIndex() == 0);
-        QVERIFY(SelectServerByName("Beta", &list) && list.currentRow() == 1);
         QVERIFY(!SelectServerByName("GAMMA", &list) && list.currentRow() == 0);
         QCOMPARE(GetFieldValueMDB(servers, name, SqlValue::Text("beta"), "=", "dnc_server_id"),
                  std::optional<QVariant>(QVariant(qlonglong(3))));
-        QVERIFY(!GetFieldValueMDB(servers, name, SqlValue::Text("GAMMA"), "=", "dnc_server_id"));
         QVERIFY(!GetServerID("GAMMA"));
         QCOMPARE(messages.Count(), 0);
     }
@@ -185,12 +175,9 @@ private slots:
         QTest::addColumn<int>("yesNo");  // -1 kept, else 0 or 1
         QTest::newRow("null") << QVariant(QMetaType::fromType<QString>()) << false << -99999 << -1;
         QTest::newRow("number") << QVariant(qlonglong(9600)) << true << 9600 << 1;
-        QTest::newRow("true") << QVariant(qlonglong(-1)) << true << -1 << 1;
-        QTest::newRow("zero") << QVariant(qlonglong(0)) << true << 0 << 0;
         QTest::newRow("too big") << QVariant(qlonglong(70000)) << true << -99999 << 1;
         QTest::newRow("half even") << QVariant(2.5) << true << 2 << 1;
         QTest::newRow("numeric text") << QVariant(" 12 ") << true << 12 << 1;
-        QTest::newRow("word") << QVariant("E") << true << -99999 << -1;
         QTest::newRow("yes word") << QVariant("True") << true << -99999 << 1;
     }
     void fieldReaders() {

@@ -44,7 +44,6 @@ private slots:
         row("mixed node ids", {"OTHER", "CNCSRV1"}, {"TOOL", "TOOL", "NODE2"}, 0, "",
             "NodeID error!",
             "The NodeID's for this Server must be the same!, use the NodeID 'TOOL'");
-        row("empty node ids", {"CNCSRV1"}, {"", ""}, 0, "", "", "");
         row("all TOOL", {"CNCSRV1"}, {"TOOL", "TOOL"}, 0, "TOOL", "", "");
     }
     void checkServerConfig() {
@@ -79,7 +78,6 @@ private slots:
         QTest::addColumn<bool>("driveForm");  // "C:\..." rather than "/..."
         QTest::addColumn<int>("result");
         QTest::addColumn<QString>("created");  // relative folder expected afterwards
-        QTest::newRow("second level") << "HAVE/NEW" << true << 0 << "HAVE/NEW";
         QTest::newRow("root form") << "HAVE/NEW/DEEPER" << false << 0 << "HAVE/NEW/DEEPER";
         QTest::newRow("other case") << "have/NEW" << true << 0 << "HAVE/NEW";
         QTest::newRow("file in the way") << "HAVE/FILE/SUB" << true << -1 << "";
@@ -107,8 +105,6 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::newRow("network name") << "\\\\tsclient\\C\\A"
                                       << "Drive Error, \"\\\\\"doesn't exist";
-        QTest::newRow("no drive letter") << "1:\\A"
-                                         << "Drive Error, \"1:\"doesn't exist";
         QTest::newRow("relative") << "A\\B"
                                   << "Drive Error, \"A\\\"doesn't exist";
     }
@@ -118,8 +114,8 @@ private slots:
         TempInstallation tmp;
         MessageRecorder messages;
         QCOMPARE(int(CreateFolderPath(path)), -1);
-        QCOMPARE(messages.Count(), 1);
-        QCOMPARE(Describe(messages.Last()), Describe({text, "Drive designation error"}));
+        QCOMPARE(messages.Texts(), QStringList{text});
+        QCOMPARE(messages.Last().title, "Drive designation error");
     }
 
     void tenLevelsAreRefusedBeforeAnythingIsMade() {

@@ -26,15 +26,12 @@ private slots:
         // clang-format off
         row("select", [=] { QVERIFY(!OpenSelectMDB(t, n, v, "=", "*").IsOpen()); }, "Error 3#");
         row("sorted", [=] { QVERIFY(!OpenSortedSelectMDB(t, n, v, "=", n).IsOpen()); }, "Error 2#");
-        row("field", [=] { QVERIFY(!GetFieldValueMDB(t, n, v, "=", n)); }, "Error 5#");
         row("insert", [=] { QVERIFY(!InsertRecordMDB(t, {n}, {v})); }, "Error 6#");
         row("update", [=] { QVERIFY(!UpdateRecordsMDB(t, n, v, n, v)); },
             "Error UpdateRecordsMDB ");
-        row("edit", [=] { EditRecordMDB(t, n, "X", EditMode::Ensure); }, "Error 1#");
         row("delete", [=] { DeleteRecordsMDB(t, n, v); }, "Error Delete Shop Clients ");
         row("server list", [] { QCOMPARE(LoadServerNames(), 0); }, "Error 2#");
         row("client dirs", [] { QCOMPARE(LoadClientDirs(1), 0); }, "Error Client dirs");
-        row("target dirs", [] { QCOMPARE(LoadTargetDirs(1), 0); }, "Error Target dirs");
         row("dir props", [] { QVERIFY(!GetClientDirPropsMDB(1)); }, "Error GetClientDirPropsMDB");
         row("client mode", [] { ReadClientMode(1); }, "Error Client Mode");
         // clang-format on
@@ -92,8 +89,6 @@ private slots:
         QByteArray corrupt("SQLite format 3\0", 16);
         corrupt += QByteArray(4096, '\x5a');
         QTest::newRow("empty") << QByteArray() << false << notOpen;
-        QTest::newRow("access file")
-            << QByteArray("\0\1\0\0Standard Jet DB\0", 20) << false << notOpen;
         QTest::newRow("corrupt") << corrupt << true
                                  << "Error 2#26 at Line 2 - file is not a database";
         QTest::newRow("other tables")
