@@ -103,7 +103,6 @@ public:
                 "t_dnc_server_clients");
         }
         Put(kAll, false);
-        tmp_.Exec("UPDATE t_client_mode SET cnc_comport = 5 WHERE client_id = ?", {mill_});
         DncConnection.Close();  // the dialogs work on their own connection
     }
     // Gives MILL1's columns their seeded or edited values in one write.
@@ -119,7 +118,6 @@ public:
     }
     const TempInstallation& Tmp() const { return tmp_; }
     qint32 Mill() const { return mill_; }
-
     // Opens the dialog; act runs while it is shown. Whether it was shown.
     bool Open(AttributeDialogKind kind, const std::function<void(QDialog&)>& act,
               qint32 clientId = -1) {
@@ -147,7 +145,7 @@ private:
 };
 
 void Click(QDialog& d, const char* button) {
-    d.findChild<QPushButton*>(QString::fromLatin1(button))->click();
+    d.findChild<QPushButton*>(button)->click();
 }
 
 // Types every edited value into the dialog.
