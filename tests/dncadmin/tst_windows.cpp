@@ -71,37 +71,26 @@ class TestDncAdminWindows : public QObject {
 private slots:
     void cleanup() { FolderSelectMode = FolderSelect::None; }
 
-    // EXPORT writes DNCAdmin.ini from the left list, then opens the folder selection in its
-    // export mode; when the export fails no folder is asked for.
-    void ExportButton() {
-        ExportRig rig;
-        frmExportClients window;
-        auto* left = window.findChild<QListWidget*>("lstClients1_0");
-        QCOMPARE(ListEntries(left), (QStringList{"LATHE1", "SHOP"}));
-        ModalRecorder modals;
-        MessageRecorder messages;
-        window.findChild<QPushButton*>("cmdExport")->click();
-        QCOMPARE(modals.opened, QStringList{"frmExportDNCAdmin/0"});
-        QVERIFY(rig.ReadFile("DNCAdmin.ini").endsWith("[CNC_LIST]\r\n1=LATHE1\r\n"));
-
-        QFile::remove(rig.FilePath("DNCAdminExportCopy.ini"));
-        window.findChild<QPushButton*>("cmdExport")->click();
-        QCOMPARE(modals.opened.size(), 1);
-        QCOMPARE(messages.Count(), 1);
-    }
-
-    // The right button of the export window's right list and of the move window's left
-    // list asks first, then exports this server and asks for its folder.
-    void RightButton_data() {
+    // EXPORT, and the right button of the export window's right list or the move window's
+    // left list (which ask first), export this server's clients and then ask for the folder;
+    // when the export fails no folder is asked for.
+    void Export_data() {
         QTest::addColumn<bool>("moveWindow");
-        QTest::addColumn<QString>("list");
-        QTest::newRow("export window") << false << "lstClients1_1";
-        QTest::newRow("move window") << true << "lstClients1_0";
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<bool>("fails");
+        QTest::newRow("EXPORT") << false << "cmdExport" << false;
+        QTest::newRow("EXPORT failing") << false << "cmdExport" << true;
+        QTest::newRow("export window") << false << "lstClients1_1" << false;
+        QTest::newRow("move window") << true << "lstClients1_0" << false;
     }
-    void RightButton() {
+    void Export() {
         QFETCH(bool, moveWindow);
-        QFETCH(QString, list);
+        QFETCH(QString, control);
+        QFETCH(bool, fails);
         ExportRig rig;
+        if (fails) {
+            QFile::remove(rig.FilePath("DNCAdminExportCopy.ini"));
+        }
         ExportDncAdminFlag = "TRUE";
         InstallClientExport();
         std::unique_ptr<QDialog> window;
@@ -113,12 +102,18 @@ private slots:
         ModalRecorder modals;
         MessageRecorder messages;
         messages.Answer(MsgAnswer::Yes);
-        auto* clients = window->findChild<QListWidget*>(list);
-        QTest::mouseClick(clients->viewport(), Qt::RightButton, {}, QPoint(5, 5));
+        if (auto* list = window->findChild<QListWidget*>(control)) {
+            QTest::mouseClick(list->viewport(), Qt::RightButton, {}, QPoint(5, 5));
+            QCOMPARE(messages.Texts().value(0), "Export \"CNCSRV1\" to DNCAdmin.ini file?");
+        } else {
+            QCOMPARE(ListEntries(window->findChild<QListWidget*>("lstClients1_0")),
+                     (QStringList{"LATHE1", "SHOP"}));
+            window->findChild<QPushButton*>(control)->click();
+        }
         ExportClientsToDncAdmin = {};
-        QCOMPARE(messages.Texts(), QStringList{"Export \"CNCSRV1\" to DNCAdmin.ini file?"});
-        QCOMPARE(modals.opened, QStringList{"frmExportDNCAdmin/0"});
-        QVERIFY(rig.ReadFile("DNCAdmin.ini").endsWith("[CNC_LIST]\r\n1=LATHE1\r\n"));
+        QCOMPARE(messages.Count(), control.startsWith("lst") || fails ? 1 : 0);
+        QCOMPARE(modals.opened, fails ? QStringList() : QStringList{"frmExportDNCAdmin/0"});
+        QCOMPARE(rig.ReadFile("DNCAdmin.ini").endsWith("[CNC_LIST]\r\n1=LATHE1\r\n"), !fails);
     }
 
     // Saved paths come back; a master folder is chosen through the folder selection, and
