@@ -192,22 +192,18 @@ private Q_SLOTS:
         MessageRecorder messages;
         rig.Click("cmdOK");
         QCOMPARE(messages.Texts(), QStringList());
-        QCOMPARE(rig.ClientColumn("protocol_id"), QVariant(savedId));
-        QCOMPARE(rig.Value("SELECT COUNT(*) FROM t_shopterm_clients WHERE shop_client_id=? AND "
-                           "clients_id=?",
-                           {id, id}),
-                 QVariant(shopTermRows));
-        QCOMPARE(rig.Value("SELECT COUNT(*) FROM t_shopterm_clients"), QVariant(shopTermRows + 1));
-        QCOMPARE(rig.Value("SELECT COUNT(*) FROM t_remote WHERE rem_client_id=?", {id}),
-                 QVariant(remoteRows));
-        QCOMPARE(rig.Value("SELECT COUNT(*) FROM t_remote"), QVariant(remoteRows));
-        QCOMPARE(rig.ClientColumn("terminal_enabled"), QVariant(terminalEnabled));
-        QCOMPARE(rig.Value("SELECT tmode_id FROM t_client_terminal_mode WHERE client_id=?", {id}),
-                 QVariant(terminalMode));
-        QCOMPARE(rig.Value("SELECT COUNT(*) FROM t_dnc_server_clients WHERE client_id<>? AND "
-                           "(protocol_id<>2 OR terminal_enabled<>0)",
-                           {id}),
-                 QVariant(0));
+        // Own and all shop-terminal listings and remote rows; other clients left alone.
+        const QString sql =
+            "SELECT c.protocol_id, (SELECT COUNT(*) FROM t_shopterm_clients WHERE "
+            "shop_client_id=c.client_id AND clients_id=c.client_id), (SELECT COUNT(*) FROM "
+            "t_shopterm_clients), (SELECT COUNT(*) FROM t_remote WHERE rem_client_id=c.client_id), "
+            "(SELECT COUNT(*) FROM t_remote), c.terminal_enabled, (SELECT tmode_id FROM "
+            "t_client_terminal_mode WHERE client_id=c.client_id), (SELECT COUNT(*) FROM "
+            "t_dnc_server_clients WHERE client_id<>c.client_id AND (protocol_id<>2 OR "
+            "terminal_enabled<>0)) FROM t_dnc_server_clients c WHERE c.client_id = ?";
+        QCOMPARE(rig.db.Query(sql, {id}).value(0),
+                 (QVariantList{savedId, shopTermRows, shopTermRows + 1, remoteRows, remoteRows,
+                               terminalEnabled, terminalMode, 0}));
     }
 
     // Refused OK and Cancel write nothing, not even the port settings; a refused window
