@@ -1,5 +1,5 @@
 // The serial port component on in-process lines: selection, settings, open state, input
-// and output through the event loop, events, port list and status, the COMPORTS mapping.
+// and events through the event loop, port list and status, the COMPORTS mapping.
 
 #include "base/settings.h"
 #include "components/saxcomm.h"
@@ -36,21 +36,19 @@ Q_DECLARE_METATYPE(OptionalSettings)
 class TestSaxComm : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    // clang-format off
     void parsesLineSettings_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<OptionalSettings>("parsed");
-        QTest::newRow("plain") << "9600,N,8,1" << OptionalSettings(LineSettings{9600, 'N', 8, 1});
-        QTest::newRow("lower parity, blanks")
-            << " 19200, e ,7,2" << OptionalSettings(LineSettings{19200, 'E', 7, 2});
-        QTest::newRow("one and a half")
-            << "1200,O,5,1.5" << OptionalSettings(LineSettings{1200, 'O', 5, 15});
+        QTest::newRow("lower parity, blanks") << " 19200, e ,7,2" << OptionalSettings({19200, 'E', 7, 2});
+        QTest::newRow("one and a half") << "1200,O,5,1.5" << OptionalSettings({1200, 'O', 5, 15});
         QTest::newRow("no baud") << ",N,8,1" << OptionalSettings();
         QTest::newRow("bad parity") << "9600,X,8,1" << OptionalSettings();
         QTest::newRow("nine data bits") << "9600,N,9,1" << OptionalSettings();
         QTest::newRow("three stop bits") << "9600,N,8,3" << OptionalSettings();
         QTest::newRow("too few fields") << "9600,N,8" << OptionalSettings();
     }
-
+    // clang-format on
     void parsesLineSettings() {
         QFETCH(QString, text);
         QFETCH(OptionalSettings, parsed);
@@ -60,14 +58,11 @@ private Q_SLOTS:
     void selectsPortByNumberOrName_data() {
         QTest::addColumn<QString>("written");
         QTest::addColumn<int>("number");
-        QTest::newRow("name") << "COM3" << 3;
         QTest::newRow("name with blank") << "COM 3" << 3;
         QTest::newRow("lower case") << "com3" << 3;
         QTest::newRow("number text") << "3" << 3;
         QTest::newRow("not a port") << "LPT1" << 0;
-        QTest::newRow("empty") << "" << 0;
     }
-
     void selectsPortByNumberOrName() {
         QFETCH(QString, written);
         QFETCH(int, number);
@@ -78,47 +73,40 @@ private Q_SLOTS:
         QCOMPARE(comm.CommPortNumber(), number);
         comm.SetPortOpen(true);
         QCOMPARE(comm.PortOpen(), number == 3);
-        SaxComm byNumber;
-        byNumber.SetCommPort(3);
-        QCOMPARE(byNumber.CommPort(), QStringLiteral("3"));
     }
 
-    void appliesSettingsAtOnce() {
-        Loopbacks lines{2};
-        SaxComm comm;
-        comm.SetSettings(QStringLiteral("4800,N,8,1"));
-        QVERIFY(Open(comm, 2));
-        QCOMPARE(lines.Port(2).lastSettings.baud, 4800);
-        comm.SetSettings(QStringLiteral("115200,E,7,2"));
-        QCOMPARE(lines.Port(2).lastSettings, (LineSettings{115200, 'E', 7, 2}));
-        QCOMPARE(comm.Settings(), QStringLiteral("115200,E,7,2"));
-        // Text of another form changes nothing.
-        comm.SetSettings(QStringLiteral("fast"));
-        QCOMPARE(comm.Settings(), QStringLiteral("115200,E,7,2"));
-        QCOMPARE(lines.Port(2).lastSettings.baud, 115200);
-    }
-
-    void openStateReadsBackFailures() {
-        Loopbacks lines{1, 2, 3};
+    // Settings reach an open line at once; the open state reads back what the line did;
+    // the port list and status see every line.
+    void settingsOpenStateAndStatus() {
+        Loopbacks lines{1, 2, 3, 12};
         lines.Port(2).refuseOpen = true;
         lines.Port(3).stuckOpen = true;
+        lines.Port(12).busy = true;
         SaxComm one;
+        one.SetSettings(QStringLiteral("4800,N,8,1"));
         QVERIFY(Open(one, 1));
-        // Another component on the same port finds it in use and stays closed.
-        SaxComm other;
+        QCOMPARE(lines.Port(1).lastSettings.baud, 4800);
+        one.SetSettings(QStringLiteral("115200,E,7,2"));
+        one.SetSettings(QStringLiteral("fast"));  // changes nothing
+        QCOMPARE(lines.Port(1).lastSettings, (LineSettings{115200, 'E', 7, 2}));
+        QCOMPARE(one.Settings(), QStringLiteral("115200,E,7,2"));
+        SaxComm other;  // finds the port in use and stays closed
         QVERIFY(!Open(other, 1));
         QCOMPARE(SaxComm::PortStatus(QStringLiteral("COM 1")), int(kPortInUse));
         one.SetPortOpen(false);
         QVERIFY(!one.PortOpen());
         QCOMPARE(SaxComm::PortStatus(QStringLiteral("COM1")), int(kPortFree));
-        SaxComm refused;
+        SaxComm refused, stuck, missing;
         QVERIFY(!Open(refused, 2));
-        SaxComm stuck;
         QVERIFY(Open(stuck, 3));
         stuck.SetPortOpen(false);
         QVERIFY(stuck.PortOpen());
-        SaxComm missing;
         QVERIFY(!Open(missing, 9));
+        QCOMPARE(SaxComm::PortList(), (QStringList{"COM1", "COM2", "COM3", "COM12"}));
+        QCOMPARE(SaxComm::PortStatus(QStringLiteral("COM2")), 3);
+        QCOMPARE(SaxComm::PortStatus(QStringLiteral("COM12")), 2);
+        QCOMPARE(SaxComm::PortStatus(QStringLiteral("COM9")), 0);
+        QCOMPARE(SaxComm::PortStatus(QStringLiteral("nonsense")), 0);
     }
 
     void inputArrivesThroughEventLoop() {
@@ -128,38 +116,34 @@ private Q_SLOTS:
         comm.SetOutput(QStringLiteral("AB\r\xE9"));
         QCOMPARE(comm.InCount(), 0);  // nothing arrives until events run
         WaitMilliseconds(10);
-        QCOMPARE(comm.InCount(), 4);
         QCOMPARE(comm.Input(), QStringLiteral("AB\r\xE9"));
         QCOMPARE(comm.InCount(), 0);
-        QCOMPARE(comm.Input(), QString());
         comm.SetInputLength(2);
         comm.SetOutput(QByteArray("12345"));
         WaitMilliseconds(10);
         QCOMPARE(comm.Input(), QStringLiteral("12"));
         QCOMPARE(comm.InCount(), 3);
-        QCOMPARE(comm.Input(), QStringLiteral("34"));
-        QCOMPARE(comm.Input(), QStringLiteral("5"));
-        // Output to a closed port goes nowhere.
-        comm.SetPortOpen(false);
+        comm.SetDiscard(true);
+        QCOMPARE(comm.InCount(), 0);
+        comm.SetPortOpen(false);  // output to a closed port goes nowhere
         comm.SetOutput(QStringLiteral("X"));
         WaitMilliseconds(10);
         QCOMPARE(comm.InCount(), 0);
     }
 
+    // clang-format off
     void eventsFollowThresholds_data() {
         QTest::addColumn<int>("rThreshold");
         QTest::addColumn<int>("sThreshold");
         QTest::addColumn<QStringList>("chunks");
         QTest::addColumn<QList<int>>("events");
-        const int receive = kCommEvReceive;
-        QTest::newRow("receive 1, each arrival")
-            << 1 << 0 << QStringList{"A", "BC", "D"} << QList<int>{receive, receive, receive};
+        const int r = kCommEvReceive;
+        QTest::newRow("receive 1, each arrival") << 1 << 0 << QStringList{"A", "BC", "D"} << QList<int>{r, r, r};
         QTest::newRow("receive 0, none") << 0 << 0 << QStringList{"A", "BC"} << QList<int>{};
-        QTest::newRow("receive 3, once reached")
-            << 3 << 0 << QStringList{"A", "B", "CD", "E"} << QList<int>{receive, receive};
+        QTest::newRow("receive 3, once reached") << 3 << 0 << QStringList{"A", "B", "CD", "E"} << QList<int>{r, r};
         QTest::newRow("send 1") << 0 << 1 << QStringList{"y"} << QList<int>{kCommEvSend};
     }
-
+    // clang-format on
     void eventsFollowThresholds() {
         QFETCH(int, rThreshold);
         QFETCH(int, sThreshold);
@@ -179,29 +163,6 @@ private Q_SLOTS:
         QCOMPARE(codes, events);
     }
 
-    void discardEmptiesBuffer() {
-        Loopbacks lines{4};
-        SaxComm comm;
-        QVERIFY(Open(comm, 4));
-        comm.SetOutput(QStringLiteral("waiting"));
-        WaitMilliseconds(10);
-        QCOMPARE(comm.InCount(), 7);
-        comm.SetDiscard(true);
-        QCOMPARE(comm.InCount(), 0);
-    }
-
-    void listsPortsAndStatus() {
-        Loopbacks lines{1, 3, 12};
-        lines.Port(3).busy = true;
-        lines.Port(12).refuseOpen = true;
-        QCOMPARE(SaxComm::PortList(), (QStringList{"COM1", "COM3", "COM12"}));
-        QCOMPARE(SaxComm::PortStatus(QStringLiteral("COM1")), 1);
-        QCOMPARE(SaxComm::PortStatus(QStringLiteral("COM3")), 2);
-        QCOMPARE(SaxComm::PortStatus(QStringLiteral("COM9")), 0);
-        QCOMPARE(SaxComm::PortStatus(QStringLiteral("COM12")), 3);
-        QCOMPARE(SaxComm::PortStatus(QStringLiteral("nonsense")), 0);
-    }
-
     void comPortsMapping() {
         TempInstallation::Options options;
         options.createDatabase = false;
@@ -209,7 +170,6 @@ private Q_SLOTS:
         TempInstallation installation(options);
         QCOMPARE(ComPortDevice(7), QStringLiteral("/dev/pts/Test"));  // letter case kept
         QVERIFY(ComPortMapped(7));
-        QCOMPARE(ComPortDevice(1), QStringLiteral("/dev/ttyS0"));
         QCOMPARE(ComPortDevice(12), QStringLiteral("/dev/ttyS11"));
         QVERIFY(!ComPortMapped(12));
     }

@@ -157,101 +157,86 @@ private slots:
                  QString("C:\\DNC\\IN"));
     }
 
-    // Mode 0 copies the program folder's DNCAdmin.ini into the chosen folder.
-    void CopyIntoServerFolder() {
-        FolderRig rig;
-        rig.WriteFile("DNCAdmin.ini", "[CNC_LIST]\r\n1=LATHE1\r\n");
-        QDir().mkpath(rig.FilePath("SRV"));
-        rig.WriteFile("SRV/DNCAdmin.ini", "[CNC_LIST]\r\n1=OLD\r\n");
-        MessageRecorder messages;
-
-        SelectedFolderPath = "/proc";  // nothing can be made there
-        QCOMPARE(ConfirmFolderSelection(0), ConfirmOutcome::StayOpen);
-        QVERIFY(messages.Last().text.startsWith("DNCAdmin.ini could not be copied to \"/proc/"));
-        QCOMPARE(rig.Setting("DNCADMINEXPORTPATH"), QByteArray());
-
-        SelectedFolderPath = rig.FilePath("SRV");
-        QCOMPARE(ConfirmFolderSelection(0), ConfirmOutcome::Close);
-        QCOMPARE(rig.ReadFile("SRV/DNCAdmin.ini"), QByteArray("[CNC_LIST]\r\n1=LATHE1\r\n"));
-        QCOMPARE(rig.Setting("DNCADMINEXPORTPATH"), rig.FilePath("SRV").toLatin1());
-
-        SelectedFolderPath = rig.Folder();  // the program folder itself: nothing to copy
-        QCOMPARE(ConfirmFolderSelection(0), ConfirmOutcome::Close);
-        QCOMPARE(rig.ReadFile("DNCAdmin.ini"), QByteArray("[CNC_LIST]\r\n1=LATHE1\r\n"));
-        QCOMPARE(messages.Count(), 1);
-    }
-
-    void MergePaths() {
-        FolderRig rig;
-        DncAdminPaths = {"C:\\A\\DNCADMIN.INI", "", "C:\\C\\DNCADMIN.INI", ""};
-        SelectedFolderPath = "C:\\MASTER";
-        QCOMPARE(ConfirmFolderSelection(2), ConfirmOutcome::Close);
-        QCOMPARE(MasterDncAdminPath, QString("C:\\MASTER"));
-        QCOMPARE(rig.ReadFile("Kestrum.ini"),
-                 QByteArray("[PATHS]\r\nMASTERDNCADMINPATH=C:\\MASTER\r\n"
-                            "DNCADMINPATH1=C:\\A\\DNCADMIN.INI\r\nDNCADMINPATH2=\r\n"
-                            "DNCADMINPATH3=C:\\C\\DNCADMIN.INI\r\nDNCADMINPATH4=\r\n"));
-        DncAdminPaths = {};
-        MasterDncAdminPath.clear();
-        SelectedFolderPath = "C:\\OTHER";
-        QCOMPARE(ConfirmFolderSelection(5), ConfirmOutcome::Close);
-        QCOMPARE(rig.Setting("MASTERDNCADMINPATH"), QByteArray("C:\\OTHER"));
-    }
-
-    // A computer that is not a configured server writes nothing.
-    void ServerCheckRefuses() {
-        FolderRig rig;
-        LocalComputerName = "ELSEWHERE";
-        MessageRecorder messages;
-        SelectedFolderPath = rig.FilePath("SRV");
-        QCOMPARE(ConfirmFolderSelection(5), ConfirmOutcome::Nothing);
-        QCOMPARE(messages.Count(), 1);
-        QCOMPARE(rig.ReadFile("Kestrum.ini"), QByteArray("[PATHS]\r\n"));
-    }
-
-    // The master folder tree: six folders under the chosen one, one at a time on a remote
-    // desktop client's drive; a level that cannot be made stops with the window open.
-    void MasterTree_data() {
+    // Confirming in the modes that copy, store paths or make the master folder tree: what
+    // the settings file holds after and whether the window closes. Mode 0 copies the
+    // program folder's DNCAdmin.ini; mode 4 makes six folders under the chosen one, one at
+    // a time on a remote desktop client's drive; a computer that is no configured server
+    // writes nothing.
+    // clang-format off
+    void Confirm_data() {
+        QTest::addColumn<int>("mode");
         QTest::addColumn<QString>("folder");  // $T: the temporary folder
         QTest::addColumn<QStringList>("existing");
-        QTest::addColumn<bool>("closes");
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<QString>("stored");
-        // Folders that exist beforehand are separated by commas.
-        const char* const rows[][6] = {
-            {"drive path", "$T/DNC", "DNC,DNC/TolvaneNode02", "1", "", "$T/DNC"},
-            {"drive path ending in a separator", "$T/DNC/", "DNC", "1", "", "$T/DNC/"},
-            {"folder missing", "$T/NONE", "", "", "Master folder path '$T/NONE' not found", ""},
-            {"level cannot be made", "/proc", "", "",
-             "Master folder path '/proc/TolvaneNode01' not created", "/proc"},
-            {"tsclient", "$T\\\\tsclient\\D\\DNC", "tsclient/D/DNC", "1", "",
-             "$T\\\\tsclient\\D\\DNC"},
-            {"tsclient, folder missing", "$T\\\\TSCLIENT\\D\\NONE", "tsclient/D", "",
-             "Master folder path '$T\\\\TSCLIENT\\D\\NONE\\TolvaneNode01' creation error", ""}};
-        for (const auto& r : rows) {
-            QTest::newRow(r[0]) << QString(r[1]) << QString(r[2]).split(',', Qt::SkipEmptyParts)
-                                << (*r[3] != 0) << QString(r[4]) << QString(r[5]);
-        }
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<QString>("message");   // a prefix
+        QTest::addColumn<QByteArray>("settings");  // Kestrum.ini after, without "[PATHS]\r\n"
+        const auto row = [](const char* name, int mode, const char* folder, const char* existing,
+                            ConfirmOutcome outcome, const char* message,
+                            const QByteArray& settings) {
+            QTest::newRow(name) << mode << QString(folder)
+                                << QString(existing).split(',', Qt::SkipEmptyParts) << int(outcome)
+                                << QString(message) << settings;
+        };
+        const auto close = ConfirmOutcome::Close;
+        const auto open = ConfirmOutcome::StayOpen;
+        row("0 copies", 0, "$T/SRV", "", close, "", "DNCADMINEXPORTPATH=$T/SRV\r\n");
+        row("0 onto itself", 0, "$T", "", close, "", "DNCADMINEXPORTPATH=$T\r\n");
+        row("0 cannot copy", 0, "/proc", "", open, "DNCAdmin.ini could not be copied to \"/proc/", "");
+        row("2 stores the source paths", 2, "C:\\MASTER", "", close, "",
+            "MASTERDNCADMINPATH=C:\\MASTER\r\nDNCADMINPATH1=C:\\A\\DNCADMIN.INI\r\nDNCADMINPATH2=\r\n"
+            "DNCADMINPATH3=C:\\C\\DNCADMIN.INI\r\nDNCADMINPATH4=\r\n");
+        row("5", 5, "C:\\OTHER", "", close, "", "MASTERDNCADMINPATH=C:\\OTHER\r\n");
+        row("5 elsewhere", 5, "C:\\OTHER", "<elsewhere>", ConfirmOutcome::Nothing, "*", "");
+        row("4 drive path", 4, "$T/DNC", "DNC,DNC/TolvaneNode02", close, "", "MASTERFOLDERPATH=$T/DNC\r\n");
+        row("4 ending in a separator", 4, "$T/DNC/", "DNC", close, "", "MASTERFOLDERPATH=$T/DNC/\r\n");
+        row("4 folder missing", 4, "$T/NONE", "", open, "Master folder path '$T/NONE' not found", "");
+        row("4 level cannot be made", 4, "/proc", "", open,
+            "Master folder path '/proc/TolvaneNode01' not created", "MASTERFOLDERPATH=/proc\r\n");
+        row("4 tsclient", 4, "$T\\\\tsclient\\D\\DNC", "tsclient/D/DNC", close, "",
+            "MASTERFOLDERPATH=$T\\\\tsclient\\D\\DNC\r\n");
+        row("4 tsclient, folder missing", 4, "$T\\\\TSCLIENT\\D\\NONE", "tsclient/D", open,
+            "Master folder path '$T\\\\TSCLIENT\\D\\NONE\\TolvaneNode01' creation error", "");
     }
-    void MasterTree() {
+    // clang-format on
+    void Confirm() {
+        QFETCH(int, mode);
         QFETCH(QString, folder);
         QFETCH(QStringList, existing);
-        QFETCH(bool, closes);
+        QFETCH(int, outcome);
         QFETCH(QString, message);
-        QFETCH(QString, stored);
+        QFETCH(QByteArray, settings);
         FolderRig rig;
+        const QByteArray exported = "[CNC_LIST]\r\n1=LATHE1\r\n";
+        rig.WriteFile("DNCAdmin.ini", exported);
+        QDir().mkpath(rig.FilePath("SRV"));
+        rig.WriteFile("SRV/DNCAdmin.ini", "[CNC_LIST]\r\n1=OLD\r\n");
         for (const QString& path : existing) {
-            QVERIFY(QDir().mkpath(rig.FilePath(path)));
+            if (path == "<elsewhere>") {
+                LocalComputerName = "ELSEWHERE";
+            } else {
+                QVERIFY(QDir().mkpath(rig.FilePath(path)));
+            }
         }
-        folder.replace("$T", rig.Folder());
-        message.replace("$T", rig.Folder());
-        stored.replace("$T", rig.Folder());
+        if (mode == 2) {
+            DncAdminPaths = {"C:\\A\\DNCADMIN.INI", "", "C:\\C\\DNCADMIN.INI", ""};
+        }
+        for (QString* text : {&folder, &message}) {
+            text->replace("$T", rig.Folder());
+        }
+        settings.replace("$T", rig.Folder().toLatin1());
         MessageRecorder messages;
         SelectedFolderPath = folder;
-        QCOMPARE(ConfirmFolderSelection(4) == ConfirmOutcome::Close, closes);
-        QCOMPARE(messages.Texts().join('|'), message);
-        QCOMPARE(QString::fromLatin1(rig.Setting("MASTERFOLDERPATH")), stored);
-        if (closes) {
+        QCOMPARE(int(ConfirmFolderSelection(qint16(mode))), outcome);
+        DncAdminPaths = {};
+        QCOMPARE(messages.Count(), message.isEmpty() ? 0 : 1);
+        if (!message.isEmpty() && message != "*") {
+            QVERIFY2(messages.Last().text.startsWith(message), qPrintable(messages.Last().text));
+        }
+        QCOMPARE(rig.ReadFile("Kestrum.ini"), "[PATHS]\r\n" + settings);
+        if (mode == 0 && outcome == int(ConfirmOutcome::Close)) {
+            QCOMPARE(ReadBytes(NativePath(JoinPath(folder, "DNCAdmin.ini"))), exported);
+        }
+        if (mode == 4 && outcome == int(ConfirmOutcome::Close)) {
             for (const QString& name : MasterFolderNames()) {
                 QVERIFY2(QFileInfo(NativePath(JoinPath(folder, name))).isDir(), qPrintable(name));
             }

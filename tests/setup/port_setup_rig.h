@@ -1,6 +1,6 @@
 #pragma once
-// Port setup opened on a temporary installation: this computer CNCSRV1 is a DNC server with
-// the clients MILL1 (the one edited) and LATHE2, and OTHERSRV has DRILL3.
+// Port setup on a temporary installation: this computer CNCSRV1 serves MILL1 (the one
+// edited) and LATHE2; OTHERSRV serves DRILL3.
 
 #include "base/settings.h"
 #include "db/client_attributes.h"
@@ -13,81 +13,62 @@
 #include <QPushButton>
 #include <QTest>
 
-inline QByteArray PortSetupSettings(bool protocols = true) {
-    QByteArray text = "[HELP]\r\nHELPFILENAME=Kestrum.html\r\n[ADMIN]\r\nUSEID=true\r\n";
+inline TempInstallation::Options PortSetupOptions(bool protocols) {
+    TempInstallation::Options options;
+    options.settings = "[HELP]\r\nHELPFILENAME=Kestrum.html\r\n[ADMIN]\r\nUSEID=true\r\n";
     if (protocols) {
-        text +=
+        *options.settings +=
             "[PROTOCOLs]\r\nSTANDARD=True\r\nBTR=True\r\nSHOP=True\r\nLINE=True\r\n"
             "REMOTE=True\r\nMAZATROL=True\r\n";
     }
-    return text;
-}
-
-inline TempInstallation::Options PortSetupOptions(bool protocols = true) {
-    TempInstallation::Options options;
-    options.settings = PortSetupSettings(protocols);
     return options;
 }
 
 class PortSetupRig {
 public:
-    explicit PortSetupRig(bool protocols = true) : installation_(PortSetupOptions(protocols)) {
+    explicit PortSetupRig(bool protocols = true) : db(PortSetupOptions(protocols)) {
         AddServer(QStringLiteral("CNCSRV1"));
         AddServer(QStringLiteral("OTHERSRV"));
-        valid_ = installation_.IsValid() && AddClientMDB(QStringLiteral("MILL1"), "CNCSRV1") &&
+        valid_ = db.IsValid() && AddClientMDB(QStringLiteral("MILL1"), "CNCSRV1") &&
                  AddClientMDB(QStringLiteral("LATHE2"), "CNCSRV1") &&
                  AddClientMDB(QStringLiteral("DRILL3"), "OTHERSRV");
-        millId_ =
+        mill =
             Value("SELECT client_id FROM t_dnc_server_clients WHERE client_name='MILL1'").toInt();
     }
     ~PortSetupRig() { window_.reset(); }
 
-    bool IsValid() const { return valid_; }
-    const TempInstallation& Installation() const { return installation_; }
-    int MillId() const { return millId_; }
-
-    // Stores values for MILL1 before the window opens.
     void SetMode(const QString& column, const QVariant& value) const {
-        installation_.Exec("UPDATE t_client_mode SET " + column + " = ? WHERE client_id = ?",
-                           {value, millId_});
+        db.Exec("UPDATE t_client_mode SET " + column + " = ? WHERE client_id = ?", {value, mill});
     }
     void SetClient(const QString& column, const QVariant& value) const {
-        installation_.Exec("UPDATE t_dnc_server_clients SET " + column + " = ? WHERE client_id = ?",
-                           {value, millId_});
+        db.Exec("UPDATE t_dnc_server_clients SET " + column + " = ? WHERE client_id = ?",
+                {value, mill});
     }
-    // MILL1's value of a column.
     QVariant ClientColumn(const QString& column) const {
-        return Value("SELECT " + column + " FROM t_dnc_server_clients WHERE client_id = ?",
-                     {millId_});
+        return Value("SELECT " + column + " FROM t_dnc_server_clients WHERE client_id = ?", {mill});
     }
     QVariant ModeColumn(const QString& column) const {
-        return Value("SELECT " + column + " FROM t_client_mode WHERE client_id = ?", {millId_});
+        return Value("SELECT " + column + " FROM t_client_mode WHERE client_id = ?", {mill});
     }
     QVariant Value(const QString& sql, const QVariantList& bind = {}) const {
-        return installation_.QueryValue(sql, bind);
+        return db.QueryValue(sql, bind);
     }
-    // Every row of the tables port setup may write, as text: compared before and after.
+    // Every row of the tables port setup may write, for comparing before and after.
     QString Snapshot() const {
         QString text;
         for (const char* table : {"t_dnc_server_clients", "t_client_mode", "t_client_terminal_mode",
                                   "t_shopterm_clients", "t_remote", "t_timeout_table_down"}) {
-            text += QLatin1String(table) + QLatin1Char('\n') +
-                    installation_.TextRows(QStringLiteral("SELECT * FROM ") + table, {}, "NULL")
-                        .join(QLatin1Char('\n')) +
-                    QLatin1Char('\n');
+            text +=
+                db.TextRows(QStringLiteral("SELECT * FROM ") + table, {}, "NULL").join('\n') + '\n';
         }
         return text;
     }
 
-    // Opens the window for MILL1 as OpenPortSetup does, but not modally.
-    // Null when the installation could not be made.
+    // Opens the window as OpenPortSetup does, but not modally; null when that fails.
     frmPortSetup* Open(const QString& client = QStringLiteral("MILL1")) {
-        if (!valid_) {
-            return nullptr;
-        }
         CurrentClientName = client;
         CurrentClientMode = ClientModeRecord();
-        if (!ReadCurrentClientIds()) {
+        if (!valid_ || !ReadCurrentClientIds()) {
             return nullptr;
         }
         window_ = std::make_unique<frmPortSetup>();
@@ -100,10 +81,9 @@ public:
     QComboBox* Combo(const char* name) const { return window_->findChild<QComboBox*>(name); }
     QPushButton* Button(const char* name) const { return window_->findChild<QPushButton*>(name); }
     void Click(const char* name) const { QTest::mouseClick(Button(name), Qt::LeftButton); }
-    // The shown text of a list, "" when it has no selection.
+    // The shown text of a list, "" without a selection.
     QString Shown(const char* name) const {
-        QComboBox* box = Combo(name);
-        return box->currentIndex() < 0 ? QString() : box->currentText();
+        return Combo(name)->currentIndex() < 0 ? QString() : Combo(name)->currentText();
     }
     QStringList Entries(const char* name) const {
         QStringList entries;
@@ -112,7 +92,6 @@ public:
         }
         return entries;
     }
-    void RefreshTips() const { window_->RefreshPortTips(); }
     QString Tip(int index) const {
         return Combo("cboPorts")->itemData(index, Qt::ToolTipRole).toString();
     }
@@ -121,9 +100,10 @@ public:
         Combo(name)->setCurrentIndex(text.isEmpty() ? -1 : Combo(name)->findText(text));
     }
 
+    TempInstallation db;
+    int mill = 0;
+
 private:
-    TempInstallation installation_;
     bool valid_ = false;
-    int millId_ = 0;
     std::unique_ptr<frmPortSetup> window_;
 };
