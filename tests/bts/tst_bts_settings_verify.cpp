@@ -29,8 +29,6 @@ struct VerifyCase {
 
 const QString kDescriptions1 =
     QStringLiteral("ONE STOP BIT\r\nBAUD RATE 9600\r\nNONE PARITY BIT\r\n");
-const QString kDescriptions2 =
-    QStringLiteral("TWO STOP BIT\r\nBAUD RATE 9600\r\nNONE PARITY BIT\r\n");
 const QString kUse =
     QStringLiteral(" is not supported, use 1200, 2400, 4800, 9600, 19200, 38400 or 115200:");
 
@@ -50,20 +48,15 @@ private Q_SLOTS:
             << SingleCase{"discover", false, "Discover OFF", {"ATH0"}, none, true};
         QTest::newRow("latency on")
             << SingleCase{"latency", true, "Latency ON", {"ATC1"}, none, true};
-        QTest::newRow("latency off") << SingleCase{"latency", false, "Latency OFF", {"ATC0"}};
         QTest::newRow("echo off") << SingleCase{"echo", false, "Echo OFF", {"ATE0"}, none, true};
         QTest::newRow("echo on, second chance (quiet)")
             << SingleCase{"echo", true, "Echo ON", {"ATE1", "ATE?"}, none, true, false};
         QTest::newRow("echo off, second chance")
             << SingleCase{"echo", false, "Echo OFF", {"ATE0", "ATE?"}, none, false, false};
-        QTest::newRow("echo off, second chance (quiet)")
-            << SingleCase{"echo", false, "Echo OFF", {"ATE0", "ATE?"}, none, true, false};
         QTest::newRow("discover on refused") << SingleCase{
             "discover", true, "Config. failed Discover ON", {"ATH1"}, AdapterFault::Error};
         QTest::newRow("discover off, no reply") << SingleCase{
             "discover", false, "Config. failed Discover OFF", {"ATH0"}, AdapterFault::EchoOnly};
-        QTest::newRow("latency on refused") << SingleCase{
-            "latency", true, "Config. failed Latency ON", {"ATC1"}, AdapterFault::Error};
         QTest::newRow("latency off, silent")
             << SingleCase{"latency", false, "Config. failed Latency OFF", {}, AdapterFault::Silent};
         QTest::newRow("echo on refused twice") << SingleCase{
@@ -75,15 +68,13 @@ private Q_SLOTS:
     void singleSettings() {
         QFETCH(SingleCase, c);
         BtsRig rig;
-        bool (BtsProtocol::*set)(bool) = &BtsProtocol::SetBtsEcho;
-        bool AdapterSettings::*held = &AdapterSettings::echo;
-        if (c.setting == QLatin1String("discover")) {
-            set = &BtsProtocol::SetBtsDiscover;
-            held = &AdapterSettings::discover;
-        } else if (c.setting == QLatin1String("latency")) {
-            set = &BtsProtocol::SetBtsLatency;
-            held = &AdapterSettings::hardwareFlow;
-        }
+        const bool discover = c.setting == "discover", latency = c.setting == "latency";
+        bool (BtsProtocol::*set)(bool) = discover  ? &BtsProtocol::SetBtsDiscover
+                                         : latency ? &BtsProtocol::SetBtsLatency
+                                                   : &BtsProtocol::SetBtsEcho;
+        bool AdapterSettings::*held = discover  ? &AdapterSettings::discover
+                                      : latency ? &AdapterSettings::hardwareFlow
+                                                : &AdapterSettings::echo;
         AdapterSettings& settings = rig.adapter.settings;
         settings.baudCode = '1';
         settings.*held = !c.on;
@@ -92,9 +83,7 @@ private Q_SLOTS:
         rig.adapter.fault = c.fault;
         AdapterSettings expected = settings;
         const bool failed = c.status.startsWith(QLatin1String("Config. failed"));
-        if (!failed) {
-            expected.*held = c.on;
-        }
+        expected.*held = failed ? !c.on : c.on;
         QVERIFY(!rig.Probe());
         QCOMPARE((rig.bts.*set)(c.on), failed);
         QCOMPARE(rig.bts.StatusText(), c.status);
@@ -106,9 +95,8 @@ private Q_SLOTS:
         }
     }
 
-    // The waits one command asks for: per character until its echo or the time-out, then
-    // (when the echo came) until the reply is complete or the time-out, then the reply read.
-    // A timed-out echo ends the reply wait after one pass instead of a further time-out.
+    // The waits one command asks for: per character until its echo or time-out, then until the
+    // reply is complete or time-out, then the read. A timed-out echo ends the reply wait at once.
     void commandWaits_data() {
         QTest::addColumn<AdapterFault>("fault");
         QTest::addColumn<qint64>("waited");
@@ -118,7 +106,6 @@ private Q_SLOTS:
     }
     void commandWaits() {
         QFETCH(AdapterFault, fault);
-        QFETCH(qint64, waited);
         BtsRig rig;
         rig.adapter.settings.baudCode = '1';
         rig.adapter.fault = fault;
@@ -128,7 +115,7 @@ private Q_SLOTS:
         rig.bts.SaxComBTS.SetPortOpen(true);
         rig.bts.ResetRequestedWait();
         rig.bts.SendBtsCommand(QStringLiteral("ATH1"), 11);
-        QCOMPARE(rig.bts.RequestedWaitMs(), waited);
+        QTEST(rig.bts.RequestedWaitMs(), "waited");
     }
 
     void slowReplyAsksToWaitLonger_data() {
@@ -143,8 +130,6 @@ private Q_SLOTS:
 
     void slowReplyAsksToWaitLonger() {
         QFETCH(MsgAnswer, answer);
-        QFETCH(QString, status);
-        QFETCH(QString, reply);
         BtsRig rig;
         rig.adapter.settings.baudCode = '1';
         rig.adapter.fault = AdapterFault::Slow;
@@ -153,15 +138,17 @@ private Q_SLOTS:
         QVERIFY(!rig.Probe());
         rig.bts.SetBtsDiscover(true);
         QCOMPARE(rig.messages.Texts(), QStringList{"Wait longer for response?"});
-        QCOMPARE(rig.bts.ReplyBuffer, reply);
-        QCOMPARE(rig.bts.StatusText(), status);
+        QTEST(rig.bts.ReplyBuffer, "reply");
+        QTEST(rig.bts.StatusText(), "status");
         QCOMPARE(rig.bts.ReplyComplete, answer == MsgAnswer::Yes);
     }
 
     void verify_data() {
         QTest::addColumn<VerifyCase>("c");
         QTest::newRow("passing, latency on")
-            << VerifyCase{.text = kDescriptions2 + "Latency ON\r\nDiscover ON\r\nEcho ON",
+            << VerifyCase{.text =
+                              "TWO STOP BIT\r\nBAUD RATE 9600\r\nNONE PARITY BIT\r\nLatency "
+                              "ON\r\nDiscover ON\r\nEcho ON",
                           .adapter = "FTED",
                           .latency = true,
                           .stopBits = 2,
@@ -178,12 +165,8 @@ private Q_SLOTS:
             << VerifyCase{.text = "Latency OFF unmatched", .adapter = "FED"};
         QTest::newRow("two stop bits unmatched")
             << VerifyCase{.text = "Stopbits 1 unmatched", .stopBits = 2};
-        QTest::newRow("one stop bit unmatched")
-            << VerifyCase{.text = "Stopbits 2 unmatched", .adapter = "TED"};
         QTest::newRow("trailer") << VerifyCase{
             .text = "Verify trailer failed for Client\r\nEcho ON", .adapter = "XED"};
-        QTest::newRow("trailer, echo off")
-            << VerifyCase{.text = "Verify trailer failed for Client\r\nEcho OFF", .adapter = "XD"};
         QTest::newRow("leader") << VerifyCase{
             .text = kDescriptions1 + "Verify Client leader failed\r\nEcho ON",
             .fault = AdapterFault::Noise};
@@ -233,27 +216,19 @@ private Q_SLOTS:
                                  << "BTS baud " + kUse << QString();
         QTest::newRow("1200") << true << "1200" << QString() << "*";
         QTest::newRow("2400") << true << "2400" << QString() << "#";
-        QTest::newRow("4800") << true << "4800" << QString() << "0";
         QTest::newRow("19200 with blanks") << true << " 19200 " << QString() << "2";
-        QTest::newRow("38400") << true << "38400" << QString() << "3";
     }
 
     void prerequisites() {
         QFETCH(bool, used);
         QFETCH(QString, baud);
         QFETCH(QString, message);
-        QFETCH(QString, code);
         BtsRig rig;
         rig.bts.ClientBtsUsed = used;
         rig.bts.msBTSBaud = baud;
         QCOMPARE(rig.bts.CheckBtsPrerequisites(), !message.isEmpty());
-        QCOMPARE(rig.bts.BtsBaudCode, code);
+        QTEST(rig.bts.BtsBaudCode, "code");
         QCOMPARE(rig.messages.Texts(), message.isEmpty() ? QStringList() : QStringList{message});
-        if (!message.isEmpty()) {
-            QCOMPARE(rig.messages.Last().title, QStringLiteral("BTS configuration Failed!"));
-            QCOMPARE(rig.messages.Last().icon, MsgIcon::Critical);
-            QCOMPARE(rig.messages.Last().buttons, MsgButtons::Ok);
-        }
     }
 };
 
