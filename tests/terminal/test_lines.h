@@ -11,7 +11,6 @@
 #include <memory>
 
 struct TestPort {
-    bool echo = true;
     // Characters at positions spoilFrom..spoilTo of all written are lost, or XOR-ed with xorWith.
     qint64 spoilFrom = -1, spoilTo = -1;
     int xorWith = -1;
@@ -26,13 +25,6 @@ struct TestPort {
     bool open = false;
     std::function<void(const QByteArray&)> inject;  // the far end sends; set while open
     std::function<void()> unplug;                   // the device goes away
-    QByteArray AllWritten() const {
-        QByteArray all;
-        for (const Write& w : writes) {
-            all += w.bytes;
-        }
-        return all;
-    }
 };
 
 class TestLine : public SerialLine {
@@ -68,7 +60,7 @@ public:
         for (char c : bytes) {
             const qint64 p = port_->written++;
             const bool spoilt = p >= port_->spoilFrom && p <= port_->spoilTo;
-            if (port_->echo && !(spoilt && port_->xorWith < 0)) {
+            if (!spoilt || port_->xorWith >= 0) {
                 (port_->delayMs > 0 && p >= port_->delayFrom ? late : now) +=
                     spoilt ? char(c ^ port_->xorWith) : c;
             }
