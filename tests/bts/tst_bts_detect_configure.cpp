@@ -77,7 +77,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("rates");
         QTest::newRow("0") << 0 << 19200 << true << "1200 2400 4800 9600 19200";
         QTest::newRow("5") << 5 << 19200 << false << "38400 115200";
-        QTest::newRow("6 tries 115200 only") << 6 << 19200 << false << "115200";
         QTest::newRow("6, adapter at 115200") << 6 << 115200 << true << "115200";
         QTest::newRow("past the table") << 7 << 19200 << false << "";
         QTest::newRow("below the table") << -2 << 1200 << true << "1200";

@@ -1,12 +1,9 @@
 // The BTS window through its real widgets against the simulated adapter.
 
-#include "bts/bts_log.h"
 #include "bts/bts_window_logic.h"
 #include "tests/bts/bts_window_rig.h"
 #include "tests/support/test_main.h"
 
-#include <QClipboard>
-#include <QGuiApplication>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QTest>
@@ -24,33 +21,15 @@ private Q_SLOTS:
         QCOMPARE(w.Protocol().msPinNumber, QStringLiteral("24681357"));
     }
 
-    void loadsClientAndLabels() {
-        BtsWindowRig rig("SYSTEMPIN=\r\n");
-        rig.installation.Exec(
-            "UPDATE t_dnc_server_clients SET protocol_id = 62, bts_pin = '11112222', "
-            "bts_address = '0012-6F-000001', bts_latency = -1 WHERE client_name = 'LATHE1'");
-        rig.installation.Exec("UPDATE t_timeout_table_down SET eob_delay = 4, char_buffer = 128");
-        frmBTS& w = rig.Open();
-        QStringList labels;
-        for (const char* name : {"labClientName", "lblMode", "lblProtocol", "labEobDelay",
-                                 "lblLoop", "lblLatency", "lblBTSAddress", "lblBTSPin"}) {
-            labels << rig.Label(name);
-        }
-        QCOMPARE(labels, (QStringList{"LATHE1", "Mode: Com3,9600,N,8,1", "Protocol: LT XON",
-                                      "EOB Delay: 4", "CHANNEL Enabled: OFF", "LATENCY Enabled: ON",
-                                      "ADDR: 0012-6F-000001", "BTS PIN: 11112222"}));
-        QCOMPARE(rig.Label("lblPin"), "SVR. PIN: " + ServerPin(QStringLiteral("CNCSRV1")));
-        QCOMPARE(w.miCharBufferSize, qint16(128));
-        // BTSCOM probed at load: the device configuration on COM5 is ready to run.
-        QCOMPARE(rig.Child<QComboBox>("cboPorts")->currentText(), QStringLiteral("COM 5"));
-        QCOMPARE(w.BtsMode(), 2);
-        QVERIFY(!w.Protocol().SaxComBTS.PortOpen());
-        // The port chosen last is what the next session starts with.
+    // The port chosen last is what the next session starts with.
+    void chosenPortIsKept() {
+        BtsWindowRig rig;
         rig.lines.AddLoopback(6);
+        frmBTS& w = rig.Open();
+        QCOMPARE(w.BtsMode(), 2);  // BTSCOM probed at load: the device configuration is ready
         rig.Choose("COM 6");
         w.reject();
         QCOMPARE(ReadIniValue(SettingsFileName, "BTS", "BTSCOM", ""), QStringLiteral("COM6"));
-        QCOMPARE(rig.messages.Count(), 0);
     }
 
     void databaseModes_data() {
@@ -336,31 +315,6 @@ private Q_SLOTS:
         QCOMPARE(rig.messages.Count(), 0);
         QCOMPARE(rig.BtsRow("LATHE1"), before);
         QCOMPARE(w.BtsMode(), 0);
-    }
-
-    void menusAndPopups() {
-        BtsWindowRig rig;
-        rig.adapter.settings.baudCode = '1';
-        frmBTS& w = rig.Open();
-        WriteAppendStatusFile(QStringLiteral("LATHE1 COM7"));
-        // Deleting the log asks first; Cancel keeps it.
-        rig.messages.Answer(MsgAnswer::Cancel);
-        rig.Child<QAction>("mnuDeleteBTSLog")->trigger();
-        QVERIFY(!ReadBtsLogText().isEmpty());
-        rig.Child<QAction>("mnuDeleteBTSLog")->trigger();
-        QVERIFY(ReadBtsLogText().isEmpty());
-        // Create Pin: the PIN of the status box's text; a right click on the button in the verify
-        // mode: the listing of the last verify.
-        QClipboard* clipboard = QGuiApplication::clipboard();
-        w.Protocol().SetStatusText(QStringLiteral("CNCSRV2"));
-        rig.Child<QAction>("mnucCreatePin")->trigger();
-        QCOMPARE(clipboard->text(), GeneratePin(QStringLiteral("CNCSRV2")));
-        rig.Run("VERIFY BTS");
-        w.show();
-        rig.Choose("VERIFY BTS");
-        QTest::mouseClick(rig.Child<QPushButton>("cmdModeSet"), Qt::RightButton);
-        QVERIFY(w.Protocol().Listing.contains("ATP=5093"));
-        QCOMPARE(clipboard->text(), w.Protocol().Listing);
     }
 };
 
