@@ -22,7 +22,6 @@
 class TestBtsAssistant : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-
     void outsideWindowSeams_data() {
         QTest::addColumn<int>("appearsAt");  // look-up at which the window is first there; 0 never
         QTest::addColumn<int>("closesAfter");  // prompts until it is gone; -1 never

@@ -1,4 +1,5 @@
-// The single-setting commands, the verify pass and the checks before a configuration.
+// The single-setting commands, the waits of a command, the verify pass and the checks before
+// a configuration.
 
 #include "tests/bts/bts_rig.h"
 #include "tests/support/test_main.h"
@@ -100,31 +101,6 @@ private Q_SLOTS:
         rig.bts.ResetRequestedWait();
         rig.bts.SendBtsCommand(QStringLiteral("ATH1"), 11);
         QTEST(rig.bts.RequestedWaitMs(), "waited");
-    }
-
-    void slowReplyAsksToWaitLonger_data() {
-        QTest::addColumn<MsgAnswer>("answer");
-        QTest::addColumn<QString>("status");
-        QTest::addColumn<QString>("reply");
-        QTest::newRow("wait longer")
-            << MsgAnswer::Yes << "Discover ON" << QString("ATH1\r\r\nOK\r\n");
-        QTest::newRow("do not wait")
-            << MsgAnswer::No << "Config. failed Discover ON" << QString("ATH1\r");
-    }
-
-    void slowReplyAsksToWaitLonger() {
-        QFETCH(MsgAnswer, answer);
-        BtsRig rig;
-        rig.adapter.settings.baudCode = '1';
-        rig.adapter.fault = AdapterFault::Slow;
-        rig.adapter.slowMs = 300;
-        rig.messages.Answer(answer);
-        QVERIFY(!rig.Probe());
-        rig.bts.SetBtsDiscover(true);
-        QCOMPARE(rig.messages.Texts(), QStringList{"Wait longer for response?"});
-        QTEST(rig.bts.ReplyBuffer, "reply");
-        QTEST(rig.bts.StatusText(), "status");
-        QCOMPARE(rig.bts.ReplyComplete, answer == MsgAnswer::Yes);
     }
 
     void verify_data() {

@@ -11,7 +11,6 @@
 class TestFrmBTS : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-
     void systemPinOverridesServerPin() {
         BtsWindowRig rig("SYSTEMPIN=24681357\r\n");
         frmBTS& w = rig.Open();
@@ -19,17 +18,6 @@ private Q_SLOTS:
         rig.Child<QPushButton>("cmdModeSet")->click();
         QVERIFY(rig.adapter.commands.contains("ATP=24681357"));
         QCOMPARE(w.Protocol().msPinNumber, QStringLiteral("24681357"));
-    }
-
-    // The port chosen last is what the next session starts with.
-    void chosenPortIsKept() {
-        BtsWindowRig rig;
-        rig.lines.AddLoopback(6);
-        frmBTS& w = rig.Open();
-        QCOMPARE(w.BtsMode(), 2);  // BTSCOM probed at load: the device configuration is ready
-        rig.Choose("COM 6");
-        w.reject();
-        QCOMPARE(ReadIniValue(SettingsFileName, "BTS", "BTSCOM", ""), QStringLiteral("COM6"));
     }
 
     void databaseModes_data() {
