@@ -1,6 +1,6 @@
 #pragma once
 // In-process lines for the terminal tests: a loopback that can lose, change or delay what it
-// returns (delays on the clock seam). Every write is kept with its clock time.
+// returns (delays on the clock seam).
 
 #include "base/clock.h"
 #include "components/serial_line.h"
@@ -16,11 +16,7 @@ struct TestPort {
     int xorWith = -1;
     qint64 delayFrom = 0;  // characters from here on come back delayMs late
     int delayMs = 0;
-    struct Write {
-        qint64 atMs;
-        QByteArray bytes;
-    };
-    QList<Write> writes;
+    QList<qint64> writes;  // clock time of each write
     qint64 written = 0;
     bool open = false;
     std::function<void(const QByteArray&)> inject;  // the far end sends; set while open
@@ -55,7 +51,7 @@ public:
         if (!open_) {
             return;
         }
-        port_->writes.append({CurrentClock().NowMs(), bytes});
+        port_->writes.append(CurrentClock().NowMs());
         QByteArray now, late;
         for (char c : bytes) {
             const qint64 p = port_->written++;
