@@ -122,23 +122,6 @@ private Q_SLOTS:
         QCOMPARE(rig.messages.Texts(), QStringList(waitPrompts, "Wait longer for response?"));
     }
 
-    void abortStopsBetweenSteps() {
-        BtsRig rig;
-        QObject::connect(&rig.bts, &BtsProtocol::StatusTextChanged, [&rig](const QString& text) {
-            if (text.endsWith(QLatin1String("\r\n3"))) {
-                rig.bts.AbortRequested = true;
-            }
-        });
-        rig.bts.msPinNumber = QStringLiteral("12345678");
-        QVERIFY(!rig.Probe());
-        QVERIFY(rig.bts.DetectBts());
-        // An aborted sequence does not count as failed.
-        QVERIFY(!rig.bts.ConfigureBtsOn());
-        QCOMPARE(rig.adapter.commands, (QStringList{"ATZ0", "ATC0", "ATK0", "ATM0"}));
-        QCOMPARE(rig.bts.StatusText(), Steps({1, 2, 3}));
-        QCOMPARE(rig.adapter.settings.pin, QByteArray("5093"));
-    }
-
     void failedStepShowsReplyAndStops_data() {
         QTest::addColumn<QByteArray>("address");
         QTest::addColumn<bool>("errorsAfterDetection");
