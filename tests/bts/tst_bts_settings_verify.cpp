@@ -105,9 +105,10 @@ private Q_SLOTS:
 
     void verify_data() {
         QTest::addColumn<QByteArray>("pin");
-        QTest::addColumn<QString>(
-            "adapter");                   // F flow, T two stop bits, X escape, D discover, E echo
-        QTest::addColumn<int>("client");  // stop bits, + 10 with latency
+        // The adapter holds F flow, T two stop bits, X escape, D discover, E echo; the client
+        // asks for its stop bits, + 10 with latency.
+        QTest::addColumn<QString>("adapter");
+        QTest::addColumn<int>("client");
         QTest::addColumn<AdapterFault>("fault");
         QTest::addColumn<QString>("text");
         const auto row = [](const char* name, const char* pin, const char* adapter, int client,
