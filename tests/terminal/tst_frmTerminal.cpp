@@ -210,13 +210,16 @@ private Q_SLOTS:
         QTemporaryDir folder;
         const QString path = folder.filePath(QStringLiteral("no/such/folder/x.cap"));
         const ModalHook previous = SetModalHook([&](QDialog& dialog) {
-            qobject_cast<QFileDialog*>(&dialog)->selectFile(path);
+            auto* files = qobject_cast<QFileDialog*>(&dialog);
+            files->setDirectory(folder.path());
+            files->selectFile(path);
             return int(QDialog::Accepted);
         });
         rig.Click("cmdCapture");
         SetModalHook(previous);
         QVERIFY(!rig.window->Capturing());
-        QVERIFY(rig.messages.Last().text.startsWith("Cannot write the capture file " + path));
+        QVERIFY2(rig.messages.Last().text.startsWith("Cannot write the capture file " + path),
+                 qPrintable(rig.messages.Last().text + " / " + path));
     }
 };
 
