@@ -1,6 +1,6 @@
 #pragma once
-// A BTS protocol wired to a simulated adapter on COM5, on the fast clock, with every
-// message answered by a recorder and every status text kept.
+// A BTS protocol wired to a simulated adapter on COM5, on the fast clock, with every message
+// answered by a recorder and every status text kept.
 
 #include "base/settings.h"
 #include "bts/bts_protocol.h"
@@ -31,22 +31,17 @@ struct BtsRig {
         bts.msBTSBaud = QStringLiteral("9600");
         bts.ClientBtsUsed = true;
         QObject::connect(&bts, &BtsProtocol::StatusTextChanged,
-                         [this](const QString& text) { statuses << text; });
+                         [this](const QString& t) { statuses << t; });
     }
-
     bool Probe() {
         QString port = QStringLiteral("COM 5");
         return bts.ProbeComPort(port);
     }
-
     // The rates the scan showed, in order.
-    QStringList Rates() const {
-        static const QRegularExpression digits(QStringLiteral("^\\d+$"));
-        return statuses.filter(digits);
-    }
+    QStringList Rates() const { return statuses.filter(QRegularExpression("^\\d+$")); }
 };
 
-// "." or "/" marks n + 1 times.
+// "." (or another mark) n + 1 times: a wait of n.
 inline QString Marks(int n, const QString& mark = QStringLiteral(".")) {
     return mark.repeated(n + 1);
 }

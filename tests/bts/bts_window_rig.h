@@ -1,7 +1,7 @@
 #pragma once
-// The BTS window on a temporary installation: server CNCSRV1 with clients LATHE1 (BTS on,
-// 9600 baud, one stop bit) and MILL2, a simulated adapter on COM5, the fast clock, every
-// message answered by a recorder, and fakes behind the program-start and window seams.
+// The BTS window on server CNCSRV1 with clients LATHE1 (BTS on, 9600,N,8,1 on COM3) and MILL2,
+// a simulated adapter on COM5, the fast clock, a message recorder, and fakes behind the
+// program-start and window seams.
 
 #include "base/modal.h"
 #include "base/settings.h"
@@ -18,8 +18,6 @@
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
-#include <QMenuBar>
-#include <QPlainTextEdit>
 #include <QPushButton>
 
 #include <memory>
@@ -59,11 +57,10 @@ struct BtsWindowRig {
         AddClientMDB(QStringLiteral("LATHE1"), QStringLiteral("CNCSRV1"));
         AddClientMDB(QStringLiteral("MILL2"), QStringLiteral("CNCSRV1"));
         installation.Exec(
-            QStringLiteral("UPDATE t_dnc_server_clients SET bts_used = -1 WHERE "
-                           "client_name = 'LATHE1'"));
+            "UPDATE t_dnc_server_clients SET bts_used = -1 WHERE client_name = 'LATHE1'");
         installation.Exec(
-            QStringLiteral("UPDATE t_client_mode SET m_baud = 9600, m_parity = "
-                           "'N', m_databits = 8, m_stopbits = 1, cnc_comport = 3"));
+            "UPDATE t_client_mode SET m_baud = 9600, m_parity = 'N', m_databits = 8, "
+            "m_stopbits = 1, cnc_comport = 3");
     }
 
     ~BtsWindowRig() {
@@ -85,7 +82,7 @@ struct BtsWindowRig {
         return window->findChild<T*>(QLatin1String(name));
     }
 
-    // Chooses an entry of cboPorts as the operator does, then presses the button.
+    // Chooses an entry of cboPorts as the operator does (then presses the button).
     void Choose(const QString& entry) {
         auto* ports = Child<QComboBox>("cboPorts");
         ports->setCurrentIndex(ports->findText(entry));
@@ -95,21 +92,15 @@ struct BtsWindowRig {
         Child<QPushButton>("cmdModeSet")->click();
     }
 
-    QVariant Column(const QString& client, const QString& column) const {
-        return installation.QueryValue(
-            QStringLiteral("SELECT ") + column +
-                QStringLiteral(" FROM t_dnc_server_clients WHERE client_name = ?"),
-            {client});
-    }
     // Every BTS column of a client, for comparing before and after.
     QVariantList BtsRow(const QString& client) const {
-        const QList<QVariantList> rows = installation.Query(
-            QStringLiteral("SELECT c.bts_used, c.bts_eobdelay, c.bts_loop, c.bts_latency, "
-                           "c.bts_address, c.bts_pin, m.cnc_comport FROM t_dnc_server_clients c "
-                           "JOIN t_client_mode m ON m.client_id = c.client_id "
-                           "WHERE c.client_name = ?"),
-            {client});
-        return rows.value(0);
+        return installation
+            .Query(
+                "SELECT c.bts_used, c.bts_eobdelay, c.bts_loop, c.bts_latency, c.bts_address, "
+                "c.bts_pin, m.cnc_comport FROM t_dnc_server_clients c JOIN t_client_mode m ON "
+                "m.client_id = c.client_id WHERE c.client_name = ?",
+                {client})
+            .value(0);
     }
 
     QString Label(const char* name) const { return Child<QLabel>(name)->text(); }

@@ -1,6 +1,5 @@
-// The Bluetooth settings assistant with fakes behind the program-start and window seams:
-// outside windows that appear late, close after some prompts or never close; the pairing
-// window's port choice and clipboard; what is stored at the end and for which client.
+// The Bluetooth settings assistant with fakes behind the program-start and window seams, and
+// once with a real window on an X display.
 
 #include "base/x11_windows.h"
 #include "base/xcb_library.h"
@@ -11,11 +10,8 @@
 #include "tests/bts/bts_window_rig.h"
 #include "tests/support/test_main.h"
 
-#include <QClipboard>
 #include <QFile>
-#include <QGuiApplication>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QProcess>
 #include <QRadioButton>
 #include <QScopeGuard>
@@ -26,308 +22,230 @@
 class TestBtsAssistant : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void outsideWindowSeams_data();
-    void outsideWindowSeams();
-    void assistantStoresOnlyForConfiguredClient();
-    void cancelledInstructionsStoreNothing();
-    void pairingWindowPortAndClipboard();
-    void startBaudWindow_data();
-    void startBaudWindow();
-    void commandLineSplitting();
-    void outsideProgramOnXDisplay();
-};
+    void outsideWindowSeams_data() {
+        QTest::addColumn<int>("appearsAt");  // look-up at which the window is first there; 0 never
+        QTest::addColumn<int>("closesAfter");  // prompts until it is gone; -1 never
+        QTest::addColumn<QStringList>("texts");
+        QTest::addColumn<qint64>("elapsed");  // clock time the guide took
+        const QString prompt = "Close the 'COMReConnect' application!";
+        QTest::newRow("at once, closes after a prompt") << 1 << 1 << QStringList{prompt} << 1100ll;
+        QTest::newRow("late, closes after two") << 4 << 2 << QStringList{prompt, prompt} << 2400ll;
+        QTest::newRow("never appears")
+            << 0 << 0 << QStringList{"Unable to start COMReConnect!"} << 1000ll;
+        QTest::newRow("never closes") << 1 << -1 << QStringList(3, prompt) << 2100ll;
+    }
 
-void TestBtsAssistant::outsideWindowSeams_data() {
-    QTest::addColumn<int>("appearsAt");    // look-up at which the window is first there; 0 never
-    QTest::addColumn<int>("closesAfter");  // prompts until it is gone; -1 never
-    QTest::addColumn<QStringList>("texts");
-    QTest::addColumn<qint64>("elapsed");  // clock time the guide took
-    const QString prompt = "Close the 'COMReConnect' application!";
-    QTest::newRow("there at once, closes after one prompt")
-        << 1 << 1 << QStringList{prompt} << qint64(100 + 1000);
-    QTest::newRow("appears at the fourth look-up, closes after two prompts")
-        << 4 << 2 << QStringList{prompt, prompt} << qint64(400 + 2000);
-    QTest::newRow("never appears")
-        << 0 << 0 << QStringList{"Unable to start COMReConnect!"} << qint64(1000);
-    QTest::newRow("never closes: Cancel ends the prompts")
-        << 1 << -1 << QStringList{prompt, prompt, prompt} << qint64(100 + 2000);
-}
+    void outsideWindowSeams() {
+        QFETCH(int, appearsAt);
+        QFETCH(int, closesAfter);
+        QFETCH(QStringList, texts);
+        QFETCH(qint64, elapsed);
+        BtsWindowRig rig;
+        int prompts = 0;
+        rig.windows = [&](const QString& title) {
+            const bool there = appearsAt > 0 && rig.lookUps >= appearsAt &&
+                               (closesAfter < 0 || prompts < closesAfter);
+            return title == QLatin1String("COMReConnect") && there ? quintptr(7) : quintptr(0);
+        };
+        frmBTS& w = rig.Open();
+        QStringList seen;
+        AnswerWindows("cmdOK", QString(), &seen);
+        QStringList shown;
+        // Retry twice, then Cancel: an outside window that stays never holds the operator.
+        SetMessageHandler([&](const MessageRequest& r) {
+            shown << r.text;
+            if (r.buttons != MsgButtons::RetryCancel) {
+                return MsgAnswer::Ok;
+            }
+            return ++prompts >= 3 ? MsgAnswer::Cancel : MsgAnswer::Retry;
+        });
+        const qint64 start = rig.clock.NowMs();
+        rig.Child<QAction>("mnuReconnect")->trigger();
+        const qint64 took = rig.clock.NowMs() - start;
+        SetMessageHandler({});
+        QCOMPARE(rig.started, QStringList{"comreconnect"});
+        QCOMPARE(shown, texts);
+        QCOMPARE(seen, appearsAt > 0 ? QStringList{"frmInstructions"} : QStringList());
+        QCOMPARE(took, elapsed);
+        QVERIFY(!w.Busy());
+    }
 
-void TestBtsAssistant::outsideWindowSeams() {
-    QFETCH(int, appearsAt);
-    QFETCH(int, closesAfter);
-    QFETCH(QStringList, texts);
-    QFETCH(qint64, elapsed);
-    BtsWindowRig rig;
-    int prompts = 0;
-    rig.windows = [&](const QString& title) {
-        const bool there =
-            appearsAt > 0 && rig.lookUps >= appearsAt && (closesAfter < 0 || prompts < closesAfter);
-        return title == QLatin1String("COMReConnect") && there ? quintptr(7) : quintptr(0);
-    };
-    frmBTS& w = rig.Open();
-    QStringList seen;
-    AnswerWindows("cmdOK", QString(), &seen);
-    QList<MessageRequest> shown;
-    // Retry twice, then Cancel: an outside window that stays never holds the operator.
-    SetMessageHandler([&](const MessageRequest& r) {
-        shown << r;
-        if (r.buttons != MsgButtons::RetryCancel) {
-            return MsgAnswer::Ok;
+    void assistantStoresOnlyForConfiguredClient() {
+        BtsWindowRig rig;
+        rig.lines.AddLoopback(12);
+        rig.windows = [](const QString& title) {
+            return title == QLatin1String("Bluetooth Settings") ? quintptr(1) : quintptr(0);
+        };
+        frmBTS& w = rig.Open();
+        QStringList seen;
+        AnswerWindows("cmdOK", QStringLiteral("COM 12"), &seen);
+        const QVariantList before = rig.BtsRow("LATHE1");
+        // Started from the menu with no adapter configured for this client since the window
+        // opened: the address in hand is not this client's, so nothing is stored.
+        w.Protocol().msBTSAddress = QStringLiteral("0012-6F-999999");
+        w.Protocol().msBTSAddressPart = QStringLiteral("999999");
+        rig.messages.Answer({MsgAnswer::Ok, MsgAnswer::Cancel});
+        rig.Child<QAction>("mnuBTSMan")->trigger();
+        QCOMPARE(seen, (QStringList{"frmInstructions", "frmBTSMan", "frmInstructions"}));
+        QCOMPARE(rig.BtsRow("LATHE1"), before);
+        QVERIFY(rig.installation.ReadFile("BTSLog.txt").isEmpty());
+        QCOMPARE(rig.messages.Count(), 2);
+        QVERIFY(
+            rig.messages.Texts().at(0).startsWith("No adapter was configured for client LATHE1"));
+
+        // With no client selected no flow starts at all.
+        rig.messages.Clear();
+        rig.started.clear();
+        AddServer(QStringLiteral("EMPTY"));
+        {
+            frmBTS second;
+            auto* servers = second.findChild<QComboBox*>("cboServers");
+            servers->setCurrentIndex(servers->findText("EMPTY"));
+            second.findChild<QAction*>("mnuBTSMan")->trigger();
         }
-        return ++prompts >= 3 ? MsgAnswer::Cancel : MsgAnswer::Retry;
-    });
-    const qint64 start = rig.clock.NowMs();
-    rig.Child<QAction>("mnuReconnect")->trigger();
-    const qint64 took = rig.clock.NowMs() - start;
-    SetMessageHandler({});
-    QCOMPARE(rig.started, QStringList{"comreconnect"});
-    QStringList shownTexts;
-    for (const MessageRequest& r : shown) {
-        shownTexts << r.text;
-        QCOMPARE(r.title, QStringLiteral("DNC Client BTS administration"));
-        QCOMPARE(r.icon, MsgIcon::Critical);
+        QVERIFY(rig.started.isEmpty());
+        QCOMPARE(rig.messages.Count(), 1);
     }
-    QCOMPARE(shownTexts, texts);
-    QCOMPARE(seen, appearsAt > 0 ? QStringList{"frmInstructions"} : QStringList());
-    QCOMPARE(took, elapsed);
-    QVERIFY(!w.Busy());
-    QVERIFY(rig.Child<QMenuBar>("menuBar")->isEnabled());
-}
 
-void TestBtsAssistant::assistantStoresOnlyForConfiguredClient() {
-    BtsWindowRig rig;
-    rig.lines.AddLoopback(12);
-    rig.windows = [](const QString& title) {
-        return title == QLatin1String("Bluetooth Settings") ? quintptr(1) : quintptr(0);
-    };
-    frmBTS& w = rig.Open();
-    QStringList seen;
-    AnswerWindows("cmdOK", QStringLiteral("COM 12"), &seen);
-    const QVariantList before = rig.BtsRow("LATHE1");
-    // Started from the menu with no adapter configured for this client since the window
-    // opened: the address in hand is not this client's, so nothing is stored.
-    w.Protocol().msBTSAddress = QStringLiteral("0012-6F-999999");
-    w.Protocol().msBTSAddressPart = QStringLiteral("999999");
-    rig.messages.Answer({MsgAnswer::Ok, MsgAnswer::Cancel});
-    rig.Child<QAction>("mnuBTSMan")->trigger();
-    QCOMPARE(seen, (QStringList{"frmInstructions", "frmBTSMan", "frmInstructions"}));
-    QCOMPARE(rig.BtsRow("LATHE1"), before);
-    QVERIFY(rig.installation.ReadFile("BTSLog.txt").isEmpty());
-    QVERIFY(rig.adapter.commands.isEmpty());
-    QCOMPARE(rig.messages.Count(), 2);
-    QVERIFY(rig.messages.Texts().at(0).startsWith("No adapter was configured for client LATHE1"));
-    // The settings program still open: the closing prompt follows, and Cancel ends it.
-    QCOMPARE(rig.messages.Texts().at(1),
-             QStringLiteral("Close the Bluetooth Settings application"));
-    QCOMPARE(rig.messages.Last().buttons, MsgButtons::RetryCancel);
-
-    // With no client selected no flow starts at all.
-    rig.messages.Clear();
-    rig.started.clear();
-    AddServer(QStringLiteral("EMPTY"));
-    {
-        frmBTS second;
-        auto* servers = second.findChild<QComboBox*>("cboServers");
-        servers->setCurrentIndex(servers->findText("EMPTY"));
-        second.findChild<QAction*>("mnuBTSMan")->trigger();
+    void cancelledInstructionsStoreNothing() {
+        BtsWindowRig rig;
+        rig.windows = [](const QString& title) { return quintptr(title == "Bluetooth Settings"); };
+        rig.Open();
+        QStringList seen;
+        AnswerWindows("cmdCancel", QString(), &seen);
+        const QVariantList before = rig.BtsRow("LATHE1");
+        rig.messages.Answer(MsgAnswer::Cancel);
+        rig.Child<QPushButton>("cmdModeSet")->click();
+        QCOMPARE(seen, QStringList{"frmInstructions"});
+        QCOMPARE(rig.messages.Texts(), QStringList{"Close the Bluetooth Settings application"});
+        QCOMPARE(rig.BtsRow("LATHE1"), before);
+        QVERIFY(rig.installation.ReadFile("BTSLog.txt").isEmpty());
     }
-    QVERIFY(rig.started.isEmpty());
-    QCOMPARE(rig.messages.Count(), 1);
-}
 
-void TestBtsAssistant::cancelledInstructionsStoreNothing() {
-    BtsWindowRig rig;
-    rig.windows = [](const QString&) { return quintptr(0); };
-    rig.Open();
-    QStringList seen;
-    AnswerWindows("cmdCancel", QString(), &seen);
-    const QVariantList before = rig.BtsRow("LATHE1");
-    rig.Child<QPushButton>("cmdModeSet")->click();
-    // Configured, but the settings program never showed: nothing stored, nothing switched.
-    QCOMPARE(rig.messages.Texts(), QStringList{"Unable to start Bluetooth Settings wizard!"});
-    QCOMPARE(rig.BtsRow("LATHE1"), before);
-    QCOMPARE(rig.adapter.commands.last(), QStringLiteral("ATQ1"));
-    QVERIFY(seen.isEmpty());
+    void pairingWindowPortFaults() {
+        BtsWindowRig rig;
+        rig.lines.AddLoopback(7);
+        rig.lines.AddLoopback(9);
+        rig.lines.Port(9).refuseOpen = true;
+        BtsAssistantFields fields;
+        fields.msBTSAddress = QStringLiteral("0012-6F-3A1B2C");
+        fields.msBTSAddressPart = QStringLiteral("3A1B2C");
+        fields.msPinNumber = QStringLiteral("24681357");
+        frmBTSMan window(fields);
+        auto* ports = window.findChild<QComboBox*>("cboPorts1");
+        auto* pin = window.findChild<QLineEdit*>("txtPin");
+        // DONE before a port: refused, the window stays.
+        window.findChild<QPushButton*>("Command1")->click();
+        QCOMPARE(rig.messages.Texts(), QStringList{"Select the assigned COM port"});
+        // A port that does not open: back to "NO COM SELECTED", handled once.
+        ports->setCurrentIndex(ports->findText("COM 7"));
+        QVERIFY(pin->isEnabled());
+        rig.messages.Clear();
+        ports->setCurrentIndex(ports->findText("COM 9"));
+        QCOMPARE(rig.messages.Texts(),
+                 (QStringList{"Comm Error COM9 didn't open", "COM9 failed to open"}));
+        QCOMPARE(ports->currentText(), QStringLiteral("NO COM SELECTED"));
+        QVERIFY(!pin->isEnabled());
+        // The port chosen before will not close: said once, not handled again.
+        ports->setCurrentIndex(ports->findText("COM 7"));
+        window.findChild<SaxComm*>("SaxComm2")->SetPortOpen(true);
+        rig.lines.Port(7).stuckOpen = true;
+        rig.messages.Clear();
+        ports->setCurrentIndex(ports->findText("COM 12"));
+        QCOMPARE(rig.messages.Texts(), QStringList{"Com Error COM7 stuck open."});
+        QCOMPARE(ports->currentText(), QStringLiteral("NO COM SELECTED"));
+        rig.lines.Port(7).stuckOpen = false;
+    }
 
-    // It shows, the operator cancels the first instructions: nothing else is opened.
-    rig.windows = [](const QString& title) {
-        return title == QLatin1String("Bluetooth Settings") ? quintptr(1) : quintptr(0);
-    };
-    rig.messages.Clear();
-    rig.messages.Answer(MsgAnswer::Cancel);
-    rig.Run("COM 5");
-    QCOMPARE(seen, QStringList{"frmInstructions"});
-    QCOMPARE(rig.messages.Texts(), QStringList{"Close the Bluetooth Settings application"});
-    QCOMPARE(rig.BtsRow("LATHE1"), before);
-    QVERIFY(rig.installation.ReadFile("BTSLog.txt").isEmpty());
-}
-
-void TestBtsAssistant::pairingWindowPortAndClipboard() {
-    BtsWindowRig rig;
-    rig.lines.AddLoopback(7);
-    rig.lines.AddLoopback(9);
-    rig.lines.Port(9).refuseOpen = true;
-    BtsAssistantFields fields;
-    fields.msBTSAddress = QStringLiteral("0012-6F-3A1B2C");
-    fields.msBTSAddressPart = QStringLiteral("3A1B2C");
-    fields.msPinNumber = QStringLiteral("24681357");
-    frmBTSMan window(fields);
-    QCOMPARE(window.findChild<QLabel*>("lblRename")->text(),
-             QStringLiteral("Right-Click on the connection 3A1B2C and RENAME below, copy and "
-                            "paste:"));
-    QCOMPARE(window.findChild<QLabel*>("lblPin")->text(),
-             QStringLiteral("BTS device 0012-6F-3A1B2C Server PIN:"));
-    auto* ports = window.findChild<QComboBox*>("cboPorts1");
-    auto* pin = window.findChild<QLineEdit*>("txtPin");
-    auto* name = window.findChild<QLineEdit*>("txtComPortName");
-    QCOMPARE(ports->currentText(), QStringLiteral("NO COM SELECTED"));
-    QVERIFY(!pin->isEnabled());
-
-    // DONE before a port: refused, the window stays.
-    window.findChild<QPushButton*>("Command1")->click();
-    QCOMPARE(rig.messages.Texts(), QStringList{"Select the assigned COM port"});
-    QCOMPARE(rig.messages.Last().title, QStringLiteral("No Com port selected!"));
-
-    QStringList clipboard;
-    QObject::connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, [&clipboard] {
-        const QString text = QGuiApplication::clipboard()->text();
-        if (!text.isEmpty()) {
-            clipboard << text;
+    void startBaudWindow_data() {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<QString>("chosen");
+        QTest::addColumn<QString>("written");
+        const char* const rows[][5] = {{"0 is 1200", "0", "opt1200", "opt4800", "2"},
+                                       {"missing is 9600", "", "opt9600", "opt1200", "0"},
+                                       {"out of range is 9600", "6", "opt9600", "opt9600", "3"}};
+        for (const auto& r : rows) {
+            QTest::newRow(r[0]) << QString(r[1]) << QString(r[2]) << QString(r[3]) << QString(r[4]);
         }
-    });
-    ports->setCurrentIndex(ports->findText("COM 7"));
-    QCOMPARE(clipboard, (QStringList{"24681357", "3A1B2C COM7"}));
-    QCOMPARE(name->text(), QStringLiteral("3A1B2C COM7"));
-    QVERIFY(name->isEnabled() && pin->isEnabled());
-    // What is there to be pasted elsewhere cannot be typed over.
-    QTest::keyClicks(name, "X");
-    QCOMPARE(name->text(), QStringLiteral("3A1B2C COM7"));
-
-    // A port that does not open: back to "NO COM SELECTED", selected once, not re-handled.
-    rig.messages.Clear();
-    ports->setCurrentIndex(ports->findText("COM 9"));
-    QCOMPARE(rig.messages.Texts(),
-             (QStringList{"Comm Error COM9 didn't open", "COM9 failed to open"}));
-    QCOMPARE(rig.messages.Last().title, QStringLiteral("Com port open failed!"));
-    QCOMPARE(ports->currentText(), QStringLiteral("NO COM SELECTED"));
-    QVERIFY(!pin->isEnabled());
-    // The connection name of the port chosen before stays.
-    QCOMPARE(name->text(), QStringLiteral("3A1B2C COM7"));
-
-    // The port chosen before will not close: said once, and back to "NO COM SELECTED"
-    // without the choice being handled again (which would try and say it again).
-    ports->setCurrentIndex(ports->findText("COM 7"));
-    window.findChild<SaxComm*>("SaxComm2")->SetPortOpen(true);
-    rig.lines.Port(7).stuckOpen = true;
-    rig.messages.Clear();
-    ports->setCurrentIndex(ports->findText("COM 12"));
-    QCOMPARE(rig.messages.Texts(), QStringList{"Com Error COM7 stuck open."});
-    QCOMPARE(ports->currentText(), QStringLiteral("NO COM SELECTED"));
-    rig.lines.Port(7).stuckOpen = false;
-}
-
-void TestBtsAssistant::startBaudWindow_data() {
-    QTest::addColumn<QString>("stored");
-    QTest::addColumn<QString>("option");
-    QTest::addColumn<QString>("chosen");
-    QTest::addColumn<QString>("written");
-    const char* const rows[][5] = {{"0 is 1200", "0", "opt1200", "opt4800", "2"},
-                                   {"2 is 4800", "2", "opt4800", "opt2400", "1"},
-                                   {"missing is 9600", "", "opt9600", "opt1200", "0"},
-                                   {"out of range is 9600", "6", "opt9600", "opt9600", "3"}};
-    for (const auto& r : rows) {
-        QTest::newRow(r[0]) << QString(r[1]) << QString(r[2]) << QString(r[3]) << QString(r[4]);
     }
-}
 
-void TestBtsAssistant::startBaudWindow() {
-    QFETCH(QString, stored);
-    QFETCH(QString, option);
-    QFETCH(QString, chosen);
-    QFETCH(QString, written);
-    TempInstallation installation(
-        BtsWindowInstallation("BTSCONFIGBAUD=" + stored.toLatin1() + "\r\n"));
-    frmConfigureBaud window;
-    QVERIFY(window.findChild<QRadioButton*>(option)->isChecked());
-    window.findChild<QRadioButton*>(chosen)->click();
-    window.reject();
-    QCOMPARE(ReadIniValue(SettingsFileName, "BTS", "BTSCONFIGBAUD", "x"), written);
-    QCOMPARE(BtsConfigBaud, qint16(written.toInt()));
-}
+    void startBaudWindow() {
+        QFETCH(QString, stored);
+        QFETCH(QString, option);
+        QFETCH(QString, chosen);
+        QFETCH(QString, written);
+        TempInstallation installation(
+            BtsWindowInstallation("BTSCONFIGBAUD=" + stored.toLatin1() + "\r\n"));
+        frmConfigureBaud window;
+        QVERIFY(window.findChild<QRadioButton*>(option)->isChecked());
+        window.findChild<QRadioButton*>(chosen)->click();
+        window.reject();
+        QCOMPARE(ReadIniValue(SettingsFileName, "BTS", "BTSCONFIGBAUD", "x"), written);
+        QCOMPARE(BtsConfigBaud, qint16(written.toInt()));
+    }
 
-void TestBtsAssistant::commandLineSplitting() {
-    QTemporaryDir dir;
-    const QString withBlank = dir.filePath("Bluetooth Settings.sh");
-    QFile file(withBlank);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.close();
-    QCOMPARE(SplitStartCommand(withBlank), QStringList{withBlank});
-    QCOMPARE(SplitStartCommand("  blueman-manager --title \"Bluetooth Settings\" "),
-             (QStringList{"blueman-manager", "--title", "Bluetooth Settings"}));
-    QVERIFY(SplitStartCommand("  ").isEmpty());
-    QStringList calls;
-    const ProgramStarter previous = SetProgramStarter([&](const QString& p, const QStringList& a) {
-        calls << p + "|" + a.join("|");
-        return true;
-    });
-    QVERIFY(!StartCommandLine(QString()));
-    QVERIFY(StartCommandLine("comreconnect /min"));
-    SetProgramStarter(previous);
-    QCOMPARE(calls, QStringList{"comreconnect|/min"});
-}
+    void commandLineSplitting() {
+        QTemporaryDir dir;
+        const QString withBlank = dir.filePath("Bluetooth Settings.sh");
+        QVERIFY(QFile(withBlank).open(QIODevice::WriteOnly));
+        QCOMPARE(SplitStartCommand(withBlank), QStringList{withBlank});
+        QCOMPARE(SplitStartCommand("  blueman-manager --title \"Bluetooth Settings\" "),
+                 (QStringList{"blueman-manager", "--title", "Bluetooth Settings"}));
+        QVERIFY(SplitStartCommand("  ").isEmpty());
+        QVERIFY(!StartCommandLine(QString()));
+    }
 
-void TestBtsAssistant::outsideProgramOnXDisplay() {
+    void outsideProgramOnXDisplay() {
 #ifndef KESTRUM_WINDOW_STANDIN_PATH
-    QSKIP("no X display on this platform");
+        QSKIP("no X display on this platform");
 #else
-    const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
-    if (!xcb::Library() || xvfb.isEmpty()) {
-        QSKIP("Xvfb or libxcb is not installed");
-    }
-    QProcess server;  // writes its display number once it takes connections
-    server.start(xvfb, {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "320x240x24"});
-    server.waitForReadyRead(30000);
-    const QByteArray display = ':' + server.readAllStandardOutput().trimmed();
-    const QByteArray savedDisplay = qgetenv("DISPLAY");
-    const auto stop = qScopeGuard([&] {
-        qputenv("DISPLAY", savedDisplay);
-        server.kill();
-        server.waitForFinished(10000);
-    });
-    if (display.size() < 2) {
-        QSKIP("Xvfb gave no usable display");
-    }
+        const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+        if (!xcb::Library() || xvfb.isEmpty()) {
+            QSKIP("Xvfb or libxcb is not installed");
+        }
+        QProcess server;  // writes its display number once it takes connections
+        server.start(xvfb, {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "320x240x24"});
+        server.waitForReadyRead(30000);
+        const QByteArray display = ':' + server.readAllStandardOutput().trimmed();
+        const QByteArray savedDisplay = qgetenv("DISPLAY");
+        const auto stop = qScopeGuard([&] {
+            qputenv("DISPLAY", savedDisplay);
+            server.kill();
+            server.waitForFinished(10000);
+        });
+        if (display.size() < 2) {
+            QSKIP("Xvfb gave no usable display");
+        }
 
-    BtsWindowRig rig;
-    // Real time: the stand-in has to start within the second the assistant gives it.
-    SetClock(nullptr);
-    const auto fastAgain = qScopeGuard([&rig] { SetClock(&rig.clock.clock()); });
-    SetProgramStarter({});
-    qputenv("DISPLAY", display);  // the started program shows its window there
-    // The program runs offscreen; the real X11 look-up is pointed at the test's display.
-    SetWindowFinder(
-        [display](const QString& title) { return FindX11WindowByTitle(display, title); });
-    BtManagerPath = QStringLiteral("\"") + QStringLiteral(KESTRUM_WINDOW_STANDIN_PATH) +
-                    QStringLiteral("\" \"Bluetooth Settings\" 1500");
-    rig.Open();
-    QStringList seen;
-    AnswerWindows("cmdCancel", QString(), &seen);
-    QStringList shown;
-    SetMessageHandler([&shown](const MessageRequest& r) {
-        shown << r.text;
-        return r.buttons == MsgButtons::RetryCancel ? MsgAnswer::Retry : MsgAnswer::Ok;
-    });
-    rig.Child<QAction>("mnuBTSMan")->trigger();
-    SetMessageHandler({});
-    // Found, instructions shown; then asked to close it until the stand-in ended by itself.
-    QCOMPARE(seen, QStringList{"frmInstructions"});
-    QVERIFY2(!shown.isEmpty(), "the window was gone before the closing prompt");
-    QCOMPARE(shown,
-             QStringList(shown.size(), QStringLiteral("Close the Bluetooth Settings application")));
-    QCOMPARE(FindX11WindowByTitle(display, QStringLiteral("Bluetooth Settings")), quintptr(0));
+        BtsWindowRig rig;
+        // Real time: the stand-in has to start within the second the assistant gives it.
+        SetClock(nullptr);
+        const auto fastAgain = qScopeGuard([&rig] { SetClock(&rig.clock.clock()); });
+        SetProgramStarter({});
+        qputenv("DISPLAY", display);  // the started program shows its window there
+        // The program runs offscreen; the real X11 look-up is pointed at the test's display.
+        SetWindowFinder(
+            [display](const QString& title) { return FindX11WindowByTitle(display, title); });
+        BtManagerPath = QStringLiteral("\"") + QStringLiteral(KESTRUM_WINDOW_STANDIN_PATH) +
+                        QStringLiteral("\" \"Bluetooth Settings\" 1500");
+        rig.Open();
+        QStringList seen;
+        AnswerWindows("cmdCancel", QString(), &seen);
+        QStringList shown;
+        SetMessageHandler([&shown](const MessageRequest& r) {
+            shown << r.text;
+            return r.buttons == MsgButtons::RetryCancel ? MsgAnswer::Retry : MsgAnswer::Ok;
+        });
+        rig.Child<QAction>("mnuBTSMan")->trigger();
+        SetMessageHandler({});
+        // Found, instructions shown; then asked to close it until the stand-in ended by itself.
+        QCOMPARE(seen, QStringList{"frmInstructions"});
+        QVERIFY2(!shown.isEmpty(), "the window was gone before the closing prompt");
+        QCOMPARE(shown, QStringList(shown.size(), "Close the Bluetooth Settings application"));
 #endif
-}
+    }
+};
 
 KESTRUM_TEST(TestBtsAssistant)
 #include "tst_bts_assistant.moc"

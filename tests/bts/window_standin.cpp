@@ -7,17 +7,12 @@
 #include <QByteArray>
 #include <QThread>
 
-#include <cstdio>
 #include <cstdlib>
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: kestrum-window-standin <title> <milliseconds>\n");
-        return 2;
-    }
     const xcb::Api* api = xcb::Library();
-    if (!api) {
-        return 3;
+    if (argc != 3 || !api) {
+        return 2;
     }
     int screen = 0;
     xcb::Connection* c = api->connect(nullptr, &screen);

@@ -13,8 +13,7 @@
 
 class PtyLoopback {
 public:
-    PtyLoopback() {
-        master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
+    PtyLoopback() : master_(::posix_openpt(O_RDWR | O_NOCTTY)) {
         if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) {
             return;
         }
@@ -31,28 +30,19 @@ public:
     }
     PtyLoopback(const PtyLoopback&) = delete;
     PtyLoopback& operator=(const PtyLoopback&) = delete;
-
     bool IsValid() const { return !device_.isEmpty(); }
     QString Device() const { return device_; }
 
 private:
     void Echo() {
         char buffer[4096];
-        for (;;) {
-            const ssize_t n = ::read(master_, buffer, sizeof buffer);
-            if (n <= 0) {
-                return;
-            }
-            for (ssize_t done = 0; done < n;) {
-                const ssize_t w = ::write(master_, buffer + done, size_t(n - done));
-                if (w > 0) {
-                    done += w;
-                }
+        for (ssize_t n; (n = ::read(master_, buffer, sizeof buffer)) > 0;) {
+            for (ssize_t done = 0, w; done<n; done += w> 0 ? w : 0) {
+                w = ::write(master_, buffer + done, size_t(n - done));
             }
         }
     }
-
-    int master_ = -1;
+    int master_;
     QString device_;
     std::unique_ptr<QSocketNotifier> notifier_;
 };

@@ -1,55 +1,110 @@
 #pragma once
-// In-process lines for the terminal tests: a loopback that can drop, change or delay the
-// characters it returns (delays on the clock seam), or a line that returns nothing. Every
-// write is kept with the clock time it was made at, and the test can play the far end.
+// In-process lines for the terminal tests: a loopback that can lose, change or delay what it
+// returns (delays on the clock seam).
 
+#include "base/clock.h"
 #include "components/serial_line.h"
 
-#include <QList>
 #include <QMap>
 
 #include <functional>
 #include <memory>
-#include <optional>
 
 struct TestPort {
-    bool echo = true;  // loop back what is written
-    // What comes back for the character at this position of everything written since the
-    // port was made; nothing drops it.
-    std::function<std::optional<char>(qint64 position, char c)> fault;
-    // Characters from this position on come back delayMs late.
-    qint64 delayFrom = 0;
+    // Characters at positions spoilFrom..spoilTo of all written are lost, or XOR-ed with xorWith.
+    qint64 spoilFrom = -1, spoilTo = -1;
+    int xorWith = -1;
+    qint64 delayFrom = 0;  // characters from here on come back delayMs late
     int delayMs = 0;
-
-    struct Write {
-        qint64 atMs;
-        QByteArray bytes;
-    };
-    QList<Write> writes;
+    QList<qint64> writes;  // clock time of each write
     qint64 written = 0;
     bool open = false;
-    // Set while the line is open.
-    std::function<void(const QByteArray&)> inject;
-    std::function<void()> unplug;  // the device goes away
+    std::function<void(const QByteArray&)> inject;  // the far end sends; set while open
+    std::function<void()> unplug;                   // the device goes away
+};
 
-    QByteArray AllWritten() const;
+class TestLine : public SerialLine {
+public:
+    explicit TestLine(std::shared_ptr<TestPort> port) : port_(std::move(port)) {}
+    ~TestLine() override { Close(); }
+    bool Open() override {
+        open_ = port_->open = true;
+        port_->inject = [this](const QByteArray& bytes) { Arrive(bytes, 0); };
+        port_->unplug = [this] { Close(), Q_EMIT Lost(); };
+        return true;
+    }
+    bool Close() override {
+        open_ = port_->open = false;
+        port_->inject = nullptr;
+        port_->unplug = nullptr;
+        received_.clear();
+        return true;
+    }
+    bool IsOpen() const override { return open_; }
+    void Apply(const LineSettings&) override {}
+    void SetFlowControl(bool, bool) override {}
+    void SetDtr(bool) override {}
+    void SetRts(bool) override {}
+    void Discard() override { received_.clear(); }
+    QByteArray ReadAll() override { return std::exchange(received_, {}); }
+    void Write(const QByteArray& bytes) override {
+        if (!open_) {
+            return;
+        }
+        port_->writes.append(CurrentClock().NowMs());
+        QByteArray now, late;
+        for (char c : bytes) {
+            const qint64 p = port_->written++;
+            const bool spoilt = p >= port_->spoilFrom && p <= port_->spoilTo;
+            if (!spoilt || port_->xorWith >= 0) {
+                (port_->delayMs > 0 && p >= port_->delayFrom ? late : now) +=
+                    spoilt ? char(c ^ port_->xorWith) : c;
+            }
+        }
+        Arrive(now, 0);
+        Arrive(late, port_->delayMs);
+    }
+
+private:
+    // Characters reach the component through the event loop, late ones on the clock.
+    void Arrive(const QByteArray& bytes, int delayMs) {
+        const auto deliver = [this, bytes] {
+            if (open_) {
+                received_ += bytes;
+                Q_EMIT ReadyRead();
+            }
+        };
+        if (bytes.isEmpty()) {
+            return;
+        } else if (delayMs <= 0) {
+            QMetaObject::invokeMethod(this, deliver, Qt::QueuedConnection);
+            return;
+        }
+        auto* timer = new ClockTimer(this);
+        connect(timer, &ClockTimer::timeout, this, [timer, deliver] {
+            timer->stop();
+            timer->deleteLater();
+            deliver();
+        });
+        timer->start(delayMs);
+    }
+    std::shared_ptr<TestPort> port_;
+    bool open_ = false;
+    QByteArray received_;
 };
 
 class TestLines : public SerialLineProvider {
 public:
-    TestLines();  // installs itself for its lifetime
-    ~TestLines() override;
-    TestLines(const TestLines&) = delete;
-    TestLines& operator=(const TestLines&) = delete;
-
-    TestPort& Add(int port);
+    TestLines() : previous_(SetSerialLineProvider(this)) {}
+    ~TestLines() override { SetSerialLineProvider(previous_ == this ? nullptr : previous_); }
+    TestPort& Add(int port) { return *(ports_[port] = std::make_shared<TestPort>()); }
     TestPort& Port(int port) { return *ports_[port]; }
-    // The far end sends these bytes.
-    void Inject(int port, const QByteArray& bytes);
-
+    void Inject(int port, const QByteArray& bytes) { Port(port).inject(bytes); }
     QList<int> PresentPorts() override { return ports_.keys(); }
     int Status(int port) override { return ports_.contains(port) ? kPortFree : kPortAbsent; }
-    std::unique_ptr<SerialLine> Create(int port) override;
+    std::unique_ptr<SerialLine> Create(int port) override {
+        return ports_.contains(port) ? std::make_unique<TestLine>(ports_[port]) : nullptr;
+    }
 
 private:
     QMap<int, std::shared_ptr<TestPort>> ports_;

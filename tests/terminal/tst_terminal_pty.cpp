@@ -1,7 +1,5 @@
-// The terminal and its loop test on a real serial port: a looped-back pseudo-terminal, on
-// the real clock.
+// The terminal and its loop test on a looped-back pseudo-terminal, on the real clock.
 
-#include "base/settings.h"
 #include "components/qserial_line.h"
 #include "terminal/frmTerminal.h"
 #include "tests/support/message_recorder.h"
@@ -26,11 +24,10 @@ private Q_SLOTS:
             frmTerminal window({7, "115200,N,8,1", 64, "115200"});
             QVERIFY(window.Load());
             window.show();
-            auto* screen = window.findChild<QPlainTextEdit*>(QStringLiteral("txtTerminal"));
-            QTest::keyClicks(screen, QStringLiteral("hi"));
+            auto* screen = window.findChild<QPlainTextEdit*>("txtTerminal");
+            QTest::keyClicks(screen, "hi");
             QTRY_COMPARE(screen->toPlainText(), QStringLiteral("hi"));
-
-            auto* loop = window.findChild<QPushButton*>(QStringLiteral("cmdLoop"));
+            auto* loop = window.findChild<QPushButton*>("cmdLoop");
             QTest::mouseClick(loop, Qt::LeftButton);
             QTRY_VERIFY_WITH_TIMEOUT(window.Loop().CycleUnderWay(), 3000);
             // Stopped while the block is on its way: the cycle is still judged on all of it.
