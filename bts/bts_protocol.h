@@ -8,7 +8,7 @@
 // events, so received characters, both timers and the operator's abort arrive meanwhile.
 
 #include "base/clock.h"
-#include "bts/port_probe.h"
+#include "components/port_probe.h"
 #include "components/saxcomm.h"
 
 #include <QObject>

@@ -3,7 +3,7 @@
 #include "base/dialog_parts.h"
 #include "base/messages.h"
 #include "bts/bts_assistant.h"
-#include "bts/port_probe.h"
+#include "components/port_probe.h"
 
 #include <QApplication>
 #include <QClipboard>

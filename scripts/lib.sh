@@ -3,7 +3,7 @@ set -euo pipefail
 
 REPO="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
-BUILD_PACKAGES=(cmake g++ make qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite libgl-dev libsqlite3-dev)
+BUILD_PACKAGES=(cmake g++ make ccache qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite libgl-dev libsqlite3-dev)
 
 # Installs the Debian packages that are missing (as root, or through sudo).
 ensure_packages() {
@@ -24,6 +24,9 @@ ensure_packages() {
 build() {
     local dir="$1"
     shift
-    cmake -S "$REPO" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    # ccache keeps repeated builds (a second build folder, CI after a session) short.
+    local launcher=()
+    command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+    cmake -S "$REPO" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "$@" >/dev/null
     cmake --build "$dir" --parallel "$(nproc)"
 }

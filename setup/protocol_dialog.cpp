@@ -1,7 +1,7 @@
 #include "setup/protocol_dialog.h"
 
 #include "base/modal.h"
-#include "components/protocol_dialogs.h"
+#include "setup/protocol_dialogs.h"
 
 #include <QMetaMethod>
 

@@ -4,7 +4,7 @@
 #include "base/messages.h"
 #include "base/modal.h"
 #include "base/waits.h"
-#include "bts/port_probe.h"
+#include "components/port_probe.h"
 
 #include <QCheckBox>
 #include <QFileDialog>

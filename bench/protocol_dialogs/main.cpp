@@ -11,8 +11,8 @@
 
 #include "base/modal.h"
 #include "base/settings.h"
-#include "components/protocol_dialogs.h"
 #include "db/dnc_database.h"
+#include "setup/protocol_dialogs.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

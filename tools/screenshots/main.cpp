@@ -21,7 +21,6 @@
 #include "bts/frmConfigureBaud.h"
 #include "bts/frmInstructions.h"
 #include "components/folder_view.h"
-#include "components/protocol_dialogs.h"
 #include "db/client_attributes.h"
 #include "db/dnc_database.h"
 #include "db/new_installation.h"
@@ -31,6 +30,7 @@
 #include "setup/frmDirProps.h"
 #include "setup/frmDirectories.h"
 #include "setup/frmPortSetup.h"
+#include "setup/protocol_dialogs.h"
 #include "tools/btssim/simulated_lines.h"
 
 #include <QApplication>

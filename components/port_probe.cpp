@@ -1,4 +1,4 @@
-#include "bts/port_probe.h"
+#include "components/port_probe.h"
 
 #include "base/messages.h"
 #include "base/waits.h"

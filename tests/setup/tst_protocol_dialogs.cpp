@@ -4,8 +4,8 @@
 
 #include "base/modal.h"
 #include "base/settings.h"
-#include "components/protocol_dialogs.h"
 #include "db/dnc_database.h"
+#include "setup/protocol_dialogs.h"
 #include "tests/support/message_recorder.h"
 #include "tests/support/temp_installation.h"
 #include "tests/support/test_main.h"

@@ -1,4 +1,4 @@
-#include "components/protocol_dialogs.h"
+#include "setup/protocol_dialogs.h"
 
 #include "base/messages.h"
 #include "base/modal.h"
