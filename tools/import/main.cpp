@@ -12,6 +12,11 @@
 #include <QJsonObject>
 #include <QTextStream>
 
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 QTextStream& Out() {
@@ -23,6 +28,37 @@ QTextStream& Err() {
     return err;
 }
 
+// libmdb writes its own warnings on a damaged file to standard error; the tool says what
+// went wrong in one line of its own instead.
+class QuietLibrary {
+public:
+    QuietLibrary() {
+#ifdef Q_OS_UNIX
+        saved_ = dup(STDERR_FILENO);
+        const int null = open("/dev/null", O_WRONLY);
+        if (saved_ >= 0 && null >= 0) {
+            dup2(null, STDERR_FILENO);
+        }
+        if (null >= 0) {
+            close(null);
+        }
+#endif
+    }
+    ~QuietLibrary() {
+#ifdef Q_OS_UNIX
+        if (saved_ >= 0) {
+            dup2(saved_, STDERR_FILENO);
+            close(saved_);
+        }
+#endif
+    }
+    QuietLibrary(const QuietLibrary&) = delete;
+    QuietLibrary& operator=(const QuietLibrary&) = delete;
+
+private:
+    int saved_ = -1;
+};
+
 int Fail(const QString& text) {
     Err() << "kestrum-import: " << text << Qt::endl;
     return 1;
@@ -32,13 +68,23 @@ int Fail(const QString& text) {
 int Show(const QString& path, bool rows) {
     AccessFile file;
     QString error;
-    if (!file.Open(path, &error)) {
+    bool opened = false;
+    {
+        QuietLibrary quiet;
+        opened = file.Open(path, &error);
+    }
+    if (!opened) {
         return Fail(error);
     }
     Out() << path << ": " << file.FormatName() << "\n";
     for (const QString& name : file.TableNames()) {
         AccessTable table;
-        if (!file.ReadTable(name, true, &table, &error)) {
+        bool read = false;
+        {
+            QuietLibrary quiet;
+            read = file.ReadTable(name, true, &table, &error);
+        }
+        if (!read) {
             return Fail(error);
         }
         Out() << "table " << table.name << ": " << table.rows.size() << " rows";
@@ -122,7 +168,11 @@ int main(int argc, char** argv) {
         Err() << "kestrum-import: expected OLD.mdb and TARGET\n" << parser.helpText() << Qt::flush;
         return 2;
     }
-    const CopyOutcome outcome = ImportAccessFile(args.at(0), args.at(1));
+    CopyOutcome outcome;
+    {
+        QuietLibrary quiet;
+        outcome = ImportAccessFile(args.at(0), args.at(1));
+    }
     if (!outcome.ok) {
         return Fail(outcome.error);
     }
