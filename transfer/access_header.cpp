@@ -12,3 +12,18 @@ bool IsAccessFile(const QString& path) {
     return format == QByteArrayLiteral("Standard Jet DB") ||
            format == QByteArrayLiteral("Standard ACE DB");
 }
+
+QString AccessDatabaseTitle() {
+    return QStringLiteral("DNC Database is an Access file");
+}
+
+QString AccessDatabaseMessage(const QString& shownPath) {
+    return QStringLiteral(
+               "The DNC Database at path \"%1\" is a Microsoft Access database, which Kestrum "
+               "does not open.\n\n"
+               "Import it into a new database in another folder with\n"
+               "    kestrum-import \"%1\" NEWFOLDER/DNC.mdb\n"
+               "and set MDBPATH in section ADMIN of Kestrum.ini to that folder.\n\n"
+               "The Access file is left as it is; DNC servers may still read it.")
+        .arg(shownPath);
+}

@@ -2,6 +2,8 @@
 // rows numbered above the Access counters, and the imported clients exported as the DNC
 // server reads them.
 
+#include "app/startup.h"
+#include "base/paths.h"
 #include "db/client_directories.h"
 #include "db/dnc_database.h"
 #include "db/protocol_records.h"
@@ -141,5 +143,31 @@ private slots:
 };
 
 KESTRUM_TEST(TestImport)
+
+// Start-up finding an Access DNC.mdb says what it is and how to import it, ends without a
+// window and leaves the file as it was.
+class TestStartUpOnAccess : public QObject {
+    Q_OBJECT
+private slots:
+    void saysHowToImport() {
+        TempInstallation install(
+            TempInstallation::Options{false, false, std::nullopt, QStringLiteral("CNCSRV1")});
+        QVERIFY(QFile::copy(SampleMdb(), install.DatabasePath()));
+        const QByteArray before = Sha(install.DatabasePath());
+        MessageRecorder messages;
+        QCOMPARE(StartUp(), StartUpOutcome::AccessDatabase);
+        QCOMPARE(messages.Count(), 1);
+        QCOMPARE(messages.Last().title, QStringLiteral("DNC Database is an Access file"));
+        const QString path = DisplayPath(install.DatabasePath());
+        QVERIFY2(messages.Last().text.startsWith("The DNC Database at path \"" + path +
+                                                 "\" is a Microsoft Access database"),
+                 qPrintable(messages.Last().text));
+        QVERIFY(messages.Last().text.contains("kestrum-import \"" + path + "\" "));
+        QVERIFY(!DncConnection.IsOpen());
+        QCOMPARE(Sha(install.DatabasePath()), before);
+    }
+};
+
+KESTRUM_TEST(TestStartUpOnAccess)
 
 #include "tst_import.moc"
