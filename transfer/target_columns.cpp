@@ -146,6 +146,12 @@ std::optional<QVariant> ConvertValue(const TargetColumn& column, const QVariant&
             return refuse(QStringLiteral("%1, which is not a whole number").arg(real));
         }
         number = qint64(real);
+    } else if (value.typeId() == QMetaType::LongLong || value.typeId() == QMetaType::Int ||
+               value.typeId() == QMetaType::UInt || value.typeId() == QMetaType::Short ||
+               value.typeId() == QMetaType::UShort || value.typeId() == QMetaType::UChar) {
+        number = value.toLongLong();
+    } else if (value.typeId() == QMetaType::ULongLong) {
+        number = value.toULongLong() > quint64(INT64_MAX) ? INT64_MAX : value.toLongLong();
     } else {
         bool ok = false;
         number = value.toString().trimmed().toLongLong(&ok);
