@@ -10,8 +10,10 @@
 
 namespace {
 
-// Room for the longest value a column can hold: a memo of 65535 characters in UTF-8.
-constexpr size_t kBindSize = 3 * 65536 + 16;
+// Room for the longest value a column can hold: a memo of 65535 characters in UTF-8; any
+// other value (a text of 255 characters, a number, a date) fits the small size.
+constexpr size_t kLongBindSize = 3 * 65536 + 16;
+constexpr size_t kBindSize = 4096;
 
 AccessColumn::Kind KindOf(int type) {
     switch (type) {
@@ -122,7 +124,6 @@ bool AccessFile::Open(const QString& path, QString* error) {
             error,
             QStringLiteral("\"%1\" is damaged: its list of tables cannot be read").arg(path));
     }
-    mdb_set_bind_size(mdb, kBindSize);
     mdb_set_boolean_fmt_numbers(mdb);
     mdb_set_date_fmt(mdb, "%Y-%m-%d %H:%M:%S");
     mdb_set_shortdate_fmt(mdb, "%Y-%m-%d");
@@ -220,9 +221,16 @@ bool AccessFile::ReadTable(const QString& name, bool withRows, AccessTable* tabl
 
     if (withRows) {
         const qsizetype count = result.columns.size();
+        bool hasLongValues = false;
+        for (const AccessColumn& column : result.columns) {
+            hasLongValues = hasLongValues || column.type == MDB_MEMO || column.type == MDB_OLE;
+        }
+        // libmdb fills a bound buffer up to the handle's bind size.
+        const size_t bindSize = hasLongValues ? kLongBindSize : kBindSize;
+        mdb_set_bind_size(mdb, bindSize);
         std::vector<std::vector<char>> buffers(static_cast<size_t>(count));
         for (auto& buffer : buffers) {
-            buffer.resize(kBindSize);
+            buffer.resize(bindSize);
         }
         std::vector<int> lengths(size_t(count), 0);
         for (qsizetype i = 0; i < count; ++i) {
