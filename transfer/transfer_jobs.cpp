@@ -3,6 +3,7 @@
 #include "db/new_installation.h"
 #include "db/schema_names.h"
 #include "transfer/access_file.h"
+#include "transfer/access_header.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -163,6 +164,11 @@ CopyOutcome CopyDatabase(const QString& from, const QString& to) {
     if (!IsDatabaseUri(from) && !IsDatabaseUri(to) && QFileInfo(from).exists() &&
         QFileInfo(from).canonicalFilePath() == QFileInfo(to).canonicalFilePath()) {
         return Failed(QStringLiteral("The source and the target are the same file"));
+    }
+    if (!IsDatabaseUri(from) && IsAccessFile(from)) {
+        return Failed(QStringLiteral("\"%1\" is a Microsoft Access database; kestrum-import "
+                                     "brings it over")
+                          .arg(from));
     }
     SourceConfiguration source;
     {

@@ -90,6 +90,12 @@ private slots:
         QCOMPARE(run.err.count(QLatin1Char('\n')), 1);
         run = RunTool(QStringLiteral("dbcopy"), {a});
         QCOMPARE(run.exitCode, 2);
+        run =
+            RunTool(QStringLiteral("dbcopy"), {SampleMdb(), dir.filePath(QStringLiteral("c.mdb"))});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains(QStringLiteral("is a Microsoft Access database; kestrum-import")),
+                 qPrintable(run.err));
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("c.mdb"))));
     }
 };
 
