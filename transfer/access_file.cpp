@@ -107,10 +107,13 @@ bool AccessFile::Open(const QString& path, QString* error) {
     if (!IsAccessFile(path)) {
         return Fail(error, QStringLiteral("\"%1\" is not a Microsoft Access database").arg(path));
     }
+    // MDBOPTS switches on libmdb's debugging options, which print into the tools' own output
+    // (and warn about options it no longer knows): the reader behaves the same everywhere.
+    qunsetenv("MDBOPTS");
     auto handle = std::make_unique<Handle>();
-    // Text comes out as UTF-8 on Jet 4; a Jet 3 file's code page is taken from its header
-    // unless MDB_JET3_CHARSET names one.
-    handle->mdb = mdb_open(QFile::encodeName(path).constData(), MDB_NOFLAGS);
+    // Text comes out as UTF-8; a Jet 3 file's code page is taken from its header unless
+    // MDB_JET3_CHARSET names one. An absolute path keeps libmdb from looking along MDBPATH.
+    handle->mdb = mdb_open(QFile::encodeName(info.absoluteFilePath()).constData(), MDB_NOFLAGS);
     if (!handle->mdb) {
         return Fail(error, QStringLiteral("\"%1\" cannot be read as an Access database").arg(path));
     }
