@@ -130,9 +130,14 @@ bool ReadAccessConfiguration(const QString& path, SourceConfiguration* source, Q
     SourceConfiguration result;
     for (const QString& name : file.TableNames()) {
         AccessTable table;
-        // Tables Kestrum does not know are only named (as skipped); their rows are not read.
-        if (!file.ReadTable(name, SchemaTableName(name).has_value(), &table, error)) {
-            return false;
+        // Tables Kestrum does not know are only named (as skipped): their rows are not read,
+        // and one that cannot be read does not stop the import.
+        const bool known = SchemaTableName(name).has_value();
+        if (!file.ReadTable(name, known, &table, error)) {
+            if (known) {
+                return false;
+            }
+            table.name = name;
         }
         SourceTable read;
         read.name = table.name;
