@@ -111,17 +111,31 @@ bool InsertRows(DatabaseConnection& connection, const QString& table, const QStr
         }
         checked << *spelled;
     }
+    // Several rows per statement: each statement is a round trip on a server database, and
+    // 900 values stay below every backend's limit of bound values.
+    const qsizetype perStatement = qMax<qsizetype>(1, 900 / qMax<qsizetype>(1, checked.size()));
     QStringList marks;
     marks.fill(QStringLiteral("?"), checked.size());
+    const QString tuple = QLatin1Char('(') + marks.join(QStringLiteral(", ")) + QLatin1Char(')');
+    const QString head = QStringLiteral("INSERT INTO %1 (%2) VALUES ")
+                             .arg(*name, checked.join(QStringLiteral(", ")));
     QSqlQuery query(connection.Database());
-    if (!query.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                           .arg(*name, checked.join(QStringLiteral(", ")),
-                                marks.join(QStringLiteral(", "))))) {
-        return Failed(error, query.lastError(), QStringLiteral("Writing %1").arg(*name));
-    }
-    for (const QVariantList& row : rows) {
-        for (int i = 0; i < row.size(); ++i) {
-            query.bindValue(i, row.at(i));
+    qsizetype prepared = 0;  // rows of the statement prepared in query
+    for (qsizetype first = 0; first < rows.size(); first += perStatement) {
+        const qsizetype count = qMin(perStatement, rows.size() - first);
+        if (count != prepared) {
+            QStringList tuples;
+            tuples.fill(tuple, count);
+            if (!query.prepare(head + tuples.join(QStringLiteral(", ")))) {
+                return Failed(error, query.lastError(), QStringLiteral("Writing %1").arg(*name));
+            }
+            prepared = count;
+        }
+        int position = 0;
+        for (qsizetype r = first; r < first + count; ++r) {
+            for (const QVariant& value : rows.at(r)) {
+                query.bindValue(position++, value);
+            }
         }
         if (!query.exec()) {
             return Failed(error, query.lastError(), QStringLiteral("Writing %1").arg(*name));
