@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <ctime>
 #include <deque>
 #include <memory>
 #include <vector>
@@ -191,16 +192,17 @@ void DelayProxy::Run() {
             fds.push_back(pollfd{p->client, clientEvents, 0});
             fds.push_back(pollfd{p->server, serverEvents, 0});
         }
-        int timeoutMs = -1;
+        // ppoll waits to the microsecond: a 1 ms delay needs no spinning.
+        timespec timeout{};
+        timespec* wait = nullptr;
         if (next != Clock::time_point::max()) {
-            const auto wait = next - Clock::now();
-            // Milliseconds are too coarse for a 1 ms delay: poll briefly and spin to the due time.
-            timeoutMs =
-                wait <= std::chrono::milliseconds(1)
-                    ? 0
-                    : int(std::chrono::duration_cast<std::chrono::milliseconds>(wait).count()) - 1;
+            const auto left = std::max(Clock::duration::zero(), next - Clock::now());
+            const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+            timeout.tv_sec = time_t(ns / 1000000000);
+            timeout.tv_nsec = long(ns % 1000000000);
+            wait = &timeout;
         }
-        if (poll(fds.data(), fds.size(), timeoutMs) < 0 && errno != EINTR) {
+        if (ppoll(fds.data(), fds.size(), wait, nullptr) < 0 && errno != EINTR) {
             break;
         }
         if (fds[0].revents & POLLIN) {
