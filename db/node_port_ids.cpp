@@ -48,12 +48,14 @@ NodePortChange SetNodePortIdsMDB(const QStringList& clientNames, const QString& 
     DeferredReports reports;
     Transaction transaction(ReportAs{kPrefix, kStepBegin});
     const QString clients = QStringLiteral("t_dnc_server_clients");
-    for (const QString& name : clientNames) {
-        if (name.isEmpty()) {
-            continue;
-        }
-        const std::optional<qint32> id = GetClientID(name);
-        const ClientModeRecord mode = id ? ClientModeOf(*id) : ClientModeRecord();
+    QStringList names = clientNames;
+    names.removeAll(QString());
+    // Read inside the transaction, all clients together; the writes follow one by one.
+    const std::optional<NamedClients> read = ClientsByName(names, false);
+    for (const QString& name : std::as_const(names)) {
+        const auto found = read ? read->constFind(name) : NamedClients::const_iterator();
+        const ClientModeRecord mode =
+            read && found != read->cend() ? found->Mode : ClientModeRecord();
         if (!mode.HasClientRow) {
             change.Skipped << name + QStringLiteral(": the client no longer exists");
             continue;
