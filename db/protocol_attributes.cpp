@@ -2,6 +2,7 @@
 
 #include "db/error_report.h"
 #include "db/schema_names.h"
+#include "db/statement_count.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -53,6 +54,7 @@ bool Run(QSqlQuery& query, const QString& sql, const QList<SqlValue>& values) {
     for (qsizetype i = 0; i < values.size(); ++i) {
         query.bindValue(int(i), values.at(i).bound());
     }
+    CountStatementSent();
     return query.exec();
 }
 
@@ -147,6 +149,9 @@ bool WriteAttributeRows(DatabaseConnection& connection, qint32 clientId,
     }
 
     QSqlDatabase db = connection.Database();
+    if (connection.IsOpen()) {
+        CountStatementSent();  // the begin
+    }
     if (!connection.IsOpen() || !db.transaction()) {
         const QSqlError error = connection.IsOpen() ? db.lastError()
                                                     : QSqlError(connection.LastError(), QString(),
@@ -168,12 +173,14 @@ bool WriteAttributeRows(DatabaseConnection& connection, qint32 clientId,
         }
     }
     if (failedStep == 0) {
+        CountStatementSent();
         if (db.commit()) {
             return true;
         }
         error = db.lastError();
         failedStep = kStepCommit;
     }
+    CountStatementSent();
     db.rollback();
     ReportError(kPrefix, ErrorFromSql(error), failedStep);
     return false;

@@ -1,6 +1,7 @@
 #include "db/statement.h"
 
 #include "db/dnc_database.h"
+#include "db/statement_count.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -31,6 +32,7 @@ public:
         for (qsizetype i = 0; i < values.size(); ++i) {
             prepared_.query->bindValue(int(i), values.at(i).bound());
         }
+        CountStatementSent();
         if (!prepared_.query->exec()) {
             error_ = prepared_.query->lastError();
             ran_ = false;
@@ -221,6 +223,7 @@ Transaction::Transaction(const ReportAs& as) {
         return;  // each statement reports the closed connection itself
     }
     QSqlDatabase db = DncConnection.Database();
+    CountStatementSent();
     active_ = db.transaction();
     if (!active_) {
         ReportSqlError(as, db.lastError());
@@ -229,6 +232,7 @@ Transaction::Transaction(const ReportAs& as) {
 
 Transaction::~Transaction() {
     if (active_ && DncConnection.IsOpen()) {
+        CountStatementSent();
         DncConnection.Database().rollback();
     }
 }
@@ -239,10 +243,12 @@ bool Transaction::Commit(const ReportAs& as) {
     }
     active_ = false;
     QSqlDatabase db = DncConnection.Database();
+    CountStatementSent();
     if (db.commit()) {
         return true;
     }
     const QSqlError error = db.lastError();
+    CountStatementSent();
     db.rollback();
     ReportSqlError(as, error);
     return false;
