@@ -1,6 +1,8 @@
-// The life cycle of server and client rows, the current client and its mode record.
+// The life cycle of server and client rows, the current client, its mode record and the
+// protocol name shown for it.
 
 #include "db/client_attributes.h"
+#include "db/protocol_names.h"
 #include "db_test_helpers.h"
 #include "tests/support/test_main.h"
 
@@ -114,6 +116,36 @@ private slots:
         QVERIFY(!ReadCurrentClientIds());
         QCOMPARE(CurrentClientId, 1);
         QCOMPARE(messages.Count(), 0);
+    }
+
+    // The one rule that turns a stored protocol into the name windows and files show.
+    void protocolDisplayName() {
+        // Stored text, the name shown, the composite code (0: none).
+        const struct {
+            const char *stored, *shown;
+            int code;
+        } rows[] = {
+            {"61", "LINE TERMINAL", 61},
+            {"63", "LINE TERMINAL", 63},
+            {"60", "60", 0},
+            {"64", "64", 0},
+            {"71", "REMOTE", 71},
+            {"74", "74", 0},
+            {"101", "MAZATROL", 101},
+            {"104", "104", 0},
+            {"XON", "STANDARD", 0},
+            {"NOTHING", "STANDARD", 0},
+            {"N", "N", 0},
+            {"xon", "xon", 0},
+            {"BTR", "BTR", 0},
+            {"", "", 0},
+        };
+        for (const auto& r : rows) {
+            const ProtocolDisplay display = DisplayProtocol(r.stored);
+            QCOMPARE(display.Name, r.shown);
+            QCOMPARE(display.Code.value_or(0), r.code);
+            QCOMPARE(ProtocolDisplayName(r.stored), r.shown);
+        }
     }
 };
 
