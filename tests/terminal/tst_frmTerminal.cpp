@@ -256,6 +256,27 @@ private Q_SLOTS:
         }
     }
 
+    // LOOP TEST pressed again while a stopped cycle still finishes: that cycle keeps its
+    // bytes and passes, and the test runs on.
+    void restartWhileStoppedCycleFinishes() {
+        TerminalRig rig;
+        std::tie(rig.Port().delayFrom, rig.Port().delayMs) = std::tuple(200, 600);  // half late
+        QVERIFY(rig.Open());
+        rig.Click("cmdLoop");
+        WaitMilliseconds(1100);
+        QVERIFY(rig.window->Loop().CycleUnderWay());
+        rig.Click("cmdLoop");
+        rig.Click("cmdLoop");
+        WaitMilliseconds(3000);
+        QVERIFY(rig.window->Loop().Statistics().cyclesRun >= 1);
+        QVERIFY(rig.window->Loop().Running());
+        rig.Click("cmdLoop");
+        WaitMilliseconds(5000);
+        QVERIFY(!rig.window->Loop().Busy());
+        QCOMPARE(rig.window->Loop().Statistics().cyclesFailed, 0);
+        QCOMPARE(rig.messages.Count(), 0);
+    }
+
     void unwritableCaptureFileIsRefused() {
         TerminalRig rig;
         QVERIFY(rig.Open());
