@@ -1,8 +1,12 @@
 #include "dncadmin/dncadmin_diff.h"
 
 #include "base/ini_text.h"
+#include "base/messages.h"
+#include "base/paths.h"
+#include "dncadmin/atomic_file.h"
 #include "dncadmin/dncadmin_merge.h"
 
+#include <QFileInfo>
 #include <QHash>
 
 #include <algorithm>
@@ -127,4 +131,67 @@ QString DncAdminDiffSummary(const DncAdminDiff& diff, int maxLines) {
         text += QStringLiteral("\n... and %1 more").arg(lines.size() - maxLines);
     }
     return text;
+}
+
+std::optional<DncAdminDiff> ReplacementDiff(const QString& path, const QByteArray& newBytes,
+                                            bool ignoreValueCase) {
+    if (!QFileInfo(NativePath(path)).isFile()) {
+        return std::nullopt;
+    }
+    const std::optional<QByteArray> old = ReadWholeFile(path);
+    if (!old) {
+        return std::nullopt;
+    }
+    return DiffDncAdminClients(ReadDncAdminClients(*old), ReadDncAdminClients(newBytes),
+                               ignoreValueCase);
+}
+
+MergePreview PreviewMergedMaster(const MergeTable& table, const QString& masterFolder,
+                                 const QString& templatePath) {
+    MergePreview preview;
+    if (masterFolder.trimmed().isEmpty()) {
+        preview.Error = QStringLiteral("ERROR! No Master DNCAdmin folder");
+        return preview;
+    }
+    const MergeList list = MergeEntries(table);
+    if (!list.Refusal.isEmpty()) {
+        preview.Error = list.Refusal;
+        return preview;
+    }
+    preview.MasterFile = MasterFileOf(masterFolder);
+    preview.MasterExists = QFileInfo(NativePath(preview.MasterFile)).exists();
+    if (!preview.MasterExists && !QFileInfo(NativePath(masterFolder)).isDir()) {
+        preview.Error =
+            QStringLiteral("Master DNCAdmin folder \"%1\" not found!").arg(masterFolder);
+        return preview;
+    }
+    const QString source = preview.MasterExists ? preview.MasterFile : templatePath;
+    QString error;
+    const std::optional<QByteArray> bytes = ReadWholeFile(source, &error);
+    if (!bytes) {
+        preview.Error = QStringLiteral("\"%1\" cannot be read: %2").arg(source, error);
+        return preview;
+    }
+    const std::optional<QByteArray> merged = BuildMergedMaster(*bytes, list.Cells);
+    if (!merged) {
+        preview.Error = QStringLiteral("Master DNCAdmin write error!");
+        return preview;
+    }
+    if (preview.MasterExists) {
+        preview.Old = *bytes;
+    }
+    preview.New = *merged;
+    preview.Clients = int(list.Cells.size());
+    preview.Ok = true;
+    return preview;
+}
+
+bool ConfirmDncAdminReplacement(const QString& path, const QByteArray& newBytes,
+                                const QString& title, bool ignoreValueCase) {
+    const std::optional<DncAdminDiff> diff = ReplacementDiff(path, newBytes, ignoreValueCase);
+    if (!diff || diff->IsEmpty()) {
+        return true;
+    }
+    return ShowMessage(QStringLiteral("Replace \"%1\"?\n\n").arg(path) + DncAdminDiffSummary(*diff),
+                       MsgButtons::YesNo, MsgIcon::Question, title) == MsgAnswer::Yes;
 }
