@@ -99,8 +99,9 @@ void frmCheckConfig::ShowFindings() {
     int groupWarnings = 0;
     auto closeGroup = [&] {
         if (group) {
-            group->setText(1, CountsText(groupErrors, groupWarnings));
-            group->setFirstColumnSpanned(false);
+            group->setText(0, (server.isEmpty() ? QStringLiteral("(no server)") : server) +
+                                  QStringLiteral(": ") + CountsText(groupErrors, groupWarnings));
+            group->setFirstColumnSpanned(true);
         }
     };
     for (qsizetype i = 0; i < findings_.size(); ++i) {
@@ -110,7 +111,6 @@ void frmCheckConfig::ShowFindings() {
             server = f.Server;
             groupErrors = groupWarnings = 0;
             group = new QTreeWidgetItem(treeFindings_);
-            group->setText(0, server.isEmpty() ? QStringLiteral("(no server)") : server);
             group->setData(0, kFindingRole, -1);
             group->setExpanded(true);
             QFont bold = group->font(0);
@@ -131,9 +131,6 @@ void frmCheckConfig::ShowFindings() {
     }
     closeGroup();
     treeFindings_->expandAll();
-    if (treeFindings_->columnWidth(1) < 110) {
-        treeFindings_->setColumnWidth(1, 110);
-    }
     lblSummary_->setText(findings_.isEmpty()
                              ? QStringLiteral("No findings: the configuration is sound.")
                              : CountsText(errors, int(findings_.size()) - errors));

@@ -34,9 +34,10 @@ private slots:
         QTest::addColumn<MsgAnswer>("answer");
         QTest::addColumn<QString>("question");  // "" when none is asked
         QTest::addColumn<bool>("replaced");
-        const QByteArray lathe = "[CNC_LIST]\r\n1=LATHE1\r\n[LATHE1]\r\nNODE_ID=01\r\n"
-                                 "PORT_ID=001\r\nPROTOCOL=STANDARD\r\nDEFAULT_DIR=X\r\n"
-                                 "DEFAULT_UP_DIR=X\r\n";
+        const QByteArray lathe =
+            "[CNC_LIST]\r\n1=LATHE1\r\n[LATHE1]\r\nNODE_ID=01\r\n"
+            "PORT_ID=001\r\nPROTOCOL=STANDARD\r\nDEFAULT_DIR=X\r\n"
+            "DEFAULT_UP_DIR=X\r\n";
         QTest::newRow("changes, yes")
             << lathe << MsgAnswer::Yes
             << "Replace \"$T/SRV/DNCAdmin.ini\"?\n\n1 clients added, 0 removed, 1 changed:\n"
@@ -69,8 +70,7 @@ private slots:
         SelectedFolderPath = db.FilePath("SRV");
         const ConfirmOutcome outcome = ConfirmFolderSelection(0);
         QCOMPARE(outcome, replaced ? ConfirmOutcome::Close : ConfirmOutcome::StayOpen);
-        QCOMPARE(db.ReadFile("SRV/DNCAdmin.ini"),
-                 replaced ? db.ReadFile("DNCAdmin.ini") : onDisk);
+        QCOMPARE(db.ReadFile("SRV/DNCAdmin.ini"), replaced ? db.ReadFile("DNCAdmin.ini") : onDisk);
         QCOMPARE(messages.Count(), question.isEmpty() ? 0 : 1);
         if (!question.isEmpty()) {
             QString text = messages.Last().text;
@@ -84,11 +84,13 @@ private slots:
     void Master() {
         CheckInstallation db;
         db.WriteFile("T.ini", kBase);
-        QVERIFY(ExportDncAdmin({"LATHE1", "MILL2"}, db.FilePath("T.ini"), db.FilePath("S1.ini")).Ok);
+        QVERIFY(
+            ExportDncAdmin({"LATHE1", "MILL2"}, db.FilePath("T.ini"), db.FilePath("S1.ini")).Ok);
         QDir(db.Folder()).mkpath("MASTER");
         const QByteArray master = kBase + "[CNC_LIST]\r\n1=OLD\r\n[OLD]\r\nNODE_ID=09\r\n";
         db.WriteFile("MASTER/DNCAdmin.ini", master);
-        QVERIFY(WriteIniValue("PATHS", "MASTERDNCADMINPATH", db.FilePath("MASTER"), db.SettingsPath()));
+        QVERIFY(
+            WriteIniValue("PATHS", "MASTERDNCADMINPATH", db.FilePath("MASTER"), db.SettingsPath()));
         QVERIFY(WriteIniValue("PATHS", "DNCADMINPATH1", db.FilePath("S1.ini"), db.SettingsPath()));
         MessageRecorder messages;
         frmToolsMerge window;

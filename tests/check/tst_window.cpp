@@ -40,7 +40,7 @@ QStringList TreeRows(const QTreeWidget* tree) {
     QStringList rows;
     for (int i = 0; i < tree->topLevelItemCount(); ++i) {
         const QTreeWidgetItem* server = tree->topLevelItem(i);
-        rows << server->text(0) + ": " + server->text(1);
+        rows << server->text(0);
         for (int c = 0; c < server->childCount(); ++c) {
             const QTreeWidgetItem* item = server->child(c);
             rows << "  " + item->text(0) + "|" + item->text(1) + "|" + item->text(2);
