@@ -101,6 +101,27 @@ private slots:
         QCOMPARE(rows, expected);
         QCOMPARE(messages.Count(), 0);
     }
+
+    // The files compared: the program folder's export, the server folder's copy (once, also
+    // when it is the program folder) and the master.
+    void KnownFiles() {
+        CheckInstallation db;
+        const auto paths = [] {
+            QStringList list;
+            for (const KnownDncAdminFile& file : KnownDncAdminFiles()) {
+                list << file.Path + (file.Master ? " (master)" : "");
+            }
+            return list;
+        };
+        const QString own = JoinPath(db.Folder(), "DNCAdmin.ini");
+        QCOMPARE(paths(), QStringList{own});
+        QVERIFY(WriteIniValue("PATHS", "DNCADMINEXPORTPATH", db.Folder(), db.SettingsPath()));
+        QCOMPARE(paths(), QStringList{own});
+        QVERIFY(WriteIniValue("PATHS", "DNCADMINEXPORTPATH", "C:\\DNC\\SRV", db.SettingsPath()));
+        QVERIFY(WriteIniValue("PATHS", "MASTERDNCADMINPATH", "C:\\DNC\\MASTER", db.SettingsPath()));
+        QCOMPARE(paths(), QStringList({own, "C:\\DNC\\SRV\\DNCAdmin.ini",
+                                       "C:\\DNC\\MASTER\\DNCAdmin.ini (master)"}));
+    }
 };
 
 KESTRUM_TEST(TestDrift)
