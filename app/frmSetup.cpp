@@ -13,6 +13,7 @@
 #include "base/modal.h"
 #include "base/settings.h"
 #include "bts/frmBTS.h"
+#include "check/frmCheckConfig.h"
 #include "db/dnc_database.h"
 #include "dncadmin/frmExportClients.h"
 #include "dncadmin/frmExportDNCAdmin.h"
@@ -117,6 +118,10 @@ void frmSetup::ConnectMenus() {
     });
     connect(ui_->mnuToolsMerge, &QAction::triggered, this, [this] {
         frmToolsMerge window(this);
+        ShowModal(window);
+    });
+    connect(ui_->mnuCheckConfig, &QAction::triggered, this, [this] {
+        frmCheckConfig window(this);
         ShowModal(window);
     });
 }

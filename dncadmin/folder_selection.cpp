@@ -8,6 +8,7 @@
 #include "base/platform.h"
 #include "db/dnc_database.h"
 #include "dncadmin/atomic_file.h"
+#include "dncadmin/dncadmin_diff.h"
 #include "dncadmin/dncadmin_merge.h"
 
 #include <QDir>
@@ -122,6 +123,11 @@ QString StoredFolderFor(qint16 mode) {
 bool CopyExportedFile(const QString& folder) {
     const QString source = JoinPath(ProgramFolder(), QStringLiteral("DNCAdmin.ini"));
     const QString target = JoinPath(folder, QStringLiteral("DNCAdmin.ini"));
+    // The server's own file: the operator sees what changes for its clients first.
+    if (const std::optional<QByteArray> bytes = ReadWholeFile(source);
+        bytes && !ConfirmDncAdminReplacement(target, *bytes, QStringLiteral("Export DNCAdmin"))) {
+        return false;
+    }
     QString error;
     if (!CopyFileAtomically(source, target, &error)) {
         Critical(

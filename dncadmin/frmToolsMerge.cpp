@@ -9,6 +9,7 @@
 #include "base/paths.h"
 #include "base/platform.h"
 #include "dncadmin/atomic_file.h"
+#include "dncadmin/dncadmin_diff.h"
 #include "dncadmin/frmExportDNCAdmin.h"
 
 #include <QFileDialog>
@@ -212,10 +213,16 @@ void frmToolsMerge::ChooseMaster() {
     const QString master = MasterFileOf(MasterDncAdminPath);
     bool replace = true;
     if (IsFile(master)) {
-        replace = ShowMessage(QStringLiteral("\"") + master +
-                                  QStringLiteral("\" exists. Replace it with the template "
-                                                 "DNCAdminExportCopy.ini?"),
-                              MsgButtons::YesNo, MsgIcon::Question,
+        QString question = QStringLiteral("\"") + master +
+                           QStringLiteral(
+                               "\" exists. Replace it with the template "
+                               "DNCAdminExportCopy.ini?");
+        if (const std::optional<QByteArray> bytes = ReadWholeFile(TemplatePath())) {
+            if (const std::optional<DncAdminDiff> diff = ReplacementDiff(master, *bytes, true)) {
+                question += QStringLiteral("\n\n") + DncAdminDiffSummary(*diff);
+            }
+        }
+        replace = ShowMessage(question, MsgButtons::YesNo, MsgIcon::Question,
                               QStringLiteral("Master DNCAdmin")) == MsgAnswer::Yes;
     }
     QString error;
@@ -242,6 +249,12 @@ void frmToolsMerge::Clear(int index) {
 }
 
 void frmToolsMerge::Merge() {
+    const MergePreview preview = PreviewMergedMaster(table_, MasterDncAdminPath, TemplatePath());
+    if (preview.Ok && preview.MasterExists &&
+        !ConfirmDncAdminReplacement(preview.MasterFile, preview.New,
+                                    QStringLiteral("Merge DNCAdmin"), true)) {
+        return;
+    }
     const MergeOutcome outcome = MergeDncAdmin(table_, MasterDncAdminPath, TemplatePath());
     SetStatus(outcome.Status);
     if (!outcome.Error.isEmpty()) {

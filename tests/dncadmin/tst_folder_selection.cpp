@@ -179,7 +179,9 @@ private slots:
         };
         const auto close = ConfirmOutcome::Close;
         const auto open = ConfirmOutcome::StayOpen;
-        row("0 copies", 0, "$T/SRV", "", close, "", "DNCADMINEXPORTPATH=$T/SRV\r\n");
+        // The server's file lists other clients: the question says so before it is replaced.
+        row("0 copies", 0, "$T/SRV", "", close, "Replace \"$T/SRV/DNCAdmin.ini\"?\n\n1 clients added, 1 removed",
+            "DNCADMINEXPORTPATH=$T/SRV\r\n");
         row("0 onto itself", 0, "$T", "", close, "", "DNCADMINEXPORTPATH=$T\r\n");
         row("0 cannot copy", 0, "/proc", "", open, "DNCAdmin.ini could not be copied to \"/proc/", "");
         row("2 stores the source paths", 2, "C:\\MASTER", "", close, "",
