@@ -145,8 +145,9 @@ private Q_SLOTS:
                                                 << "<upper>" << false << "";
         QTest::newRow("of another client only") << "parts"
                                                 << "<lathe>" << true << "";
-        QTest::newRow("nothing highlighted") << "<none>"
-                                             << "" << false << "Select a folder in the tree first.";
+        QTest::newRow("highlighted by the tree itself")
+            << "<none>"
+            << "" << false << "Select a folder in the tree first.";
         QTest::newRow("network") << "<network>"
                                  << "" << false
                                  << "Only a folder of this computer can be a client directory, "
@@ -166,7 +167,8 @@ private Q_SLOTS:
         DirWindow w;
         FolderView* tree = w.window.findChild<FolderView*>("FolderView1");
         if (pick == "<none>") {
-            tree->Tree()->selectionModel()->clear();
+            // As the tree does when it gets the focus or the highlighted folder goes away.
+            tree->Tree()->setCurrentIndex(tree->Model()->index(0, 0));
         } else {
             QVERIFY(tree->SelectFolder(pick == "<network>" ? "Network\\Entire Network"
                                                            : rig.tmp.FilePath(pick)));
