@@ -117,7 +117,17 @@ QString StoredFolderFor(qint16 mode) {
     if (key.isEmpty()) {
         return QString();
     }
-    return ReadIniValue(SettingsFileName, kPaths, key, QString()).toUpper();
+    // A local path stored by an earlier version reads back as the same folder's text.
+    return WindowsPathText(ReadIniValue(SettingsFileName, kPaths, key, QString()).toUpper());
+}
+
+QString FolderPathText(const QString& pathName, bool isComputer) {
+    const bool network =
+        pathName.startsWith(QStringLiteral("\\\\")) || pathName.startsWith(QStringLiteral("//"));
+    if (isComputer || network || !QDir::isAbsolutePath(pathName)) {
+        return QString();
+    }
+    return WindowsPathText(pathName);
 }
 
 bool CopyExportedFile(const QString& folder) {
@@ -220,6 +230,7 @@ bool CreateMasterFolderTree(const QString& m) {
 }
 
 ConfirmOutcome ConfirmFolderSelection(qint16 mode) {
+    SelectedFolderPath = WindowsPathText(SelectedFolderPath);
     if (SelectedFolderPath.isEmpty()) {
         return ConfirmOutcome::Nothing;
     }
@@ -236,7 +247,7 @@ ConfirmOutcome ConfirmFolderSelection(qint16 mode) {
             close = StorePath(QStringLiteral("MASTERDNCADMINPATH"), SelectedFolderPath);
             for (int i = 0; close && i < kMergeSources; ++i) {
                 close = StorePath(QStringLiteral("DNCADMINPATH") + QString::number(i + 1),
-                                  DncAdminPaths[size_t(i)]);
+                                  WindowsPathText(DncAdminPaths[size_t(i)]));
             }
             break;
         case FolderSelect::TolvaneMailboxPath:

@@ -181,7 +181,8 @@ void frmToolsMerge::ChooseSource(int index) {
     if (ShowModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return;  // cancelled: everything stays as it was
     }
-    const QString path = dialog.selectedFiles().constFirst();
+    // Kept, shown and saved as Windows path text, as the folder selection stores its paths.
+    const QString path = WindowsPathText(dialog.selectedFiles().constFirst());
     if (!IsFile(path)) {
         lblSelectPaths_[size_t(index)]->setText(defaultCaptions_[size_t(index)]);
         return;
@@ -266,10 +267,11 @@ void frmToolsMerge::Merge() {
 }
 
 void frmToolsMerge::done(int result) {
-    bool saved = WriteIniValue(kPaths, QStringLiteral("MASTERDNCADMINPATH"), MasterDncAdminPath,
-                               SettingsFileName);
+    bool saved = WriteIniValue(kPaths, QStringLiteral("MASTERDNCADMINPATH"),
+                               WindowsPathText(MasterDncAdminPath), SettingsFileName);
     for (int i = 0; i < kMergeSources; ++i) {
-        saved = WriteIniValue(kPaths, SourceKey(i), DncAdminPaths[size_t(i)], SettingsFileName) &&
+        saved = WriteIniValue(kPaths, SourceKey(i), WindowsPathText(DncAdminPaths[size_t(i)]),
+                              SettingsFileName) &&
                 saved;
     }
     if (!saved) {

@@ -157,6 +157,7 @@ private Q_SLOTS:
         const QString rows[][6] = {
             {"key replaced", "[S]\r\n K = v \r\n", "S", "v", "w", "[S]\r\nK=w\r\n"},
             {"section appended", "[A]\r\nX=1", "S", "D", "w", "[A]\r\nX=1\r\n[S]\r\nK=w\r\n"},
+            {"mark only", "", "S", "D", "w", "\r\n[S]\r\nK=w\r\n"},
             {"beyond Latin-1", greek + "\u20AC1\r\n;\u4E2D\r\n", "\u03C3\u0436", "\u20AC1",
              "\u2126\u00E9", greek + "\u2126\u00E9\r\n;\u4E2D\r\n"},
             {"surrogate pair kept", "[S]\r\nK=" + emoji + "\r\nL=" + emoji + "\r\n", "S", emoji,

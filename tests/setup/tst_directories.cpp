@@ -149,7 +149,7 @@ private Q_SLOTS:
         row("new folder", "Old = Parts", "", true, "");
         row("in another letter case", "parts", "<upper>", false, "");
         row("of another client only", "parts", "<lathe>", true, "");
-        row("nothing highlighted", "<none>", "", false, "Select a folder in the tree first.");
+        row("highlighted by the tree itself", "<none>", "", false, "Select a folder in the tree first.");
         row("network", "<network>", "", false,
             "Only a folder of this computer can be a client directory, not a network entry.");
     }
@@ -167,7 +167,8 @@ private Q_SLOTS:
         DirWindow w;
         FolderView* tree = w.window.findChild<FolderView*>("FolderView1");
         if (pick == "<none>") {
-            tree->Tree()->selectionModel()->clear();
+            // As the tree does when it gets the focus or the highlighted folder goes away.
+            tree->Tree()->setCurrentIndex(tree->Model()->index(0, 0));
         } else {
             QVERIFY(tree->SelectFolder(pick == "<network>" ? "Network\\Entire Network"
                                                            : rig.tmp.FilePath(pick)));
