@@ -2,6 +2,7 @@
 // for the clients; No leaves the file as it was.
 
 #include "base/inifile.h"
+#include "base/paths.h"
 #include "db/dnc_database.h"
 #include "dncadmin/dncadmin_export.h"
 #include "dncadmin/dncadmin_merge.h"
@@ -40,7 +41,7 @@ private slots:
             "DEFAULT_UP_DIR=X\r\n";
         QTest::newRow("changes, yes")
             << lathe << MsgAnswer::Yes
-            << "Replace \"$T/SRV/DNCAdmin.ini\"?\n\n1 clients added, 0 removed, 1 changed:\n"
+            << "Replace \"$T\\SRV\\DNCAdmin.ini\"?\n\n1 clients added, 0 removed, 1 changed:\n"
                "added MILL2\nchanged LATHE1: DEFAULT_DIR X -> $L1, DEFAULT_UP_DIR X -> $L1"
             << true;
         QTest::newRow("changes, no") << lathe << MsgAnswer::No << "Replace" << false;
@@ -74,7 +75,8 @@ private slots:
         QCOMPARE(messages.Count(), question.isEmpty() ? 0 : 1);
         if (!question.isEmpty()) {
             QString text = messages.Last().text;
-            text.replace(db.Folder(), "$T").replace(db.Dir("L1"), "$L1");
+            // The file is named as the settings store it: Windows path text.
+            text.replace(WindowsPathText(db.Folder()), "$T").replace(db.Dir("L1"), "$L1");
             QVERIFY2(text.startsWith(question), qPrintable(text));
             QCOMPARE(messages.Last().buttons, MsgButtons::YesNo);
         }
