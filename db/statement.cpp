@@ -1,5 +1,6 @@
 #include "db/statement.h"
 
+#include "db/change_log.h"
 #include "db/dnc_database.h"
 
 #include <QSqlError>
@@ -224,12 +225,17 @@ Transaction::Transaction(const ReportAs& as) {
     active_ = db.transaction();
     if (!active_) {
         ReportSqlError(as, db.lastError());
+        return;
     }
+    NoteTransactionBegun(DncConnection);
 }
 
 Transaction::~Transaction() {
     if (active_ && DncConnection.IsOpen()) {
         DncConnection.Database().rollback();
+    }
+    if (active_) {
+        NoteTransactionEnding(DncConnection, ReportAs());
     }
 }
 
@@ -239,6 +245,10 @@ bool Transaction::Commit(const ReportAs& as) {
     }
     active_ = false;
     QSqlDatabase db = DncConnection.Database();
+    if (!NoteTransactionEnding(DncConnection, as)) {
+        db.rollback();  // a change lost its record: none of them may stay
+        return false;
+    }
     if (db.commit()) {
         return true;
     }
