@@ -79,6 +79,17 @@ bool CopyBytes(const QString& from, const QString& to, QString* error) {
 
 }  // namespace
 
+QString DatabasePathFromSettings() {
+    const QString folder = ReadIniValue(SettingsFile(), QStringLiteral("ADMIN"),
+                                        QStringLiteral("MDBPATH"), ProgramFolder());
+    return NativePath(JoinPath(folder, QStringLiteral("DNC.mdb")));
+}
+
+bool IsPostgresUri(const QString& db) {
+    return db.startsWith(QLatin1String("postgresql:"), Qt::CaseInsensitive) ||
+           db.startsWith(QLatin1String("postgres:"), Qt::CaseInsensitive);
+}
+
 QString BackupFolder(const QString& databasePath) {
     const QString configured = ReadIniValue(SettingsFile(), QStringLiteral("BACKUP"),
                                             QStringLiteral("BACKUPPATH"), QString())
@@ -190,7 +201,18 @@ BackupOutcome BackupConfiguration(DatabaseConnection& connection, const QString&
     return outcome;
 }
 
+namespace {
+bool g_backupsEnabled = true;
+}  // namespace
+
+void SetBulkChangeBackupsEnabled(bool enabled) {
+    g_backupsEnabled = enabled;
+}
+
 std::optional<QString> BackupRefusal(const QString& change) {
+    if (!g_backupsEnabled) {
+        return std::nullopt;
+    }
     const BackupOutcome outcome =
         BackupConfiguration(DncConnection, BackupFolder(), BackupKeepCount());
     if (outcome.ok) {

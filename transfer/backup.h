@@ -14,6 +14,12 @@ class DatabaseConnection;
 
 inline constexpr int kDefaultBackupKeep = 20;
 
+// The DNC.mdb the Kestrum.ini beside the program names (ADMIN/MDBPATH, default the program
+// folder), as a local path: what the tools use without --db.
+QString DatabasePathFromSettings();
+// Whether a --db value names a PostgreSQL database rather than a file.
+bool IsPostgresUri(const QString& db);
+
 struct BackupOutcome {
     bool ok = false;
     QString path;   // the backup made
@@ -44,6 +50,10 @@ BackupOutcome BackupConfiguration(DatabaseConnection& connection, const QString&
 // DncConnection. A backup that fails is shown (title "Backup") and false returned: the
 // change must not run. This is the call for every bulk change, import and repair included.
 bool BackupBeforeBulkChange(const QString& change);
+// Off only for measuring what backups cost: BackupRefusal then makes none and refuses
+// nothing.
+void SetBulkChangeBackupsEnabled(bool enabled);
+
 // The same without showing anything: the message when the backup failed, nothing when made.
 std::optional<QString> BackupRefusal(const QString& change);
 
