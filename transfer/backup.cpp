@@ -116,12 +116,19 @@ QString NewBackupPath(const QString& folder, const QString& prefix, const QStrin
     const QString stamp =
         QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss")) +
         QLatin1Char('Z');
+    // Within one second the names go on counting up from the newest there is (never from
+    // a gap left by pruning), so name order stays the order of making.
     const QDir dir(folder);
-    QString name = prefix + QLatin1Char('_') + stamp + suffix;
-    for (int n = 2; QFileInfo::exists(dir.filePath(name)); ++n) {
-        name = prefix + QLatin1Char('_') + stamp +
-               QStringLiteral("_%1").arg(n, 2, 10, QLatin1Char('0')) + suffix;
+    const QString base = prefix + QLatin1Char('_') + stamp;
+    int newest = 0;
+    for (const QString& taken : dir.entryList({base + QLatin1Char('*') + suffix}, QDir::Files)) {
+        const QString middle = taken.mid(base.size()).chopped(suffix.size());
+        newest = std::max(newest, middle.isEmpty() ? 1 : middle.mid(1).toInt());
     }
+    const QString name =
+        newest == 0
+            ? base + suffix
+            : base + QStringLiteral("_%1").arg(newest + 1, 2, 10, QLatin1Char('0')) + suffix;
     return dir.filePath(name);
 }
 

@@ -49,6 +49,7 @@ struct LogRig {
             AddClientMDB(name, "CNCSRV1");
         }
         tmp.Exec("DELETE FROM kestrum_change_log");  // the cases start with an empty log
+        ticks = 0;
     }
     ~LogRig() {
         SetChangeLogTimeSource({});
