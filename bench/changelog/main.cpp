@@ -58,9 +58,12 @@ int main(int argc, char** argv) {
         targets << QString::fromStdString(names[size_t(5000 + i)]);
     }
 
-    // Each run changes every target: the source alternates between two settings.
+    // Every run changes every target: the source alternates between two settings from one
+    // run to the next, whichever variant runs.
     int cloned = 0;
-    const auto clone = [&](int i) {
+    int turn = 0;
+    const auto clone = [&](int) {
+        const int i = turn++;
         UpdateRecordsMDB(QStringLiteral("t_client_mode"), QStringLiteral("client_id"),
                          SqlValue::Number(70), QStringLiteral("m_baud"),
                          SqlValue::Number(i % 2 ? 4800 : 9600));
@@ -73,7 +76,8 @@ int main(int argc, char** argv) {
     };
     const qint32 portClient = GetClientID(QString::fromStdString(names[7000])).value_or(0);
     const CurrentProtocol current = CurrentProtocolForOk(portClient, QStringLiteral("STANDARD"));
-    const auto portSetup = [&](int i) {
+    const auto portSetup = [&](int) {
+        const int i = turn++;
         PortValues values;
         values.port = 1 + i % 4;
         values.baud = i % 2 ? QStringLiteral("19200") : QStringLiteral("9600");

@@ -20,6 +20,7 @@
 #include "bts/frmBTSMan.h"
 #include "bts/frmConfigureBaud.h"
 #include "bts/frmInstructions.h"
+#include "changelog/frmChangeLog.h"
 #include "components/folder_view.h"
 #include "db/client_attributes.h"
 #include "db/dnc_database.h"
@@ -407,5 +408,13 @@ int main(int argc, char** argv) {
     Settle();
     ok &= Grab(QStringLiteral("merge.png"), {&merge});
     merge.close();
+
+    // What the windows above changed, as the change log lists it.
+    frmChangeLog changeLog(&main);
+    changeLog.move(20, 40);
+    changeLog.show();
+    Settle();
+    ok &= Grab(QStringLiteral("change-log.png"), {&changeLog});
+    changeLog.close();
     return ok ? 0 : 1;
 }
