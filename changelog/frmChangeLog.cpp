@@ -144,10 +144,13 @@ void frmChangeLog::Reload() {
     QList<QTreeWidgetItem*> items;
     items.reserve(entries_.size());
     for (const ChangeLogEntry& e : entries_) {
-        items << new QTreeWidgetItem(QStringList{
+        const QString values = ChangesText(e.changes);
+        auto* item = new QTreeWidgetItem(QStringList{
             e.changedAt, e.computer, e.user, e.action, e.serverName, e.clientName,
             e.rowKey.isEmpty() ? e.table : e.table + QStringLiteral(" (") + e.rowKey + ')',
-            e.operation, ChangesText(e.changes)});
+            e.operation, values});
+        item->setToolTip(8, QString(values).replace(QStringLiteral("; "), QStringLiteral("\n")));
+        items << item;
     }
     lstEntries_->addTopLevelItems(items);
     lblCount_->setText(entries ? QStringLiteral("%1 entries").arg(entries_.size())

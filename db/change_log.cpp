@@ -651,10 +651,15 @@ std::optional<QList<ChangeLogEntry>> ReadChangeLog(DatabaseConnection& connectio
 
 QString ChangesText(const QList<ColumnChange>& changes) {
     QStringList parts;
-    const QString none = QStringLiteral("(none)");
+    const auto shown = [](const std::optional<QString>& value) {
+        if (!value) {
+            return QStringLiteral("(none)");
+        }
+        return value->isEmpty() ? QStringLiteral("(empty)") : *value;
+    };
     for (const ColumnChange& change : changes) {
-        parts << change.column + QStringLiteral(": ") + change.oldValue.value_or(none) +
-                     QStringLiteral(" -> ") + change.newValue.value_or(none);
+        parts << change.column + QStringLiteral(": ") + shown(change.oldValue) +
+                     QStringLiteral(" -> ") + shown(change.newValue);
     }
     return parts.join(QStringLiteral("; "));
 }

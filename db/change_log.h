@@ -124,7 +124,8 @@ std::optional<QList<ChangeLogEntry>> ReadChangeLog(DatabaseConnection& connectio
                                                    const ChangeLogFilter& filter,
                                                    QString* error = nullptr);
 
-// "m_baud: 9600 -> 19200; m_parity: E -> N" ("(none)" for a missing value).
+// "m_baud: 9600 -> 19200; m_parity: E -> N" ("(none)" for a missing value, "(empty)" for
+// an empty text).
 QString ChangesText(const QList<ColumnChange>& changes);
 // The entries as CSV (comma separated, fields quoted where needed, CR LF line ends), with a
 // header line.

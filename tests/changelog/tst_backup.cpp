@@ -7,6 +7,7 @@
 #include "base/inifile.h"
 #include "base/platform.h"
 #include "changelog_rig.h"
+#include "dncadmin/atomic_file.h"
 #include "tests/support/test_main.h"
 #include "transfer/backup.h"
 
@@ -117,10 +118,30 @@ private Q_SLOTS:
         QCOMPARE(Backups(rig).size(), 2);
     }
 
+    // The old DNCAdmin.ini goes to the backups first; without its copy it is not replaced.
+    void dncAdminIsKeptBeforeItIsReplaced_data() {
+        QTest::addColumn<bool>("writable");
+        QTest::newRow("kept") << true;
+        QTest::newRow("backups cannot be written") << false;
+    }
     void dncAdminIsKeptBeforeItIsReplaced() {
+        QFETCH(bool, writable);
         LogRig rig;
+        if (!writable) {
+            rig.tmp.WriteFile("NoFolder", "x");
+            WriteIniValue("BACKUP", "BACKUPPATH", rig.tmp.FilePath("NoFolder"),
+                          rig.tmp.SettingsPath());
+        }
         rig.tmp.WriteFile("DNCAdmin.ini", "[OLD]\r\n");
-        QVERIFY(KeepDncAdminBeforeReplace(rig.tmp.FilePath("DNCAdmin.ini")));
+        QString error;
+        QCOMPARE(SaveFileAtomically(rig.tmp.FilePath("DNCAdmin.ini"), "[NEW]\r\n", &error),
+                 writable);
+        QCOMPARE(rig.tmp.ReadFile("DNCAdmin.ini"),
+                 QByteArray(writable ? "[NEW]\r\n" : "[OLD]\r\n"));
+        if (!writable) {
+            QVERIFY2(error.contains("NoFolder"), qPrintable(error));
+            return;
+        }
         const QStringList kept =
             QDir(rig.tmp.FilePath("Backups")).entryList({"DNCAdmin_*.ini"}, QDir::Files);
         QCOMPARE(kept.size(), 1);
