@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include "base/settings.h"
+#include "db/change_log.h"
 #include "db/dnc_database.h"
 
 #include <QCryptographicHash>
@@ -96,7 +97,11 @@ StartUpOutcome StartUp() {
     }
 
     // A failed open is not fatal: each query then reports its own error.
-    DncConnection.Open(DncConnectionString, QString(), QString());
+    // Kestrum's own tables are added to a database made before them (failures show later,
+    // at the first write).
+    if (DncConnection.Open(DncConnectionString, QString(), QString())) {
+        EnsureChangeLogTable(DncConnection);
+    }
 
     const auto read = [](const char* section, const char* key, const char* defaultValue) {
         return ReadIniValue(SettingsFileName, QLatin1String(section), QLatin1String(key),
