@@ -34,6 +34,8 @@ CloneRun PrepareClone(const QString& source, const QStringList& targets) {
     CurrentClientMode = run.Source.Mode;
     DownAttributes = run.Source.Down;
     UpAttributes = run.Source.Up;
+    // Every target's id in a few statements; a failed read leaves each to its own look-up.
+    run.TargetsFound = ClientsByName(targets, false);
     return run;
 }
 
@@ -43,7 +45,16 @@ bool CloneNextTarget(CloneRun& run) {
     }
     CloneTargetResult result;
     result.Name = run.Targets.at(run.Results.size());
-    if (const std::optional<qint32> id = GetClientID(result.Name)) {
+    std::optional<qint32> id;
+    if (run.TargetsFound) {
+        const auto found = run.TargetsFound->constFind(result.Name);
+        if (found != run.TargetsFound->cend()) {
+            id = found->Mode.ClientId;
+        }
+    } else {
+        id = GetClientID(result.Name);
+    }
+    if (id) {
         result.Outcome = CopyClientOnto(run.Source, *id, true);
     } else {
         result.Outcome.Skipped = QStringLiteral("the client no longer exists");

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 // The source chosen and the client chosen last on the server side, for the program run.
 extern QString LastCloneServer;
 extern QString LastCloneSource;
@@ -22,7 +24,8 @@ struct CloneRun {
     QString SourceName;
     CopySource Source;
     QStringList Targets;
-    QList<CloneTargetResult> Results;  // one per target done, in order
+    QList<CloneTargetResult> Results;          // one per target done, in order
+    std::optional<NamedClients> TargetsFound;  // the targets' ids, read together
 };
 
 // The clone of source onto targets, ready to run: the source is looked up now and becomes the

@@ -3,6 +3,7 @@
 #include "base/settings.h"
 #include "db/change_log.h"
 #include "db/dnc_database.h"
+#include "transfer/access_header.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -94,6 +95,14 @@ StartUpOutcome StartUp() {
                         DisplayPath(databaseFile) + QStringLiteral("\""),
                     MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("DNC Database not found!"));
         return StartUpOutcome::DatabaseMissing;
+    }
+
+    // A site that has not moved from Access yet: say so and how to import it. The file is
+    // never opened for writing (DNC servers may still read it).
+    if (IsAccessFile(NativePath(databaseFile))) {
+        ShowMessage(AccessDatabaseMessage(DisplayPath(databaseFile)), MsgButtons::Ok,
+                    MsgIcon::Critical, AccessDatabaseTitle());
+        return StartUpOutcome::AccessDatabase;
     }
 
     // A failed open is not fatal: each query then reports its own error.

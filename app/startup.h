@@ -23,6 +23,7 @@ private:
 enum class StartUpOutcome {
     ShowMainWindow,   // settings read, connection opened (or its failure ignored)
     DatabaseMissing,  // the message was shown; the program ends
+    AccessDatabase,   // DNC.mdb is an Access file: the message was shown; the program ends
 };
 
 // Reads the settings, checks for the database (showing the message when it is missing),

@@ -4,6 +4,7 @@
 #include "base/os_user.h"
 #include "db/dnc_database.h"
 #include "db/schema_names.h"
+#include "db/statement_count.h"
 #include "db/transaction.h"
 
 #include <QJsonArray>
@@ -125,6 +126,7 @@ public:
         for (qsizetype i = 0; i < values.size(); ++i) {
             prepared_.query->bindValue(int(i), values.at(i));
         }
+        CountStatementSent();
         if (!prepared_.query->exec()) {
             error_ = prepared_.query->lastError();
             failed_ = true;

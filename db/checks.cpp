@@ -99,16 +99,27 @@ qint16 CheckServerConfig() {
     } else {
         ServerClients.clear();
     }
-    const QList<ClientListEntry> clients = ServerClients;
-    for (const ClientListEntry& client : clients) {
+    QStringList names;
+    for (const ClientListEntry& client : std::as_const(ServerClients)) {
         if (client.ClientName.isEmpty()) {
             break;
         }
-        CurrentClientName = client.ClientName;
+        names << client.ClientName;
+    }
+    // All clients in a few statements; the current client ends as the last one read, as a
+    // client-by-client reading would leave it.
+    const std::optional<NamedClients> read = ClientsByName(names, false);
+    for (const QString& name : std::as_const(names)) {
+        CurrentClientName = name;
+        const auto client = read ? read->constFind(name) : NamedClients::const_iterator();
         // A client that vanished since the list was read has no node identifier to compare.
-        if (ReadCurrentClientIds()) {
-            ServerClientTable.append(ServerClientRow{client.ClientName, CurrentClientMode.NodeId});
+        if (!read || client == read->cend()) {
+            continue;
         }
+        CurrentServerId = client->Mode.ServerId;
+        CurrentClientId = client->Mode.ClientId;
+        CurrentClientMode = client->Mode;
+        ServerClientTable.append(ServerClientRow{name, client->Mode.NodeId});
     }
     if (ServerClientTable.isEmpty()) {
         ConfigurationError(

@@ -3,9 +3,13 @@
 #include "db/dnc_database.h"
 #include "db/statement.h"
 
+#include <QSet>
+
+#include <algorithm>
 #include <initializer_list>
 #include <type_traits>
 #include <variant>
+#include <vector>
 
 ClientModeRecord CurrentClientMode;
 ClientModeRecord ExportClientMode;
@@ -51,6 +55,28 @@ bool ReadValue(const QVariant& value, bool& target) {
     return ReadYesNo(value, target);
 }
 
+template <class Record, class Get>
+void ReadColumns(Record& record, const std::vector<Column<Record>>& columns, const Get& get) {
+    for (const Column<Record>& column : columns) {
+        std::visit([&](auto field) { ReadValue(get(column.name), record.*field); }, column.field);
+    }
+}
+
+// The columns of a client's mode record, by the table they come from.
+using ModeColumns = std::vector<Column<ClientModeRecord>>;
+const ModeColumns kModeColumns = {{"m_baud", &ClientModeRecord::Baud},
+                                  {"m_parity", &ClientModeRecord::Parity},
+                                  {"m_databits", &ClientModeRecord::DataBits},
+                                  {"m_stopbits", &ClientModeRecord::StopBits},
+                                  {"cnc_comport", &ClientModeRecord::PortNumber}};
+const ModeColumns kModeClientColumns = {
+    {"client_id", &ClientModeRecord::ClientId},     {"dnc_server_id", &ClientModeRecord::ServerId},
+    {"client_name", &ClientModeRecord::ClientName}, {"NODE_ID", &ClientModeRecord::NodeId},
+    {"PORT_ID", &ClientModeRecord::PortId},         {"protocol_id", &ClientModeRecord::Protocol},
+    {"com_ports", &ClientModeRecord::DetectedPorts}};
+const ModeColumns kModeProtocolColumns = {{"protocol_name", &ClientModeRecord::Protocol},
+                                          {"protocol_dll", &ClientModeRecord::ProtocolLibrary}};
+
 // The first row of a table for the client, read field by field.
 class FirstRow {
 public:
@@ -65,13 +91,14 @@ public:
     template <class Record>
     bool ReadInto(Record& record,
                   std::initializer_list<Column<std::type_identity_t<Record>>> columns) const {
+        return ReadInto(record, std::vector<Column<Record>>(columns));
+    }
+    template <class Record>
+    bool ReadInto(Record& record, const std::vector<Column<Record>>& columns) const {
         if (!Found()) {
             return false;
         }
-        for (const Column<Record>& column : columns) {
-            std::visit([&](auto field) { ReadValue((*this)[column.name], record.*field); },
-                       column.field);
-        }
+        ReadColumns(record, columns, [this](const char* name) { return (*this)[name]; });
         return true;
     }
 
@@ -80,25 +107,14 @@ private:
 };
 
 void ReadClientModeInto(ClientModeRecord& record, qint32 clientId) {
-    using R = ClientModeRecord;
     const QString prefix = QStringLiteral("Error Client Mode");
     record = ClientModeRecord();
 
     record.HasModeRow = FirstRow(QStringLiteral("t_client_mode"), kClientId, clientId, {prefix, 1})
-                            .ReadInto(record, {{"m_baud", &R::Baud},
-                                               {"m_parity", &R::Parity},
-                                               {"m_databits", &R::DataBits},
-                                               {"m_stopbits", &R::StopBits},
-                                               {"cnc_comport", &R::PortNumber}});
+                            .ReadInto(record, kModeColumns);
 
     const FirstRow client(kClients, kClientId, clientId, {prefix, 2});
-    record.HasClientRow = client.ReadInto(record, {{"client_id", &R::ClientId},
-                                                   {"dnc_server_id", &R::ServerId},
-                                                   {"client_name", &R::ClientName},
-                                                   {"NODE_ID", &R::NodeId},
-                                                   {"PORT_ID", &R::PortId},
-                                                   {"protocol_id", &R::Protocol},
-                                                   {"com_ports", &R::DetectedPorts}});
+    record.HasClientRow = client.ReadInto(record, kModeClientColumns);
     if (!record.HasClientRow) {
         return;  // without the client's row there is no protocol or server of its own
     }
@@ -107,8 +123,7 @@ void ReadClientModeInto(ClientModeRecord& record, qint32 clientId) {
     if (ReadInt32(client["protocol_id"], protocolNumber)) {
         FirstRow(QStringLiteral("t_protocol"), QStringLiteral("protocol_id"), protocolNumber,
                  {prefix, 3})
-            .ReadInto(record,
-                      {{"protocol_name", &R::Protocol}, {"protocol_dll", &R::ProtocolLibrary}});
+            .ReadInto(record, kModeProtocolColumns);
     }
 
     if (const std::optional<QVariant> serverName =
@@ -325,4 +340,178 @@ bool IsRemoteGroup(qint32 protocolId) {
         default:
             return false;
     }
+}
+
+namespace {
+
+// Names per statement: a fixed count keeps one prepared statement; a short list repeats a name.
+constexpr qsizetype kNamesPerRead = 64;
+const QString kListPrefix = QStringLiteral("Error Client List");
+
+QString NameMarks() {
+    QStringList marks;
+    for (qsizetype i = 0; i < kNamesPerRead; ++i) {
+        marks << QStringLiteral("?");
+    }
+    return QLatin1Char('(') + marks.join(QStringLiteral(", ")) + QLatin1Char(')');
+}
+
+// The client columns keep their own names; the joined tables' keys are renamed.
+const QString kClientsByNameSql =
+    QStringLiteral(
+        "SELECT c.client_id, c.client_name, c.dnc_server_id, c.NODE_ID, c.PORT_ID, "
+        "c.protocol_id, c.com_ports, c.bts_used, c.bts_loop, m.client_id AS mode_client_id, "
+        "m.m_baud, m.m_parity, m.m_databits, m.m_stopbits, m.cnc_comport, "
+        "p.protocol_id AS protocol_row_id, p.protocol_name, p.protocol_dll, "
+        "s.dnc_server_id AS server_row_id, s.dnc_server_name "
+        "FROM t_dnc_server_clients c "
+        "LEFT JOIN t_client_mode m ON m.client_id = c.client_id "
+        "LEFT JOIN t_protocol p ON p.protocol_id = c.protocol_id "
+        "LEFT JOIN t_dnc_servers s ON s.dnc_server_id = c.dnc_server_id "
+        "WHERE c.client_name IN ") +
+    NameMarks() + QStringLiteral(" ORDER BY c.client_id");
+
+const QString kDirsByNameSql =
+    QStringLiteral(
+        "SELECT d.client_id, d.dir_id, d.directory_direct, d.directory_alias, d.dir_mode, "
+        "d.explore_from_here FROM t_client_directory d WHERE d.client_id IN "
+        "(SELECT c.client_id FROM t_dnc_server_clients c WHERE c.client_name IN ") +
+    NameMarks() + QStringLiteral(") ORDER BY d.client_id, d.directory_direct, d.dir_id");
+
+// Names compare as the name column does on SQLite: letter case ignored for A to Z only.
+QString FoldedName(const QString& name) {
+    QString folded = name;
+    for (QChar& c : folded) {
+        if (c >= QLatin1Char('a') && c <= QLatin1Char('z')) {
+            c = QChar(c.unicode() - ('a' - 'A'));
+        }
+    }
+    return folded;
+}
+
+bool IsAscii(const QString& name) {
+    return std::all_of(name.cbegin(), name.cend(), [](QChar c) { return c.unicode() < 128; });
+}
+
+QList<SqlValue> NameValues(const QStringList& chunk) {
+    QList<SqlValue> values;
+    for (qsizetype i = 0; i < kNamesPerRead; ++i) {
+        values << SqlValue::Text(chunk.at(qMin(i, chunk.size() - 1)));
+    }
+    return values;
+}
+
+NamedClient ClientFromRow(const Recordset& rows, int row) {
+    const auto field = [&](const char* column) {
+        return rows.Field(row, QString::fromLatin1(column));
+    };
+    NamedClient client;
+    ClientModeRecord& mode = client.Mode;
+    mode.HasModeRow = !field("mode_client_id").isNull();
+    if (mode.HasModeRow) {
+        ReadColumns(mode, kModeColumns, field);
+    }
+    mode.HasClientRow = true;
+    ReadColumns(mode, kModeClientColumns, field);
+    if (!field("protocol_row_id").isNull()) {
+        ReadColumns(mode, kModeProtocolColumns, field);
+    }
+    if (!field("server_row_id").isNull()) {
+        ReadText(field("dnc_server_name"), mode.ServerName);
+    }
+    ReadYesNo(field("bts_used"), client.BtsUsed);
+    ReadYesNo(field("bts_loop"), client.BtsLoop);
+    return client;
+}
+
+// One name the old way, statement by statement: for what the joined read cannot tell apart.
+std::optional<NamedClient> ClientAlone(const QString& name, bool withDirs) {
+    const std::optional<qint32> id = GetClientID(name);
+    if (!id) {
+        return std::nullopt;
+    }
+    NamedClient client;
+    client.Mode = ClientModeOf(*id);
+    const RemoteAttributesRecord remote = RemoteAttributesOf(*id);
+    client.BtsUsed = remote.bts_used;
+    client.BtsLoop = remote.bts_loop;
+    if (withDirs) {
+        const QList<DirectoryRecord> kept = ClientDirs;
+        LoadClientDirs(*id);
+        client.Dirs = ClientDirs;
+        ClientDirs = kept;
+    }
+    return client;
+}
+
+}  // namespace
+
+std::optional<NamedClients> ClientsByName(const QStringList& names, bool withDirs) {
+    NamedClients found;
+    QStringList joined;
+    QStringList alone;
+    QSet<QString> seen;
+    for (const QString& name : names) {
+        if (!seen.contains(name)) {
+            seen.insert(name);
+            // The database may fold other letters than A to Z: such a name is read by itself.
+            (IsAscii(name) ? joined : alone) << name;
+        }
+    }
+    for (qsizetype first = 0; first < joined.size(); first += kNamesPerRead) {
+        const QStringList chunk = joined.mid(first, kNamesPerRead);
+        const QList<SqlValue> values = NameValues(chunk);
+        const Recordset rows = SelectRows(kClientsByNameSql, values, ReportAs{kListPrefix, 1});
+        if (!rows.IsOpen()) {
+            return std::nullopt;
+        }
+        // Rows come in client_id order, so the first of a name is the one a look-up finds.
+        QHash<QString, int> firstOfName;
+        QHash<qint64, int> rowsOfClient;
+        for (int row = 0; row < rows.RecordCount(); ++row) {
+            ++rowsOfClient[rows.Field(row, 0).toLongLong()];
+            const QString key = FoldedName(rows.Field(row, 1).toString());
+            if (!firstOfName.contains(key)) {
+                firstOfName.insert(key, row);
+            }
+        }
+        QMultiHash<qint64, QString> nameOfClient;
+        for (const QString& name : chunk) {
+            const auto at = firstOfName.constFind(FoldedName(name));
+            if (at == firstOfName.cend()) {
+                continue;
+            }
+            const qint64 id = rows.Field(*at, 0).toLongLong();
+            if (rowsOfClient.value(id) > 1) {
+                alone << name;  // two mode rows: the first in stored order is the client's
+                continue;
+            }
+            found.insert(name, ClientFromRow(rows, *at));
+            nameOfClient.insert(id, name);
+        }
+        if (!withDirs || nameOfClient.isEmpty()) {
+            continue;
+        }
+        const Recordset dirs = SelectRows(kDirsByNameSql, values, ReportAs{kListPrefix, 2});
+        if (!dirs.IsOpen()) {
+            return std::nullopt;
+        }
+        for (int row = 0; row < dirs.RecordCount(); ++row) {
+            DirectoryRecord dir;
+            ReadInt32(dirs.Field(row, 1), dir.dir_id);
+            ReadText(dirs.Field(row, 2), dir.directory_direct);
+            ReadText(dirs.Field(row, 3), dir.directory_alias);
+            ReadInt16(dirs.Field(row, 4), dir.dir_mode);
+            ReadYesNo(dirs.Field(row, 5), dir.explore_from_here);
+            for (const QString& name : nameOfClient.values(dirs.Field(row, 0).toLongLong())) {
+                found[name].Dirs.append(dir);
+            }
+        }
+    }
+    for (const QString& name : std::as_const(alone)) {
+        if (std::optional<NamedClient> client = ClientAlone(name, withDirs)) {
+            found.insert(name, *client);
+        }
+    }
+    return found;
 }

@@ -3,7 +3,14 @@
 // Every reader starts from an empty record: a table without a row for the client leaves its
 // fields at their defaults and its Has...Row flag false, never another client's values.
 
+#include "db/dnc_database.h"
+
+#include <QHash>
+#include <QList>
 #include <QString>
+#include <QStringList>
+
+#include <optional>
 
 struct ClientModeRecord {
     qint32 ClientId = 0;
@@ -125,6 +132,20 @@ DownAttributesRecord DownAttributesOf(qint32 clientId);
 UpAttributesRecord UpAttributesOf(qint32 clientId);
 TerminalAttributesRecord TerminalAttributesOf(qint32 clientId);
 RemoteAttributesRecord RemoteAttributesOf(qint32 clientId);
+
+// A client as the per-client readers see it, for lists of many clients.
+struct NamedClient {
+    ClientModeRecord Mode;  // as ClientModeOf(id)
+    bool BtsUsed = false;   // as RemoteAttributesOf(id).bts_used and .bts_loop
+    bool BtsLoop = false;
+    QList<DirectoryRecord> Dirs;  // as LoadClientDirs(id), when asked for
+};
+using NamedClients = QHash<QString, NamedClient>;
+
+// The first client of each name (the one GetClientID finds), read in a few statements for any
+// number of names: on a database server every statement is a round trip. A name without a
+// client is not in the result. Nothing when a statement failed (reported once).
+std::optional<NamedClients> ClientsByName(const QStringList& names, bool withDirs);
 
 // Whether the client is a shop terminal with listed clients. When it is, AllClients is rebuilt
 // with one entry per listing: the listed client's name, shopterm_id and clients_id.

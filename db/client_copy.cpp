@@ -176,7 +176,8 @@ void CopyAttributes(const CopySource& source, qint32 protocol, qint32 target, Co
                         {QStringLiteral("shop_client_id"), QStringLiteral("clients_id")},
                         {SqlValue::Number(target), SqlValue::Number(target)}, kStepShopTermRow);
         }
-        const TerminalAttributesRecord terminal = TerminalAttributesOf(source.ClientId);
+        const TerminalAttributesRecord terminal =
+            source.Terminal ? *source.Terminal : TerminalAttributesOf(source.ClientId);
         copy.CopyRow(terminal.HasTerminalRow, QStringLiteral("t_client_terminal_mode"), target,
                      {{QStringLiteral("line_length"), SqlValue::Number(terminal.line_length)},
                       {QStringLiteral("line_number"), SqlValue::Number(terminal.line_number)},
@@ -198,7 +199,8 @@ void CopyAttributes(const CopySource& source, qint32 protocol, qint32 target, Co
             copy.Insert(QStringLiteral("t_remote"), {QStringLiteral("rem_client_id")},
                         {SqlValue::Number(target)}, kStepRemoteRow);
         }
-        const RemoteAttributesRecord remote = RemoteAttributesOf(source.ClientId);
+        const RemoteAttributesRecord remote =
+            source.Remote ? *source.Remote : RemoteAttributesOf(source.ClientId);
         copy.CopyRow(remote.HasRemoteRow, QStringLiteral("t_remote"), target,
                      {{QStringLiteral("report_name"), SqlValue::Text(remote.report_name)},
                       {QStringLiteral("upload_report"), SqlValue::YesNo(remote.upload_report)}},
@@ -246,8 +248,12 @@ void CopyAttributes(const CopySource& source, qint32 protocol, qint32 target, Co
     }
 }
 
-void CopyDirectories(qint32 sourceId, qint32 target, Copy& copy, CopyOutcome& outcome) {
-    LoadClientDirs(sourceId);
+void CopyDirectories(const CopySource& source, qint32 target, Copy& copy, CopyOutcome& outcome) {
+    if (source.Dirs) {
+        ClientDirs = *source.Dirs;
+    } else {
+        LoadClientDirs(source.ClientId);
+    }
     LoadTargetDirs(target);
     const QList<DirectoryRecord> sourceDirs = ClientDirs;
     for (const DirectoryRecord& dir : sourceDirs) {
@@ -329,6 +335,10 @@ CopySource ReadCopySource(qint32 clientId) {
     source.Mode = ClientModeOf(clientId);
     source.Down = DownAttributesOf(clientId);
     source.Up = UpAttributesOf(clientId);
+    source.Terminal = TerminalAttributesOf(clientId);
+    source.Remote = RemoteAttributesOf(clientId);
+    LoadClientDirs(clientId);
+    source.Dirs = ClientDirs;
     return source;
 }
 
@@ -388,7 +398,7 @@ CopyOutcome CopyClientOnto(const CopySource& source, qint32 targetId, bool withD
         outcome.AttributesCopied = true;
     }
     if (withDirectories) {
-        CopyDirectories(source.ClientId, targetId, copy, outcome);
+        CopyDirectories(source, targetId, copy, outcome);
     }
     outcome.Committed = transaction.Commit(ReportAs{kPrefix, kStepCommit});
     if (!outcome.Committed) {

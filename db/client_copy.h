@@ -8,15 +8,22 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 // The client copied from and the records the copy writes.
 struct CopySource {
     qint32 ClientId = 0;
     ClientModeRecord Mode;
     DownAttributesRecord Down;
     UpAttributesRecord Up;
+    // Read once for a copy onto many targets; when absent each copy reads them itself.
+    std::optional<TerminalAttributesRecord> Terminal;
+    std::optional<RemoteAttributesRecord> Remote;
+    std::optional<QList<DirectoryRecord>> Dirs;
 };
 
-// The source as read now; Mode.HasClientRow is false when the client does not exist.
+// The source as read now, with everything a copy reads of it; Mode.HasClientRow is false when
+// the client does not exist.
 CopySource ReadCopySource(qint32 clientId);
 
 struct CopyOutcome {

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -103,6 +104,21 @@ bool CreateDatabaseFile(const QString& folder, QString* error) {
     if (!QFile::rename(temporary, target)) {
         QFile::remove(temporary);
         return Fail(error, QStringLiteral("Could not create \"%1\"").arg(target));
+    }
+    return true;
+}
+
+bool CreateDatabaseAt(const QString& path, QString* error) {
+    if (QFileInfo::exists(path)) {
+        return Fail(error, QStringLiteral("\"%1\" already exists; it is left as it is").arg(path));
+    }
+    const QString script = SchemaScript();
+    if (script.isEmpty()) {
+        return Fail(error, QStringLiteral("The schema script is missing from the program"));
+    }
+    if (!RunScript(path, script, error)) {
+        QFile::remove(path);
+        return false;
     }
     return true;
 }

@@ -10,3 +10,7 @@ QString SchemaScript();
 // DNC.mdb exists in the folder under any letter case, or the folder does not exist. The
 // file appears complete or not at all.
 bool CreateDatabaseFile(const QString& folder, QString* error = nullptr);
+
+// Creates a database file at exactly this path from the schema; refuses an existing file.
+// A caller that needs the file to appear whole builds it under a temporary name.
+bool CreateDatabaseAt(const QString& path, QString* error = nullptr);

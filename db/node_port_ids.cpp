@@ -18,22 +18,21 @@ QString OnOff(bool on) {
 
 QList<NodePortRow> ReadNodePortRows(const QStringList& clientNames) {
     QList<NodePortRow> rows;
-    for (const QString& name : clientNames) {
-        if (name.isEmpty()) {
-            continue;
-        }
-        const std::optional<qint32> id = GetClientID(name);
-        if (!id) {
+    QStringList names = clientNames;
+    names.removeAll(QString());
+    const std::optional<NamedClients> clients = ClientsByName(names, false);
+    if (!clients) {
+        return rows;
+    }
+    for (const QString& name : std::as_const(names)) {
+        const auto client = clients->constFind(name);
+        if (client == clients->cend() || !client->Mode.HasClientRow) {
             continue;  // deleted since the list was read
         }
-        const ClientModeRecord mode = ClientModeOf(*id);
-        if (!mode.HasClientRow) {
-            continue;
-        }
-        const RemoteAttributesRecord remote = RemoteAttributesOf(*id);
+        const ClientModeRecord& mode = client->Mode;
         rows.append(NodePortRow{mode.ClientName, mode.NodeId,
                                 mode.HasModeRow ? QString::number(mode.PortNumber) : QString(),
-                                mode.PortId, OnOff(remote.bts_used), OnOff(remote.bts_loop)});
+                                mode.PortId, OnOff(client->BtsUsed), OnOff(client->BtsLoop)});
     }
     return rows;
 }
@@ -49,12 +48,14 @@ NodePortChange SetNodePortIdsMDB(const QStringList& clientNames, const QString& 
     DeferredReports reports;
     Transaction transaction(ReportAs{kPrefix, kStepBegin});
     const QString clients = QStringLiteral("t_dnc_server_clients");
-    for (const QString& name : clientNames) {
-        if (name.isEmpty()) {
-            continue;
-        }
-        const std::optional<qint32> id = GetClientID(name);
-        const ClientModeRecord mode = id ? ClientModeOf(*id) : ClientModeRecord();
+    QStringList names = clientNames;
+    names.removeAll(QString());
+    // Read inside the transaction, all clients together; the writes follow one by one.
+    const std::optional<NamedClients> read = ClientsByName(names, false);
+    for (const QString& name : std::as_const(names)) {
+        const auto found = read ? read->constFind(name) : NamedClients::const_iterator();
+        const ClientModeRecord mode =
+            read && found != read->cend() ? found->Mode : ClientModeRecord();
         if (!mode.HasClientRow) {
             change.Skipped << name + QStringLiteral(": the client no longer exists");
             continue;

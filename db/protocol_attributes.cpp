@@ -3,6 +3,7 @@
 #include "db/change_log.h"
 #include "db/error_report.h"
 #include "db/schema_names.h"
+#include "db/statement_count.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -54,6 +55,7 @@ bool Run(QSqlQuery& query, const QString& sql, const QList<SqlValue>& values) {
     for (qsizetype i = 0; i < values.size(); ++i) {
         query.bindValue(int(i), values.at(i).bound());
     }
+    CountStatementSent();
     return query.exec();
 }
 
@@ -151,6 +153,9 @@ bool WriteAttributeRows(DatabaseConnection& connection, qint32 clientId,
     }
 
     QSqlDatabase db = connection.Database();
+    if (connection.IsOpen()) {
+        CountStatementSent();  // the begin
+    }
     if (!connection.IsOpen() || !db.transaction()) {
         const QSqlError error = connection.IsOpen() ? db.lastError()
                                                     : QSqlError(connection.LastError(), QString(),
@@ -176,12 +181,14 @@ bool WriteAttributeRows(DatabaseConnection& connection, qint32 clientId,
         }
     }
     if (failedStep == 0) {
+        CountStatementSent();
         if (db.commit()) {
             return true;
         }
         error = db.lastError();
         failedStep = kStepCommit;
     }
+    CountStatementSent();
     db.rollback();
     ReportError(kPrefix, ErrorFromSql(error), failedStep);
     return false;

@@ -2,6 +2,7 @@
 
 #include "db/change_log.h"
 #include "db/dnc_database.h"
+#include "db/statement_count.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -32,6 +33,7 @@ public:
         for (qsizetype i = 0; i < values.size(); ++i) {
             prepared_.query->bindValue(int(i), values.at(i).bound());
         }
+        CountStatementSent();
         if (!prepared_.query->exec()) {
             error_ = prepared_.query->lastError();
             ran_ = false;
@@ -222,6 +224,7 @@ Transaction::Transaction(const ReportAs& as) {
         return;  // each statement reports the closed connection itself
     }
     QSqlDatabase db = DncConnection.Database();
+    CountStatementSent();
     active_ = db.transaction();
     if (!active_) {
         ReportSqlError(as, db.lastError());
@@ -232,6 +235,7 @@ Transaction::Transaction(const ReportAs& as) {
 
 Transaction::~Transaction() {
     if (active_ && DncConnection.IsOpen()) {
+        CountStatementSent();
         DncConnection.Database().rollback();
     }
     if (active_) {
@@ -246,13 +250,16 @@ bool Transaction::Commit(const ReportAs& as) {
     active_ = false;
     QSqlDatabase db = DncConnection.Database();
     if (!NoteTransactionEnding(DncConnection, as)) {
+        CountStatementSent();
         db.rollback();  // a change lost its record: none of them may stay
         return false;
     }
+    CountStatementSent();
     if (db.commit()) {
         return true;
     }
     const QSqlError error = db.lastError();
+    CountStatementSent();
     db.rollback();
     ReportSqlError(as, error);
     return false;

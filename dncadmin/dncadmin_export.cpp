@@ -167,23 +167,19 @@ ExportOutcome ExportDncAdmin(const QStringList& clientNames, const QString& base
     QList<DncAdminClient> clients;
     {
         MessageCounter reports;
+        // Every client in a few statements, not a few per client.
+        const std::optional<NamedClients> read = ClientsByName(clientNames, true);
         for (const QString& name : clientNames) {
-            const std::optional<qint32> id = GetClientID(name);
-            if (reports.Count() > 0) {
+            if (!read || reports.Count() > 0) {
                 break;
             }
-            if (!id) {
+            const auto client = read->constFind(name);
+            if (client == read->cend()) {
                 outcome.Skipped << name;
                 continue;
             }
-            // Nothing of the client before may stand in for a value this one lacks.
-            ExportClientMode = ClientModeRecord();
-            ClientDirs.clear();
-            LoadClientDirs(*id);
-            ReadExportClientMode(*id);
-            if (reports.Count() > 0) {
-                break;
-            }
+            ExportClientMode = client->Mode;
+            ClientDirs = client->Dirs;
             const QString protocol = ProtocolDisplayName(ExportClientMode.Protocol);
             if (IsShopTerminal(protocol)) {
                 ++outcome.ShopTerminals;

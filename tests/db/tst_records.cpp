@@ -1,6 +1,7 @@
 // The life cycle of server and client rows, the current client and its mode record.
 
 #include "db/client_attributes.h"
+#include "db/statement_count.h"
 #include "db_test_helpers.h"
 #include "tests/support/test_main.h"
 
@@ -16,6 +17,37 @@ QStringList DependentIds(const TempInstallation& tmp) {
                    .join(QLatin1Char(','));
     }
     return all;
+}
+
+// A client as one comparable line: every field of its mode record, its BTS flags and folders.
+QString Describe(const NamedClient& c) {
+    const ClientModeRecord& m = c.Mode;
+    QStringList fields{QString::number(m.ClientId),
+                       QString::number(m.ServerId),
+                       m.ServerName,
+                       m.ClientName,
+                       m.NodeId,
+                       m.PortId,
+                       m.DetectedPorts,
+                       m.ProtocolLibrary,
+                       m.Protocol,
+                       QString::number(m.PortNumber),
+                       m.Baud,
+                       m.Parity,
+                       m.DataBits,
+                       m.StopBits,
+                       QString::number(m.HasModeRow),
+                       QString::number(m.HasClientRow),
+                       QString::number(c.BtsUsed),
+                       QString::number(c.BtsLoop)};
+    for (const DirectoryRecord& d : c.Dirs) {
+        fields << QStringLiteral("%1 %2 %3 %4 %5")
+                      .arg(d.dir_id)
+                      .arg(d.directory_direct, d.directory_alias)
+                      .arg(d.dir_mode)
+                      .arg(d.explore_from_here);
+    }
+    return fields.join(QLatin1Char('|'));
 }
 
 }  // namespace
@@ -133,6 +165,99 @@ private slots:
         QVERIFY(!ReadCurrentClientIds());
         QCOMPARE(CurrentClientId, 1);
         QCOMPARE(CurrentClientMode.ClientName, "LINE1");
+        QCOMPARE(messages.Count(), 0);
+    }
+
+    // The list readers read many clients at once; each must read as the client-by-client
+    // readers do, also where the rows are not as the program makes them.
+    void clientsByNameReadsAsClientByClient_data() {
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<int>("readAlone");  // names read statement by statement
+        QTest::newRow("mode row, protocol, folders")
+            << QStringList{"LATHE1", "MILL1", "LINE1"} << 0;
+        QTest::newRow("no mode row, unknown protocol, server gone")
+            << QStringList{"NOMODE", "ORPHAN"} << 0;
+        QTest::newRow("namesakes in other letter case: the first row wins")
+            << QStringList{"twin", "TWIN", "Twin"} << 0;
+        QTest::newRow("two mode rows: the first stored") << QStringList{"DOUBLE"} << 1;
+        QTest::newRow("letters beyond A to Z")
+            << QStringList{QStringLiteral("DREHBANK-") + QChar(0xC4),
+                           QStringLiteral("drehbank-") + QChar(0xE4)}
+            << 2;
+        QTest::newRow("missing, repeated, empty")
+            << QStringList{"GONE", "LATHE1", "LATHE1", ""} << 0;
+        QStringList many;
+        for (int i = 0; i < 150; ++i) {
+            many << QStringLiteral("M%1").arg(149 - i, 3, 10, QLatin1Char('0'));
+        }
+        QTest::newRow("more names than one statement takes") << many << 0;
+    }
+    void clientsByNameReadsAsClientByClient() {
+        QFETCH(QStringList, names);
+        TempInstallation tmp;
+        MessageRecorder messages;
+        PutServer(tmp, "CNCSRV1");
+        PutServer(tmp, "CNCSRV2");
+        for (const char* name :
+             {"LATHE1", "MILL1", "LINE1", "NOMODE", "ORPHAN", "twin", "TWIN", "DOUBLE"}) {
+            QVERIFY(AddClientMDB(name, "CNCSRV1"));
+        }
+        QVERIFY(AddClientMDB(QStringLiteral("DREHBANK-") + QChar(0xC4), "CNCSRV2"));
+        QVERIFY(AddClientMDB(QStringLiteral("drehbank-") + QChar(0xE4), "CNCSRV2"));
+        QStringList rows;
+        for (int i = 0; i < 150; ++i) {
+            rows << QStringLiteral("('M%1', 2)").arg(i, 3, 10, QLatin1Char('0'));
+        }
+        tmp.Exec("INSERT INTO t_dnc_server_clients (client_name, dnc_server_id) VALUES " +
+                 rows.join(", "));
+        tmp.Exec(
+            "UPDATE t_dnc_server_clients SET protocol_id = 7, bts_used = -1, bts_loop = 1, "
+            "NODE_ID = 'TOOL', com_ports = ' 1 3' WHERE client_name = 'LATHE1'");
+        tmp.Exec("UPDATE t_protocol SET protocol_dll = 'remote.dll' WHERE protocol_id = 7");
+        tmp.Exec("UPDATE t_client_mode SET cnc_comport = 3, m_baud = 4800 WHERE client_id = 1");
+        tmp.Exec(
+            "INSERT INTO t_client_directory (client_id, directory_direct, directory_alias, "
+            "dir_mode) VALUES (1, 'c:\\b', 'B', 2), (1, 'C:\\A', 'A', 1), (1, 'C:\\a', "
+            "'A2', 3), (2, 'C:\\M', '', 3), (999, 'C:\\LEFT', '', 3)");
+        tmp.Exec("UPDATE t_dnc_server_clients SET protocol_id = 62 WHERE client_name = 'LINE1'");
+        tmp.Exec("DELETE FROM t_client_mode WHERE client_id = 4");
+        tmp.Exec(
+            "UPDATE t_dnc_server_clients SET dnc_server_id = 77, protocol_id = 99 "
+            "WHERE client_name = 'ORPHAN'");
+        tmp.Exec("INSERT INTO t_client_mode (client_id, m_baud) VALUES (8, 1200), (999, 300)");
+        tmp.Exec("UPDATE t_client_mode SET m_baud = 2400 WHERE client_id = 8 AND m_baud = 9600");
+
+        QStringList expected;
+        for (const QString& name : std::as_const(names)) {
+            const std::optional<qint32> id = GetClientID(name);
+            if (!id) {
+                expected << name + QStringLiteral(": none");
+                continue;
+            }
+            NamedClient client;
+            client.Mode = ClientModeOf(*id);
+            const RemoteAttributesRecord remote = RemoteAttributesOf(*id);
+            client.BtsUsed = remote.bts_used;
+            client.BtsLoop = remote.bts_loop;
+            LoadClientDirs(*id);
+            client.Dirs = ClientDirs;
+            expected << name + QStringLiteral(": ") + Describe(client);
+        }
+        const quint64 before = StatementsSent();
+        const std::optional<NamedClients> read = ClientsByName(names, true);
+        const quint64 statements = StatementsSent() - before;
+        QVERIFY(read);
+        QStringList actual;
+        for (const QString& name : std::as_const(names)) {
+            const auto client = read->constFind(name);
+            actual << name + QStringLiteral(": ") +
+                          (client == read->cend() ? QStringLiteral("none") : Describe(*client));
+        }
+        QCOMPARE(actual, expected);
+        // Two statements for every 64 names, and eight for each name read alone.
+        QFETCH(int, readAlone);
+        QVERIFY2(statements <= quint64(2 * ((names.size() + 63) / 64) + 8 * readAlone),
+                 qPrintable(QString::number(statements)));
         QCOMPARE(messages.Count(), 0);
     }
 };

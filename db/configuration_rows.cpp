@@ -1,0 +1,225 @@
+#include "db/configuration_rows.h"
+
+#include "db/schema_names.h"
+
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace ConfigurationRows {
+
+namespace {
+
+bool Fail(QString* error, const QString& text) {
+    if (error) {
+        *error = text;
+    }
+    return false;
+}
+
+bool Failed(QString* error, const QSqlError& sqlError, const QString& what) {
+    return Fail(error, what + QStringLiteral(": ") + sqlError.text());
+}
+
+// The schema's spelling of a table, or nothing (and the error) for a name it does not have.
+std::optional<QString> Table(const QString& table, QString* error) {
+    const auto name = SchemaTableName(table);
+    if (!name) {
+        Fail(error, QStringLiteral("No table %1 in the schema").arg(table));
+    }
+    return name;
+}
+
+bool IsPostgres(DatabaseConnection& connection) {
+    return connection.Database().driverName() == QLatin1String("QPSQL");
+}
+
+}  // namespace
+
+bool ReadTable(DatabaseConnection& connection, const QString& table, QList<QVariantList>* rows,
+               QString* error) {
+    const auto name = Table(table, error);
+    if (!name) {
+        return false;
+    }
+    const QStringList columns = SchemaColumns(*name);
+    // Keyed tables in key order (PostgreSQL keeps no stored order); the others as stored.
+    static const QStringList keyed = {"t_dnc_servers", "t_dnc_server_clients", "t_shopterm_clients",
+                                      "t_client_directory", "t_protocol"};
+    const QString first = columns.value(0);
+    QSqlQuery query(connection.Database());
+    query.setForwardOnly(true);
+    const QString sql =
+        QStringLiteral("SELECT %1 FROM %2%3")
+            .arg(columns.join(QStringLiteral(", ")), *name,
+                 keyed.contains(*name) ? QStringLiteral(" ORDER BY ") + first : QString());
+    if (!query.exec(sql)) {
+        return Failed(error, query.lastError(), QStringLiteral("Reading %1").arg(*name));
+    }
+    rows->clear();
+    while (query.next()) {
+        QVariantList row;
+        row.reserve(columns.size());
+        for (int i = 0; i < columns.size(); ++i) {
+            row << query.value(i);
+        }
+        rows->append(std::move(row));
+    }
+    if (query.lastError().type() != QSqlError::NoError) {
+        return Failed(error, query.lastError(), QStringLiteral("Reading %1").arg(*name));
+    }
+    return true;
+}
+
+std::optional<qint64> CountRows(DatabaseConnection& connection, const QString& table,
+                                QString* error) {
+    const auto name = Table(table, error);
+    if (!name) {
+        return std::nullopt;
+    }
+    QSqlQuery query(connection.Database());
+    if (!query.exec(QStringLiteral("SELECT COUNT(*) FROM ") + *name) || !query.next()) {
+        Failed(error, query.lastError(), QStringLiteral("Counting the rows of %1").arg(*name));
+        return std::nullopt;
+    }
+    return query.value(0).toLongLong();
+}
+
+bool DeleteAllRows(DatabaseConnection& connection, const QString& table, QString* error) {
+    const auto name = Table(table, error);
+    if (!name) {
+        return false;
+    }
+    QSqlQuery query(connection.Database());
+    if (!query.exec(QStringLiteral("DELETE FROM ") + *name)) {
+        return Failed(error, query.lastError(), QStringLiteral("Emptying %1").arg(*name));
+    }
+    return true;
+}
+
+bool InsertRows(DatabaseConnection& connection, const QString& table, const QStringList& columns,
+                const QList<QVariantList>& rows, QString* error) {
+    const auto name = Table(table, error);
+    if (!name) {
+        return false;
+    }
+    QStringList checked;
+    for (const QString& column : columns) {
+        const auto spelled = SchemaColumnName(*name, column);
+        if (!spelled) {
+            return Fail(error, QStringLiteral("No column %1 in table %2").arg(column, *name));
+        }
+        checked << *spelled;
+    }
+    // Several rows per statement: each statement is a round trip on a server database, and
+    // 900 values stay below every backend's limit of bound values.
+    const qsizetype perStatement = qMax<qsizetype>(1, 900 / qMax<qsizetype>(1, checked.size()));
+    QStringList marks;
+    marks.fill(QStringLiteral("?"), checked.size());
+    const QString tuple = QLatin1Char('(') + marks.join(QStringLiteral(", ")) + QLatin1Char(')');
+    const QString head = QStringLiteral("INSERT INTO %1 (%2) VALUES ")
+                             .arg(*name, checked.join(QStringLiteral(", ")));
+    QSqlQuery query(connection.Database());
+    qsizetype prepared = 0;  // rows of the statement prepared in query
+    for (qsizetype first = 0; first < rows.size(); first += perStatement) {
+        const qsizetype count = qMin(perStatement, rows.size() - first);
+        if (count != prepared) {
+            QStringList tuples;
+            tuples.fill(tuple, count);
+            if (!query.prepare(head + tuples.join(QStringLiteral(", ")))) {
+                return Failed(error, query.lastError(), QStringLiteral("Writing %1").arg(*name));
+            }
+            prepared = count;
+        }
+        int position = 0;
+        for (qsizetype r = first; r < first + count; ++r) {
+            for (const QVariant& value : rows.at(r)) {
+                query.bindValue(position++, value);
+            }
+        }
+        if (!query.exec()) {
+            return Failed(error, query.lastError(), QStringLiteral("Writing %1").arg(*name));
+        }
+    }
+    return true;
+}
+
+bool Begin(DatabaseConnection& connection, QString* error) {
+    QSqlDatabase db = connection.Database();
+    if (!db.transaction()) {
+        return Failed(error, db.lastError(), QStringLiteral("Starting the transaction"));
+    }
+    return true;
+}
+
+bool Commit(DatabaseConnection& connection, QString* error) {
+    QSqlDatabase db = connection.Database();
+    if (!db.commit()) {
+        const QSqlError failure = db.lastError();
+        db.rollback();
+        return Failed(error, failure, QStringLiteral("Committing"));
+    }
+    return true;
+}
+
+void Rollback(DatabaseConnection& connection) {
+    connection.Database().rollback();
+}
+
+std::optional<qint64> ReadKeySequence(DatabaseConnection& connection, const QString& table,
+                                      const QString& keyColumn, QString* error) {
+    const auto name = Table(table, error);
+    const auto column = name ? SchemaColumnName(*name, keyColumn) : std::nullopt;
+    if (!column) {
+        Fail(error, QStringLiteral("No key %1 in table %2").arg(keyColumn, table));
+        return std::nullopt;
+    }
+    QSqlQuery query(connection.Database());
+    if (IsPostgres(connection)) {
+        // NULL until the sequence handed out its first value.
+        query.prepare(QStringLiteral(
+            "SELECT pg_sequence_last_value(CAST(pg_get_serial_sequence(?, ?) AS regclass))"));
+        query.addBindValue(*name);
+        query.addBindValue(*column);
+    } else {
+        query.prepare(QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name = ?"));
+        query.addBindValue(*name);
+    }
+    if (!query.exec()) {
+        Failed(error, query.lastError(),
+               QStringLiteral("Reading the key counter of %1").arg(*name));
+        return std::nullopt;
+    }
+    return query.next() ? query.value(0).toLongLong() : 0;
+}
+
+bool SetKeySequence(DatabaseConnection& connection, const QString& table, const QString& keyColumn,
+                    qint64 last, QString* error) {
+    const auto name = Table(table, error);
+    const auto column = name ? SchemaColumnName(*name, keyColumn) : std::nullopt;
+    if (!column) {
+        return Fail(error, QStringLiteral("No key %1 in table %2").arg(keyColumn, table));
+    }
+    const QString what = QStringLiteral("Setting the key counter of %1").arg(*name);
+    QSqlQuery query(connection.Database());
+    if (IsPostgres(connection)) {
+        // setval(.., 1, false) hands out 1 next: the state of a sequence never used.
+        query.prepare(QStringLiteral("SELECT setval(pg_get_serial_sequence(?, ?), ?, ?)"));
+        query.addBindValue(*name);
+        query.addBindValue(*column);
+        query.addBindValue(qMax<qint64>(last, 1));
+        query.addBindValue(last > 0);
+        return query.exec() || Failed(error, query.lastError(), what);
+    }
+    query.prepare(QStringLiteral("DELETE FROM sqlite_sequence WHERE name = ?"));
+    query.addBindValue(*name);
+    if (!query.exec()) {
+        return Failed(error, query.lastError(), what);
+    }
+    query.prepare(QStringLiteral("INSERT INTO sqlite_sequence (name, seq) VALUES (?, ?)"));
+    query.addBindValue(*name);
+    query.addBindValue(last);
+    return query.exec() || Failed(error, query.lastError(), what);
+}
+
+}  // namespace ConfigurationRows

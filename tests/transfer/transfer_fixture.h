@@ -1,0 +1,33 @@
+#pragma once
+// The made-up plant in Access form (data/DNC_sample_access.mdb), the rows its import must
+// give (data/DNC_sample_access.expected/) and ways to look at a database file directly.
+
+#include <QJsonObject>
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+QString SampleMdb();
+// Lines "table last-key" of sequences.txt.
+QList<QPair<QString, qint64>> SampleSequences();
+// The rows the import of the sample must give for a table, in stored order.
+QList<QJsonObject> ExpectedRows(const QString& table);
+
+// A copy of the sample in folder with bytes replaced: each pair is (UTF-16 text found in the
+// file, its replacement of the same length), or the file cut to a length.
+QString PatchedSample(const QString& folder, const QString& name,
+                      const QList<QPair<QString, QString>>& patches, qint64 cutTo = -1);
+
+// Every row of a table of an SQLite file, in the order SELECT * gives, as JSON objects.
+QList<QJsonObject> RowsOf(const QString& file, const QString& table);
+// The first column of the first row of a query on an SQLite file.
+QVariant ValueOf(const QString& file, const QString& sql);
+
+struct ToolRun {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+ToolRun RunTool(const QString& tool, const QStringList& arguments);

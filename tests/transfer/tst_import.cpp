@@ -1,0 +1,173 @@
+// The import of the made-up plant: every table as expected, the Access file untouched, new
+// rows numbered above the Access counters, and the imported clients exported as the DNC
+// server reads them.
+
+#include "app/startup.h"
+#include "base/paths.h"
+#include "db/client_directories.h"
+#include "db/dnc_database.h"
+#include "db/protocol_records.h"
+#include "dncadmin/dncadmin_export.h"
+#include "tests/support/message_recorder.h"
+#include "tests/support/temp_installation.h"
+#include "tests/support/test_main.h"
+#include "tests/transfer/transfer_fixture.h"
+#include "transfer/transfer_jobs.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QByteArray Sha(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly)
+               ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256)
+               : QByteArray();
+}
+
+}  // namespace
+
+class TestImport : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+    QString imported_;
+    CopyOutcome outcome_;
+
+    // An installation whose DNC.mdb is the imported file, DncConnection open on it.
+    std::unique_ptr<TempInstallation> Installation() {
+        auto install = std::make_unique<TempInstallation>(
+            TempInstallation::Options{false, false, std::nullopt, QStringLiteral("CELLSRV02")});
+        if (!QFile::copy(imported_, install->DatabasePath()) || !install->OpenConnection()) {
+            return nullptr;
+        }
+        return install;
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(dir_.isValid());
+        imported_ = dir_.filePath(QStringLiteral("DNC.mdb"));
+        const QByteArray before = Sha(SampleMdb());
+        outcome_ = ImportAccessFile(SampleMdb(), imported_);
+        QVERIFY2(outcome_.ok, qPrintable(outcome_.error));
+        QCOMPARE(Sha(SampleMdb()), before);  // DNC servers may still read it
+        QCOMPARE(outcome_.skipped, QStringList());
+        QCOMPARE(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"DNC.mdb"});
+    }
+
+    // Row for row, in stored order: identifiers with their gaps, orphan rows, yes/no as -1/0,
+    // NULL text as "", NULL numbers as the schema's default, text byte for byte.
+    void tables_data() {
+        QTest::addColumn<QString>("table");
+        for (const auto& [table, rows] : outcome_.copied) {
+            QTest::newRow(qPrintable(table)) << table;
+        }
+        QCOMPARE(outcome_.copied.size(), 13);
+    }
+    void tables() {
+        QFETCH(QString, table);
+        const QList<QJsonObject> expected = ExpectedRows(table);
+        QVERIFY(!expected.isEmpty());
+        const QList<QJsonObject> rows = RowsOf(imported_, table);
+        QCOMPARE(rows.size(), expected.size());
+        for (qsizetype i = 0; i < rows.size(); ++i) {
+            QCOMPARE(rows.at(i), expected.at(i));
+        }
+        for (const auto& [name, count] : outcome_.copied) {
+            QVERIFY(name != table || count == expected.size());
+        }
+    }
+
+    // A new server, client, directory and shop-terminal link get numbers above the last the
+    // Access file handed out, not above the highest row left (client 37 was deleted).
+    void nextIdsAboveAccessCounters() {
+        auto install = Installation();
+        QVERIFY(install);
+        MessageRecorder messages;
+        AddServer(QStringLiteral("NEWSRV"));
+        QVERIFY(AddClientMDB(QStringLiteral("NEW LATHE"), QStringLiteral("NEWSRV")));
+        const qint32 client = GetClientID(QStringLiteral("NEW LATHE")).value_or(0);
+        const auto dir = AddDirMDB(client, QStringLiteral("C:\\NC\\NEW"));
+        QVERIFY(EnsureShopTermSelfRowMDB(client));
+        QCOMPARE(messages.Count(), 0);
+        QMap<QString, qint64> next;
+        next["t_dnc_servers"] = GetServerID(QStringLiteral("NEWSRV")).value_or(0);
+        next["t_dnc_server_clients"] = client;
+        next["t_client_directory"] = dir.value_or(0);
+        next["t_shopterm_clients"] =
+            install->QueryValue("SELECT MAX(shopterm_id) FROM t_shopterm_clients").toLongLong();
+        const auto sequences = SampleSequences();
+        QCOMPARE(sequences.size(), 4);
+        for (const auto& [table, last] : sequences) {
+            QCOMPARE(next.value(table), last + 1);
+        }
+    }
+
+    // Kestrum exports imported clients as the DNC server reads them: the file below is
+    // written by hand from the sample's rows (REMOTE 72 and MAZATROL 102, UNC folders with
+    // '$', the up folder falling back to the download folder when there is none).
+    void exportOfImportedClients() {
+        auto install = Installation();
+        QVERIFY(install);
+        MessageRecorder messages;
+        const QByteArray base = "[ADMIN]\r\nLINES_DISPLAYED=64\r\n";
+        install->WriteFile(QStringLiteral("base.ini"), base);
+        const ExportOutcome exported = ExportDncAdmin(
+            {QStringLiteral("FANUC ROBODRILL 3"), QStringLiteral("MAZAK INTEGREX I200")},
+            install->FilePath(QStringLiteral("base.ini")),
+            install->FilePath(QStringLiteral("DNCAdmin.ini")));
+        QVERIFY2(exported.Ok, qPrintable(exported.Error));
+        QCOMPARE(messages.Count(), 0);
+        const QByteArray byHand = base +
+                                  "[FANUC ROBODRILL 3]\r\n"
+                                  "NODE_ID=2\r\n"
+                                  "PORT_ID=06\r\n"
+                                  "PROTOCOL=REMOTE\r\n"
+                                  "DEFAULT_DIR=\\\\CELLSRV02\\DNC$\\FANUC\\RD3\r\n"
+                                  "DEFAULT_UP_DIR=\\\\CELLSRV02\\DNC$\\FANUC\\RD3\\UPLOAD\r\n"
+                                  "[MAZAK INTEGREX I200]\r\n"
+                                  "NODE_ID=2\r\n"
+                                  "PORT_ID=01\r\n"
+                                  "PROTOCOL=MAZATROL\r\n"
+                                  "DEFAULT_DIR=\\\\FILESRV\\NC\\MAZAK\\I200\r\n"
+                                  "DEFAULT_UP_DIR=\\\\FILESRV\\NC\\MAZAK\\I200\r\n"
+                                  "[CNC_LIST]\r\n"
+                                  "1=FANUC ROBODRILL 3\r\n"
+                                  "2=MAZAK INTEGREX I200\r\n";
+        QCOMPARE(install->ReadFile(QStringLiteral("DNCAdmin.ini")), byHand);
+    }
+};
+
+KESTRUM_TEST(TestImport)
+
+// Start-up finding an Access DNC.mdb says what it is and how to import it, ends without a
+// window and leaves the file as it was.
+class TestStartUpOnAccess : public QObject {
+    Q_OBJECT
+private slots:
+    void saysHowToImport() {
+        TempInstallation install(
+            TempInstallation::Options{false, false, std::nullopt, QStringLiteral("CNCSRV1")});
+        QVERIFY(QFile::copy(SampleMdb(), install.DatabasePath()));
+        const QByteArray before = Sha(install.DatabasePath());
+        MessageRecorder messages;
+        QCOMPARE(StartUp(), StartUpOutcome::AccessDatabase);
+        QCOMPARE(messages.Count(), 1);
+        QCOMPARE(messages.Last().title, QStringLiteral("DNC Database is an Access file"));
+        const QString path = DisplayPath(install.DatabasePath());
+        QVERIFY2(messages.Last().text.startsWith("The DNC Database at path \"" + path +
+                                                 "\" is a Microsoft Access database"),
+                 qPrintable(messages.Last().text));
+        QVERIFY(messages.Last().text.contains("kestrum-import \"" + path + "\" "));
+        QVERIFY(!DncConnection.IsOpen());
+        QCOMPARE(Sha(install.DatabasePath()), before);
+    }
+};
+
+KESTRUM_TEST(TestStartUpOnAccess)
+
+#include "tst_import.moc"

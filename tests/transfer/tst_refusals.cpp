@@ -1,0 +1,286 @@
+// What an import refuses, and that a refusal writes nothing: files that are not Access
+// databases or are cut short, tables and columns missing, values that do not fit, a target
+// that exists. Also the value rules themselves and the command line.
+
+#include "components/database_connection.h"
+#include "db/configuration_rows.h"
+#include "db/new_installation.h"
+#include "tests/support/test_main.h"
+#include "tests/transfer/transfer_fixture.h"
+#include "transfer/target_columns.h"
+#include "transfer/transfer_jobs.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+using Patches = QList<QPair<QString, QString>>;
+
+TargetColumn Column(const QString& table, const QString& name) {
+    for (const TargetColumn& column : TargetColumns(table)) {
+        if (column.name == name) {
+            return column;
+        }
+    }
+    return TargetColumn();
+}
+
+SourceTable* TableOf(SourceConfiguration& source, const QString& name) {
+    for (SourceTable& table : source.tables) {
+        if (table.name == name) {
+            return &table;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+class TestRefusals : public QObject {
+    Q_OBJECT
+private slots:
+    // Each refusal names its reason; the target is not created (or, when it existed, is
+    // byte-identical) and nothing is left beside it.
+    void import_data() {
+        QTest::addColumn<QString>("source");  // "sample", "text", "empty" or "sqlite"
+        QTest::addColumn<Patches>("patches");
+        QTest::addColumn<qint64>("cutTo");
+        QTest::addColumn<QByteArray>("existingTarget");  // null: no target file
+        QTest::addColumn<QString>("error");
+        const Patches none;
+        const QByteArray noTarget;
+        const Patches noCommand{{"t_command", "x_command"}};
+        // clang-format off
+        QTest::newRow("text file") << "text" << none << qint64(-1) << noTarget
+            << "is not a Microsoft Access database";
+        QTest::newRow("empty file") << "empty" << none << qint64(-1) << noTarget
+            << "is not a Microsoft Access database";
+        QTest::newRow("SQLite file") << "sqlite" << none << qint64(-1) << noTarget
+            << "is not a Microsoft Access database";
+        QTest::newRow("cut inside a page") << "sample" << none << qint64(4096 * 60 + 100)
+            << noTarget << "is cut short: it ends inside a page";
+        QTest::newRow("cut at a page") << "sample" << none << qint64(4096 * 60) << noTarget
+            << "is damaged or cut short: table t_timeout_table_down cannot be read completely "
+               "(0 of its 30 rows read)";
+        QTest::newRow("only the header") << "sample" << none << qint64(4096) << noTarget
+            << "is cut short";
+        QTest::newRow("missing table") << "sample" << noCommand << qint64(-1) << noTarget
+            << "missing tables: t_command";
+        QTest::newRow("missing tables and columns")
+            << "sample" << Patches{{"t_command", "x_command"}, {"t_remote", "x_remote"},
+                                   {"m_baud", "x_baud"}} << qint64(-1) << noTarget
+            << "missing tables: t_command, t_remote; missing columns: t_client_mode.m_baud";
+        QTest::newRow("target exists") << "sample" << none << qint64(-1)
+            << QByteArray("not a database\r\n") << "exists; it is never replaced";
+        QTest::newRow("empty target exists") << "sample" << none << qint64(-1) << QByteArray("")
+            << "exists; it is never replaced";
+        // clang-format on
+    }
+    void import() {
+        QFETCH(QString, source);
+        QFETCH(Patches, patches);
+        QFETCH(qint64, cutTo);
+        QFETCH(QByteArray, existingTarget);
+        QFETCH(QString, error);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QString from = dir.filePath(QStringLiteral("old.mdb"));
+        if (source == QLatin1String("sample")) {
+            from = PatchedSample(dir.path(), QStringLiteral("old.mdb"), patches, cutTo);
+            QVERIFY(!from.isEmpty());
+        } else if (source == QLatin1String("sqlite")) {
+            QVERIFY(CreateDatabaseAt(from));
+        } else {
+            QFile file(from);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(source == QLatin1String("text") ? "Standard text, not Jet DB\n" : "");
+        }
+        const QString target = dir.filePath(QStringLiteral("DNC.mdb"));
+        if (!existingTarget.isNull()) {
+            QFile file(target);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(existingTarget);
+        }
+        const QStringList before = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
+
+        const CopyOutcome outcome = ImportAccessFile(from, target);
+        QVERIFY(!outcome.ok);
+        QVERIFY2(outcome.error.contains(error), qPrintable(outcome.error));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), before);
+        if (!existingTarget.isNull()) {
+            QFile file(target);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll(), existingTarget);
+        }
+    }
+
+    // How each kind of column takes a value from another database.
+    void values_data() {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<QVariant>("stored");  // invalid: refused
+        QTest::addColumn<QString>("problem");
+        const QVariant refused;
+        const auto row = [](const char* name, const char* table, const char* column,
+                            const QVariant& value, const QVariant& stored,
+                            const QString& problem = QString()) {
+            QTest::newRow(name) << table << column << value << stored << problem;
+        };
+        const char* clients = "t_dnc_server_clients";
+        row("yes", clients, "bts_used", true, qint64(-1));
+        row("no", clients, "bts_used", false, qint64(0));
+        row("yes/no from a number", clients, "bts_loop", 1, qint64(-1));
+        row("NULL yes/no", clients, "bts_loop", QVariant(), qint64(0));
+        row("NULL text", clients, "NODE_ID", QVariant(), QString(""));
+        row("NULL text with a default", "t_client_mode", "m_parity", QVariant(), QString(""));
+        row("NULL number takes the default", "t_client_mode", "m_baud", QVariant(), qint64(9600));
+        row("NULL 16-bit takes the default", "t_client_directory", "dir_mode", QVariant(),
+            qint64(3));
+        row("NULL protocol", clients, "protocol_id", QVariant(), qint64(2));
+        row("NULL key", clients, "client_id", QVariant(), refused, "has no default");
+        row("16-bit highest", "t_timeout_table_down", "char_buffer", 32767, qint64(32767));
+        row("16-bit lowest", "t_timeout_table_down", "char_buffer", -32768, qint64(-32768));
+        row("16-bit over", "t_timeout_table_down", "char_buffer", 32768, refused,
+            "32768, outside the 16-bit range");
+        row("16-bit under", "t_client_mode", "cnc_comport", -32769, refused, "16-bit");
+        row("32-bit over", "t_client_mode", "m_baud", qint64(2147483648LL), refused, "32-bit");
+        row("number from text", "t_client_mode", "m_baud", QString(" 9600"), qint64(9600));
+        row("empty text as number", "t_client_mode", "m_baud", QString(""), qint64(9600));
+        row("text that is no number", "t_client_mode", "m_baud", QString("fast"), refused,
+            "not a number");
+        row("whole real", "t_client_mode", "m_stopbits", 2.0, qint64(2));
+        row("fraction", "t_client_mode", "m_stopbits", 1.5, refused, "not a whole number");
+        row("number as text", clients, "PORT_ID", 7, QString("7"));
+        row("text kept exactly", clients, "client_name", QString("O'NEIL \x01\x1f Fräse"),
+            QString("O'NEIL \x01\x1f Fräse"));
+        row("255 characters", "t_client_directory", "directory_direct", QString(255, 'x'),
+            QString(255, 'x'));
+        row("256 characters", "t_client_directory", "directory_direct", QString(256, QChar(0xe4)),
+            refused, "a text of 256 characters (at most 255 fit)");
+    }
+    void values() {
+        QFETCH(QString, table);
+        QFETCH(QString, column);
+        QFETCH(QVariant, value);
+        QFETCH(QVariant, stored);
+        QFETCH(QString, problem);
+        const TargetColumn target = Column(table, column);
+        QCOMPARE(target.name, column);
+        QString said;
+        const auto result = ConvertValue(target, value, &said);
+        QCOMPARE(result.has_value(), stored.isValid());
+        if (result) {
+            QCOMPARE(*result, stored);
+        } else {
+            QVERIFY2(said.contains(problem), qPrintable(said));
+        }
+    }
+
+    // A value that does not fit is named by table, row key and column, all of them at once,
+    // and the target keeps no row; extra tables and columns are only reported.
+    void copyRefusesValuesThatDoNotFit() {
+        SourceConfiguration source;
+        QString error;
+        QVERIFY2(ReadAccessConfiguration(SampleMdb(), &source, &error), qPrintable(error));
+        SourceTable* down = TableOf(source, QStringLiteral("t_filter_table_down"));
+        SourceTable* dirs = TableOf(source, QStringLiteral("t_client_directory"));
+        QVERIFY(down && dirs);
+        const qsizetype leader = down->columns.indexOf(QStringLiteral("leader"));
+        down->rows[1][leader] = 70000;  // client 2
+        dirs->rows[2][dirs->columns.indexOf(QStringLiteral("directory_direct"))] =
+            QString(300, 'D');  // dir 3
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("DNC.mdb"));
+        QVERIFY(CreateDatabaseAt(path));
+        DatabaseConnection target(QStringLiteral("refusal-target"));
+        QVERIFY(target.Open(QStringLiteral("data source = ") + path + QLatin1Char(';')));
+        CopyOutcome outcome = CopyConfiguration(source, target);
+        QVERIFY(!outcome.ok);
+        QCOMPARE(outcome.error,
+                 QStringLiteral("Values that do not fit: t_filter_table_down row client_id = 2, "
+                                "column leader: 70000, outside the 16-bit range -32768 to 32767; "
+                                "t_client_directory row dir_id = 3, column directory_direct: a "
+                                "text of 300 characters (at most 255 fit)"));
+        for (const QString& table :
+             {QStringLiteral("t_filter_table_down"), QStringLiteral("t_client_directory")}) {
+            QCOMPARE(ConfigurationRows::CountRows(target, table, &error), qint64(0));
+        }
+
+        // Mended, with a table and a column Kestrum does not have.
+        down->rows[1][leader] = 7;
+        dirs->rows[2][dirs->columns.indexOf(QStringLiteral("directory_direct"))] = QString("C:\\");
+        down->columns << QStringLiteral("legacy_flag");
+        for (QVariantList& row : down->rows) {
+            row << true;
+        }
+        source.tables << SourceTable{QStringLiteral("t_notes"), {QStringLiteral("note")}, {}, {}};
+        outcome = CopyConfiguration(source, target);
+        QVERIFY2(outcome.ok, qPrintable(outcome.error));
+        QCOMPARE(outcome.skipped,
+                 (QStringList{"column t_filter_table_down.legacy_flag", "table t_notes"}));
+        // A second copy into the same database is refused: it holds rows now.
+        outcome = CopyConfiguration(source, target);
+        QVERIFY(!outcome.ok);
+        QVERIFY2(outcome.error.startsWith("The target already holds a configuration: "
+                                          "t_dnc_servers (3 rows), t_dnc_server_clients (30 rows)"),
+                 qPrintable(outcome.error));
+        QCOMPARE(ConfigurationRows::CountRows(target, QStringLiteral("t_client_mode"), &error),
+                 qint64(31));
+    }
+
+    // The command line: exit 0, 1 or 2, one line per table, the reason on standard error.
+    void commandLine_data() {
+        QTest::addColumn<QStringList>("arguments");  // $D: a temporary folder
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("out");  // part of standard output
+        QTest::addColumn<QString>("err");  // the reason on standard error
+        const QString sample = SampleMdb();
+        QTest::newRow("import") << QStringList{sample, "$D/DNC.mdb"} << 0
+                                << "\nt_dnc_server_clients 30\n"
+                                << "";
+        QTest::newRow("help") << QStringList{"--help"} << 0 << "  --show"
+                              << "";
+        QTest::newRow("version") << QStringList{"--version"} << 0 << "kestrum-import 1.0.0"
+                                 << "";
+        QTest::newRow("show") << QStringList{"--show", sample} << 0
+                              << "table t_dnc_servers: 3 rows, last AutoNumber 5"
+                              << "";
+        QTest::newRow("refused") << QStringList{sample, "$D/old.txt"} << 1 << ""
+                                 << "kestrum-import: \"$D/old.txt\" exists; it is never replaced";
+        QTest::newRow("no target") << QStringList{sample} << 2 << ""
+                                   << "kestrum-import: expected OLD.mdb and TARGET";
+        QTest::newRow("unknown option") << QStringList{"--fast", sample, "$D/x.mdb"} << 2 << ""
+                                        << "kestrum-import: Unknown option 'fast'.";
+    }
+    void commandLine() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        QTemporaryDir dir;
+        QFile text(dir.filePath(QStringLiteral("old.txt")));
+        QVERIFY(text.open(QIODevice::WriteOnly));
+        text.close();
+        arguments.replaceInStrings(QStringLiteral("$D"), dir.path());
+        const ToolRun run = RunTool(QStringLiteral("import"), arguments);
+        QCOMPARE(run.exitCode, exitCode);
+        QVERIFY2(run.out.contains(out), qPrintable(run.out));
+        err.replace(QStringLiteral("$D"), dir.path());
+        QVERIFY2(
+            err.isEmpty() || run.err.endsWith(err + QLatin1Char('\n')) || run.err.startsWith(err),
+            qPrintable(run.err));
+        if (exitCode != 0) {
+            QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("DNC.mdb"))));
+            QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("x.mdb"))));
+        }
+    }
+};
+
+KESTRUM_TEST(TestRefusals)
+
+#include "tst_refusals.moc"

@@ -1,0 +1,190 @@
+#include "transfer/transfer_jobs.h"
+
+#include "db/new_installation.h"
+#include "db/schema_names.h"
+#include "transfer/access_file.h"
+#include "transfer/access_header.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QUuid>
+
+namespace {
+
+QString ConnectionString(const QString& database) {
+    return QStringLiteral("data source = ") + database + QLatin1Char(';');
+}
+
+QString UniqueName(const QString& role) {
+    return QStringLiteral("transfer-%1-%2").arg(role, QUuid::createUuid().toString(QUuid::Id128));
+}
+
+// The database a copy writes into. A new SQLite file is built under a temporary name beside
+// the target and moved into place only when the copy succeeded, so a failed copy leaves
+// nothing behind and an existing file is never replaced.
+class TargetDatabase {
+public:
+    enum class ExistingFile { Refuse, AcceptEmpty };
+
+    TargetDatabase() : connection_(UniqueName(QStringLiteral("target"))) {}
+    ~TargetDatabase() {
+        connection_.Close();
+        if (!temporary_.isEmpty()) {
+            QFile::remove(temporary_);
+        }
+    }
+    TargetDatabase(const TargetDatabase&) = delete;
+    TargetDatabase& operator=(const TargetDatabase&) = delete;
+
+    bool Open(const QString& target, ExistingFile existing, QString* error) {
+        target_ = target;
+        if (IsDatabaseUri(target)) {
+            // The schema is made in a new server database by kestrum-newinstall.
+            return OpenConnection(target, error);
+        }
+        const QFileInfo info(target);
+        if (info.exists() || info.isSymLink()) {
+            if (existing == ExistingFile::Refuse || !info.isFile()) {
+                *error = QStringLiteral("\"%1\" exists; it is never replaced").arg(target);
+                return false;
+            }
+            return OpenConnection(target, error);
+        }
+        if (!info.absoluteDir().exists()) {
+            *error = QStringLiteral("The folder of \"%1\" does not exist").arg(target);
+            return false;
+        }
+        temporary_ =
+            info.absoluteDir().filePath(QStringLiteral(".%1.%2.new")
+                                            .arg(info.fileName())
+                                            .arg(QUuid::createUuid().toString(QUuid::Id128)));
+        return CreateDatabaseAt(temporary_, error) && OpenConnection(temporary_, error);
+    }
+
+    DatabaseConnection& Connection() { return connection_; }
+
+    // After a successful copy: a new file takes the target's name.
+    bool Keep(QString* error) {
+        connection_.Close();
+        if (temporary_.isEmpty()) {
+            return true;
+        }
+        // QFile::rename never replaces a file that appeared meanwhile.
+        if (!QFile::rename(temporary_, target_)) {
+            *error = QStringLiteral(
+                         "\"%1\" could not be created (it exists now, or the folder "
+                         "cannot be written)")
+                         .arg(target_);
+            return false;
+        }
+        temporary_.clear();
+        return true;
+    }
+
+private:
+    bool OpenConnection(const QString& database, QString* error) {
+        if (!connection_.Open(ConnectionString(database))) {
+            *error = connection_.LastError();
+            return false;
+        }
+        return true;
+    }
+
+    QString target_;
+    QString temporary_;
+    DatabaseConnection connection_;
+};
+
+CopyOutcome Failed(const QString& error) {
+    CopyOutcome outcome;
+    outcome.error = error;
+    return outcome;
+}
+
+CopyOutcome CopyInto(const SourceConfiguration& source, const QString& target,
+                     TargetDatabase::ExistingFile existing) {
+    TargetDatabase database;
+    QString error;
+    if (!database.Open(target, existing, &error)) {
+        return Failed(error);
+    }
+    CopyOutcome outcome = CopyConfiguration(source, database.Connection());
+    if (outcome.ok && !database.Keep(&error)) {
+        return Failed(error);
+    }
+    return outcome;
+}
+
+}  // namespace
+
+bool IsDatabaseUri(const QString& database) {
+    return database.startsWith(QLatin1String("postgresql://"), Qt::CaseInsensitive) ||
+           database.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive);
+}
+
+bool ReadAccessConfiguration(const QString& path, SourceConfiguration* source, QString* error) {
+    AccessFile file;
+    if (!file.Open(path, error)) {
+        return false;
+    }
+    SourceConfiguration result;
+    for (const QString& name : file.TableNames()) {
+        AccessTable table;
+        // Tables Kestrum does not know are only named (as skipped): their rows are not read,
+        // and one that cannot be read does not stop the import.
+        const bool known = SchemaTableName(name).has_value();
+        if (!file.ReadTable(name, known, &table, error)) {
+            if (known) {
+                return false;
+            }
+            table.name = name;
+        }
+        SourceTable read;
+        read.name = table.name;
+        for (const AccessColumn& column : table.columns) {
+            read.columns << column.name;
+        }
+        read.rows = std::move(table.rows);
+        read.lastKey = table.lastAutoNumber;
+        result.tables << read;
+    }
+    *source = std::move(result);
+    return true;
+}
+
+CopyOutcome ImportAccessFile(const QString& accessPath, const QString& target) {
+    // The target is checked first: a refusal must not wait for the whole file to be read.
+    if (!IsDatabaseUri(target) && (QFileInfo::exists(target) || QFileInfo(target).isSymLink())) {
+        return Failed(QStringLiteral("\"%1\" exists; it is never replaced").arg(target));
+    }
+    SourceConfiguration source;
+    QString error;
+    if (!ReadAccessConfiguration(accessPath, &source, &error)) {
+        return Failed(error);
+    }
+    return CopyInto(source, target, TargetDatabase::ExistingFile::Refuse);
+}
+
+CopyOutcome CopyDatabase(const QString& from, const QString& to) {
+    if (!IsDatabaseUri(from) && !IsDatabaseUri(to) && QFileInfo(from).exists() &&
+        QFileInfo(from).canonicalFilePath() == QFileInfo(to).canonicalFilePath()) {
+        return Failed(QStringLiteral("The source and the target are the same file"));
+    }
+    if (!IsDatabaseUri(from) && IsAccessFile(from)) {
+        return Failed(QStringLiteral("\"%1\" is a Microsoft Access database; kestrum-import "
+                                     "brings it over")
+                          .arg(from));
+    }
+    SourceConfiguration source;
+    {
+        DatabaseConnection connection(UniqueName(QStringLiteral("source")));
+        if (!connection.Open(ConnectionString(from))) {
+            return Failed(connection.LastError());
+        }
+        QString error;
+        if (!ReadDatabaseConfiguration(connection, &source, &error)) {
+            return Failed(error);
+        }
+    }
+    return CopyInto(source, to, TargetDatabase::ExistingFile::AcceptEmpty);
+}
