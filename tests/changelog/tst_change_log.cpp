@@ -4,6 +4,7 @@
 #include "admin/pick_lists.h"
 #include "changelog_rig.h"
 #include "db/node_port_ids.h"
+#include "db/protocol_attributes.h"
 #include "setup/port_setup_logic.h"
 #include "tests/support/test_main.h"
 
@@ -88,6 +89,21 @@ private Q_SLOTS:
                  (QStringList{"t_client_mode|update|CNCSRV1|LATHE2|" + changes,
                               "t_client_mode|update|CNCSRV1|MILL1|" + changes}));
         QCOMPARE(rig.Log("client_name = 'LATHE1'"), QStringList());  // the source is untouched
+    }
+
+    // The attribute dialogs write on a connection of their own, in their own transaction.
+    void attributeDialogWritesOnTheirOwnConnection() {
+        LogRig rig;
+        DatabaseConnection own(QStringLiteral("AttributeDialog"));
+        QVERIFY(own.Open(QStringLiteral("data source = ") + rig.tmp.DatabasePath()));
+        const qint32 id = qint32(rig.Id("LATHE1"));
+        QVERIFY(WriteAttributeRows(
+            own, id, {AttributeChange{"t_remote", true, {"report_name"}, {SqlValue::Text("R1")}}}));
+        own.Close();
+        QCOMPARE(rig.Log(), (QStringList{"t_remote|insert|CNCSRV1|LATHE1|[[\"rem_client_id\",null,"
+                                         "\"1\"]]",
+                                         "t_remote|update|CNCSRV1|LATHE1|[[\"report_name\",\"\","
+                                         "\"R1\"]]"}));
     }
 
     void moveRecordsTheServerChange() {
