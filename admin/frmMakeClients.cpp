@@ -83,6 +83,19 @@ void frmMakeClients::FillClients() {
     FillClientList(ui_->cboServers, ui_->lstClients);
 }
 
+bool frmMakeClients::ShowClient(const QString& name) {
+    for (const Qt::MatchFlags flags :
+         {Qt::MatchExactly | Qt::MatchCaseSensitive, Qt::MatchFlags(Qt::MatchFixedString)}) {
+        const QList<QListWidgetItem*> found = ui_->lstClients->findItems(name, flags);
+        if (!found.isEmpty()) {
+            ui_->lstClients->setCurrentItem(found.constFirst());
+            ui_->lstClients->scrollToItem(found.constFirst());
+            return true;
+        }
+    }
+    return false;
+}
+
 void frmMakeClients::CopyEntryToName(const QString& entry) {
     // The box shows names as they are typed: upper case.
     ui_->txtClientName->setText(entry.toUpper());

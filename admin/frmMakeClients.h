@@ -28,6 +28,10 @@ public:
     static ClientWindowOpener OpenPortSetup;
     static ClientWindowOpener OpenDirectories;
 
+    // Selects the client in the list (the window opened on its server): another window
+    // opens this one on a client it names. False when the list does not hold it.
+    bool ShowClient(const QString& name);
+
     bool EditNameActive() const { return editNameActive_; }
     QMenu* ClientMenu() const { return mnuClient_; }
 

@@ -14,6 +14,7 @@
 #include "base/settings.h"
 #include "bts/frmBTS.h"
 #include "changelog/frmChangeLog.h"
+#include "check/frmCheckConfig.h"
 #include "db/change_log.h"
 #include "db/dnc_database.h"
 #include "dncadmin/frmExportClients.h"
@@ -120,6 +121,10 @@ void frmSetup::ConnectMenus() {
     });
     connect(ui_->mnuToolsMerge, &QAction::triggered, this, [this] {
         frmToolsMerge window(this);
+        ShowModal(window);
+    });
+    connect(ui_->mnuCheckConfig, &QAction::triggered, this, [this] {
+        frmCheckConfig window(this);
         ShowModal(window);
     });
     // After the existing Tools items.

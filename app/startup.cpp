@@ -12,12 +12,20 @@
 namespace {
 
 QString LockFolder() {
-    // The user's runtime folder when the session has one; the temporary folder otherwise
-    // (the lock's name then carries the user name).
+    // A folder in memory: the lock file is written and flushed at every start, and a flush
+    // to disk can cost more than the rest of the start-up. The user's runtime folder when
+    // the session has one; otherwise the shared memory folder, where there is one, or the
+    // temporary folder (the lock's name then carries the user name).
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!runtime.isEmpty() && QDir(runtime).exists()) {
         return runtime;
     }
+#ifdef Q_OS_LINUX
+    const QFileInfo memory(QStringLiteral("/dev/shm"));
+    if (memory.isDir() && memory.isWritable()) {
+        return memory.filePath();
+    }
+#endif
     return QDir::tempPath();
 }
 
@@ -71,18 +79,19 @@ StartUpOutcome StartUp() {
     SettingsFileName = JoinPath(folder, ProgramTitle() + QStringLiteral(".ini"));
     LocalComputerName = GetLocalComputerName().toUpper();
 
+    // One reading of the settings file for the twenty values start-up takes: nothing else
+    // writes it meanwhile.
+    const IniFileValues settings(SettingsFileName);
     const QString helpDefault = ProgramTitle() + QStringLiteral(".hlp");
     HelpFileNames.clear();
     for (int i = 0; i <= 8; ++i) {
         const QString key =
             i == 0 ? QStringLiteral("HELPFILENAME") : QStringLiteral("HELPFILENAME%1").arg(i);
-        HelpFileNames
-            << ReadIniValue(SettingsFileName, QStringLiteral("HELP"), key, helpDefault).toUpper();
+        HelpFileNames << settings.Read(QStringLiteral("HELP"), key, helpDefault).toUpper();
     }
 
     DatabaseFolder =
-        ReadIniValue(SettingsFileName, QStringLiteral("ADMIN"), QStringLiteral("MDBPATH"), folder)
-            .toUpper();
+        settings.Read(QStringLiteral("ADMIN"), QStringLiteral("MDBPATH"), folder).toUpper();
     const QString databaseFile = JoinPath(DatabaseFolder, QStringLiteral("DNC.mdb"));
     DncConnectionString = QStringLiteral("Provider = Microsoft.Jet.OLEDB.4.0;data source = ") +
                           databaseFile + QStringLiteral(";");
@@ -112,9 +121,9 @@ StartUpOutcome StartUp() {
         EnsureChangeLogTable(DncConnection);
     }
 
-    const auto read = [](const char* section, const char* key, const char* defaultValue) {
-        return ReadIniValue(SettingsFileName, QLatin1String(section), QLatin1String(key),
-                            QLatin1String(defaultValue))
+    const auto read = [&settings](const char* section, const char* key, const char* defaultValue) {
+        return settings
+            .Read(QLatin1String(section), QLatin1String(key), QLatin1String(defaultValue))
             .toUpper();
     };
     ExportDncAdminFlag = read("EXPORT", "EXPORTDNCADMIN", "False");

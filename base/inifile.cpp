@@ -46,6 +46,9 @@ QByteArray WithValue(const IniText& text, const QByteArray& section, const QByte
         QByteArray out = bytes;
         if (!out.isEmpty() && !text.EndsWithLineBreak()) {
             out += kCrLf;
+        } else if (out.isEmpty() && text.Encoding() == IniEncoding::Utf16Le) {
+            // A Unicode file holding only its mark: Windows starts with a line break.
+            out += kCrLf;
         }
         out += '[' + section + ']' + kCrLf + keyLine + kCrLf;
         return out;
@@ -90,7 +93,14 @@ QByteArray WithValue(const IniText& text, const QByteArray& section, const QByte
 
 QString ReadIniValue(const QString& file, const QString& section, const QString& key,
                      const QString& defaultValue) {
-    const std::optional<IniText> text = ReadIniText(file);
+    return IniFileValues(file).Read(section, key, defaultValue);
+}
+
+IniFileValues::IniFileValues(const QString& file) : text_(ReadIniText(file)) {}
+
+QString IniFileValues::Read(const QString& section, const QString& key,
+                            const QString& defaultValue) const {
+    const std::optional<IniText>& text = text_;
     if (!text) {
         return MissingValue(defaultValue);
     }

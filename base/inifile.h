@@ -3,6 +3,8 @@
 // DNC servers read these files with those calls. Files are ANSI (Latin-1) with CR LF.
 // QSettings must never touch them: it rewrites files in its own format.
 
+#include "base/ini_text.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -12,6 +14,18 @@
 // file, section or key is missing or the value is empty. Reads the file afresh every time.
 QString ReadIniValue(const QString& file, const QString& section, const QString& key,
                      const QString& defaultValue);
+
+// The values of one reading of an INI file, for a caller that takes many values at once
+// (start-up reads some twenty settings): each Read answers as ReadIniValue would have when
+// the file was read.
+class IniFileValues {
+public:
+    explicit IniFileValues(const QString& file);
+    QString Read(const QString& section, const QString& key, const QString& defaultValue) const;
+
+private:
+    std::optional<IniText> text_;
+};
 
 // Writes key=value into section of the file, creating the file, section or key as needed
 // and keeping every other byte; the lines it writes end in CR LF. The file is replaced

@@ -1,9 +1,15 @@
 #include "base/paths.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
+#include <optional>
+
+#ifndef Q_OS_WIN
+#include <dirent.h>
+#endif
 
 QString JoinPath(const QString& folder, const QString& name) {
     if (folder.isEmpty()) {
@@ -21,14 +27,66 @@ QString JoinPath(const QString& folder, const QString& name) {
     return folder + sep + name;
 }
 
+namespace {
+
+#ifdef Q_OS_WIN
+constexpr Qt::CaseSensitivity kPathCase = Qt::CaseInsensitive;
+#else
+constexpr Qt::CaseSensitivity kPathCase = Qt::CaseSensitive;
+#endif
+
+QString& DriveRoot() {
+    static QString root;  // empty: the real root
+    return root;
+}
+
+bool HasDriveLetter(const QString& text) {
+    return text.size() >= 2 && text.at(1) == QLatin1Char(':') && text.at(0).isLetter();
+}
+
+// The part of a clean local path below the stand-in root ("" for the root itself), or
+// nothing when the path is not under it.
+std::optional<QString> BelowDriveRoot(const QString& cleanPath) {
+    const QString& root = DriveRoot();
+    if (root.isEmpty()) {
+        return std::nullopt;
+    }
+    if (cleanPath.compare(root, kPathCase) == 0) {
+        return QString();
+    }
+    const QString prefix = root + QLatin1Char('/');
+    if (!cleanPath.startsWith(prefix, kPathCase)) {
+        return std::nullopt;
+    }
+    return cleanPath.mid(prefix.size());
+}
+
+}  // namespace
+
+QString SetDriveRoot(const QString& localFolder) {
+    const QString previous = DriveRoot();
+    DriveRoot() = localFolder.isEmpty() ? QString() : QDir::cleanPath(localFolder);
+    return previous;
+}
+
 #ifdef Q_OS_WIN
 
 QString NativePath(const QString& pathText) {
+    if (!DriveRoot().isEmpty() && HasDriveLetter(pathText)) {
+        return QDir::toNativeSeparators(DriveRoot()) + pathText.mid(2);
+    }
     return pathText;
 }
 
 QString WindowsPathText(const QString& localPath) {
-    return localPath.isEmpty() ? QString() : QDir::toNativeSeparators(QDir::cleanPath(localPath));
+    if (localPath.isEmpty()) {
+        return QString();
+    }
+    const QString clean = QDir::cleanPath(localPath);
+    if (const std::optional<QString> below = BelowDriveRoot(clean)) {
+        return QDir::toNativeSeparators(QStringLiteral("C:/") + *below);
+    }
+    return QDir::toNativeSeparators(clean);
 }
 
 #else
@@ -37,18 +95,24 @@ namespace {
 
 // The entry of folder whose name matches part without regard to case; exact spelling first.
 QString FindEntry(const QString& folder, const QString& part) {
-    QDir dir(folder);
-    if (QFileInfo::exists(dir.filePath(part))) {
+    if (QFileInfo::exists(QDir(folder).filePath(part))) {
         return part;
     }
-    const QStringList entries =
-        dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    for (const QString& entry : entries) {
-        if (entry.compare(part, Qt::CaseInsensitive) == 0) {
-            return entry;
+    // Names only: a listing with file details would stat every entry, and settings paths
+    // are upper-cased, so start-up looks up the program folder's path this way.
+    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
+    if (!dir) {
+        return QString();
+    }
+    QString found;  // of several spellings, the first in name order
+    while (const dirent* entry = ::readdir(dir)) {
+        const QString name = QFile::decodeName(entry->d_name);
+        if (name.compare(part, Qt::CaseInsensitive) == 0 && (found.isEmpty() || name < found)) {
+            found = name;
         }
     }
-    return QString();
+    ::closedir(dir);
+    return found;
 }
 
 }  // namespace
@@ -57,10 +121,13 @@ QString NativePath(const QString& pathText) {
     QString text = pathText;
     text.replace(QLatin1Char('\\'), QLatin1Char('/'));
     // A drive letter stands for the root.
-    if (text.size() >= 2 && text.at(1) == QLatin1Char(':') && text.at(0).isLetter()) {
+    if (HasDriveLetter(text)) {
         text = text.mid(2);
         if (!text.startsWith(QLatin1Char('/'))) {
             text.prepend(QLatin1Char('/'));
+        }
+        if (!DriveRoot().isEmpty()) {
+            text.prepend(DriveRoot());
         }
     }
     if (text.isEmpty() || QFileInfo::exists(text)) {
@@ -97,6 +164,9 @@ QString WindowsPathText(const QString& localPath) {
         return QString();
     }
     QString text = QDir::cleanPath(localPath);
+    if (const std::optional<QString> below = BelowDriveRoot(text)) {
+        text = QLatin1Char('/') + *below;
+    }
     const bool absolute = text.startsWith(QLatin1Char('/'));
     text.replace(QLatin1Char('/'), QLatin1Char('\\'));
     if (!absolute) {
@@ -115,6 +185,7 @@ QString StoredFileName(const QString& pathText) {
         return QString();
     }
     const QString wanted = info.fileName();
+#ifdef Q_OS_WIN
     const QStringList entries =
         info.dir().entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     if (entries.contains(wanted)) {
@@ -126,6 +197,10 @@ QString StoredFileName(const QString& pathText) {
         }
     }
     return QString();
+#else
+    // Names are stored as spelt here: the name found is the stored one.
+    return FindEntry(info.path(), wanted);
+#endif
 }
 
 QString DisplayPath(const QString& pathText) {

@@ -21,6 +21,12 @@ QString NativePath(const QString& pathText);
 // C:\srv\dnc\PARTS, / gives C:\). A relative path only has its separators turned.
 QString WindowsPathText(const QString& localPath);
 
+// The local folder a drive letter stands for in NativePath and WindowsPathText: the root
+// of the file system (on Windows the drive itself) unless a stand-in is set, as tests do so
+// that nothing is written into the real root. Empty restores the default. Returns the
+// previous stand-in ("" for none).
+QString SetDriveRoot(const QString& localFolder);
+
 // The name of the file or folder as stored in its folder, when the path names one (letter
 // case ignored, as a Windows directory listing does); "" when it does not exist.
 QString StoredFileName(const QString& pathText);

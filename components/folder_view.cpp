@@ -1,12 +1,50 @@
 #include "components/folder_view.h"
 
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include <functional>
+
+namespace {
+
+// The tree view, telling the handling of the user's own clicks and keys apart from the
+// entries the view makes current by itself (when it gets the focus, when rows go).
+class UserTreeView : public QTreeView {
+public:
+    UserTreeView(QWidget* parent, std::function<void()> afterUserInput)
+        : QTreeView(parent), afterUserInput_(std::move(afterUserInput)) {}
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override {
+        QTreeView::mousePressEvent(event);
+        afterUserInput_();
+    }
+    void mouseMoveEvent(QMouseEvent* event) override {
+        QTreeView::mouseMoveEvent(event);
+        afterUserInput_();
+    }
+    void mouseReleaseEvent(QMouseEvent* event) override {
+        QTreeView::mouseReleaseEvent(event);
+        afterUserInput_();
+    }
+    void keyPressEvent(QKeyEvent* event) override {
+        QTreeView::keyPressEvent(event);
+        afterUserInput_();
+    }
+
+private:
+    std::function<void()> afterUserInput_;
+};
+
+}  // namespace
+
 FolderView::FolderView(QWidget* parent)
-    : QWidget(parent), model_(new FolderTreeModel(this)), tree_(new QTreeView(this)) {
+    : QWidget(parent),
+      model_(new FolderTreeModel(this)),
+      tree_(new UserTreeView(this, [this] { ReportUserChoice(); })) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(tree_);
@@ -21,8 +59,6 @@ FolderView::FolderView(QWidget* parent)
     tree_->viewport()->installEventFilter(this);
     setFocusProxy(tree_);
 
-    connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex& current) { Q_EMIT FolderSelected(model_->Folder(current)); });
     // The tree's own expansion cannot be stopped beforehand; a refused folder is closed
     // again before it is drawn.
     connect(tree_, &QTreeView::expanded, this, [this](const QModelIndex& index) {
@@ -36,7 +72,8 @@ FolderView::FolderView(QWidget* parent)
         if (!pendingStart_.isEmpty()) {
             const QString path = pendingStart_;
             pendingStart_.clear();
-            OpenPath(path, true);
+            // Late: a folder the user has chosen meanwhile keeps the highlight.
+            OpenPath(path, !chosenByUser_);
         }
     });
 }
@@ -44,8 +81,12 @@ FolderView::FolderView(QWidget* parent)
 FolderView::~FolderView() = default;
 
 ShellFolder FolderView::SelectedFolder() const {
-    const QModelIndexList selected = tree_->selectionModel()->selectedIndexes();
-    return selected.isEmpty() ? ShellFolder() : model_->Folder(selected.first());
+    // What the user or the window chose: the view also highlights entries by itself (the
+    // next one when the highlighted folder goes away), and those are nobody's choice.
+    if (!chosen_.isValid() || !tree_->selectionModel()->isSelected(chosen_)) {
+        return ShellFolder();
+    }
+    return model_->Folder(chosen_);
 }
 
 QString FolderView::SpecialFolderDisplayName(int specialFolder) const {
@@ -76,9 +117,26 @@ bool FolderView::OpenPath(const QString& path, bool select) {
     tree_->expand(index);
     if (select) {
         tree_->setCurrentIndex(index);
+        chosen_ = index;
+        chosenByUser_ = false;
     }
     tree_->scrollTo(index, QAbstractItemView::PositionAtTop);
     return true;
+}
+
+void FolderView::ReportUserChoice() {
+    const QModelIndexList selected = tree_->selectionModel()->selectedIndexes();
+    const QModelIndex highlighted = selected.isEmpty() ? QModelIndex() : selected.first();
+    if (!highlighted.isValid()) {
+        chosen_ = QPersistentModelIndex();  // the user took the highlight away
+        return;
+    }
+    if (highlighted == chosen_ && chosenByUser_) {
+        return;
+    }
+    chosen_ = highlighted;
+    chosenByUser_ = true;
+    Q_EMIT FolderSelected(model_->Folder(highlighted));
 }
 
 bool FolderView::ShowFiles() const {

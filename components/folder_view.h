@@ -21,7 +21,8 @@ public:
     explicit FolderView(QWidget* parent = nullptr);
     ~FolderView() override;
 
-    // The highlighted folder; an invalid (empty) folder when nothing is highlighted.
+    // The folder highlighted by the user or by SelectFolder; an invalid (empty) folder when
+    // there is none.
     ShellFolder SelectedFolder() const;
 
     // The display name of a special folder; "" for a number the control does not know.
@@ -32,6 +33,7 @@ public:
     // listed yet is opened as soon as it is.
     void SetStartFolder(const QString& path);
     // Highlights the folder at path (as above) and shows it. False when it is not in the tree.
+    // Not the user's choice: FolderSelected is not sent.
     bool SelectFolder(const QString& path);
 
     bool ShowFiles() const;
@@ -43,7 +45,8 @@ public:
     FolderTreeModel* Model() const { return model_; }
 
 Q_SIGNALS:
-    // The highlighted folder changed.
+    // The user highlighted another folder with a click or a key. The entry the tree makes
+    // current by itself (on getting the focus, for one) is not a choice and is not sent.
     void FolderSelected(const ShellFolder& folder);
     // A folder is about to be opened; a handler that sets *allow to false keeps it closed.
     void BeforeChange(const ShellFolder& folder, bool* allow);
@@ -55,8 +58,11 @@ protected:
 
 private:
     bool OpenPath(const QString& path, bool select);
+    void ReportUserChoice();
 
     FolderTreeModel* model_;
     QTreeView* tree_;
     QString pendingStart_;
+    QPersistentModelIndex chosen_;  // highlighted by the user or by SelectFolder
+    bool chosenByUser_ = false;
 };

@@ -8,6 +8,7 @@
 #include "base/platform.h"
 #include "db/dnc_database.h"
 #include "dncadmin/atomic_file.h"
+#include "dncadmin/dncadmin_diff.h"
 #include "dncadmin/dncadmin_merge.h"
 
 #include <QDir>
@@ -116,12 +117,27 @@ QString StoredFolderFor(qint16 mode) {
     if (key.isEmpty()) {
         return QString();
     }
-    return ReadIniValue(SettingsFileName, kPaths, key, QString()).toUpper();
+    // A local path stored by an earlier version reads back as the same folder's text.
+    return WindowsPathText(ReadIniValue(SettingsFileName, kPaths, key, QString()).toUpper());
+}
+
+QString FolderPathText(const QString& pathName, bool isComputer) {
+    const bool network =
+        pathName.startsWith(QStringLiteral("\\\\")) || pathName.startsWith(QStringLiteral("//"));
+    if (isComputer || network || !QDir::isAbsolutePath(pathName)) {
+        return QString();
+    }
+    return WindowsPathText(pathName);
 }
 
 bool CopyExportedFile(const QString& folder) {
     const QString source = JoinPath(ProgramFolder(), QStringLiteral("DNCAdmin.ini"));
     const QString target = JoinPath(folder, QStringLiteral("DNCAdmin.ini"));
+    // The server's own file: the operator sees what changes for its clients first.
+    if (const std::optional<QByteArray> bytes = ReadWholeFile(source);
+        bytes && !ConfirmDncAdminReplacement(target, *bytes, QStringLiteral("Export DNCAdmin"))) {
+        return false;
+    }
     QString error;
     if (!CopyFileAtomically(source, target, &error)) {
         Critical(
@@ -214,6 +230,7 @@ bool CreateMasterFolderTree(const QString& m) {
 }
 
 ConfirmOutcome ConfirmFolderSelection(qint16 mode) {
+    SelectedFolderPath = WindowsPathText(SelectedFolderPath);
     if (SelectedFolderPath.isEmpty()) {
         return ConfirmOutcome::Nothing;
     }
@@ -230,7 +247,7 @@ ConfirmOutcome ConfirmFolderSelection(qint16 mode) {
             close = StorePath(QStringLiteral("MASTERDNCADMINPATH"), SelectedFolderPath);
             for (int i = 0; close && i < kMergeSources; ++i) {
                 close = StorePath(QStringLiteral("DNCADMINPATH") + QString::number(i + 1),
-                                  DncAdminPaths[size_t(i)]);
+                                  WindowsPathText(DncAdminPaths[size_t(i)]));
             }
             break;
         case FolderSelect::TolvaneMailboxPath:

@@ -23,8 +23,12 @@ FolderModeTexts FolderModeTextsFor(qint16 mode);
 // The six folders of a master folder tree, in the order they are made.
 QStringList MasterFolderNames();
 
-// The stored path the mode offers, upper-cased ("" when none).
+// The stored path the mode offers, upper-cased Windows path text ("" when none).
 QString StoredFolderFor(qint16 mode);
+
+// The Windows path text of a folder picked in the tree; "" for a computer or a network
+// folder, which have no file-system path.
+QString FolderPathText(const QString& pathName, bool isComputer);
 
 enum class ConfirmOutcome {
     Nothing,   // no folder chosen, or the server check refused: the window stays as it is
@@ -33,6 +37,7 @@ enum class ConfirmOutcome {
 };
 
 // The confirm button: the server check, then the work of the mode on SelectedFolderPath.
+// Every path it writes is Windows path text, as the DNC servers read it.
 ConfirmOutcome ConfirmFolderSelection(qint16 mode);
 
 // The pieces of the work, each showing its own messages. They return false when the window

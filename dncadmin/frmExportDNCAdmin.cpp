@@ -72,10 +72,12 @@ frmExportDNCAdmin::frmExportDNCAdmin(QWidget* parent) : QDialog(parent), mode_(F
 
 void frmExportDNCAdmin::FolderView1_FolderSelected(const ShellFolder& folder) {
     // A computer or a network folder has no file-system path to keep.
-    if (folder.PathName.isEmpty() || folder.IsComputer) {
+    const QString text = FolderPathText(folder.PathName, folder.IsComputer);
+    if (text.isEmpty()) {
         return;
     }
-    SelectedFolderPath = folder.PathName;
+    // Shown as it is stored, so the operator reads what the DNC servers will read.
+    SelectedFolderPath = text;
     lblSelectedFolder_->setText(SelectedFolderPath);
 }
 

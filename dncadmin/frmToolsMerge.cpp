@@ -9,6 +9,7 @@
 #include "base/paths.h"
 #include "base/platform.h"
 #include "dncadmin/atomic_file.h"
+#include "dncadmin/dncadmin_diff.h"
 #include "dncadmin/frmExportDNCAdmin.h"
 
 #include <QFileDialog>
@@ -180,7 +181,8 @@ void frmToolsMerge::ChooseSource(int index) {
     if (ShowModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return;  // cancelled: everything stays as it was
     }
-    const QString path = dialog.selectedFiles().constFirst();
+    // Kept, shown and saved as Windows path text, as the folder selection stores its paths.
+    const QString path = WindowsPathText(dialog.selectedFiles().constFirst());
     if (!IsFile(path)) {
         lblSelectPaths_[size_t(index)]->setText(defaultCaptions_[size_t(index)]);
         return;
@@ -212,10 +214,16 @@ void frmToolsMerge::ChooseMaster() {
     const QString master = MasterFileOf(MasterDncAdminPath);
     bool replace = true;
     if (IsFile(master)) {
-        replace = ShowMessage(QStringLiteral("\"") + master +
-                                  QStringLiteral("\" exists. Replace it with the template "
-                                                 "DNCAdminExportCopy.ini?"),
-                              MsgButtons::YesNo, MsgIcon::Question,
+        QString question = QStringLiteral("\"") + master +
+                           QStringLiteral(
+                               "\" exists. Replace it with the template "
+                               "DNCAdminExportCopy.ini?");
+        if (const std::optional<QByteArray> bytes = ReadWholeFile(TemplatePath())) {
+            if (const std::optional<DncAdminDiff> diff = ReplacementDiff(master, *bytes, true)) {
+                question += QStringLiteral("\n\n") + DncAdminDiffSummary(*diff);
+            }
+        }
+        replace = ShowMessage(question, MsgButtons::YesNo, MsgIcon::Question,
                               QStringLiteral("Master DNCAdmin")) == MsgAnswer::Yes;
     }
     QString error;
@@ -242,6 +250,12 @@ void frmToolsMerge::Clear(int index) {
 }
 
 void frmToolsMerge::Merge() {
+    const MergePreview preview = PreviewMergedMaster(table_, MasterDncAdminPath, TemplatePath());
+    if (preview.Ok && preview.MasterExists &&
+        !ConfirmDncAdminReplacement(preview.MasterFile, preview.New,
+                                    QStringLiteral("Merge DNCAdmin"), true)) {
+        return;
+    }
     const MergeOutcome outcome = MergeDncAdmin(table_, MasterDncAdminPath, TemplatePath());
     SetStatus(outcome.Status);
     if (!outcome.Error.isEmpty()) {
@@ -253,10 +267,11 @@ void frmToolsMerge::Merge() {
 }
 
 void frmToolsMerge::done(int result) {
-    bool saved = WriteIniValue(kPaths, QStringLiteral("MASTERDNCADMINPATH"), MasterDncAdminPath,
-                               SettingsFileName);
+    bool saved = WriteIniValue(kPaths, QStringLiteral("MASTERDNCADMINPATH"),
+                               WindowsPathText(MasterDncAdminPath), SettingsFileName);
     for (int i = 0; i < kMergeSources; ++i) {
-        saved = WriteIniValue(kPaths, SourceKey(i), DncAdminPaths[size_t(i)], SettingsFileName) &&
+        saved = WriteIniValue(kPaths, SourceKey(i), WindowsPathText(DncAdminPaths[size_t(i)]),
+                              SettingsFileName) &&
                 saved;
     }
     if (!saved) {

@@ -2,9 +2,9 @@
 // Kestrum (start-up sequence and main window on a fresh installation) and for a minimal
 // Qt Widgets program that shows an empty window, run alternately in the same session.
 // Prints the medians and their ratio; the target is at most 1.3. Exit code 1 when the
-// target is missed. For reference it also times the main window's form alone (menu bar
-// and menus, no program behind them): text needs the font system, which an empty window
-// never starts.
+// target is missed. It also times the main window's form alone (menu bar and menus, no
+// program behind them): text needs the font system, which an empty window never starts.
+// Kestrum against that form shows what the program's own start-up adds (target 1.2).
 //   bench_startup [--runs N]
 // Runs on the platform the environment names (QT_QPA_PLATFORM, DISPLAY); offscreen when
 // neither is set.
@@ -117,5 +117,8 @@ int main(int argc, char** argv) {
                 *std::max_element(kestrumTimes.begin(), kestrumTimes.end()));
     std::printf("ratio            %.2f (target <= 1.30): %s\n", ratio,
                 ratio <= 1.3 ? "met" : "MISSED");
+    // What the program adds to its own window: start-up, settings, database, lock.
+    std::printf("Kestrum / form   %.2f (target <= 1.20): %s\n", k / f,
+                k / f <= 1.2 ? "met" : "MISSED");
     return ratio <= 1.3 ? 0 : 1;
 }

@@ -2,7 +2,6 @@
 
 #include "admin/clone_clients.h"
 #include "admin/frmCloneClients.h"
-#include "base/modal.h"
 #include "db/dnc_database.h"
 #include "tests/admin/admin_fixture.h"
 #include "tests/support/message_recorder.h"
@@ -96,19 +95,6 @@ class TestCloneWindow : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void remembersItsChoices() {
-        Plant plant;
-        {
-            CloneWindow w;
-            QVERIFY(w.ready);
-            w.Combo(0)->setCurrentText(Target(7));
-            w.Combo(1)->setCurrentText("CNCSRV2");
-        }
-        CloneWindow again;
-        QCOMPARE(again.Combo(0)->currentText(), Target(7));
-        QCOMPARE(again.Combo(1)->currentText(), "CNCSRV2");
-    }
-
     // The target list never holds the source or a name twice; ">" takes the selected one out
     // and leaves no selection behind. Esc and Enter leave the window open.
     void targetListRules() {
@@ -213,38 +199,6 @@ private Q_SLOTS:
             summary.contains("Not copied, directory C:\\NC\\UP: the alias \"TV2\" is already "
                              "used by another directory of the target; not given: T11, T13, "
                              "T15, T17, T19, T12, T14, T16 and 2 more."));
-    }
-
-    // Cancel in the progress window stops the clone between two targets; the targets not
-    // reached keep everything and are named in the summary.
-    void cancelStopsBetweenTargets() {
-        Plant plant;
-        MessageRecorder messages;
-        CloneWindow w;
-        const QStringList targets{Target(1), Target(3), Target(5),
-                                  Target(7), Target(9), Target(11)};
-        w.AddTargets("CNCSRV1", targets);
-        // Cancel is pressed as soon as the second target is done.
-        const ModalHook previous = SetModalHook([](QDialog& dialog) {
-            auto* bar = dialog.findChild<QProgressBar*>("barProgress");
-            auto* cancel = dialog.findChild<QPushButton*>("cmdCancel");
-            std::function<void()> poll = [&] {
-                if (bar->value() >= 2) {
-                    cancel->click();
-                } else {
-                    QMetaObject::invokeMethod(&dialog, poll, Qt::QueuedConnection);
-                }
-            };
-            QMetaObject::invokeMethod(&dialog, poll, Qt::QueuedConnection);
-            return dialog.exec();
-        });
-        w.Click("cmdOK");
-        SetModalHook(previous);
-        QCOMPARE(messages.Last().text.split('\n').last(), "Stopped before: T05, T07, T09, T11.");
-        for (int i = 0; i < targets.size(); ++i) {
-            QCOMPARE(plant.Baud(targets[i]), i < 2 ? 4800 : 9600);
-            QCOMPARE(plant.Dirs(targets[i]).size(), i < 2 ? 2 : 0);
-        }
     }
 };
 

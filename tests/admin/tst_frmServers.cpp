@@ -112,45 +112,36 @@ private Q_SLOTS:
         QCOMPARE(messages.Count(), 0);
     }
 
-    // ">" with nothing selected (current, not selected) or the default server does nothing.
-    void removeDoesNothing() {
-        for (const QString& selected : {QString(), QStringLiteral("Default server")}) {
-            ServerWindow w({"Default server", "SRV1"});
-            QVERIFY(w.ready);
-            if (selected.isEmpty()) {
-                w.List()->setCurrentRow(1, QItemSelectionModel::NoUpdate);
-            } else {
-                ClickEntry(w.List(), selected);
-            }
-            MessageRecorder messages;
-            w.Click("cmdSub");
-            QCOMPARE(messages.Count(), 0);
-            QCOMPARE(w.State(), "Default server,SRV1 | Default server,SRV1");
-        }
-    }
-
-    // Removal asks first, and leaves the server's clients in the database.
-    void removeAsks() {
-        ServerWindow w({"SRV1", "SRV2"});
+    // Removal asks first, and leaves the server's clients in the database. ">" with nothing
+    // selected (current, not selected) or the default server does nothing.
+    void remove() {
+        ServerWindow w({"SRV1", "SRV2", "Default server"});
         QVERIFY(w.ready);
         for (const char* client : {"MILL1", "LATHE2"}) {
             QVERIFY(w.db.Exec(
                 "INSERT INTO t_dnc_server_clients (client_name, dnc_server_id) VALUES (?, 1)",
                 {client}));
         }
-        ClickEntry(w.List(), "SRV1");
         MessageRecorder messages;
+        const QString all = "Default server,SRV1,SRV2 | SRV1,SRV2,Default server";
+        w.List()->setCurrentRow(1, QItemSelectionModel::NoUpdate);
+        w.Click("cmdSub");
+        ClickEntry(w.List(), "Default server");
+        w.Click("cmdSub");
+        QCOMPARE(messages.Count(), 0);
+        QCOMPARE(w.State(), all);
+        ClickEntry(w.List(), "SRV1");
         QTest::keyClick(w.List(), Qt::Key_Return);  // presses no button of the window
         messages.Answer({MsgAnswer::Cancel, MsgAnswer::Ok});
         w.Click("cmdSub");
         QCOMPARE(messages.Texts(), QStringList{"You are about to delete server \"SRV1\""});
-        QCOMPARE(w.State(), "SRV1,SRV2 | SRV1,SRV2");
+        QCOMPARE(w.State(), all);
         w.Click("cmdSub");
-        QCOMPARE(w.State(), "SRV2 | SRV2");
+        QCOMPARE(w.State(), "Default server,SRV2 | SRV2,Default server");
         // Nothing is chosen after a removal: a second ">" asks about no other server.
         w.Click("cmdSub");
         QCOMPARE(messages.Count(), 2);
-        QCOMPARE(w.State(), "SRV2 | SRV2");
+        QCOMPARE(w.State(), "Default server,SRV2 | SRV2,Default server");
         // The window has no Cancel: Esc, with the entry box closed, leaves it open.
         QTest::keyClick(w.List(), Qt::Key_Escape);
         QVERIFY(w.window->isVisible());

@@ -119,24 +119,6 @@ private Q_SLOTS:
         QCOMPARE(w.Row(63), (QStringList{"M64", node, "3", ports ? "003" : "X", "OFF", "OFF"}));
     }
 
-    // Only the node ids that differ are written; a ticked port choice writes every port id.
-    void writesOnlyWhatDiffers() {
-        Server64 server;
-        MessageRecorder messages;
-        server.tmp.Exec("CREATE TABLE written (what TEXT)");
-        server.tmp.Exec(
-            "CREATE TRIGGER node AFTER UPDATE OF NODE_ID ON t_dnc_server_clients "
-            "BEGIN INSERT INTO written VALUES ('N' || new.client_id); END");
-        NodeWindow w;
-        w.Port()->setChecked(false);
-        QTest::mouseClick(w.Ok(), Qt::LeftButton);
-        QStringList expected;
-        for (int n = 2; n <= 64; n += 3) {
-            expected << QStringLiteral("N%1").arg(n);
-        }
-        QCOMPARE(server.tmp.TextRows("SELECT what FROM written"), expected);
-    }
-
     // A client that lost its port row, or the client itself, is passed over; the others are
     // rewritten. Empty node text is refused.
     void skipsAndRefusals() {

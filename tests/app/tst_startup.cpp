@@ -114,9 +114,7 @@ private Q_SLOTS:
         }
         TempInstallation install(Installation(settings, false));
         QVERIFY(install.IsValid());
-        if (entry.endsWith(QLatin1Char('/'))) {
-            QVERIFY(QDir(install.Folder()).mkdir(entry));
-        } else if (!entry.isEmpty()) {
+        if (!entry.isEmpty()) {
             install.WriteFile(entry, "SQLite format 3");
         }
         // The message names the folder as it is found on disk, so the operator can open it;

@@ -27,73 +27,59 @@ int SaveSelection(const char* option) {
     return callbacks;
 }
 
+// The settings and TolvaneDNC.ini before (nullptr: no file), the selection shown, the option
+// clicked, and what is stored: the selection and both files. "\n" stands for CR LF.
+struct SaveCase {
+    const char *name, *settings, *tolvane, *shown, *option, *os, *settingsAfter, *tolvaneAfter;
+};
+
+// clang-format off
+const char kBts32[] = "[ADMIN]\nOS=32\n[BTS]\nLOG=C:\\Program Files\nBTMANAGERPATH=C:\\Program Files\\BT\\btman.exe;D:\\Program Files\\b\n";
+const char kBts64[] = "[ADMIN]\nOS=64\n[BTS]\nLOG=C:\\Program Files\nBTMANAGERPATH=C:\\PROGRAM FILES (X86)\\BT\\btman.exe;D:\\Program Files\\b\n\n";
+const char kTolvane[] = "[TRANSACT]\nPATH=C:\\Program Files\\Tolvane\\Transact\n[CLIENTS]\nMAILBOX=c:\\program files (x86)\\MailBox\nLOG=C:\\Program Files is here\n";
+const char kTolvane64[] = "[TRANSACT]\nPATH=C:\\PROGRAM FILES (X86)\\Tolvane\\Transact\n[CLIENTS]\nMAILBOX=c:\\PROGRAM FILES (X86)\\MailBox\nLOG=C:\\Program Files is here\n\n";
+// The first folder name of a line only, none without a later backslash on its line, one more
+// CR LF each save; a value this program never writes selects nothing and OK stores it empty.
+const SaveCase kSaves[] = {
+    {"32 to 64", kBts32, kTolvane, "32", "optVista7", "64", kBts64, kTolvane64},
+    {"64 to 32", kBts64, kTolvane64, "64", "optXP", "32",
+     "[ADMIN]\nOS=32\n[BTS]\nLOG=C:\\Program Files\nBTMANAGERPATH=C:\\PROGRAM FILES\\BT\\btman.exe;D:\\Program Files\\b\n\n\n",
+     "[TRANSACT]\nPATH=C:\\PROGRAM FILES\\Tolvane\\Transact\n[CLIENTS]\nMAILBOX=c:\\PROGRAM FILES\\MailBox\nLOG=C:\\Program Files is here\n\n\n"},
+    {"no TolvaneDNC.ini", "[ADMIN]\nOS=32\n", nullptr, "32", "optXPMode", "32XP", "[ADMIN]\nOS=32XP\n\n", "\n"},
+    {"read in upper case", "[ADMIN]\nOS=32xp\n", nullptr, "32XP", nullptr, "32XP", "[ADMIN]\nOS=32XP\n\n", "\n"},
+    {"unknown value", "[ADMIN]\nOS=95\nP=C:\\Program Files (x86)\\x\n", nullptr, "", nullptr, "",
+     "[ADMIN]\nOS=\nP=C:\\PROGRAM FILES\\x\n\n", "\n"},
+};
+// clang-format on
+
 }  // namespace
+
+Q_DECLARE_METATYPE(const SaveCase*)
 
 class TestOsSelect : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    // The window shows the stored selection, read without regard to case.
-    void opensOnStoredSelection() {
-        const char* const rows[][2] = {
-            {nullptr, "32"}, {"[ADMIN]\nOS=64\n", "64"}, {"[ADMIN]\nOS=32xp\n", "32XP"}};
-        for (const auto& row : rows) {
-            auto installation = MakeInstallation(row[0]);
-            frmOSSelect window({});
-            QCOMPARE(window.SelectedValue(), QString::fromLatin1(row[1]));
+    // The window shows the stored selection; OK stores the one chosen and rewrites the
+    // Program Files folder names of both files.
+    void save_data() {
+        QTest::addColumn<const SaveCase*>("row");
+        for (const SaveCase& row : kSaves) {
+            QTest::newRow(row.name) << &row;
         }
     }
-
-    // OK stores the selection and rewrites both files byte for byte: the first folder name
-    // of a line only, none without a later backslash on its line, one more CR LF each save.
-    void saveRewritesBothFiles() {
-        auto installation = MakeInstallation(
-            "[ADMIN]\nOS=32\n[BTS]\nLOG=C:\\Program Files\nBTMANAGERPATH=C:\\"
-            "Program Files\\BT\\btman.exe;D:\\Program Files\\b\n");
-        installation->WriteFile(QStringLiteral("TolvaneDNC.ini"),
-                                CrLf("[TRANSACT]\nPATH=C:\\Program Files\\Tolvane\\Transact\n"
-                                     "[CLIENTS]\nMAILBOX=c:\\program files (x86)\\MailBox\n"
-                                     "LOG=C:\\Program Files is here\n"));
+    void save() {
+        QFETCH(const SaveCase*, row);
+        auto installation = MakeInstallation(row->settings);
+        if (row->tolvane) {
+            installation->WriteFile(QStringLiteral("TolvaneDNC.ini"), CrLf(row->tolvane));
+        }
         MessageRecorder messages;
-
-        QCOMPARE(SaveSelection("optVista7"), 1);
-        QCOMPARE(SelectedOs, QStringLiteral("64"));
-        QCOMPARE(installation->ReadFile(QStringLiteral("Kestrum.ini")),
-                 CrLf("[ADMIN]\nOS=64\n[BTS]\nLOG=C:\\Program Files\nBTMANAGERPATH=C:\\"
-                      "PROGRAM FILES (X86)\\BT\\btman.exe;D:\\Program Files\\b\n\n"));
-        QCOMPARE(installation->ReadFile(QStringLiteral("TolvaneDNC.ini")),
-                 CrLf("[TRANSACT]\nPATH=C:\\PROGRAM FILES (X86)\\Tolvane\\Transact\n"
-                      "[CLIENTS]\nMAILBOX=c:\\PROGRAM FILES (X86)\\MailBox\n"
-                      "LOG=C:\\Program Files is here\n\n"));
-
-        QCOMPARE(SaveSelection("optXP"), 1);
-        QCOMPARE(installation->ReadFile(QStringLiteral("TolvaneDNC.ini")),
-                 CrLf("[TRANSACT]\nPATH=C:\\PROGRAM FILES\\Tolvane\\Transact\n"
-                      "[CLIENTS]\nMAILBOX=c:\\PROGRAM FILES\\MailBox\n"
-                      "LOG=C:\\Program Files is here\n\n\n"));
-        QCOMPARE(installation->ReadFile(QStringLiteral("Kestrum.ini")),
-                 CrLf("[ADMIN]\nOS=32\n[BTS]\nLOG=C:\\Program Files\nBTMANAGERPATH=C:\\"
-                      "PROGRAM FILES\\BT\\btman.exe;D:\\Program Files\\b\n\n\n"));
-        QCOMPARE(messages.Count(), 0);
-    }
-
-    // A value this program never writes selects no option; OK then stores an empty one.
-    void unknownValueSavesNoSelection() {
-        auto installation = MakeInstallation("[ADMIN]\nOS=95\nP=C:\\Program Files (x86)\\x\n");
-        QCOMPARE(frmOSSelect({}).SelectedValue(), QString());
-        QCOMPARE(SaveSelection(nullptr), 1);
-        QCOMPARE(SelectedOs, QString());
-        QCOMPARE(installation->ReadFile(QStringLiteral("Kestrum.ini")),
-                 CrLf("[ADMIN]\nOS=\nP=C:\\PROGRAM FILES\\x\n\n"));
-    }
-
-    void noTolvaneIniGivesOneEmptyLine() {
-        auto installation = MakeInstallation("[ADMIN]\nOS=32\n");
-        MessageRecorder messages;
-        QCOMPARE(SaveSelection("optXPMode"), 1);
-        QCOMPARE(installation->ReadFile(QStringLiteral("TolvaneDNC.ini")), QByteArray("\r\n"));
-        QCOMPARE(installation->ReadFile(QStringLiteral("Kestrum.ini")),
-                 CrLf("[ADMIN]\nOS=32XP\n\n"));
+        QCOMPARE(frmOSSelect({}).SelectedValue(), QString::fromLatin1(row->shown));
+        QCOMPARE(SaveSelection(row->option), 1);
+        QCOMPARE(SelectedOs, QString::fromLatin1(row->os));
+        QCOMPARE(installation->ReadFile(QStringLiteral("Kestrum.ini")), CrLf(row->settingsAfter));
+        QCOMPARE(installation->ReadFile(QStringLiteral("TolvaneDNC.ini")), CrLf(row->tolvaneAfter));
         QCOMPARE(messages.Count(), 0);
     }
 

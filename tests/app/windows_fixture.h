@@ -10,9 +10,6 @@
 
 #include <memory>
 
-// A temporary installation whose Kestrum.ini holds exactly these bytes (none when null).
-std::unique_ptr<TempInstallation> MakeInstallation(const char* settings);
-
 // The named child; fails the test (through QVERIFY in the caller) when it is missing.
 template <class T>
 T* Child(const QObject* parent, const char* name) {
@@ -20,4 +17,15 @@ T* Child(const QObject* parent, const char* name) {
 }
 
 // Bytes as a test writes them: "\n" stands for CR LF.
-QByteArray CrLf(const char* text);
+inline QByteArray CrLf(const char* text) {
+    return QByteArray(text).replace("\n", "\r\n");
+}
+
+// A temporary installation whose Kestrum.ini holds exactly these bytes (none when null).
+inline std::unique_ptr<TempInstallation> MakeInstallation(const char* settings) {
+    TempInstallation::Options options;
+    if (settings) {
+        options.settings = CrLf(settings);
+    }
+    return std::make_unique<TempInstallation>(options);
+}

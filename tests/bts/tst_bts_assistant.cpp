@@ -1,8 +1,5 @@
-// The Bluetooth settings assistant with fakes behind the program-start and window seams, and
-// once with a real window on an X display.
+// The Bluetooth settings assistant with fakes behind the program-start and window seams.
 
-#include "base/x11_windows.h"
-#include "base/xcb_library.h"
 #include "bts/bts_assistant.h"
 #include "bts/frmBTSMan.h"
 #include "bts/frmConfigureBaud.h"
@@ -12,10 +9,7 @@
 
 #include <QFile>
 #include <QLineEdit>
-#include <QProcess>
 #include <QRadioButton>
-#include <QScopeGuard>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -194,56 +188,6 @@ private Q_SLOTS:
                  (QStringList{"blueman-manager", "--title", "Bluetooth Settings"}));
         QVERIFY(SplitStartCommand("  ").isEmpty());
         QVERIFY(!StartCommandLine(QString()));
-    }
-
-    void outsideProgramOnXDisplay() {
-#ifndef KESTRUM_WINDOW_STANDIN_PATH
-        QSKIP("no X display on this platform");
-#else
-        const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
-        if (!xcb::Library() || xvfb.isEmpty()) {
-            QSKIP("Xvfb or libxcb is not installed");
-        }
-        QProcess server;  // writes its display number once it takes connections
-        server.start(xvfb, {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "320x240x24"});
-        server.waitForReadyRead(30000);
-        const QByteArray display = ':' + server.readAllStandardOutput().trimmed();
-        const QByteArray savedDisplay = qgetenv("DISPLAY");
-        const auto stop = qScopeGuard([&] {
-            qputenv("DISPLAY", savedDisplay);
-            server.kill();
-            server.waitForFinished(10000);
-        });
-        if (display.size() < 2) {
-            QSKIP("Xvfb gave no usable display");
-        }
-
-        BtsWindowRig rig;
-        // Real time: the stand-in has to start within the second the assistant gives it.
-        SetClock(nullptr);
-        const auto fastAgain = qScopeGuard([&rig] { SetClock(&rig.clock.clock()); });
-        SetProgramStarter({});
-        qputenv("DISPLAY", display);  // the started program shows its window there
-        // The program runs offscreen; the real X11 look-up is pointed at the test's display.
-        SetWindowFinder(
-            [display](const QString& title) { return FindX11WindowByTitle(display, title); });
-        BtManagerPath = QStringLiteral("\"") + QStringLiteral(KESTRUM_WINDOW_STANDIN_PATH) +
-                        QStringLiteral("\" \"Bluetooth Settings\" 1500");
-        rig.Open();
-        QStringList seen;
-        AnswerWindows("cmdCancel", QString(), &seen);
-        QStringList shown;
-        SetMessageHandler([&shown](const MessageRequest& r) {
-            shown << r.text;
-            return r.buttons == MsgButtons::RetryCancel ? MsgAnswer::Retry : MsgAnswer::Ok;
-        });
-        rig.Child<QAction>("mnuBTSMan")->trigger();
-        SetMessageHandler({});
-        // Found, instructions shown; then asked to close it until the stand-in ended by itself.
-        QCOMPARE(seen, QStringList{"frmInstructions"});
-        QVERIFY2(!shown.isEmpty(), "the window was gone before the closing prompt");
-        QCOMPARE(shown, QStringList(shown.size(), "Close the Bluetooth Settings application"));
-#endif
     }
 };
 

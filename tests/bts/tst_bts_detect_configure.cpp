@@ -30,13 +30,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("status");
         QTest::addColumn<QStringList>("commands");
         QTest::addColumn<QString>("held");
-        QTest::newRow("PIN, latency, two stop bits, 9600")
-            << "12345678" << true << 2 << "9600"
-            << Steps({1, 2, 3, 4, 5, 6, 7, 8, 9, 10}) + QStringLiteral("\r\nLatency ON") + Marks(5)
-            << QStringList{"ATZ0", "ATC0",       "ATK0", "ATM0", "ATX0", "ATP=12345678",
-                           "ATB?", "ATN=3A1B2C", "ATK1", "ATL1", "ATQ1", "ATC1"}
-            << "pin=12345678 name=3A1B2C baud=9600 stopbits=2 flow=hardware parity=0 escape=0 "
-               "discover=1 echo=1 quiet=1";
+        // With a PIN, latency and two stop bits: the BTS window and pseudo-terminal tests.
         QTest::newRow("no PIN, no latency, one stop bit, 115200")
             << "" << false << 1 << "115200" << Steps({1, 2, 3, 4, 6, 7, 8, 9, 10})
             << QStringList{"ATZ0", "ATC0",       "ATK0", "ATM0", "ATX0",

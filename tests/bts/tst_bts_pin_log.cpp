@@ -13,7 +13,6 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QTest>
-#include <QTextDocument>
 
 class TestBtsPinLog : public QObject {
     Q_OBJECT
@@ -88,17 +87,6 @@ private Q_SLOTS:
         SetModalHook(previous);
         QCOMPARE(shown, 1);
         QVERIFY(QFileInfo(pdf).size() > 500);
-    }
-
-    void printsAtConfiguredFontSize() {
-        TempInstallation installation(NoDatabase());
-        QTextDocument document;
-        PrintFontSize = 14;
-        PrepareLogDocument(document, QStringLiteral("line 1\r\nline 2\r\n"));
-        QCOMPARE(document.defaultFont().pointSize(), 14);
-        PrintFontSize = 0;  // unset: a readable size
-        PrepareLogDocument(document, QStringLiteral("x"));
-        QCOMPARE(document.defaultFont().pointSize(), 10);
     }
 };
 

@@ -51,7 +51,8 @@ private Q_SLOTS:
                 SetModalHook(previousHook);
             });
         QStringList statuses;
-        QString verified;
+        QString verified, address;
+        bool released = false;
         {
             frmBTS window;
             QObject::connect(&window.Protocol(), &BtsProtocol::StatusTextChanged,
@@ -61,6 +62,8 @@ private Q_SLOTS:
             ports->setCurrentIndex(ports->findText("VERIFY BTS"));
             window.findChild<QPushButton*>("cmdModeSet")->click();
             verified = window.Protocol().VerifyText;
+            address = window.Protocol().msBTSAddress;
+            released = !window.Protocol().SaxComBTS.PortOpen();
             window.findChild<QAction*>("mnuTerminal")->trigger();
             window.close();
         }
@@ -82,11 +85,16 @@ private Q_SLOTS:
             qPrintable(statuses.join('|')));
         QCOMPARE(verified, QStringLiteral("TWO STOP BIT\r\nBAUD RATE 38400\r\nNONE PARITY BIT\r\n"
                                           "Latency ON\r\nDiscover ON\r\nEcho ON"));
+        QCOMPARE(address, QStringLiteral("0012-6F-3A1B2C"));
+        QVERIFY(released);
         // The configuration alone stores nothing; the pairing would.
         QCOMPARE(installation.QueryValue("SELECT bts_address FROM t_dnc_server_clients").toString(),
                  QString());
-        QVERIFY2(states.value(states.size() - 1).contains("baud=38400 stopbits=2 flow=hardware"),
-                 qPrintable(states.join('|')));
+        // What the adapter holds, as the program reported it after its last command.
+        QCOMPARE(states.value(states.size() - 1),
+                 QStringLiteral("STATE pin=%1 name=3A1B2C baud=38400 stopbits=2 flow=hardware "
+                                "parity=0 escape=0 discover=1 echo=1 quiet=1")
+                     .arg(ServerPin(QStringLiteral("CNCSRV1"))));
         QCOMPARE(terminal, QStringLiteral("Terminal Mode - Com7,38400,N,8,2"));
 #endif
     }

@@ -67,7 +67,8 @@ private Q_SLOTS:
                  QStringList({"Accounts (cncsrv2)", "MILL7", "This one (cncsrv1)"}));
         const QModelIndex computer = model->index(0, 0, workgroup);
         QVERIFY(!model->hasChildren(computer));
-        view.Tree()->setCurrentIndex(computer);
+        QVERIFY(view.SelectFolder("\\\\CNCSRV2"));
+        QVERIFY(view.SelectedFolder().IsComputer);
         QCOMPARE(view.SelectedFolder().PathName, QString());
         QCOMPARE(model->IndexOfPath("\\\\CNCSRV2"), computer);
         const QList<NetworkComputer> alone =
@@ -188,6 +189,49 @@ private Q_SLOTS:
         QCOMPARE(view.SelectedFolder().Name, QStringLiteral("PARTS"));
         view.Tree()->expand(network);
         QVERIFY(view.Tree()->isExpanded(network));
+    }
+
+    // Only the user's click or key is a choice: not the entry the tree makes current when it
+    // gets the focus, nor the one it highlights when the chosen folder goes away.
+    void onlyTheUsersChoice() {
+        TempInstallation installation;
+        QDir root(installation.Folder());
+        QVERIFY(root.mkpath("A") && root.mkpath("B") && root.mkpath("C"));
+        FolderView view;
+        QStringList chosen;  // the folders sent with FolderSelected
+        connect(&view, &FolderView::FolderSelected, this,
+                [&](const ShellFolder& folder) { chosen << folder.Name; });
+        view.show();
+        QVERIFY(QTest::qWaitForWindowActive(&view));
+        QTreeView* tree = view.Tree();
+        tree->setFocus();
+        QTRY_VERIFY(tree->currentIndex().isValid());
+        QVERIFY(!view.SelectedFolder().IsValid());
+
+        const auto click = [&](const QString& name) {
+            const QModelIndex index = view.Model()->IndexOfPath(root.filePath(name));
+            tree->scrollTo(index);
+            QVERIFY(QTest::qWaitFor([&] { return tree->visualRect(index).isValid(); }));
+            QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                              tree->visualRect(index).center());
+        };
+        click("A");
+        QCOMPARE(chosen.size(), 1);
+        QCOMPARE(view.SelectedFolder().Name, QStringLiteral("A"));
+        QTRY_COMPARE(view.Model()->rowCount(view.Model()->IndexOfPath(root.path())), 3);
+        QVERIFY(root.rmdir("A"));
+        QTRY_VERIFY(!view.Model()->IndexOfPath(root.filePath("A")).isValid());
+        QVERIFY(!view.SelectedFolder().IsValid());
+        QCOMPARE(chosen.size(), 1);
+
+        QVERIFY(view.SelectFolder(root.filePath("B")));  // the window's highlight
+        QCOMPARE(chosen.size(), 1);
+        QCOMPARE(view.SelectedFolder().Name, QStringLiteral("B"));
+        click("B");  // the same folder, now chosen by the user
+        QTest::keyClick(tree, Qt::Key_Down);
+        QCOMPARE(chosen.size(), 3);
+        QCOMPARE(chosen, QStringList({"A", "B", "C"}));
+        QCOMPARE(view.SelectedFolder().Name, QStringLiteral("C"));
     }
 
     // Opening a folder never reads its files: guessing their type from their contents

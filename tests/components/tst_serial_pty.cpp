@@ -35,14 +35,15 @@ private Q_SLOTS:
         }
     }
 
-    void exchangesBytesSettingsAndStatus() {
+    // The settings reach the device; the port reads in use while open. (Bytes both ways over
+    // a pseudo-terminal: the terminal and BTS window tests.)
+    void settingsAndStatus() {
         QCOMPARE(SaxComm::PortStatus(QStringLiteral("COM7")), int(kPortFree));
         SaxComm comm;
         comm.SetCommPort(QStringLiteral("COM7"));
         comm.SetSettings(QStringLiteral("2400,N,8,1"));
         comm.SetPortOpen(true);
         QVERIFY(comm.PortOpen());
-        QVERIFY(SaxComm::PortList().contains(QStringLiteral("COM7")));
         QCOMPARE(SaxComm::PortStatus(QStringLiteral("COM7")), int(kPortInUse));
         termios t{};
         QCOMPARE(::tcgetattr(master_, &t), 0);
@@ -50,27 +51,8 @@ private Q_SLOTS:
         comm.SetSettings(QStringLiteral("115200,N,8,1"));
         QCOMPARE(::tcgetattr(master_, &t), 0);
         QCOMPARE(::cfgetospeed(&t), speed_t(B115200));
-
-        comm.SetOutput(QStringLiteral("ATZ0\r"));
-        QByteArray got;
-        char buffer[256];
-        for (int i = 0; i < 200 && got.size() < 5; ++i) {
-            WaitMilliseconds(5);
-            got.append(buffer, int(qMax<ssize_t>(0, ::read(master_, buffer, sizeof buffer))));
-        }
-        QCOMPARE(got, QByteArray("ATZ0\r"));
-        const QByteArray reply("\r\nOK\r\n\xFF");
-        QCOMPARE(::write(master_, reply.constData(), size_t(reply.size())), ssize_t(reply.size()));
-        QTRY_COMPARE(comm.InCount(), int(reply.size()));
-        QCOMPARE(comm.Input(), QString::fromLatin1(reply));
         comm.SetPortOpen(false);
-        QVERIFY(!comm.PortOpen());
         QCOMPARE(SaxComm::PortStatus(QStringLiteral("COM7")), int(kPortFree));
-
-        lines_.MapPort(8, QStringLiteral("/dev/no-such-device"));
-        QCOMPARE(SaxComm::PortStatus(QStringLiteral("COM8")), int(kPortAbsent));
-        QVERIFY(!SaxComm::PortList().contains(QStringLiteral("COM8")));
-        lines_.MapPort(8, QString());
     }
 
     void closedPtyIsLostLine() {

@@ -1,12 +1,8 @@
 // The statement builders on a real DNC.mdb: every table through insert, select, update and
 // delete; values bound (apostrophes); names checked; the edit modes; the field readers.
 
-#include "db/select_by_name.h"
 #include "db_test_helpers.h"
 #include "tests/support/test_main.h"
-
-#include <QComboBox>
-#include <QListWidget>
 
 namespace {
 
@@ -154,14 +150,6 @@ private slots:
         QCOMPARE(names, (QStringList{"alpha", "Beta", "ZETA"}));
         QCOMPARE(LoadServerNames(), 3);
         QCOMPARE(IndexOfServerName("BETA"), -1);
-        // The windows' selection: the exact name, else the first entry.
-        QComboBox combo;
-        combo.addItems(ServerNames);
-        QListWidget list;
-        list.addItems(ServerNames);
-        QVERIFY(SelectServerByName("ZETA", &combo) && combo.currentIndex() == 2);
-        QVERIFY(!SelectServerByName("zeta", &combo) && combo.currentIndex() == 0);
-        QVERIFY(!SelectServerByName("GAMMA", &list) && list.currentRow() == 0);
         QCOMPARE(GetFieldValueMDB(servers, name, SqlValue::Text("beta"), "=", "dnc_server_id"),
                  std::optional<QVariant>(QVariant(qlonglong(3))));
         QVERIFY(!GetServerID("GAMMA"));

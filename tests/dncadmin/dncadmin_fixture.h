@@ -2,13 +2,20 @@
 // Shared set-up of the DNCAdmin tests: a temporary installation with one server (this
 // computer) and clients added row by row, and small file helpers.
 
+#include "base/paths.h"
+#include "components/folder_view.h"
 #include "tests/support/temp_installation.h"
 
 #include <QByteArray>
+#include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <QTest>
+#include <QTreeView>
 
 struct TestDir {
     QString path;
@@ -49,4 +56,47 @@ inline QByteArray ReadBytes(const QString& path) {
 inline bool WriteBytes(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// A folder that stands for the root of the file system while it lives: drive C: paths lead
+// there, so a test can pick "the root" without writing into the real one.
+class DriveRootStandIn {
+public:
+    explicit DriveRootStandIn(const QString& folder) {
+        QDir().mkpath(folder);
+        previous_ = SetDriveRoot(QFileInfo(folder).canonicalFilePath());
+    }
+    ~DriveRootStandIn() { SetDriveRoot(previous_); }
+    DriveRootStandIn(const DriveRootStandIn&) = delete;
+    DriveRootStandIn& operator=(const DriveRootStandIn&) = delete;
+
+private:
+    QString previous_;
+};
+
+// Every file and folder under folder, as relative paths in order.
+inline QStringList TreeListing(const QString& folder) {
+    QStringList names;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        names << QDir(folder).relativeFilePath(it.next());
+    }
+    names.sort();
+    return names;
+}
+
+// Clicks the folder at a local path in the tree, as the user highlights it.
+inline bool ClickFolder(FolderView& tree, const QString& path) {
+    QTreeView* view = tree.Tree();
+    const QModelIndex index = tree.Model()->IndexOfPath(path);
+    if (!index.isValid()) {
+        return false;
+    }
+    view->scrollTo(index);  // opens the folders above it
+    if (!QTest::qWaitFor([&] { return view->visualRect(index).isValid(); })) {
+        return false;
+    }
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(index).center());
+    return view->currentIndex() == index;
 }

@@ -157,15 +157,15 @@ private slots:
                  QString("C:\\DNC\\IN"));
     }
 
-    // Confirming in the modes that copy, store paths or make the master folder tree: what
-    // the settings file holds after and whether the window closes. Mode 0 copies the
-    // program folder's DNCAdmin.ini; mode 4 makes six folders under the chosen one, one at
-    // a time on a remote desktop client's drive; a computer that is no configured server
-    // writes nothing.
+    // Confirming paths the window cannot offer from its tree, and the refusals: a copy onto
+    // the exported file itself, targets that cannot be written, a computer that is no
+    // configured server, a folder missing, a remote desktop client's drive (six folders made
+    // one at a time). What the settings file holds after and whether the window closes.
+    // $T is the temporary folder's local path, $W its Windows path text.
     // clang-format off
     void Confirm_data() {
         QTest::addColumn<int>("mode");
-        QTest::addColumn<QString>("folder");  // $T: the temporary folder
+        QTest::addColumn<QString>("folder");
         QTest::addColumn<QStringList>("existing");
         QTest::addColumn<int>("outcome");
         QTest::addColumn<QString>("message");   // a prefix
@@ -179,23 +179,21 @@ private slots:
         };
         const auto close = ConfirmOutcome::Close;
         const auto open = ConfirmOutcome::StayOpen;
-        row("0 copies", 0, "$T/SRV", "", close, "", "DNCADMINEXPORTPATH=$T/SRV\r\n");
-        row("0 onto itself", 0, "$T", "", close, "", "DNCADMINEXPORTPATH=$T\r\n");
-        row("0 cannot copy", 0, "/proc", "", open, "DNCAdmin.ini could not be copied to \"/proc/", "");
+        row("0 onto itself", 0, "$T", "", close, "", "DNCADMINEXPORTPATH=$W\r\n");
+        row("0 cannot copy", 0, "/proc", "", open, "DNCAdmin.ini could not be copied to \"C:\\proc\\", "");
         row("2 stores the source paths", 2, "C:\\MASTER", "", close, "",
             "MASTERDNCADMINPATH=C:\\MASTER\r\nDNCADMINPATH1=C:\\A\\DNCADMIN.INI\r\nDNCADMINPATH2=\r\n"
-            "DNCADMINPATH3=C:\\C\\DNCADMIN.INI\r\nDNCADMINPATH4=\r\n");
-        row("5", 5, "C:\\OTHER", "", close, "", "MASTERDNCADMINPATH=C:\\OTHER\r\n");
+            "DNCADMINPATH3=$W\\S3.ini\r\nDNCADMINPATH4=\r\n");
         row("5 elsewhere", 5, "C:\\OTHER", "<elsewhere>", ConfirmOutcome::Nothing, "*", "");
-        row("4 drive path", 4, "$T/DNC", "DNC,DNC/TolvaneNode02", close, "", "MASTERFOLDERPATH=$T/DNC\r\n");
-        row("4 ending in a separator", 4, "$T/DNC/", "DNC", close, "", "MASTERFOLDERPATH=$T/DNC/\r\n");
-        row("4 folder missing", 4, "$T/NONE", "", open, "Master folder path '$T/NONE' not found", "");
+        row("4 ending in a separator", 4, "$W\\DNC\\", "DNC,DNC/TolvaneNode02", close, "",
+            "MASTERFOLDERPATH=$W\\DNC\\\r\n");
+        row("4 folder missing", 4, "$T/NONE", "", open, "Master folder path '$W\\NONE' not found", "");
         row("4 level cannot be made", 4, "/proc", "", open,
-            "Master folder path '/proc/TolvaneNode01' not created", "MASTERFOLDERPATH=/proc\r\n");
+            "Master folder path 'C:\\proc\\TolvaneNode01' not created", "MASTERFOLDERPATH=C:\\proc\r\n");
         row("4 tsclient", 4, "$T\\\\tsclient\\D\\DNC", "tsclient/D/DNC", close, "",
-            "MASTERFOLDERPATH=$T\\\\tsclient\\D\\DNC\r\n");
+            "MASTERFOLDERPATH=$W\\\\tsclient\\D\\DNC\r\n");
         row("4 tsclient, folder missing", 4, "$T\\\\TSCLIENT\\D\\NONE", "tsclient/D", open,
-            "Master folder path '$T\\\\TSCLIENT\\D\\NONE\\TolvaneNode01' creation error", "");
+            "Master folder path '$W\\\\TSCLIENT\\D\\NONE\\TolvaneNode01' creation error", "");
     }
     // clang-format on
     void Confirm() {
@@ -208,8 +206,6 @@ private slots:
         FolderRig rig;
         const QByteArray exported = "[CNC_LIST]\r\n1=LATHE1\r\n";
         rig.WriteFile("DNCAdmin.ini", exported);
-        QDir().mkpath(rig.FilePath("SRV"));
-        rig.WriteFile("SRV/DNCAdmin.ini", "[CNC_LIST]\r\n1=OLD\r\n");
         for (const QString& path : existing) {
             if (path == "<elsewhere>") {
                 LocalComputerName = "ELSEWHERE";
@@ -218,12 +214,13 @@ private slots:
             }
         }
         if (mode == 2) {
-            DncAdminPaths = {"C:\\A\\DNCADMIN.INI", "", "C:\\C\\DNCADMIN.INI", ""};
+            DncAdminPaths = {"C:\\A\\DNCADMIN.INI", "", rig.FilePath("S3.ini"), ""};
         }
+        const QString windowsText = WindowsPathText(rig.Folder());
         for (QString* text : {&folder, &message}) {
-            text->replace("$T", rig.Folder());
+            text->replace("$T", rig.Folder()).replace("$W", windowsText);
         }
-        settings.replace("$T", rig.Folder().toLatin1());
+        settings.replace("$W", windowsText.toLatin1());
         MessageRecorder messages;
         SelectedFolderPath = folder;
         QCOMPARE(int(ConfirmFolderSelection(qint16(mode))), outcome);
@@ -233,9 +230,6 @@ private slots:
             QVERIFY2(messages.Last().text.startsWith(message), qPrintable(messages.Last().text));
         }
         QCOMPARE(rig.ReadFile("Kestrum.ini"), "[PATHS]\r\n" + settings);
-        if (mode == 0 && outcome == int(ConfirmOutcome::Close)) {
-            QCOMPARE(ReadBytes(NativePath(JoinPath(folder, "DNCAdmin.ini"))), exported);
-        }
         if (mode == 4 && outcome == int(ConfirmOutcome::Close)) {
             for (const QString& name : MasterFolderNames()) {
                 QVERIFY2(QFileInfo(NativePath(JoinPath(folder, name))).isDir(), qPrintable(name));
@@ -243,19 +237,148 @@ private slots:
         }
     }
 
-    // The window: a folder chosen in the tree is shown and confirmed.
-    void WindowConfirms() {
+    // The window in every mode, as the operator uses it: confirmed at once with the stored
+    // path or with none (the tree has made an entry current by itself meanwhile), or after
+    // a folder is clicked (or reached with a key) in the tree. A stand-in takes the place of
+    // the root of the file system; srv/ in it stands for /srv. Every file the window may
+    // write is compared with the bytes expected, and nothing else under the root changes.
+    // clang-format off
+    void Window_data() {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QByteArray>("before");    // Kestrum.ini
+        QTest::addColumn<QString>("pick");         // under the root: "" none, "/" the root
+                                                   // itself, "+" the next folder by key Down
+        QTest::addColumn<QString>("shown");        // lblSelectedFolder before confirming
+        QTest::addColumn<QByteArray>("after");     // Kestrum.ini, "=" unchanged
+        QTest::addColumn<QByteArray>("tolvane");   // TolvaneDNC.ini
+        QTest::addColumn<QByteArray>("node");      // added to the master DNCADMIN.INI
+        QTest::addColumn<QStringList>("created");  // under the root
+        QTest::addColumn<bool>("closes");
+        const QByteArray master = "[PATHS]\r\nMASTERDNCADMINPATH=c:\\srv\\master\r\n";
+        const auto row = [&](const char* name, int mode, const QByteArray& stored, const char* pick,
+                             const char* shown, const QByteArray& after, const QByteArray& mailbox,
+                             const QString& created, bool closes) {
+            QByteArray tolvane = "<missing>", node;
+            if (!mailbox.isEmpty()) {
+                tolvane = "[TRANSACT]\r\nINPATH=" + mailbox + "\\IN\\IN\r\nOUTPATH=" + mailbox +
+                          "\\OUT\\OUT\r\n[CLIENTS]\r\nTEMPFILEPATH=" + mailbox + "\\CLIENTS\r\n";
+                node = "[NODE01]\r\nDOWN_PATH=" + mailbox + "\\CLIENTS\r\nUP_PATH=" + mailbox +
+                       "\\CLIENTS\r\nINMAIL_PATH=" + mailbox + "\\IN\r\nOUTMAIL_PATH=" + mailbox +
+                       "\\OUT\r\n";
+            }
+            QStringList made = created.split(',', Qt::SkipEmptyParts);
+            if (made.size() == 1 && made.first().endsWith("*")) {  // the six master folders
+                const QString base = made.takeFirst().chopped(1);
+                for (const QString& folder : MasterFolderNames()) {
+                    made << base + folder;
+                }
+            }
+            // A text that starts with the section is the whole file.
+            const auto file = [&](const QByteArray& text) {
+                return text.startsWith('[') || text == "=" ? text : master + text;
+            };
+            QTest::newRow(name) << mode << file(stored) << QString(pick) << QString(shown)
+                                << file(after) << tolvane << node << made << closes;
+        };
+        const char* none = "";
+        // Mode 0: the export's copy of DNCAdmin.ini.
+        row("0 stored", 0, "DNCADMINEXPORTPATH=c:\\srv\\dnc\r\n", none, "C:\\SRV\\DNC",
+            "DNCADMINEXPORTPATH=C:\\SRV\\DNC\r\n", "", "srv/dnc/DNCAdmin.ini", true);
+        row("0 none", 0, "", none, "Select this TolvaneDNC Server's DNCAdmin folder:", "=", "", "", false);
+        row("0 clicked", 0, "DNCADMINEXPORTPATH=c:\\srv\\mb\r\n", "srv/dnc", "C:\\srv\\dnc",
+            "DNCADMINEXPORTPATH=C:\\srv\\dnc\r\n", "", "srv/dnc/DNCAdmin.ini", true);
+        row("0 root", 0, "", "/", "C:\\", "DNCADMINEXPORTPATH=C:\\\r\n", "", "DNCAdmin.ini", true);
+        // Mode 1 writes nothing.
+        row("1 none", 1, "", none, "Selected folder:", "=", "", "", false);
+        row("1 clicked", 1, "", "srv/dnc", "C:\\srv\\dnc", "=", "", "", true);
+        // Mode 2: the merge's master, with its source paths.
+        row("2 none", 2, "", none, "Selected folder:", "=", "", "", false);
+        row("2 clicked", 2, "", "srv/dnc", "C:\\srv\\dnc",
+            "[PATHS]\r\nMASTERDNCADMINPATH=C:\\srv\\dnc\r\nDNCADMINPATH1=\r\nDNCADMINPATH2=\r\n"
+            "DNCADMINPATH3=\r\nDNCADMINPATH4=\r\n", "", "", true);
+        // Modes 3 and 6: the mailbox, written into TolvaneDNC.ini and the master's node.
+        row("3 stored", 3, "MASTERMAILBOXPATH=c:\\srv\\mb\r\n", none, "C:\\SRV\\MB",
+            "MASTERMAILBOXPATH=C:\\SRV\\MB\r\n", "C:\\SRV\\MB", "", true);
+        row("3 none", 3, "", none, "Select the TolvaneDNC Server(s) Master MailBox folder:", "=", "",
+            "", false);
+        row("3 clicked", 3, "", "srv/mb", "C:\\srv\\mb", "MASTERMAILBOXPATH=C:\\srv\\mb\r\n",
+            "C:\\srv\\mb", "", true);
+        row("3 root", 3, "", "/", "C:\\", "MASTERMAILBOXPATH=C:\\DNC\r\n", "C:\\DNC", "", true);
+        row("6 stored", 6, "MASTERMAILBOXPATH=c:\\srv\\mb\r\n", none, "C:\\SRV\\MB",
+            "MASTERMAILBOXPATH=C:\\SRV\\MB\r\n", "C:\\SRV\\MB", "", true);
+        row("6 none", 6, "", none, "Select the XPMode Master MailBox folder:", "=", "", "", false);
+        row("6 root", 6, "", "/", "C:\\", "MASTERMAILBOXPATH=C:\\\r\n", "C:\\", "", true);
+        // Mode 4: the master folder tree.
+        row("4 stored", 4, "MASTERFOLDERPATH=c:\\srv\\dnc\r\n", none, "C:\\SRV\\DNC",
+            "MASTERFOLDERPATH=C:\\SRV\\DNC\r\n", "", "srv/dnc/*", true);
+        row("4 none", 4, "", none, "Select the TolvaneDNC Server(s)\\DNCAdmin(s) Master path:", "=",
+            "", "", false);
+        row("4 clicked", 4, "MASTERFOLDERPATH=c:\\srv\\dnc\r\n", "srv/mb", "C:\\srv\\mb",
+            "MASTERFOLDERPATH=C:\\srv\\mb\r\n", "", "srv/mb/*", true);
+        row("4 root", 4, "", "/", "C:\\", "MASTERFOLDERPATH=C:\\\r\n", "", "*", true);
+        // Mode 5: the master DNCAdmin path (the one the rig stores is offered).
+        row("5 stored", 5, "", none, "C:\\SRV\\MASTER", "[PATHS]\r\nMASTERDNCADMINPATH=C:\\SRV\\MASTER\r\n",
+            "", "", true);
+        row("5 none", 5, "[PATHS]\r\n", none, "Select the Master DNCAdmin path:", "=", "", "", false);
+        row("5 by key", 5, "", "+", "C:\\srv\\master", "[PATHS]\r\nMASTERDNCADMINPATH=C:\\srv\\master\r\n",
+            "", "", true);
+        row("5 root", 5, "", "/", "C:\\", "[PATHS]\r\nMASTERDNCADMINPATH=C:\\\r\n", "", "", true);
+    }
+    // clang-format on
+    void Window() {
+        QFETCH(int, mode);
+        QFETCH(QByteArray, before);
+        QFETCH(QString, pick);
+        QFETCH(QByteArray, after);
+        QFETCH(QStringList, created);
         FolderRig rig;
-        QDir().mkpath(rig.FilePath("Chosen"));
-        FolderSelectMode = FolderSelect::MasterDNCAdminPath;
+        const DriveRootStandIn root(rig.FilePath("root"));
+        const QString rootPath = QDir::cleanPath(NativePath("C:\\"));
+        for (const char* folder : {"srv/dnc", "srv/master", "srv/mb"}) {
+            QVERIFY(QDir(rootPath).mkpath(folder));
+        }
+        const QByteArray exported = "[CNC_LIST]\r\n1=LATHE1\r\n";
+        rig.WriteFile("DNCAdmin.ini", exported);
+        rig.WriteFile("root/srv/master/DNCAdmin.ini", kMasterFile);
+        rig.WriteFile("Kestrum.ini", before);
+        const QStringList listing = TreeListing(rootPath);
+        MessageRecorder messages;
+
+        FolderSelectMode = qint16(mode);
         frmExportDNCAdmin window;
         window.show();
-        QVERIFY(window.Tree()->SelectFolder(rig.FilePath("Chosen")));
-        QTRY_COMPARE(window.findChild<QLabel*>("lblSelectedFolder")->text(),
-                     rig.FilePath("Chosen"));
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QTreeView* tree = window.Tree()->Tree();
+        tree->setFocus();
+        // The tree makes an entry current by itself; that is nobody's choice.
+        QTRY_VERIFY(tree->currentIndex().isValid());
+        auto* shown = window.findChild<QLabel*>("lblSelectedFolder");
+        if (pick == "/") {
+            QVERIFY(ClickFolder(*window.Tree(), rootPath));
+        } else if (pick == "+") {
+            QVERIFY(ClickFolder(*window.Tree(), rootPath + "/srv/dnc"));
+            const QModelIndex srv = window.Tree()->Model()->IndexOfPath(rootPath + "/srv");
+            QTRY_COMPARE(window.Tree()->Model()->rowCount(srv), 3);
+            QTest::keyClick(tree, Qt::Key_Down);
+        } else if (!pick.isEmpty()) {
+            QVERIFY(ClickFolder(*window.Tree(), rootPath + "/" + pick));
+        }
+        QTEST(shown->text(), "shown");
         window.findChild<QPushButton*>("cmdExport")->click();
-        QCOMPARE(window.result(), int(QDialog::Accepted));
-        QCOMPARE(rig.Setting("MASTERDNCADMINPATH"), rig.FilePath("Chosen").toLatin1());
+
+        QTEST(!window.isVisible(), "closes");
+        QCOMPARE(messages.Texts(), QStringList());
+        QCOMPARE(rig.ReadFile("Kestrum.ini"), after == "=" ? before : after);
+        QTEST(ReadBytes(rig.FilePath("TolvaneDNC.ini")), "tolvane");
+        QTEST(ReadBytes(rootPath + "/srv/master/DNCAdmin.ini").mid(kMasterFile.size()), "node");
+        QStringList expected = listing + created;
+        expected.sort();
+        QCOMPARE(TreeListing(rootPath), expected);
+        for (const QString& path : created) {
+            if (path.endsWith("DNCAdmin.ini")) {
+                QCOMPARE(ReadBytes(rootPath + "/" + path), exported);
+            }
+        }
     }
 };
 

@@ -177,8 +177,9 @@ private slots:
 
         // Closing keeps the paths for the next time.
         window.reject();
+        // Stored as Windows path text, as the chosen file is shown.
         QCOMPARE(ReadIniValue(rig.SettingsPath(), "PATHS", "DNCADMINPATH3", QString()),
-                 rig.FilePath("S3.ini"));
+                 WindowsPathText(rig.FilePath("S3.ini")));
         QCOMPARE(ReadIniValue(rig.SettingsPath(), "PATHS", "MASTERDNCADMINPATH", "none"),
                  QString("none"));
     }

@@ -6,6 +6,7 @@
 #include "base/settings.h"
 #include "components/folder_view.h"
 #include "db/dnc_database.h"
+#include "setup/directories.h"
 #include "setup/frmDirProps.h"
 #include "setup/frmDirectories.h"
 #include "tests/support/message_recorder.h"
@@ -132,6 +133,8 @@ private Q_SLOTS:
         QCOMPARE(WindowsPathText(local + "/"), text);
         QCOMPARE(WindowsPathText("/"), QStringLiteral("C:\\"));
         QCOMPARE(NativePath("C:\\"), QStringLiteral("/"));
+        // A Linux name holding the separator of the stored text cannot be stored.
+        QCOMPARE(ChooseDirectoryFolder(local + "/a\\b", false).path, QString());
     }
 
     void add_data() {
@@ -139,18 +142,16 @@ private Q_SLOTS:
         QTest::addColumn<QString>("storedAs");  // a row before: "<upper>", "<lathe>" or ""
         QTest::addColumn<bool>("added");
         QTest::addColumn<QString>("message");
-        QTest::newRow("new folder") << "Old = Parts"
-                                    << "" << true << "";
-        QTest::newRow("in another letter case") << "parts"
-                                                << "<upper>" << false << "";
-        QTest::newRow("of another client only") << "parts"
-                                                << "<lathe>" << true << "";
-        QTest::newRow("nothing highlighted") << "<none>"
-                                             << "" << false << "Select a folder in the tree first.";
-        QTest::newRow("network") << "<network>"
-                                 << "" << false
-                                 << "Only a folder of this computer can be a client directory, "
-                                    "not a network entry.";
+        const auto row = [](const char* name, const char* pick, const char* storedAs, bool added,
+                            const char* message) {
+            QTest::newRow(name) << QString(pick) << QString(storedAs) << added << QString(message);
+        };
+        row("new folder", "Old = Parts", "", true, "");
+        row("in another letter case", "parts", "<upper>", false, "");
+        row("of another client only", "parts", "<lathe>", true, "");
+        row("highlighted by the tree itself", "<none>", "", false, "Select a folder in the tree first.");
+        row("network", "<network>", "", false,
+            "Only a folder of this computer can be a client directory, not a network entry.");
     }
     void add() {
         QFETCH(QString, pick);
@@ -166,7 +167,8 @@ private Q_SLOTS:
         DirWindow w;
         FolderView* tree = w.window.findChild<FolderView*>("FolderView1");
         if (pick == "<none>") {
-            tree->Tree()->selectionModel()->clear();
+            // As the tree does when it gets the focus or the highlighted folder goes away.
+            tree->Tree()->setCurrentIndex(tree->Model()->index(0, 0));
         } else {
             QVERIFY(tree->SelectFolder(pick == "<network>" ? "Network\\Entire Network"
                                                            : rig.tmp.FilePath(pick)));

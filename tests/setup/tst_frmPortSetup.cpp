@@ -8,31 +8,6 @@
 
 namespace {
 
-// A protocol dialog that keeps what it was given and writes through its own connection.
-class FakeProtocolDialog : public QDialog {
-    Q_OBJECT
-    Q_PROPERTY(bool PropClientUSEID MEMBER useId)
-    Q_PROPERTY(bool PropClientIDSEQUENTIAL MEMBER idSequential)
-    Q_PROPERTY(int PropClientID MEMBER clientId)
-    Q_PROPERTY(QString PropDNCpath MEMBER dncPath)
-    Q_PROPERTY(QString HelpName MEMBER helpName)
-public:
-    FakeProtocolDialog(QStringList& seen, const TempInstallation& db, QWidget* parent)
-        : QDialog(parent), seen_(seen), db_(db) {}
-    Q_INVOKABLE void Show() {
-        seen_ << QStringLiteral("%1 %2 %3").arg(useId).arg(idSequential).arg(clientId) << dncPath
-              << helpName;
-        db_.Exec("UPDATE t_timeout_table_down SET eob_delay = 40 WHERE client_id = ?", {clientId});
-    }
-    bool useId = false, idSequential = true;
-    int clientId = -1;
-    QString dncPath, helpName;
-
-private:
-    QStringList& seen_;
-    const TempInstallation& db_;
-};
-
 // A protocol chosen for MILL1 and what OK leaves: its protocol id, its own shop-terminal
 // listing and remote row (0 or 1), terminal_enabled and the terminal mode.
 struct ProtocolChange {
@@ -225,22 +200,15 @@ private Q_SLOTS:
         refusal("btr", 4, "STANDARD", "BTR", "BTR");
         refusal("remote", 72, "MAZATROL", "REMOTE", "Remote");
         refusal("mazatrol", 103, "LINE TERMINAL", "MAZATROL", "MAZATROL");
-        QTest::newRow("protocol not in database")
-            << 2 << "DELETE FROM t_protocol WHERE protocol_name='BTR'"
-            << "BTR"
-            << "Protocol not found"
-            << "*"
-            << "";
-        QTest::newRow("failing write") << 2 << "DROP TABLE t_remote"
-                                       << "REMOTE"
-                                       << "*"
-                                       << "Error Protocol#*"
-                                       << "";
-        QTest::newRow("cancel") << 2 << ""
-                                << "REMOTE"
-                                << ""
-                                << ""
-                                << "";
+        const auto other = [](const char* row, const char* prepare, const char* chosen,
+                              const char* title, const char* text) {
+            QTest::newRow(row) << 2 << QString(prepare) << QString(chosen) << QString(title)
+                               << QString(text) << QString();
+        };
+        other("protocol not in database", "DELETE FROM t_protocol WHERE protocol_name='BTR'", "BTR",
+              "Protocol not found", "*");
+        other("failing write", "DROP TABLE t_remote", "REMOTE", "*", "Error Protocol#*");
+        other("cancel", "", "REMOTE", "", "");
     }
     void nothingWritten() {
         QFETCH(int, storedId);
@@ -313,16 +281,27 @@ private Q_SLOTS:
         QList<int> kinds;
         QStringList seen;
         const ProtocolDialogFactory previous =
-            SetProtocolDialogFactory([&](ProtocolDialogKind k, QWidget* parent) {
+            SetProtocolDialogFactory([&kinds](ProtocolDialogKind k, QWidget*) {
                 kinds << int(k);
-                return std::make_unique<FakeProtocolDialog>(seen, rig.db, parent);
+                return std::unique_ptr<QDialog>();  // the dialog that ships
             });
+        // The dialog writes through a connection of its own, as this does.
+        const ModalHook hook = SetModalHook([&](QDialog& dialog) {
+            for (const char* name : {"PropClientUSEID", "PropClientIDSEQUENTIAL", "PropClientID",
+                                     "PropDNCpath", "HelpName"}) {
+                seen << dialog.property(name).toString();
+            }
+            rig.db.Exec("UPDATE t_timeout_table_down SET eob_delay = 40 WHERE client_id = ?",
+                        {rig.mill});
+            return int(QDialog::Rejected);
+        });
         rig.Click("cmdAdvanced");
+        SetModalHook(hook);
         SetProtocolDialogFactory(previous);
         QCOMPARE(kinds, QList<int>{kind});
         // USEID=true, IDSEQUENTIAL not set.
         QCOMPARE(seen, (QStringList{
-                           QStringLiteral("1 0 %1").arg(rig.mill), DncConnectionString,
+                           "true", "false", QString::number(rig.mill), DncConnectionString,
                            helpFile.isEmpty() ? QString() : JoinPath(rig.db.Folder(), helpFile)}));
         QVERIFY(DncConnection.IsOpen());
         rig.Click("cmdOK");

@@ -222,29 +222,21 @@ private Q_SLOTS:
         QTest::addColumn<QString>("field");  // "" for Cancel
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("message");  // "" when taken
+        const auto row = [](const char* name, const char* field, const QString& value,
+                            const QString& message) {
+            QTest::newRow(name) << QString(field) << value << message;
+        };
         const QString number = "is not a whole number from 0 to 32767. Nothing was saved.";
-        QTest::newRow("cancel") << ""
-                                << ""
-                                << "";
-        QTest::newRow("largest") << "t_timeout_table_down.init_timeout"
-                                 << "32767"
-                                 << "";
-        QTest::newRow("zero in blanks") << "t_timeout_table_down.eob_delay"
-                                        << " 0 "
-                                        << "";
-        QTest::newRow("too big") << "t_timeout_table_down.char_buffer"
-                                 << "32768" << number;
-        QTest::newRow("negative") << "t_timeout_table_up.up_timeout"
-                                  << "-1" << number;
-        QTest::newRow("letters") << "t_filter_table_down.leader"
-                                 << "12a" << number;
-        QTest::newRow("fraction") << "t_client_terminal_mode.line_length"
-                                  << "1.5" << number;
-        QTest::newRow("emptied") << "t_timeout_table_down.init_timeout"
-                                 << "" << number;
-        QTest::newRow("long text") << "t_remote.report_name" << QString(256, 'R')
-                                   << "the text has 256 characters; at most 255 fit. Nothing was "
-                                      "saved.";
+        row("cancel", "", "", "");
+        row("largest", "t_timeout_table_down.init_timeout", "32767", "");
+        row("zero in blanks", "t_timeout_table_down.eob_delay", " 0 ", "");
+        row("too big", "t_timeout_table_down.char_buffer", "32768", number);
+        row("negative", "t_timeout_table_up.up_timeout", "-1", number);
+        row("letters", "t_filter_table_down.leader", "12a", number);
+        row("fraction", "t_client_terminal_mode.line_length", "1.5", number);
+        row("emptied", "t_timeout_table_down.init_timeout", "", number);
+        row("long text", "t_remote.report_name", QString(256, 'R'),
+            "the text has 256 characters; at most 255 fit. Nothing was saved.");
     }
 
     void values() {

@@ -1,9 +1,12 @@
-// The terminal window through its real widgets, on the fast clock and in-process lines.
+// The terminal window through its real widgets, on the fast clock and in-process lines, and
+// its loop block and screen without a window.
 
 #include "base/modal.h"
 #include "base/waits.h"
 #include "components/saxcomm.h"
 #include "terminal/frmTerminal.h"
+#include "terminal/loop_test.h"
+#include "terminal/terminal_screen.h"
 #include "tests/support/fast_clock.h"
 #include "tests/support/message_recorder.h"
 #include "tests/support/test_main.h"
@@ -49,6 +52,55 @@ Q_DECLARE_METATYPE(TerminalLine)
 class TestFrmTerminal : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    // Without a window: the loop test's block and the screen's text and hex views.
+    void blockIsExact() {
+        QByteArray expected;
+        for (int k = 1; k <= 26; ++k) {
+            expected +=
+                QByteArray("ABCDEFGHIJKLMNOPQRSTUVWXYZ").left(k) + (k == 2 ? "\r\nAB\r\n" : "\r\n");
+        }
+        QCOMPARE(expected.size(), 407);
+        QCOMPARE(LoopTestData(), expected);
+    }
+
+    void screenShowsCharacters_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("hex");
+        QTest::newRow("CR LF") << QByteArray("AB\r\nC") << "AB<DH><AH>\nC"
+                               << "41 42 0D 0A 43";
+        QTest::newRow("controls") << QByteArray("\x00\x01\x1B\x1F", 4) << "<0H><1H><1BH><1FH>"
+                                  << "00 01 1B 1F";
+        QTest::newRow("127 and over hidden") << QByteArray("x\x7F\x80\xE9\xFFy") << "xy"
+                                             << "78 7F 80 E9 FF 79";
+        QTest::newRow("sixteen to a hex line")
+            << QByteArray(17, ' ') << QString(17, ' ') << QStringList(16, "20").join(' ') + "\n20";
+    }
+    void screenShowsCharacters() {
+        QFETCH(QByteArray, bytes);
+        TerminalScreen screen;
+        // In pieces, as characters arrive: the result must not depend on how they were cut.
+        QString shown;
+        for (qsizetype i = 0; i < bytes.size(); i += 3) {
+            shown += screen.Append(bytes.mid(i, 3));
+        }
+        QTEST(shown, "text");
+        QTEST(screen.SetView(TerminalScreen::View::Hex), "hex");
+        QTEST(screen.SetView(TerminalScreen::View::Text), "text");
+    }
+
+    void screenTextStaysBounded() {
+        TerminalScreen screen;
+        // One endless line of controls: broken into lines, never a token cut in two.
+        for (const QString& line : screen.Append(QByteArray(3000, '\x1B')).split('\n')) {
+            QVERIFY(line.size() <= TerminalScreen::kMaxLineLength);
+            QVERIFY(line.startsWith("<1BH>") && line.endsWith("H>"));
+        }
+        screen.Append(QByteArray(TerminalScreen::kKeptBytes, 'x'));
+        QCOMPARE(screen.Kept().size(), TerminalScreen::kKeptBytes);
+        QVERIFY(!screen.Kept().contains('\x1B'));
+    }
+
     void opensOnClientLine_data() {
         QTest::addColumn<TerminalLine>("line");
         QTest::addColumn<QString>("message");
@@ -202,6 +254,27 @@ private Q_SLOTS:
             QVERIFY(!rig.Port().open);
             QCOMPARE(SaxComm::PortStatus(QStringLiteral("COM3")), int(kPortFree));
         }
+    }
+
+    // LOOP TEST pressed again while a stopped cycle still finishes: that cycle keeps its
+    // bytes and passes, and the test runs on.
+    void restartWhileStoppedCycleFinishes() {
+        TerminalRig rig;
+        std::tie(rig.Port().delayFrom, rig.Port().delayMs) = std::tuple(200, 600);  // half late
+        QVERIFY(rig.Open());
+        rig.Click("cmdLoop");
+        WaitMilliseconds(1100);
+        QVERIFY(rig.window->Loop().CycleUnderWay());
+        rig.Click("cmdLoop");
+        rig.Click("cmdLoop");
+        WaitMilliseconds(3000);
+        QVERIFY(rig.window->Loop().Statistics().cyclesRun >= 1);
+        QVERIFY(rig.window->Loop().Running());
+        rig.Click("cmdLoop");
+        WaitMilliseconds(5000);
+        QVERIFY(!rig.window->Loop().Busy());
+        QCOMPARE(rig.window->Loop().Statistics().cyclesFailed, 0);
+        QCOMPARE(rig.messages.Count(), 0);
     }
 
     void unwritableCaptureFileIsRefused() {

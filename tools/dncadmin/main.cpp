@@ -6,6 +6,7 @@
 #include "db/dnc_database.h"
 #include "dncadmin/dncadmin_export.h"
 #include "dncadmin/dncadmin_merge.h"
+#include "tools/dncadmin/preview.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -16,9 +17,11 @@ namespace {
 const char kUsage[] =
     "Usage:\n"
     "  kestrum-dncadmin export --db DNC.mdb --server NAME --base DNCAdminExportCopy.ini "
-    "--out DNCAdmin.ini\n"
+    "--out DNCAdmin.ini [--dry-run]\n"
     "  kestrum-dncadmin merge --template DNCAdminExportCopy.ini --master MASTERFOLDER "
-    "SOURCE1 [SOURCE2 SOURCE3 SOURCE4]\n";
+    "SOURCE1 [SOURCE2 SOURCE3 SOURCE4] [--dry-run]\n"
+    "  --dry-run prints the clients added, removed and changed in the file on disk and "
+    "writes nothing.\n";
 
 QTextStream& Err() {
     static QTextStream err(stderr);
@@ -68,7 +71,8 @@ bool ParseOptions(const QStringList& args, const QStringList& known,
     return true;
 }
 
-int Export(const QStringList& args) {
+int Export(QStringList args) {
+    const bool dryRun = TakeDryRun(args);
     QMap<QString, QString> options;
     QStringList rest;
     QString problem;
@@ -97,6 +101,9 @@ int Export(const QStringList& args) {
         names << entry.ClientName;
     }
     const QString target = options.value("out");
+    if (dryRun) {
+        return PreviewExport(names, options.value("base"), target, server, Out(), Err());
+    }
     const ExportOutcome outcome = ExportDncAdmin(names, options.value("base"), target);
     for (const QString& name : outcome.Skipped) {
         Err() << "kestrum-dncadmin: client \"" << name << "\" not found; not exported" << Qt::endl;
@@ -116,7 +123,8 @@ int Export(const QStringList& args) {
     return 0;
 }
 
-int Merge(const QStringList& args) {
+int Merge(QStringList args) {
+    const bool dryRun = TakeDryRun(args);
     QMap<QString, QString> options;
     QStringList sources;
     QString problem;
@@ -132,6 +140,10 @@ int Merge(const QStringList& args) {
             !ReadDncAdminFile(sources.at(i), table.Columns[size_t(i)])) {
             return Fail(QStringLiteral("source \"%1\" cannot be read").arg(sources.at(i)));
         }
+    }
+    if (dryRun) {
+        return PreviewMerge(table, options.value("master"), options.value("template"), Out(),
+                            Err());
     }
     const MergeOutcome outcome =
         MergeDncAdmin(table, options.value("master"), options.value("template"));

@@ -21,6 +21,7 @@
 #include "bts/frmConfigureBaud.h"
 #include "bts/frmInstructions.h"
 #include "changelog/frmChangeLog.h"
+#include "check/frmCheckConfig.h"
 #include "components/folder_view.h"
 #include "db/client_attributes.h"
 #include "db/dnc_database.h"
@@ -409,6 +410,29 @@ int main(int argc, char** argv) {
     ok &= Grab(QStringLiteral("merge.png"), {&merge});
     merge.close();
 
+    // The check with a few faults: two machines on one port, a lost row, a left-behind row.
+    {
+        const QStringList names = {QStringLiteral("MILL1"), QStringLiteral("DRILL6")};
+        for (const QString& name : names) {
+            if (const std::optional<qint32> id = GetClientID(name)) {
+                UpdateRecordsMDB(QStringLiteral("t_client_mode"), QStringLiteral("client_id"),
+                                 SqlValue::Number(*id), QStringLiteral("cnc_comport"),
+                                 SqlValue::Number(3));
+            }
+        }
+        if (const std::optional<qint32> id = GetClientID(names.first())) {
+            DeleteRecordsMDB(QStringLiteral("t_command"), QStringLiteral("client_id"),
+                             SqlValue::Number(*id));
+        }
+        InsertRecordMDB(QStringLiteral("t_remote"), {QStringLiteral("rem_client_id")},
+                        {SqlValue::Number(9999)});
+        frmCheckConfig check(&main);
+        check.move(20, 40);
+        check.show();
+        Settle();
+        ok &= Grab(QStringLiteral("check-configuration.png"), {&check});
+        check.close();
+    }
     // What the windows above changed, as the change log lists it.
     frmChangeLog changeLog(&main);
     changeLog.move(20, 40);

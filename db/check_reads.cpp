@@ -1,0 +1,174 @@
+#include "db/check_reads.h"
+
+#include "db/dnc_database.h"
+#include "db/statement.h"
+#include "db/transaction.h"
+
+#include <QSqlQuery>
+
+namespace {
+
+const QString kPrefix = QStringLiteral("Error Check");
+const QString kRepairPrefix = QStringLiteral("Error Check Repair");
+const QString kClients = QStringLiteral("t_dnc_server_clients");
+
+QString Text(const QSqlQuery& query, int column) {
+    return query.value(column).toString();
+}
+
+qint32 Int(const QSqlQuery& query, int column) {
+    return qint32(query.value(column).toLongLong());
+}
+
+bool ReadAll(const QString& sql, int step, const std::function<void(const QSqlQuery&)>& onRow) {
+    return ForEachRow(sql, {}, ReportAs{kPrefix, step}, onRow).ok;
+}
+
+// Whether a row keyed by column = clientId exists; nothing when the look-up failed.
+std::optional<bool> HasRow(const QString& table, const QString& column, qint32 clientId) {
+    const LookUp found =
+        SelectFirstValue(QStringLiteral("SELECT %1 FROM %2 WHERE %1 = ?").arg(column, table),
+                         {SqlValue::Number(clientId)}, ReportAs{kRepairPrefix, 1});
+    if (found.outcome == LookUp::Outcome::Failed) {
+        return std::nullopt;
+    }
+    return found.found();
+}
+
+QString RowsText(qint64 rows, const char* done) {
+    return QStringLiteral("%1 row%2 %3").arg(rows).arg(rows == 1 ? "" : "s").arg(done);
+}
+
+}  // namespace
+
+const QStringList& ClientDependentTables() {
+    static const QStringList tables = {QStringLiteral("t_client_mode"),
+                                       QStringLiteral("t_client_terminal_mode"),
+                                       QStringLiteral("t_filter_table_down"),
+                                       QStringLiteral("t_filter_table_up"),
+                                       QStringLiteral("t_timeout_table_down"),
+                                       QStringLiteral("t_timeout_table_up"),
+                                       QStringLiteral("t_command")};
+    return tables;
+}
+
+CheckData ReadCheckData() {
+    CheckData data;
+    bool ok = ReadAll(QStringLiteral("SELECT dnc_server_id, dnc_server_name FROM t_dnc_servers "
+                                     "ORDER BY dnc_server_id"),
+                      1, [&](const QSqlQuery& q) {
+                          data.Servers.append({Int(q, 0), Text(q, 1)});
+                      });
+    ok = ok &&
+         ReadAll(QStringLiteral("SELECT client_id, client_name, dnc_server_id, NODE_ID, PORT_ID, "
+                                "protocol_id, bts_used, bts_address, bts_pin "
+                                "FROM t_dnc_server_clients ORDER BY client_id"),
+                 2, [&](const QSqlQuery& q) {
+                     data.Clients.append({Int(q, 0), Text(q, 1), Int(q, 2), Text(q, 3), Text(q, 4),
+                                          Int(q, 5), Int(q, 6) != 0, Text(q, 7), Text(q, 8)});
+                 });
+    ok = ok && ReadAll(QStringLiteral("SELECT protocol_id, protocol_name FROM t_protocol"), 3,
+                       [&](const QSqlQuery& q) {
+                           if (!data.Protocols.contains(Int(q, 0))) {
+                               data.Protocols.insert(Int(q, 0), Text(q, 1));
+                           }
+                       });
+    ok = ok && ReadAll(QStringLiteral("SELECT client_id, cnc_comport FROM t_client_mode"), 4,
+                       [&](const QSqlQuery& q) {
+                           data.DependentRows[QStringLiteral("t_client_mode")].append(Int(q, 0));
+                           if (!data.ComPorts.contains(Int(q, 0))) {
+                               data.ComPorts.insert(Int(q, 0), Int(q, 1));
+                           }
+                       });
+    int step = 5;
+    for (const QString& table : ClientDependentTables().mid(1)) {
+        QList<qint32>& ids = data.DependentRows[table];
+        ok = ok && ReadAll(QStringLiteral("SELECT client_id FROM ") + table, step++,
+                           [&](const QSqlQuery& q) { ids.append(Int(q, 0)); });
+    }
+    ok = ok && ReadAll(QStringLiteral("SELECT rem_client_id FROM t_remote"), 11,
+                       [&](const QSqlQuery& q) { data.RemoteRows.append(Int(q, 0)); });
+    ok = ok && ReadAll(QStringLiteral("SELECT shop_client_id, clients_id FROM t_shopterm_clients"),
+                       12, [&](const QSqlQuery& q) {
+                           data.ShopTerminalRows.append({Int(q, 0), Int(q, 1)});
+                       });
+    ok = ok &&
+         ReadAll(
+             QStringLiteral("SELECT dir_id, client_id, directory_direct, "
+                            "directory_alias, dir_mode FROM t_client_directory "
+                            "ORDER BY dir_id"),
+             13, [&](const QSqlQuery& q) {
+                 data.Directories.append({Int(q, 0), Int(q, 1), Text(q, 2), Text(q, 3), Int(q, 4)});
+             });
+    data.Ok = ok;
+    return data;
+}
+
+RepairDone AddMissingRowsMDB(qint32 clientId, const QStringList& tables) {
+    RepairDone done;
+    DatabaseTransaction transaction(kRepairPrefix);
+    const std::optional<bool> client = HasRow(kClients, QStringLiteral("client_id"), clientId);
+    if (!client || !*client) {
+        return done;  // gone since the check: nothing to add rows for
+    }
+    for (const QString& table : tables) {
+        if (!ClientDependentTables().contains(table)) {
+            continue;
+        }
+        const std::optional<bool> has = HasRow(table, QStringLiteral("client_id"), clientId);
+        if (!has) {
+            return done;
+        }
+        if (*has) {
+            continue;
+        }
+        if (!RunCommand(QStringLiteral("INSERT INTO %1 (client_id) VALUES (?)").arg(table),
+                        {SqlValue::Number(clientId)}, ReportAs{kRepairPrefix, 2})) {
+            return done;
+        }
+        done.Changes << table + QStringLiteral(": ") + RowsText(1, "added");
+    }
+    done.Ok = transaction.Commit();
+    if (!done.Ok) {
+        done.Changes.clear();
+    }
+    return done;
+}
+
+RepairDone RemoveLeftBehindRowsMDB(qint32 clientId) {
+    RepairDone done;
+    DatabaseTransaction transaction(kRepairPrefix);
+    const std::optional<bool> client = HasRow(kClients, QStringLiteral("client_id"), clientId);
+    if (!client || *client) {
+        return done;  // the client exists: its rows are not left behind
+    }
+    QList<QPair<QString, QString>> targets;
+    for (const QString& table : ClientDependentTables()) {
+        targets.append({table, QStringLiteral("client_id = ?")});
+    }
+    targets.append({QStringLiteral("t_client_directory"), QStringLiteral("client_id = ?")});
+    targets.append({QStringLiteral("t_remote"), QStringLiteral("rem_client_id = ?")});
+    targets.append({QStringLiteral("t_shopterm_clients"),
+                    QStringLiteral("shop_client_id = ? OR clients_id = ?")});
+    for (const auto& [table, where] : targets) {
+        QList<SqlValue> values = {SqlValue::Number(clientId)};
+        if (where.count(QLatin1Char('?')) == 2) {
+            values.append(SqlValue::Number(clientId));
+        }
+        const std::optional<CommandDone> deleted =
+            RunCommand(QStringLiteral("DELETE FROM %1 WHERE %2").arg(table, where), values,
+                       ReportAs{kRepairPrefix, 3});
+        if (!deleted) {
+            return done;
+        }
+        if (deleted->rowsAffected > 0) {
+            done.Changes << table + QStringLiteral(": ") +
+                                RowsText(deleted->rowsAffected, "removed");
+        }
+    }
+    done.Ok = transaction.Commit();
+    if (!done.Ok) {
+        done.Changes.clear();
+    }
+    return done;
+}

@@ -1,0 +1,209 @@
+// kestrum-check and the dry runs of kestrum-dncadmin, run as the separate programs they are:
+// exit codes, output, and files and database left byte for byte as they were.
+
+#include "dncadmin/dncadmin_export.h"
+#include "tests/check/check_fixture.h"
+#include "tests/support/test_main.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTest>
+
+namespace {
+
+struct Run {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+Run RunTool(const QString& tool, const QStringList& arguments) {
+    QProcess process;
+    process.start(QStringLiteral(KESTRUM_BINARY_DIR "/tools/") + tool, arguments);
+    Run run;
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit) {
+        return run;
+    }
+    run.exitCode = process.exitCode();
+    run.out = QString::fromLocal8Bit(process.readAllStandardOutput());
+    run.err = QString::fromLocal8Bit(process.readAllStandardError());
+    return run;
+}
+
+QByteArray Bytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+const QByteArray kBase = "[ADMIN]\r\nLINES_DISPLAYED=64\r\n";
+
+}  // namespace
+
+class TestTools : public QObject {
+    Q_OBJECT
+private slots:
+    // Exit 0 without findings, 1 with them (one line each), 2 when the check cannot run.
+    // Without --repair the database stays byte for byte as it was.
+    void Check_data() {
+        QTest::addColumn<QStringList>("statements");
+        QTest::addColumn<QString>("arguments");  // $DB is the database
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QStringList>("out");  // the kinds printed, in order
+        QTest::addColumn<QString>("err");      // part of standard error
+        const QStringList broken = {"UPDATE t_client_mode SET cnc_comport = 7",
+                                    "DELETE FROM t_command WHERE client_id = 1",
+                                    "INSERT INTO t_remote (rem_client_id) VALUES (55)"};
+        QTest::newRow("sound") << QStringList() << "--db $DB" << 0 << QStringList() << "";
+        QTest::newRow("findings") << broken << "--db $DB" << 1
+                                  << QStringList{"missing-row", "same-com-port", "same-com-port",
+                                                 "same-com-port", "left-behind-rows"}
+                                  << "";
+        QTest::newRow("one server")
+            << broken << "--server CNCSRV2 --db $DB" << 0 << QStringList() << "";
+        QTest::newRow("json") << broken << "--json --db $DB" << 1
+                              << QStringList{"missing-row", "same-com-port", "same-com-port",
+                                             "same-com-port", "left-behind-rows"}
+                              << "";
+        QTest::newRow("no database")
+            << QStringList() << "--db $DB.none" << 2 << QStringList() << "not found";
+        QTest::newRow("unknown server") << QStringList() << "--db $DB --server NOPE" << 2
+                                        << QStringList() << "DNC server \"NOPE\" not found";
+        QTest::newRow("wrong option")
+            << QStringList() << "--db $DB --fix" << 2 << QStringList() << "Unknown option";
+    }
+    void Check() {
+        QFETCH(QStringList, statements);
+        QFETCH(QString, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QStringList, out);
+        QFETCH(QString, err);
+        CheckInstallation db;
+        for (const QString& sql : statements) {
+            QVERIFY(db.Exec(sql));
+        }
+        const QByteArray before = Bytes(db.DatabasePath());
+        const Run run =
+            RunTool("check/kestrum-check", arguments.replace("$DB", db.DatabasePath()).split(' '));
+        QCOMPARE(run.exitCode, exitCode);
+        QVERIFY2(run.err.contains(err), qPrintable(run.err));
+        QStringList kinds;
+        for (const QString& line : run.out.split('\n', Qt::SkipEmptyParts)) {
+            if (arguments.contains("--json")) {
+                const QJsonObject object = QJsonDocument::fromJson(line.toUtf8()).object();
+                QVERIFY2(!object.value("text").toString().isEmpty(), qPrintable(line));
+                QVERIFY(object.contains("severity") && object.contains("server") &&
+                        object.contains("client"));
+                kinds << object.value("kind").toString();
+            } else {
+                kinds << line.section('\t', 3, 3);
+            }
+        }
+        QCOMPARE(kinds, out);
+        QCOMPARE(Bytes(db.DatabasePath()), before);
+    }
+
+    // --repair adds the missing row and removes the left-behind one, says so, and checks
+    // again: what cannot be repaired is still listed.
+    void Repair() {
+        CheckInstallation db;
+        QVERIFY(db.Exec("DELETE FROM t_command WHERE client_id = 1"));
+        QVERIFY(db.Exec("INSERT INTO t_remote (rem_client_id) VALUES (55)"));
+        QVERIFY(db.Exec("UPDATE t_dnc_server_clients SET protocol_id = 9 WHERE client_id = 2"));
+        const Run run = RunTool("check/kestrum-check", {"--repair", "--db", db.DatabasePath()});
+        QCOMPARE(run.exitCode, 1);
+        QCOMPARE(run.err.split('\n', Qt::SkipEmptyParts).filter(QRegularExpression("^repaired")),
+                 QStringList({"repaired LATHE1: t_command: 1 row added",
+                              "repaired client id 55: t_remote: 1 row removed"}));
+        QCOMPARE(run.out.count('\n'), 1);
+        QVERIFY(run.out.contains("unknown-protocol"));
+        QCOMPARE(db.QueryValue("SELECT COUNT(*) FROM t_command WHERE client_id = 1").toInt(), 1);
+        QCOMPARE(db.QueryValue("SELECT COUNT(*) FROM t_remote").toInt(), 0);
+    }
+
+    // --dry-run prints the clients added, removed and changed against the file on disk and
+    // writes nothing.
+    void DryRun_data() {
+        QTest::addColumn<QString>("arguments");  // $D is the installation folder
+        QTest::addColumn<bool>("fileBefore");    // the target exists (an older export)
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QStringList>("out");
+        const QString exportArgs =
+            "export --db $D/DNC.mdb --server CNCSRV1 --base $D/T.ini --out $D/OUT/DNCAdmin.ini "
+            "--dry-run";
+        const QString mergeArgs = "merge --template $D/T.ini --master $D/OUT $D/S1.ini --dry-run";
+        QTest::newRow("export")
+            << exportArgs << true << 0
+            << QStringList{"Would write $D/OUT/DNCAdmin.ini: 3 clients of server CNCSRV1",
+                           "Dry run, nothing written. Changes to $D/OUT/DNCAdmin.ini:",
+                           "  added LATHE4",
+                           "  added MILL3",
+                           "  removed MILL2",
+                           "  changed LATHE1: PORT_ID 001 -> 009, PROTOCOL STANDARD -> BTR"};
+        QTest::newRow("export, new file")
+            << exportArgs << false << 0
+            << QStringList{"Would write $D/OUT/DNCAdmin.ini: 3 clients of server CNCSRV1",
+                           "Dry run, nothing written. Changes to $D/OUT/DNCAdmin.ini (a new "
+                           "file):",
+                           "  added LATHE1", "  added LATHE4", "  added MILL3"};
+        QTest::newRow("merge")
+            << mergeArgs << true << 0
+            << QStringList{"Would write $D/OUT/DNCAdmin.ini: 3 clients",
+                           "Dry run, nothing written. Changes to $D/OUT/DNCAdmin.ini:",
+                           "  added LATHE4",
+                           "  added MILL3",
+                           "  removed MILL2",
+                           "  changed LATHE1: PORT_ID 001 -> 009, PROTOCOL STANDARD -> BTR"};
+        QTest::newRow("merge refused")
+            << "merge --template $D/T.ini --master $D/OUT $D/S1.ini $D/S1.ini --dry-run" << true
+            << 1 << QStringList();
+        QTest::newRow("unknown server")
+            << "export --db $D/DNC.mdb --server NOPE --base $D/T.ini --out $D/OUT/DNCAdmin.ini "
+               "--dry-run"
+            << true << 1 << QStringList();
+    }
+    void DryRun() {
+        QFETCH(QString, arguments);
+        QFETCH(bool, fileBefore);
+        QFETCH(int, exitCode);
+        QFETCH(QStringList, out);
+        CheckInstallation db;
+        db.WriteFile("T.ini", kBase);
+        QDir(db.Folder()).mkpath("OUT");
+        const QString target = db.FilePath("OUT/DNCAdmin.ini");
+        if (fileBefore) {
+            QVERIFY(ExportDncAdmin({"LATHE1", "MILL2", "SHOP"}, db.FilePath("T.ini"), target).Ok);
+        }
+        // Since then: LATHE4 added, MILL2 renamed, LATHE1 changed.
+        db.AddClient("LATHE4", 1, "01", "004", 2, 4, {{db.Dir("L1"), 3}});
+        QVERIFY(
+            db.Exec("UPDATE t_dnc_server_clients SET client_name = 'MILL3' "
+                    "WHERE client_name = 'MILL2'"));
+        QVERIFY(
+            db.Exec("UPDATE t_dnc_server_clients SET protocol_id = 4, PORT_ID = '009' "
+                    "WHERE client_name = 'LATHE1'"));
+        // The merge's source: the export as it would be now.
+        QVERIFY(ExportDncAdmin({"LATHE1", "LATHE4", "MILL3", "SHOP"}, db.FilePath("T.ini"),
+                               db.FilePath("S1.ini"))
+                    .Ok);
+        const QByteArray before = Bytes(target);
+        const QByteArray database = Bytes(db.DatabasePath());
+        const Run run =
+            RunTool("dncadmin/kestrum-dncadmin", arguments.replace("$D", db.Folder()).split(' '));
+        QCOMPARE(run.exitCode, exitCode);
+        if (exitCode == 0) {
+            QString printed = run.out;
+            QCOMPARE(printed.replace(db.Folder(), "$D").split('\n', Qt::SkipEmptyParts), out);
+        } else {
+            QVERIFY(!run.err.isEmpty());
+        }
+        QCOMPARE(Bytes(target), before);
+        QCOMPARE(QFileInfo::exists(target), fileBefore);
+        QCOMPARE(Bytes(db.DatabasePath()), database);
+    }
+};
+
+KESTRUM_TEST(TestTools)
+
+#include "tst_tools.moc"

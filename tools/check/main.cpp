@@ -1,0 +1,172 @@
+// kestrum-check: the configuration check for scheduled runs. Exit 0 when nothing was found,
+// 1 with findings, 2 when the check cannot run. Nothing is changed unless --repair is given.
+
+#include "base/app_state.h"
+#include "base/inifile.h"
+#include "base/messages.h"
+#include "base/paths.h"
+#include "base/platform.h"
+#include "check/configuration_check.h"
+#include "db/change_log.h"
+#include "db/dnc_database.h"
+#include "transfer/backup.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QTextStream>
+
+#include <algorithm>
+
+namespace {
+
+QTextStream& Err() {
+    static QTextStream err(stderr);
+    return err;
+}
+QTextStream& Out() {
+    static QTextStream out(stdout);
+    return out;
+}
+
+int CannotRun(const QString& text) {
+    Err() << "kestrum-check: " << text << Qt::endl;
+    return 2;
+}
+
+bool IsUri(const QString& db) {
+    return db.contains(QStringLiteral("://"));
+}
+
+// The database the Kestrum.ini beside the program names (ADMIN MDBPATH), as Kestrum finds it.
+QString DatabaseOfSettings() {
+    const QString folder = ReadIniValue(SettingsFileName, QStringLiteral("ADMIN"),
+                                        QStringLiteral("MDBPATH"), ProgramFolder());
+    return JoinPath(folder, QStringLiteral("DNC.mdb"));
+}
+
+void Print(const QList<Finding>& findings, bool json) {
+    for (const Finding& finding : findings) {
+        if (json) {
+            Out() << QString::fromUtf8(FindingJson(finding)) << "\n";
+        } else {
+            Out() << FindingLine(finding) << "\n";
+        }
+    }
+    Out().flush();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("kestrum-check"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
+                                                .arg(KESTRUM_VERSION_MAJOR)
+                                                .arg(KESTRUM_VERSION_MINOR)
+                                                .arg(KESTRUM_VERSION_REVISION));
+    // Database errors of the shared code go to standard error.
+    SetMessageHandler([](const MessageRequest& request) {
+        Err() << "kestrum-check: " << request.title << ": " << request.text << Qt::endl;
+        return SafeAnswer(request.buttons);
+    });
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Checks the DNC configuration. Exit code 0: no findings, 1: findings, "
+                       "2: the check could not run. One finding a line: severity, server, "
+                       "client, kind and text, separated by tabs."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption db(QStringLiteral("db"),
+                                QStringLiteral("DNC.mdb path or PostgreSQL URI (default: the "
+                                               "database of the Kestrum.ini beside the program)."),
+                                QStringLiteral("DNC.mdb|URI"));
+    const QCommandLineOption server(QStringLiteral("server"),
+                                    QStringLiteral("Only the findings of this DNC server."),
+                                    QStringLiteral("NAME"));
+    const QCommandLineOption json(QStringLiteral("json"),
+                                  QStringLiteral("One JSON object per finding."));
+    const QCommandLineOption repair(
+        QStringLiteral("repair"),
+        QStringLiteral("Add missing client rows and remove rows of deleted clients, then check "
+                       "again."));
+    parser.addOptions({db, server, json, repair});
+    if (!parser.parse(QCoreApplication::arguments())) {
+        Err() << "kestrum-check: " << parser.errorText() << "\n" << parser.helpText() << Qt::flush;
+        return 2;
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        parser.showHelp(0);
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        parser.showVersion();
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        Err() << "kestrum-check: unexpected argument " << parser.positionalArguments().first()
+              << "\n"
+              << parser.helpText() << Qt::flush;
+        return 2;
+    }
+
+    SettingsFileName = JoinPath(ProgramFolder(), QStringLiteral("Kestrum.ini"));
+    LocalComputerName = GetLocalComputerName().toUpper();
+    const QString database = parser.isSet(db) ? parser.value(db) : DatabaseOfSettings();
+    if (!IsUri(database) && !QFileInfo(NativePath(database)).isFile()) {
+        return CannotRun(QStringLiteral("database \"%1\" not found").arg(database));
+    }
+    if (!DncConnection.Open(QStringLiteral("data source = ") + database + QStringLiteral(";"))) {
+        return CannotRun(QStringLiteral("database \"%1\" cannot be opened: %2")
+                             .arg(database, DncConnection.LastError()));
+    }
+    CheckOptions options;
+    options.Server = parser.value(server);
+    options.LocalComputer = LocalComputerName;
+    options.Files = KnownDncAdminFiles();
+    if (!options.Server.isEmpty() && !GetServerID(options.Server)) {
+        return CannotRun(QStringLiteral("DNC server \"%1\" not found").arg(options.Server));
+    }
+    CheckResult result = CheckConfiguration(options);
+    if (!result.Ok) {
+        return CannotRun(QStringLiteral("the configuration could not be read"));
+    }
+    if (parser.isSet(repair)) {
+        const bool anyRepairable =
+            std::any_of(result.Findings.cbegin(), result.Findings.cend(),
+                        [](const Finding& finding) { return IsRepairable(finding); });
+        if (anyRepairable) {
+            if (const std::optional<QString> refusal = BackupRefusal(QStringLiteral("Repair"))) {
+                return CannotRun(*refusal);
+            }
+        }
+        const ActionScope action(QStringLiteral("kestrum-check --repair"));
+        bool repaired = false;
+        for (const Finding& finding : result.Findings) {
+            if (!IsRepairable(finding)) {
+                continue;
+            }
+            const RepairDone done = RepairFinding(finding);
+            if (!done.Ok) {
+                Err() << "kestrum-check: not repaired: " << finding.Text << Qt::endl;
+                continue;
+            }
+            repaired = true;
+            // What changed goes to standard error, so --json output stays one finding a line.
+            for (const QString& change : done.Changes) {
+                Err() << "repaired "
+                      << (finding.Client.isEmpty()
+                              ? QStringLiteral("client id %1").arg(finding.ClientId)
+                              : finding.Client)
+                      << ": " << change << Qt::endl;
+            }
+        }
+        if (repaired) {
+            result = CheckConfiguration(options);
+            if (!result.Ok) {
+                return CannotRun(QStringLiteral("the configuration could not be read"));
+            }
+        }
+    }
+    Print(result.Findings, parser.isSet(json));
+    return result.Findings.isEmpty() ? 0 : 1;
+}
