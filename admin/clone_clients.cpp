@@ -1,6 +1,7 @@
 #include "admin/clone_clients.h"
 
 #include "db/dnc_database.h"
+#include "transfer/backup.h"
 
 #include <QMap>
 
@@ -21,6 +22,10 @@ CloneRun PrepareClone(const QString& source, const QStringList& targets) {
     }
     if (!id || !run.Source.Mode.HasClientRow) {
         run.Refused = QStringLiteral("The client \"%1\" no longer exists.").arg(source);
+        return run;
+    }
+    if (const std::optional<QString> refusal = BackupRefusal(QStringLiteral("Clone"))) {
+        run.Refused = *refusal;
         return run;
     }
     CurrentClientName = run.Source.Mode.ClientName;

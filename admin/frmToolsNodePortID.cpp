@@ -4,6 +4,7 @@
 #include "base/dialog_parts.h"
 #include "base/messages.h"
 #include "db/dnc_database.h"
+#include "transfer/backup.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -147,6 +148,9 @@ void frmToolsNodePortID::cmdOK_Click() {
         return;
     }
     cboNode_->setEditText(node);
+    if (!BackupBeforeBulkChange(kCaption)) {
+        return;
+    }
     const NodePortChange change = SetNodePortIdsMDB(clientNames_, node, chkPort_->isChecked());
     if (!change.Skipped.isEmpty()) {
         ShowMessage(QStringLiteral("Not changed:\n") + change.Skipped.join(QLatin1Char('\n')),

@@ -3,6 +3,7 @@
 #include "base/settings.h"
 #include "db/dnc_database.h"
 #include "db/select_by_name.h"
+#include "transfer/backup.h"
 
 #include <QComboBox>
 #include <QListWidget>
@@ -105,6 +106,9 @@ MoveOutcome MoveClient(const QString& clientName, const QString& fromServer,
     for (int row = 0; row < rows.RecordCount(); ++row) {
         if (rows.Field(row, 1).toLongLong() != *source) {
             continue;
+        }
+        if (!BackupBeforeBulkChange(QStringLiteral("Move"))) {
+            return MoveOutcome::Failed;
         }
         return UpdateRecordsMDB(QStringLiteral("t_dnc_server_clients"), QStringLiteral("client_id"),
                                 SqlValue::Number(rows.Field(row, 0).toLongLong()),

@@ -13,7 +13,9 @@
 #include "base/modal.h"
 #include "base/settings.h"
 #include "bts/frmBTS.h"
+#include "changelog/frmChangeLog.h"
 #include "check/frmCheckConfig.h"
+#include "db/change_log.h"
 #include "db/dnc_database.h"
 #include "dncadmin/frmExportClients.h"
 #include "dncadmin/frmExportDNCAdmin.h"
@@ -23,6 +25,7 @@
 #include "terminal/frmTerminal.h"
 #include "ui_frmSetup.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 
 frmSetup::frmSetup(QWidget* parent) : QMainWindow(parent), ui_(std::make_unique<Ui::frmSetup>()) {
@@ -123,6 +126,21 @@ void frmSetup::ConnectMenus() {
     connect(ui_->mnuCheckConfig, &QAction::triggered, this, [this] {
         frmCheckConfig window(this);
         ShowModal(window);
+    });
+    // After the existing Tools items.
+    QAction* changeLog = ui_->mnuTools->addAction(QStringLiteral("Change &log"));
+    changeLog->setObjectName(QStringLiteral("mnuChangeLog"));
+    connect(changeLog, &QAction::triggered, this, [this] {
+        frmChangeLog window(this);
+        ShowModal(window);
+    });
+    // A change made from a window is recorded under that window's title.
+    SetActionProvider([] {
+        const QWidget* window = QApplication::activeModalWidget();
+        if (!window) {
+            window = QApplication::activeWindow();
+        }
+        return window ? window->windowTitle() : ProgramTitle();
     });
 }
 

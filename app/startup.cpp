@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include "base/settings.h"
+#include "db/change_log.h"
 #include "db/dnc_database.h"
 #include "transfer/access_header.h"
 
@@ -114,7 +115,11 @@ StartUpOutcome StartUp() {
     }
 
     // A failed open is not fatal: each query then reports its own error.
-    DncConnection.Open(DncConnectionString, QString(), QString());
+    // Kestrum's own tables are added to a database made before them (failures show later,
+    // at the first write).
+    if (DncConnection.Open(DncConnectionString, QString(), QString())) {
+        EnsureChangeLogTable(DncConnection);
+    }
 
     const auto read = [&settings](const char* section, const char* key, const char* defaultValue) {
         return settings

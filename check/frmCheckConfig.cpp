@@ -7,6 +7,7 @@
 #include "base/messages.h"
 #include "base/modal.h"
 #include "dncadmin/atomic_file.h"
+#include "transfer/backup.h"
 
 #include <QFileDialog>
 #include <QHBoxLayout>
@@ -203,6 +204,9 @@ void frmCheckConfig::Repair() {
                         lines.join(QStringLiteral("\n")),
                     MsgButtons::OkCancel, MsgIcon::Question, kTitle) != MsgAnswer::Ok) {
         return;
+    }
+    if (!BackupBeforeBulkChange(kTitle)) {
+        return;  // no repair without a copy of the configuration as it was
     }
     QStringList changes;
     QStringList failed;

@@ -1,6 +1,7 @@
 // The statement builders: every table, column and operator word is checked against the
 // schema, every value is bound.
 
+#include "db/change_log.h"
 #include "db/dnc_database.h"
 #include "db/statement.h"
 
@@ -69,30 +70,41 @@ void EditRecord(const QString& table, const QString& keyColumn, const SqlValue& 
     }
     const ReportAs act{kEditPrefix, kStepAct};
     const SqlValue rowid = SqlValue::Number(row.value.toLongLong());
+    // The row found, as the log names it: by the table's own key (the rowid's alias).
+    const QString ownKey = TableKeyColumn(where->table);
+    const QString logColumn = ownKey.isEmpty() ? where->column : ownKey;
+    const SqlValue logKey = ownKey.isEmpty() ? key : rowid;
     switch (mode) {
         case EditMode::Ensure:
             if (row.found()) {
-                RunCommand(QStringLiteral("UPDATE ") + where->table + QStringLiteral(" SET ") +
-                               where->column + QStringLiteral(" = ? WHERE rowid = ?"),
-                           {key, rowid}, act);
+                RunLoggedCommand(
+                    TableWrite::Update(where->table, logColumn, logKey, {where->column}, {key}),
+                    QStringLiteral("UPDATE ") + where->table + QStringLiteral(" SET ") +
+                        where->column + QStringLiteral(" = ? WHERE rowid = ?"),
+                    {key, rowid}, act);
             } else {
-                RunCommand(QStringLiteral("INSERT INTO ") + where->table + QStringLiteral(" (") +
-                               where->column + QStringLiteral(") VALUES (?)"),
-                           {key}, act);
+                RunLoggedCommand(TableWrite::Insert(where->table, {where->column}, {key}),
+                                 QStringLiteral("INSERT INTO ") + where->table +
+                                     QStringLiteral(" (") + where->column +
+                                     QStringLiteral(") VALUES (?)"),
+                                 {key}, act);
             }
             break;
         case EditMode::SetField:
             if (row.found()) {
-                RunCommand(QStringLiteral("UPDATE ") + where->table + QStringLiteral(" SET ") +
-                               *setColumn + QStringLiteral(" = ? WHERE rowid = ?"),
-                           {value, rowid}, act);
+                RunLoggedCommand(
+                    TableWrite::Update(where->table, logColumn, logKey, {*setColumn}, {value}),
+                    QStringLiteral("UPDATE ") + where->table + QStringLiteral(" SET ") +
+                        *setColumn + QStringLiteral(" = ? WHERE rowid = ?"),
+                    {value, rowid}, act);
             }
             break;
         case EditMode::Delete:
             if (row.found()) {
-                RunCommand(QStringLiteral("DELETE FROM ") + where->table +
-                               QStringLiteral(" WHERE rowid = ?"),
-                           {rowid}, act);
+                RunLoggedCommand(TableWrite::Delete(where->table, logColumn, logKey),
+                                 QStringLiteral("DELETE FROM ") + where->table +
+                                     QStringLiteral(" WHERE rowid = ?"),
+                                 {rowid}, act);
             }
             break;
     }
@@ -160,10 +172,11 @@ std::optional<CommandDone> InsertRow(const QString& table, const QStringList& co
         names << *name;
         marks << QStringLiteral("?");
     }
-    return RunCommand(QStringLiteral("INSERT INTO ") + *t + QStringLiteral(" (") +
-                          names.join(QStringLiteral(", ")) + QStringLiteral(") VALUES (") +
-                          marks.join(QStringLiteral(", ")) + QLatin1Char(')'),
-                      values, as);
+    return RunLoggedCommand(TableWrite::Insert(*t, names, values),
+                            QStringLiteral("INSERT INTO ") + *t + QStringLiteral(" (") +
+                                names.join(QStringLiteral(", ")) + QStringLiteral(") VALUES (") +
+                                marks.join(QStringLiteral(", ")) + QLatin1Char(')'),
+                            values, as);
 }
 
 Recordset OpenSelectMDB(const QString& table, const QString& whereColumn, const SqlValue& value,
@@ -220,9 +233,11 @@ bool UpdateRecordsMDB(const QString& table, const QString& whereColumn, const Sq
     if (!set) {
         return false;
     }
-    return RunCommand(QStringLiteral("UPDATE ") + where->table + QStringLiteral(" SET ") + *set +
-                          QStringLiteral(" = ? WHERE ") + where->column + QStringLiteral(" = ?"),
-                      {setValue, whereValue}, ReportAs{kUpdatePrefix, kStepRun})
+    return RunLoggedCommand(
+               TableWrite::Update(where->table, where->column, whereValue, {*set}, {setValue}),
+               QStringLiteral("UPDATE ") + where->table + QStringLiteral(" SET ") + *set +
+                   QStringLiteral(" = ? WHERE ") + where->column + QStringLiteral(" = ?"),
+               {setValue, whereValue}, ReportAs{kUpdatePrefix, kStepRun})
         .has_value();
 }
 
@@ -242,6 +257,7 @@ void DeleteRecordsMDB(const QString& table, const QString& column, const SqlValu
     if (!where) {
         return;
     }
-    RunCommand(QStringLiteral("DELETE") + WhereText(*where), {value},
-               ReportAs{kDeletePrefix, kStepRun});
+    RunLoggedCommand(TableWrite::Delete(where->table, where->column, value),
+                     QStringLiteral("DELETE") + WhereText(*where), {value},
+                     ReportAs{kDeletePrefix, kStepRun});
 }

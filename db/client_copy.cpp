@@ -1,5 +1,6 @@
 #include "db/client_copy.h"
 
+#include "db/change_log.h"
 #include "db/dnc_database.h"
 #include "db/statement.h"
 
@@ -58,6 +59,7 @@ public:
             return -1;
         }
         QStringList sets;
+        QStringList names;
         QList<SqlValue> values;
         for (const auto& [column, value] : assignments) {
             const std::optional<QString> c = CheckedColumn(*t, column, as);
@@ -66,14 +68,17 @@ public:
                 return -1;
             }
             sets << *c + QStringLiteral(" = ?");
+            names << *c;
             values << value;
         }
+        const TableWrite write = TableWrite::Update(*t, *key, SqlValue::Number(id), names, values);
         values << SqlValue::Number(id);
         const std::optional<CommandDone> done =
-            RunCommand(QStringLiteral("UPDATE ") + *t + QStringLiteral(" SET ") +
-                           sets.join(QStringLiteral(", ")) + QStringLiteral(" WHERE ") + *key +
-                           QStringLiteral(" = ?"),
-                       values, as);
+            RunLoggedCommand(write,
+                             QStringLiteral("UPDATE ") + *t + QStringLiteral(" SET ") +
+                                 sets.join(QStringLiteral(", ")) + QStringLiteral(" WHERE ") +
+                                 *key + QStringLiteral(" = ?"),
+                             values, as);
         if (!done) {
             ++outcome_.FailedStatements;
             return -1;

@@ -1,5 +1,6 @@
 #include "db/client_directories.h"
 
+#include "db/change_log.h"
 #include "db/statement.h"
 
 namespace {
@@ -64,9 +65,10 @@ int DeleteDirMDB(qint32 clientId, const QString& path) {
     Transaction transaction(ReportAs{kDeletePrefix, 2});
     int deleted = 0;
     for (qint32 dirId : doomed) {
-        const std::optional<CommandDone> done =
-            RunCommand(QStringLiteral("DELETE FROM t_client_directory WHERE dir_id = ?"),
-                       {SqlValue::Number(dirId)}, ReportAs{kDeletePrefix, 3});
+        const std::optional<CommandDone> done = RunLoggedCommand(
+            TableWrite::Delete(kDirectories, QStringLiteral("dir_id"), SqlValue::Number(dirId)),
+            QStringLiteral("DELETE FROM t_client_directory WHERE dir_id = ?"),
+            {SqlValue::Number(dirId)}, ReportAs{kDeletePrefix, 3});
         if (!done) {
             return 0;  // rolled back: all rows of the path or none
         }
@@ -101,18 +103,18 @@ bool SaveDirPropsMDB(qint32 dirId, qint16 mode, const std::optional<QString>& al
     Transaction transaction(ReportAs{kSavePrefix, 1});
     const QString sql = QStringLiteral("UPDATE t_client_directory SET %1 = ? WHERE dir_id = ?");
     const SqlValue key = SqlValue::Number(dirId);
-    bool stored = RunCommand(sql.arg(QStringLiteral("dir_mode")), {SqlValue::Number(mode), key},
-                             ReportAs{kSavePrefix, 2})
-                      .has_value();
+    const auto set = [&](const QString& column, const SqlValue& value, int step) {
+        return RunLoggedCommand(TableWrite::Update(kDirectories, QStringLiteral("dir_id"), key,
+                                                   {column}, {value}),
+                                sql.arg(column), {value, key}, ReportAs{kSavePrefix, step})
+            .has_value();
+    };
+    bool stored = set(QStringLiteral("dir_mode"), SqlValue::Number(mode), 2);
     if (stored && alias) {
-        stored = RunCommand(sql.arg(QStringLiteral("directory_alias")),
-                            {SqlValue::Text(*alias), key}, ReportAs{kSavePrefix, 3})
-                     .has_value();
+        stored = set(QStringLiteral("directory_alias"), SqlValue::Text(*alias), 3);
     }
     if (stored) {
-        stored = RunCommand(sql.arg(QStringLiteral("explore_from_here")),
-                            {SqlValue::YesNo(exploreFromHere), key}, ReportAs{kSavePrefix, 4})
-                     .has_value();
+        stored = set(QStringLiteral("explore_from_here"), SqlValue::YesNo(exploreFromHere), 4);
     }
     return stored && transaction.Commit(ReportAs{kSavePrefix, 5});
 }

@@ -1,5 +1,6 @@
 #include "db/protocol_attributes.h"
 
+#include "db/change_log.h"
 #include "db/error_report.h"
 #include "db/schema_names.h"
 #include "db/statement_count.h"
@@ -110,6 +111,7 @@ bool WriteAttributeRows(DatabaseConnection& connection, qint32 clientId,
         QString sql;
         QList<SqlValue> values;
         int step;
+        TableWrite write;
     };
     // Every name is checked before anything is written.
     QList<Statement> statements;
@@ -128,7 +130,8 @@ bool WriteAttributeRows(DatabaseConnection& connection, qint32 clientId,
             statements.append({QStringLiteral("INSERT INTO ") + *t + QStringLiteral(" (") +
                                    keyColumn + QStringLiteral(") VALUES (?)"),
                                {key},
-                               kStepInsert});
+                               kStepInsert,
+                               TableWrite::Insert(*t, {keyColumn}, {key})});
         }
         if (names->isEmpty()) {
             continue;
@@ -142,7 +145,8 @@ bool WriteAttributeRows(DatabaseConnection& connection, qint32 clientId,
         statements.append({QStringLiteral("UPDATE ") + *t + QStringLiteral(" SET ") +
                                sets.join(QStringLiteral(", ")) + QStringLiteral(" WHERE ") +
                                keyColumn + QStringLiteral(" = ?"),
-                           values, kStepUpdate});
+                           values, kStepUpdate,
+                           TableWrite::Update(*t, keyColumn, key, *names, change.values)});
     }
     if (statements.isEmpty()) {
         return true;
@@ -165,8 +169,12 @@ bool WriteAttributeRows(DatabaseConnection& connection, qint32 clientId,
     {
         QSqlQuery query(db);
         for (const Statement& statement : statements) {
-            if (!Run(query, statement.sql, statement.values)) {
-                error = query.lastError();
+            const auto run = [&](QSqlError* runError) {
+                const bool ran = Run(query, statement.sql, statement.values);
+                *runError = query.lastError();
+                return ran;
+            };
+            if (!RecordedWrite(connection, statement.write, run, &error)) {
                 failedStep = statement.step;
                 break;
             }

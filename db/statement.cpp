@@ -1,5 +1,6 @@
 #include "db/statement.h"
 
+#include "db/change_log.h"
 #include "db/dnc_database.h"
 #include "db/statement_count.h"
 
@@ -227,13 +228,18 @@ Transaction::Transaction(const ReportAs& as) {
     active_ = db.transaction();
     if (!active_) {
         ReportSqlError(as, db.lastError());
+        return;
     }
+    NoteTransactionBegun(DncConnection);
 }
 
 Transaction::~Transaction() {
     if (active_ && DncConnection.IsOpen()) {
         CountStatementSent();
         DncConnection.Database().rollback();
+    }
+    if (active_) {
+        NoteTransactionEnding(DncConnection, ReportAs());
     }
 }
 
@@ -243,6 +249,11 @@ bool Transaction::Commit(const ReportAs& as) {
     }
     active_ = false;
     QSqlDatabase db = DncConnection.Database();
+    if (!NoteTransactionEnding(DncConnection, as)) {
+        CountStatementSent();
+        db.rollback();  // a change lost its record: none of them may stay
+        return false;
+    }
     CountStatementSent();
     if (db.commit()) {
         return true;

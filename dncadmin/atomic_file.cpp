@@ -2,6 +2,7 @@
 
 #include "base/atomic_file.h"
 #include "base/paths.h"
+#include "transfer/backup.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -14,10 +15,20 @@ void SetError(QString* error, const QString& text) {
     }
 }
 
+bool KeepOldDncAdmin(const QString& localPath, QString* error) {
+    if (QFileInfo(localPath).fileName().compare(QLatin1String("DNCAdmin.ini"),
+                                                Qt::CaseInsensitive) != 0) {
+        return true;
+    }
+    return KeepDncAdminBeforeReplace(localPath, error);
+}
+
 }  // namespace
 
 bool SaveFileAtomically(const QString& path, const QByteArray& bytes, QString* error) {
-    return ReplaceFileAtomically(NativePath(path), bytes, error);
+    // The DNCAdmin.ini being replaced is kept first; without its copy it stays as it is.
+    return KeepOldDncAdmin(NativePath(path), error) &&
+           ReplaceFileAtomically(NativePath(path), bytes, error);
 }
 
 std::optional<QByteArray> ReadWholeFile(const QString& path, QString* error) {

@@ -168,7 +168,8 @@ private slots:
         QCOMPARE(messages.Count(), 0);
     }
 
-    // The new item closes the Tools menu; the others keep their order.
+    // The new item follows the existing ones (the change log comes last); the others keep
+    // their order.
     void ToolsMenu() {
         CheckInstallation db;
         frmSetup main;
@@ -180,10 +181,10 @@ private slots:
         for (const QAction* action : tools->actions()) {
             names << action->objectName();
         }
-        QCOMPARE(names,
-                 QStringList({"mnuSelectOS", "mnuNodeID", "mnuMasterDNCAdminPath",
-                              "mnuMasterFolder", "mnuExportDNCAdmin", "mnuToolsMerge",
-                              "mnuXPModeMailboxPath", "mnuTolvaneMailboxPath", "mnuCheckConfig"}));
+        QCOMPARE(names, QStringList({"mnuSelectOS", "mnuNodeID", "mnuMasterDNCAdminPath",
+                                     "mnuMasterFolder", "mnuExportDNCAdmin", "mnuToolsMerge",
+                                     "mnuXPModeMailboxPath", "mnuTolvaneMailboxPath",
+                                     "mnuCheckConfig", "mnuChangeLog"}));
         bool shown = false;
         ModalHookGuard hook([&shown](QDialog& dialog) {
             shown = qobject_cast<frmCheckConfig*>(&dialog) != nullptr;

@@ -76,14 +76,16 @@ QList<Column> Edits(AttributeDialogKind kind) {
     return columns;
 }
 
-// Every row of every table, as text.
+// Every row of every table, as text (the change log, Kestrum's own, aside).
 QStringList Dump(const TempInstallation& tmp) {
     QStringList lines;
     for (const QVariantList& table :
          tmp.Query("SELECT name FROM sqlite_master WHERE type='table'")) {
         const QString name = table.first().toString();
         for (const QString& row : tmp.TextRows("SELECT * FROM " + name + " ORDER BY rowid")) {
-            lines << name + ':' + row;
+            if (!name.startsWith("kestrum_") && !row.startsWith("kestrum_")) {
+                lines << name + ':' + row;
+            }
         }
     }
     return lines;

@@ -7,12 +7,16 @@
 #include "base/paths.h"
 #include "base/platform.h"
 #include "check/configuration_check.h"
+#include "db/change_log.h"
 #include "db/dnc_database.h"
+#include "transfer/backup.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QTextStream>
+
+#include <algorithm>
 
 namespace {
 
@@ -127,6 +131,15 @@ int main(int argc, char** argv) {
         return CannotRun(QStringLiteral("the configuration could not be read"));
     }
     if (parser.isSet(repair)) {
+        const bool anyRepairable =
+            std::any_of(result.Findings.cbegin(), result.Findings.cend(),
+                        [](const Finding& finding) { return IsRepairable(finding); });
+        if (anyRepairable) {
+            if (const std::optional<QString> refusal = BackupRefusal(QStringLiteral("Repair"))) {
+                return CannotRun(*refusal);
+            }
+        }
+        const ActionScope action(QStringLiteral("kestrum-check --repair"));
         bool repaired = false;
         for (const Finding& finding : result.Findings) {
             if (!IsRepairable(finding)) {

@@ -20,6 +20,7 @@
 #include "bts/frmBTSMan.h"
 #include "bts/frmConfigureBaud.h"
 #include "bts/frmInstructions.h"
+#include "changelog/frmChangeLog.h"
 #include "check/frmCheckConfig.h"
 #include "components/folder_view.h"
 #include "db/client_attributes.h"
@@ -432,5 +433,12 @@ int main(int argc, char** argv) {
         ok &= Grab(QStringLiteral("check-configuration.png"), {&check});
         check.close();
     }
+    // What the windows above changed, as the change log lists it.
+    frmChangeLog changeLog(&main);
+    changeLog.move(20, 40);
+    changeLog.show();
+    Settle();
+    ok &= Grab(QStringLiteral("change-log.png"), {&changeLog});
+    changeLog.close();
     return ok ? 0 : 1;
 }

@@ -1,0 +1,703 @@
+#include "db/change_log.h"
+
+#include "base/app_state.h"
+#include "base/os_user.h"
+#include "db/dnc_database.h"
+#include "db/schema_names.h"
+#include "db/statement_count.h"
+#include "db/transaction.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include <map>
+
+namespace {
+
+bool g_enabled = true;
+QString g_action;
+std::function<QString()> g_actionProvider;
+std::function<QDateTime()> g_timeSource;
+
+struct TransactionState {
+    int depth = 0;
+    bool spoiled = false;
+};
+std::map<const DatabaseConnection*, TransactionState> g_transactions;
+
+const QString kServers = QStringLiteral("t_dnc_servers");
+const QString kClients = QStringLiteral("t_dnc_server_clients");
+
+const QString kInsertRecord = QStringLiteral(
+    "INSERT INTO kestrum_change_log (changed_at, computer, os_user, action, table_name, "
+    "operation, row_key, server_id, server_name, client_id, client_name, changes) "
+    "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+
+const QString kClientConcern = QStringLiteral(
+    "SELECT c.client_name, c.dnc_server_id, s.dnc_server_name FROM t_dnc_server_clients c "
+    "LEFT JOIN t_dnc_servers s ON s.dnc_server_id = c.dnc_server_id WHERE c.client_id = ?");
+
+// Which client or server a table's rows concern, and the key of their own.
+struct TableRole {
+    enum class Concern { None, Server, Client, ByClientColumn };
+    Concern concern = Concern::None;
+    QString clientColumn;  // ByClientColumn: the column holding the client's id
+    QString key;           // the table's own key column, or empty
+};
+
+TableRole RoleOf(const QString& table) {
+    const QString t = table.toLower();
+    if (t == QLatin1String("t_dnc_servers")) {
+        return {TableRole::Concern::Server, QString(), QStringLiteral("dnc_server_id")};
+    }
+    if (t == QLatin1String("t_dnc_server_clients")) {
+        return {TableRole::Concern::Client, QStringLiteral("client_id"),
+                QStringLiteral("client_id")};
+    }
+    if (t == QLatin1String("t_protocol")) {
+        return {TableRole::Concern::None, QString(), QStringLiteral("protocol_id")};
+    }
+    if (t == QLatin1String("t_remote")) {
+        return {TableRole::Concern::ByClientColumn, QStringLiteral("rem_client_id"), QString()};
+    }
+    if (t == QLatin1String("t_shopterm_clients")) {
+        return {TableRole::Concern::ByClientColumn, QStringLiteral("clients_id"),
+                QStringLiteral("shopterm_id")};
+    }
+    if (t == QLatin1String("t_client_directory")) {
+        return {TableRole::Concern::ByClientColumn, QStringLiteral("client_id"),
+                QStringLiteral("dir_id")};
+    }
+    return {TableRole::Concern::ByClientColumn, QStringLiteral("client_id"), QString()};
+}
+
+std::optional<QString> TextOf(const QVariant& value) {
+    if (value.isNull()) {
+        return std::nullopt;
+    }
+    return value.toString();
+}
+
+std::optional<qint32> IdOf(const QVariant& value) {
+    qint32 id = 0;
+    if (value.isNull() || !ReadInt32(value, id)) {
+        return std::nullopt;
+    }
+    return id;
+}
+
+struct Concern {
+    std::optional<qint32> serverId;
+    QString serverName;
+    std::optional<qint32> clientId;
+    QString clientName;
+};
+
+struct OldRow {
+    Concern concern;
+    QVariant key;
+    QList<QVariant> values;
+};
+
+// A prepared query of the connection, given back on every path.
+class Lease {
+public:
+    Lease(DatabaseConnection& connection, const QString& sql) : connection_(connection), sql_(sql) {
+        prepared_ = connection_.TakePrepared(sql_, &error_);
+    }
+    // A statement that failed is dropped, not kept: it may stand on a table that a rolled
+    // back transaction had made.
+    ~Lease() {
+        if (!failed_) {
+            connection_.GiveBack(sql_, std::move(prepared_));
+        }
+    }
+    Lease(const Lease&) = delete;
+    Lease& operator=(const Lease&) = delete;
+
+    bool Prepared() const { return prepared_.query != nullptr; }
+    bool Run(const QList<QVariant>& values) {
+        if (!prepared_.query) {
+            return false;
+        }
+        for (qsizetype i = 0; i < values.size(); ++i) {
+            prepared_.query->bindValue(int(i), values.at(i));
+        }
+        CountStatementSent();
+        if (!prepared_.query->exec()) {
+            error_ = prepared_.query->lastError();
+            failed_ = true;
+            return false;
+        }
+        return true;
+    }
+    QSqlQuery& Query() { return *prepared_.query; }
+    QSqlError Error() const { return error_; }
+
+private:
+    DatabaseConnection& connection_;
+    QString sql_;
+    DatabaseConnection::Prepared prepared_;
+    QSqlError error_;
+    bool failed_ = false;
+};
+
+QString OldRowsText(const TableWrite& write, const TableRole& role, const QStringList& columns) {
+    QStringList select;
+    QString from = QStringLiteral(" FROM ") + write.table + QStringLiteral(" t");
+    switch (role.concern) {
+        case TableRole::Concern::None:
+            select << QStringLiteral("NULL") << QStringLiteral("NULL") << QStringLiteral("NULL")
+                   << QStringLiteral("NULL");
+            break;
+        case TableRole::Concern::Server:
+            select << QStringLiteral("NULL") << QStringLiteral("NULL")
+                   << QStringLiteral("t.dnc_server_id") << QStringLiteral("t.dnc_server_name");
+            break;
+        case TableRole::Concern::Client:
+            select << QStringLiteral("t.client_id") << QStringLiteral("t.client_name")
+                   << QStringLiteral("t.dnc_server_id") << QStringLiteral("s.dnc_server_name");
+            from += QStringLiteral(
+                " LEFT JOIN t_dnc_servers s ON s.dnc_server_id = "
+                "t.dnc_server_id");
+            break;
+        case TableRole::Concern::ByClientColumn:
+            select << QStringLiteral("t.") + role.clientColumn << QStringLiteral("c.client_name")
+                   << QStringLiteral("c.dnc_server_id") << QStringLiteral("s.dnc_server_name");
+            from += QStringLiteral(" LEFT JOIN t_dnc_server_clients c ON c.client_id = t.") +
+                    role.clientColumn +
+                    QStringLiteral(
+                        " LEFT JOIN t_dnc_servers s ON s.dnc_server_id = "
+                        "c.dnc_server_id");
+            break;
+    }
+    select << (role.key.isEmpty() ? QStringLiteral("NULL") : QStringLiteral("t.") + role.key);
+    for (const QString& column : columns) {
+        select << QStringLiteral("t.") + column;
+    }
+    return QStringLiteral("SELECT ") + select.join(QStringLiteral(", ")) + from +
+           QStringLiteral(" WHERE t.") + write.whereColumn + QStringLiteral(" = ?");
+}
+
+struct CoreResult {
+    std::optional<CommandDone> done;
+    bool ranAndFailed = false;  // the write itself failed (its caller reports)
+    QSqlError error;            // the log's own failure
+};
+
+QString NowText() {
+    const QDateTime now = g_timeSource ? g_timeSource() : QDateTime::currentDateTimeUtc();
+    return now.toUTC().toString(Qt::ISODateWithMs);
+}
+
+QString ComputerName() {
+    return LocalComputerName.isEmpty() ? GetLocalComputerName().toUpper() : LocalComputerName;
+}
+
+QString ChangesJson(const QList<ColumnChange>& changes) {
+    QJsonArray array;
+    for (const ColumnChange& change : changes) {
+        array.append(QJsonArray{change.column,
+                                change.oldValue ? QJsonValue(*change.oldValue) : QJsonValue(),
+                                change.newValue ? QJsonValue(*change.newValue) : QJsonValue()});
+    }
+    return QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact));
+}
+
+QList<ColumnChange> ChangesFromJson(const QString& text) {
+    QList<ColumnChange> changes;
+    const QJsonArray array = QJsonDocument::fromJson(text.toUtf8()).array();
+    for (const QJsonValue& item : array) {
+        const QJsonArray triple = item.toArray();
+        ColumnChange change;
+        change.column = triple.at(0).toString();
+        if (!triple.at(1).isNull()) {
+            change.oldValue = triple.at(1).toString();
+        }
+        if (!triple.at(2).isNull()) {
+            change.newValue = triple.at(2).toString();
+        }
+        changes << change;
+    }
+    return changes;
+}
+
+// Text columns of the record are never NULL.
+QVariant Text(const QString& text) {
+    return text.isNull() ? QVariant(QStringLiteral("")) : QVariant(text);
+}
+
+QVariant Nullable(const std::optional<qint32>& id) {
+    return id ? QVariant(*id) : QVariant(QMetaType(QMetaType::Int));
+}
+
+// Prepares the record's statement; an older database gets its log table first.
+bool RecordStatementReady(DatabaseConnection& connection, QSqlError* error) {
+    {
+        Lease lease(connection, kInsertRecord);
+        if (lease.Prepared()) {
+            return true;
+        }
+    }
+    // A failed prepare leaves an SQLite transaction as it was; elsewhere the table is made
+    // when the connection opens.
+    QString why;
+    if (!EnsureChangeLogTable(connection, &why)) {
+        *error = QSqlError(why, QString(), QSqlError::StatementError);
+        return false;
+    }
+    Lease lease(connection, kInsertRecord);
+    if (!lease.Prepared()) {
+        *error = lease.Error();
+        return false;
+    }
+    return true;
+}
+
+CoreResult Core(DatabaseConnection& connection, const TableWrite& write,
+                const std::function<std::optional<CommandDone>()>& run) {
+    CoreResult result;
+    if (!RecordStatementReady(connection, &result.error)) {
+        return result;
+    }
+    const TableRole role = RoleOf(write.table);
+    const QStringList columns =
+        write.kind == TableWrite::Kind::Delete ? SchemaColumns(write.table) : write.columns;
+
+    QList<OldRow> before;
+    if (write.kind != TableWrite::Kind::Insert) {
+        Lease lease(connection, OldRowsText(write, role, columns));
+        if (!lease.Run({write.whereValue.bound()})) {
+            result.error = lease.Error();
+            return result;
+        }
+        QSqlQuery& query = lease.Query();
+        while (query.next()) {
+            OldRow row;
+            row.concern.clientId = IdOf(query.value(0));
+            row.concern.clientName = query.value(1).toString();
+            row.concern.serverId = IdOf(query.value(2));
+            row.concern.serverName = query.value(3).toString();
+            row.key = query.value(4);
+            for (qsizetype i = 0; i < columns.size(); ++i) {
+                row.values << query.value(int(5 + i));
+            }
+            before << row;
+        }
+        if (query.lastError().type() != QSqlError::NoError) {
+            result.error = query.lastError();
+            return result;
+        }
+    }
+
+    const std::optional<CommandDone> done = run();
+    if (!done) {
+        result.ranAndFailed = true;
+        return result;
+    }
+
+    struct Record {
+        Concern concern;
+        QString rowKey;
+        QList<ColumnChange> changes;
+    };
+    QList<Record> records;
+    if (write.kind == TableWrite::Kind::Insert) {
+        Record record;
+        for (qsizetype i = 0; i < write.columns.size() && i < write.values.size(); ++i) {
+            record.changes << ColumnChange{write.columns.at(i), std::nullopt,
+                                           TextOf(write.values.at(i).bound())};
+        }
+        const std::optional<qint32> newId = IdOf(done->lastInsertId);
+        if (!role.key.isEmpty() && newId) {
+            record.rowKey = role.key + QLatin1Char('=') + QString::number(*newId);
+        }
+        std::optional<qint32> clientId;
+        if (role.concern == TableRole::Concern::Client) {
+            clientId = newId;
+        } else if (role.concern == TableRole::Concern::ByClientColumn) {
+            const qsizetype at = write.columns.indexOf(role.clientColumn, 0);
+            if (at >= 0 && at < write.values.size()) {
+                clientId = IdOf(write.values.at(at).bound());
+            }
+        } else if (role.concern == TableRole::Concern::Server) {
+            record.concern.serverId = newId;
+            const qsizetype at = write.columns.indexOf(QStringLiteral("dnc_server_name"));
+            if (at >= 0 && at < write.values.size()) {
+                record.concern.serverName = write.values.at(at).bound().toString();
+            }
+        }
+        if (clientId) {
+            record.concern.clientId = clientId;
+            Lease lease(connection, kClientConcern);
+            if (!lease.Run({*clientId})) {
+                result.error = lease.Error();
+                return result;
+            }
+            if (lease.Query().next()) {
+                record.concern.clientName = lease.Query().value(0).toString();
+                record.concern.serverId = IdOf(lease.Query().value(1));
+                record.concern.serverName = lease.Query().value(2).toString();
+            }
+        }
+        records << record;
+    } else {
+        for (const OldRow& row : before) {
+            Record record;
+            record.concern = row.concern;
+            if (!role.key.isEmpty() && !row.key.isNull()) {
+                record.rowKey = role.key + QLatin1Char('=') + row.key.toString();
+            }
+            for (qsizetype i = 0; i < columns.size(); ++i) {
+                const std::optional<QString> old = TextOf(row.values.at(i));
+                if (write.kind == TableWrite::Kind::Delete) {
+                    record.changes << ColumnChange{columns.at(i), old, std::nullopt};
+                    continue;
+                }
+                const std::optional<QString> now =
+                    i < write.values.size() ? TextOf(write.values.at(i).bound()) : std::nullopt;
+                if (old != now) {
+                    record.changes << ColumnChange{columns.at(i), old, now};
+                }
+            }
+            if (!record.changes.isEmpty()) {
+                records << record;
+            }
+        }
+    }
+
+    if (!records.isEmpty()) {
+        static const QString kOperations[] = {QStringLiteral("insert"), QStringLiteral("update"),
+                                              QStringLiteral("delete")};
+        const QString when = NowText();
+        const QString computer = ComputerName();
+        const QString user = OsUserName();
+        const QString action = CurrentAction();
+        Lease lease(connection, kInsertRecord);
+        for (const Record& record : records) {
+            if (!lease.Run({when, Text(computer), Text(user), Text(action), write.table,
+                            kOperations[int(write.kind)], Text(record.rowKey),
+                            Nullable(record.concern.serverId), Text(record.concern.serverName),
+                            Nullable(record.concern.clientId), Text(record.concern.clientName),
+                            ChangesJson(record.changes)})) {
+                result.error = lease.Error();
+                return result;
+            }
+        }
+    }
+    result.done = done;
+    return result;
+}
+
+}  // namespace
+
+QString TableKeyColumn(const QString& table) {
+    return RoleOf(table).key;
+}
+
+TableWrite TableWrite::Insert(const QString& table, const QStringList& columns,
+                              const QList<SqlValue>& values) {
+    TableWrite write;
+    write.kind = Kind::Insert;
+    write.table = table;
+    write.columns = columns;
+    write.values = values;
+    return write;
+}
+
+TableWrite TableWrite::Update(const QString& table, const QString& whereColumn,
+                              const SqlValue& whereValue, const QStringList& columns,
+                              const QList<SqlValue>& values) {
+    TableWrite write;
+    write.kind = Kind::Update;
+    write.table = table;
+    write.whereColumn = whereColumn;
+    write.whereValue = whereValue;
+    write.columns = columns;
+    write.values = values;
+    return write;
+}
+
+TableWrite TableWrite::Delete(const QString& table, const QString& whereColumn,
+                              const SqlValue& whereValue) {
+    TableWrite write;
+    write.kind = Kind::Delete;
+    write.table = table;
+    write.whereColumn = whereColumn;
+    write.whereValue = whereValue;
+    return write;
+}
+
+std::optional<CommandDone> RunLoggedCommand(const TableWrite& write, const QString& sql,
+                                            const QList<SqlValue>& values, const ReportAs& as) {
+    if (!g_enabled || !DncConnection.IsOpen()) {
+        return RunCommand(sql, values, as);
+    }
+    const bool own = g_transactions[&DncConnection].depth == 0;
+    std::optional<DeferredReports> reports;
+    std::optional<Transaction> transaction;
+    if (own) {
+        // Made outside the transaction, so a rollback cannot take the table away again.
+        QSqlError ignored;
+        RecordStatementReady(DncConnection, &ignored);
+        reports.emplace();
+        transaction.emplace(as);
+        if (g_transactions[&DncConnection].depth == 0) {
+            return std::nullopt;  // no transaction to hold change and record (reported)
+        }
+    }
+    const CoreResult result =
+        Core(DncConnection, write, [&] { return RunCommand(sql, values, as); });
+    if (!result.done) {
+        if (!result.ranAndFailed) {
+            ReportError(as.prefix, ErrorFromSql(result.error), as.line);
+            if (!own) {
+                g_transactions[&DncConnection].spoiled = true;
+            }
+        }
+        return std::nullopt;
+    }
+    if (own && !transaction->Commit(as)) {
+        return std::nullopt;
+    }
+    return result.done;
+}
+
+bool RecordedWrite(DatabaseConnection& connection, const TableWrite& write,
+                   const std::function<bool(QSqlError*)>& run, QSqlError* error) {
+    QSqlError runError;
+    auto command = [&]() -> std::optional<CommandDone> {
+        if (!run(&runError)) {
+            return std::nullopt;
+        }
+        return CommandDone{};
+    };
+    if (!g_enabled) {
+        const bool ran = command().has_value();
+        if (!ran && error) {
+            *error = runError;
+        }
+        return ran;
+    }
+    const CoreResult result = Core(connection, write, command);
+    if (!result.done && error) {
+        *error = result.ranAndFailed ? runError : result.error;
+    }
+    return result.done.has_value();
+}
+
+void NoteTransactionBegun(const DatabaseConnection& connection) {
+    TransactionState& state = g_transactions[&connection];
+    if (state.depth++ == 0) {
+        state.spoiled = false;
+    }
+}
+
+bool NoteTransactionEnding(const DatabaseConnection& connection, const ReportAs& as) {
+    TransactionState& state = g_transactions[&connection];
+    if (state.depth > 0) {
+        --state.depth;
+    }
+    const bool spoiled = state.spoiled;
+    if (state.depth == 0) {
+        state.spoiled = false;
+    }
+    if (spoiled && !as.prefix.isEmpty()) {
+        ReportOwnError(as, OwnError::BadStatement,
+                       QStringLiteral("Nothing was saved: a change could not be recorded in "
+                                      "the change log"));
+    }
+    return !spoiled;
+}
+
+bool EnsureChangeLogTable(DatabaseConnection& connection, QString* error) {
+    if (!connection.IsOpen()) {
+        if (error) {
+            *error = connection.LastError();
+        }
+        return false;
+    }
+    QSqlDatabase db = connection.Database();
+    // The key is the only backend difference: each database numbers rows its own way.
+    const QString key = db.driverName() == QLatin1String("QPSQL")
+                            ? QStringLiteral("change_id BIGSERIAL PRIMARY KEY")
+                            : QStringLiteral("change_id INTEGER PRIMARY KEY AUTOINCREMENT");
+    const QStringList statements = {
+        QStringLiteral("CREATE TABLE IF NOT EXISTS kestrum_change_log (") + key +
+            QStringLiteral(", changed_at TEXT NOT NULL, computer TEXT NOT NULL DEFAULT '', "
+                           "os_user TEXT NOT NULL DEFAULT '', action TEXT NOT NULL DEFAULT '', "
+                           "table_name TEXT NOT NULL, operation TEXT NOT NULL, "
+                           "row_key TEXT NOT NULL DEFAULT '', server_id INTEGER, "
+                           "server_name TEXT NOT NULL DEFAULT '', client_id INTEGER, "
+                           "client_name TEXT NOT NULL DEFAULT '', "
+                           "changes TEXT NOT NULL DEFAULT '')"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS ix_kestrum_change_log_at ON "
+                       "kestrum_change_log (changed_at)")};
+    QSqlQuery query(db);
+    for (const QString& statement : statements) {
+        if (!query.exec(statement)) {
+            if (error) {
+                *error = query.lastError().text();
+            }
+            return false;
+        }
+    }
+    return true;
+}
+
+void SetCurrentAction(const QString& action) {
+    g_action = action;
+}
+
+QString CurrentAction() {
+    if (!g_action.isEmpty()) {
+        return g_action;
+    }
+    return g_actionProvider ? g_actionProvider() : QString();
+}
+
+void SetActionProvider(std::function<QString()> provider) {
+    g_actionProvider = std::move(provider);
+}
+
+ActionScope::ActionScope(const QString& action) : previous_(g_action) {
+    g_action = action;
+}
+
+ActionScope::~ActionScope() {
+    g_action = previous_;
+}
+
+void SetChangeLogTimeSource(std::function<QDateTime()> source) {
+    g_timeSource = std::move(source);
+}
+
+void SetChangeLogEnabled(bool enabled) {
+    g_enabled = enabled;
+}
+
+bool ChangeLogEnabled() {
+    return g_enabled;
+}
+
+std::optional<QList<ChangeLogEntry>> ReadChangeLog(DatabaseConnection& connection,
+                                                   const ChangeLogFilter& filter, QString* error) {
+    if (!connection.IsOpen()) {
+        if (error) {
+            *error = connection.LastError();
+        }
+        return std::nullopt;
+    }
+    QSqlDatabase db = connection.Database();
+    QList<ChangeLogEntry> entries;
+    if (!db.tables().contains(QLatin1String(kChangeLogTable), Qt::CaseInsensitive)) {
+        return entries;
+    }
+    QString sql = QStringLiteral(
+        "SELECT change_id, changed_at, computer, os_user, action, table_name, operation, "
+        "row_key, server_id, server_name, client_id, client_name, changes "
+        "FROM kestrum_change_log WHERE 1 = 1");
+    QList<QVariant> values;
+    if (!filter.server.isEmpty()) {
+        sql += QStringLiteral(" AND LOWER(server_name) = LOWER(?)");
+        values << filter.server;
+    }
+    if (!filter.client.isEmpty()) {
+        sql += QStringLiteral(" AND LOWER(client_name) = LOWER(?)");
+        values << filter.client;
+    }
+    if (!filter.since.isEmpty()) {
+        sql += QStringLiteral(" AND changed_at >= ?");
+        values << filter.since;
+    }
+    if (!filter.until.isEmpty()) {
+        sql += QStringLiteral(" AND changed_at < ?");
+        values << filter.until;
+    }
+    sql += QStringLiteral(" ORDER BY change_id DESC");
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    bool ok = query.prepare(sql);
+    for (qsizetype i = 0; ok && i < values.size(); ++i) {
+        query.bindValue(int(i), values.at(i));
+    }
+    ok = ok && query.exec();
+    while (ok && query.next()) {
+        ChangeLogEntry entry;
+        entry.id = query.value(0).toLongLong();
+        entry.changedAt = query.value(1).toString();
+        entry.computer = query.value(2).toString();
+        entry.user = query.value(3).toString();
+        entry.action = query.value(4).toString();
+        entry.table = query.value(5).toString();
+        entry.operation = query.value(6).toString();
+        entry.rowKey = query.value(7).toString();
+        entry.serverId = IdOf(query.value(8));
+        entry.serverName = query.value(9).toString();
+        entry.clientId = IdOf(query.value(10));
+        entry.clientName = query.value(11).toString();
+        entry.changes = ChangesFromJson(query.value(12).toString());
+        entries << entry;
+    }
+    if (!ok || query.lastError().type() != QSqlError::NoError) {
+        if (error) {
+            *error = query.lastError().text();
+        }
+        return std::nullopt;
+    }
+    return entries;
+}
+
+QString ChangesText(const QList<ColumnChange>& changes) {
+    QStringList parts;
+    const auto shown = [](const std::optional<QString>& value) {
+        if (!value) {
+            return QStringLiteral("(none)");
+        }
+        return value->isEmpty() ? QStringLiteral("(empty)") : *value;
+    };
+    for (const ColumnChange& change : changes) {
+        parts << change.column + QStringLiteral(": ") + shown(change.oldValue) +
+                     QStringLiteral(" -> ") + shown(change.newValue);
+    }
+    return parts.join(QStringLiteral("; "));
+}
+
+namespace {
+
+QString CsvField(const QString& text) {
+    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
+        !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r'))) {
+        return text;
+    }
+    QString quoted = text;
+    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+}  // namespace
+
+QByteArray ChangeLogCsv(const QList<ChangeLogEntry>& entries) {
+    QStringList lines;
+    lines << QStringLiteral(
+        "when (UTC),computer,user,action,table,operation,row,server id,"
+        "server,client id,client,changes");
+    for (const ChangeLogEntry& e : entries) {
+        const QStringList fields = {
+            e.changedAt,  e.computer,
+            e.user,       e.action,
+            e.table,      e.operation,
+            e.rowKey,     e.serverId ? QString::number(*e.serverId) : QString(),
+            e.serverName, e.clientId ? QString::number(*e.clientId) : QString(),
+            e.clientName, ChangesText(e.changes)};
+        QStringList quoted;
+        for (const QString& field : fields) {
+            quoted << CsvField(field);
+        }
+        lines << quoted.join(QLatin1Char(','));
+    }
+    return (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8();
+}

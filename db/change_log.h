@@ -1,0 +1,132 @@
+#pragma once
+// The change log: every insert, update and delete made through the database layer is
+// recorded in kestrum_change_log, in the same transaction as the change itself, so a change
+// without its record (or a record without its change) cannot exist. Each record names when
+// (UTC), this computer, the operating-system user, the action (window or tool) that caused
+// it, the table, the client or server it concerns and each changed column's old and new
+// value, the old ones read in the same transaction just before the change.
+
+#include "components/database_connection.h"
+#include "db/statement.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+
+// Kestrum's own tables carry this prefix; the tables the DNC servers read never change.
+inline constexpr const char* kChangeLogTable = "kestrum_change_log";
+
+// One write as the log sees it: the rows written are those whose whereColumn equals
+// whereValue (update, delete); columns and values are what an insert or update writes.
+struct TableWrite {
+    enum class Kind { Insert, Update, Delete };
+    Kind kind = Kind::Update;
+    QString table;
+    QString whereColumn;
+    SqlValue whereValue = SqlValue::Null();
+    QStringList columns;
+    QList<SqlValue> values;
+
+    static TableWrite Insert(const QString& table, const QStringList& columns,
+                             const QList<SqlValue>& values);
+    static TableWrite Update(const QString& table, const QString& whereColumn,
+                             const SqlValue& whereValue, const QStringList& columns,
+                             const QList<SqlValue>& values);
+    static TableWrite Delete(const QString& table, const QString& whereColumn,
+                             const SqlValue& whereValue);
+};
+
+// The table's own key column ("" for tables without one).
+QString TableKeyColumn(const QString& table);
+
+// Runs the write's statement on DncConnection and records it. Inside an explicit transaction
+// the record joins it (a record that fails spoils that transaction: it cannot commit);
+// otherwise change and record get a transaction of their own. Reports as RunCommand does.
+std::optional<CommandDone> RunLoggedCommand(const TableWrite& write, const QString& sql,
+                                            const QList<SqlValue>& values, const ReportAs& as);
+
+// For a caller that runs its own statements inside its own transaction on a connection:
+// reads the old values, calls run, records the change. False (with *error) when the read,
+// the run or the record failed; the caller then rolls back.
+bool RecordedWrite(DatabaseConnection& connection, const TableWrite& write,
+                   const std::function<bool(QSqlError*)>& run, QSqlError* error);
+
+// Explicit transactions on a connection, as the log must know them.
+void NoteTransactionBegun(const DatabaseConnection& connection);
+// Ends the transaction's bookkeeping. False when a record failed inside it: the caller must
+// roll back (reported under as).
+bool NoteTransactionEnding(const DatabaseConnection& connection, const ReportAs& as);
+
+// Creates kestrum_change_log when the database has none (a database made before the log
+// existed still opens). The statements differ by backend only in the key column.
+bool EnsureChangeLogTable(DatabaseConnection& connection, QString* error = nullptr);
+
+// The action that causes the changes from now on: a window's title or a tool's name. An
+// explicit action wins; without one the provider (the program's active window) is asked.
+void SetCurrentAction(const QString& action);
+QString CurrentAction();
+void SetActionProvider(std::function<QString()> provider);
+class ActionScope {
+public:
+    explicit ActionScope(const QString& action);
+    ~ActionScope();
+    ActionScope(const ActionScope&) = delete;
+    ActionScope& operator=(const ActionScope&) = delete;
+
+private:
+    QString previous_;
+};
+
+// The wall clock the records take their time from (tests set one; empty restores).
+void SetChangeLogTimeSource(std::function<QDateTime()> source);
+// Off only for measuring what the log costs.
+void SetChangeLogEnabled(bool enabled);
+bool ChangeLogEnabled();
+
+// ---- Reading the log -------------------------------------------------------------------
+
+struct ColumnChange {
+    QString column;
+    std::optional<QString> oldValue;  // nothing: no row before (insert) or NULL
+    std::optional<QString> newValue;  // nothing: no row after (delete) or NULL
+};
+
+struct ChangeLogEntry {
+    qint64 id = 0;
+    QString changedAt;  // ISO 8601 UTC, e.g. 2026-12-07T11:28:47.123Z
+    QString computer;
+    QString user;
+    QString action;
+    QString table;
+    QString operation;  // insert, update, delete
+    QString rowKey;     // "dir_id=5" for tables with a key of their own
+    std::optional<qint32> serverId;
+    QString serverName;
+    std::optional<qint32> clientId;
+    QString clientName;
+    QList<ColumnChange> changes;
+};
+
+struct ChangeLogFilter {
+    QString server;  // names compare without regard to letter case; empty: any
+    QString client;
+    QString since;  // ISO date or date-time (UTC); empty: from the start
+    QString until;  // entries before this (exclusive); empty: to the end
+};
+
+// Entries newest first. Nothing (with *error) when the log cannot be read; an empty list
+// when the database has no log yet.
+std::optional<QList<ChangeLogEntry>> ReadChangeLog(DatabaseConnection& connection,
+                                                   const ChangeLogFilter& filter,
+                                                   QString* error = nullptr);
+
+// "m_baud: 9600 -> 19200; m_parity: E -> N" ("(none)" for a missing value, "(empty)" for
+// an empty text).
+QString ChangesText(const QList<ColumnChange>& changes);
+// The entries as CSV (comma separated, fields quoted where needed, CR LF line ends), with a
+// header line.
+QByteArray ChangeLogCsv(const QList<ChangeLogEntry>& entries);

@@ -1,0 +1,190 @@
+// Backups before bulk changes, keeping the newest, and restoring one.
+
+#include "admin/clone_clients.h"
+#include "admin/frmToolsNodePortID.h"
+#include "admin/pick_lists.h"
+#include "app/startup.h"
+#include "base/inifile.h"
+#include "base/platform.h"
+#include "changelog_rig.h"
+#include "dncadmin/atomic_file.h"
+#include "tests/support/test_main.h"
+#include "transfer/backup.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+
+namespace {
+
+QStringList Backups(const LogRig& rig) {
+    return ListBackups(rig.tmp.FilePath("Backups"));
+}
+
+// The bulk change the row names; true when it went ahead.
+bool RunBulkChange(const QString& change) {
+    if (change == QLatin1String("clone")) {
+        CloneRun run = PrepareClone("LATHE1", {"LATHE2", "MILL1"});
+        while (CloneNextTarget(run)) {
+        }
+        return run.Refused.isEmpty();
+    }
+    if (change == QLatin1String("move")) {
+        return MoveClient("MILL1", "CNCSRV1", "CNCSRV2") == MoveOutcome::Moved;
+    }
+    frmToolsNodePortID window;
+    window.show();
+    auto* node = window.findChild<QComboBox*>("cboNode");
+    node->lineEdit()->setText(QStringLiteral("N9"));
+    window.findChild<QPushButton*>("cmdOK")->click();
+    return true;
+}
+
+}  // namespace
+
+class TestBackup : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void bulkChanges_data() {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<bool>("writable");
+        for (const char* change : {"clone", "move", "node/port"}) {
+            QTest::newRow(change) << QString(change) << true;
+            QTest::newRow(qPrintable(QString(change) + " unwritable")) << QString(change) << false;
+        }
+    }
+    // Each leaves one new backup equal to the database before it; without a backup nothing
+    // changes and the user is told.
+    void bulkChanges() {
+        QFETCH(QString, change);
+        QFETCH(bool, writable);
+        LogRig rig;
+        rig.tmp.Exec("UPDATE t_client_mode SET m_baud = 1200 WHERE client_id = 1");
+        if (!writable) {
+            // A file where the folder should be: no backup can be written there (also as root).
+            rig.tmp.WriteFile("NoFolder", "x");
+            WriteIniValue("BACKUP", "BACKUPPATH", rig.tmp.FilePath("NoFolder"),
+                          rig.tmp.SettingsPath());
+        }
+        const QStringList before = DumpConfiguration(rig.tmp.DatabasePath());
+        const qint64 logBefore = rig.Log().size();
+        const bool wentAhead = RunBulkChange(change);
+        if (!writable) {
+            QVERIFY(change == "node/port" || !wentAhead);
+            QCOMPARE(DumpConfiguration(rig.tmp.DatabasePath()), before);
+            QCOMPARE(rig.Log().size(), logBefore);
+            const QString shown =
+                rig.messages.Texts().join('\n') + (change == "clone" ? QString() : QString());
+            QVERIFY2(change == "clone" || shown.contains("could not be backed up"),
+                     qPrintable(shown));
+            return;
+        }
+        QVERIFY(DumpConfiguration(rig.tmp.DatabasePath()) != before);
+        const QStringList made = Backups(rig);
+        QCOMPARE(made.size(), 1);
+        QVERIFY(made.first().startsWith("DNC_"));
+        QCOMPARE(DumpConfiguration(rig.tmp.FilePath("Backups/" + made.first())), before);
+    }
+
+    void onlyTheNewestAreKept() {
+        LogRig rig;
+        WriteIniValue("BACKUP", "BACKUPKEEP", "3", rig.tmp.SettingsPath());
+        QStringList made;
+        for (int i = 0; i < 5; ++i) {
+            const BackupOutcome outcome =
+                BackupConfiguration(DncConnection, BackupFolder(), BackupKeepCount());
+            QVERIFY2(outcome.ok, qPrintable(outcome.error));
+            made.prepend(QFileInfo(outcome.path).fileName());
+        }
+        QCOMPARE(Backups(rig), made.mid(0, 3));
+    }
+
+    void restoreBringsTheRowsBackAfterSavingTheCurrentOnes() {
+        LogRig rig;
+        const QStringList original = DumpConfiguration(rig.tmp.DatabasePath());
+        QVERIFY(BackupBeforeBulkChange("test"));
+        const QString backup = Backups(rig).first();
+        QVERIFY(DeleteClientRecordsMDB("LATHE2"));
+        const QStringList changed = DumpConfiguration(rig.tmp.DatabasePath());
+        DncConnection.Close();
+        const RestoreOutcome outcome =
+            RestoreBackup(rig.tmp.DatabasePath(), backup, BackupFolder(rig.tmp.DatabasePath()), 20);
+        QVERIFY2(outcome.ok, qPrintable(outcome.error));
+        QCOMPARE(DumpConfiguration(rig.tmp.DatabasePath()), original);
+        QCOMPARE(DumpConfiguration(outcome.savedCurrent), changed);
+        QCOMPARE(Backups(rig).size(), 2);
+    }
+
+    // The old DNCAdmin.ini goes to the backups first; without its copy it is not replaced.
+    void dncAdminIsKeptBeforeItIsReplaced_data() {
+        QTest::addColumn<bool>("writable");
+        QTest::newRow("kept") << true;
+        QTest::newRow("backups cannot be written") << false;
+    }
+    void dncAdminIsKeptBeforeItIsReplaced() {
+        QFETCH(bool, writable);
+        LogRig rig;
+        if (!writable) {
+            rig.tmp.WriteFile("NoFolder", "x");
+            WriteIniValue("BACKUP", "BACKUPPATH", rig.tmp.FilePath("NoFolder"),
+                          rig.tmp.SettingsPath());
+        }
+        rig.tmp.WriteFile("DNCAdmin.ini", "[OLD]\r\n");
+        QString error;
+        QCOMPARE(SaveFileAtomically(rig.tmp.FilePath("DNCAdmin.ini"), "[NEW]\r\n", &error),
+                 writable);
+        QCOMPARE(rig.tmp.ReadFile("DNCAdmin.ini"),
+                 QByteArray(writable ? "[NEW]\r\n" : "[OLD]\r\n"));
+        if (!writable) {
+            QVERIFY2(error.contains("NoFolder"), qPrintable(error));
+            return;
+        }
+        const QStringList kept =
+            QDir(rig.tmp.FilePath("Backups")).entryList({"DNCAdmin_*.ini"}, QDir::Files);
+        QCOMPARE(kept.size(), 1);
+        QCOMPARE(rig.tmp.ReadFile("Backups/" + kept.first()), QByteArray("[OLD]\r\n"));
+    }
+
+    // The tools as scripts use them: the backup list, a restore refused while Kestrum runs,
+    // and the log filtered by client as CSV.
+    void tools() {
+        LogRig rig;
+        QVERIFY(UpdateRecordsMDB("t_client_mode", "client_id", SqlValue::Number(2), "m_baud",
+                                 SqlValue::Number(600)));
+        QVERIFY(BackupBeforeBulkChange("test"));
+        const QString tools = QStringLiteral(KESTRUM_BINARY_DIR "/tools/");
+        const auto run = [&](const QString& tool, const QStringList& args, QString* out) {
+            QProcess process;
+            process.start(tools + tool + "/kestrum-" + tool, args);
+            process.waitForFinished(30000);
+            *out =
+                QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError());
+            return process.exitCode();
+        };
+        QString out;
+        QCOMPARE(run("backup", {"list", "--db", rig.tmp.DatabasePath()}, &out), 0);
+        QCOMPARE(out.trimmed(), Backups(rig).first());
+        QCOMPARE(run("log", {"--db", rig.tmp.DatabasePath(), "--client", "lathe2", "--csv"}, &out),
+                 0);
+        QCOMPARE(out.count("\r\n"), 2);  // the header and the one change
+        QVERIFY(out.contains("m_baud: 9600 -> 600"));
+        QCOMPARE(run("log", {"--since", "someday"}, &out), 2);
+
+        // Kestrum from the tool's folder holds its single-instance lock.
+        SetProgramFolder(tools + "backup");
+        SingleInstanceLock running;
+        QVERIFY(running.TryAcquire());
+        SetProgramFolder(rig.tmp.Folder());
+        QCOMPARE(
+            run("backup", {"restore", Backups(rig).first(), "--db", rig.tmp.DatabasePath()}, &out),
+            1);
+        QVERIFY2(out.contains("Kestrum is running"), qPrintable(out));
+        QCOMPARE(Backups(rig).size(), 1);
+    }
+};
+
+KESTRUM_TEST(TestBackup)
+#include "tst_backup.moc"

@@ -1,0 +1,165 @@
+// The change log: one record per changed row, written in the change's own transaction.
+
+#include "admin/clone_clients.h"
+#include "admin/pick_lists.h"
+#include "changelog_rig.h"
+#include "db/node_port_ids.h"
+#include "db/protocol_attributes.h"
+#include "setup/port_setup_logic.h"
+#include "tests/support/test_main.h"
+
+class TestChangeLog : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void portSettingKeepsTheOldValueFromTheDatabase() {
+        LogRig rig;
+        // Changed behind the layer's back: the record must show what the database held.
+        rig.tmp.Exec("UPDATE t_client_mode SET m_baud = 4800 WHERE client_id = ?",
+                     {rig.Id("LATHE2")});
+        SetCurrentAction(QStringLiteral("Port Setup"));
+        QVERIFY(UpdateRecordsMDB("t_client_mode", "client_id", SqlValue::Number(rig.Id("LATHE2")),
+                                 "m_baud", SqlValue::Number(19200)));
+        // The same value again changes nothing and records nothing.
+        QVERIFY(UpdateRecordsMDB("t_client_mode", "client_id", SqlValue::Number(rig.Id("LATHE2")),
+                                 "m_baud", SqlValue::Number(19200)));
+        QCOMPARE(rig.Log(), QStringList{"t_client_mode|update|CNCSRV1|LATHE2|"
+                                        "[[\"m_baud\",\"4800\",\"19200\"]]"});
+        QCOMPARE(rig.tmp.TextRows("SELECT changed_at, action, computer, os_user <> '', "
+                                  "client_id FROM kestrum_change_log"),
+                 QStringList{QStringLiteral("2026-12-07T08:00:00.000Z|Port Setup|CNCSRV1|1|%1")
+                                 .arg(rig.Id("LATHE2"))});
+    }
+
+    void protocolChangeRecordsItsCompanionRows() {
+        LogRig rig;
+        const qint32 id = qint32(rig.Id("MILL1"));
+        PortValues values;
+        values.baud = QStringLiteral("2400");
+        const PortSetupSave saved =
+            SavePortSetup(id, CurrentProtocolForOk(id, QStringLiteral("STANDARD")),
+                          QStringLiteral("REMOTE"), values);
+        QCOMPARE(int(saved), int(PortSetupSave::Saved));
+        const QStringList log = rig.Log();
+        QVERIFY2(log.contains(QStringLiteral("t_remote|insert|CNCSRV1|MILL1|"
+                                             "[[\"rem_client_id\",null,\"%1\"]]")
+                                  .arg(id)),
+                 qPrintable(log.join('\n')));
+        QVERIFY(
+            log.contains("t_client_mode|update|CNCSRV1|MILL1|[[\"m_baud\",\"9600\",\"2400\"]]"));
+        QCOMPARE(rig.Log("table_name = 't_dnc_server_clients' AND changes LIKE "
+                         "'%protocol_id%'")
+                     .size(),
+                 1);
+    }
+
+    void clientAddAndDelete() {
+        LogRig rig;
+        QVERIFY(AddClientMDB("DRILL'S", "CNCSRV2"));
+        const QStringList added = rig.Log();
+        QCOMPARE(added.size(), 8);  // the client row and its seven companions
+        QVERIFY(
+            added.first().startsWith("t_dnc_server_clients|insert|CNCSRV2|DRILL'S|"
+                                     "[[\"client_name\",null,\"DRILL'S\"]"));
+        for (const QString& row : added) {
+            QVERIFY2(row.contains("|insert|CNCSRV2|DRILL'S|"), qPrintable(row));
+        }
+        rig.tmp.Exec("DELETE FROM kestrum_change_log");
+        QVERIFY(DeleteClientRecordsMDB("DRILL'S"));
+        const QStringList deleted = rig.Log();
+        QCOMPARE(deleted.size(), 1);
+        QVERIFY2(deleted.first().startsWith("t_dnc_server_clients|delete|CNCSRV2|DRILL'S|"
+                                            "[[\"client_id\",\""),
+                 qPrintable(deleted.first()));
+        QVERIFY(deleted.first().contains("[\"client_name\",\"DRILL'S\",null]"));
+        QCOMPARE(rig.tmp.QueryValue("SELECT row_key FROM kestrum_change_log").toString(),
+                 QStringLiteral("client_id=4"));
+    }
+
+    void cloneOntoTwoTargetsNamesEachTarget() {
+        LogRig rig;
+        rig.tmp.Exec("UPDATE t_client_mode SET m_baud = 1200, m_parity = 'N' WHERE client_id = ?",
+                     {rig.Id("LATHE1")});
+        CloneRun run = PrepareClone("LATHE1", {"LATHE2", "MILL1"});
+        QVERIFY(run.Refused.isEmpty());
+        while (CloneNextTarget(run)) {
+        }
+        const QString changes = "[[\"m_baud\",\"9600\",\"1200\"],[\"m_parity\",\"E\",\"N\"]]";
+        QCOMPARE(rig.Log("table_name = 't_client_mode'"),
+                 (QStringList{"t_client_mode|update|CNCSRV1|LATHE2|" + changes,
+                              "t_client_mode|update|CNCSRV1|MILL1|" + changes}));
+        QCOMPARE(rig.Log("client_name = 'LATHE1'"), QStringList());  // the source is untouched
+    }
+
+    // The attribute dialogs write on a connection of their own, in their own transaction.
+    void attributeDialogWritesOnTheirOwnConnection() {
+        LogRig rig;
+        DatabaseConnection own(QStringLiteral("AttributeDialog"));
+        QVERIFY(own.Open(QStringLiteral("data source = ") + rig.tmp.DatabasePath()));
+        const qint32 id = qint32(rig.Id("LATHE1"));
+        QVERIFY(WriteAttributeRows(
+            own, id, {AttributeChange{"t_remote", true, {"report_name"}, {SqlValue::Text("R1")}}}));
+        own.Close();
+        QCOMPARE(rig.Log(), (QStringList{"t_remote|insert|CNCSRV1|LATHE1|[[\"rem_client_id\",null,"
+                                         "\"1\"]]",
+                                         "t_remote|update|CNCSRV1|LATHE1|[[\"report_name\",\"\","
+                                         "\"R1\"]]"}));
+    }
+
+    void moveRecordsTheServerChange() {
+        LogRig rig;
+        QCOMPARE(int(MoveClient("MILL1", "CNCSRV1", "CNCSRV2")), int(MoveOutcome::Moved));
+        QCOMPARE(rig.Log(), QStringList{"t_dnc_server_clients|update|CNCSRV1|MILL1|"
+                                        "[[\"dnc_server_id\",\"1\",\"2\"]]"});
+    }
+
+    // A change whose record cannot be written does not stay, alone or inside a transaction;
+    // a statement that fails leaves no record.
+    void neitherChangeNorRecordAlone_data() {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("record fails, own transaction") << "single";
+        QTest::newRow("record fails, in a transaction") << "nodeport";
+        QTest::newRow("statement fails") << "statement";
+    }
+    void neitherChangeNorRecordAlone() {
+        QFETCH(QString, how);
+        LogRig rig;
+        if (how != QLatin1String("statement")) {
+            // A log that refuses every record.
+            rig.tmp.Exec(
+                "CREATE TRIGGER no_records BEFORE INSERT ON kestrum_change_log "
+                "BEGIN SELECT RAISE(ABORT, 'log is full'); END");
+        }
+        const QStringList before = DumpConfiguration(rig.tmp.DatabasePath());
+        if (how == QLatin1String("single")) {
+            QVERIFY(!UpdateRecordsMDB("t_client_mode", "client_id",
+                                      SqlValue::Number(rig.Id("LATHE1")), "m_baud",
+                                      SqlValue::Number(300)));
+        } else if (how == QLatin1String("nodeport")) {
+            const NodePortChange change =
+                SetNodePortIdsMDB({"LATHE1", "LATHE2"}, QStringLiteral("N7"), true);
+            QVERIFY(!change.Committed);
+        } else {
+            // NOT NULL: the update fails in the database.
+            QVERIFY(!UpdateRecordsMDB("t_dnc_server_clients", "client_name",
+                                      SqlValue::Text("LATHE1"), "client_name", SqlValue::Null()));
+        }
+        QCOMPARE(DumpConfiguration(rig.tmp.DatabasePath()), before);
+        QCOMPARE(rig.Log(), QStringList());
+        QVERIFY(rig.messages.Count() >= 1);
+    }
+
+    // An older database gets the log when it is first written to.
+    void aDatabaseWithoutTheLogGetsIt() {
+        LogRig rig;
+        rig.tmp.Exec("DROP TABLE kestrum_change_log");
+        QVERIFY(rig.tmp.OpenConnection());
+        AddServer("CNCSRV3");
+        QCOMPARE(rig.Log(), QStringList{"t_dnc_servers|insert|CNCSRV3||"
+                                        "[[\"dnc_server_name\",null,\"CNCSRV3\"]]"});
+        QCOMPARE(rig.messages.Count(), 0);
+    }
+};
+
+KESTRUM_TEST(TestChangeLog)
+#include "tst_change_log.moc"

@@ -1,0 +1,78 @@
+#pragma once
+// Backups of the whole configuration, made before every change to many rows at once, and of
+// the DNCAdmin.ini files Kestrum replaces. They go into one folder (BACKUP/BACKUPPATH of
+// Kestrum.ini; by default "Backups" beside DNC.mdb), named with the date and time (UTC),
+// and only the newest BACKUP/BACKUPKEEP (default 20) of each kind are kept.
+
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+class DatabaseConnection;
+
+inline constexpr int kDefaultBackupKeep = 20;
+
+// The DNC.mdb the Kestrum.ini beside the program names (ADMIN/MDBPATH, default the program
+// folder), as a local path: what the tools use without --db.
+QString DatabasePathFromSettings();
+// Whether a --db value names a PostgreSQL database rather than a file.
+bool IsPostgresUri(const QString& db);
+
+struct BackupOutcome {
+    bool ok = false;
+    QString path;   // the backup made
+    QString error;  // why there is none
+};
+
+// The backups folder as a local path; databasePath is the configuration's file (empty: the
+// one DncConnection has open).
+QString BackupFolder(const QString& databasePath = QString());
+int BackupKeepCount();
+
+// A fresh name in folder: prefix + "_" + UTC date and time + suffix
+// ("DNC_2026-12-07_11-28-47Z.mdb").
+QString NewBackupPath(const QString& folder, const QString& prefix, const QString& suffix);
+
+// SQLite's online backup of an open database into target (written beside it, then renamed),
+// consistent while the program has the file open.
+BackupOutcome BackupSqliteDatabase(const QSqlDatabase& database, const QString& target);
+// A PostgreSQL configuration is copied into an SQLite file through the configuration copier;
+// until that exists this refuses with a message that says so.
+BackupOutcome BackupPostgresConfiguration(const QSqlDatabase& database, const QString& target);
+
+// The whole configuration on connection into a new backup in folder; older ones beyond keep
+// are removed.
+BackupOutcome BackupConfiguration(DatabaseConnection& connection, const QString& folder, int keep);
+
+// Before a change to many rows (change names it: "Clone", "Node/Port IDs", ...): backs up
+// DncConnection. A backup that fails is shown (title "Backup") and false returned: the
+// change must not run. This is the call for every bulk change, import and repair included.
+bool BackupBeforeBulkChange(const QString& change);
+// Off only for measuring what backups cost: BackupRefusal then makes none and refuses
+// nothing.
+void SetBulkChangeBackupsEnabled(bool enabled);
+
+// The same without showing anything: the message when the backup failed, nothing when made.
+std::optional<QString> BackupRefusal(const QString& change);
+
+// Keeps a copy of a DNCAdmin.ini about to be replaced in the backups folder. True when the
+// file does not exist yet or its copy was made.
+bool KeepDncAdminBeforeReplace(const QString& localPath, QString* error = nullptr);
+
+// Configuration backups in folder, newest first (file names).
+QStringList ListBackups(const QString& folder);
+// Removes all but the newest keep files of this prefix and suffix.
+void PruneBackups(const QString& folder, const QString& prefix, const QString& suffix, int keep);
+
+struct RestoreOutcome {
+    bool ok = false;
+    QString savedCurrent;  // the backup of the configuration as it was before the restore
+    QString error;
+};
+// Puts a backup in place of the SQLite database file (closed: nothing may have it open).
+// The current file is backed up first into folder; the backup is checked to be an SQLite
+// file and is copied beside the database, then renamed over it.
+RestoreOutcome RestoreBackup(const QString& databasePath, const QString& backupName,
+                             const QString& folder, int keep);
