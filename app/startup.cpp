@@ -27,6 +27,9 @@ QString UserName() {
     return user;
 }
 
+void ReadRemainingSettings();
+StartUpOutcome OpenServerDatabase(const QString& uri);
+
 }  // namespace
 
 SingleInstanceLock::SingleInstanceLock() {
@@ -78,6 +81,15 @@ StartUpOutcome StartUp() {
             << ReadIniValue(SettingsFileName, QStringLiteral("HELP"), key, helpDefault).toUpper();
     }
 
+    // A PostgreSQL URI in ADMIN/DBURI puts the configuration on a server instead of DNC.mdb.
+    // Read as written: user and database names keep their letter case.
+    const QString serverUri = ReadIniValue(SettingsFileName, QStringLiteral("ADMIN"),
+                                           QStringLiteral("DBURI"), QString())
+                                  .trimmed();
+    if (!serverUri.isEmpty()) {
+        return OpenServerDatabase(serverUri);
+    }
+
     DatabaseFolder =
         ReadIniValue(SettingsFileName, QStringLiteral("ADMIN"), QStringLiteral("MDBPATH"), folder)
             .toUpper();
@@ -97,7 +109,13 @@ StartUpOutcome StartUp() {
 
     // A failed open is not fatal: each query then reports its own error.
     DncConnection.Open(DncConnectionString, QString(), QString());
+    ReadRemainingSettings();
+    return StartUpOutcome::ShowMainWindow;
+}
 
+namespace {
+
+void ReadRemainingSettings() {
     const auto read = [](const char* section, const char* key, const char* defaultValue) {
         return ReadIniValue(SettingsFileName, QLatin1String(section), QLatin1String(key),
                             QLatin1String(defaultValue))
@@ -112,5 +130,20 @@ StartUpOutcome StartUp() {
     BtsComPort = read("BTS", "BTSCOM", "COM5");
     BtsTermFlag = read("BTS", "BTSTERM", "False");
     PrintFontSize = SettingToInt16(read("BTS", "PRINTFONTSIZE", "10"));
+}
+
+StartUpOutcome OpenServerDatabase(const QString& uri) {
+    DncConnectionString = QStringLiteral("Provider = Microsoft.Jet.OLEDB.4.0;data source = ") +
+                          uri + QStringLiteral(";");
+    if (!DncConnection.Open(DncConnectionString, QString(), QString())) {
+        // Several administrators share this database: without it there is nothing to edit.
+        ShowMessage(QStringLiteral("DNC Database at \"") + uri +
+                        QStringLiteral("\" cannot be opened: ") + DncConnection.LastError(),
+                    MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("DNC Database not reached!"));
+        return StartUpOutcome::DatabaseMissing;
+    }
+    ReadRemainingSettings();
     return StartUpOutcome::ShowMainWindow;
 }
+
+}  // namespace

@@ -1,6 +1,7 @@
 // The statement builders: every table, column and operator word is checked against the
 // schema, every value is bound.
 
+#include "db/backend.h"
 #include "db/dnc_database.h"
 #include "db/statement.h"
 
@@ -61,19 +62,23 @@ void EditRecord(const QString& table, const QString& keyColumn, const SqlValue& 
             return;
         }
     }
-    const LookUp row = SelectFirstValue(QStringLiteral("SELECT rowid") + WhereText(*where) +
-                                            QStringLiteral(" ORDER BY rowid LIMIT 1"),
+    // The first row is found by its position and acted on by it, as the row it was.
+    const QString position = RowOrderColumn(where->table);
+    const LookUp row = SelectFirstValue(QStringLiteral("SELECT ") + position + WhereText(*where) +
+                                            QStringLiteral(" ORDER BY ") + position +
+                                            QStringLiteral(" LIMIT 1"),
                                         {key}, ReportAs{kEditPrefix, kStepRun});
     if (row.outcome == LookUp::Outcome::Failed) {
         return;
     }
     const ReportAs act{kEditPrefix, kStepAct};
-    const SqlValue rowid = SqlValue::Number(row.value.toLongLong());
+    const SqlValue rowid = RowPositionValue(row.value);
+    const QString atRow = QStringLiteral(" = ? WHERE ") + position + QStringLiteral(" = ?");
     switch (mode) {
         case EditMode::Ensure:
             if (row.found()) {
                 RunCommand(QStringLiteral("UPDATE ") + where->table + QStringLiteral(" SET ") +
-                               where->column + QStringLiteral(" = ? WHERE rowid = ?"),
+                               where->column + atRow,
                            {key, rowid}, act);
             } else {
                 RunCommand(QStringLiteral("INSERT INTO ") + where->table + QStringLiteral(" (") +
@@ -84,14 +89,14 @@ void EditRecord(const QString& table, const QString& keyColumn, const SqlValue& 
         case EditMode::SetField:
             if (row.found()) {
                 RunCommand(QStringLiteral("UPDATE ") + where->table + QStringLiteral(" SET ") +
-                               *setColumn + QStringLiteral(" = ? WHERE rowid = ?"),
+                               *setColumn + atRow,
                            {value, rowid}, act);
             }
             break;
         case EditMode::Delete:
             if (row.found()) {
                 RunCommand(QStringLiteral("DELETE FROM ") + where->table +
-                               QStringLiteral(" WHERE rowid = ?"),
+                               QStringLiteral(" WHERE ") + position + QStringLiteral(" = ?"),
                            {rowid}, act);
             }
             break;
@@ -117,7 +122,7 @@ std::optional<QString> SortedSelectText(const QString& table, const QString& whe
         return std::nullopt;
     }
     return QStringLiteral("SELECT ") + *list + WhereText(*where) + QStringLiteral(" ORDER BY ") +
-           *sort + QStringLiteral(" ASC, rowid");
+           *sort + QStringLiteral(" ASC, ") + RowOrderColumn(where->table);
 }
 
 LookUp LookUpField(const QString& table, const QString& whereColumn, const SqlValue& value,
@@ -132,7 +137,8 @@ LookUp LookUpField(const QString& table, const QString& whereColumn, const SqlVa
         return LookUp();
     }
     return SelectFirstValue(QStringLiteral("SELECT ") + *wanted + WhereText(*where) +
-                                QStringLiteral(" ORDER BY rowid LIMIT 1"),
+                                QStringLiteral(" ORDER BY ") + RowOrderColumn(where->table) +
+                                QStringLiteral(" LIMIT 1"),
                             {value}, ReportAs{prefix, kStepRun});
 }
 
@@ -160,10 +166,13 @@ std::optional<CommandDone> InsertRow(const QString& table, const QStringList& co
         names << *name;
         marks << QStringLiteral("?");
     }
+    // The new key comes back from the insert itself (a second statement could see another
+    // administrator's row).
+    const QString returning = InsertReturning(DncConnection.Backend(), *t);
     return RunCommand(QStringLiteral("INSERT INTO ") + *t + QStringLiteral(" (") +
                           names.join(QStringLiteral(", ")) + QStringLiteral(") VALUES (") +
-                          marks.join(QStringLiteral(", ")) + QLatin1Char(')'),
-                      values, as);
+                          marks.join(QStringLiteral(", ")) + QLatin1Char(')') + returning,
+                      values, as, !returning.isEmpty());
 }
 
 Recordset OpenSelectMDB(const QString& table, const QString& whereColumn, const SqlValue& value,
@@ -177,9 +186,9 @@ Recordset OpenSelectMDB(const QString& table, const QString& whereColumn, const 
     if (!list) {
         return Recordset();
     }
-    return SelectRows(
-        QStringLiteral("SELECT ") + *list + WhereText(*where) + QStringLiteral(" ORDER BY rowid"),
-        {value}, ReportAs{kSelectPrefix, kStepRun});
+    return SelectRows(QStringLiteral("SELECT ") + *list + WhereText(*where) +
+                          QStringLiteral(" ORDER BY ") + RowOrderColumn(where->table),
+                      {value}, ReportAs{kSelectPrefix, kStepRun});
 }
 
 Recordset OpenSortedSelectMDB(const QString& table, const QString& whereColumn,

@@ -2,6 +2,8 @@
 
 #include "base/messages.h"
 #include "base/platform.h"
+#include "db/backend.h"
+#include "db/dnc_database.h"
 
 #include <QSqlError>
 #include <QStringList>
@@ -37,7 +39,7 @@ ErrorInfo ErrorFromSql(const QSqlError& error) {
     if (info.description.isEmpty()) {
         info.description = QStringLiteral("Unknown database error");
     }
-    info.source = QStringLiteral("SQLite");
+    info.source = EngineName(DncConnection.Backend());
     return info;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
-// Creating an empty DNC.mdb for a new installation from the schema script.
+// Creating an empty configuration for a new installation from the schema script: a DNC.mdb
+// file, or the tables in an empty PostgreSQL database.
 
 #include <QString>
 
@@ -10,3 +11,8 @@ QString SchemaScript();
 // DNC.mdb exists in the folder under any letter case, or the folder does not exist. The
 // file appears complete or not at all.
 bool CreateDatabaseFile(const QString& folder, QString* error = nullptr);
+
+// Creates the tables in an empty PostgreSQL database named by a URI, all or nothing. Refuses
+// (false with the reason) a database that already holds any of them, or one that cannot be
+// reached.
+bool CreateServerSchema(const QString& uri, QString* error = nullptr);

@@ -1,5 +1,6 @@
 #include "db/protocol_attributes.h"
 
+#include "db/backend.h"
 #include "db/error_report.h"
 #include "db/schema_names.h"
 
@@ -81,7 +82,8 @@ std::optional<AttributeRow> ReadAttributeRow(DatabaseConnection& connection, con
         query.setForwardOnly(true);
         const QString sql = QStringLiteral("SELECT ") + names->join(QStringLiteral(", ")) +
                             QStringLiteral(" FROM ") + *t + QStringLiteral(" WHERE ") +
-                            AttributeKeyColumn(*t) + QStringLiteral(" = ? ORDER BY rowid LIMIT 1");
+                            AttributeKeyColumn(*t) + QStringLiteral(" = ? ORDER BY ") +
+                            RowOrderColumn(connection.Backend(), *t) + QStringLiteral(" LIMIT 1");
         if (Run(query, sql, {SqlValue::Number(clientId)})) {
             if (query.next()) {
                 row.found = true;

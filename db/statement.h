@@ -60,9 +60,10 @@ struct CommandDone {
     qint64 rowsAffected = 0;
     QVariant lastInsertId;
 };
-// Runs an INSERT, UPDATE or DELETE; nothing when it failed (reported).
+// Runs an INSERT, UPDATE or DELETE; nothing when it failed (reported). returnsKey: the
+// statement hands back the new key as its row (INSERT ... RETURNING).
 std::optional<CommandDone> RunCommand(const QString& sql, const QList<SqlValue>& values,
-                                      const ReportAs& as);
+                                      const ReportAs& as, bool returnsKey = false);
 
 // Statement forms with checked names, shared by the builders and the routines built on them.
 // Line numbers: names are checked at step 1, the statement runs at step 2.

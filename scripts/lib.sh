@@ -3,7 +3,7 @@ set -euo pipefail
 
 REPO="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
-BUILD_PACKAGES=(cmake g++ make ccache qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite libgl-dev libsqlite3-dev)
+BUILD_PACKAGES=(cmake g++ make ccache qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite libqt6sql6-psql libpq-dev pkg-config libgl-dev libsqlite3-dev)
 
 # Installs the Debian packages that are missing (as root, or through sudo).
 ensure_packages() {
