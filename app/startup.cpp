@@ -83,9 +83,9 @@ StartUpOutcome StartUp() {
 
     // A PostgreSQL URI in ADMIN/DBURI puts the configuration on a server instead of DNC.mdb.
     // Read as written: user and database names keep their letter case.
-    const QString serverUri = ReadIniValue(SettingsFileName, QStringLiteral("ADMIN"),
-                                           QStringLiteral("DBURI"), QString())
-                                  .trimmed();
+    const QString serverUri =
+        ReadIniValue(SettingsFileName, QStringLiteral("ADMIN"), QStringLiteral("DBURI"), QString())
+            .trimmed();
     if (!serverUri.isEmpty()) {
         return OpenServerDatabase(serverUri);
     }

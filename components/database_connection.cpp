@@ -150,8 +150,9 @@ bool DatabaseConnection::OpenServer(const QString& uri) {
         const QString key = QString::fromUtf8(option->keyword);
         const QString value = QString::fromUtf8(option->val);
         if (key == QLatin1String("password")) {
-            problem = QStringLiteral("the URI holds a password; keep it in the PostgreSQL "
-                                     "password file (~/.pgpass or PGPASSFILE) instead");
+            problem = QStringLiteral(
+                "the URI holds a password; keep it in the PostgreSQL "
+                "password file (~/.pgpass or PGPASSFILE) instead");
         } else if (key == QLatin1String("host")) {
             db.setHostName(value);
         } else if (key == QLatin1String("dbname")) {
@@ -248,7 +249,8 @@ bool DatabaseConnection::NoteFailure(const QSqlError& error) {
     if (transactions_ > 0) {
         failedInTransaction_ = true;
         // In an aborted transaction every further statement fails for that same reason.
-        if (state == QLatin1String("25P02")) {
+        if (state == QLatin1String("25P02") ||
+            error.databaseText().contains(QLatin1String("current transaction is aborted"))) {
             return false;
         }
     }

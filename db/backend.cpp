@@ -19,10 +19,8 @@ struct KeyedTable {
 
 // Tables with an integer key; in SQLite that key is the rowid itself.
 constexpr KeyedTable kKeyedTables[] = {
-    {"t_dnc_servers", "dnc_server_id", true},
-    {"t_dnc_server_clients", "client_id", true},
-    {"t_shopterm_clients", "shopterm_id", true},
-    {"t_client_directory", "dir_id", true},
+    {"t_dnc_servers", "dnc_server_id", true},    {"t_dnc_server_clients", "client_id", true},
+    {"t_shopterm_clients", "shopterm_id", true}, {"t_client_directory", "dir_id", true},
     {"t_protocol", "protocol_id", false},
 };
 
@@ -129,10 +127,10 @@ bool SetKeySequencesPastRows(DatabaseConnection& connection, QString* error) {
             continue;
         }
         // Past the highest key, or back at 1 for an empty table.
-        const QString sql =
-            QStringLiteral("SELECT setval(pg_get_serial_sequence('%1', '%2'), "
-                           "COALESCE(MAX(%2), 0) + 1, false) FROM %1")
-                .arg(QLatin1String(entry.table), QLatin1String(entry.key));
+        const QString sql = QStringLiteral(
+                                "SELECT setval(pg_get_serial_sequence('%1', '%2'), "
+                                "COALESCE(MAX(%2), 0) + 1, false) FROM %1")
+                                .arg(QLatin1String(entry.table), QLatin1String(entry.key));
         if (!query.exec(sql)) {
             return Fail(error, query.lastError().text());
         }

@@ -64,10 +64,10 @@ void EditRecord(const QString& table, const QString& keyColumn, const SqlValue& 
     }
     // The first row is found by its position and acted on by it, as the row it was.
     const QString position = RowOrderColumn(where->table);
-    const LookUp row = SelectFirstValue(QStringLiteral("SELECT ") + position + WhereText(*where) +
-                                            QStringLiteral(" ORDER BY ") + position +
-                                            QStringLiteral(" LIMIT 1"),
-                                        {key}, ReportAs{kEditPrefix, kStepRun});
+    const LookUp row =
+        SelectFirstValue(QStringLiteral("SELECT ") + position + WhereText(*where) +
+                             QStringLiteral(" ORDER BY ") + position + QStringLiteral(" LIMIT 1"),
+                         {key}, ReportAs{kEditPrefix, kStepRun});
     if (row.outcome == LookUp::Outcome::Failed) {
         return;
     }

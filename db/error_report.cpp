@@ -33,6 +33,13 @@ ErrorInfo ErrorFromSql(const QSqlError& error) {
         info.number = qint32(error.type());
     }
     info.description = error.databaseText().trimmed();
+    if (DncConnection.Backend() == DatabaseBackend::PostgreSQL) {
+        // The server's message without its severity word and the statement it quotes.
+        info.description = info.description.section(QLatin1Char('\n'), 0, 0).trimmed();
+        if (info.description.startsWith(QLatin1String("ERROR:"))) {
+            info.description = info.description.mid(6).trimmed();
+        }
+    }
     if (info.description.isEmpty()) {
         info.description = error.driverText().trimmed();
     }

@@ -57,8 +57,8 @@ bool RunStatements(QSqlDatabase db, const QString& script, QString* error) {
         QSqlQuery query(db);
         for (const QString& statement : Statements(script)) {
             if (!query.exec(statement)) {
-                ok = Fail(error, query.lastError().text() + QStringLiteral(" in: ") +
-                                     statement.left(80));
+                ok = Fail(error,
+                          query.lastError().text() + QStringLiteral(" in: ") + statement.left(80));
                 break;
             }
         }

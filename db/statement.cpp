@@ -236,7 +236,9 @@ std::optional<CommandDone> RunCommand(const QString& sql, const QList<SqlValue>&
         if (lease.Query().next()) {
             done.lastInsertId = lease.Query().value(0);
         }
-    } else {
+    } else if (DncConnection.Backend() == DatabaseBackend::SQLite) {
+        // Only SQLite: the server driver would ask for lastval(), which fails and aborts the
+        // transaction when no key was made.
         done.lastInsertId = lease.Query().lastInsertId();
     }
     lease.Finish(nullptr);

@@ -16,7 +16,8 @@ namespace {
 
 const char kUsage[] =
     "Usage:\n"
-    "  kestrum-dncadmin export --db DNC.mdb|postgresql://URI --server NAME --base DNCAdminExportCopy.ini "
+    "  kestrum-dncadmin export --db DNC.mdb|postgresql://URI --server NAME --base "
+    "DNCAdminExportCopy.ini "
     "--out DNCAdmin.ini\n"
     "  kestrum-dncadmin merge --template DNCAdminExportCopy.ini --master MASTERFOLDER "
     "SOURCE1 [SOURCE2 SOURCE3 SOURCE4]\n";
