@@ -99,7 +99,15 @@ void frmMakeClients::cmdAdd_Click() {
     if (RefuseReservedClientName(name) || ClientNameInUse(name)) {
         return;
     }
-    AddClientMDB(name, ui_->cboServers->currentText());
+    {
+        // Another administrator may take the name between the check and the insert: the
+        // database's own uniqueness decides, and the refusal is the same.
+        NameClashWatch clash;
+        AddClientMDB(name, ui_->cboServers->currentText());
+        if (clash.Seen()) {
+            ClientNameInUse(name);
+        }
+    }
     // The list shows what the database holds, so a failed insert leaves no entry behind.
     FillClients();
     const QList<QListWidgetItem*> added =
@@ -179,7 +187,11 @@ void frmMakeClients::mnuClientEdit_Click() {
 void frmMakeClients::AcceptRename() {
     const QString newName = ui_->txtClientName->text().trimmed();
     if (!newName.isEmpty() && !RefuseReservedClientName(newName) && !ClientNameInUse(newName)) {
+        NameClashWatch clash;
         RenameClientMDB(editOldName_, newName);
+        if (clash.Seen()) {
+            ClientNameInUse(newName);
+        }
         FillClients();
     }
     EndRenaming();

@@ -98,6 +98,10 @@ QString InsertReturning(DatabaseBackend backend, const QString& table) {
     return QStringLiteral(" RETURNING ") + key;
 }
 
+QString RowLockClause(DatabaseBackend backend) {
+    return backend == DatabaseBackend::PostgreSQL ? QStringLiteral(" FOR UPDATE") : QString();
+}
+
 bool IsUniqueViolation(const QSqlError& error) {
     const QString code = error.nativeErrorCode();
     // 23505 on the server; SQLite's extended codes for a unique index and a primary key.

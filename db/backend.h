@@ -45,6 +45,10 @@ QString IdentityColumn(const QString& table);
 // id). Empty for a table without a generated key.
 QString InsertReturning(DatabaseBackend backend, const QString& table);
 
+// What makes a SELECT lock the rows it read until the transaction ends: FOR UPDATE on the
+// server; nothing on SQLite, whose write transaction already shuts out other writers.
+QString RowLockClause(DatabaseBackend backend);
+
 // Whether a statement failed because a unique index refused the row (a name already used).
 bool IsUniqueViolation(const QSqlError& error);
 

@@ -126,7 +126,8 @@ std::optional<QString> SortedSelectText(const QString& table, const QString& whe
 }
 
 LookUp LookUpField(const QString& table, const QString& whereColumn, const SqlValue& value,
-                   const QString& op, const QString& wantedColumn, const QString& prefix) {
+                   const QString& op, const QString& wantedColumn, const QString& prefix,
+                   bool lockRow) {
     const ReportAs names{prefix, kStepNames};
     const std::optional<Where> where = CheckWhere(table, whereColumn, op, names);
     if (!where) {
@@ -138,7 +139,8 @@ LookUp LookUpField(const QString& table, const QString& whereColumn, const SqlVa
     }
     return SelectFirstValue(QStringLiteral("SELECT ") + *wanted + WhereText(*where) +
                                 QStringLiteral(" ORDER BY ") + RowOrderColumn(where->table) +
-                                QStringLiteral(" LIMIT 1"),
+                                QStringLiteral(" LIMIT 1") +
+                                (lockRow ? RowLockClause(DncConnection.Backend()) : QString()),
                             {value}, ReportAs{prefix, kStepRun});
 }
 

@@ -113,7 +113,7 @@ private slots:
         db.AddClient("A", "01", "1", 2);
         DncConnection.Close();
         db.WriteFile("base.ini", "; " + QByteArray(24 * 1024 * 1024, 'x') + "\r\n");
-        QStringList arguments{"export", "--db", db.DatabasePath(), "--server", "CNCSRV1"};
+        QStringList arguments{"export", "--db", db.DatabaseLocation(), "--server", "CNCSRV1"};
         arguments << "--base" << db.FilePath("base.ini") << "--out" << db.FilePath("DNCAdmin.ini");
         QCOMPARE(RunTool(arguments).exitCode, 0);
         const QByteArray fresh = db.ReadFile("DNCAdmin.ini");
