@@ -153,9 +153,7 @@ private Q_SLOTS:
         ClientWindow w;
         QVERIFY(w.ready);
         MessageRecorder messages;
-        QVERIFY(
-            w.db.Exec("CREATE TRIGGER no_clients BEFORE INSERT ON t_dnc_server_clients "
-                      "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+        QVERIFY(w.db.RefuseInserts("t_dnc_server_clients"));
         w.Name()->setText("DRILL3");
         QTest::mouseClick(w.Button("cmdAdd"), Qt::LeftButton);
         QCOMPARE(w.Srv1(), "LATHE1,MILL2 | LATHE1,MILL2");

@@ -122,6 +122,9 @@ private Q_SLOTS:
     // Only the node ids that differ are written; a ticked port choice writes every port id.
     void writesOnlyWhatDiffers() {
         Server64 server;
+        if (server.tmp.OnServer()) {
+            QSKIP("the writes are counted by an SQLite trigger");
+        }
         MessageRecorder messages;
         server.tmp.Exec("CREATE TABLE written (what TEXT)");
         server.tmp.Exec(

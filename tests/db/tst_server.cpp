@@ -48,14 +48,15 @@ QStringList Catalog(const TempInstallation& tmp) {
     QStringList columns;
     for (const QString& table : tmp.TableNames()) {
         const QList<QVariantList> rows =
-            tmp.OnServer()
-                ? tmp.Query("SELECT column_name, data_type, column_default, is_identity "
-                            "FROM information_schema.columns WHERE table_schema = "
-                            "current_schema() AND table_name = ? ORDER BY ordinal_position",
-                            {table})
-                : tmp.Query("SELECT name, type, dflt_value, pk FROM pragma_table_info(?) "
-                            "ORDER BY cid",
-                            {table});
+            tmp.OnServer() ? tmp.Query(
+                                 "SELECT column_name, data_type, column_default, is_identity "
+                                 "FROM information_schema.columns WHERE table_schema = "
+                                 "current_schema() AND table_name = ? ORDER BY ordinal_position",
+                                 {table})
+                           : tmp.Query(
+                                 "SELECT name, type, dflt_value, pk FROM pragma_table_info(?) "
+                                 "ORDER BY cid",
+                                 {table});
         for (const QVariantList& row : rows) {
             QString type = row.at(1).toString().toLower();
             type = type == "user-defined" || type == "text" ? "text" : "integer";

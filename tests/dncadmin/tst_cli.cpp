@@ -99,6 +99,7 @@ private slots:
         const QByteArray old = kTemplate + "[CNC_LIST]\r\n1=OLD\r\n";
         db.WriteFile("OUT/DNCAdmin.ini", old);
         arguments.replaceInStrings("$D", db.Folder());
+        arguments.replaceInStrings(db.DatabasePath(), db.DatabaseLocation());
         const Run run = RunTool(arguments);
         QCOMPARE(run.exitCode, exitCode);
         QVERIFY2((exitCode ? run.err : run.out).contains(message), qPrintable(run.out + run.err));

@@ -79,10 +79,9 @@ QList<Column> Edits(AttributeDialogKind kind) {
 // Every row of every table, as text.
 QStringList Dump(const TempInstallation& tmp) {
     QStringList lines;
-    for (const QVariantList& table :
-         tmp.Query("SELECT name FROM sqlite_master WHERE type='table'")) {
-        const QString name = table.first().toString();
-        for (const QString& row : tmp.TextRows("SELECT * FROM " + name + " ORDER BY rowid")) {
+    for (const QString& name : tmp.TableNames()) {
+        for (const QString& row :
+             tmp.TextRows("SELECT * FROM " + name + " ORDER BY " + tmp.RowOrder(name))) {
             lines << name + ':' + row;
         }
     }

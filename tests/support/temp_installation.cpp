@@ -221,3 +221,16 @@ QStringList TempInstallation::ColumnNames(const QString& table) const {
                         : QStringLiteral("SELECT name FROM pragma_table_info(?) ORDER BY cid"),
                     {table});
 }
+
+bool TempInstallation::RefuseInserts(const QString& table) const {
+    if (!OnServer()) {
+        return Exec(QStringLiteral("CREATE TRIGGER refuse_%1 BEFORE INSERT ON %1 "
+                                   "BEGIN SELECT RAISE(ABORT, 'refused'); END")
+                        .arg(table));
+    }
+    return Exec(QStringLiteral("CREATE OR REPLACE FUNCTION refuse() RETURNS trigger AS "
+                               "'BEGIN RAISE EXCEPTION ''refused''; END' LANGUAGE plpgsql")) &&
+           Exec(QStringLiteral("CREATE TRIGGER refuse_%1 BEFORE INSERT ON %1 "
+                               "FOR EACH ROW EXECUTE FUNCTION refuse()")
+                    .arg(table));
+}

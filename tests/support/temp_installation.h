@@ -52,6 +52,8 @@ public:
     // The tables of the database and a table's columns in their order, on either backend.
     QStringList TableNames() const;
     QStringList ColumnNames(const QString& table) const;
+    // Makes the database refuse every insert into the table with the message "refused".
+    bool RefuseInserts(const QString& table) const;
     // Runs a statement on that separate connection (for setting up rows).
     bool Exec(const QString& sql, const QVariantList& bind = {}) const;
 

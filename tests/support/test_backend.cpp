@@ -109,6 +109,19 @@ QString ResetProcessDatabase() {
         }
         return QString();
     }
+    // A test that added a trigger or a table, or dropped one, leaves a database that is
+    // made anew rather than emptied.
+    {
+        QSqlQuery query(connection.Database());
+        if (!query.exec(QStringLiteral(
+                "SELECT (SELECT COUNT(*) FROM pg_trigger WHERE NOT tgisinternal), "
+                "(SELECT COUNT(*) FROM information_schema.tables WHERE table_schema = "
+                "current_schema())")) ||
+            !query.next() || query.value(0).toInt() != 0 ||
+            query.value(1).toInt() != int(SchemaTables().size())) {
+            return QString();
+        }
+    }
     if (!RunOn(connection,
                QStringLiteral("TRUNCATE ") + SchemaTables().join(QStringLiteral(", ")) +
                    QStringLiteral(" RESTART IDENTITY"),
