@@ -122,6 +122,9 @@ void frmMakeClients::cmdSub_Click() {
     if (!name) {
         return;
     }
+    if (!ClientStillThere(*name)) {
+        return;
+    }
     if (ShowMessage(
             QStringLiteral("You are about to delete DNC Client \"") + *name + QLatin1Char('"'),
             MsgButtons::OkCancel, MsgIcon::None,
@@ -148,6 +151,20 @@ bool frmMakeClients::SelectCurrentClient() {
     ShowMessage(
         QStringLiteral("DNC Client \"") + *name + QStringLiteral("\" is no longer in the database"),
         MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("DNC Client not found"));
+    FillClients();
+    return false;
+}
+
+bool frmMakeClients::ClientStillThere(const QString& name) {
+    if (GetClientID(name)) {
+        return true;
+    }
+    // A failed look-up was reported already (a lost connection among them).
+    if (DncConnection.IsOpen()) {
+        ShowMessage(QStringLiteral("DNC Client \"") + name +
+                        QStringLiteral("\" is no longer in the database"),
+                    MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("DNC Client not found"));
+    }
     FillClients();
     return false;
 }
@@ -186,7 +203,8 @@ void frmMakeClients::mnuClientEdit_Click() {
 
 void frmMakeClients::AcceptRename() {
     const QString newName = ui_->txtClientName->text().trimmed();
-    if (!newName.isEmpty() && !RefuseReservedClientName(newName) && !ClientNameInUse(newName)) {
+    if (!newName.isEmpty() && ClientStillThere(editOldName_) &&
+        !RefuseReservedClientName(newName) && !ClientNameInUse(newName)) {
         NameClashWatch clash;
         RenameClientMDB(editOldName_, newName);
         if (clash.Seen()) {

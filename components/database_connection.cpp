@@ -132,9 +132,9 @@ bool DatabaseConnection::OpenServer(const QString& uri) {
     char* parseError = nullptr;
     PQconninfoOption* options = PQconninfoParse(uri.toUtf8().constData(), &parseError);
     if (!options) {
-        lastError_ = QStringLiteral("\"%1\" is not a valid PostgreSQL URI: %2")
-                         .arg(uri, parseError ? QString::fromUtf8(parseError).trimmed()
-                                              : QStringLiteral("out of memory"));
+        lastError_ = QStringLiteral("not a valid PostgreSQL URI: %1")
+                         .arg(parseError ? QString::fromUtf8(parseError).trimmed()
+                                         : QStringLiteral("out of memory"));
         PQfreemem(parseError);
         return false;
     }
@@ -170,7 +170,7 @@ bool DatabaseConnection::OpenServer(const QString& uri) {
     }
     PQconninfoFree(options);
     if (!problem.isEmpty()) {
-        lastError_ = QStringLiteral("\"%1\" cannot be used: %2").arg(uri, problem);
+        lastError_ = problem;
         return false;
     }
     // An unreachable server must not hold the program for minutes.

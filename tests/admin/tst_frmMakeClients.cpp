@@ -189,6 +189,37 @@ private Q_SLOTS:
         QCOMPARE(messages.Count(), 2);
     }
 
+    // Another administrator deleted the client while the window lists it: the next action on
+    // it says so, writes nothing, and the lists are read again.
+    void clientGoneElsewhere_data() {
+        QTest::addColumn<bool>("rename");
+        QTest::newRow("delete") << false;
+        QTest::newRow("rename") << true;
+    }
+    void clientGoneElsewhere() {
+        QFETCH(bool, rename);
+        ClientWindow w;
+        QVERIFY(w.ready);
+        ClickEntry(w.List(), "LATHE1");
+        if (rename) {
+            w.Trigger("mnuClientEdit");
+            w.Name()->setText("LATHE9");
+        }
+        QVERIFY(w.db.Exec("DELETE FROM t_dnc_server_clients WHERE client_name = 'LATHE1'"));
+        const QStringList clients = w.db.Rows("t_dnc_server_clients");
+        MessageRecorder messages;
+        messages.Answer({MsgAnswer::Ok, MsgAnswer::Ok});
+        if (rename) {
+            QTest::keyClick(w.Name(), Qt::Key_Return);
+        } else {
+            QTest::mouseClick(w.Button("cmdSub"), Qt::LeftButton);
+        }
+        QCOMPARE(messages.Count(), 1);
+        QCOMPARE(messages.Last().title, QStringLiteral("DNC Client not found"));
+        QCOMPARE(w.db.Rows("t_dnc_server_clients"), clients);
+        QCOMPARE(w.Srv1(), "MILL2 | MILL2");
+    }
+
     // Renaming LATHE1: the result, and the title of the one message, if any.
     void rename_data() {
         QTest::addColumn<QString>("typed");
