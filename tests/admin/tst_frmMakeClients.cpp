@@ -7,6 +7,7 @@
 #include "tests/admin/admin_fixture.h"
 #include "tests/support/fast_clock.h"
 #include "tests/support/message_recorder.h"
+#include "tests/support/test_backend.h"
 #include "tests/support/test_main.h"
 
 #include <QApplication>
@@ -16,6 +17,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QSemaphore>
+
+#include <thread>
 
 namespace {
 
@@ -218,6 +222,33 @@ private Q_SLOTS:
         QCOMPARE(messages.Last().title, QStringLiteral("DNC Client not found"));
         QCOMPARE(w.db.Rows("t_dnc_server_clients"), clients);
         QCOMPARE(w.Srv1(), "MILL2 | MILL2");
+    }
+
+    // Two administrators add one name at once: the other's insert is not yet committed when
+    // this window checks the name, so the database's uniqueness decides and the window
+    // gives its own refusal.
+    void sameNameAddedElsewhereAtOnce() {
+        ClientWindow w;
+        QVERIFY(w.ready);
+        if (!w.db.OnServer()) {
+            QSKIP("two writers at once need the server");
+        }
+        QSemaphore ran;
+        std::thread other(ActAsOtherAdministrator, w.db.DatabaseLocation(),
+                          QStringList{"INSERT INTO t_dnc_server_clients (client_name, "
+                                      "dnc_server_id) VALUES ('DRILL3', 1)"},
+                          &ran, 300);
+        ran.acquire();
+        MessageRecorder messages;
+        w.Name()->setText("DRILL3");
+        QTest::mouseClick(w.Button("cmdAdd"), Qt::LeftButton);
+        other.join();
+        QCOMPARE(messages.Count(), 1);
+        QCOMPARE(messages.Last().title, QStringLiteral("Client name used"));
+        QCOMPARE(w.db.QueryValue("SELECT COUNT(*) FROM t_dnc_server_clients WHERE "
+                                 "client_name = 'DRILL3'")
+                     .toInt(),
+                 1);
     }
 
     // Renaming LATHE1: the result, and the title of the one message, if any.

@@ -11,36 +11,10 @@
 #include <QCoreApplication>
 #include <QSemaphore>
 #include <QSqlQuery>
-#include <QThread>
 
 #include <thread>
 
 namespace {
-
-// Another administrator: a connection of its own, in a thread of its own, that runs its
-// statements in one transaction, says when they ran, and commits after a pause (while this
-// side's statement waits for its locks).
-void OtherAdministrator(const QString& uri, const QStringList& statements, QSemaphore* ran) {
-    DatabaseConnection other(QStringLiteral("other-administrator"));
-    if (!other.OpenLocation(uri)) {
-        qWarning("other administrator: %s", qPrintable(other.LastError()));
-        ran->release();
-        return;
-    }
-    QSqlDatabase db = other.Database();
-    db.transaction();
-    {
-        QSqlQuery query(db);
-        for (const QString& sql : statements) {
-            if (!query.exec(sql)) {
-                qWarning("other administrator: %s", qPrintable(query.lastError().text()));
-            }
-        }
-    }
-    ran->release();
-    QThread::msleep(300);
-    db.commit();
-}
 
 // Columns of a live database: "table.column type default", types and defaults as both
 // engines would agree on them.
@@ -101,10 +75,10 @@ private slots:
         MessageRecorder messages;
         AddServer("CNCSRV1");
         QSemaphore ran;
-        std::thread other(OtherAdministrator, tmp.DatabaseLocation(),
+        std::thread other(ActAsOtherAdministrator, tmp.DatabaseLocation(),
                           QStringList{"INSERT INTO t_dnc_server_clients (client_name, "
                                       "dnc_server_id) VALUES ('LATHE1', 1)"},
-                          &ran);
+                          &ran, 300);
         ran.acquire();
         // Waits for the other insert, then the database refuses the name in any letter case.
         NameClashWatch clash;
@@ -126,9 +100,9 @@ private slots:
         CurrentClientName = "SOURCE";
         QVERIFY(ReadCurrentClientIds());
         QSemaphore ran;
-        std::thread other(OtherAdministrator, tmp.DatabaseLocation(),
-                          QStringList{"DELETE FROM t_dnc_server_clients WHERE client_id = 2"},
-                          &ran);
+        std::thread other(ActAsOtherAdministrator, tmp.DatabaseLocation(),
+                          QStringList{"DELETE FROM t_dnc_server_clients WHERE client_id = 2"}, &ran,
+                          300);
         ran.acquire();
         const CopyOutcome outcome = CopyClientAttributes(2);
         other.join();

@@ -6,8 +6,10 @@
 #include "db/schema_names.h"
 
 #include <QCoreApplication>
+#include <QSemaphore>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QThread>
 
 namespace {
 
@@ -130,4 +132,27 @@ QString ResetProcessDatabase() {
         return QString();
     }
     return uri;
+}
+
+void ActAsOtherAdministrator(const QString& uri, const QStringList& statements, QSemaphore* ran,
+                             int holdMs) {
+    DatabaseConnection other(QStringLiteral("other-administrator"));
+    if (!other.OpenLocation(uri)) {
+        qWarning("other administrator: %s", qPrintable(other.LastError()));
+        ran->release();
+        return;
+    }
+    QSqlDatabase db = other.Database();
+    db.transaction();
+    {
+        QSqlQuery query(db);
+        for (const QString& sql : statements) {
+            if (!query.exec(sql)) {
+                qWarning("other administrator: %s", qPrintable(query.lastError().text()));
+            }
+        }
+    }
+    ran->release();
+    QThread::msleep(holdMs);
+    db.commit();
 }
