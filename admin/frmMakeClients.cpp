@@ -112,7 +112,15 @@ void frmMakeClients::cmdAdd_Click() {
     if (RefuseReservedClientName(name) || ClientNameInUse(name)) {
         return;
     }
-    AddClientMDB(name, ui_->cboServers->currentText());
+    {
+        // Another administrator may take the name between the check and the insert: the
+        // database's own uniqueness decides, and the refusal is the same.
+        NameClashWatch clash;
+        AddClientMDB(name, ui_->cboServers->currentText());
+        if (clash.Seen()) {
+            ClientNameInUse(name);
+        }
+    }
     // The list shows what the database holds, so a failed insert leaves no entry behind.
     FillClients();
     const QList<QListWidgetItem*> added =
@@ -125,6 +133,9 @@ void frmMakeClients::cmdAdd_Click() {
 void frmMakeClients::cmdSub_Click() {
     const std::optional<QString> name = SelectedEntry(ui_->lstClients);
     if (!name) {
+        return;
+    }
+    if (!ClientStillThere(*name)) {
         return;
     }
     if (ShowMessage(
@@ -153,6 +164,20 @@ bool frmMakeClients::SelectCurrentClient() {
     ShowMessage(
         QStringLiteral("DNC Client \"") + *name + QStringLiteral("\" is no longer in the database"),
         MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("DNC Client not found"));
+    FillClients();
+    return false;
+}
+
+bool frmMakeClients::ClientStillThere(const QString& name) {
+    if (GetClientID(name)) {
+        return true;
+    }
+    // A failed look-up was reported already (a lost connection among them).
+    if (DncConnection.IsOpen()) {
+        ShowMessage(QStringLiteral("DNC Client \"") + name +
+                        QStringLiteral("\" is no longer in the database"),
+                    MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("DNC Client not found"));
+    }
     FillClients();
     return false;
 }
@@ -191,8 +216,13 @@ void frmMakeClients::mnuClientEdit_Click() {
 
 void frmMakeClients::AcceptRename() {
     const QString newName = ui_->txtClientName->text().trimmed();
-    if (!newName.isEmpty() && !RefuseReservedClientName(newName) && !ClientNameInUse(newName)) {
+    if (!newName.isEmpty() && ClientStillThere(editOldName_) &&
+        !RefuseReservedClientName(newName) && !ClientNameInUse(newName)) {
+        NameClashWatch clash;
         RenameClientMDB(editOldName_, newName);
+        if (clash.Seen()) {
+            ClientNameInUse(newName);
+        }
         FillClients();
     }
     EndRenaming();

@@ -48,6 +48,9 @@ private:
     // Sets the current client from the selected entry; false (after saying so) when there
     // is no selection or the client is no longer in the database.
     bool SelectCurrentClient();
+    // False, with a message and the lists read again, when another administrator deleted or
+    // renamed the client since the list was filled.
+    bool ClientStillThere(const QString& name);
     void mnuClientProperties_Click();
     void mnuDirectories_Click();
     void tmrDirectory_Timer();

@@ -115,6 +115,19 @@ void frmServers::cmdSub_Click() {
     if (answer != MsgAnswer::Ok) {
         return;
     }
+    if (!GetServerID(name)) {
+        // Deleted or renamed by another administrator since the list was read: say so (a
+        // failed look-up was reported already) and show what the database holds now.
+        if (DncConnection.IsOpen()) {
+            ShowMessage(QStringLiteral("DNC Server \"") + name +
+                            QStringLiteral("\" is no longer in the database"),
+                        MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("DNC Server not found"));
+            list->clear();
+            LoadServerNames();
+            list->addItems(ServerNames);
+        }
+        return;
+    }
     delete list->takeItem(list->row(selected));
     // Qt makes the next entry current and selected; nothing is chosen after a removal.
     list->setCurrentItem(nullptr);

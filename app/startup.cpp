@@ -37,6 +37,9 @@ QString UserName() {
     return user;
 }
 
+void ReadRemainingSettings(const IniFileValues& settings);
+StartUpOutcome OpenServerDatabase(const QString& uri, const IniFileValues& settings);
+
 }  // namespace
 
 SingleInstanceLock::SingleInstanceLock() {
@@ -90,6 +93,14 @@ StartUpOutcome StartUp() {
         HelpFileNames << settings.Read(QStringLiteral("HELP"), key, helpDefault).toUpper();
     }
 
+    // A PostgreSQL URI in ADMIN/DBURI puts the configuration on a server instead of DNC.mdb.
+    // Read as written: user and database names keep their letter case.
+    const QString serverUri =
+        settings.Read(QStringLiteral("ADMIN"), QStringLiteral("DBURI"), QString()).trimmed();
+    if (!serverUri.isEmpty()) {
+        return OpenServerDatabase(serverUri, settings);
+    }
+
     DatabaseFolder =
         settings.Read(QStringLiteral("ADMIN"), QStringLiteral("MDBPATH"), folder).toUpper();
     const QString databaseFile = JoinPath(DatabaseFolder, QStringLiteral("DNC.mdb"));
@@ -120,7 +131,13 @@ StartUpOutcome StartUp() {
     if (DncConnection.Open(DncConnectionString, QString(), QString())) {
         EnsureChangeLogTable(DncConnection);
     }
+    ReadRemainingSettings(settings);
+    return StartUpOutcome::ShowMainWindow;
+}
 
+namespace {
+
+void ReadRemainingSettings(const IniFileValues& settings) {
     const auto read = [&settings](const char* section, const char* key, const char* defaultValue) {
         return settings
             .Read(QLatin1String(section), QLatin1String(key), QLatin1String(defaultValue))
@@ -135,5 +152,21 @@ StartUpOutcome StartUp() {
     BtsComPort = read("BTS", "BTSCOM", "COM5");
     BtsTermFlag = read("BTS", "BTSTERM", "False");
     PrintFontSize = SettingToInt16(read("BTS", "PRINTFONTSIZE", "10"));
+}
+
+StartUpOutcome OpenServerDatabase(const QString& uri, const IniFileValues& settings) {
+    DncConnectionString = QStringLiteral("Provider = Microsoft.Jet.OLEDB.4.0;data source = ") +
+                          uri + QStringLiteral(";");
+    if (!DncConnection.Open(DncConnectionString, QString(), QString())) {
+        // Several administrators share this database: without it there is nothing to edit.
+        ShowMessage(QStringLiteral("DNC Database at \"") + uri +
+                        QStringLiteral("\" cannot be opened: ") + DncConnection.LastError(),
+                    MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("DNC Database not reached!"));
+        return StartUpOutcome::DatabaseMissing;
+    }
+    EnsureChangeLogTable(DncConnection);
+    ReadRemainingSettings(settings);
     return StartUpOutcome::ShowMainWindow;
 }
+
+}  // namespace

@@ -1,6 +1,7 @@
 // The statement builders: every table, column and operator word is checked against the
 // schema, every value is bound.
 
+#include "db/backend.h"
 #include "db/change_log.h"
 #include "db/dnc_database.h"
 #include "db/statement.h"
@@ -62,15 +63,19 @@ void EditRecord(const QString& table, const QString& keyColumn, const SqlValue& 
             return;
         }
     }
-    const LookUp row = SelectFirstValue(QStringLiteral("SELECT rowid") + WhereText(*where) +
-                                            QStringLiteral(" ORDER BY rowid LIMIT 1"),
-                                        {key}, ReportAs{kEditPrefix, kStepRun});
+    // The first row is found by its position and acted on by it, as the row it was.
+    const QString position = RowOrderColumn(where->table);
+    const LookUp row =
+        SelectFirstValue(QStringLiteral("SELECT ") + position + WhereText(*where) +
+                             QStringLiteral(" ORDER BY ") + position + QStringLiteral(" LIMIT 1"),
+                         {key}, ReportAs{kEditPrefix, kStepRun});
     if (row.outcome == LookUp::Outcome::Failed) {
         return;
     }
     const ReportAs act{kEditPrefix, kStepAct};
-    const SqlValue rowid = SqlValue::Number(row.value.toLongLong());
-    // The row found, as the log names it: by the table's own key (the rowid's alias).
+    const SqlValue rowid = RowPositionValue(row.value);
+    const QString atRow = QStringLiteral(" = ? WHERE ") + position + QStringLiteral(" = ?");
+    // The row found, as the log names it: by the table's own key (then also its position).
     const QString ownKey = TableKeyColumn(where->table);
     const QString logColumn = ownKey.isEmpty() ? where->column : ownKey;
     const SqlValue logKey = ownKey.isEmpty() ? key : rowid;
@@ -80,7 +85,7 @@ void EditRecord(const QString& table, const QString& keyColumn, const SqlValue& 
                 RunLoggedCommand(
                     TableWrite::Update(where->table, logColumn, logKey, {where->column}, {key}),
                     QStringLiteral("UPDATE ") + where->table + QStringLiteral(" SET ") +
-                        where->column + QStringLiteral(" = ? WHERE rowid = ?"),
+                        where->column + atRow,
                     {key, rowid}, act);
             } else {
                 RunLoggedCommand(TableWrite::Insert(where->table, {where->column}, {key}),
@@ -95,7 +100,7 @@ void EditRecord(const QString& table, const QString& keyColumn, const SqlValue& 
                 RunLoggedCommand(
                     TableWrite::Update(where->table, logColumn, logKey, {*setColumn}, {value}),
                     QStringLiteral("UPDATE ") + where->table + QStringLiteral(" SET ") +
-                        *setColumn + QStringLiteral(" = ? WHERE rowid = ?"),
+                        *setColumn + atRow,
                     {value, rowid}, act);
             }
             break;
@@ -103,7 +108,7 @@ void EditRecord(const QString& table, const QString& keyColumn, const SqlValue& 
             if (row.found()) {
                 RunLoggedCommand(TableWrite::Delete(where->table, logColumn, logKey),
                                  QStringLiteral("DELETE FROM ") + where->table +
-                                     QStringLiteral(" WHERE rowid = ?"),
+                                     QStringLiteral(" WHERE ") + position + QStringLiteral(" = ?"),
                                  {rowid}, act);
             }
             break;
@@ -129,11 +134,12 @@ std::optional<QString> SortedSelectText(const QString& table, const QString& whe
         return std::nullopt;
     }
     return QStringLiteral("SELECT ") + *list + WhereText(*where) + QStringLiteral(" ORDER BY ") +
-           *sort + QStringLiteral(" ASC, rowid");
+           *sort + QStringLiteral(" ASC, ") + RowOrderColumn(where->table);
 }
 
 LookUp LookUpField(const QString& table, const QString& whereColumn, const SqlValue& value,
-                   const QString& op, const QString& wantedColumn, const QString& prefix) {
+                   const QString& op, const QString& wantedColumn, const QString& prefix,
+                   bool lockRow) {
     const ReportAs names{prefix, kStepNames};
     const std::optional<Where> where = CheckWhere(table, whereColumn, op, names);
     if (!where) {
@@ -144,7 +150,9 @@ LookUp LookUpField(const QString& table, const QString& whereColumn, const SqlVa
         return LookUp();
     }
     return SelectFirstValue(QStringLiteral("SELECT ") + *wanted + WhereText(*where) +
-                                QStringLiteral(" ORDER BY rowid LIMIT 1"),
+                                QStringLiteral(" ORDER BY ") + RowOrderColumn(where->table) +
+                                QStringLiteral(" LIMIT 1") +
+                                (lockRow ? RowLockClause(DncConnection.Backend()) : QString()),
                             {value}, ReportAs{prefix, kStepRun});
 }
 
@@ -172,11 +180,14 @@ std::optional<CommandDone> InsertRow(const QString& table, const QStringList& co
         names << *name;
         marks << QStringLiteral("?");
     }
+    // The new key comes back from the insert itself (a second statement could see another
+    // administrator's row).
+    const QString returning = InsertReturning(DncConnection.Backend(), *t);
     return RunLoggedCommand(TableWrite::Insert(*t, names, values),
                             QStringLiteral("INSERT INTO ") + *t + QStringLiteral(" (") +
                                 names.join(QStringLiteral(", ")) + QStringLiteral(") VALUES (") +
-                                marks.join(QStringLiteral(", ")) + QLatin1Char(')'),
-                            values, as);
+                                marks.join(QStringLiteral(", ")) + QLatin1Char(')') + returning,
+                            values, as, !returning.isEmpty());
 }
 
 Recordset OpenSelectMDB(const QString& table, const QString& whereColumn, const SqlValue& value,
@@ -190,9 +201,9 @@ Recordset OpenSelectMDB(const QString& table, const QString& whereColumn, const 
     if (!list) {
         return Recordset();
     }
-    return SelectRows(
-        QStringLiteral("SELECT ") + *list + WhereText(*where) + QStringLiteral(" ORDER BY rowid"),
-        {value}, ReportAs{kSelectPrefix, kStepRun});
+    return SelectRows(QStringLiteral("SELECT ") + *list + WhereText(*where) +
+                          QStringLiteral(" ORDER BY ") + RowOrderColumn(where->table),
+                      {value}, ReportAs{kSelectPrefix, kStepRun});
 }
 
 Recordset OpenSortedSelectMDB(const QString& table, const QString& whereColumn,

@@ -432,9 +432,10 @@ TableWrite TableWrite::Delete(const QString& table, const QString& whereColumn,
 }
 
 std::optional<CommandDone> RunLoggedCommand(const TableWrite& write, const QString& sql,
-                                            const QList<SqlValue>& values, const ReportAs& as) {
+                                            const QList<SqlValue>& values, const ReportAs& as,
+                                            bool returnsKey) {
     if (!g_enabled || !DncConnection.IsOpen()) {
-        return RunCommand(sql, values, as);
+        return RunCommand(sql, values, as, returnsKey);
     }
     const bool own = g_transactions[&DncConnection].depth == 0;
     std::optional<DeferredReports> reports;
@@ -450,7 +451,7 @@ std::optional<CommandDone> RunLoggedCommand(const TableWrite& write, const QStri
         }
     }
     const CoreResult result =
-        Core(DncConnection, write, [&] { return RunCommand(sql, values, as); });
+        Core(DncConnection, write, [&] { return RunCommand(sql, values, as, returnsKey); });
     if (!result.done) {
         if (!result.ranAndFailed) {
             ReportError(as.prefix, ErrorFromSql(result.error), as.line);

@@ -47,7 +47,8 @@ QString TableKeyColumn(const QString& table);
 // the record joins it (a record that fails spoils that transaction: it cannot commit);
 // otherwise change and record get a transaction of their own. Reports as RunCommand does.
 std::optional<CommandDone> RunLoggedCommand(const TableWrite& write, const QString& sql,
-                                            const QList<SqlValue>& values, const ReportAs& as);
+                                            const QList<SqlValue>& values, const ReportAs& as,
+                                            bool returnsKey = false);
 
 // For a caller that runs its own statements inside its own transaction on a connection:
 // reads the old values, calls run, records the change. False (with *error) when the read,

@@ -107,9 +107,9 @@ public:
     }
 
     std::optional<qint32> LookUpNumber(const QString& table, const QString& keyColumn, qint32 id,
-                                       const QString& wanted, Step step) {
+                                       const QString& wanted, Step step, bool lockRow = false) {
         const LookUp found = LookUpField(table, keyColumn, SqlValue::Number(id),
-                                         QStringLiteral("="), wanted, kPrefix);
+                                         QStringLiteral("="), wanted, kPrefix, lockRow);
         qint32 value = 0;
         if (found.outcome == LookUp::Outcome::Failed) {
             ++outcome_.FailedStatements;
@@ -373,8 +373,11 @@ CopyOutcome CopyClientOnto(const CopySource& source, qint32 targetId, bool withD
     DeferredReports reports;
     Transaction transaction(ReportAs{kPrefix, kStepBegin});
     Copy copy(outcome);
-    const std::optional<qint32> targetProtocol = copy.LookUpNumber(
-        kClients, kClientId, targetId, QStringLiteral("protocol_id"), kStepTargetProtocol);
+    // The target's row is locked first: a delete by another administrator either ends before
+    // (nothing is written) or waits for this copy, never half-way through it.
+    const std::optional<qint32> targetProtocol =
+        copy.LookUpNumber(kClients, kClientId, targetId, QStringLiteral("protocol_id"),
+                          kStepTargetProtocol, true);
     if (!targetProtocol) {
         outcome.Skipped = outcome.FailedStatements > 0
                               ? QStringLiteral("its protocol could not be read")

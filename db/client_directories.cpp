@@ -47,7 +47,7 @@ std::optional<qint32> AddDirMDB(qint32 clientId, const QString& path) {
 int DeleteDirMDB(qint32 clientId, const QString& path) {
     const Recordset rows =
         SelectRows(QStringLiteral("SELECT dir_id, directory_direct FROM t_client_directory "
-                                  "WHERE client_id = ? ORDER BY rowid"),
+                                  "WHERE client_id = ? ORDER BY dir_id"),
                    {SqlValue::Number(clientId)}, ReportAs{kDeletePrefix, 1});
     QList<qint32> doomed;
     for (const RecordsetRow& row : rows) {
@@ -80,7 +80,7 @@ int DeleteDirMDB(qint32 clientId, const QString& path) {
 bool CheckAliasIsUnique(qint32 clientId, const QString& alias, qint32 ownDirId) {
     const Recordset rows =
         SelectRows(QStringLiteral("SELECT dir_id, directory_alias FROM t_client_directory "
-                                  "WHERE client_id = ? ORDER BY rowid"),
+                                  "WHERE client_id = ? ORDER BY dir_id"),
                    {SqlValue::Number(clientId)}, ReportAs{kAliasPrefix, 1});
     if (!rows.IsOpen()) {
         return false;

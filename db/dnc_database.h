@@ -62,6 +62,18 @@ void EditRecordByIdMDB(const QString& table, const QString& keyColumn, qint32 ke
 // Deletes every row whose column equals value.
 void DeleteRecordsMDB(const QString& table, const QString& column, const SqlValue& value);
 
+// While one lives, a statement refused because the name is taken (a unique index: another
+// administrator added that name a moment ago) is not reported; Seen() tells whether it
+// happened, so the window can give its own refusal.
+class NameClashWatch {
+public:
+    NameClashWatch();
+    ~NameClashWatch();
+    NameClashWatch(const NameClashWatch&) = delete;
+    NameClashWatch& operator=(const NameClashWatch&) = delete;
+    bool Seen() const;
+};
+
 // ---- Current client and shared lists ---------------------------------------------------
 
 extern QString CurrentClientName;

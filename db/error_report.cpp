@@ -2,6 +2,8 @@
 
 #include "base/messages.h"
 #include "base/platform.h"
+#include "db/backend.h"
+#include "db/dnc_database.h"
 
 #include <QSqlError>
 #include <QStringList>
@@ -31,13 +33,20 @@ ErrorInfo ErrorFromSql(const QSqlError& error) {
         info.number = qint32(error.type());
     }
     info.description = error.databaseText().trimmed();
+    if (DncConnection.Backend() == DatabaseBackend::PostgreSQL) {
+        // The server's message without its severity word and the statement it quotes.
+        info.description = info.description.section(QLatin1Char('\n'), 0, 0).trimmed();
+        if (info.description.startsWith(QLatin1String("ERROR:"))) {
+            info.description = info.description.mid(6).trimmed();
+        }
+    }
     if (info.description.isEmpty()) {
         info.description = error.driverText().trimmed();
     }
     if (info.description.isEmpty()) {
         info.description = QStringLiteral("Unknown database error");
     }
-    info.source = QStringLiteral("SQLite");
+    info.source = EngineName(DncConnection.Backend());
     return info;
 }
 

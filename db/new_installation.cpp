@@ -2,6 +2,8 @@
 
 #include "base/paths.h"
 #include "components/database_connection.h"
+#include "db/backend.h"
+#include "db/schema_names.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,11 +14,7 @@
 #include <QUuid>
 
 QString SchemaScript() {
-    QFile file(QStringLiteral(":/db/schema.sql"));
-    if (!file.open(QIODevice::ReadOnly)) {
-        return QString();
-    }
-    return QString::fromUtf8(file.readAll());
+    return SchemaScriptFor(DatabaseBackend::SQLite);
 }
 
 namespace {
@@ -49,6 +47,33 @@ bool Fail(QString* error, const QString& text) {
     return false;
 }
 
+// Runs the script in one transaction: every table or none (the server's DDL is
+// transactional too).
+bool RunStatements(QSqlDatabase db, const QString& script, QString* error) {
+    bool ok = db.transaction();
+    if (!ok) {
+        return Fail(error, db.lastError().text());
+    }
+    {
+        QSqlQuery query(db);
+        for (const QString& statement : Statements(script)) {
+            if (!query.exec(statement)) {
+                ok = Fail(error,
+                          query.lastError().text() + QStringLiteral(" in: ") + statement.left(80));
+                break;
+            }
+        }
+        query.finish();
+    }
+    if (ok && !db.commit()) {
+        ok = Fail(error, db.lastError().text());
+    }
+    if (!ok) {
+        db.rollback();
+    }
+    return ok;
+}
+
 bool RunScript(const QString& path, const QString& script, QString* error) {
     const QString name = QStringLiteral("new-installation-") + QUuid::createUuid().toString();
     bool ok = true;
@@ -58,17 +83,7 @@ bool RunScript(const QString& path, const QString& script, QString* error) {
         if (!db.open()) {
             ok = Fail(error, db.lastError().text());
         } else {
-            db.transaction();
-            QSqlQuery query(db);
-            for (const QString& statement : Statements(script)) {
-                if (!query.exec(statement)) {
-                    ok = Fail(error, query.lastError().text() + QStringLiteral(" in: ") +
-                                         statement.left(80));
-                    break;
-                }
-            }
-            ok = ok ? db.commit() : (db.rollback(), false);
-            query.finish();
+            ok = RunStatements(db, script, error);
             db.close();
         }
     }
@@ -121,4 +136,42 @@ bool CreateDatabaseAt(const QString& path, QString* error) {
         return false;
     }
     return true;
+}
+
+bool CreateServerSchema(const QString& uri, QString* error) {
+    DatabaseConnection connection(QStringLiteral("new-installation-") +
+                                  QUuid::createUuid().toString(QUuid::Id128));
+    QString reason;
+    const std::optional<DatabaseBackend> backend = OpenDatabaseAt(connection, uri, &reason);
+    if (!backend) {
+        return Fail(error, reason);
+    }
+    if (*backend != DatabaseBackend::PostgreSQL) {
+        return Fail(error, QStringLiteral("\"%1\" is not a PostgreSQL URI").arg(uri));
+    }
+    QStringList found;
+    {
+        // Any table of the configuration in the schema the tables would go to.
+        QSqlQuery query(connection.Database());
+        if (!query.exec(QStringLiteral("SELECT table_name FROM information_schema.tables "
+                                       "WHERE table_schema = current_schema()"))) {
+            return Fail(error, query.lastError().text());
+        }
+        while (query.next()) {
+            const QString table = query.value(0).toString();
+            if (IsSchemaTable(table)) {
+                found << table;
+            }
+        }
+    }
+    if (!found.isEmpty()) {
+        return Fail(error, QStringLiteral("the database \"%1\" already holds the tables (%2); it "
+                                          "is left as it is")
+                               .arg(uri, found.join(QStringLiteral(", "))));
+    }
+    const QString script = SchemaScriptFor(DatabaseBackend::PostgreSQL);
+    if (script.isEmpty()) {
+        return Fail(error, QStringLiteral("The schema script is missing from the program"));
+    }
+    return RunStatements(connection.Database(), script, error);
 }

@@ -1,5 +1,6 @@
 #pragma once
-// Creating an empty DNC.mdb for a new installation from the schema script.
+// Creating an empty configuration for a new installation from the schema script: a DNC.mdb
+// file, or the tables in an empty PostgreSQL database.
 
 #include <QString>
 
@@ -14,3 +15,7 @@ bool CreateDatabaseFile(const QString& folder, QString* error = nullptr);
 // Creates a database file at exactly this path from the schema; refuses an existing file.
 // A caller that needs the file to appear whole builds it under a temporary name.
 bool CreateDatabaseAt(const QString& path, QString* error = nullptr);
+// Creates the tables in an empty PostgreSQL database named by a URI, all or nothing. Refuses
+// (false with the reason) a database that already holds any of them, or one that cannot be
+// reached.
+bool CreateServerSchema(const QString& uri, QString* error = nullptr);

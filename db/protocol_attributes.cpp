@@ -1,6 +1,7 @@
 #include "db/protocol_attributes.h"
 
 #include "db/change_log.h"
+#include "db/backend.h"
 #include "db/error_report.h"
 #include "db/schema_names.h"
 #include "db/statement_count.h"
@@ -84,7 +85,8 @@ std::optional<AttributeRow> ReadAttributeRow(DatabaseConnection& connection, con
         query.setForwardOnly(true);
         const QString sql = QStringLiteral("SELECT ") + names->join(QStringLiteral(", ")) +
                             QStringLiteral(" FROM ") + *t + QStringLiteral(" WHERE ") +
-                            AttributeKeyColumn(*t) + QStringLiteral(" = ? ORDER BY rowid LIMIT 1");
+                            AttributeKeyColumn(*t) + QStringLiteral(" = ? ORDER BY ") +
+                            RowOrderColumn(connection.Backend(), *t) + QStringLiteral(" LIMIT 1");
         if (Run(query, sql, {SqlValue::Number(clientId)})) {
             if (query.next()) {
                 row.found = true;

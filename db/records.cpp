@@ -80,6 +80,8 @@ std::optional<qint32> GetClientID(const QString& clientName) {
 }
 
 void AddServer(const QString& serverName) {
+    // Added by another administrator a moment ago: the row wanted is there, nothing to say.
+    NameClashWatch clash;
     EditRecordMDB(kServers, QStringLiteral("dnc_server_name"), serverName, EditMode::Ensure);
 }
 

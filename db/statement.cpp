@@ -1,6 +1,7 @@
 #include "db/statement.h"
 
 #include "db/change_log.h"
+#include "db/backend.h"
 #include "db/dnc_database.h"
 #include "db/statement_count.h"
 
@@ -10,7 +11,17 @@
 
 namespace {
 
+int nameClashWatches = 0;
+bool nameClashSeen = false;
+
 ErrorInfo ClosedConnectionError() {
+    if (DncConnection.IsLost()) {
+        return OwnErrorInfo(
+            OwnError::ConnectionClosed,
+            QStringLiteral("The connection to the database server was lost (%1). The action "
+                           "was not completed; the next one connects again")
+                .arg(DncConnection.LastError()));
+    }
     QString description = QStringLiteral("The database connection is not open");
     if (!DncConnection.LastError().isEmpty()) {
         description += QStringLiteral(": ") + DncConnection.LastError();
@@ -18,7 +29,20 @@ ErrorInfo ClosedConnectionError() {
     return OwnErrorInfo(OwnError::ConnectionClosed, description);
 }
 
+// Every failed statement passes here: a lost connection is reported once per routine, a
+// name refused by a unique index while a watch looks for it is not reported at all.
 void ReportSqlError(const ReportAs& as, const QSqlError& error) {
+    if (nameClashWatches > 0 && IsUniqueViolation(error)) {
+        nameClashSeen = true;
+        return;
+    }
+    if (!DncConnection.NoteFailure(error)) {
+        return;
+    }
+    if (DncConnection.IsLost() || !DncConnection.IsOpen()) {
+        ReportError(as.prefix, ClosedConnectionError(), as.line);
+        return;
+    }
     ReportError(as.prefix, ErrorFromSql(error), as.line);
 }
 
@@ -51,11 +75,7 @@ public:
     // so it is never shown while a query is in use).
     void ReportFailure(const ReportAs& as) {
         GiveBack();
-        if (!DncConnection.IsOpen()) {
-            ReportError(as.prefix, ClosedConnectionError(), as.line);
-        } else {
-            ReportSqlError(as, error_);
-        }
+        ReportSqlError(as, error_);
     }
     void Finish(QSqlError* readError) {
         if (prepared_.query) {
@@ -206,7 +226,7 @@ LookUp SelectFirstValue(const QString& sql, const QList<SqlValue>& values, const
 }
 
 std::optional<CommandDone> RunCommand(const QString& sql, const QList<SqlValue>& values,
-                                      const ReportAs& as) {
+                                      const ReportAs& as, bool returnsKey) {
     Lease lease(sql, values);
     if (!lease.Ran()) {
         lease.ReportFailure(as);
@@ -214,13 +234,37 @@ std::optional<CommandDone> RunCommand(const QString& sql, const QList<SqlValue>&
     }
     CommandDone done;
     done.rowsAffected = lease.Query().numRowsAffected();
-    done.lastInsertId = lease.Query().lastInsertId();
+    if (returnsKey) {
+        // The statement's own row: the key the insert was given.
+        if (lease.Query().next()) {
+            done.lastInsertId = lease.Query().value(0);
+        }
+    } else if (DncConnection.Backend() == DatabaseBackend::SQLite) {
+        // Only SQLite: the server driver would ask for lastval(), which fails and aborts the
+        // transaction when no key was made.
+        done.lastInsertId = lease.Query().lastInsertId();
+    }
     lease.Finish(nullptr);
     return done;
 }
 
+NameClashWatch::NameClashWatch() {
+    if (nameClashWatches++ == 0) {
+        nameClashSeen = false;
+    }
+}
+
+NameClashWatch::~NameClashWatch() {
+    --nameClashWatches;
+}
+
+bool NameClashWatch::Seen() const {
+    return nameClashSeen;
+}
+
 Transaction::Transaction(const ReportAs& as) {
-    if (!DncConnection.IsOpen()) {
+    // A connection lost in an earlier action is opened again here, before the begin.
+    if (!DncConnection.EnsureOpen()) {
         return;  // each statement reports the closed connection itself
     }
     QSqlDatabase db = DncConnection.Database();
@@ -230,15 +274,17 @@ Transaction::Transaction(const ReportAs& as) {
         ReportSqlError(as, db.lastError());
         return;
     }
+    DncConnection.TransactionBegun();
     NoteTransactionBegun(DncConnection);
 }
 
 Transaction::~Transaction() {
-    if (active_ && DncConnection.IsOpen()) {
-        CountStatementSent();
-        DncConnection.Database().rollback();
-    }
     if (active_) {
+        if (DncConnection.IsOpen()) {
+            CountStatementSent();
+            DncConnection.Database().rollback();
+        }
+        DncConnection.TransactionEnded();
         NoteTransactionEnding(DncConnection, ReportAs());
     }
 }
@@ -248,10 +294,18 @@ bool Transaction::Commit(const ReportAs& as) {
         return true;
     }
     active_ = false;
+    DncConnection.TransactionEnded();
     QSqlDatabase db = DncConnection.Database();
-    if (!NoteTransactionEnding(DncConnection, as)) {
-        CountStatementSent();
-        db.rollback();  // a change lost its record: none of them may stay
+    // A change that lost its change-log record, or (on a server, which keeps nothing of a
+    // transaction in which a statement failed, already reported) a failed statement: roll
+    // back instead of committing or reporting a refused commit as well.
+    const bool recorded = NoteTransactionEnding(DncConnection, as);
+    if (!recorded || (DncConnection.Backend() == DatabaseBackend::PostgreSQL &&
+                      (DncConnection.FailedInTransaction() || DncConnection.IsLost()))) {
+        if (DncConnection.IsOpen()) {
+            CountStatementSent();
+            db.rollback();
+        }
         return false;
     }
     CountStatementSent();

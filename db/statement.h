@@ -60,9 +60,10 @@ struct CommandDone {
     qint64 rowsAffected = 0;
     QVariant lastInsertId;
 };
-// Runs an INSERT, UPDATE or DELETE; nothing when it failed (reported).
+// Runs an INSERT, UPDATE or DELETE; nothing when it failed (reported). returnsKey: the
+// statement hands back the new key as its row (INSERT ... RETURNING).
 std::optional<CommandDone> RunCommand(const QString& sql, const QList<SqlValue>& values,
-                                      const ReportAs& as);
+                                      const ReportAs& as, bool returnsKey = false);
 
 // Statement forms with checked names, shared by the builders and the routines built on them.
 // Line numbers: names are checked at step 1, the statement runs at step 2.
@@ -72,8 +73,11 @@ std::optional<QString> SortedSelectText(const QString& table, const QString& whe
                                         const QString& op, const QString& sortColumn,
                                         const QString& columns, const QString& prefix);
 // The wanted column of the first row (in stored order) whose column op value.
+// lockRow: inside a transaction on the server, the row stays locked until the end, so another
+// administrator cannot delete or change it half-way through a sequence of writes.
 LookUp LookUpField(const QString& table, const QString& whereColumn, const SqlValue& value,
-                   const QString& op, const QString& wantedColumn, const QString& prefix);
+                   const QString& op, const QString& wantedColumn, const QString& prefix,
+                   bool lockRow = false);
 // INSERT INTO table (columns) VALUES (values); names are checked at as.line too.
 std::optional<CommandDone> InsertRow(const QString& table, const QStringList& columns,
                                      const QList<SqlValue>& values, const ReportAs& as);

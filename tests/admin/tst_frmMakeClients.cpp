@@ -7,6 +7,7 @@
 #include "tests/admin/admin_fixture.h"
 #include "tests/support/fast_clock.h"
 #include "tests/support/message_recorder.h"
+#include "tests/support/test_backend.h"
 #include "tests/support/test_main.h"
 
 #include <QApplication>
@@ -16,6 +17,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QSemaphore>
+
+#include <thread>
 
 namespace {
 
@@ -148,9 +152,7 @@ private Q_SLOTS:
         ClientWindow w;
         QVERIFY(w.ready);
         MessageRecorder messages;
-        QVERIFY(
-            w.db.Exec("CREATE TRIGGER no_clients BEFORE INSERT ON t_dnc_server_clients "
-                      "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+        QVERIFY(w.db.RefuseInserts("t_dnc_server_clients"));
         w.Name()->setText("DRILL3");
         QTest::mouseClick(w.Button("cmdAdd"), Qt::LeftButton);
         QCOMPARE(w.Srv1(), "LATHE1,MILL2 | LATHE1,MILL2");
@@ -184,6 +186,64 @@ private Q_SLOTS:
         // Nothing selected afterwards: nothing asked.
         QTest::mouseClick(w.Button("cmdSub"), Qt::LeftButton);
         QCOMPARE(messages.Count(), 2);
+    }
+
+    // Another administrator deleted the client while the window lists it: the next action on
+    // it says so, writes nothing, and the lists are read again.
+    void clientGoneElsewhere_data() {
+        QTest::addColumn<bool>("rename");
+        QTest::newRow("delete") << false;
+        QTest::newRow("rename") << true;
+    }
+    void clientGoneElsewhere() {
+        QFETCH(bool, rename);
+        ClientWindow w;
+        QVERIFY(w.ready);
+        ClickEntry(w.List(), "LATHE1");
+        if (rename) {
+            w.Trigger("mnuClientEdit");
+            w.Name()->setText("LATHE9");
+        }
+        QVERIFY(w.db.Exec("DELETE FROM t_dnc_server_clients WHERE client_name = 'LATHE1'"));
+        const QStringList clients = w.db.Rows("t_dnc_server_clients");
+        MessageRecorder messages;
+        messages.Answer({MsgAnswer::Ok, MsgAnswer::Ok});
+        if (rename) {
+            QTest::keyClick(w.Name(), Qt::Key_Return);
+        } else {
+            QTest::mouseClick(w.Button("cmdSub"), Qt::LeftButton);
+        }
+        QCOMPARE(messages.Count(), 1);
+        QCOMPARE(messages.Last().title, QStringLiteral("DNC Client not found"));
+        QCOMPARE(w.db.Rows("t_dnc_server_clients"), clients);
+        QCOMPARE(w.Srv1(), "MILL2 | MILL2");
+    }
+
+    // Two administrators add one name at once: the other's insert is not yet committed when
+    // this window checks the name, so the database's uniqueness decides and the window
+    // gives its own refusal.
+    void sameNameAddedElsewhereAtOnce() {
+        ClientWindow w;
+        QVERIFY(w.ready);
+        if (!w.db.OnServer()) {
+            QSKIP("two writers at once need the server");
+        }
+        QSemaphore ran;
+        std::thread other(ActAsOtherAdministrator, w.db.DatabaseLocation(),
+                          QStringList{"INSERT INTO t_dnc_server_clients (client_name, "
+                                      "dnc_server_id) VALUES ('DRILL3', 1)"},
+                          &ran, 300);
+        ran.acquire();
+        MessageRecorder messages;
+        w.Name()->setText("DRILL3");
+        QTest::mouseClick(w.Button("cmdAdd"), Qt::LeftButton);
+        other.join();
+        QCOMPARE(messages.Count(), 1);
+        QCOMPARE(messages.Last().title, QStringLiteral("Client name used"));
+        QCOMPARE(w.db.QueryValue("SELECT COUNT(*) FROM t_dnc_server_clients WHERE "
+                                 "client_name = 'DRILL3'")
+                     .toInt(),
+                 1);
     }
 
     // Renaming LATHE1: the result, and the title of the one message, if any.

@@ -148,6 +148,23 @@ private Q_SLOTS:
         QCOMPARE(w.db.QueryValue("SELECT COUNT(*) FROM t_dnc_server_clients").toInt(), 2);
     }
 
+    // Another administrator renamed the server while the window lists it: the removal says
+    // so, deletes nothing, and the list shows the database again.
+    void removeRenamedElsewhere() {
+        ServerWindow w({"SRV1", "SRV2"});
+        QVERIFY(w.ready);
+        ClickEntry(w.List(), "SRV1");
+        QVERIFY(
+            w.db.Exec("UPDATE t_dnc_servers SET dnc_server_name = 'SRV9' WHERE "
+                      "dnc_server_name = 'SRV1'"));
+        MessageRecorder messages;
+        messages.Answer({MsgAnswer::Ok, MsgAnswer::Ok});
+        w.Click("cmdSub");
+        QCOMPARE(messages.Count(), 2);
+        QCOMPARE(messages.Last().title, QStringLiteral("DNC Server not found"));
+        QCOMPARE(w.State(), "SRV2,SRV9 | SRV9,SRV2");
+    }
+
     // What a key in the entry box does (0: a click elsewhere): typed text, then the key.
     void manualEntryKeys_data() {
         QTest::addColumn<QString>("typed");

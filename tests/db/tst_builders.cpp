@@ -45,13 +45,11 @@ private slots:
         TempInstallation tmp;
         QStringList known = SchemaTables();
         known.sort();
-        QCOMPARE(Column(tmp,
-                        "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT "
-                        "LIKE 'sqlite_%' ORDER BY name"),
-                 known);
+        QCOMPARE(tmp.TableNames(), known);
         for (const QString& table : known) {
-            QCOMPARE(SchemaColumns(table),
-                     Column(tmp, "SELECT name FROM pragma_table_info(?)", {table}));
+            // The server folds unquoted names to lower case, as it does in every statement.
+            QCOMPARE(SchemaColumns(table).join(',').toLower(),
+                     tmp.ColumnNames(table).join(',').toLower());
         }
     }
 
@@ -113,6 +111,9 @@ private slots:
 
     void editModesActOnTheFirstRowOnly() {
         TempInstallation tmp;
+        if (tmp.OnServer()) {
+            QSKIP("the server refuses a second server of the same name");
+        }
         MessageRecorder messages;
         const QString servers = QStringLiteral("t_dnc_servers");
         const QString name = QStringLiteral("dnc_server_name");

@@ -36,14 +36,15 @@ const QMap<QString, QStringList> kCopied = {
 QMap<QString, Row> RowsOf(const TempInstallation& tmp, qint64 id) {
     QMap<QString, Row> rows;
     for (const auto& [table, key] : kTables) {
-        const QList<QVariantList> found = tmp.Query(
-            QStringLiteral("SELECT * FROM %1 WHERE %2 = ? ORDER BY rowid").arg(table, key), {id});
-        const QList<QVariantList> names = tmp.Query(
-            QStringLiteral("SELECT name FROM pragma_table_info('%1') ORDER BY cid").arg(table));
+        const QList<QVariantList> found =
+            tmp.Query(QStringLiteral("SELECT * FROM %1 WHERE %2 = ? ORDER BY %3")
+                          .arg(table, key, tmp.RowOrder(table)),
+                      {id});
+        const QStringList names = SchemaColumns(table);
         for (int n = 0; n < found.size(); ++n) {
             Row row;
             for (int c = 0; c < names.size(); ++c) {
-                row.insert(names.at(c).first().toString(), found.at(n).at(c));
+                row.insert(names.at(c), found.at(n).at(c));
             }
             rows.insert(QStringLiteral("%1#%2").arg(table).arg(n), row);
         }
@@ -280,6 +281,9 @@ private slots:
     // statements still run and are kept.
     void aFailingStatementIsReportedAndTheCopyGoesOn() {
         TempInstallation tmp;
+        if (tmp.OnServer()) {
+            QSKIP("on the server a failed statement ends the transaction (tested in TestErrors)");
+        }
         MessageRecorder messages;
         PutServer(tmp, "CNCSRV1");
         const qint64 source = PutFullClient(tmp, "SOURCE", 2, 1);

@@ -66,6 +66,15 @@ private slots:
         });
         QVERIFY(!AddClientMDB("LATHE1", "CNCSRV1"));
         SetMessageHandler(recorder);
+        if (tmp.OnServer()) {
+            // The server keeps nothing of a transaction with a failed statement: no client.
+            QCOMPARE(visibleAtReport, 0);
+            QCOMPARE(messages.Texts(), QStringList{ReportText(
+                                           "Error 6#", 2, 11,
+                                           "relation \"t_command\" does not exist", "PostgreSQL")});
+            QVERIFY(!GetClientID("LATHE1"));
+            return;
+        }
         QCOMPARE(visibleAtReport, 1);
         QCOMPARE(messages.Texts(),
                  QStringList{ReportText("Error 6#", 1, 11, "no such table: t_command", "SQLite")});

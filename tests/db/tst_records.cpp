@@ -89,6 +89,9 @@ private slots:
 
     void aNewClientGetsItsOwnRowsBesideANamesake() {
         TempInstallation tmp;
+        if (tmp.OnServer()) {
+            QSKIP("the server refuses a second client of the same name");
+        }
         MessageRecorder messages;
         AddServer("CNCSRV1");
         QVERIFY(AddClientMDB("A", "CNCSRV1"));

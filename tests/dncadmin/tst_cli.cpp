@@ -99,6 +99,7 @@ private slots:
         const QByteArray old = kTemplate + "[CNC_LIST]\r\n1=OLD\r\n";
         db.WriteFile("OUT/DNCAdmin.ini", old);
         arguments.replaceInStrings("$D", db.Folder());
+        arguments.replaceInStrings(db.DatabasePath(), db.DatabaseLocation());
         const Run run = RunTool(arguments);
         QCOMPARE(run.exitCode, exitCode);
         QVERIFY2((exitCode ? run.err : run.out).contains(message), qPrintable(run.out + run.err));
@@ -113,7 +114,7 @@ private slots:
         db.AddClient("A", "01", "1", 2);
         DncConnection.Close();
         db.WriteFile("base.ini", "; " + QByteArray(24 * 1024 * 1024, 'x') + "\r\n");
-        QStringList arguments{"export", "--db", db.DatabasePath(), "--server", "CNCSRV1"};
+        QStringList arguments{"export", "--db", db.DatabaseLocation(), "--server", "CNCSRV1"};
         arguments << "--base" << db.FilePath("base.ini") << "--out" << db.FilePath("DNCAdmin.ini");
         QCOMPARE(RunTool(arguments).exitCode, 0);
         const QByteArray fresh = db.ReadFile("DNCAdmin.ini");

@@ -79,13 +79,13 @@ QList<Column> Edits(AttributeDialogKind kind) {
 // Every row of every table, as text (the change log, Kestrum's own, aside).
 QStringList Dump(const TempInstallation& tmp) {
     QStringList lines;
-    for (const QVariantList& table :
-         tmp.Query("SELECT name FROM sqlite_master WHERE type='table'")) {
-        const QString name = table.first().toString();
-        for (const QString& row : tmp.TextRows("SELECT * FROM " + name + " ORDER BY rowid")) {
-            if (!name.startsWith("kestrum_") && !row.startsWith("kestrum_")) {
-                lines << name + ':' + row;
-            }
+    for (const QString& name : tmp.TableNames()) {
+        if (name.startsWith("kestrum_")) {
+            continue;
+        }
+        for (const QString& row :
+             tmp.TextRows("SELECT * FROM " + name + " ORDER BY " + tmp.RowOrder(name))) {
+            lines << name + ':' + row;
         }
     }
     return lines;

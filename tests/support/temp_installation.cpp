@@ -1,15 +1,20 @@
 #include "tests/support/temp_installation.h"
 
 #include "base/settings.h"
+#include "db/backend.h"
 #include "db/client_attributes.h"
 #include "db/dnc_database.h"
 #include "db/new_installation.h"
+#include "tests/support/test_backend.h"
 
 #include <QFile>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QUuid>
+
+#include <map>
+#include <memory>
 
 TempInstallation::TempInstallation() : TempInstallation(Options()) {}
 
@@ -31,7 +36,19 @@ TempInstallation::TempInstallation(const Options& options) {
     if (options.settings) {
         WriteFile(QStringLiteral("Kestrum.ini"), *options.settings);
     }
-    if (options.createDatabase) {
+    if (options.createDatabase && TestOnServer()) {
+        QString error;
+        serverUri_ = FreshServerDatabase(&error);
+        valid_ = !serverUri_.isEmpty();
+        if (!valid_) {
+            qWarning("Could not prepare the server database: %s", qPrintable(error));
+        }
+        DncConnectionString = QStringLiteral("Provider = Microsoft.Jet.OLEDB.4.0;data source = ") +
+                              serverUri_ + QStringLiteral(";");
+        if (valid_ && options.openConnection) {
+            valid_ = OpenConnection();
+        }
+    } else if (options.createDatabase) {
         QString error;
         valid_ = CreateDatabaseFile(dir_.path(), &error);
         if (!valid_) {
@@ -44,8 +61,18 @@ TempInstallation::TempInstallation(const Options& options) {
     checkName_ = QStringLiteral("check-") + QUuid::createUuid().toString(QUuid::Id128);
 }
 
+namespace {
+
+std::map<QString, std::unique_ptr<DatabaseConnection>>& CheckConnections() {
+    static std::map<QString, std::unique_ptr<DatabaseConnection>> connections;
+    return connections;
+}
+
+}  // namespace
+
 TempInstallation::~TempInstallation() {
     DncConnection.Close();
+    CheckConnections().erase(checkName_);
     if (QSqlDatabase::contains(checkName_)) {
         QSqlDatabase::database(checkName_, false).close();
         QSqlDatabase::removeDatabase(checkName_);
@@ -86,28 +113,57 @@ bool TempInstallation::OpenConnection() {
     return DncConnection.Open(DncConnectionString);
 }
 
+QString TempInstallation::DatabaseLocation() const {
+    return OnServer() ? serverUri_ : DatabasePath();
+}
+
+QString TempInstallation::RowOrder(const QString& table) const {
+    return RowOrderColumn(OnServer() ? DatabaseBackend::PostgreSQL : DatabaseBackend::SQLite,
+                          table);
+}
+
 namespace {
 
-QSqlDatabase CheckConnection(const QString& name, const QString& path) {
-    if (QSqlDatabase::contains(name)) {
-        return QSqlDatabase::database(name);
+// A connection of the test's own to the same database, opened at first use.
+QSqlDatabase CheckConnection(const QString& name, const QString& location) {
+    if (!IsDatabaseUri(location)) {
+        // SQLite makes the file when it is missing: a test may build a foreign one so.
+        if (QSqlDatabase::contains(name)) {
+            return QSqlDatabase::database(name);
+        }
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(location);
+        db.open();
+        return db;
     }
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-    db.setDatabaseName(path);
-    db.open();
-    return db;
+    auto& connections = CheckConnections();
+    auto found = connections.find(name);
+    if (found == connections.end() || !found->second->IsOpen()) {
+        auto connection = std::make_unique<DatabaseConnection>(name);
+        connection->OpenLocation(location);
+        found = connections.insert_or_assign(name, std::move(connection)).first;
+    }
+    return found->second->Database();
+}
+
+// A statement without values runs unprepared: the server prepares no DDL.
+bool Run(QSqlQuery& query, const QString& sql, const QVariantList& bind) {
+    if (bind.isEmpty()) {
+        return query.exec(sql);
+    }
+    query.prepare(sql);
+    for (const QVariant& value : bind) {
+        query.addBindValue(value);
+    }
+    return query.exec();
 }
 
 }  // namespace
 
 QList<QVariantList> TempInstallation::Query(const QString& sql, const QVariantList& bind) const {
-    QSqlQuery query(CheckConnection(checkName_, DatabasePath()));
-    query.prepare(sql);
-    for (const QVariant& value : bind) {
-        query.addBindValue(value);
-    }
+    QSqlQuery query(CheckConnection(checkName_, DatabaseLocation()));
     QList<QVariantList> rows;
-    if (!query.exec()) {
+    if (!Run(query, sql, bind)) {
         qWarning("Check query failed: %s: %s", qPrintable(sql),
                  qPrintable(query.lastError().text()));
         return rows;
@@ -141,15 +197,40 @@ QStringList TempInstallation::TextRows(const QString& sql, const QVariantList& b
 }
 
 bool TempInstallation::Exec(const QString& sql, const QVariantList& bind) const {
-    QSqlQuery query(CheckConnection(checkName_, DatabasePath()));
-    query.prepare(sql);
-    for (const QVariant& value : bind) {
-        query.addBindValue(value);
-    }
-    if (!query.exec()) {
+    QSqlQuery query(CheckConnection(checkName_, DatabaseLocation()));
+    if (!Run(query, sql, bind)) {
         qWarning("Check statement failed: %s: %s", qPrintable(sql),
                  qPrintable(query.lastError().text()));
         return false;
     }
     return true;
+}
+
+QStringList TempInstallation::TableNames() const {
+    return TextRows(OnServer() ? QStringLiteral("SELECT table_name FROM information_schema.tables "
+                                                "WHERE table_schema = current_schema() ORDER BY 1")
+                               : QStringLiteral("SELECT name FROM sqlite_master WHERE type = "
+                                                "'table' AND name NOT LIKE 'sqlite_%' ORDER BY 1"));
+}
+
+QStringList TempInstallation::ColumnNames(const QString& table) const {
+    return TextRows(OnServer()
+                        ? QStringLiteral("SELECT column_name FROM information_schema.columns "
+                                         "WHERE table_schema = current_schema() AND "
+                                         "table_name = ? ORDER BY ordinal_position")
+                        : QStringLiteral("SELECT name FROM pragma_table_info(?) ORDER BY cid"),
+                    {table});
+}
+
+bool TempInstallation::RefuseInserts(const QString& table) const {
+    if (!OnServer()) {
+        return Exec(QStringLiteral("CREATE TRIGGER refuse_%1 BEFORE INSERT ON %1 "
+                                   "BEGIN SELECT RAISE(ABORT, 'refused'); END")
+                        .arg(table));
+    }
+    return Exec(QStringLiteral("CREATE OR REPLACE FUNCTION refuse() RETURNS trigger AS "
+                               "'BEGIN RAISE EXCEPTION ''refused''; END' LANGUAGE plpgsql")) &&
+           Exec(QStringLiteral("CREATE TRIGGER refuse_%1 BEFORE INSERT ON %1 "
+                               "FOR EACH ROW EXECUTE FUNCTION refuse()")
+                    .arg(table));
 }

@@ -28,12 +28,17 @@ public:
     QString Folder() const;
     QString FilePath(const QString& name) const;
     QString DatabasePath() const { return FilePath(QStringLiteral("DNC.mdb")); }
+    // Where the configuration is: the DNC.mdb path, or the server database's URI.
+    QString DatabaseLocation() const;
+    bool OnServer() const { return !serverUri_.isEmpty(); }
+    // The column giving a table's stored order on this backend (for ORDER BY in checks).
+    QString RowOrder(const QString& table) const;
     QString SettingsPath() const { return FilePath(QStringLiteral("Kestrum.ini")); }
 
     void WriteFile(const QString& name, const QByteArray& bytes) const;
     QByteArray ReadFile(const QString& name) const;
 
-    // Opens DncConnection on this installation's DNC.mdb.
+    // Opens DncConnection on this installation's database.
     bool OpenConnection();
 
     // Runs a query on a separate connection to the same file, for checking what was stored
@@ -44,6 +49,11 @@ public:
     // compare before and after.
     QStringList TextRows(const QString& sql, const QVariantList& bind = {},
                          const QString& null = QString()) const;
+    // The tables of the database and a table's columns in their order, on either backend.
+    QStringList TableNames() const;
+    QStringList ColumnNames(const QString& table) const;
+    // Makes the database refuse every insert into the table with the message "refused".
+    bool RefuseInserts(const QString& table) const;
     // Runs a statement on that separate connection (for setting up rows).
     bool Exec(const QString& sql, const QVariantList& bind = {}) const;
 
@@ -51,4 +61,5 @@ private:
     QTemporaryDir dir_;
     bool valid_ = false;
     QString checkName_;
+    QString serverUri_;
 };

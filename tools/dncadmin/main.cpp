@@ -3,6 +3,7 @@
 // (2 for a wrong command line).
 
 #include "base/messages.h"
+#include "db/backend.h"
 #include "db/dnc_database.h"
 #include "dncadmin/dncadmin_export.h"
 #include "dncadmin/dncadmin_merge.h"
@@ -16,8 +17,8 @@ namespace {
 
 const char kUsage[] =
     "Usage:\n"
-    "  kestrum-dncadmin export --db DNC.mdb --server NAME --base DNCAdminExportCopy.ini "
-    "--out DNCAdmin.ini [--dry-run]\n"
+    "  kestrum-dncadmin export --db DNC.mdb|postgresql://URI --server NAME --base "
+    "DNCAdminExportCopy.ini --out DNCAdmin.ini [--dry-run]\n"
     "  kestrum-dncadmin merge --template DNCAdminExportCopy.ini --master MASTERFOLDER "
     "SOURCE1 [SOURCE2 SOURCE3 SOURCE4] [--dry-run]\n"
     "  --dry-run prints the clients added, removed and changed in the file on disk and "
@@ -82,13 +83,11 @@ int Export(QStringList args) {
     if (!rest.isEmpty()) {
         return Usage(QStringLiteral("unexpected argument ") + rest.first());
     }
+    // A DNC.mdb path or a PostgreSQL URI.
     const QString db = options.value("db");
-    if (!QFileInfo(db).isFile()) {
-        return Fail(QStringLiteral("database \"%1\" not found").arg(db));
-    }
-    if (!DncConnection.Open(QStringLiteral("data source = ") + db + QStringLiteral(";"))) {
-        return Fail(QStringLiteral("database \"%1\" cannot be opened: %2")
-                        .arg(db, DncConnection.LastError()));
+    QString openError;
+    if (!OpenDatabaseAt(DncConnection, db, &openError)) {
+        return Fail(openError);
     }
     const QString server = options.value("server");
     const std::optional<qint32> serverId = GetServerID(server);

@@ -1,6 +1,8 @@
 // kestrum-newinstall <folder>: creates an empty DNC.mdb for a new installation.
-// It never replaces an existing DNC.mdb.
+// kestrum-newinstall <postgresql://URI>: creates the tables in an empty server database.
+// It never replaces an existing DNC.mdb, nor adds to a database that holds the tables.
 
+#include "db/backend.h"
 #include "db/new_installation.h"
 
 #include <QCoreApplication>
@@ -12,11 +14,20 @@ int main(int argc, char** argv) {
     QTextStream out(stdout);
     const QStringList args = QCoreApplication::arguments();
     if (args.size() != 2 || args.at(1).startsWith(QLatin1Char('-'))) {
-        err << "Usage: kestrum-newinstall <program-folder>\n"
-               "Creates an empty DNC.mdb in the folder; an existing one is never replaced.\n";
+        err << "Usage: kestrum-newinstall <program-folder>|<postgresql://URI>\n"
+               "Creates an empty DNC.mdb in the folder; an existing one is never replaced.\n"
+               "Given a URI, creates the tables in that empty PostgreSQL database.\n";
         return 2;
     }
     QString error;
+    if (IsDatabaseUri(args.at(1))) {
+        if (!CreateServerSchema(args.at(1), &error)) {
+            err << "kestrum-newinstall: " << error << "\n";
+            return 1;
+        }
+        out << "Created the tables in " << args.at(1) << "\n";
+        return 0;
+    }
     if (!CreateDatabaseFile(args.at(1), &error)) {
         err << "kestrum-newinstall: " << error << "\n";
         return 1;

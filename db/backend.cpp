@@ -1,0 +1,143 @@
+#include "db/backend.h"
+
+#include "base/paths.h"
+#include "db/dnc_database.h"
+#include "db/schema_names.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace {
+
+struct KeyedTable {
+    const char* table;
+    const char* key;
+    bool generated;
+};
+
+// Tables with an integer key; in SQLite that key is the rowid itself.
+constexpr KeyedTable kKeyedTables[] = {
+    {"t_dnc_servers", "dnc_server_id", true},    {"t_dnc_server_clients", "client_id", true},
+    {"t_shopterm_clients", "shopterm_id", true}, {"t_client_directory", "dir_id", true},
+    {"t_protocol", "protocol_id", false},
+};
+
+const KeyedTable* FindKeyed(const QString& table) {
+    for (const KeyedTable& entry : kKeyedTables) {
+        if (table.compare(QLatin1String(entry.table), Qt::CaseInsensitive) == 0) {
+            return &entry;
+        }
+    }
+    return nullptr;
+}
+
+bool Fail(QString* error, const QString& text) {
+    if (error) {
+        *error = text;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool IsDatabaseUri(const QString& location) {
+    return DatabaseConnection::IsServerUri(location);
+}
+
+std::optional<DatabaseBackend> OpenDatabaseAt(DatabaseConnection& connection,
+                                              const QString& location, QString* error) {
+    if (!IsDatabaseUri(location) && !QFileInfo(NativePath(location)).isFile()) {
+        Fail(error, QStringLiteral("database \"%1\" not found").arg(location));
+        return std::nullopt;
+    }
+    if (!connection.OpenLocation(location)) {
+        Fail(error, QStringLiteral("database \"%1\" cannot be opened: %2")
+                        .arg(location, connection.LastError()));
+        return std::nullopt;
+    }
+    return connection.Backend();
+}
+
+QString EngineName(DatabaseBackend backend) {
+    return backend == DatabaseBackend::PostgreSQL ? QStringLiteral("PostgreSQL")
+                                                  : QStringLiteral("SQLite");
+}
+
+QString RowOrderColumn(DatabaseBackend backend, const QString& table) {
+    if (const KeyedTable* keyed = FindKeyed(table)) {
+        return QString::fromLatin1(keyed->key);
+    }
+    return backend == DatabaseBackend::PostgreSQL ? QStringLiteral("ctid")
+                                                  : QStringLiteral("rowid");
+}
+
+QString RowOrderColumn(const QString& table) {
+    return RowOrderColumn(DncConnection.Backend(), table);
+}
+
+SqlValue RowPositionValue(const QVariant& position) {
+    // A server row position reads as text ("(0,7)"); keys and rowids are numbers.
+    if (position.typeId() == QMetaType::QString) {
+        return SqlValue::Text(position.toString());
+    }
+    return SqlValue::Number(position.toLongLong());
+}
+
+QString IdentityColumn(const QString& table) {
+    const KeyedTable* keyed = FindKeyed(table);
+    return keyed && keyed->generated ? QString::fromLatin1(keyed->key) : QString();
+}
+
+QString InsertReturning(DatabaseBackend backend, const QString& table) {
+    const QString key = IdentityColumn(table);
+    if (backend != DatabaseBackend::PostgreSQL || key.isEmpty()) {
+        return QString();
+    }
+    return QStringLiteral(" RETURNING ") + key;
+}
+
+QString RowLockClause(DatabaseBackend backend) {
+    return backend == DatabaseBackend::PostgreSQL ? QStringLiteral(" FOR UPDATE") : QString();
+}
+
+bool IsUniqueViolation(const QSqlError& error) {
+    const QString code = error.nativeErrorCode();
+    // 23505 on the server; SQLite's extended codes for a unique index and a primary key.
+    return code == QLatin1String("23505") || code == QLatin1String("2067") ||
+           code == QLatin1String("1555");
+}
+
+QString SchemaScriptFor(DatabaseBackend backend) {
+    QFile file(backend == DatabaseBackend::PostgreSQL ? QStringLiteral(":/db/schema_pg.sql")
+                                                      : QStringLiteral(":/db/schema.sql"));
+    if (!file.open(QIODevice::ReadOnly)) {
+        return QString();
+    }
+    return QString::fromUtf8(file.readAll());
+}
+
+bool SetKeySequencesPastRows(DatabaseConnection& connection, QString* error) {
+    if (connection.Backend() != DatabaseBackend::PostgreSQL) {
+        return true;
+    }
+    if (!connection.IsOpen()) {
+        return Fail(error, connection.LastError());
+    }
+    QSqlQuery query(connection.Database());
+    for (const KeyedTable& entry : kKeyedTables) {
+        if (!entry.generated) {
+            continue;
+        }
+        // Past the highest key, or back at 1 for an empty table.
+        const QString sql = QStringLiteral(
+                                "SELECT setval(pg_get_serial_sequence('%1', '%2'), "
+                                "COALESCE(MAX(%2), 0) + 1, false) FROM %1")
+                                .arg(QLatin1String(entry.table), QLatin1String(entry.key));
+        if (!query.exec(sql)) {
+            return Fail(error, query.lastError().text());
+        }
+    }
+    return true;
+}

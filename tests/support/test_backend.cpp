@@ -1,0 +1,158 @@
+#include "tests/support/test_backend.h"
+
+#include "components/database_connection.h"
+#include "db/backend.h"
+#include "db/new_installation.h"
+#include "db/schema_names.h"
+
+#include <QCoreApplication>
+#include <QSemaphore>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QThread>
+
+namespace {
+
+QString& ProcessDatabase() {
+    static QString name;
+    return name;
+}
+
+void DropProcessDatabase() {
+    if (!ProcessDatabase().isEmpty()) {
+        RunOnServer(
+            QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(ProcessDatabase()));
+    }
+}
+
+bool RunOn(DatabaseConnection& connection, const QString& sql, QString* error) {
+    QSqlQuery query(connection.Database());
+    if (!query.exec(sql)) {
+        if (error) {
+            *error = query.lastError().text() + QStringLiteral(" in: ") + sql.left(80);
+        }
+        return false;
+    }
+    return true;
+}
+
+// The protocol rows of the schema script, made again after the tables were emptied.
+QString ProtocolRows() {
+    const QString script = SchemaScriptFor(DatabaseBackend::PostgreSQL);
+    const qsizetype start = script.indexOf(QLatin1String("INSERT INTO t_protocol"));
+    return start < 0 ? QString() : script.mid(start).trimmed();
+}
+
+}  // namespace
+
+QString ResetProcessDatabase();
+
+bool TestOnServer() {
+    return qEnvironmentVariable("KESTRUM_TEST_BACKEND") == QLatin1String("pg");
+}
+
+QString TestServerUri() {
+    return qEnvironmentVariable("KESTRUM_TEST_PG");
+}
+
+QString TestServerDatabaseUri(const QString& database) {
+    const QString uri = TestServerUri();
+    const qsizetype query = uri.indexOf(QLatin1Char('?'));
+    const QString head = query < 0 ? uri : uri.left(query);
+    const QString tail = query < 0 ? QString() : uri.mid(query);
+    const qsizetype slash = head.indexOf(QLatin1Char('/'), head.indexOf(QLatin1String("//")) + 2);
+    return (slash < 0 ? head : head.left(slash)) + QLatin1Char('/') + database + tail;
+}
+
+bool RunOnServer(const QString& sql, QString* error) {
+    DatabaseConnection connection(QStringLiteral("test-server-maintenance"));
+    if (!connection.OpenLocation(TestServerUri())) {
+        if (error) {
+            *error = connection.LastError();
+        }
+        return false;
+    }
+    return RunOn(connection, sql, error);
+}
+
+QString FreshServerDatabase(QString* error) {
+    QString reset = ResetProcessDatabase();
+    if (!reset.isEmpty()) {
+        return reset;
+    }
+    // The first test, or one that changed the tables themselves: made anew.
+    {
+        const QString name =
+            QStringLiteral("kestrum_test_%1").arg(QCoreApplication::applicationPid());
+        if (!RunOnServer(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(name),
+                         error) ||
+            !RunOnServer(QStringLiteral("CREATE DATABASE %1").arg(name), error) ||
+            !CreateServerSchema(TestServerDatabaseUri(name), error)) {
+            return QString();
+        }
+        if (ProcessDatabase().isEmpty()) {
+            qAddPostRoutine(DropProcessDatabase);
+        }
+        ProcessDatabase() = name;
+        return TestServerDatabaseUri(name);
+    }
+}
+
+QString ResetProcessDatabase() {
+    if (ProcessDatabase().isEmpty()) {
+        return QString();
+    }
+    QString* error = nullptr;
+    const QString uri = TestServerDatabaseUri(ProcessDatabase());
+    DatabaseConnection connection(QStringLiteral("test-server-reset"));
+    if (!connection.OpenLocation(uri)) {
+        if (error) {
+            *error = connection.LastError();
+        }
+        return QString();
+    }
+    // A test that added a trigger or a table, or dropped one, leaves a database that is
+    // made anew rather than emptied.
+    {
+        QSqlQuery query(connection.Database());
+        if (!query.exec(QStringLiteral(
+                "SELECT (SELECT COUNT(*) FROM pg_trigger WHERE NOT tgisinternal), "
+                "(SELECT COUNT(*) FROM information_schema.tables WHERE table_schema = "
+                "current_schema())")) ||
+            !query.next() || query.value(0).toInt() != 0 ||
+            query.value(1).toInt() != int(SchemaTables().size())) {
+            return QString();
+        }
+    }
+    if (!RunOn(connection,
+               QStringLiteral("TRUNCATE ") + SchemaTables().join(QStringLiteral(", ")) +
+                   QStringLiteral(" RESTART IDENTITY"),
+               error) ||
+        !RunOn(connection, ProtocolRows(), error)) {
+        return QString();
+    }
+    return uri;
+}
+
+void ActAsOtherAdministrator(const QString& uri, const QStringList& statements, QSemaphore* ran,
+                             int holdMs) {
+    DatabaseConnection other(QStringLiteral("other-administrator"));
+    if (!other.OpenLocation(uri)) {
+        qWarning("other administrator: %s", qPrintable(other.LastError()));
+        ran->release();
+        return;
+    }
+    QSqlDatabase db = other.Database();
+    db.transaction();
+    {
+        QSqlQuery query(db);
+        for (const QString& sql : statements) {
+            if (!query.exec(sql)) {
+                qWarning("other administrator: %s", qPrintable(query.lastError().text()));
+            }
+        }
+    }
+    ran->release();
+    QThread::msleep(holdMs);
+    db.commit();
+}
