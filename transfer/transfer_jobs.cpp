@@ -117,11 +117,6 @@ CopyOutcome CopyInto(const SourceConfiguration& source, const QString& target,
 
 }  // namespace
 
-bool IsDatabaseUri(const QString& database) {
-    return database.startsWith(QLatin1String("postgresql://"), Qt::CaseInsensitive) ||
-           database.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive);
-}
-
 bool ReadAccessConfiguration(const QString& path, SourceConfiguration* source, QString* error) {
     AccessFile file;
     if (!file.Open(path, error)) {

@@ -3,12 +3,10 @@
 // (kestrum-import) and from one database to another (kestrum-dbcopy). A database is a
 // DNC.mdb path or a PostgreSQL URI.
 
+#include "db/backend.h"
 #include "transfer/configuration_copy.h"
 
 #include <QString>
-
-// Whether the text names a PostgreSQL database rather than a file.
-bool IsDatabaseUri(const QString& database);
 
 // Every user table of the Access file (rows only for the tables the schema has), with the
 // AutoNumber counters.
