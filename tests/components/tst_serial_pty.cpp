@@ -2,38 +2,23 @@
 // test plays the far end on its master side.
 
 #include "base/settings.h"
-#include "components/qserial_line.h"
 #include "components/saxcomm.h"
+#include "tests/support/pty_pair.h"
 #include "tests/support/test_main.h"
 
-#include <QSerialPort>
 #include <QTest>
 
-#include <fcntl.h>
 #include <termios.h>
-#include <unistd.h>
 
 class TestSerialPty : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void init() {
-        master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
-        QVERIFY(master_ >= 0);
-        QCOMPARE(::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK), 0);
-        QCOMPARE(::grantpt(master_), 0);
-        QCOMPARE(::unlockpt(master_), 0);
-        lines_.MapPort(7, QString::fromLocal8Bit(::ptsname(master_)));
-        previous_ = SetSerialLineProvider(&lines_);
+        pty_ = std::make_unique<PtyPair>();
+        QVERIFY(pty_->IsValid());
+        pty_->MapPort(7);
     }
-
-    void cleanup() {
-        SetSerialLineProvider(previous_);
-        lines_.MapPort(7, QString());
-        if (master_ >= 0) {
-            ::close(master_);
-            master_ = -1;
-        }
-    }
+    void cleanup() { pty_.reset(); }
 
     // The settings reach the device; the port reads in use while open. (Bytes both ways over
     // a pseudo-terminal: the terminal and BTS window tests.)
@@ -46,10 +31,10 @@ private Q_SLOTS:
         QVERIFY(comm.PortOpen());
         QCOMPARE(SaxComm::PortStatus(QStringLiteral("COM7")), int(kPortInUse));
         termios t{};
-        QCOMPARE(::tcgetattr(master_, &t), 0);
+        QCOMPARE(::tcgetattr(pty_->Master(), &t), 0);
         QCOMPARE(::cfgetospeed(&t), speed_t(B2400));
         comm.SetSettings(QStringLiteral("115200,N,8,1"));
-        QCOMPARE(::tcgetattr(master_, &t), 0);
+        QCOMPARE(::tcgetattr(pty_->Master(), &t), 0);
         QCOMPARE(::cfgetospeed(&t), speed_t(B115200));
         comm.SetPortOpen(false);
         QCOMPARE(SaxComm::PortStatus(QStringLiteral("COM7")), int(kPortFree));
@@ -63,10 +48,9 @@ private Q_SLOTS:
         connect(&comm, &SaxComm::Comm, this, [&] { codes << comm.CommEvent(); });
         comm.SetPortOpen(true);
         QVERIFY(comm.PortOpen());
-        QCOMPARE(::write(master_, "bye", 3), ssize_t(3));
+        QCOMPARE(::write(pty_->Master(), "bye", 3), ssize_t(3));
         QTRY_COMPARE(comm.InCount(), 3);
-        ::close(master_);
-        master_ = -1;
+        pty_->CloseMaster();
         QTRY_VERIFY(!comm.PortOpen());
         QVERIFY(codes.contains(int(kCommEvLost)));
         // What arrived before is still there; output to the lost line goes nowhere.
@@ -75,9 +59,7 @@ private Q_SLOTS:
     }
 
 private:
-    int master_ = -1;
-    SystemSerialLines lines_;
-    SerialLineProvider* previous_ = nullptr;
+    std::unique_ptr<PtyPair> pty_;
 };
 
 KESTRUM_TEST(TestSerialPty)

@@ -1,10 +1,9 @@
 // The terminal and its loop test on a looped-back pseudo-terminal, on the real clock.
 
-#include "components/qserial_line.h"
 #include "terminal/frmTerminal.h"
 #include "tests/support/message_recorder.h"
+#include "tests/support/pty_pair.h"
 #include "tests/support/test_main.h"
-#include "tests/terminal/pty_loopback.h"
 
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -16,9 +15,7 @@ private Q_SLOTS:
     void loopTestOverPseudoTerminal() {
         PtyLoopback far;
         QVERIFY(far.IsValid());
-        SystemSerialLines lines;
-        lines.MapPort(7, far.Device());
-        SerialLineProvider* previous = SetSerialLineProvider(&lines);
+        far.MapPort(7);
         MessageRecorder messages;
         {
             frmTerminal window({7, "115200,N,8,1", 64, "115200"});
@@ -41,8 +38,6 @@ private Q_SLOTS:
             window.close();
             QCOMPARE(SaxComm::PortStatus(QStringLiteral("COM7")), int(kPortFree));
         }
-        SetSerialLineProvider(previous);
-        lines.MapPort(7, QString());
         QCOMPARE(messages.Count(), 0);
     }
 };
