@@ -3,9 +3,9 @@
 // opens the terminal on the client's line. On the real clock: the exchange's time-outs are
 // those of the program, so a busy machine does not make the run fail.
 
-#include "components/qserial_line.h"
 #include "terminal/frmTerminal.h"
 #include "tests/bts/bts_window_rig.h"
+#include "tests/support/pty_pair.h"
 #include "tests/support/test_main.h"
 
 #include <QProcess>
@@ -34,8 +34,7 @@ private Q_SLOTS:
         installation.Exec(
             "UPDATE t_client_mode SET m_baud = 38400, m_parity = 'N', m_databits = 8, "
             "m_stopbits = 2, cnc_comport = 7");
-        SystemSerialLines lines;
-        SerialLineProvider* previousLines = SetSerialLineProvider(&lines);
+        SystemLinesInUse lines;
         MessageRecorder messages;
         // The pairing is not part of this run: the settings program does not start.
         SetProgramStarter([](const QString&, const QStringList&) { return false; });
@@ -58,8 +57,7 @@ private Q_SLOTS:
             QObject::connect(&window.Protocol(), &BtsProtocol::StatusTextChanged,
                              [&statuses](const QString& t) { statuses << t; });
             window.findChild<QPushButton*>("cmdModeSet")->click();
-            auto* ports = window.findChild<QComboBox*>("cboPorts");
-            ports->setCurrentIndex(ports->findText("VERIFY BTS"));
+            Choose(&window, "cboPorts", "VERIFY BTS");
             window.findChild<QPushButton*>("cmdModeSet")->click();
             verified = window.Protocol().VerifyText;
             address = window.Protocol().msBTSAddress;
@@ -69,7 +67,6 @@ private Q_SLOTS:
         }
         frmBTS::SetTerminalOpener(previousOpener);
         SetProgramStarter({});
-        SetSerialLineProvider(previousLines);
         simulator.terminate();
         simulator.waitForFinished(5000);
         const QStringList states = QString::fromLocal8Bit(simulator.readAll())

@@ -1,6 +1,5 @@
 // The BTS window through its real widgets against the simulated adapter.
 
-#include "app/frmSetup.h"
 #include "bts/bts_window_logic.h"
 #include "tests/bts/bts_window_rig.h"
 #include "tests/support/test_main.h"
@@ -20,19 +19,6 @@ private Q_SLOTS:
         rig.Child<QPushButton>("cmdModeSet")->click();
         QVERIFY(rig.adapter.commands.contains("ATP=24681357"));
         QCOMPARE(w.Protocol().msPinNumber, QStringLiteral("24681357"));
-    }
-
-    // The main window's BTS menu opens this window.
-    void mainWindowMenuOpensIt() {
-        BtsWindowRig rig;
-        frmSetup main;
-        QStringList opened;
-        SetModalHook([&opened](QDialog& dialog) {
-            opened << QString::fromLatin1(dialog.metaObject()->className());
-            return int(QDialog::Rejected);
-        });
-        main.findChild<QAction*>(QStringLiteral("menuBTS"))->trigger();
-        QCOMPARE(opened, QStringList{"frmBTS"});
     }
 
     void databaseModes_data() {
@@ -305,8 +291,7 @@ private Q_SLOTS:
         QCOMPARE(rig.messages.Last().buttons, MsgButtons::OkCancel);
         QCOMPARE(rig.BtsRow("LATHE1"), before);
         // A server without clients: the button does nothing.
-        auto* servers = rig.Child<QComboBox>("cboServers");
-        servers->setCurrentIndex(servers->findText("EMPTY"));
+        Choose(&w, "cboServers", "EMPTY");
         rig.messages.Clear();
         rig.Run("BTS OFF");
         QCOMPARE(rig.messages.Count(), 0);
