@@ -164,10 +164,7 @@ private Q_SLOTS:
     }
 
     void comPortsMapping() {
-        TempInstallation::Options options;
-        options.createDatabase = false;
-        options.settings = QByteArray("[COMPORTS]\r\nCOM7=/dev/pts/Test\r\n");
-        TempInstallation installation(options);
+        TempInstallation installation({false, false, "[COMPORTS]\r\nCOM7=/dev/pts/Test\r\n"});
         QCOMPARE(ComPortDevice(7), QStringLiteral("/dev/pts/Test"));  // letter case kept
         QVERIFY(ComPortMapped(7));
         QCOMPARE(ComPortDevice(12), QStringLiteral("/dev/ttyS11"));

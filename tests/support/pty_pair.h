@@ -1,12 +1,10 @@
 #pragma once
 // A pseudo-terminal standing in for a serial device. The slave is opened like any serial
 // port; the far end is the master side, played by the test or returning every byte it gets.
-// MapPort makes the slave COMn through the system lines while the object lives.
 
 #include "components/qserial_line.h"
 
 #include <QSocketNotifier>
-#include <QString>
 
 #include <fcntl.h>
 #include <stdlib.h>
@@ -19,8 +17,6 @@ class SystemLinesInUse : public SystemSerialLines {
 public:
     SystemLinesInUse() : previous_(SetSerialLineProvider(this)) {}
     ~SystemLinesInUse() override { SetSerialLineProvider(previous_); }
-    SystemLinesInUse(const SystemLinesInUse&) = delete;
-    SystemLinesInUse& operator=(const SystemLinesInUse&) = delete;
 
 private:
     SerialLineProvider* previous_;
@@ -28,14 +24,13 @@ private:
 
 class PtyPair {
 public:
-    enum class FarEnd { Test, Echo };
-    explicit PtyPair(FarEnd far = FarEnd::Test) : master_(::posix_openpt(O_RDWR | O_NOCTTY)) {
+    explicit PtyPair(bool echo = false) : master_(::posix_openpt(O_RDWR | O_NOCTTY)) {
         if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) {
             return;
         }
         ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
         device_ = QString::fromLocal8Bit(::ptsname(master_));
-        if (far == FarEnd::Echo) {
+        if (echo) {
             notifier_ = std::make_unique<QSocketNotifier>(master_, QSocketNotifier::Read);
             QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] { Echo(); });
         }
@@ -57,6 +52,7 @@ public:
             ::close(std::exchange(master_, -1));
         }
     }
+    // COMn is this device, through the system lines, while the object lives.
     void MapPort(int port) {
         if (!lines_) {
             lines_ = std::make_unique<SystemLinesInUse>();
@@ -81,5 +77,5 @@ private:
 
 // The looped-back line of the terminal's test and benchmark.
 struct PtyLoopback : PtyPair {
-    PtyLoopback() : PtyPair(FarEnd::Echo) {}
+    PtyLoopback() : PtyPair(true) {}
 };
