@@ -42,27 +42,23 @@ private Q_SLOTS:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
-    void missingHelpFile() {
+    // A missing help file is named. The shipped one opens in the viewer (found under its
+    // upper-cased settings name), a second command reuses it, and closing the main window
+    // closes it.
+    void helpFileAndViewer() {
         auto installation = MakeInstallation(nullptr);
-        HelpFileNames = QStringList{QStringLiteral("KESTRUM.HTML")};
-        MessageRecorder messages;
-        frmSetup window;
-        Child<QAction>(&window, "mnuKestrum")->trigger();
-        const QString file = installation->FilePath(QStringLiteral("KESTRUM.HTML"));
-        QCOMPARE(messages.Texts(), QStringList{"Help File '" + file + "' not found."});
-        QVERIFY(!OpenViewer());
-        QCOMPARE(window.Help()->HelpWindow(), quintptr(0));
-    }
-
-    // The shipped help opens in the viewer (found under its upper-cased settings name) and
-    // closing the main window closes the viewer.
-    void helpOpensAndClosesWithMainWindow() {
-        auto installation = MakeInstallation(nullptr);
-        QVERIFY(QFile::copy(kShippedHelp, installation->FilePath(QStringLiteral("Kestrum.html"))));
         HelpFileNames = QStringList{QStringLiteral("KESTRUM.HTML")};
         MessageRecorder messages;
         auto* window = new frmSetup;
         window->show();
+        Child<QAction>(window, "mnuKestrum")->trigger();
+        const QString file = installation->FilePath(QStringLiteral("KESTRUM.HTML"));
+        QCOMPARE(messages.Texts(), QStringList{"Help File '" + file + "' not found."});
+        QVERIFY(!OpenViewer());
+        QCOMPARE(window->Help()->HelpWindow(), quintptr(0));
+
+        QVERIFY(QFile::copy(kShippedHelp, installation->FilePath(QStringLiteral("Kestrum.html"))));
+        messages.Clear();
         Child<QAction>(window, "mnuKestrum")->trigger();
         QCOMPARE(messages.Count(), 0);
         QPointer<frmHelpViewer> viewer = OpenViewer();
@@ -70,8 +66,6 @@ private Q_SLOTS:
         QCOMPARE(window->Help()->HelpWindow(), reinterpret_cast<quintptr>(viewer.data()));
         QCOMPARE(Child<QTabWidget>(viewer, "tabPages")->currentIndex(), 0);
         QVERIFY(Child<QTreeWidget>(viewer, "treContents")->topLevelItemCount() > 0);
-
-        // A second command reuses the open viewer.
         Child<QAction>(window, "mnuKestrum")->trigger();
         QCOMPARE(OpenViewer(), viewer.data());
 

@@ -98,6 +98,7 @@ private Q_SLOTS:
             {"mnuServerClient", "frmClients"},
             {"mnuSelectOS", "frmOSSelect"},
             {"mnuAbout", "frmAbout"},
+            {"menuBTS", "frmBTS"},
             {"mnuClone", "frmCloneClients"},
             {"mnuNodeID", "frmToolsNodePortID, node cleared"},
             {"mnuExportDNCAdmin", "frmExportClients"},

@@ -3,18 +3,13 @@
 // find a window's controls by name.
 
 #include "tests/support/temp_installation.h"
+#include "tests/support/widget_probe.h"
 
 #include <QAction>
 #include <QTest>
 #include <QWidget>
 
 #include <memory>
-
-// The named child; fails the test (through QVERIFY in the caller) when it is missing.
-template <class T>
-T* Child(const QObject* parent, const char* name) {
-    return parent->findChild<T*>(QLatin1String(name));
-}
 
 // Bytes as a test writes them: "\n" stands for CR LF.
 inline QByteArray CrLf(const char* text) {

@@ -1,6 +1,6 @@
 #pragma once
-// A BTS protocol wired to a simulated adapter on COM5, on the fast clock, with every message
-// answered by a recorder and every status text kept.
+// A simulated adapter on COM5, on the fast clock, with every message answered by a recorder;
+// and a BTS protocol wired to it, every status text kept.
 
 #include "base/settings.h"
 #include "bts/bts_protocol.h"
@@ -17,17 +17,22 @@ inline TempInstallation::Options NoDatabase() {
     return options;
 }
 
-struct BtsRig {
-    TempInstallation installation{NoDatabase()};
+struct AdapterBench {
+    explicit AdapterBench(const TempInstallation::Options& options) : installation(options) {
+        BtsConfigBaud = 3;
+    }
+    TempInstallation installation;
     FastClock clock;
     MessageRecorder messages;
     SimulatedSerialLines lines;
     BtsAdapterModel& adapter = lines.AddAdapter(5);
-    BtsProtocol bts;
     QStringList statuses;
+};
 
-    BtsRig() {
-        BtsConfigBaud = 3;
+struct BtsRig : AdapterBench {
+    BtsProtocol bts;
+
+    BtsRig() : AdapterBench(NoDatabase()) {
         bts.msBTSBaud = QStringLiteral("9600");
         bts.ClientBtsUsed = true;
         QObject::connect(&bts, &BtsProtocol::StatusTextChanged,

@@ -1,7 +1,6 @@
 #pragma once
 // The BTS window on server CNCSRV1 with clients LATHE1 (BTS on, 9600,N,8,1 on COM3) and MILL2,
-// a simulated adapter on COM5, the fast clock, a message recorder, and fakes behind the
-// program-start and window seams.
+// the adapter bench, and fakes behind the program-start and window seams.
 
 #include "base/modal.h"
 #include "base/settings.h"
@@ -10,10 +9,8 @@
 #include "bts/frmBTSMan.h"
 #include "bts/frmInstructions.h"
 #include "db/dnc_database.h"
-#include "tests/support/fast_clock.h"
-#include "tests/support/message_recorder.h"
-#include "tests/support/temp_installation.h"
-#include "tools/btssim/simulated_lines.h"
+#include "tests/bts/bts_rig.h"
+#include "tests/support/widget_probe.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -28,21 +25,14 @@ inline TempInstallation::Options BtsWindowInstallation(const QByteArray& extraBt
     return options;
 }
 
-struct BtsWindowRig {
-    TempInstallation installation;
-    FastClock clock;
-    MessageRecorder messages;
-    SimulatedSerialLines lines;
-    BtsAdapterModel& adapter = lines.AddAdapter(5);
+struct BtsWindowRig : AdapterBench {
     QStringList started;  // command lines handed to the program starter
     int lookUps = 0;      // window look-ups so far
     std::function<quintptr(const QString&)> windows = [](const QString&) { return quintptr(0); };
     std::unique_ptr<frmBTS> window;
-    QStringList statuses;
 
     explicit BtsWindowRig(const QByteArray& extraBts = {})
-        : installation(BtsWindowInstallation(extraBts)) {
-        BtsConfigBaud = 3;
+        : AdapterBench(BtsWindowInstallation(extraBts)) {
         BtManagerPath = QStringLiteral("bluetooth-settings");
         BtsReconnectPath = QStringLiteral("comreconnect");
         SetProgramStarter([this](const QString& program, const QStringList& arguments) {
@@ -79,14 +69,11 @@ struct BtsWindowRig {
 
     template <class T>
     T* Child(const char* name) const {
-        return window->findChild<T*>(QLatin1String(name));
+        return ::Child<T>(window.get(), name);
     }
 
     // Chooses an entry of cboPorts as the operator does (then presses the button).
-    void Choose(const QString& entry) {
-        auto* ports = Child<QComboBox>("cboPorts");
-        ports->setCurrentIndex(ports->findText(entry));
-    }
+    void Choose(const QString& entry) { ::Choose(window.get(), "cboPorts", entry); }
     void Run(const QString& entry) {
         Choose(entry);
         Child<QPushButton>("cmdModeSet")->click();
@@ -114,9 +101,8 @@ inline void AnswerWindows(const char* instructionButton, const QString& port, QS
         if (qobject_cast<frmInstructions*>(&dialog)) {
             dialog.findChild<QPushButton*>(QLatin1String(instructionButton))->click();
         } else if (qobject_cast<frmBTSMan*>(&dialog)) {
-            auto* ports = dialog.findChild<QComboBox*>(QStringLiteral("cboPorts1"));
-            ports->setCurrentIndex(ports->findText(port));
-            dialog.findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+            Choose(&dialog, "cboPorts1", port);
+            Child<QPushButton>(&dialog, "Command1")->click();
         }
         return dialog.result();
     });

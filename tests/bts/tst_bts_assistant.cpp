@@ -93,8 +93,7 @@ private Q_SLOTS:
         AddServer(QStringLiteral("EMPTY"));
         {
             frmBTS second;
-            auto* servers = second.findChild<QComboBox*>("cboServers");
-            servers->setCurrentIndex(servers->findText("EMPTY"));
+            Choose(&second, "cboServers", "EMPTY");
             second.findChild<QAction*>("mnuBTSMan")->trigger();
         }
         QVERIFY(rig.started.isEmpty());
@@ -132,20 +131,20 @@ private Q_SLOTS:
         window.findChild<QPushButton*>("Command1")->click();
         QCOMPARE(rig.messages.Texts(), QStringList{"Select the assigned COM port"});
         // A port that does not open: back to "NO COM SELECTED", handled once.
-        ports->setCurrentIndex(ports->findText("COM 7"));
+        Choose(ports, "COM 7");
         QVERIFY(pin->isEnabled());
         rig.messages.Clear();
-        ports->setCurrentIndex(ports->findText("COM 9"));
+        Choose(ports, "COM 9");
         QCOMPARE(rig.messages.Texts(),
                  (QStringList{"Comm Error COM9 didn't open", "COM9 failed to open"}));
         QCOMPARE(ports->currentText(), QStringLiteral("NO COM SELECTED"));
         QVERIFY(!pin->isEnabled());
         // The port chosen before will not close: said once, not handled again.
-        ports->setCurrentIndex(ports->findText("COM 7"));
+        Choose(ports, "COM 7");
         window.findChild<SaxComm*>("SaxComm2")->SetPortOpen(true);
         rig.lines.Port(7).stuckOpen = true;
         rig.messages.Clear();
-        ports->setCurrentIndex(ports->findText("COM 12"));
+        Choose(ports, "COM 12");
         QCOMPARE(rig.messages.Texts(), QStringList{"Com Error COM7 stuck open."});
         QCOMPARE(ports->currentText(), QStringLiteral("NO COM SELECTED"));
         rig.lines.Port(7).stuckOpen = false;

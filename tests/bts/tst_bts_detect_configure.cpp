@@ -22,45 +22,29 @@ QString Steps(const QList<int>& numbers) {
 class TestBtsDetectConfigure : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void configuresFromDetectionToLastStep_data() {
-        QTest::addColumn<QString>("pin");
-        QTest::addColumn<bool>("latency");
-        QTest::addColumn<int>("stopBits");
-        QTest::addColumn<QString>("baud");
-        QTest::addColumn<QString>("status");
-        QTest::addColumn<QStringList>("commands");
-        QTest::addColumn<QString>("held");
-        // With a PIN, latency and two stop bits: the BTS window and pseudo-terminal tests.
-        QTest::newRow("no PIN, no latency, one stop bit, 115200")
-            << "" << false << 1 << "115200" << Steps({1, 2, 3, 4, 6, 7, 8, 9, 10})
-            << QStringList{"ATZ0", "ATC0",       "ATK0", "ATM0", "ATX0",
-                           "ATB?", "ATN=3A1B2C", "ATK0", "ATL5", "ATQ1"}
-            << "pin=5093 name=3A1B2C baud=115200 stopbits=1 flow=none parity=0 escape=0 "
-               "discover=1 echo=1 quiet=1";
-    }
-
+    // No PIN, no latency, one stop bit, 115200 (with a PIN, latency and two stop bits: the
+    // BTS window and pseudo-terminal tests).
     void configuresFromDetectionToLastStep() {
-        QFETCH(QString, pin);
-        QFETCH(bool, latency);
-        QFETCH(int, stopBits);
-        QFETCH(QString, baud);
         BtsRig rig;
         // Left at another rate with another PIN: the reset brings it to 19200.
         rig.adapter.settings.baudCode = '1';
         rig.adapter.settings.pin = "99999999";
-        rig.bts.msPinNumber = pin;
-        rig.bts.ClientBtsLatency = latency;
-        rig.bts.ClientStopBits = qint16(stopBits);
-        rig.bts.msBTSBaud = baud;
+        rig.bts.msPinNumber = QString();
+        rig.bts.ClientBtsLatency = false;
+        rig.bts.ClientStopBits = 1;
+        rig.bts.msBTSBaud = QStringLiteral("115200");
         QVERIFY(!rig.Probe());
         QVERIFY(!rig.bts.CheckBtsPrerequisites());
         QVERIFY(rig.bts.DetectBts());
         QVERIFY(!rig.bts.ConfigureBtsOn());
-        QTEST(rig.bts.StatusText(), "status");
-        QTEST(rig.adapter.commands, "commands");
-        QTEST(rig.adapter.Describe(), "held");
+        QCOMPARE(rig.bts.StatusText(), Steps({1, 2, 3, 4, 6, 7, 8, 9, 10}));
+        QCOMPARE(rig.adapter.commands, (QStringList{"ATZ0", "ATC0", "ATK0", "ATM0", "ATX0", "ATB?",
+                                                    "ATN=3A1B2C", "ATK0", "ATL5", "ATQ1"}));
+        QCOMPARE(rig.adapter.Describe(),
+                 QStringLiteral("pin=5093 name=3A1B2C baud=115200 stopbits=1 flow=none parity=0 "
+                                "escape=0 discover=1 echo=1 quiet=1"));
         QCOMPARE(rig.bts.msBTSAddress, QStringLiteral("0012-6F-3A1B2C"));
-        QCOMPARE(rig.lines.Port(5).lastSettings, (LineSettings{baud.toInt(), 'N', 8, 1}));
+        QCOMPARE(rig.lines.Port(5).lastSettings, (LineSettings{115200, 'N', 8, 1}));
         QCOMPARE(rig.messages.Count(), 0);
     }
 

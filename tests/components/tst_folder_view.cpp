@@ -4,6 +4,7 @@
 #include "components/network_computers.h"
 #include "tests/support/temp_installation.h"
 #include "tests/support/test_main.h"
+#include "tests/support/widget_probe.h"
 
 #include <QAbstractItemModelTester>
 #include <QDir>
@@ -26,14 +27,6 @@ auto UseHostsFile(const QString& path) {
     return qScopeGuard([previous = FolderTreeModel::SetHostsFile(path)] {
         FolderTreeModel::SetHostsFile(previous);
     });
-}
-
-QStringList ChildNames(const QAbstractItemModel& model, const QModelIndex& parent) {
-    QStringList names;
-    for (int row = 0; row < model.rowCount(parent); ++row) {
-        names << model.index(row, 0, parent).data().toString();
-    }
-    return names;
 }
 
 }  // namespace
@@ -60,10 +53,10 @@ private Q_SLOTS:
         view.SetStartFolder("Network\\Entire Network\\");
         QTRY_VERIFY(model->IsNetworkListed());
         const QModelIndex entire = model->EntireNetworkIndex();
-        QCOMPARE(ChildNames(*model, entire), QStringList({"PLANT.LOCAL", "WORKGROUP"}));
-        QCOMPARE(ChildNames(*model, model->index(0, 0, entire)), QStringList{"lathe"});
+        QCOMPARE(Entries(*model, entire), QStringList({"PLANT.LOCAL", "WORKGROUP"}));
+        QCOMPARE(Entries(*model, model->index(0, 0, entire)), QStringList{"lathe"});
         const QModelIndex workgroup = model->index(1, 0, entire);
-        QCOMPARE(ChildNames(*model, workgroup),
+        QCOMPARE(Entries(*model, workgroup),
                  QStringList({"Accounts (cncsrv2)", "MILL7", "This one (cncsrv1)"}));
         const QModelIndex computer = model->index(0, 0, workgroup);
         QVERIFY(!model->hasChildren(computer));
@@ -115,7 +108,7 @@ private Q_SLOTS:
         }
         QTest::qWait(100);
         QCOMPARE(inserts, 1);
-        QCOMPARE(ChildNames(model, entire), QStringList({"PLANT.LOCAL", "WORKGROUP"}));
+        QCOMPARE(Entries(model, entire), QStringList({"PLANT.LOCAL", "WORKGROUP"}));
     }
 
     // A hosts file that never answers (a pipe nobody writes yet) must not hold up the window.
@@ -163,7 +156,7 @@ private Q_SLOTS:
         const QPersistentModelIndex network = model->NetworkIndex();
         QCOMPARE(view.SelectedFolder().PathName, QDir::toNativeSeparators(parts));
         QCOMPARE(view.SelectedFolder().Name, QStringLiteral("PARTS"));
-        QTRY_COMPARE(ChildNames(*model, index), QStringList{"MILL1"});
+        QTRY_COMPARE(Entries(*model, index), QStringList{"MILL1"});
         const QPersistentModelIndex mill = model->index(0, 0, index);
         view.Tree()->expand(mill);
         QVERIFY(asked.contains("MILL1"));
@@ -171,17 +164,17 @@ private Q_SLOTS:
 
         view.SetShowFiles(true);
         view.SetShowHidden(true);
-        QTRY_COMPARE(ChildNames(*model, index), QStringList({".hidden", "MILL1", "prog.nc"}));
+        QTRY_COMPARE(Entries(*model, index), QStringList({".hidden", "MILL1", "prog.nc"}));
         view.SetShowFiles(false);
         view.SetShowHidden(false);
-        QTRY_COMPARE(ChildNames(*model, index), QStringList{"MILL1"});
+        QTRY_COMPARE(Entries(*model, index), QStringList{"MILL1"});
 
         QVERIFY(root.mkpath("PARTS/LATHE2"));
-        QTRY_COMPARE(ChildNames(*model, index), QStringList({"LATHE2", "MILL1"}));
+        QTRY_COMPARE(Entries(*model, index), QStringList({"LATHE2", "MILL1"}));
         QCOMPARE(mill.data().toString(), QStringLiteral("MILL1"));
         QCOMPARE(mill.parent(), QModelIndex(index));
         QVERIFY(QDir(root.filePath("PARTS/MILL1")).removeRecursively());
-        QTRY_COMPARE(ChildNames(*model, index), QStringList{"LATHE2"});
+        QTRY_COMPARE(Entries(*model, index), QStringList{"LATHE2"});
         QVERIFY(!mill.isValid());
         // The network follows the file-system roots.
         QCOMPARE(network.data().toString(), QStringLiteral("Network"));

@@ -1,14 +1,18 @@
 // The serial port component on in-process lines: selection, settings, open state, input
-// and events through the event loop, port list and status, the COMPORTS mapping.
+// and events through the event loop, port list and status, the COMPORTS mapping. Then on a
+// real QSerialPort: a pseudo-terminal stands in for the device, the test plays its far end.
 
 #include "base/settings.h"
 #include "components/saxcomm.h"
 #include "tests/support/fast_clock.h"
+#include "tests/support/pty_pair.h"
 #include "tests/support/temp_installation.h"
 #include "tests/support/test_main.h"
 #include "tools/btssim/simulated_lines.h"
 
 #include <QTest>
+
+#include <termios.h>
 
 namespace {
 
@@ -164,14 +168,55 @@ private Q_SLOTS:
     }
 
     void comPortsMapping() {
-        TempInstallation::Options options;
-        options.createDatabase = false;
-        options.settings = QByteArray("[COMPORTS]\r\nCOM7=/dev/pts/Test\r\n");
-        TempInstallation installation(options);
+        TempInstallation installation({false, false, "[COMPORTS]\r\nCOM7=/dev/pts/Test\r\n"});
         QCOMPARE(ComPortDevice(7), QStringLiteral("/dev/pts/Test"));  // letter case kept
         QVERIFY(ComPortMapped(7));
         QCOMPARE(ComPortDevice(12), QStringLiteral("/dev/ttyS11"));
         QVERIFY(!ComPortMapped(12));
+    }
+
+    // The settings reach the device; the port reads in use while open. (Bytes both ways over
+    // a pseudo-terminal: the terminal and BTS window tests.)
+    void settingsAndStatusOnPseudoTerminal() {
+        PtyPair pty;
+        QVERIFY(pty.IsValid());
+        pty.MapPort(7);
+        QCOMPARE(SaxComm::PortStatus(QStringLiteral("COM7")), int(kPortFree));
+        SaxComm comm;
+        comm.SetCommPort(QStringLiteral("COM7"));
+        comm.SetSettings(QStringLiteral("2400,N,8,1"));
+        comm.SetPortOpen(true);
+        QVERIFY(comm.PortOpen());
+        QCOMPARE(SaxComm::PortStatus(QStringLiteral("COM7")), int(kPortInUse));
+        termios t{};
+        QCOMPARE(::tcgetattr(pty.Master(), &t), 0);
+        QCOMPARE(::cfgetospeed(&t), speed_t(B2400));
+        comm.SetSettings(QStringLiteral("115200,N,8,1"));
+        QCOMPARE(::tcgetattr(pty.Master(), &t), 0);
+        QCOMPARE(::cfgetospeed(&t), speed_t(B115200));
+        comm.SetPortOpen(false);
+        QCOMPARE(SaxComm::PortStatus(QStringLiteral("COM7")), int(kPortFree));
+    }
+
+    void closedPtyIsLostLine() {
+        PtyPair pty;
+        QVERIFY(pty.IsValid());
+        pty.MapPort(7);
+        SaxComm comm;
+        comm.SetCommPort(7);
+        comm.SetRThreshold(1);
+        QList<int> codes;
+        connect(&comm, &SaxComm::Comm, this, [&] { codes << comm.CommEvent(); });
+        comm.SetPortOpen(true);
+        QVERIFY(comm.PortOpen());
+        QCOMPARE(::write(pty.Master(), "bye", 3), ssize_t(3));
+        QTRY_COMPARE(comm.InCount(), 3);
+        pty.CloseMaster();
+        QTRY_VERIFY(!comm.PortOpen());
+        QVERIFY(codes.contains(int(kCommEvLost)));
+        // What arrived before is still there; output to the lost line goes nowhere.
+        QCOMPARE(comm.Input(), QStringLiteral("bye"));
+        comm.SetOutput(QStringLiteral("nobody"));
     }
 };
 

@@ -1,5 +1,6 @@
-// The terminal window through its real widgets, on the fast clock and in-process lines, and
-// its loop block and screen without a window.
+// The terminal window through its real widgets, on the fast clock and in-process lines; its
+// loop block and screen without a window; and a loop test on a looped-back pseudo-terminal on
+// the real clock.
 
 #include "base/modal.h"
 #include "base/waits.h"
@@ -9,6 +10,7 @@
 #include "terminal/terminal_screen.h"
 #include "tests/support/fast_clock.h"
 #include "tests/support/message_recorder.h"
+#include "tests/support/pty_pair.h"
 #include "tests/support/test_main.h"
 #include "tests/terminal/test_lines.h"
 
@@ -293,6 +295,36 @@ private Q_SLOTS:
         QVERIFY(!rig.window->Capturing());
         QVERIFY2(rig.messages.Last().text.startsWith("Cannot write the capture file " + path),
                  qPrintable(rig.messages.Last().text + " / " + path));
+    }
+
+    // On the real clock: typed keys come back, and a cycle stopped while its block is on its
+    // way is still judged on all of it.
+    void loopTestOverPseudoTerminal() {
+        PtyLoopback far;
+        QVERIFY(far.IsValid());
+        far.MapPort(7);
+        MessageRecorder messages;
+        {
+            frmTerminal window({7, "115200,N,8,1", 64, "115200"});
+            QVERIFY(window.Load());
+            window.show();
+            auto* screen = window.findChild<QPlainTextEdit*>("txtTerminal");
+            QTest::keyClicks(screen, "hi");
+            QTRY_COMPARE(screen->toPlainText(), QStringLiteral("hi"));
+            auto* loop = window.findChild<QPushButton*>("cmdLoop");
+            QTest::mouseClick(loop, Qt::LeftButton);
+            QTRY_VERIFY_WITH_TIMEOUT(window.Loop().CycleUnderWay(), 3000);
+            QTest::mouseClick(loop, Qt::LeftButton);
+            QTRY_VERIFY_WITH_TIMEOUT(!window.Loop().Busy(), 3000);
+            const LoopStatistics& stats = window.Loop().Statistics();
+            QCOMPARE(stats.cyclesRun, 1);
+            QCOMPARE(stats.cyclesFailed, 0);
+            QCOMPARE(stats.bytesReceived, qint64(LoopTestData().size()));
+            QCOMPARE(window.ReceivedTotal(), qint64(LoopTestData().size()) + 2);
+            window.close();
+            QCOMPARE(SaxComm::PortStatus(QStringLiteral("COM7")), int(kPortFree));
+        }
+        QCOMPARE(messages.Count(), 0);
     }
 };
 

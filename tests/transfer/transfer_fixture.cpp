@@ -14,6 +14,18 @@ QString DataPath(const QString& name) {
     return QStringLiteral(KESTRUM_SOURCE_DIR "/tests/transfer/data/") + name;
 }
 
+// The lines of a file of the expected rows, trimmed, blank ones left out.
+QList<QByteArray> ExpectedLines(const QString& name) {
+    QList<QByteArray> lines;
+    for (const QByteArray& line :
+         FileBytes(DataPath(QStringLiteral("DNC_sample_access.expected/") + name)).split('\n')) {
+        if (!line.trimmed().isEmpty()) {
+            lines << line.trimmed();
+        }
+    }
+    return lines;
+}
+
 // A query on its own connection, closed again before returning.
 template <typename Body>
 void WithQuery(const QString& file, const QString& sql, Body body) {
@@ -40,13 +52,10 @@ QString SampleMdb() {
 
 QList<QPair<QString, qint64>> SampleSequences() {
     QList<QPair<QString, qint64>> sequences;
-    QFile file(DataPath(QStringLiteral("DNC_sample_access.expected/sequences.txt")));
-    if (file.open(QIODevice::ReadOnly)) {
-        for (const QByteArray& line : file.readAll().split('\n')) {
-            const QList<QByteArray> parts = line.trimmed().split(' ');
-            if (parts.size() == 2) {
-                sequences << qMakePair(QString::fromLatin1(parts.at(0)), parts.at(1).toLongLong());
-            }
+    for (const QByteArray& line : ExpectedLines(QStringLiteral("sequences.txt"))) {
+        const QList<QByteArray> parts = line.split(' ');
+        if (parts.size() == 2) {
+            sequences << qMakePair(QString::fromLatin1(parts.at(0)), parts.at(1).toLongLong());
         }
     }
     return sequences;
@@ -54,24 +63,23 @@ QList<QPair<QString, qint64>> SampleSequences() {
 
 QList<QJsonObject> ExpectedRows(const QString& table) {
     QList<QJsonObject> rows;
-    QFile file(DataPath(QStringLiteral("DNC_sample_access.expected/%1.jsonl").arg(table)));
-    if (file.open(QIODevice::ReadOnly)) {
-        for (const QByteArray& line : file.readAll().split('\n')) {
-            if (!line.trimmed().isEmpty()) {
-                rows << QJsonDocument::fromJson(line).object();
-            }
-        }
+    for (const QByteArray& line : ExpectedLines(table + QStringLiteral(".jsonl"))) {
+        rows << QJsonDocument::fromJson(line).object();
     }
     return rows;
 }
 
+QByteArray FileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 QString PatchedSample(const QString& folder, const QString& name,
                       const QList<QPair<QString, QString>>& patches, qint64 cutTo) {
-    QFile sample(SampleMdb());
-    if (!sample.open(QIODevice::ReadOnly)) {
+    QByteArray bytes = FileBytes(SampleMdb());
+    if (bytes.isEmpty()) {
         return QString();
     }
-    QByteArray bytes = sample.readAll();
     for (const auto& [from, to] : patches) {
         const QByteArray a(reinterpret_cast<const char*>(from.utf16()), from.size() * 2);
         const QByteArray b(reinterpret_cast<const char*>(to.utf16()), to.size() * 2);

@@ -20,6 +20,9 @@ QList<QJsonObject> ExpectedRows(const QString& table);
 QString PatchedSample(const QString& folder, const QString& name,
                       const QList<QPair<QString, QString>>& patches, qint64 cutTo = -1);
 
+// A file's bytes; empty when it cannot be read.
+QByteArray FileBytes(const QString& path);
+
 // Every row of a table of an SQLite file, in the order SELECT * gives, as JSON objects.
 QList<QJsonObject> RowsOf(const QString& file, const QString& table);
 // The first column of the first row of a query on an SQLite file.
