@@ -242,8 +242,11 @@ void CopyAttributes(const CopySource& source, qint32 protocol, qint32 target, Co
 }
 
 void CopyDirectories(qint32 sourceId, qint32 target, Copy& copy, CopyOutcome& outcome) {
-    LoadClientDirs(sourceId);
-    LoadTargetDirs(target);
+    // Without the target's rows every folder would look new and be added twice.
+    if (LoadClientDirs(sourceId) < 0 || LoadTargetDirs(target) < 0) {
+        ++outcome.FailedStatements;
+        return;
+    }
     const QList<DirectoryRecord> sourceDirs = ClientDirs;
     for (const DirectoryRecord& dir : sourceDirs) {
         if (dir.directory_direct.isEmpty()) {

@@ -1,10 +1,12 @@
 #include "db/new_installation.h"
 
+#include "base/atomic_file.h"
 #include "base/paths.h"
 #include "components/database_connection.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -56,18 +58,26 @@ bool RunScript(const QString& path, const QString& script, QString* error) {
         db.setDatabaseName(path);
         if (!db.open()) {
             ok = Fail(error, db.lastError().text());
+        } else if (!db.transaction()) {
+            ok = Fail(error, db.lastError().text());
+            db.close();
         } else {
-            db.transaction();
             QSqlQuery query(db);
             for (const QString& statement : Statements(script)) {
                 if (!query.exec(statement)) {
                     ok = Fail(error, query.lastError().text() + QStringLiteral(" in: ") +
-                                         statement.left(80));
+                                         statement.simplified().left(80));
                     break;
                 }
             }
-            ok = ok ? db.commit() : (db.rollback(), false);
             query.finish();
+            if (ok && !db.commit()) {
+                // A full disk often shows only here.
+                ok = Fail(error, db.lastError().text());
+            }
+            if (!ok) {
+                db.rollback();
+            }
             db.close();
         }
     }
@@ -83,6 +93,12 @@ bool CreateDatabaseFile(const QString& folder, QString* error) {
         return Fail(error, QStringLiteral("The folder \"%1\" does not exist").arg(folder));
     }
     const QString target = QDir(nativeFolder).filePath(QStringLiteral("DNC.mdb"));
+    const QFileInfo link(target);
+    if (link.isSymLink() && !link.exists()) {
+        return Fail(error, QStringLiteral("\"%1\" is a link to \"%2\", which does not exist; "
+                                          "nothing was created")
+                               .arg(target, link.symLinkTarget()));
+    }
     if (!StoredFileName(target).isEmpty()) {
         return Fail(
             error,
@@ -100,9 +116,10 @@ bool CreateDatabaseFile(const QString& folder, QString* error) {
         QFile::remove(temporary);
         return false;
     }
-    if (!QFile::rename(temporary, target)) {
+    // A plain rename would copy through a link that appeared meanwhile.
+    if (!RenameWithoutReplacing(temporary, target, error)) {
         QFile::remove(temporary);
-        return Fail(error, QStringLiteral("Could not create \"%1\"").arg(target));
+        return false;
     }
     return true;
 }

@@ -4,6 +4,7 @@
 
 #include "base/messages.h"
 #include "db/dnc_database.h"
+#include "dncadmin/atomic_file.h"
 #include "dncadmin/dncadmin_export.h"
 #include "dncadmin/dncadmin_merge.h"
 
@@ -79,24 +80,37 @@ int Export(const QStringList& args) {
         return Usage(QStringLiteral("unexpected argument ") + rest.first());
     }
     const QString db = options.value("db");
+    const QString target = options.value("out");
     if (!QFileInfo(db).isFile()) {
         return Fail(QStringLiteral("database \"%1\" not found").arg(db));
+    }
+    // The file would be replaced while it is still being read.
+    for (const char* input : {"db", "base"}) {
+        if (SameFile(target, options.value(input))) {
+            return Usage(QStringLiteral("--out names the same file as --%1").arg(input));
+        }
     }
     if (!DncConnection.Open(QStringLiteral("data source = ") + db + QStringLiteral(";"))) {
         return Fail(QStringLiteral("database \"%1\" cannot be opened: %2")
                         .arg(db, DncConnection.LastError()));
     }
     const QString server = options.value("server");
-    const std::optional<qint32> serverId = GetServerID(server);
-    if (!serverId) {
+    const ReportWatch reads;
+    bool failed = false;
+    const std::optional<qint32> serverId = GetServerID(server, &failed);
+    if (!serverId && !failed) {
         return Fail(QStringLiteral("DNC server \"%1\" not found in \"%2\"").arg(server, db));
     }
-    LoadServerClientNames(*serverId);
+    // A list that could not be read would be written as an empty one.
+    if (failed || LoadServerClientNames(*serverId) < 0) {
+        return Fail(QStringLiteral("the clients of \"%1\" could not be read: %2; \"%3\" was not "
+                                   "written")
+                        .arg(server, DatabaseFailureText(reads.Last()), target));
+    }
     QStringList names;
     for (const ClientListEntry& entry : ServerClients) {
         names << entry.ClientName;
     }
-    const QString target = options.value("out");
     const ExportOutcome outcome = ExportDncAdmin(names, options.value("base"), target);
     for (const QString& name : outcome.Skipped) {
         Err() << "kestrum-dncadmin: client \"" << name << "\" not found; not exported" << Qt::endl;
@@ -128,17 +142,24 @@ int Merge(const QStringList& args) {
     }
     MergeTable table;
     for (qsizetype i = 0; i < sources.size(); ++i) {
-        if (!QFileInfo(sources.at(i)).isFile() ||
-            !ReadDncAdminFile(sources.at(i), table.Columns[size_t(i)])) {
-            return Fail(QStringLiteral("source \"%1\" cannot be read").arg(sources.at(i)));
+        QString why;
+        if (!ReadDncAdminFile(sources.at(i), table.Columns[size_t(i)], &why)) {
+            return Fail(QStringLiteral("source \"%1\" cannot be read: %2; the master was not "
+                                       "changed")
+                            .arg(sources.at(i), why));
         }
     }
     const MergeOutcome outcome =
         MergeDncAdmin(table, options.value("master"), options.value("template"));
     if (!outcome.Ok) {
-        return Fail(outcome.Error.isEmpty()
-                        ? outcome.Status
-                        : outcome.Status + QStringLiteral(": ") + outcome.Error);
+        QString text = outcome.Status;
+        if (!outcome.Error.isEmpty()) {
+            text += QStringLiteral(": ") + outcome.Error;
+        }
+        if (!outcome.Reason.isEmpty()) {
+            text += QStringLiteral(" (") + outcome.Reason + QStringLiteral(")");
+        }
+        return Fail(text);
     }
     Out() << "Wrote " << outcome.MasterFile << ": " << outcome.Status << "\n";
     for (qsizetype i = 0; i < sources.size(); ++i) {
@@ -152,10 +173,7 @@ int Merge(const QStringList& args) {
     return 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    QCoreApplication application(argc, argv);
+int Run() {
     // Messages of the shared code (database errors among them) go to standard error.
     SetMessageHandler([](const MessageRequest& request) {
         Err() << "kestrum-dncadmin: " << request.title << ": " << request.text << Qt::endl;
@@ -173,4 +191,14 @@ int main(int argc, char** argv) {
         return Merge(args);
     }
     return Usage(QStringLiteral("unknown command ") + command);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    const int code = Run();
+    // Its statements must be finalised while the driver (owned by the application) exists.
+    DncConnection.Close();
+    return code;
 }

@@ -109,6 +109,7 @@ int main(int argc, char** argv) {
     SetProgramFolder(folder.path());
     SetComputerNameSource([]() -> std::optional<QString> { return QStringLiteral("CNCSRV1"); });
     if (StartUp() != StartUpOutcome::ShowMainWindow) {
+        DncConnection.Close();
         return 1;
     }
     WriteIniValue(QStringLiteral("ADMIN"), QStringLiteral("OS"), QStringLiteral("64"),
@@ -407,5 +408,7 @@ int main(int argc, char** argv) {
     Settle();
     ok &= Grab(QStringLiteral("merge.png"), {&merge});
     merge.close();
+    // Its statements must be finalised while the driver (owned by the application) exists.
+    DncConnection.Close();
     return ok ? 0 : 1;
 }
