@@ -20,14 +20,21 @@ void ResetPickListState() {
 }
 
 void FillServerLists(std::initializer_list<QComboBox*> combos) {
-    LoadServerNames();
+    const bool read = LoadServerNames() >= 0;
     for (QComboBox* combo : combos) {
         // Qt would select the first entry by itself; the caller's selection runs the choice.
         const QSignalBlocker blocker(combo);
         combo->clear();
         combo->addItems(ServerNames);
         combo->setCurrentIndex(-1);
+        ShowServersUnreadable(combo, !read);
     }
+}
+
+void ShowServersUnreadable(QComboBox* combo, bool unreadable) {
+    // An empty list would say that there is no server.
+    combo->setPlaceholderText(unreadable ? QStringLiteral("The servers could not be read")
+                                         : QString());
 }
 
 bool SelectServerInCombo(const QString& name, QComboBox* combo) {

@@ -30,9 +30,13 @@ void ResetPickListState();
 // ---- Lists ------------------------------------------------------------------------------
 
 // LoadServerNames, then every entry of ServerNames, in order, into each combo (emptied
-// first). Nothing is selected afterwards (index -1) and no selection signal is emitted, so
-// the following SelectServerInCombo runs the window's server choice once.
+// first); when the names could not be read, each combo says so. Nothing is selected afterwards
+// (index -1) and no selection signal is emitted, so the following SelectServerInCombo runs the
+// window's server choice once.
 void FillServerLists(std::initializer_list<QComboBox*> combos);
+
+// An empty server combo that says the servers could not be read (unreadable), or no more.
+void ShowServersUnreadable(QComboBox* combo, bool unreadable);
 
 // Selects the entry of ServerNames exactly equal to name (letter case counts) in a combo
 // filled from ServerNames, and returns true; without one selects the first entry and

@@ -16,6 +16,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Kestrum"));
     InstallMessageBoxHandler();
     if (StartUp() != StartUpOutcome::ShowMainWindow) {
+        DncConnection.Close();  // its statements need the driver the application owns
         return 1;
     }
     int result = 0;

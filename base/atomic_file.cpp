@@ -7,12 +7,17 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 
+#include <cstdio>
+
 #ifdef Q_OS_WIN
 #include <windows.h>
 #else
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #endif
 
 namespace {
@@ -77,7 +82,106 @@ bool RenameOver(const QString& from, const QString& to) {
 #endif
 }
 
+// The system's reason for the last failed call, when the file device had none of its own.
+QString SystemReason(int error) {
+#ifdef Q_OS_WIN
+    Q_UNUSED(error);
+    return QString();
+#else
+    return error != 0 ? QString::fromLocal8Bit(std::strerror(error)) : QString();
+#endif
+}
+
+QString KindRefusal(const QString& path) {
+#ifdef Q_OS_WIN
+    const QFileInfo info(path);
+    if (info.isDir()) {
+        return QStringLiteral("it is a folder, not a file");
+    }
+    return info.isFile() ? QString() : QStringLiteral("it is not a regular file");
+#else
+    struct stat status {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0) {
+        return QString();  // gone meanwhile: a new file is made
+    }
+    if (S_ISREG(status.st_mode)) {
+        return QString();
+    }
+    if (S_ISDIR(status.st_mode)) {
+        return QStringLiteral("it is a folder, not a file");
+    }
+    if (S_ISFIFO(status.st_mode)) {
+        return QStringLiteral("it is a FIFO (named pipe), not a regular file");
+    }
+    if (S_ISSOCK(status.st_mode)) {
+        return QStringLiteral("it is a socket, not a regular file");
+    }
+    if (S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode)) {
+        return QStringLiteral("it is a device, not a regular file");
+    }
+    return QStringLiteral("it is not a regular file");
+#endif
+}
+
 }  // namespace
+
+QString ReplaceRefusal(const QString& path) {
+    const QFileInfo info(path);
+    if (info.isSymLink()) {
+        if (!info.exists()) {
+            return QStringLiteral("it is a link to \"%1\", which does not exist")
+                .arg(info.symLinkTarget());
+        }
+        const QString target = info.canonicalFilePath();
+        return target.isEmpty() ? QStringLiteral("the link cannot be followed")
+                                : KindRefusal(target);
+    }
+    if (!info.exists()) {
+        return QString();
+    }
+    return KindRefusal(path);
+}
+
+bool RenameWithoutReplacing(const QString& from, const QString& to, QString* error) {
+#ifdef Q_OS_WIN
+    // Without MOVEFILE_REPLACE_EXISTING an existing name is never replaced.
+    if (MoveFileExW(reinterpret_cast<const wchar_t*>(QDir::toNativeSeparators(from).utf16()),
+                    reinterpret_cast<const wchar_t*>(QDir::toNativeSeparators(to).utf16()),
+                    MOVEFILE_WRITE_THROUGH)) {
+        return true;
+    }
+    if (error) {
+        *error = QStringLiteral("\"%1\" could not be created").arg(to);
+    }
+    return false;
+#else
+    const QByteArray source = QFile::encodeName(from);
+    const QByteArray target = QFile::encodeName(to);
+    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) ==
+        0) {
+        return true;
+    }
+    int reason = errno;
+    if (reason == EINVAL || reason == ENOSYS) {
+        // A file system without that rename: a second name fails just the same on any entry.
+        if (::link(source.constData(), target.constData()) == 0) {
+            ::unlink(source.constData());
+            return true;
+        }
+        reason = errno;
+    }
+    if (error) {
+        *error =
+            reason == EEXIST
+                ? QStringLiteral(
+                      "\"%1\" already exists (it may be a link that points "
+                      "nowhere); it was left as it is")
+                      .arg(to)
+                : QStringLiteral("\"%1\" could not be created: %2").arg(to, SystemReason(reason));
+    }
+    return false;
+#endif
+}
 
 bool IsTemporaryFileOf(const QString& fileName, const QString& target) {
     return TemporaryPattern(target).match(fileName).hasMatch();
@@ -90,10 +194,14 @@ bool ReplaceFileAtomically(const QString& path, const QByteArray& bytes, QString
         }
         return false;
     };
+    const QString refusal = ReplaceRefusal(path);
+    if (!refusal.isEmpty()) {
+        return fail(refusal + QStringLiteral("; it was left as it is"));
+    }
     QFileInfo info(path);
     // A link is followed, so the file it names is replaced and the link stays.
     if (info.isSymLink()) {
-        info = QFileInfo(info.symLinkTarget());
+        info = QFileInfo(info.canonicalFilePath());
     }
     const QDir folder = info.absoluteDir();
     const QString target = info.fileName();
@@ -118,22 +226,36 @@ bool ReplaceFileAtomically(const QString& path, const QByteArray& bytes, QString
         return fail(out.errorString());
     }
     bool ok = out.write(bytes) == bytes.size() && out.flush();
+    int systemError = ok ? 0 : errno;
 #ifndef Q_OS_WIN
-    ok = ok && ::fsync(out.handle()) == 0;
+    if (ok && ::fsync(out.handle()) != 0) {
+        // A full disk may show only here: the written pages had nowhere to go.
+        systemError = errno;
+        ok = false;
+    }
 #endif
     if (ok && info.exists()) {
         out.setPermissions(info.permissions());
     }
-    QString writeError = out.errorString();
+    QString writeError = out.error() != QFileDevice::NoError ? out.errorString() : QString();
     out.close();
-    if (!ok || out.error() != QFileDevice::NoError) {
+    if (ok && out.error() != QFileDevice::NoError) {
+        ok = false;
+        writeError = out.errorString();
+    }
+    if (!ok) {
         QFile::remove(temporary);
+        if (writeError.isEmpty()) {
+            writeError = SystemReason(systemError);
+        }
         return fail(writeError.isEmpty() ? QStringLiteral("The file could not be written")
                                          : writeError);
     }
     if (!RenameOver(temporary, info.absoluteFilePath())) {
+        const QString reason = SystemReason(errno);
         QFile::remove(temporary);
-        return fail(QStringLiteral("The file could not be replaced"));
+        return fail(reason.isEmpty() ? QStringLiteral("The file could not be replaced")
+                                     : QStringLiteral("The file could not be replaced: ") + reason);
     }
     return true;
 }

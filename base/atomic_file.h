@@ -10,9 +10,20 @@
 #include <QString>
 
 // Writes bytes as the whole of the file at this local path (no path-text mapping). Keeps
-// the permissions of a file it replaces. Returns false, leaving the file as it was, when
-// the temporary file cannot be written or renamed; error (when given) then says why.
+// the permissions of a file it replaces. Only a regular file, a link to one, or nothing at
+// all is replaced (see ReplaceRefusal). Returns false, leaving the file as it was, when it
+// is refused or the temporary file cannot be written or renamed; error (when given) then
+// says why.
 bool ReplaceFileAtomically(const QString& path, const QByteArray& bytes, QString* error = nullptr);
+
+// Why the thing at this local path must not be replaced by a file ("" when it may): a
+// folder, a FIFO, a socket, a device, or a link that points nowhere (following it would
+// create a file somewhere else). The rename would put a regular file in its place.
+QString ReplaceRefusal(const QString& path);
+
+// Moves a finished file into place only when nothing (not even a link that points nowhere)
+// stands under the new name; never copies. Returns false with the reason otherwise.
+bool RenameWithoutReplacing(const QString& from, const QString& to, QString* error = nullptr);
 
 // Whether a file name is one of our temporary files for the file named target (tests).
 bool IsTemporaryFileOf(const QString& fileName, const QString& target);

@@ -122,6 +122,9 @@ bool WriteIniValue(const QString& section, const QString& key, const QString& va
         return false;
     }
     const QString path = NativePath(file);
+    if (!ReplaceRefusal(path).isEmpty()) {
+        return false;  // reading a FIFO or a device would not even end
+    }
     const QFileInfo info(path);
     QByteArray original;
     if (info.exists()) {

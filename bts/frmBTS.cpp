@@ -1,5 +1,6 @@
 #include "bts/frmBTS.h"
 
+#include "admin/pick_lists.h"
 #include "base/dialog_parts.h"
 #include "base/modal.h"
 #include "base/settings.h"
@@ -83,10 +84,11 @@ frmBTS::frmBTS(QWidget* parent) : QDialog(parent) {
     systemPin_ =
         ReadIniValue(SettingsFileName, kSection, QStringLiteral("SYSTEMPIN"), QString()).toUpper();
 
-    LoadServerNames();
+    const bool serversRead = LoadServerNames() >= 0;
     {
         const QSignalBlocker blocker(cboServers);
         cboServers->addItems(ServerNames);
+        ShowServersUnreadable(cboServers, !serversRead);
         const int last = ServerNames.indexOf(LastServerName());
         cboServers->setCurrentIndex(ServerNames.isEmpty() ? -1 : qMax(0, last));
     }

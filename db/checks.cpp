@@ -80,7 +80,11 @@ bool FolderExists(const QString& pathText) {
 qint16 CheckServerConfig() {
     ServerNodeId.clear();
     ServerClientTable.clear();  // a refused check leaves no table of an earlier one
-    if (LoadServerNames() == 0) {
+    const int servers = LoadServerNames();
+    if (servers < 0) {
+        return -1;  // the report named the cause; "0 Servers" would name a wrong one
+    }
+    if (servers == 0) {
         ConfigurationError(QStringLiteral("0 Servers configured!, create this Server\\w Clients "
                                           "prior to this selection"),
                            QStringLiteral("Server configuration error!"));
@@ -94,10 +98,14 @@ qint16 CheckServerConfig() {
         return -1;
     }
 
-    if (const std::optional<qint32> serverId = GetServerID(LocalComputerName)) {
-        LoadServerClientNames(*serverId);
+    bool failed = false;
+    if (const std::optional<qint32> serverId = GetServerID(LocalComputerName, &failed)) {
+        failed = LoadServerClientNames(*serverId) < 0;
     } else {
         ServerClients.clear();
+    }
+    if (failed) {
+        return -1;  // reported
     }
     QStringList names;
     for (const ClientListEntry& client : std::as_const(ServerClients)) {
@@ -109,6 +117,9 @@ qint16 CheckServerConfig() {
     // All clients in a few statements; the current client ends as the last one read, as a
     // client-by-client reading would leave it.
     const std::optional<NamedClients> read = ClientsByName(names, false);
+    if (!read) {
+        return -1;  // reported: not "0 Clients configured"
+    }
     for (const QString& name : std::as_const(names)) {
         CurrentClientName = name;
         const auto client = read ? read->constFind(name) : NamedClients::const_iterator();

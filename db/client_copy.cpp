@@ -249,12 +249,17 @@ void CopyAttributes(const CopySource& source, qint32 protocol, qint32 target, Co
 }
 
 void CopyDirectories(const CopySource& source, qint32 target, Copy& copy, CopyOutcome& outcome) {
+    bool read = true;
     if (source.Dirs) {
         ClientDirs = *source.Dirs;
     } else {
-        LoadClientDirs(source.ClientId);
+        read = LoadClientDirs(source.ClientId) >= 0;
     }
-    LoadTargetDirs(target);
+    // Without the target's rows every folder would look new and be added twice.
+    if (!read || LoadTargetDirs(target) < 0) {
+        ++outcome.FailedStatements;
+        return;
+    }
     const QList<DirectoryRecord> sourceDirs = ClientDirs;
     for (const DirectoryRecord& dir : sourceDirs) {
         if (dir.directory_direct.isEmpty()) {

@@ -107,7 +107,8 @@ extern QList<DirectoryRecord> TargetDirs;
 extern QList<ServerClientRow> ServerClientTable;
 extern QString ServerNodeId;
 
-// Each builder empties its list first. Each returns the number of rows its query found.
+// Each builder empties its list first. Each returns the number of rows its query found, or
+// -1 when the query failed (reported); the list is then empty.
 int LoadServerNames();
 int LoadServerClientNames(qint32 serverId);
 int LoadAllClientNames();
@@ -122,10 +123,11 @@ int IndexOfClientName(const QString& name);
 
 // ---- Look-ups and record life cycle ----------------------------------------------------
 
-// dnc_server_id of the first server with this name; nothing when there is none.
-std::optional<qint32> GetServerID(const QString& serverName);
-// client_id of the first client with this name; nothing when there is none.
-std::optional<qint32> GetClientID(const QString& clientName);
+// dnc_server_id of the first server with this name; nothing when there is none, or when the
+// look-up failed (reported; failed, when given, is then set true).
+std::optional<qint32> GetServerID(const QString& serverName, bool* failed = nullptr);
+// client_id of the first client with this name; nothing as GetServerID.
+std::optional<qint32> GetClientID(const QString& clientName, bool* failed = nullptr);
 
 void AddServer(const QString& serverName);
 void DeleteServer(const QString& serverName);

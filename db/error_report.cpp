@@ -13,6 +13,7 @@
 namespace {
 
 int deferDepth = 0;
+ReportWatch* innermostWatch = nullptr;
 QStringList& Deferred() {
     static QStringList texts;
     return texts;
@@ -61,12 +62,30 @@ QString FormatErrorReport(const QString& prefix, const ErrorInfo& error, int lin
 }
 
 void ReportError(const QString& prefix, const ErrorInfo& error, int line) {
+    for (ReportWatch* watch = innermostWatch; watch; watch = watch->outer_) {
+        ++watch->count_;
+        watch->last_ = error;
+    }
     const QString text = FormatErrorReport(prefix, error, line);
     if (deferDepth > 0) {
         Deferred().append(text);
     } else {
         Show(text);
     }
+}
+
+ReportWatch::ReportWatch() : outer_(innermostWatch) {
+    innermostWatch = this;
+}
+
+ReportWatch::~ReportWatch() {
+    innermostWatch = outer_;
+}
+
+bool IsBusyError(const ErrorInfo& error) {
+    // SQLite's primary codes SQLITE_BUSY and SQLITE_LOCKED, also inside its extended codes.
+    const qint32 primary = error.number & 0xFF;
+    return error.source == QLatin1String("SQLite") && (primary == 5 || primary == 6);
 }
 
 DeferredReports::DeferredReports() {

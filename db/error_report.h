@@ -33,6 +33,27 @@ QString FormatErrorReport(const QString& prefix, const ErrorInfo& error, int lin
 // Shows the report (OK only, no icon, the program's title).
 void ReportError(const QString& prefix, const ErrorInfo& error, int line);
 
+// Whether a report was made while it lives, and the last one: a job that must not go on
+// with what a failed read left (an export, a merge) checks it before it writes.
+class ReportWatch {
+public:
+    ReportWatch();
+    ~ReportWatch();
+    ReportWatch(const ReportWatch&) = delete;
+    ReportWatch& operator=(const ReportWatch&) = delete;
+    bool Failed() const { return count_ > 0; }
+    const ErrorInfo& Last() const { return last_; }
+
+private:
+    friend void ReportError(const QString&, const ErrorInfo&, int);
+    ReportWatch* outer_ = nullptr;
+    int count_ = 0;
+    ErrorInfo last_;
+};
+
+// The database was busy or locked by another connection past its waiting time.
+bool IsBusyError(const ErrorInfo& error);
+
 // While one of these lives, reports are kept and shown, in order, when the last one ends. A
 // sequence that holds a transaction uses it, so no message box (and its event loop) runs
 // while the database is locked for writing.

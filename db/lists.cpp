@@ -22,6 +22,11 @@ namespace {
 const QString kSortedPrefix = QStringLiteral("Error 2#");
 constexpr int kStepRun = 2;
 
+// A list half read is no list: a failed read counts as -1, whatever it had handed on.
+int RowsOrFailure(const RowsRead& read) {
+    return read.ok ? read.rows : -1;
+}
+
 // Only the columns a list needs are fetched; the rows and their order are those of the
 // sorted select.
 int LoadNames(const QString& table, const QString& whereColumn, const SqlValue& value,
@@ -30,20 +35,24 @@ int LoadNames(const QString& table, const QString& whereColumn, const SqlValue& 
     const std::optional<QString> sql =
         SortedSelectText(table, whereColumn, op, nameColumn, nameColumn, kSortedPrefix);
     if (!sql) {
-        return 0;
+        return -1;
     }
-    return ForEachRow(*sql, {value}, ReportAs{kSortedPrefix, kStepRun},
-                      [&](const QSqlQuery& query) { add(query.value(0).toString()); })
-        .rows;
+    return RowsOrFailure(
+        ForEachRow(*sql, {value}, ReportAs{kSortedPrefix, kStepRun},
+                   [&](const QSqlQuery& query) { add(query.value(0).toString()); }));
 }
 
 int LoadClientNames(QList<ClientListEntry>& list, const QString& op, qint32 serverId) {
     list.clear();
-    return LoadNames(QStringLiteral("t_dnc_server_clients"), QStringLiteral("dnc_server_id"),
-                     SqlValue::Number(serverId), op, QStringLiteral("client_name"),
-                     [&list](const QString& name) {
-                         list.append(ClientListEntry{name, 0, 0});
-                     });
+    const int rows = LoadNames(QStringLiteral("t_dnc_server_clients"),
+                               QStringLiteral("dnc_server_id"), SqlValue::Number(serverId), op,
+                               QStringLiteral("client_name"), [&list](const QString& name) {
+                                   list.append(ClientListEntry{name, 0, 0});
+                               });
+    if (rows < 0) {
+        list.clear();  // a part of the list would pass for all of it
+    }
+    return rows;
 }
 
 const QString kDirectoryColumns =
@@ -66,21 +75,29 @@ int LoadDirs(QList<DirectoryRecord>& list, const QString& whereColumn, qint32 id
         SortedSelectText(QStringLiteral("t_client_directory"), whereColumn, QStringLiteral("="),
                          sortColumn, kDirectoryColumns, prefix);
     if (!sql) {
-        return 0;
+        return -1;
     }
-    return ForEachRow(*sql, {SqlValue::Number(id)}, ReportAs{prefix, kStepRun},
-                      [&list](const QSqlQuery& query) { list.append(DirectoryFrom(query)); })
-        .rows;
+    const int rows = RowsOrFailure(
+        ForEachRow(*sql, {SqlValue::Number(id)}, ReportAs{prefix, kStepRun},
+                   [&list](const QSqlQuery& query) { list.append(DirectoryFrom(query)); }));
+    if (rows < 0) {
+        list.clear();
+    }
+    return rows;
 }
 
 }  // namespace
 
 int LoadServerNames() {
     ServerNames.clear();
-    return LoadNames(QStringLiteral("t_dnc_servers"), QStringLiteral("dnc_server_name"),
-                     SqlValue::Text(QString()), QStringLiteral("<>"),
-                     QStringLiteral("dnc_server_name"),
-                     [](const QString& name) { ServerNames.append(name); });
+    const int rows = LoadNames(QStringLiteral("t_dnc_servers"), QStringLiteral("dnc_server_name"),
+                               SqlValue::Text(QString()), QStringLiteral("<>"),
+                               QStringLiteral("dnc_server_name"),
+                               [](const QString& name) { ServerNames.append(name); });
+    if (rows < 0) {
+        ServerNames.clear();
+    }
+    return rows;
 }
 
 int LoadServerClientNames(qint32 serverId) {

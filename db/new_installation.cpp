@@ -1,5 +1,6 @@
 #include "db/new_installation.h"
 
+#include "base/atomic_file.h"
 #include "base/paths.h"
 #include "components/database_connection.h"
 #include "db/backend.h"
@@ -99,6 +100,12 @@ bool CreateDatabaseFile(const QString& folder, QString* error) {
         return Fail(error, QStringLiteral("The folder \"%1\" does not exist").arg(folder));
     }
     const QString target = QDir(nativeFolder).filePath(QStringLiteral("DNC.mdb"));
+    const QFileInfo link(target);
+    if (link.isSymLink() && !link.exists()) {
+        return Fail(error, QStringLiteral("\"%1\" is a link to \"%2\", which does not exist; "
+                                          "nothing was created")
+                               .arg(target, link.symLinkTarget()));
+    }
     if (!StoredFileName(target).isEmpty()) {
         return Fail(
             error,
@@ -116,9 +123,10 @@ bool CreateDatabaseFile(const QString& folder, QString* error) {
         QFile::remove(temporary);
         return false;
     }
-    if (!QFile::rename(temporary, target)) {
+    // A plain rename would copy through a link that appeared meanwhile.
+    if (!RenameWithoutReplacing(temporary, target, error)) {
         QFile::remove(temporary);
-        return Fail(error, QStringLiteral("Could not create \"%1\"").arg(target));
+        return false;
     }
     return true;
 }

@@ -60,7 +60,10 @@ IdLookUp LookUpId(const QString& table, const QString& nameColumn, const QString
     return result;
 }
 
-std::optional<qint32> FoundId(const IdLookUp& lookUp) {
+std::optional<qint32> FoundId(const IdLookUp& lookUp, bool* failed) {
+    if (failed) {
+        *failed = lookUp.outcome == LookUp::Outcome::Failed;
+    }
     if (lookUp.outcome != LookUp::Outcome::Found) {
         return std::nullopt;
     }
@@ -69,14 +72,16 @@ std::optional<qint32> FoundId(const IdLookUp& lookUp) {
 
 }  // namespace
 
-std::optional<qint32> GetServerID(const QString& serverName) {
+std::optional<qint32> GetServerID(const QString& serverName, bool* failed) {
     return FoundId(LookUpId(kServers, QStringLiteral("dnc_server_name"), serverName,
-                            QStringLiteral("dnc_server_id")));
+                            QStringLiteral("dnc_server_id")),
+                   failed);
 }
 
-std::optional<qint32> GetClientID(const QString& clientName) {
+std::optional<qint32> GetClientID(const QString& clientName, bool* failed) {
     return FoundId(
-        LookUpId(kClients, QStringLiteral("client_name"), clientName, QStringLiteral("client_id")));
+        LookUpId(kClients, QStringLiteral("client_name"), clientName, QStringLiteral("client_id")),
+        failed);
 }
 
 void AddServer(const QString& serverName) {

@@ -7,6 +7,10 @@
 #include <QFile>
 #include <QFileInfo>
 
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#endif
+
 namespace {
 
 void SetError(QString* error, const QString& text) {
@@ -32,7 +36,12 @@ bool SaveFileAtomically(const QString& path, const QByteArray& bytes, QString* e
 }
 
 std::optional<QByteArray> ReadWholeFile(const QString& path, QString* error) {
-    QFile in(NativePath(path));
+    const QString native = NativePath(path);
+    if (QFileInfo(native).exists() && !QFileInfo(native).isFile()) {
+        SetError(error, ReplaceRefusal(native));  // a FIFO or a device would never end
+        return std::nullopt;
+    }
+    QFile in(native);
     if (!in.open(QIODevice::ReadOnly)) {
         SetError(error, in.errorString());
         return std::nullopt;
@@ -52,7 +61,19 @@ bool SameFile(const QString& a, const QString& b) {
         return false;
     }
     const QString canonicalFirst = first.canonicalFilePath();
-    return !canonicalFirst.isEmpty() && canonicalFirst == second.canonicalFilePath();
+    if (!canonicalFirst.isEmpty() && canonicalFirst == second.canonicalFilePath()) {
+        return true;
+    }
+#ifdef Q_OS_WIN
+    return false;
+#else
+    // Two names of one file (a hard link) have different paths.
+    struct stat one {};
+    struct stat other {};
+    return ::stat(QFile::encodeName(first.absoluteFilePath()).constData(), &one) == 0 &&
+           ::stat(QFile::encodeName(second.absoluteFilePath()).constData(), &other) == 0 &&
+           one.st_dev == other.st_dev && one.st_ino == other.st_ino;
+#endif
 }
 
 bool CopyFileAtomically(const QString& source, const QString& target, QString* error) {

@@ -11,37 +11,12 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace {
 
 const QString kCncList = QStringLiteral("CNC_LIST");
 const QString kExportTitle = QStringLiteral("Export DNCAdmin error!");
-
-// Counts the messages shown while it lives (the database layer reports its errors there)
-// and passes each on.
-class MessageCounter {
-public:
-    MessageCounter() {
-        previous_ = SetMessageHandler([this](const MessageRequest& request) {
-            ++count_;
-            if (previous_) {
-                return previous_(request);
-            }
-            MessageHandler own = SetMessageHandler({});
-            const MsgAnswer answer =
-                ShowMessage(request.text, request.buttons, request.icon, request.title);
-            SetMessageHandler(std::move(own));
-            return answer;
-        });
-    }
-    ~MessageCounter() { SetMessageHandler(std::move(previous_)); }
-    MessageCounter(const MessageCounter&) = delete;
-    MessageCounter& operator=(const MessageCounter&) = delete;
-    int Count() const { return count_; }
-
-private:
-    MessageHandler previous_;
-    int count_ = 0;
-};
 
 }  // namespace
 
@@ -106,16 +81,34 @@ QString DncAdminNameProblem(const QString& name) {
     return QString();
 }
 
+std::optional<QByteArray> DncAdminBytesWithValue(const QByteArray& bytes, const QString& section,
+                                                 const QString& key, const QString& value,
+                                                 QString* error) {
+    const auto beyondLatin1 = [](const QString& text) {
+        return std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() > 0xFF; });
+    };
+    const bool ansi = IniText(bytes).Encoding() == IniEncoding::Ansi;
+    if (ansi && (beyondLatin1(section) || beyondLatin1(key) || beyondLatin1(value))) {
+        if (error) {
+            *error = QStringLiteral("[%1] %2=%3 cannot be written in the file's encoding (ANSI)")
+                         .arg(section, key, value);
+        }
+        return std::nullopt;
+    }
+    std::optional<QByteArray> next = IniBytesWithValue(bytes, section, key, value);
+    if (!next && error) {
+        *error = QStringLiteral("[%1] %2 cannot be written").arg(section, key);
+    }
+    return next;
+}
+
 std::optional<QByteArray> BuildDncAdminExport(const QByteArray& base,
                                               const QList<DncAdminClient>& clients,
                                               QString* error) {
     QByteArray bytes = base;
     auto write = [&](const QString& section, const QString& key, const QString& value) {
-        std::optional<QByteArray> next = IniBytesWithValue(bytes, section, key, value);
+        std::optional<QByteArray> next = DncAdminBytesWithValue(bytes, section, key, value, error);
         if (!next) {
-            if (error) {
-                *error = QStringLiteral("[%1] %2 cannot be written").arg(section, key);
-            }
             return false;
         }
         bytes = std::move(*next);
@@ -146,6 +139,14 @@ std::optional<QByteArray> BuildDncAdminExport(const QByteArray& base,
     return bytes;
 }
 
+QString DatabaseFailureText(const ErrorInfo& error) {
+    if (IsBusyError(error)) {
+        return QStringLiteral("the database is busy or locked by another program (%1)")
+            .arg(error.description);
+    }
+    return QStringLiteral("the database could not be read (%1)").arg(error.description);
+}
+
 ExportOutcome ExportDncAdmin(const QStringList& clientNames, const QString& basePath,
                              const QString& targetPath) {
     ExportOutcome outcome;
@@ -166,11 +167,12 @@ ExportOutcome ExportDncAdmin(const QStringList& clientNames, const QString& base
 
     QList<DncAdminClient> clients;
     {
-        MessageCounter reports;
+        // Any failed read stops the export: a value it left out would be written as empty.
+        const ReportWatch reads;
         // Every client in a few statements, not a few per client.
         const std::optional<NamedClients> read = ClientsByName(clientNames, true);
         for (const QString& name : clientNames) {
-            if (!read || reports.Count() > 0) {
+            if (!read || reads.Failed()) {
                 break;
             }
             const auto client = read->constFind(name);
@@ -189,10 +191,9 @@ ExportOutcome ExportDncAdmin(const QStringList& clientNames, const QString& base
             clients.append(DncAdminClient{name, ExportClientMode.NodeId, ExportClientMode.PortId,
                                           protocol, folders.Down, folders.Up});
         }
-        if (reports.Count() > 0) {
-            outcome.Error = QStringLiteral(
-                "A database error stopped the export; DNCAdmin.ini "
-                "was not written.");
+        if (reads.Failed()) {
+            outcome.Error = QStringLiteral("The export stopped: %1; DNCAdmin.ini was not written.")
+                                .arg(DatabaseFailureText(reads.Last()));
             return outcome;
         }
     }

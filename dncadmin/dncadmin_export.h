@@ -38,12 +38,23 @@ bool IsShopTerminal(const QString& protocolDisplayName);
 // back as another section, or as one the file itself uses, would corrupt the list.
 QString DncAdminNameProblem(const QString& name);
 
+// The bytes of an INI file (ANSI or UTF-16) after WriteIniValue(section, key, value): as
+// IniBytesWithValue, but a letter an ANSI file cannot hold is refused instead of written
+// as "?". Nothing, with error saying why, when the value cannot be written.
+std::optional<QByteArray> DncAdminBytesWithValue(const QByteArray& bytes, const QString& section,
+                                                 const QString& key, const QString& value,
+                                                 QString* error);
+
 // The base with one section per client (NODE_ID, PORT_ID, PROTOCOL, DEFAULT_DIR,
 // DEFAULT_UP_DIR) and the CNC_LIST "1", "2", ... in the order given. Nothing (with error set)
 // when a value cannot be written.
 std::optional<QByteArray> BuildDncAdminExport(const QByteArray& base,
                                               const QList<DncAdminClient>& clients,
                                               QString* error = nullptr);
+
+// The cause of a failed database read in words for the one who runs the export: a busy or
+// locked database says so.
+QString DatabaseFailureText(const ErrorInfo& error);
 
 struct ExportOutcome {
     bool Ok = false;

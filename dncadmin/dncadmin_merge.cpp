@@ -15,12 +15,21 @@ namespace {
 
 const QString kCncList = QStringLiteral("CNC_LIST");
 
+const QByteArray kUtf8Mark("\xEF\xBB\xBF");
+
 QString ValueOf(const IniText& text, int section, const char* key) {
     const int line = text.FindKey(section, QByteArrayView(key));
     if (line < 0) {
         return QString();
     }
-    return UpperLatin1(QString::fromLatin1(text.Value(text.Lines()[size_t(line)])));
+    return UpperLatin1(text.ToText(text.Value(text.Lines()[size_t(line)])));
+}
+
+bool SetProblem(QString* problem, const QString& text) {
+    if (problem) {
+        *problem = text;
+    }
+    return false;
 }
 
 }  // namespace
@@ -40,32 +49,45 @@ void ClearMergeColumn(MergeColumn& column) {
     column.fill(MergeCell());
 }
 
-bool ReadDncAdminFile(const QString& file, MergeColumn& column) {
+bool ReadDncAdminFile(const QString& file, MergeColumn& column, QString* problem) {
     ClearMergeColumn(column);
-    const std::optional<IniText> text = ReadIniText(file);
-    if (!text) {
-        return false;
+    QString readError;
+    const std::optional<QByteArray> bytes = ReadWholeFile(file, &readError);
+    if (!bytes) {
+        return SetProblem(problem, readError);
     }
-    const int list = text->FindSection(QByteArrayView("CNC_LIST"));
+    if (bytes->isEmpty()) {
+        return SetProblem(problem, QStringLiteral("the file is empty"));
+    }
+    const IniText text(*bytes);
+    const int list = text.FindSection(QByteArrayView("CNC_LIST"));
+    if (list < 0) {
+        // The mark glues itself to the first line, so a list there is not seen (nor by the
+        // DNC servers).
+        return SetProblem(problem,
+                          bytes->startsWith(kUtf8Mark)
+                              ? QStringLiteral("it starts with a UTF-8 byte-order mark and holds "
+                                               "no [CNC_LIST] that can be read; save it as ANSI")
+                              : QStringLiteral("it holds no [CNC_LIST] section"));
+    }
     for (int k = 1; k <= kMergeRows; ++k) {
         const QByteArray key = QByteArray::number(k);
-        const int line = text->FindKey(list, key);
+        const int line = text.FindKey(list, key);
         if (line < 0) {
             continue;
         }
-        const QString name =
-            UpperLatin1(QString::fromLatin1(text->Value(text->Lines()[size_t(line)])));
+        const QString name = UpperLatin1(text.ToText(text.Value(text.Lines()[size_t(line)])));
         if (name.isEmpty()) {
             continue;
         }
         MergeCell& cell = column[size_t(k - 1)];
         cell.Name = name;
-        const int section = text->FindSection(IniName(name));
-        cell.NodeId = ValueOf(*text, section, "NODE_ID");
-        cell.PortId = ValueOf(*text, section, "PORT_ID");
-        cell.Protocol = ValueOf(*text, section, "PROTOCOL");
-        cell.DefaultDir = ValueOf(*text, section, "DEFAULT_DIR");
-        cell.DefaultUpDir = ValueOf(*text, section, "DEFAULT_UP_DIR");
+        const int section = text.FindSection(text.ToBytes(IniPassedName(name)));
+        cell.NodeId = ValueOf(text, section, "NODE_ID");
+        cell.PortId = ValueOf(text, section, "PORT_ID");
+        cell.Protocol = ValueOf(text, section, "PROTOCOL");
+        cell.DefaultDir = ValueOf(text, section, "DEFAULT_DIR");
+        cell.DefaultUpDir = ValueOf(text, section, "DEFAULT_UP_DIR");
     }
     return true;
 }
@@ -144,10 +166,10 @@ MergeList MergeEntries(const MergeTable& table) {
 }
 
 std::optional<QByteArray> BuildMergedMaster(const QByteArray& master,
-                                            const QList<const MergeCell*>& cells) {
+                                            const QList<const MergeCell*>& cells, QString* error) {
     QByteArray bytes = StripClientList(master);
-    auto write = [&bytes](const QString& section, const QString& key, const QString& value) {
-        std::optional<QByteArray> next = IniBytesWithValue(bytes, section, key, value);
+    auto write = [&](const QString& section, const QString& key, const QString& value) {
+        std::optional<QByteArray> next = DncAdminBytesWithValue(bytes, section, key, value, error);
         if (!next) {
             return false;
         }
@@ -209,11 +231,12 @@ MergeOutcome MergeDncAdmin(const MergeTable& table, const QString& masterFolder,
         outcome.Status = QStringLiteral("ERROR! Merge not done");
         return outcome;
     }
-    const std::optional<QByteArray> merged = BuildMergedMaster(*bytes, list.Cells);
     QString saveError;
+    const std::optional<QByteArray> merged = BuildMergedMaster(*bytes, list.Cells, &saveError);
     if (!merged || !SaveFileAtomically(outcome.MasterFile, *merged, &saveError)) {
         outcome.Status = QStringLiteral("ERROR! Merge not done");
         outcome.Error = QStringLiteral("Master DNCAdmin write error!");
+        outcome.Reason = saveError;
         return outcome;
     }
     outcome.Clients = int(list.Cells.size());

@@ -38,8 +38,10 @@ extern std::array<QString, kMergeSources> DncAdminPaths;  // the source files
 QString UpperLatin1(const QString& text);
 
 // Fills the column from CNC_LIST keys "1" to "64" of the file and the sections they name,
-// upper-cased and read whole. Returns false (column emptied) when the file cannot be read.
-bool ReadDncAdminFile(const QString& file, MergeColumn& column);
+// upper-cased and read whole. Returns false (column emptied, problem saying why) when the
+// file cannot be read or holds no client list: an empty file, one without [CNC_LIST], or
+// one whose first line the UTF-8 byte-order mark hides from the DNC servers.
+bool ReadDncAdminFile(const QString& file, MergeColumn& column, QString* problem = nullptr);
 void ClearMergeColumn(MergeColumn& column);
 
 // The master without its old client list: the body of the first [CNC_LIST] section (any
@@ -51,6 +53,7 @@ struct MergeOutcome {
     bool Ok = false;
     QString Status;  // the status-bar text: "Merge successful, n Clients" or the refusal
     QString Error;   // a message-box text when a file could not be read or written
+    QString Reason;  // what lay behind Error (the system's reason, the value refused)
     int Clients = 0;
     QString MasterFile;
 };
@@ -64,9 +67,11 @@ struct MergeList {
 MergeList MergeEntries(const MergeTable& table);
 
 // The master bytes: the existing master (or the template when there is none) without its
-// old list, then the merged list and client sections.
+// old list, then the merged list and client sections. Nothing (error saying why) when a
+// value cannot be written into the master, e.g. a letter its encoding cannot hold.
 std::optional<QByteArray> BuildMergedMaster(const QByteArray& master,
-                                            const QList<const MergeCell*>& cells);
+                                            const QList<const MergeCell*>& cells,
+                                            QString* error = nullptr);
 
 // The whole merge: counts and checks first, then builds the master in memory and saves it
 // once. No file changes unless Ok. templatePath is used only when the master is missing.

@@ -121,10 +121,7 @@ frmToolsMerge::frmToolsMerge(QWidget* parent) : QDialog(parent) {
             ReadIniValue(SettingsFileName, kPaths, SourceKey(i), QString()).toUpper();
         const QString& path = DncAdminPaths[size_t(i)];
         if (IsFile(path)) {
-            if (!ReadDncAdminFile(path, table_.Columns[size_t(i)])) {
-                ShowMessage(QStringLiteral("Path error \"") + path + QStringLiteral("\""),
-                            MsgButtons::Ok, MsgIcon::Critical, kErrorTitle);
-            }
+            ReadSource(i, path);
             ShowSource(i, path);
         }
     }
@@ -133,6 +130,18 @@ frmToolsMerge::frmToolsMerge(QWidget* parent) : QDialog(parent) {
     }
     ShowMergeTable();
     UpdateMergeButton();
+}
+
+void frmToolsMerge::ReadSource(int index, const QString& path) {
+    unreadable_[size_t(index)] = !ReadDncAdminFile(path, table_.Columns[size_t(index)]);
+    if (unreadable_[size_t(index)]) {
+        ShowPathError(path);
+    }
+}
+
+void frmToolsMerge::ShowPathError(const QString& path) {
+    ShowMessage(QStringLiteral("Path error \"") + path + QStringLiteral("\""), MsgButtons::Ok,
+                MsgIcon::Critical, kErrorTitle);
 }
 
 void frmToolsMerge::ShowSource(int index, const QString& path) {
@@ -189,10 +198,7 @@ void frmToolsMerge::ChooseSource(int index) {
     }
     DncAdminPaths[size_t(index)] = path;
     ShowSource(index, path);
-    if (!ReadDncAdminFile(path, table_.Columns[size_t(index)])) {
-        ShowMessage(QStringLiteral("Path error \"") + path + QStringLiteral("\""), MsgButtons::Ok,
-                    MsgIcon::Critical, kErrorTitle);
-    }
+    ReadSource(index, path);
     ShowMergeTable();
     UpdateMergeButton();
 }
@@ -241,6 +247,7 @@ void frmToolsMerge::Clear(int index) {
     if (index < kMergeSources) {
         DncAdminPaths[size_t(index)].clear();
         ClearMergeColumn(table_.Columns[size_t(index)]);
+        unreadable_[size_t(index)] = false;
     } else {
         MasterDncAdminPath.clear();
     }
@@ -250,6 +257,13 @@ void frmToolsMerge::Clear(int index) {
 }
 
 void frmToolsMerge::Merge() {
+    for (int i = 0; i < kMergeSources; ++i) {
+        if (unreadable_[size_t(i)] && !DncAdminPaths[size_t(i)].isEmpty()) {
+            SetStatus(QStringLiteral("ERROR! Merge not done"));
+            ShowPathError(DncAdminPaths[size_t(i)]);
+            return;
+        }
+    }
     const MergePreview preview = PreviewMergedMaster(table_, MasterDncAdminPath, TemplatePath());
     if (preview.Ok && preview.MasterExists &&
         !ConfirmDncAdminReplacement(preview.MasterFile, preview.New,

@@ -38,9 +38,14 @@ protected:
 
 private:
     void ShowSource(int index, const QString& path);
+    void ReadSource(int index, const QString& path);  // reads the column; Path error if not
+    void ShowPathError(const QString& path);
     void SetStatus(const QString& text);
 
     MergeTable table_;
+    // A chosen source whose client list could not be read: merging without it would drop
+    // its clients from the master.
+    std::array<bool, kMergeSources> unreadable_{};
     std::array<QString, 5> defaultCaptions_;
     std::array<QLabel*, 5> lblSelectPaths_{};
     std::array<QLabel*, 5> Label1_{};

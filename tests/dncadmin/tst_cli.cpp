@@ -5,9 +5,18 @@
 #include "tests/dncadmin/dncadmin_fixture.h"
 #include "tests/support/test_main.h"
 
+#include <QCryptographicHash>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTest>
+
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 namespace {
 
@@ -17,9 +26,12 @@ struct Run {
     QString err;
 };
 
-Run RunTool(const QStringList& arguments) {
+Run RunTool(const QStringList& arguments,
+            const QString& tool = QStringLiteral("dncadmin/kestrum-dncadmin"),
+            const QString& workingFolder = QString()) {
     QProcess process;
-    process.start(QStringLiteral(KESTRUM_BINARY_DIR "/tools/dncadmin/kestrum-dncadmin"), arguments);
+    process.setWorkingDirectory(workingFolder);
+    process.start(QStringLiteral(KESTRUM_BINARY_DIR "/tools/") + tool, arguments);
     Run run;
     if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit) {
         return run;
@@ -31,6 +43,103 @@ Run RunTool(const QStringList& arguments) {
 }
 
 const QByteArray kTemplate = "[ADMIN]\r\nLINES_DISPLAYED=64\r\n";
+
+// Every entry under folder: a file by its sha256, anything else by its kind (a link by its
+// target), so a comparison before and after sees any change, a new file included.
+QMap<QString, QString> Snapshot(const QString& folder) {
+    QMap<QString, QString> entries;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo info(it.next());
+        QString what = QStringLiteral("special");
+        if (info.isSymLink()) {
+            what = QStringLiteral("link to ") + info.symLinkTarget();
+        } else if (info.isDir()) {
+            what = QStringLiteral("folder");
+        } else if (info.isFile()) {
+            QFile file(info.filePath());
+            what =
+                file.open(QIODevice::ReadOnly)
+                    ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex()
+                    : QByteArray("unreadable");
+        }
+        entries.insert(QDir(folder).relativeFilePath(info.filePath()), what);
+    }
+    return entries;
+}
+
+// Zeroes the pages of a table and of its indexes, as a damaged disk would leave them.
+bool DamageTable(const DncAdminInstallation& db, const QString& table) {
+    const int pageSize = db.QueryValue("PRAGMA page_size").toInt();
+    const QList<QVariantList> roots =
+        db.Query("SELECT rootpage FROM sqlite_master WHERE tbl_name = ?", {table});
+    QFile file(db.DatabasePath());
+    if (pageSize <= 0 || roots.isEmpty() || !file.open(QIODevice::ReadWrite)) {
+        return false;
+    }
+    for (const QVariantList& root : roots) {
+        if (!file.seek(qint64(root.at(0).toInt() - 1) * pageSize) ||
+            file.write(QByteArray(pageSize, '\0')) != pageSize) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// A small file system that is full. Needs root (and a system that allows the mount).
+class FullDisk {
+public:
+    explicit FullDisk(const QString& folder) : folder_(folder) {
+        QDir().mkpath(folder);
+        mounted_ = ::geteuid() == 0 && ::mount("tmpfs", QFile::encodeName(folder).constData(),
+                                               "tmpfs", 0, "size=64k") == 0;
+        if (mounted_) {
+            QFile fill(folder + "/fill");
+            if (fill.open(QIODevice::WriteOnly)) {
+                while (fill.write(QByteArray(4096, 'x')) > 0 && fill.flush()) {
+                }
+            }
+        }
+    }
+    ~FullDisk() {
+        if (mounted_) {
+            ::umount2(QFile::encodeName(folder_).constData(), MNT_DETACH);
+        }
+    }
+    FullDisk(const FullDisk&) = delete;
+    FullDisk& operator=(const FullDisk&) = delete;
+    bool Mounted() const { return mounted_; }
+
+private:
+    QString folder_;
+    bool mounted_ = false;
+};
+
+// Holds the database locked for writing from another connection while it lives.
+class DatabaseLock {
+public:
+    explicit DatabaseLock(const QString& path) {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", kName);
+        db.setDatabaseName(path);
+        locked_ = db.open() && QSqlQuery(db).exec("BEGIN EXCLUSIVE");
+    }
+    ~DatabaseLock() {
+        {
+            QSqlDatabase db = QSqlDatabase::database(kName, false);
+            QSqlQuery(db).exec("ROLLBACK");
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(kName);
+    }
+    DatabaseLock(const DatabaseLock&) = delete;
+    DatabaseLock& operator=(const DatabaseLock&) = delete;
+    bool Locked() const { return locked_; }
+
+private:
+    static constexpr const char* kName = "test-lock";
+    bool locked_ = false;
+};
 
 }  // namespace
 
@@ -63,6 +172,12 @@ private slots:
         row("merge", merge + "$D/S1.ini $D/S2.ini", 0, "Merge successful, 2 Clients",
             kTemplate + "[CNC_LIST]\r\n1=A\r\n2=B\r\n[A]\r\nNODE_ID=01\r\n" + empty +
                 "[B]\r\nNODE_ID=\r\n" + empty);
+        // A UTF-16 source keeps its letters beyond ASCII in the (ANSI) master.
+        row("utf-16 source", merge + "$D/U16.ini", 0, "Merge successful, 1 Clients",
+            kTemplate +
+                "[CNC_LIST]\r\n1=M\xDCHLE\r\n[M\xDCHLE]\r\nNODE_ID=\xC9"
+                "1\r\n" +
+                empty);
         row("no base", "export --db $D/DNC.mdb --server CNCSRV1 --base $D/none.ini" + out, 1,
             "none.ini\" was not found");
         row("unknown server", "export --db $D/DNC.mdb --server NOPE --base $D/T.ini" + out, 1,
@@ -90,6 +205,10 @@ private slots:
         db.WriteFile("T.ini", kTemplate);
         db.WriteFile("S1.ini", "[CNC_LIST]\r\n1=A\r\n[A]\r\nNODE_ID=01\r\n");
         db.WriteFile("S2.ini", "[CNC_LIST]\r\n3=B\r\n");
+        const QString u16 = "[CNC_LIST]\r\n1=M\u00fchle\r\n[M\u00dcHLE]\r\nNODE_ID=\u00e91\r\n";
+        db.WriteFile("U16.ini",
+                     QByteArray("\xFF\xFE") +
+                         QByteArray(reinterpret_cast<const char*>(u16.utf16()), u16.size() * 2));
         QByteArray forty = "[CNC_LIST]\r\n";
         for (int k = 1; k <= 40; ++k) {
             forty += QByteArray::number(k) + "=C" + QByteArray::number(k) + "\r\n";
@@ -137,5 +256,115 @@ private slots:
     }
 };
 
+// What a script sees when a tool must not do its job: the exit code, one line naming the
+// cause on standard error, and every file of the installation as it was, byte for byte.
+class TestToolRefusals : public QObject {
+    Q_OBJECT
+private slots:
+    void Refusals_data() {
+        QTest::addColumn<QString>("tool");
+        QTest::addColumn<QStringList>("arguments");  // $D is the temporary folder
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("message");
+        const QString exportTo = "export --db $D/DNC.mdb --server CNCSRV1 --base $D/T.ini --out ";
+        const QString merge = "merge --template $D/T.ini --master $D/OUT ";
+        const auto row = [](const char* name, const QString& tool, const QString& arguments,
+                            int code, const char* message) {
+            QTest::newRow(name) << tool << arguments.split(' ') << code << message;
+        };
+        const QString dncadmin = "dncadmin/kestrum-dncadmin";
+        const QString newinstall = "newinstall/kestrum-newinstall";
+        row("fifo", dncadmin, exportTo + "$D/OUT/fifo", 1, "FIFO (named pipe), not a regular");
+        row("device", dncadmin, exportTo + "$D/OUT/null", 1, "it is a device, not a regular");
+        row("folder", dncadmin, exportTo + "$D/OUT", 1, "it is a folder, not a file");
+        row("dangling link", dncadmin, exportTo + "$D/OUT/link", 1, "which does not exist");
+        row("damaged client table", dncadmin, exportTo + "$D/OUT/DNCAdmin.ini", 1,
+            "could not be read (database disk image is malformed)");
+        row("locked database", dncadmin, exportTo + "$D/OUT/DNCAdmin.ini", 1,
+            "the database is busy or locked by another program");
+        row("out is the database", dncadmin, exportTo + "$D/DNC.mdb", 2,
+            "--out names the same file as --db");
+        row("out is the base", dncadmin, exportTo + "$D/T.ini", 2,
+            "--out names the same file as --base");
+        row("export to a full disk", dncadmin, exportTo + "$D/FULL/DNCAdmin.ini", 1,
+            "No space left on device");
+        row("utf-8 marked source", dncadmin, merge + "$D/BOM.ini", 1,
+            "BOM.ini\" cannot be read: it starts with a UTF-8 byte-order mark");
+        row("empty source", dncadmin, merge + "$D/S1.ini $D/EMPTY.ini", 1,
+            "EMPTY.ini\" cannot be read: the file is empty");
+        row("source without list", dncadmin, merge + "$D/T.ini", 1,
+            "T.ini\" cannot be read: it holds no [CNC_LIST] section");
+        row("letter the master cannot hold", dncadmin, merge + "$D/U16.ini", 1,
+            "cannot be written in the file's encoding (ANSI)");
+        row("merge to a full disk", dncadmin,
+            "merge --template $D/T.ini --master $D/FULL $D/S1.ini", 1,
+            "Master DNCAdmin write error! (No space left on device)");
+        row("no folder", newinstall, "", 2, "Usage: kestrum-newinstall");
+        row("dangling database link", newinstall, "$D/OUT", 1, "DNC.mdb\" is a link to \"");
+        row("new database on a full disk", newinstall, "$D/FULL", 1, "database or disk is full");
+    }
+    void Refusals() {
+        QFETCH(QString, tool);
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, message);
+        const QByteArray tag = QTest::currentDataTag();
+        DncAdminInstallation db;
+        db.AddClient("LATHE1", "01", "1", 62, {{"C:\\DNC\\L1", 3}});
+        DncConnection.Close();
+        db.WriteFile("T.ini", kTemplate);
+        db.WriteFile("S1.ini", "[CNC_LIST]\r\n1=A\r\n[A]\r\nNODE_ID=01\r\n");
+        db.WriteFile("BOM.ini", "\xEF\xBB\xBF[CNC_LIST]\r\n1=A\r\n");
+        db.WriteFile("EMPTY.ini", "");
+        QString list = "[CNC_LIST]\r\n1=a\r\n[A]\r\nPORT_ID=\u0141\r\n";
+        QByteArray utf16("\xFF\xFE");
+        utf16.append(reinterpret_cast<const char*>(list.utf16()), list.size() * 2);
+        db.WriteFile("U16.ini", utf16);
+        const QString out = db.FilePath("OUT");
+        QDir().mkpath(out);
+        db.WriteFile("OUT/DNCAdmin.ini", kTemplate + "[CNC_LIST]\r\n1=OLD\r\n");
+        QCOMPARE(::mkfifo(QFile::encodeName(out + "/fifo").constData(), 0600), 0);
+        QVERIFY(QFile::link(out + "/nowhere/none.ini", out + "/link"));
+        if (tag == "dangling database link") {
+            QVERIFY(QFile::link(out + "/elsewhere.mdb", out + "/DNC.mdb"));
+        }
+        if (tag == "device") {
+            if (::geteuid() != 0) {
+                QSKIP("A device node can only be made as root");
+            }
+            QCOMPARE(::mknod(QFile::encodeName(out + "/null").constData(), S_IFCHR | 0600,
+                             makedev(1, 3)),
+                     0);
+        }
+        if (tag == "damaged client table") {
+            QVERIFY(DamageTable(db, "t_dnc_server_clients"));
+        }
+        std::optional<FullDisk> full;
+        if (tag.contains("full disk")) {
+            full.emplace(db.FilePath("FULL"));
+            if (!full->Mounted()) {
+                QSKIP("A full disk needs a small tmpfs, which only root can mount");
+            }
+            db.WriteFile("FULL/DNCAdmin.ini", "");  // fails; the disk is full
+        }
+        arguments.replaceInStrings("$D", db.Folder());
+        const QMap<QString, QString> before = Snapshot(db.Folder());
+        // After the snapshot: closing any file of the database in this process would drop
+        // the lock (the system's locks belong to the process).
+        std::optional<DatabaseLock> lock;
+        if (tag == "locked database") {
+            lock.emplace(db.DatabasePath());
+            QVERIFY(lock->Locked());
+        }
+        const Run run = RunTool(arguments, tool, db.Folder());
+        lock.reset();
+        QCOMPARE(run.exitCode, exitCode);
+        QVERIFY2(run.err.contains(message), qPrintable(run.err));
+        QVERIFY2(run.out.isEmpty(), qPrintable(run.out));
+        QCOMPARE(Snapshot(db.Folder()), before);
+    }
+};
+
 KESTRUM_TEST(TestDncAdminTool)
+KESTRUM_TEST(TestToolRefusals)
 #include "tst_cli.moc"

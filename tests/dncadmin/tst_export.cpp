@@ -150,10 +150,11 @@ private slots:
     void FailureLeavesTarget_data() {
         QTest::addColumn<QString>("fault");
         QTest::addColumn<QString>("messagePart");
-        const char* const rows[][2] = {{"no base", "DNCAdminExportCopy.ini\" was not found"},
-                                       {"database closed", "A database error stopped"},
-                                       {"unwritable name", "cannot hold \"]\""},
-                                       {"reserved name", "DNCAdmin.ini uses itself"}};
+        const char* const rows[][2] = {
+            {"no base", "DNCAdminExportCopy.ini\" was not found"},
+            {"database closed", "The export stopped: the database could not"},
+            {"unwritable name", "cannot hold \"]\""},
+            {"reserved name", "DNCAdmin.ini uses itself"}};
         for (const auto& r : rows) {
             QTest::newRow(r[0]) << QString(r[0]) << QString(r[1]);
         }

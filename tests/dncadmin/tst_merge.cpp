@@ -78,9 +78,9 @@ private slots:
                    Section("A2", "01", "2") + Section("A5", "01", "5")
             << "Merge successful, 3 Clients";
 
-        QTest::newRow("four sources, one empty")
+        QTest::newRow("four sources, one with an empty list")
             << QByteArray("<none>")
-            << QList<QByteArray>{SourceFile("A", {2}), kTemplate, SourceFile("C", {1, 3}),
+            << QList<QByteArray>{SourceFile("A", {2}), "[CNC_LIST]\r\n", SourceFile("C", {1, 3}),
                                  SourceFile("D", {64})}
             << kTemplate + "[CNC_LIST]\r\n1=A2\r\n2=C1\r\n3=C3\r\n4=D64\r\n" +
                    Section("A2", "01", "2") + Section("C1", "01", "1") + Section("C3", "01", "3") +
@@ -195,8 +195,7 @@ private slots:
     void NoMasterFolder() {
         MergeRig rig;
         QVERIFY(rig.Load({SourceFile("A", {1})}));
-        MergeTable table;
-        QVERIFY(ReadDncAdminFile(rig.TemplatePath(), table.Columns[0]));
+        const MergeTable table;
         const MergeOutcome outcome = MergeDncAdmin(table, QString(), rig.TemplatePath());
         QVERIFY(!outcome.Ok);
         QVERIFY(!outcome.Error.isEmpty());

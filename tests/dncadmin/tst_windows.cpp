@@ -183,6 +183,44 @@ private slots:
         QCOMPARE(ReadIniValue(rig.SettingsPath(), "PATHS", "MASTERDNCADMINPATH", "none"),
                  QString("none"));
     }
+
+    // A list that could not be read is never taken for an empty one: the export window says
+    // so in its server lists, and the merge refuses a source without a client list with the
+    // window's path error, leaving the master as it was.
+    void UnreadListsAreNotEmptyLists() {
+        ExportRig rig;
+        DncConnection.Close();
+        {
+            MessageRecorder messages;
+            frmExportClients window;
+            auto* servers = window.findChild<QComboBox*>("cboServers1_0");
+            QCOMPARE(servers->count(), 0);
+            QCOMPARE(servers->placeholderText(), QString("The servers could not be read"));
+            QVERIFY(messages.Texts().value(0).startsWith("Error 2#3704"));
+        }
+        const QByteArray master = kTemplate + "[CNC_LIST]\r\n1=OLD\r\n";
+        QDir().mkpath(rig.FilePath("MASTER"));
+        rig.WriteFile("MASTER/DNCAdmin.ini", master);
+        rig.WriteFile("BOM.ini", "\xEF\xBB\xBF[CNC_LIST]\r\n1=A\r\n");
+        rig.WriteFile("Kestrum.ini", "[PATHS]\r\nMASTERDNCADMINPATH=" +
+                                         rig.FilePath("MASTER").toLatin1() + "\r\n");
+        MessageRecorder messages;
+        frmToolsMerge window;
+        {
+            ModalRecorder dialogs([&](QDialog& dialog) {
+                static_cast<QFileDialog&>(dialog).selectFile(rig.FilePath("BOM.ini"));
+                return int(QDialog::Accepted);
+            });
+            window.ChooseSource(0);
+        }
+        window.findChild<QPushButton*>("cmdMerge")->click();
+        const QString pathError = "Path error \"" + rig.FilePath("BOM.ini") + "\"";
+        QCOMPARE(messages.Texts(), (QStringList{pathError, pathError}));
+        QCOMPARE(messages.Last().title, QString("Merge MASTER DNCAdmin error!"));
+        QCOMPARE(window.findChild<QLabel*>("StatusBar1_Panel1")->text(),
+                 QString("ERROR! Merge not done"));
+        QCOMPARE(rig.ReadFile("MASTER/DNCAdmin.ini"), master);
+    }
 };
 
 KESTRUM_TEST(TestDncAdminWindows)

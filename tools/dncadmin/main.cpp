@@ -5,6 +5,7 @@
 #include "base/messages.h"
 #include "db/backend.h"
 #include "db/dnc_database.h"
+#include "dncadmin/atomic_file.h"
 #include "dncadmin/dncadmin_export.h"
 #include "dncadmin/dncadmin_merge.h"
 #include "tools/dncadmin/preview.h"
@@ -85,21 +86,34 @@ int Export(QStringList args) {
     }
     // A DNC.mdb path or a PostgreSQL URI.
     const QString db = options.value("db");
+    const QString target = options.value("out");
+    // The file would be replaced while it is still being read.
+    for (const char* input : {"db", "base"}) {
+        if (SameFile(target, options.value(input))) {
+            return Usage(QStringLiteral("--out names the same file as --%1").arg(input));
+        }
+    }
     QString openError;
     if (!OpenDatabaseAt(DncConnection, db, &openError)) {
         return Fail(openError);
     }
     const QString server = options.value("server");
-    const std::optional<qint32> serverId = GetServerID(server);
-    if (!serverId) {
+    const ReportWatch reads;
+    bool failed = false;
+    const std::optional<qint32> serverId = GetServerID(server, &failed);
+    if (!serverId && !failed) {
         return Fail(QStringLiteral("DNC server \"%1\" not found in \"%2\"").arg(server, db));
     }
-    LoadServerClientNames(*serverId);
+    // A list that could not be read would be written as an empty one.
+    if (failed || LoadServerClientNames(*serverId) < 0) {
+        return Fail(QStringLiteral("the clients of \"%1\" could not be read: %2; \"%3\" was not "
+                                   "written")
+                        .arg(server, DatabaseFailureText(reads.Last()), target));
+    }
     QStringList names;
     for (const ClientListEntry& entry : ServerClients) {
         names << entry.ClientName;
     }
-    const QString target = options.value("out");
     if (dryRun) {
         return PreviewExport(names, options.value("base"), target, server, Out(), Err());
     }
@@ -135,9 +149,11 @@ int Merge(QStringList args) {
     }
     MergeTable table;
     for (qsizetype i = 0; i < sources.size(); ++i) {
-        if (!QFileInfo(sources.at(i)).isFile() ||
-            !ReadDncAdminFile(sources.at(i), table.Columns[size_t(i)])) {
-            return Fail(QStringLiteral("source \"%1\" cannot be read").arg(sources.at(i)));
+        QString why;
+        if (!ReadDncAdminFile(sources.at(i), table.Columns[size_t(i)], &why)) {
+            return Fail(QStringLiteral("source \"%1\" cannot be read: %2; the master was not "
+                                       "changed")
+                            .arg(sources.at(i), why));
         }
     }
     if (dryRun) {
@@ -147,9 +163,14 @@ int Merge(QStringList args) {
     const MergeOutcome outcome =
         MergeDncAdmin(table, options.value("master"), options.value("template"));
     if (!outcome.Ok) {
-        return Fail(outcome.Error.isEmpty()
-                        ? outcome.Status
-                        : outcome.Status + QStringLiteral(": ") + outcome.Error);
+        QString text = outcome.Status;
+        if (!outcome.Error.isEmpty()) {
+            text += QStringLiteral(": ") + outcome.Error;
+        }
+        if (!outcome.Reason.isEmpty()) {
+            text += QStringLiteral(" (") + outcome.Reason + QStringLiteral(")");
+        }
+        return Fail(text);
     }
     Out() << "Wrote " << outcome.MasterFile << ": " << outcome.Status << "\n";
     for (qsizetype i = 0; i < sources.size(); ++i) {
@@ -163,10 +184,7 @@ int Merge(QStringList args) {
     return 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    QCoreApplication application(argc, argv);
+int Run() {
     // Messages of the shared code (database errors among them) go to standard error.
     SetMessageHandler([](const MessageRequest& request) {
         Err() << "kestrum-dncadmin: " << request.title << ": " << request.text << Qt::endl;
@@ -184,4 +202,14 @@ int main(int argc, char** argv) {
         return Merge(args);
     }
     return Usage(QStringLiteral("unknown command ") + command);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    const int code = Run();
+    // Its statements must be finalised while the driver (owned by the application) exists.
+    DncConnection.Close();
+    return code;
 }

@@ -13,7 +13,8 @@ int main(int argc, char** argv) {
     QTextStream err(stderr);
     QTextStream out(stdout);
     const QStringList args = QCoreApplication::arguments();
-    if (args.size() != 2 || args.at(1).startsWith(QLatin1Char('-'))) {
+    // An empty folder name would mean the current folder, which nobody asked for.
+    if (args.size() != 2 || args.at(1).isEmpty() || args.at(1).startsWith(QLatin1Char('-'))) {
         err << "Usage: kestrum-newinstall <program-folder>|<postgresql://URI>\n"
                "Creates an empty DNC.mdb in the folder; an existing one is never replaced.\n"
                "Given a URI, creates the tables in that empty PostgreSQL database.\n";

@@ -111,6 +111,7 @@ int main(int argc, char** argv) {
     SetProgramFolder(folder.path());
     SetComputerNameSource([]() -> std::optional<QString> { return QStringLiteral("CNCSRV1"); });
     if (StartUp() != StartUpOutcome::ShowMainWindow) {
+        DncConnection.Close();
         return 1;
     }
     WriteIniValue(QStringLiteral("ADMIN"), QStringLiteral("OS"), QStringLiteral("64"),
@@ -440,5 +441,7 @@ int main(int argc, char** argv) {
     Settle();
     ok &= Grab(QStringLiteral("change-log.png"), {&changeLog});
     changeLog.close();
+    // Its statements must be finalised while the driver (owned by the application) exists.
+    DncConnection.Close();
     return ok ? 0 : 1;
 }
