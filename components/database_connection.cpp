@@ -12,6 +12,8 @@
 
 #include <libpq-fe.h>
 
+#include <set>
+
 namespace {
 
 // Statement texts come from the code, so the set is small; the bound only guards memory.
@@ -34,9 +36,29 @@ bool IsConnectionState(const QString& state) {
 
 }  // namespace
 
-DatabaseConnection::DatabaseConnection(QString name) : name_(std::move(name)) {}
+namespace {
+
+// Connections that live as long as the program (the program's own one is a global) are
+// closed when the application object goes, while the driver their statements need exists.
+std::set<DatabaseConnection*>& LiveConnections() {
+    static std::set<DatabaseConnection*> live;
+    return live;
+}
+
+void CloseLiveConnections() {
+    for (DatabaseConnection* connection : LiveConnections()) {
+        connection->Close();
+    }
+}
+
+}  // namespace
+
+DatabaseConnection::DatabaseConnection(QString name) : name_(std::move(name)) {
+    LiveConnections().insert(this);
+}
 
 DatabaseConnection::~DatabaseConnection() {
+    LiveConnections().erase(this);
     *alive_ = false;
     // The driver registry is gone once the application object is; close while it exists.
     if (QCoreApplication::instance()) {
@@ -74,6 +96,8 @@ bool DatabaseConnection::IsServerUri(const QString& location) {
 bool DatabaseConnection::Open(const QString& connectionString, const QString& user,
                               const QString& password) {
     Close();
+    static const bool closedAtExit = (qAddPostRoutine(CloseLiveConnections), true);
+    (void)closedAtExit;
     connectionString_ = connectionString;
     lost_ = false;
     reconnectAllowed_ = false;

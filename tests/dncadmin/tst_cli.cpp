@@ -52,6 +52,10 @@ QMap<QString, QString> Snapshot(const QString& folder) {
                     QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QFileInfo info(it.next());
+        // Copies of a file about to be replaced are kept in Backups/, also when the write fails.
+        if (QDir(folder).relativeFilePath(info.filePath()).startsWith(QLatin1String("Backups"))) {
+            continue;
+        }
         QString what = QStringLiteral("special");
         if (info.isSymLink()) {
             what = QStringLiteral("link to ") + info.symLinkTarget();

@@ -5,6 +5,7 @@
 #include "admin/pick_lists.h"
 #include "base/folder_select_mode.h"
 #include "base/modal.h"
+#include "base/paths.h"
 #include "base/settings.h"
 #include "db/dnc_database.h"
 #include "dncadmin/folder_selection.h"
@@ -214,7 +215,7 @@ private slots:
             window.ChooseSource(0);
         }
         window.findChild<QPushButton*>("cmdMerge")->click();
-        const QString pathError = "Path error \"" + rig.FilePath("BOM.ini") + "\"";
+        const QString pathError = "Path error \"" + WindowsPathText(rig.FilePath("BOM.ini")) + "\"";
         QCOMPARE(messages.Texts(), (QStringList{pathError, pathError}));
         QCOMPARE(messages.Last().title, QString("Merge MASTER DNCAdmin error!"));
         QCOMPARE(window.findChild<QLabel*>("StatusBar1_Panel1")->text(),
