@@ -15,6 +15,7 @@
 #include <QSqlQuery>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <unordered_map>
 
@@ -85,7 +86,13 @@ public:
     // Whether the text is a PostgreSQL connection URI (postgresql:// or postgres://).
     static bool IsServerUri(const QString& location);
 
+    // Runs after every successful open, a reconnect included: the access layer adds the
+    // tables it keeps beside the configuration before any transaction needs them (a server
+    // loses the whole transaction over one failed statement).
+    static void SetOpenedHook(std::function<void(DatabaseConnection&)> hook);
+
 private:
+    static std::function<void(DatabaseConnection&)>& OpenedHook();
     void DropPrepared();
     bool OpenSqlite(const QString& path, const QString& user, const QString& password);
     bool OpenServer(const QString& uri);

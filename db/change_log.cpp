@@ -514,6 +514,20 @@ bool NoteTransactionEnding(const DatabaseConnection& connection, const ReportAs&
     return !spoiled;
 }
 
+namespace {
+
+// On a server the log table must exist before the first transaction that writes: a failed
+// statement there loses the whole transaction. An SQLite file gets it at the first write, so
+// a database that is only read stays as it was.
+const bool g_logTableAtOpen = (DatabaseConnection::SetOpenedHook([](DatabaseConnection& opened) {
+                                   if (opened.Backend() == DatabaseBackend::PostgreSQL) {
+                                       EnsureChangeLogTable(opened);
+                                   }
+                               }),
+                               true);
+
+}  // namespace
+
 bool EnsureChangeLogTable(DatabaseConnection& connection, QString* error) {
     if (!connection.IsOpen()) {
         if (error) {

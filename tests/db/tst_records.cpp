@@ -184,11 +184,17 @@ private slots:
         PutServer(tmp, "CNCSRV1");
         PutServer(tmp, "CNCSRV2");
         for (const char* name :
-             {"LATHE1", "MILL1", "LINE1", "NOMODE", "ORPHAN", "twin", "TWIN", "DOUBLE"}) {
+             {"LATHE1", "MILL1", "LINE1", "NOMODE", "ORPHAN", "twin", "DOUBLE"}) {
             QVERIFY(AddClientMDB(name, "CNCSRV1"));
         }
         QVERIFY(AddClientMDB(QStringLiteral("DREHBANK-") + QChar(0xC4), "CNCSRV2"));
         QVERIFY(AddClientMDB(QStringLiteral("drehbank-") + QChar(0xE4), "CNCSRV2"));
+        // A server refuses namesakes in other letter case; only an old file can hold them.
+        if (!tmp.OnServer()) {
+            QVERIFY(AddClientMDB("TWIN", "CNCSRV1"));
+        } else if (names.contains("TWIN")) {
+            QSKIP("the server refuses a second client of the same name");
+        }
         QStringList rows;
         for (int i = 0; i < 150; ++i) {
             rows << QStringLiteral("('M%1', 2)").arg(i, 3, 10, QLatin1Char('0'));

@@ -207,10 +207,14 @@ bool TempInstallation::Exec(const QString& sql, const QVariantList& bind) const 
 }
 
 QStringList TempInstallation::TableNames() const {
-    return TextRows(OnServer() ? QStringLiteral("SELECT table_name FROM information_schema.tables "
-                                                "WHERE table_schema = current_schema() ORDER BY 1")
-                               : QStringLiteral("SELECT name FROM sqlite_master WHERE type = "
-                                                "'table' AND name NOT LIKE 'sqlite_%' ORDER BY 1"));
+    // The configuration's tables: Kestrum's own (the change log) are not among them.
+    return TextRows(OnServer()
+                        ? QStringLiteral("SELECT table_name FROM information_schema.tables WHERE "
+                                         "table_schema = current_schema() AND table_name NOT "
+                                         "LIKE 'kestrum\\_%' ORDER BY 1")
+                        : QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND "
+                                         "name NOT LIKE 'sqlite\\_%' ESCAPE '\\' AND name NOT "
+                                         "LIKE 'kestrum\\_%' ESCAPE '\\' ORDER BY 1"));
 }
 
 QStringList TempInstallation::ColumnNames(const QString& table) const {
