@@ -55,6 +55,17 @@ bool IsUniqueViolation(const QSqlError& error);
 // The schema script of the backend, as built into the program.
 QString SchemaScriptFor(DatabaseBackend backend);
 
+// The last key a table's generated key handed out, 0 when none (SQLite's sqlite_sequence, the
+// server's sequence). A copy carries it along, so a deleted row's key is never handed out again.
+std::optional<qint64> ReadKeyCounter(DatabaseConnection& connection, const QString& table,
+                                     QString* error = nullptr);
+// The next key the table hands out will be last + 1.
+bool SetKeyCounter(DatabaseConnection& connection, const QString& table, qint64 last,
+                   QString* error = nullptr);
+
+// The definition of a generated integer key for a table of Kestrum's own (never reused).
+QString GeneratedKeyDefinition(DatabaseBackend backend, const QString& column);
+
 // Sets each generated key's next value past the highest key stored (after rows were copied
 // in with their keys). SQLite does so by itself.
 bool SetKeySequencesPastRows(DatabaseConnection& connection, QString* error = nullptr);

@@ -2,6 +2,7 @@
 
 #include "base/app_state.h"
 #include "base/os_user.h"
+#include "db/backend.h"
 #include "db/dnc_database.h"
 #include "db/schema_names.h"
 #include "db/statement_count.h"
@@ -9,7 +10,6 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -522,10 +522,7 @@ bool EnsureChangeLogTable(DatabaseConnection& connection, QString* error) {
         return false;
     }
     QSqlDatabase db = connection.Database();
-    // The key is the only backend difference: each database numbers rows its own way.
-    const QString key = db.driverName() == QLatin1String("QPSQL")
-                            ? QStringLiteral("change_id BIGSERIAL PRIMARY KEY")
-                            : QStringLiteral("change_id INTEGER PRIMARY KEY AUTOINCREMENT");
+    const QString key = GeneratedKeyDefinition(connection.Backend(), QStringLiteral("change_id"));
     const QStringList statements = {
         QStringLiteral("CREATE TABLE IF NOT EXISTS kestrum_change_log (") + key +
             QStringLiteral(", changed_at TEXT NOT NULL, computer TEXT NOT NULL DEFAULT '', "

@@ -27,13 +27,4 @@ bool Begin(DatabaseConnection& connection, QString* error);
 bool Commit(DatabaseConnection& connection, QString* error);
 void Rollback(DatabaseConnection& connection);
 
-// ---- What differs per backend (SQLite: sqlite_sequence; PostgreSQL: the column's sequence)
-
-// The last key the table's key column handed out; 0 when it handed out none.
-std::optional<qint64> ReadKeySequence(DatabaseConnection& connection, const QString& table,
-                                      const QString& keyColumn, QString* error);
-// The next key handed out will be last + 1.
-bool SetKeySequence(DatabaseConnection& connection, const QString& table, const QString& keyColumn,
-                    qint64 last, QString* error);
-
 }  // namespace ConfigurationRows
