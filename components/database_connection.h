@@ -53,6 +53,8 @@ public:
     };
     Prepared TakePrepared(const QString& sql, QSqlError* error);
     void GiveBack(const QString& sql, Prepared prepared);
+    // Whether the statement is prepared and waiting to be taken.
+    bool HasPrepared(const QString& sql) const { return prepared_.count(sql) > 0; }
 
     // Called with every failed statement's error. Returns false when the failure need not be
     // reported: the connection was found lost before, in this same routine.

@@ -109,6 +109,21 @@ bool IsUniqueViolation(const QSqlError& error) {
            code == QLatin1String("1555");
 }
 
+std::optional<bool> TableExists(DatabaseConnection& connection, const QString& table,
+                                QString* error) {
+    QSqlQuery query(connection.Database());
+    query.prepare(connection.Backend() == DatabaseBackend::PostgreSQL
+                      ? QStringLiteral("SELECT to_regclass(?) IS NOT NULL")
+                      : QStringLiteral("SELECT COUNT(*) > 0 FROM sqlite_master WHERE "
+                                       "type = 'table' AND name = ?"));
+    query.addBindValue(table);
+    if (!query.exec() || !query.next()) {
+        Fail(error, query.lastError().text());
+        return std::nullopt;
+    }
+    return query.value(0).toBool();
+}
+
 QString SchemaScriptFor(DatabaseBackend backend) {
     QFile file(backend == DatabaseBackend::PostgreSQL ? QStringLiteral(":/db/schema_pg.sql")
                                                       : QStringLiteral(":/db/schema.sql"));

@@ -52,6 +52,10 @@ QString RowLockClause(DatabaseBackend backend);
 // Whether a statement failed because a unique index refused the row (a name already used).
 bool IsUniqueViolation(const QSqlError& error);
 
+// Whether the table exists. Asking never fails a statement (a server transaction survives).
+std::optional<bool> TableExists(DatabaseConnection& connection, const QString& table,
+                                QString* error = nullptr);
+
 // The schema script of the backend, as built into the program.
 QString SchemaScriptFor(DatabaseBackend backend);
 

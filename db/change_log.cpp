@@ -236,16 +236,10 @@ QVariant Nullable(const std::optional<qint32>& id) {
 
 // Prepares the record's statement; an older database gets its log table first.
 bool RecordStatementReady(DatabaseConnection& connection, QSqlError* error) {
-    {
-        Lease lease(connection, kInsertRecord);
-        if (lease.Prepared()) {
-            return true;
-        }
-    }
-    // A failed prepare leaves an SQLite transaction as it was; elsewhere the table is made
-    // when the connection opens.
+    // A database without the log gets it first: a failed prepare would end a server
+    // transaction. CREATE TABLE is part of the transaction on both backends.
     QString why;
-    if (!EnsureChangeLogTable(connection, &why)) {
+    if (!connection.HasPrepared(kInsertRecord) && !EnsureChangeLogTable(connection, &why)) {
         *error = QSqlError(why, QString(), QSqlError::StatementError);
         return false;
     }
@@ -520,6 +514,11 @@ bool EnsureChangeLogTable(DatabaseConnection& connection, QString* error) {
             *error = connection.LastError();
         }
         return false;
+    }
+    const std::optional<bool> exists =
+        TableExists(connection, QStringLiteral("kestrum_change_log"), error);
+    if (!exists || *exists) {
+        return exists.value_or(false);
     }
     QSqlDatabase db = connection.Database();
     const QString key = GeneratedKeyDefinition(connection.Backend(), QStringLiteral("change_id"));

@@ -42,10 +42,9 @@ bool ReadTable(DatabaseConnection& connection, const QString& table, QList<QVari
     // Keyed tables in key order, the others as stored (PostgreSQL keeps no order of its own).
     QSqlQuery query(connection.Database());
     query.setForwardOnly(true);
-    const QString sql =
-        QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
-            .arg(columns.join(QStringLiteral(", ")), *name,
-                 RowOrderColumn(connection.Backend(), *name));
+    const QString sql = QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
+                            .arg(columns.join(QStringLiteral(", ")), *name,
+                                 RowOrderColumn(connection.Backend(), *name));
     if (!query.exec(sql)) {
         return Failed(error, query.lastError(), QStringLiteral("Reading %1").arg(*name));
     }
