@@ -98,6 +98,12 @@ QString InsertReturning(DatabaseBackend backend, const QString& table) {
     return QStringLiteral(" RETURNING ") + key;
 }
 
+QString SnapshotIsolation(DatabaseBackend backend) {
+    return backend == DatabaseBackend::PostgreSQL
+               ? QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY")
+               : QString();
+}
+
 QString RowLockClause(DatabaseBackend backend) {
     return backend == DatabaseBackend::PostgreSQL ? QStringLiteral(" FOR UPDATE") : QString();
 }

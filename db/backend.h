@@ -45,6 +45,10 @@ QString IdentityColumn(const QString& table);
 // id). Empty for a table without a generated key.
 QString InsertReturning(DatabaseBackend backend, const QString& table);
 
+// The statement that makes a just begun transaction read one snapshot of the database:
+// the server's default reads each statement's own; SQLite's transaction already does.
+QString SnapshotIsolation(DatabaseBackend backend);
+
 // What makes a SELECT lock the rows it read until the transaction ends: FOR UPDATE on the
 // server; nothing on SQLite, whose write transaction already shuts out other writers.
 QString RowLockClause(DatabaseBackend backend);

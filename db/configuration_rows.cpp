@@ -144,6 +144,20 @@ bool Begin(DatabaseConnection& connection, QString* error) {
     return true;
 }
 
+bool BeginSnapshot(DatabaseConnection& connection, QString* error) {
+    if (!Begin(connection, error)) {
+        return false;
+    }
+    const QString level = SnapshotIsolation(connection.Backend());
+    QSqlQuery query(connection.Database());
+    if (!level.isEmpty() && !query.exec(level)) {
+        const QSqlError failure = query.lastError();
+        Rollback(connection);
+        return Failed(error, failure, QStringLiteral("Starting the transaction"));
+    }
+    return true;
+}
+
 bool Commit(DatabaseConnection& connection, QString* error) {
     QSqlDatabase db = connection.Database();
     if (!db.commit()) {

@@ -24,6 +24,8 @@ bool InsertRows(DatabaseConnection& connection, const QString& table, const QStr
                 const QList<QVariantList>& rows, QString* error);
 
 bool Begin(DatabaseConnection& connection, QString* error);
+// A read-only transaction that sees every table as of its first statement.
+bool BeginSnapshot(DatabaseConnection& connection, QString* error);
 bool Commit(DatabaseConnection& connection, QString* error);
 void Rollback(DatabaseConnection& connection);
 
