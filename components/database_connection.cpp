@@ -115,19 +115,7 @@ bool DatabaseConnection::Open(const QString& connectionString, const QString& us
     lastError_.clear();
     open_ = true;
     ++generation_;
-    if (OpenedHook()) {
-        OpenedHook()(*this);
-    }
     return true;
-}
-
-std::function<void(DatabaseConnection&)>& DatabaseConnection::OpenedHook() {
-    static std::function<void(DatabaseConnection&)> hook;
-    return hook;
-}
-
-void DatabaseConnection::SetOpenedHook(std::function<void(DatabaseConnection&)> hook) {
-    OpenedHook() = std::move(hook);
 }
 
 bool DatabaseConnection::OpenLocation(const QString& location) {

@@ -54,6 +54,8 @@ public:
     };
     Prepared TakePrepared(const QString& sql, QSqlError* error);
     void GiveBack(const QString& sql, Prepared prepared);
+    // Whether the statement is prepared and waiting to be taken.
+    bool HasPrepared(const QString& sql) const { return prepared_.count(sql) > 0; }
 
     // Called with every failed statement's error. Returns false when the failure need not be
     // reported: the connection was found lost before, in this same routine.
@@ -86,13 +88,7 @@ public:
     // Whether the text is a PostgreSQL connection URI (postgresql:// or postgres://).
     static bool IsServerUri(const QString& location);
 
-    // Runs after every successful open, a reconnect included: the access layer adds the
-    // tables it keeps beside the configuration before any transaction needs them (a server
-    // loses the whole transaction over one failed statement).
-    static void SetOpenedHook(std::function<void(DatabaseConnection&)> hook);
-
 private:
-    static std::function<void(DatabaseConnection&)>& OpenedHook();
     void DropPrepared();
     bool OpenSqlite(const QString& path, const QString& user, const QString& password);
     bool OpenServer(const QString& uri);

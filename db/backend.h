@@ -45,6 +45,10 @@ QString IdentityColumn(const QString& table);
 // id). Empty for a table without a generated key.
 QString InsertReturning(DatabaseBackend backend, const QString& table);
 
+// The statement that makes a just begun transaction read one snapshot of the database:
+// the server's default reads each statement's own; SQLite's transaction already does.
+QString SnapshotIsolation(DatabaseBackend backend);
+
 // What makes a SELECT lock the rows it read until the transaction ends: FOR UPDATE on the
 // server; nothing on SQLite, whose write transaction already shuts out other writers.
 QString RowLockClause(DatabaseBackend backend);
@@ -52,8 +56,23 @@ QString RowLockClause(DatabaseBackend backend);
 // Whether a statement failed because a unique index refused the row (a name already used).
 bool IsUniqueViolation(const QSqlError& error);
 
+// Whether the table exists. Asking never fails a statement (a server transaction survives).
+std::optional<bool> TableExists(DatabaseConnection& connection, const QString& table,
+                                QString* error = nullptr);
+
 // The schema script of the backend, as built into the program.
 QString SchemaScriptFor(DatabaseBackend backend);
+
+// The last key a table's generated key handed out, 0 when none (SQLite's sqlite_sequence, the
+// server's sequence). A copy carries it along, so a deleted row's key is never handed out again.
+std::optional<qint64> ReadKeyCounter(DatabaseConnection& connection, const QString& table,
+                                     QString* error = nullptr);
+// The next key the table hands out will be last + 1.
+bool SetKeyCounter(DatabaseConnection& connection, const QString& table, qint64 last,
+                   QString* error = nullptr);
+
+// The definition of a generated integer key for a table of Kestrum's own (never reused).
+QString GeneratedKeyDefinition(DatabaseBackend backend, const QString& column);
 
 // Sets each generated key's next value past the highest key stored (after rows were copied
 // in with their keys). SQLite does so by itself.

@@ -2,6 +2,7 @@
 
 #include "base/app_state.h"
 #include "base/os_user.h"
+#include "db/backend.h"
 #include "db/dnc_database.h"
 #include "db/schema_names.h"
 #include "db/statement_count.h"
@@ -9,7 +10,6 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -236,16 +236,10 @@ QVariant Nullable(const std::optional<qint32>& id) {
 
 // Prepares the record's statement; an older database gets its log table first.
 bool RecordStatementReady(DatabaseConnection& connection, QSqlError* error) {
-    {
-        Lease lease(connection, kInsertRecord);
-        if (lease.Prepared()) {
-            return true;
-        }
-    }
-    // A failed prepare leaves an SQLite transaction as it was; elsewhere the table is made
-    // when the connection opens.
+    // A database without the log gets it first: a failed prepare would end a server
+    // transaction. CREATE TABLE is part of the transaction on both backends.
     QString why;
-    if (!EnsureChangeLogTable(connection, &why)) {
+    if (!connection.HasPrepared(kInsertRecord) && !EnsureChangeLogTable(connection, &why)) {
         *error = QSqlError(why, QString(), QSqlError::StatementError);
         return false;
     }
@@ -514,20 +508,6 @@ bool NoteTransactionEnding(const DatabaseConnection& connection, const ReportAs&
     return !spoiled;
 }
 
-namespace {
-
-// On a server the log table must exist before the first transaction that writes: a failed
-// statement there loses the whole transaction. An SQLite file gets it at the first write, so
-// a database that is only read stays as it was.
-const bool g_logTableAtOpen = (DatabaseConnection::SetOpenedHook([](DatabaseConnection& opened) {
-                                   if (opened.Backend() == DatabaseBackend::PostgreSQL) {
-                                       EnsureChangeLogTable(opened);
-                                   }
-                               }),
-                               true);
-
-}  // namespace
-
 bool EnsureChangeLogTable(DatabaseConnection& connection, QString* error) {
     if (!connection.IsOpen()) {
         if (error) {
@@ -535,11 +515,13 @@ bool EnsureChangeLogTable(DatabaseConnection& connection, QString* error) {
         }
         return false;
     }
+    const std::optional<bool> exists =
+        TableExists(connection, QStringLiteral("kestrum_change_log"), error);
+    if (!exists || *exists) {
+        return exists.value_or(false);
+    }
     QSqlDatabase db = connection.Database();
-    // The key is the only backend difference: each database numbers rows its own way.
-    const QString key = db.driverName() == QLatin1String("QPSQL")
-                            ? QStringLiteral("change_id BIGSERIAL PRIMARY KEY")
-                            : QStringLiteral("change_id INTEGER PRIMARY KEY AUTOINCREMENT");
+    const QString key = GeneratedKeyDefinition(connection.Backend(), QStringLiteral("change_id"));
     const QStringList statements = {
         QStringLiteral("CREATE TABLE IF NOT EXISTS kestrum_change_log (") + key +
             QStringLiteral(", changed_at TEXT NOT NULL, computer TEXT NOT NULL DEFAULT '', "

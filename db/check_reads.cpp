@@ -1,5 +1,6 @@
 #include "db/check_reads.h"
 
+#include "db/change_log.h"
 #include "db/dnc_database.h"
 #include "db/statement.h"
 #include "db/transaction.h"
@@ -122,8 +123,10 @@ RepairDone AddMissingRowsMDB(qint32 clientId, const QStringList& tables) {
         if (*has) {
             continue;
         }
-        if (!RunCommand(QStringLiteral("INSERT INTO %1 (client_id) VALUES (?)").arg(table),
-                        {SqlValue::Number(clientId)}, ReportAs{kRepairPrefix, 2})) {
+        const QList<SqlValue> values = {SqlValue::Number(clientId)};
+        if (!RunLoggedCommand(TableWrite::Insert(table, {QStringLiteral("client_id")}, values),
+                              QStringLiteral("INSERT INTO %1 (client_id) VALUES (?)").arg(table),
+                              values, ReportAs{kRepairPrefix, 2})) {
             return done;
         }
         done.Changes << table + QStringLiteral(": ") + RowsText(1, "added");
@@ -142,28 +145,30 @@ RepairDone RemoveLeftBehindRowsMDB(qint32 clientId) {
     if (!client || *client) {
         return done;  // the client exists: its rows are not left behind
     }
-    QList<QPair<QString, QString>> targets;
+    // Each table with the columns that name the client; every removal is logged.
+    QList<QPair<QString, QStringList>> targets;
     for (const QString& table : ClientDependentTables()) {
-        targets.append({table, QStringLiteral("client_id = ?")});
+        targets.append({table, {QStringLiteral("client_id")}});
     }
-    targets.append({QStringLiteral("t_client_directory"), QStringLiteral("client_id = ?")});
-    targets.append({QStringLiteral("t_remote"), QStringLiteral("rem_client_id = ?")});
+    targets.append({QStringLiteral("t_client_directory"), {QStringLiteral("client_id")}});
+    targets.append({QStringLiteral("t_remote"), {QStringLiteral("rem_client_id")}});
     targets.append({QStringLiteral("t_shopterm_clients"),
-                    QStringLiteral("shop_client_id = ? OR clients_id = ?")});
-    for (const auto& [table, where] : targets) {
-        QList<SqlValue> values = {SqlValue::Number(clientId)};
-        if (where.count(QLatin1Char('?')) == 2) {
-            values.append(SqlValue::Number(clientId));
+                    {QStringLiteral("shop_client_id"), QStringLiteral("clients_id")}});
+    for (const auto& [table, columns] : targets) {
+        qint64 removed = 0;
+        for (const QString& column : columns) {
+            const SqlValue id = SqlValue::Number(clientId);
+            const std::optional<CommandDone> deleted =
+                RunLoggedCommand(TableWrite::Delete(table, column, id),
+                                 QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(table, column),
+                                 {id}, ReportAs{kRepairPrefix, 3});
+            if (!deleted) {
+                return done;
+            }
+            removed += deleted->rowsAffected;
         }
-        const std::optional<CommandDone> deleted =
-            RunCommand(QStringLiteral("DELETE FROM %1 WHERE %2").arg(table, where), values,
-                       ReportAs{kRepairPrefix, 3});
-        if (!deleted) {
-            return done;
-        }
-        if (deleted->rowsAffected > 0) {
-            done.Changes << table + QStringLiteral(": ") +
-                                RowsText(deleted->rowsAffected, "removed");
+        if (removed > 0) {
+            done.Changes << table + QStringLiteral(": ") + RowsText(removed, "removed");
         }
     }
     done.Ok = transaction.Commit();

@@ -1,8 +1,8 @@
 #include "db/configuration_rows.h"
 
+#include "db/backend.h"
 #include "db/schema_names.h"
 
-#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -30,10 +30,6 @@ std::optional<QString> Table(const QString& table, QString* error) {
     return name;
 }
 
-bool IsPostgres(DatabaseConnection& connection) {
-    return connection.Database().driverName() == QLatin1String("QPSQL");
-}
-
 }  // namespace
 
 bool ReadTable(DatabaseConnection& connection, const QString& table, QList<QVariantList>* rows,
@@ -43,16 +39,12 @@ bool ReadTable(DatabaseConnection& connection, const QString& table, QList<QVari
         return false;
     }
     const QStringList columns = SchemaColumns(*name);
-    // Keyed tables in key order (PostgreSQL keeps no stored order); the others as stored.
-    static const QStringList keyed = {"t_dnc_servers", "t_dnc_server_clients", "t_shopterm_clients",
-                                      "t_client_directory", "t_protocol"};
-    const QString first = columns.value(0);
+    // Keyed tables in key order, the others as stored (PostgreSQL keeps no order of its own).
     QSqlQuery query(connection.Database());
     query.setForwardOnly(true);
-    const QString sql =
-        QStringLiteral("SELECT %1 FROM %2%3")
-            .arg(columns.join(QStringLiteral(", ")), *name,
-                 keyed.contains(*name) ? QStringLiteral(" ORDER BY ") + first : QString());
+    const QString sql = QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
+                            .arg(columns.join(QStringLiteral(", ")), *name,
+                                 RowOrderColumn(connection.Backend(), *name));
     if (!query.exec(sql)) {
         return Failed(error, query.lastError(), QStringLiteral("Reading %1").arg(*name));
     }
@@ -152,6 +144,20 @@ bool Begin(DatabaseConnection& connection, QString* error) {
     return true;
 }
 
+bool BeginSnapshot(DatabaseConnection& connection, QString* error) {
+    if (!Begin(connection, error)) {
+        return false;
+    }
+    const QString level = SnapshotIsolation(connection.Backend());
+    QSqlQuery query(connection.Database());
+    if (!level.isEmpty() && !query.exec(level)) {
+        const QSqlError failure = query.lastError();
+        Rollback(connection);
+        return Failed(error, failure, QStringLiteral("Starting the transaction"));
+    }
+    return true;
+}
+
 bool Commit(DatabaseConnection& connection, QString* error) {
     QSqlDatabase db = connection.Database();
     if (!db.commit()) {
@@ -164,62 +170,6 @@ bool Commit(DatabaseConnection& connection, QString* error) {
 
 void Rollback(DatabaseConnection& connection) {
     connection.Database().rollback();
-}
-
-std::optional<qint64> ReadKeySequence(DatabaseConnection& connection, const QString& table,
-                                      const QString& keyColumn, QString* error) {
-    const auto name = Table(table, error);
-    const auto column = name ? SchemaColumnName(*name, keyColumn) : std::nullopt;
-    if (!column) {
-        Fail(error, QStringLiteral("No key %1 in table %2").arg(keyColumn, table));
-        return std::nullopt;
-    }
-    QSqlQuery query(connection.Database());
-    if (IsPostgres(connection)) {
-        // NULL until the sequence handed out its first value.
-        query.prepare(QStringLiteral(
-            "SELECT pg_sequence_last_value(CAST(pg_get_serial_sequence(?, ?) AS regclass))"));
-        query.addBindValue(*name);
-        query.addBindValue(*column);
-    } else {
-        query.prepare(QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name = ?"));
-        query.addBindValue(*name);
-    }
-    if (!query.exec()) {
-        Failed(error, query.lastError(),
-               QStringLiteral("Reading the key counter of %1").arg(*name));
-        return std::nullopt;
-    }
-    return query.next() ? query.value(0).toLongLong() : 0;
-}
-
-bool SetKeySequence(DatabaseConnection& connection, const QString& table, const QString& keyColumn,
-                    qint64 last, QString* error) {
-    const auto name = Table(table, error);
-    const auto column = name ? SchemaColumnName(*name, keyColumn) : std::nullopt;
-    if (!column) {
-        return Fail(error, QStringLiteral("No key %1 in table %2").arg(keyColumn, table));
-    }
-    const QString what = QStringLiteral("Setting the key counter of %1").arg(*name);
-    QSqlQuery query(connection.Database());
-    if (IsPostgres(connection)) {
-        // setval(.., 1, false) hands out 1 next: the state of a sequence never used.
-        query.prepare(QStringLiteral("SELECT setval(pg_get_serial_sequence(?, ?), ?, ?)"));
-        query.addBindValue(*name);
-        query.addBindValue(*column);
-        query.addBindValue(qMax<qint64>(last, 1));
-        query.addBindValue(last > 0);
-        return query.exec() || Failed(error, query.lastError(), what);
-    }
-    query.prepare(QStringLiteral("DELETE FROM sqlite_sequence WHERE name = ?"));
-    query.addBindValue(*name);
-    if (!query.exec()) {
-        return Failed(error, query.lastError(), what);
-    }
-    query.prepare(QStringLiteral("INSERT INTO sqlite_sequence (name, seq) VALUES (?, ?)"));
-    query.addBindValue(*name);
-    query.addBindValue(last);
-    return query.exec() || Failed(error, query.lastError(), what);
 }
 
 }  // namespace ConfigurationRows

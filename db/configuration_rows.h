@@ -24,16 +24,9 @@ bool InsertRows(DatabaseConnection& connection, const QString& table, const QStr
                 const QList<QVariantList>& rows, QString* error);
 
 bool Begin(DatabaseConnection& connection, QString* error);
+// A read-only transaction that sees every table as of its first statement.
+bool BeginSnapshot(DatabaseConnection& connection, QString* error);
 bool Commit(DatabaseConnection& connection, QString* error);
 void Rollback(DatabaseConnection& connection);
-
-// ---- What differs per backend (SQLite: sqlite_sequence; PostgreSQL: the column's sequence)
-
-// The last key the table's key column handed out; 0 when it handed out none.
-std::optional<qint64> ReadKeySequence(DatabaseConnection& connection, const QString& table,
-                                      const QString& keyColumn, QString* error);
-// The next key handed out will be last + 1.
-bool SetKeySequence(DatabaseConnection& connection, const QString& table, const QString& keyColumn,
-                    qint64 last, QString* error);
 
 }  // namespace ConfigurationRows

@@ -6,13 +6,18 @@
 #include "base/paths.h"
 #include "base/platform.h"
 #include "components/database_connection.h"
+#include "db/backend.h"
+#include "db/configuration_rows.h"
 #include "db/dnc_database.h"
+#include "db/new_installation.h"
+#include "transfer/configuration_copy.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlDriver>
+#include <QUuid>
 
 #include <sqlite3.h>
 
@@ -32,6 +37,10 @@ QString SettingsFile() {
 }
 
 QString OpenDatabasePath() {
+    // A server database has no folder: its backups go beside the program.
+    if (IsDatabaseUri(DatabaseConnection::DataSourceOf(DncConnectionString))) {
+        return QString();
+    }
     if (DncConnection.IsOpen()) {
         const QString name = DncConnection.Database().databaseName();
         if (!name.isEmpty()) {
@@ -177,13 +186,47 @@ BackupOutcome BackupSqliteDatabase(const QSqlDatabase& database, const QString& 
     return outcome;
 }
 
-BackupOutcome BackupPostgresConfiguration(const QSqlDatabase& database, const QString& target) {
-    Q_UNUSED(database);
-    Q_UNUSED(target);
+BackupOutcome BackupPostgresConfiguration(DatabaseConnection& connection, const QString& target) {
     BackupOutcome outcome;
-    outcome.error = QStringLiteral(
-        "Backups of a PostgreSQL configuration are not available yet: they are made by the "
-        "configuration copier (kestrum-dbcopy), which this installation does not have");
+    // A connection of its own reads one snapshot of every table, whatever the program's
+    // connection is doing.
+    DatabaseConnection reader(
+        QStringLiteral("backup-%1").arg(QUuid::createUuid().toString(QUuid::Id128)));
+    QString error;
+    SourceConfiguration source;
+    const bool read = OpenDatabaseAt(reader, connection.Location(), &error) &&
+                      ConfigurationRows::BeginSnapshot(reader, &error) &&
+                      ReadDatabaseConfiguration(reader, &source, &error);
+    if (reader.IsOpen()) {
+        ConfigurationRows::Rollback(reader);
+    }
+    reader.Close();
+    if (!read) {
+        outcome.error = error;
+        return outcome;
+    }
+    // Written under another name first, so a half-made backup is never taken for one.
+    const QString part = target + QStringLiteral(".part");
+    QFile::remove(part);
+    bool copied = CreateDatabaseAt(part, &error);
+    if (copied) {
+        DatabaseConnection writer(
+            QStringLiteral("backup-%1").arg(QUuid::createUuid().toString(QUuid::Id128)));
+        copied = OpenDatabaseAt(writer, part, &error).has_value();
+        if (copied) {
+            const CopyOutcome copy = CopyConfiguration(source, writer);
+            copied = copy.ok;
+            error = copy.error;
+        }
+        writer.Close();
+    }
+    if (!copied || !QFile::rename(part, target)) {
+        QFile::remove(part);
+        outcome.error = QStringLiteral("\"%1\" could not be written: %2").arg(target, error);
+        return outcome;
+    }
+    outcome.ok = true;
+    outcome.path = target;
     return outcome;
 }
 
@@ -199,8 +242,8 @@ BackupOutcome BackupConfiguration(DatabaseConnection& connection, const QString&
     }
     const QString target = NewBackupPath(folder, kDatabasePrefix, kDatabaseSuffix);
     const QSqlDatabase database = connection.Database();
-    outcome = database.driverName() == QLatin1String("QPSQL")
-                  ? BackupPostgresConfiguration(database, target)
+    outcome = connection.Backend() == DatabaseBackend::PostgreSQL
+                  ? BackupPostgresConfiguration(connection, target)
                   : BackupSqliteDatabase(database, target);
     if (outcome.ok) {
         PruneBackups(folder, kDatabasePrefix, kDatabaseSuffix, keep);

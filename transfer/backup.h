@@ -38,9 +38,9 @@ QString NewBackupPath(const QString& folder, const QString& prefix, const QStrin
 // SQLite's online backup of an open database into target (written beside it, then renamed),
 // consistent while the program has the file open.
 BackupOutcome BackupSqliteDatabase(const QSqlDatabase& database, const QString& target);
-// A PostgreSQL configuration is copied into an SQLite file through the configuration copier;
-// until that exists this refuses with a message that says so.
-BackupOutcome BackupPostgresConfiguration(const QSqlDatabase& database, const QString& target);
+// A PostgreSQL configuration is copied into an SQLite file (a DNC.mdb kestrum-dbcopy can bring
+// back) through the configuration copier, from one snapshot of the server.
+BackupOutcome BackupPostgresConfiguration(DatabaseConnection& connection, const QString& target);
 
 // The whole configuration on connection into a new backup in folder; older ones beyond keep
 // are removed.

@@ -1,5 +1,6 @@
 #include "transfer/configuration_copy.h"
 
+#include "db/backend.h"
 #include "db/configuration_rows.h"
 #include "db/schema_names.h"
 #include "transfer/target_columns.h"
@@ -166,8 +167,7 @@ CopyOutcome CopyConfiguration(const SourceConfiguration& source, DatabaseConnect
         ok = ok &&
              ConfigurationRows::InsertRows(target, table.name, table.columns, table.rows, &error);
         if (ok && !AutoKeyColumn(table.name).isEmpty()) {
-            ok = ConfigurationRows::SetKeySequence(target, table.name, AutoKeyColumn(table.name),
-                                                   table.lastKey, &error);
+            ok = SetKeyCounter(target, table.name, table.lastKey, &error);
         }
     }
     if (!ok) {
@@ -198,7 +198,7 @@ bool ReadDatabaseConfiguration(DatabaseConnection& connection, SourceConfigurati
         }
         const QString key = AutoKeyColumn(table);
         if (!key.isEmpty()) {
-            const auto last = ConfigurationRows::ReadKeySequence(connection, table, key, error);
+            const auto last = ReadKeyCounter(connection, table, error);
             if (!last) {
                 return false;
             }

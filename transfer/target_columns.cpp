@@ -1,5 +1,6 @@
 #include "transfer/target_columns.h"
 
+#include "db/backend.h"
 #include "db/new_installation.h"
 #include "db/schema_names.h"
 
@@ -100,11 +101,7 @@ QList<TargetColumn> TargetColumns(const QString& table) {
 }
 
 QString AutoKeyColumn(const QString& table) {
-    static const QHash<QString, QString> keys = {{"t_dnc_servers", "dnc_server_id"},
-                                                 {"t_dnc_server_clients", "client_id"},
-                                                 {"t_shopterm_clients", "shopterm_id"},
-                                                 {"t_client_directory", "dir_id"}};
-    return keys.value(SchemaTableName(table).value_or(QString()));
+    return IdentityColumn(table);
 }
 
 std::optional<QVariant> ConvertValue(const TargetColumn& column, const QVariant& value,

@@ -1,5 +1,6 @@
 #include "transfer/transfer_jobs.h"
 
+#include "db/backend.h"
 #include "db/new_installation.h"
 #include "db/schema_names.h"
 #include "transfer/access_file.h"
@@ -10,10 +11,6 @@
 #include <QUuid>
 
 namespace {
-
-QString ConnectionString(const QString& database) {
-    return QStringLiteral("data source = ") + database + QLatin1Char(';');
-}
 
 QString UniqueName(const QString& role) {
     return QStringLiteral("transfer-%1-%2").arg(role, QUuid::createUuid().toString(QUuid::Id128));
@@ -83,11 +80,7 @@ public:
 
 private:
     bool OpenConnection(const QString& database, QString* error) {
-        if (!connection_.Open(ConnectionString(database))) {
-            *error = connection_.LastError();
-            return false;
-        }
-        return true;
+        return OpenDatabaseAt(connection_, database, error).has_value();
     }
 
     QString target_;
@@ -173,10 +166,10 @@ CopyOutcome CopyDatabase(const QString& from, const QString& to) {
     SourceConfiguration source;
     {
         DatabaseConnection connection(UniqueName(QStringLiteral("source")));
-        if (!connection.Open(ConnectionString(from))) {
-            return Failed(connection.LastError());
-        }
         QString error;
+        if (!OpenDatabaseAt(connection, from, &error)) {
+            return Failed(error);
+        }
         if (!ReadDatabaseConfiguration(connection, &source, &error)) {
             return Failed(error);
         }

@@ -2,6 +2,7 @@
 // Shared by the change-log and backup tests: an installation with one server and clients
 // made through the database layer, and whole-database dumps to compare.
 
+#include "db/backend.h"
 #include "db/change_log.h"
 #include "db/dnc_database.h"
 #include "tests/support/message_recorder.h"
@@ -14,28 +15,23 @@
 #include <QUuid>
 
 // Every row of the tables the DNC servers read, as text, in a stable order.
-inline QStringList DumpConfiguration(const QString& path) {
+inline QStringList DumpConfiguration(const QString& location) {
     QStringList rows;
-    const QString name = QUuid::createUuid().toString();
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(path);
-        if (!db.open()) {
-            return {QStringLiteral("cannot open ") + path};
-        }
-        for (const QString& table : SchemaTables()) {
-            QSqlQuery query(db);
-            query.exec(QStringLiteral("SELECT * FROM ") + table + QStringLiteral(" ORDER BY 1, 2"));
-            while (query.next()) {
-                QStringList fields{table};
-                for (int i = 0; i < query.record().count(); ++i) {
-                    fields << query.value(i).toString();
-                }
-                rows << fields.join(QLatin1Char('|'));
+    DatabaseConnection connection(QUuid::createUuid().toString());
+    if (!OpenDatabaseAt(connection, location)) {
+        return {QStringLiteral("cannot open ") + location};
+    }
+    for (const QString& table : SchemaTables()) {
+        QSqlQuery query(connection.Database());
+        query.exec(QStringLiteral("SELECT * FROM ") + table + QStringLiteral(" ORDER BY 1, 2"));
+        while (query.next()) {
+            QStringList fields{table};
+            for (int i = 0; i < query.record().count(); ++i) {
+                fields << query.value(i).toString();
             }
+            rows << fields.join(QLatin1Char('|'));
         }
     }
-    QSqlDatabase::removeDatabase(name);
     return rows;
 }
 

@@ -25,7 +25,8 @@ private Q_SLOTS:
                                  "m_baud", SqlValue::Number(19200)));
         QCOMPARE(rig.Log(), QStringList{"t_client_mode|update|CNCSRV1|LATHE2|"
                                         "[[\"m_baud\",\"4800\",\"19200\"]]"});
-        QCOMPARE(rig.tmp.TextRows("SELECT changed_at, action, computer, os_user <> '', "
+        QCOMPARE(rig.tmp.TextRows("SELECT changed_at, action, computer, "
+                                  "CASE WHEN os_user <> '' THEN 1 ELSE 0 END, "
                                   "client_id FROM kestrum_change_log"),
                  QStringList{QStringLiteral("2026-12-07T08:00:00.000Z|Port Setup|CNCSRV1|1|%1")
                                  .arg(rig.Id("LATHE2"))});
@@ -95,7 +96,7 @@ private Q_SLOTS:
     void attributeDialogWritesOnTheirOwnConnection() {
         LogRig rig;
         DatabaseConnection own(QStringLiteral("AttributeDialog"));
-        QVERIFY(own.Open(QStringLiteral("data source = ") + rig.tmp.DatabasePath()));
+        QVERIFY(OpenDatabaseAt(own, rig.tmp.DatabaseLocation()));
         const qint32 id = qint32(rig.Id("LATHE1"));
         QVERIFY(WriteAttributeRows(
             own, id, {AttributeChange{"t_remote", true, {"report_name"}, {SqlValue::Text("R1")}}}));
@@ -126,11 +127,9 @@ private Q_SLOTS:
         LogRig rig;
         if (how != QLatin1String("statement")) {
             // A log that refuses every record.
-            rig.tmp.Exec(
-                "CREATE TRIGGER no_records BEFORE INSERT ON kestrum_change_log "
-                "BEGIN SELECT RAISE(ABORT, 'log is full'); END");
+            QVERIFY(rig.tmp.RefuseInserts(QStringLiteral("kestrum_change_log")));
         }
-        const QStringList before = DumpConfiguration(rig.tmp.DatabasePath());
+        const QStringList before = DumpConfiguration(rig.tmp.DatabaseLocation());
         if (how == QLatin1String("single")) {
             QVERIFY(!UpdateRecordsMDB("t_client_mode", "client_id",
                                       SqlValue::Number(rig.Id("LATHE1")), "m_baud",
@@ -144,7 +143,7 @@ private Q_SLOTS:
             QVERIFY(!UpdateRecordsMDB("t_dnc_server_clients", "client_name",
                                       SqlValue::Text("LATHE1"), "client_name", SqlValue::Null()));
         }
-        QCOMPARE(DumpConfiguration(rig.tmp.DatabasePath()), before);
+        QCOMPARE(DumpConfiguration(rig.tmp.DatabaseLocation()), before);
         QCOMPARE(rig.Log(), QStringList());
         QVERIFY(rig.messages.Count() >= 1);
     }
