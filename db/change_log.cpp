@@ -448,7 +448,11 @@ std::optional<CommandDone> RunLoggedCommand(const TableWrite& write, const QStri
         Core(DncConnection, write, [&] { return RunCommand(sql, values, as, returnsKey); });
     if (!result.done) {
         if (!result.ranAndFailed) {
-            ReportError(as.prefix, ErrorFromSql(result.error), as.line);
+            // On a server, a statement after a failed one fails for that same reason: the
+            // first failure was reported, so this one is not.
+            if (DncConnection.NoteFailure(result.error)) {
+                ReportError(as.prefix, ErrorFromSql(result.error), as.line);
+            }
             if (!own) {
                 g_transactions[&DncConnection].spoiled = true;
             }

@@ -314,6 +314,10 @@ private slots:
         QFETCH(QString, message);
         const QByteArray tag = QTest::currentDataTag();
         DncAdminInstallation db;
+        // These exports damage, lock or name the DNC.mdb file itself.
+        if (db.OnServer() && arguments.value(0) == QLatin1String("export")) {
+            QSKIP("the export's refusals are run on a DNC.mdb file");
+        }
         db.AddClient("LATHE1", "01", "1", 62, {{"C:\\DNC\\L1", 3}});
         DncConnection.Close();
         db.WriteFile("T.ini", kTemplate);
