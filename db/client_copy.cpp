@@ -380,9 +380,8 @@ CopyOutcome CopyClientOnto(const CopySource& source, qint32 targetId, bool withD
     Copy copy(outcome);
     // The target's row is locked first: a delete by another administrator either ends before
     // (nothing is written) or waits for this copy, never half-way through it.
-    const std::optional<qint32> targetProtocol =
-        copy.LookUpNumber(kClients, kClientId, targetId, QStringLiteral("protocol_id"),
-                          kStepTargetProtocol, true);
+    const std::optional<qint32> targetProtocol = copy.LookUpNumber(
+        kClients, kClientId, targetId, QStringLiteral("protocol_id"), kStepTargetProtocol, true);
     if (!targetProtocol) {
         outcome.Skipped = outcome.FailedStatements > 0
                               ? QStringLiteral("its protocol could not be read")

@@ -1,7 +1,7 @@
 #include "db/protocol_attributes.h"
 
-#include "db/change_log.h"
 #include "db/backend.h"
+#include "db/change_log.h"
 #include "db/error_report.h"
 #include "db/schema_names.h"
 #include "db/statement_count.h"

@@ -1,7 +1,7 @@
 #include "db/statement.h"
 
-#include "db/change_log.h"
 #include "db/backend.h"
+#include "db/change_log.h"
 #include "db/dnc_database.h"
 #include "db/statement_count.h"
 

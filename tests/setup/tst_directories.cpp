@@ -149,7 +149,8 @@ private Q_SLOTS:
         row("new folder", "Old = Parts", "", true, "");
         row("in another letter case", "parts", "<upper>", false, "");
         row("of another client only", "parts", "<lathe>", true, "");
-        row("highlighted by the tree itself", "<none>", "", false, "Select a folder in the tree first.");
+        row("highlighted by the tree itself", "<none>", "", false,
+            "Select a folder in the tree first.");
         row("network", "<network>", "", false,
             "Only a folder of this computer can be a client directory, not a network entry.");
     }
