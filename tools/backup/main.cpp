@@ -2,6 +2,7 @@
 // puts one back in place of DNC.mdb (after backing up the configuration as it is).
 
 #include "app/startup.h"
+#include "tools/tool_output.h"
 #include "transfer/backup.h"
 
 #include <QCommandLineParser>
@@ -12,29 +13,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTextStream>
-
-namespace {
-
-QTextStream& Err() {
-    static QTextStream err(stderr);
-    return err;
-}
-QTextStream& Out() {
-    static QTextStream out(stdout);
-    return out;
-}
-
-int Fail(const QString& text) {
-    Err() << "kestrum-backup: " << text << Qt::endl;
-    return 1;
-}
-
-int Usage(const QCommandLineParser& parser, const QString& text) {
-    Err() << "kestrum-backup: " << text << "\n" << parser.helpText() << Qt::flush;
-    return 2;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);

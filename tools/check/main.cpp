@@ -9,6 +9,7 @@
 #include "check/configuration_check.h"
 #include "db/change_log.h"
 #include "db/dnc_database.h"
+#include "tools/tool_output.h"
 #include "transfer/backup.h"
 
 #include <QCommandLineParser>
@@ -19,20 +20,6 @@
 #include <algorithm>
 
 namespace {
-
-QTextStream& Err() {
-    static QTextStream err(stderr);
-    return err;
-}
-QTextStream& Out() {
-    static QTextStream out(stdout);
-    return out;
-}
-
-int CannotRun(const QString& text) {
-    Err() << "kestrum-check: " << text << Qt::endl;
-    return 2;
-}
 
 bool IsUri(const QString& db) {
     return db.contains(QStringLiteral("://"));
@@ -113,22 +100,23 @@ int main(int argc, char** argv) {
     LocalComputerName = GetLocalComputerName().toUpper();
     const QString database = parser.isSet(db) ? parser.value(db) : DatabaseOfSettings();
     if (!IsUri(database) && !QFileInfo(NativePath(database)).isFile()) {
-        return CannotRun(QStringLiteral("database \"%1\" not found").arg(database));
+        return Fail(QStringLiteral("database \"%1\" not found").arg(database), 2);
     }
     if (!DncConnection.Open(QStringLiteral("data source = ") + database + QStringLiteral(";"))) {
-        return CannotRun(QStringLiteral("database \"%1\" cannot be opened: %2")
-                             .arg(database, DncConnection.LastError()));
+        return Fail(QStringLiteral("database \"%1\" cannot be opened: %2")
+                        .arg(database, DncConnection.LastError()),
+                    2);
     }
     CheckOptions options;
     options.Server = parser.value(server);
     options.LocalComputer = LocalComputerName;
     options.Files = KnownDncAdminFiles();
     if (!options.Server.isEmpty() && !GetServerID(options.Server)) {
-        return CannotRun(QStringLiteral("DNC server \"%1\" not found").arg(options.Server));
+        return Fail(QStringLiteral("DNC server \"%1\" not found").arg(options.Server), 2);
     }
     CheckResult result = CheckConfiguration(options);
     if (!result.Ok) {
-        return CannotRun(QStringLiteral("the configuration could not be read"));
+        return Fail(QStringLiteral("the configuration could not be read"), 2);
     }
     if (parser.isSet(repair)) {
         const bool anyRepairable =
@@ -136,7 +124,7 @@ int main(int argc, char** argv) {
                         [](const Finding& finding) { return IsRepairable(finding); });
         if (anyRepairable) {
             if (const std::optional<QString> refusal = BackupRefusal(QStringLiteral("Repair"))) {
-                return CannotRun(*refusal);
+                return Fail(*refusal, 2);
             }
         }
         const ActionScope action(QStringLiteral("kestrum-check --repair"));
@@ -163,7 +151,7 @@ int main(int argc, char** argv) {
         if (repaired) {
             result = CheckConfiguration(options);
             if (!result.Ok) {
-                return CannotRun(QStringLiteral("the configuration could not be read"));
+                return Fail(QStringLiteral("the configuration could not be read"), 2);
             }
         }
     }

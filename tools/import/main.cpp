@@ -2,6 +2,7 @@
 // The Access file is only read. On any failure nothing is written and exit code 1 follows
 // one line naming the reason (2 for a wrong command line).
 
+#include "tools/tool_output.h"
 #include "transfer/access_file.h"
 #include "transfer/transfer_jobs.h"
 
@@ -18,15 +19,6 @@
 #endif
 
 namespace {
-
-QTextStream& Out() {
-    static QTextStream out(stdout);
-    return out;
-}
-QTextStream& Err() {
-    static QTextStream err(stderr);
-    return err;
-}
 
 // libmdb writes its own warnings on a damaged file to standard error; the tool says what
 // went wrong in one line of its own instead.
@@ -58,11 +50,6 @@ public:
 private:
     int saved_ = -1;
 };
-
-int Fail(const QString& text) {
-    Err() << "kestrum-import: " << text << Qt::endl;
-    return 1;
-}
 
 // --show: what the reader finds in an Access file, for checking a file by hand.
 int Show(const QString& path, bool rows) {

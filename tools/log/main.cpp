@@ -2,6 +2,7 @@
 
 #include "db/change_log.h"
 #include "db/dnc_database.h"
+#include "tools/tool_output.h"
 #include "transfer/backup.h"
 
 #include <QCommandLineParser>
@@ -15,25 +16,6 @@
 #include <QTextStream>
 
 namespace {
-
-QTextStream& Err() {
-    static QTextStream err(stderr);
-    return err;
-}
-QTextStream& Out() {
-    static QTextStream out(stdout);
-    return out;
-}
-
-int Fail(const QString& text) {
-    Err() << "kestrum-log: " << text << Qt::endl;
-    return 1;
-}
-
-int Usage(const QCommandLineParser& parser, const QString& text) {
-    Err() << "kestrum-log: " << text << "\n" << parser.helpText() << Qt::flush;
-    return 2;
-}
 
 QJsonValue Id(const std::optional<qint32>& id) {
     return id ? QJsonValue(*id) : QJsonValue();
