@@ -3,8 +3,6 @@
 
 #include "base/folder_select_mode.h"
 #include "base/settings.h"
-#include "components/folder_view.h"
-#include "db/dnc_database.h"
 #include "dncadmin/dncadmin_merge.h"
 #include "dncadmin/folder_selection.h"
 #include "dncadmin/frmExportDNCAdmin.h"
@@ -12,33 +10,33 @@
 #include "tests/support/message_recorder.h"
 #include "tests/support/test_main.h"
 
-#include <QDir>
 #include <QLabel>
 #include <QPushButton>
-#include <QTest>
 
 namespace {
 
-// An installation whose computer is a configured server with one client on node.
+const QByteArray kExported = "[CNC_LIST]\r\n1=LATHE1\r\n";
+
+// An installation whose computer is a configured server with one client on node, and the
+// DNCAdmin.ini exported for it.
 class FolderRig : public DncAdminInstallation {
 public:
     explicit FolderRig(const QString& node = "01") {
         AddClient("LATHE1", node, "1", 2);
         WriteFile("Kestrum.ini", "[PATHS]\r\n");
-    }
-    QByteArray Setting(const QString& key) const {
-        return ReadIniValue(SettingsPath(), "PATHS", key, QString()).toLatin1();
+        WriteFile("DNCAdmin.ini", kExported);
     }
 };
 
 const QByteArray kMasterFile = "[ADMIN]\r\nLINES_DISPLAYED=64\r\n";
 
 // A mailbox mode with the client's node, the master file before ("<none>": no master path
-// stored), and what TolvaneDNC.ini, the master, MASTERMAILBOXPATH and the message are after.
+// stored, "<shipped>": merged from the shipped template), and what TolvaneDNC.ini,
+// MASTERMAILBOXPATH and the message are after and what was added to the master.
 struct MailboxRow {
     int mode;
     QString node;
-    QByteArray master, tolvane, masterAfter;
+    QByteArray master, tolvane, added;
     QString mailbox, message;
 };
 
@@ -51,110 +49,64 @@ class TestFolderSelection : public QObject {
 private slots:
     void cleanup() { FolderSelectMode = FolderSelect::None; }
 
-    // The stored path each mode offers, upper-cased; modes without one show a prompt.
-    void StoredPathOffered_data() {
-        QTest::addColumn<int>("mode");
-        QTest::addColumn<QString>("shown");  // lblSelectedFolder
-        const char* const rows[] = {"C:\\DNC\\STORED\\DNCADMINEXPORTPATH",
-                                    "Selected folder:",
-                                    "Selected folder:",
-                                    "C:\\DNC\\STORED\\MASTERMAILBOXPATH",
-                                    "Select the TolvaneDNC Server(s)\\DNCAdmin(s) Master path:",
-                                    "C:\\DNC\\STORED\\MASTERDNCADMINPATH",
-                                    "C:\\DNC\\STORED\\MASTERMAILBOXPATH"};
-        for (int mode = 0; mode < 7; ++mode) {
-            QTest::addRow("%d", mode) << mode << QString(rows[mode]);
-        }
-    }
-    void StoredPathOffered() {
-        QFETCH(int, mode);
-        QFETCH(QString, shown);
-        FolderRig rig;
-        // Stored in lower case, offered upper-cased; MASTERFOLDERPATH is empty.
-        rig.WriteFile("Kestrum.ini",
-                      "[PATHS]\r\nDNCADMINEXPORTPATH=c:\\dnc\\stored\\dncadminexportpath\r\n"
-                      "MASTERMAILBOXPATH=c:\\dnc\\stored\\mastermailboxpath\r\n"
-                      "MASTERDNCADMINPATH=c:\\dnc\\stored\\masterdncadminpath\r\n"
-                      "MASTERFOLDERPATH=\r\n");
-        FolderSelectMode = qint16(mode);
-        frmExportDNCAdmin window;
-        QCOMPARE(window.findChild<QLabel*>("lblSelectedFolder")->text(), shown);
-        QCOMPARE(SelectedFolderPath, shown.startsWith("C:") ? shown : QString());
-    }
-
     // The mailbox modes write TolvaneDNC.ini, the settings and the node section of the
     // master DNCAdmin.ini, whose path the settings hold.
     void Mailbox_data() {
         QTest::addColumn<MailboxRow>("row");
         const auto row = [](const char* name, int mode, const char* node, const QByteArray& master,
-                            const QByteArray& tolvane, const QByteArray& masterAfter,
-                            const char* mailbox, const char* message) {
-            QTest::newRow(name) << MailboxRow{mode,        node,    master, tolvane,
-                                              masterAfter, mailbox, message};
+                            const QByteArray& tolvane, const QByteArray& added, const char* mailbox,
+                            const char* message) {
+            QTest::newRow(name) << MailboxRow{mode, node, master, tolvane, added, mailbox, message};
         };
         const QByteArray dncTolvane =
             "[TRANSACT]\r\nINPATH=C:\\DNC\\IN\\IN\r\nOUTPATH=C:\\DNC\\OUT\\OUT"
             "\r\n[CLIENTS]\r\nTEMPFILEPATH=C:\\DNC\\CLIENTS\r\n";
-        const QByteArray noLines = "[ADMIN]\r\nLINES_DISPLAYED=\r\n";
-        row("3 on C:\\, node 01", 3, "01", kMasterFile, dncTolvane,
-            kMasterFile +
-                "[NODE01]\r\nDOWN_PATH=C:\\DNC\\CLIENTS\r\nUP_PATH=C:\\DNC\\CLIENTS"
-                "\r\nINMAIL_PATH=C:\\DNC\\IN\r\nOUTMAIL_PATH=C:\\DNC\\OUT\r\n",
+        row("3 on C:\\, node 01, shipped template", 3, "01", "<shipped>", dncTolvane,
+            "[NODE01]\r\nDOWN_PATH=C:\\DNC\\CLIENTS\r\nUP_PATH=C:\\DNC\\CLIENTS"
+            "\r\nINMAIL_PATH=C:\\DNC\\IN\r\nOUTMAIL_PATH=C:\\DNC\\OUT\r\n",
             "C:\\DNC", "");
         row("6 on C:\\, node 04", 6, "04", kMasterFile,
             "[TRANSACT]\r\nINPATH=C:\\\\IN\\IN\r\nOUTPATH=C:\\\\OUT\\OUT\r\n"
             "[CLIENTS]\r\nTEMPFILEPATH=C:\\\\CLIENTS\r\n",
-            kMasterFile +
-                "[NODE04]\r\nDOWN_PATH=C:\\\\CLIENTS\r\nUP_PATH=C:\\\\CLIENTS\r\n"
-                "INMAIL_PATH=C:\\\\IN\r\nOUTMAIL_PATH=C:\\\\OUT\r\n",
+            "[NODE04]\r\nDOWN_PATH=C:\\\\CLIENTS\r\nUP_PATH=C:\\\\CLIENTS\r\n"
+            "INMAIL_PATH=C:\\\\IN\r\nOUTMAIL_PATH=C:\\\\OUT\r\n",
             "C:\\", "");
-        row("node 05 has no section", 3, "05", kMasterFile, dncTolvane, kMasterFile, "C:\\DNC", "");
-        row("no master path", 3, "01", "<none>", dncTolvane, "<missing>", "C:\\DNC",
+        row("node 05 has no section", 3, "05", kMasterFile, dncTolvane, "", "C:\\DNC", "");
+        row("no master path", 3, "01", "<none>", dncTolvane, "", "C:\\DNC",
             "Master DNCAdmin path not found!, Merge DNCAdmin");
-        row("master without LINES_DISPLAYED", 3, "01", noLines, dncTolvane, noLines, "C:\\DNC",
-            "Master DNCAdmin file not found!, Merge DNCAdmin from Host");
+        row("master without LINES_DISPLAYED", 3, "01", "[ADMIN]\r\nLINES_DISPLAYED=\r\n",
+            dncTolvane, "", "C:\\DNC", "Master DNCAdmin file not found!, Merge DNCAdmin from Host");
     }
     void Mailbox() {
         QFETCH(MailboxRow, row);
-        const auto& [mode, node, master, tolvane, masterAfter, mailbox, message] = row;
+        const auto& [mode, node, master, tolvane, added, mailbox, message] = row;
         FolderRig rig(node);
         QDir().mkpath(rig.FilePath("Master"));
-        if (master != "<none>") {
+        if (master == "<shipped>") {
+            MergeTable table;
+            table.Columns[0][0].Name = "LATHE1";
+            QVERIFY(MergeDncAdmin(table, rig.FilePath("Master"),
+                                  KESTRUM_SOURCE_DIR "/dist/DNCAdminExportCopy.ini")
+                        .Ok);
+        } else if (master != "<none>") {
             rig.WriteFile("Master/DNCAdmin.ini", master);
+        }
+        if (master != "<none>") {
             // Stored upper-cased, as the path text of the settings usually is.
             QVERIFY(WriteIniValue("PATHS", "MASTERDNCADMINPATH", rig.FilePath("Master").toUpper(),
                                   rig.SettingsPath()));
         }
+        const QByteArray before = ReadBytes(rig.FilePath("Master/DNCAdmin.ini"));
         MessageRecorder messages;
         SelectedFolderPath = "C:\\";
         QCOMPARE(ConfirmFolderSelection(qint16(mode)), ConfirmOutcome::Close);
         QCOMPARE(rig.ReadFile("TolvaneDNC.ini"), tolvane);
-        QCOMPARE(rig.Setting("MASTERMAILBOXPATH"), mailbox.toLatin1());
-        QCOMPARE(ReadBytes(rig.FilePath("Master/DNCAdmin.ini")), masterAfter);
+        QCOMPARE(ReadIniValue(rig.SettingsPath(), "PATHS", "MASTERMAILBOXPATH", ""), mailbox);
+        QCOMPARE(ReadBytes(rig.FilePath("Master/DNCAdmin.ini")), before + added);
         QCOMPARE(messages.Texts().join('|'), message);
         if (!message.isEmpty()) {
             QCOMPARE(messages.Last().title, QString("MASTER Mailbox error!"));
         }
-    }
-
-    // A master made from the shipped template by the merge passes the master-file check, so
-    // the mailbox setup can write its node section.
-    void ShippedTemplateMakesValidMaster() {
-        FolderRig rig;
-        QDir().mkpath(rig.FilePath("MASTER"));
-        MergeTable table;
-        table.Columns[0][0].Name = "LATHE1";
-        QVERIFY(MergeDncAdmin(table, rig.FilePath("MASTER"),
-                              KESTRUM_SOURCE_DIR "/dist/DNCAdminExportCopy.ini")
-                    .Ok);
-        QVERIFY(WriteIniValue("PATHS", "MASTERDNCADMINPATH", rig.FilePath("MASTER"),
-                              rig.SettingsPath()));
-        MessageRecorder messages;
-        SelectedFolderPath = "C:\\DNC";
-        QCOMPARE(ConfirmFolderSelection(FolderSelect::XPModeMailboxPath), ConfirmOutcome::Close);
-        QCOMPARE(messages.Count(), 0);
-        QCOMPARE(ReadIniValue(rig.FilePath("MASTER/DNCAdmin.ini"), "NODE01", "INMAIL_PATH", ""),
-                 QString("C:\\DNC\\IN"));
     }
 
     // Confirming paths the window cannot offer from its tree, and the refusals: a copy onto
@@ -204,8 +156,6 @@ private slots:
         QFETCH(QString, message);
         QFETCH(QByteArray, settings);
         FolderRig rig;
-        const QByteArray exported = "[CNC_LIST]\r\n1=LATHE1\r\n";
-        rig.WriteFile("DNCAdmin.ini", exported);
         for (const QString& path : existing) {
             if (path == "<elsewhere>") {
                 LocalComputerName = "ELSEWHERE";
@@ -337,8 +287,6 @@ private slots:
         for (const char* folder : {"srv/dnc", "srv/master", "srv/mb"}) {
             QVERIFY(QDir(rootPath).mkpath(folder));
         }
-        const QByteArray exported = "[CNC_LIST]\r\n1=LATHE1\r\n";
-        rig.WriteFile("DNCAdmin.ini", exported);
         rig.WriteFile("root/srv/master/DNCAdmin.ini", kMasterFile);
         rig.WriteFile("Kestrum.ini", before);
         const QStringList listing = TreeListing(rootPath);
@@ -376,7 +324,7 @@ private slots:
         QCOMPARE(TreeListing(rootPath), expected);
         for (const QString& path : created) {
             if (path.endsWith("DNCAdmin.ini")) {
-                QCOMPARE(ReadBytes(rootPath + "/" + path), exported);
+                QCOMPARE(ReadBytes(rootPath + "/" + path), kExported);
             }
         }
     }

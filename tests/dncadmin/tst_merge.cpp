@@ -18,17 +18,27 @@ QByteArray Section(const QByteArray& name, const QByteArray& node, const QByteAr
            "\r\nPROTOCOL=STANDARD\r\nDEFAULT_DIR=" + down + "\r\nDEFAULT_UP_DIR=" + down + "\r\n";
 }
 
-// A server's file: the list keys given, each naming "<prefix><key>".
-QByteArray SourceFile(const QByteArray& prefix, const QList<int>& keys) {
+using Groups = QList<QPair<QByteArray, QList<int>>>;
+
+// A file of the clients "<prefix><key>", each on port <key>, listed under their keys (a
+// server's file) or numbered from 1 in order (the merged master).
+QByteArray ClientsFile(const Groups& groups, bool renumber) {
     QByteArray list = "[CNC_LIST]\r\n";
     QByteArray sections;
-    for (int key : keys) {
-        const QByteArray name = prefix + QByteArray::number(key);
-        list += QByteArray::number(key) + "=" + name + "\r\n";
-        sections += Section(name, "01", QByteArray::number(key));
+    int number = 0;
+    for (const auto& [prefix, keys] : groups) {
+        for (int key : keys) {
+            const QByteArray name = prefix + QByteArray::number(key);
+            list += QByteArray::number(renumber ? ++number : key) + "=" + name + "\r\n";
+            sections += Section(name, "01", QByteArray::number(key));
+        }
     }
     return kTemplate + list + sections;
 }
+QByteArray SourceFile(const QByteArray& prefix, const QList<int>& keys) {
+    return ClientsFile({{prefix, keys}}, false);
+}
+const QList<int> kSixteen = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
 
 class MergeRig {
 public:
@@ -74,18 +84,22 @@ private slots:
 
         QTest::newRow("one source with gaps")
             << QByteArray("<none>") << QList<QByteArray>{SourceFile("A", {1, 2, 5})}
-            << kTemplate + "[CNC_LIST]\r\n1=A1\r\n2=A2\r\n3=A5\r\n" + Section("A1", "01", "1") +
-                   Section("A2", "01", "2") + Section("A5", "01", "5")
-            << "Merge successful, 3 Clients";
+            << ClientsFile({{"A", {1, 2, 5}}}, true) << "Merge successful, 3 Clients";
 
         QTest::newRow("four sources, one with an empty list")
             << QByteArray("<none>")
             << QList<QByteArray>{SourceFile("A", {2}), "[CNC_LIST]\r\n", SourceFile("C", {1, 3}),
                                  SourceFile("D", {64})}
-            << kTemplate + "[CNC_LIST]\r\n1=A2\r\n2=C1\r\n3=C3\r\n4=D64\r\n" +
-                   Section("A2", "01", "2") + Section("C1", "01", "1") + Section("C3", "01", "3") +
-                   Section("D64", "01", "64")
+            << ClientsFile({{"A", {2}}, {"C", {1, 3}}, {"D", {64}}}, true)
             << "Merge successful, 4 Clients";
+
+        // Four sources of 16 reach the limit exactly.
+        const Groups full = {{"A", kSixteen}, {"B", kSixteen}, {"C", kSixteen}, {"D", kSixteen}};
+        QTest::newRow("64 clients")
+            << QByteArray("<none>")
+            << QList<QByteArray>{SourceFile("A", kSixteen), SourceFile("B", kSixteen),
+                                 SourceFile("C", kSixteen), SourceFile("D", kSixteen)}
+            << ClientsFile(full, true) << "Merge successful, 64 Clients";
 
         // Only the old list goes: the node section behind it, old client sections and the
         // blank line stay; the list keeps its place and nothing is added at the end.
@@ -145,13 +159,9 @@ private slots:
     void Refused_data() {
         QTest::addColumn<QList<QByteArray>>("sources");
         QTest::addColumn<QString>("status");
-        QList<int> sixteen;
-        for (int k = 1; k <= 16; ++k) {
-            sixteen << k;
-        }
-        QTest::newRow("64 is the limit, 65 refused")
-            << QList<QByteArray>{SourceFile("A", sixteen), SourceFile("B", sixteen),
-                                 SourceFile("C", sixteen), SourceFile("D", sixteen + QList{17})}
+        QTest::newRow("65 clients")
+            << QList<QByteArray>{SourceFile("A", kSixteen), SourceFile("B", kSixteen),
+                                 SourceFile("C", kSixteen), SourceFile("D", kSixteen + QList{17})}
             << "ERROR! Clients > 64";
         QTest::newRow("client in two sources")
             << QList<QByteArray>{SourceFile("A", {1, 2}), SourceFile("B", {1}),
@@ -177,30 +187,16 @@ private slots:
         QCOMPARE(ReadBytes(rig.MasterFile()), old);
     }
 
-    // Four sources of 16 reach the limit exactly; gaps between sources close up.
-    void SixtyFourClients() {
-        QList<int> sixteen;
-        for (int k = 1; k <= 16; ++k) {
-            sixteen << k;
-        }
-        MergeRig rig;
-        QVERIFY(rig.Load({SourceFile("A", sixteen), SourceFile("B", sixteen),
-                          SourceFile("C", sixteen), SourceFile("D", sixteen)}));
-        QCOMPARE(rig.Merge().Status, QString("Merge successful, 64 Clients"));
-        QVERIFY(ReadBytes(rig.MasterFile()).contains("\r\n16=A16\r\n17=B1\r\n"));
-        QVERIFY(ReadBytes(rig.MasterFile()).contains("\r\n64=D16\r\n["));
-    }
-
     // No master folder: refused, and nothing is written anywhere (never to the root).
     void NoMasterFolder() {
         MergeRig rig;
         QVERIFY(rig.Load({SourceFile("A", {1})}));
-        const MergeTable table;
-        const MergeOutcome outcome = MergeDncAdmin(table, QString(), rig.TemplatePath());
-        QVERIFY(!outcome.Ok);
-        QVERIFY(!outcome.Error.isEmpty());
+        for (const QString& folder : {QString(), QString("/no/such/folder")}) {
+            const MergeOutcome outcome = MergeDncAdmin(MergeTable(), folder, rig.TemplatePath());
+            QVERIFY(!outcome.Ok);
+            QVERIFY(!outcome.Error.isEmpty());
+        }
         QVERIFY(!QFile::exists("/DNCAdmin.ini"));
-        QVERIFY(!MergeDncAdmin(table, "/no/such/folder", rig.TemplatePath()).Ok);
     }
 };
 
