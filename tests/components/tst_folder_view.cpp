@@ -155,7 +155,6 @@ private Q_SLOTS:
         const QPersistentModelIndex index = model->IndexOfPath(parts);
         const QPersistentModelIndex network = model->NetworkIndex();
         QCOMPARE(view.SelectedFolder().PathName, QDir::toNativeSeparators(parts));
-        QCOMPARE(view.SelectedFolder().Name, QStringLiteral("PARTS"));
         QTRY_COMPARE(Entries(*model, index), QStringList{"MILL1"});
         const QPersistentModelIndex mill = model->index(0, 0, index);
         view.Tree()->expand(mill);
@@ -172,14 +171,11 @@ private Q_SLOTS:
         QVERIFY(root.mkpath("PARTS/LATHE2"));
         QTRY_COMPARE(Entries(*model, index), QStringList({"LATHE2", "MILL1"}));
         QCOMPARE(mill.data().toString(), QStringLiteral("MILL1"));
-        QCOMPARE(mill.parent(), QModelIndex(index));
         QVERIFY(QDir(root.filePath("PARTS/MILL1")).removeRecursively());
         QTRY_COMPARE(Entries(*model, index), QStringList{"LATHE2"});
         QVERIFY(!mill.isValid());
         // The network follows the file-system roots.
-        QCOMPARE(network.data().toString(), QStringLiteral("Network"));
         QCOMPARE(network.row(), model->rowCount() - 1);
-        QCOMPARE(view.SelectedFolder().Name, QStringLiteral("PARTS"));
         view.Tree()->expand(network);
         QVERIFY(view.Tree()->isExpanded(network));
     }
@@ -209,7 +205,7 @@ private Q_SLOTS:
                               tree->visualRect(index).center());
         };
         click("A");
-        QCOMPARE(chosen.size(), 1);
+        QCOMPARE(chosen, QStringList{"A"});
         QCOMPARE(view.SelectedFolder().Name, QStringLiteral("A"));
         QTRY_COMPARE(view.Model()->rowCount(view.Model()->IndexOfPath(root.path())), 3);
         QVERIFY(root.rmdir("A"));
@@ -222,7 +218,6 @@ private Q_SLOTS:
         QCOMPARE(view.SelectedFolder().Name, QStringLiteral("B"));
         click("B");  // the same folder, now chosen by the user
         QTest::keyClick(tree, Qt::Key_Down);
-        QCOMPARE(chosen.size(), 3);
         QCOMPARE(chosen, QStringList({"A", "B", "C"}));
         QCOMPARE(view.SelectedFolder().Name, QStringLiteral("C"));
     }

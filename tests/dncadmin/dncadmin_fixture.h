@@ -6,14 +6,10 @@
 #include "components/folder_view.h"
 #include "tests/support/temp_installation.h"
 
-#include <QByteArray>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QList>
-#include <QPair>
-#include <QString>
 #include <QTest>
 #include <QTreeView>
 
@@ -57,22 +53,6 @@ inline bool WriteBytes(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
-
-// A folder that stands for the root of the file system while it lives: drive C: paths lead
-// there, so a test can pick "the root" without writing into the real one.
-class DriveRootStandIn {
-public:
-    explicit DriveRootStandIn(const QString& folder) {
-        QDir().mkpath(folder);
-        previous_ = SetDriveRoot(QFileInfo(folder).canonicalFilePath());
-    }
-    ~DriveRootStandIn() { SetDriveRoot(previous_); }
-    DriveRootStandIn(const DriveRootStandIn&) = delete;
-    DriveRootStandIn& operator=(const DriveRootStandIn&) = delete;
-
-private:
-    QString previous_;
-};
 
 // Every file and folder under folder, as relative paths in order.
 inline QStringList TreeListing(const QString& folder) {

@@ -88,57 +88,39 @@ bool DamageTable(const DncAdminInstallation& db, const QString& table) {
 }
 
 // A small file system that is full. Needs root (and a system that allows the mount).
-class FullDisk {
-public:
-    explicit FullDisk(const QString& folder) : folder_(folder) {
+struct FullDisk {
+    explicit FullDisk(const QString& folder) : path(QFile::encodeName(folder)) {
         QDir().mkpath(folder);
-        mounted_ = ::geteuid() == 0 && ::mount("tmpfs", QFile::encodeName(folder).constData(),
-                                               "tmpfs", 0, "size=64k") == 0;
-        if (mounted_) {
-            QFile fill(folder + "/fill");
-            if (fill.open(QIODevice::WriteOnly)) {
-                while (fill.write(QByteArray(4096, 'x')) > 0 && fill.flush()) {
-                }
+        mounted =
+            ::geteuid() == 0 && ::mount("tmpfs", path.constData(), "tmpfs", 0, "size=64k") == 0;
+        QFile fill(folder + "/fill");
+        if (mounted && fill.open(QIODevice::WriteOnly)) {
+            while (fill.write(QByteArray(4096, 'x')) > 0 && fill.flush()) {
             }
         }
     }
     ~FullDisk() {
-        if (mounted_) {
-            ::umount2(QFile::encodeName(folder_).constData(), MNT_DETACH);
+        if (mounted) {
+            ::umount2(path.constData(), MNT_DETACH);
         }
     }
-    FullDisk(const FullDisk&) = delete;
-    FullDisk& operator=(const FullDisk&) = delete;
-    bool Mounted() const { return mounted_; }
-
-private:
-    QString folder_;
-    bool mounted_ = false;
+    QByteArray path;
+    bool mounted = false;
 };
 
 // Holds the database locked for writing from another connection while it lives.
-class DatabaseLock {
-public:
-    explicit DatabaseLock(const QString& path) {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", kName);
+struct DatabaseLock {
+    explicit DatabaseLock(const QString& path) : db(QSqlDatabase::addDatabase("QSQLITE", "lock")) {
         db.setDatabaseName(path);
-        locked_ = db.open() && QSqlQuery(db).exec("BEGIN EXCLUSIVE");
+        locked = db.open() && QSqlQuery(db).exec("BEGIN EXCLUSIVE");
     }
     ~DatabaseLock() {
-        {
-            QSqlDatabase db = QSqlDatabase::database(kName, false);
-            QSqlQuery(db).exec("ROLLBACK");
-            db.close();
-        }
-        QSqlDatabase::removeDatabase(kName);
+        db.close();  // the transaction ends with the connection
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase("lock");
     }
-    DatabaseLock(const DatabaseLock&) = delete;
-    DatabaseLock& operator=(const DatabaseLock&) = delete;
-    bool Locked() const { return locked_; }
-
-private:
-    static constexpr const char* kName = "test-lock";
-    bool locked_ = false;
+    QSqlDatabase db;
+    bool locked = false;
 };
 
 }  // namespace
@@ -273,7 +255,7 @@ private slots:
         std::optional<FullDisk> full;
         if (tag.contains("full disk")) {
             full.emplace(db.FilePath("FULL"));
-            if (!full->Mounted()) {
+            if (!full->mounted) {
                 QSKIP("A full disk needs a small tmpfs, which only root can mount");
             }
             db.WriteFile("FULL/DNCAdmin.ini", "");  // fails; the disk is full
@@ -292,7 +274,7 @@ private slots:
         std::optional<DatabaseLock> lock;
         if (tag == "locked database") {
             lock.emplace(db.DatabasePath());
-            QVERIFY(lock->Locked());
+            QVERIFY(lock->locked);
         }
         const Run run = RunTool(arguments, tool, db.Folder());
         lock.reset();

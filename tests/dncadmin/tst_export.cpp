@@ -54,24 +54,6 @@ private slots:
                    Section("D", "01", "3", "STANDARD", "C:\\DNC\\D", "C:\\DNC\\D") +
                    "[CNC_LIST]\r\n1=A\r\n2=B\r\n3=D\r\n";
 
-        // HW, NONE and a name starting NO are all standard; another name is written as is.
-        QTest::newRow("protocol display names")
-            << kTemplate << Setup([](const DncAdminInstallation& db) {
-                   db.Exec(
-                       "INSERT INTO t_protocol (protocol_id, protocol_name) VALUES "
-                       "(20, 'NOFLOW'), (22, 'XYZ')");
-                   db.AddClient("C1", "01", "1", 3);
-                   db.AddClient("C2", "01", "2", 1);
-                   db.AddClient("C3", "01", "3", 20);
-                   db.AddClient("C4", "01", "4", 22);
-               })
-            << QStringList{"C1", "C2", "C3", "C4"}
-            << kTemplate + Section("C1", "01", "1", "STANDARD", "", "") +
-                   Section("C2", "01", "2", "STANDARD", "", "") +
-                   Section("C3", "01", "3", "STANDARD", "", "") +
-                   Section("C4", "01", "4", "XYZ", "", "") +
-                   "[CNC_LIST]\r\n1=C1\r\n2=C2\r\n3=C3\r\n4=C4\r\n";
-
         // Every byte of the base stays; keys of a section it already has are rewritten in
         // place (with the file's spelling), new keys follow its last key, and list keys the
         // export does not reach stay as they were. Blanks and signs in names are kept.

@@ -20,30 +20,25 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScopeGuard>
 
 namespace {
 
 const QByteArray kTemplate = "[ADMIN]\r\nLINES_DISPLAYED=64\r\n";
 
-// Records the windows opened modally ("class/FolderSelectMode") and answers each as the
-// function says (Rejected without one).
-class ModalRecorder {
-public:
-    explicit ModalRecorder(std::function<int(QDialog&)> answer = {}) {
-        previous_ = SetModalHook([this, answer](QDialog& dialog) {
-            opened << QString::fromLatin1(dialog.metaObject()->className()) + "/" +
-                          QString::number(FolderSelectMode);
-            return answer ? answer(dialog) : int(QDialog::Rejected);
-        });
-    }
-    ~ModalRecorder() { SetModalHook(previous_); }
-    ModalRecorder(const ModalRecorder&) = delete;
-    ModalRecorder& operator=(const ModalRecorder&) = delete;
-    QStringList opened;
+// Answers the windows opened modally as the function says while the guard lives.
+auto OnModal(std::function<int(QDialog&)> answer) {
+    return qScopeGuard([previous = SetModalHook(std::move(answer))] { SetModalHook(previous); });
+}
 
-private:
-    ModalHook previous_;
-};
+// Chooses the file as the merge window's source, as the file window would.
+void ChooseSource(frmToolsMerge& window, int index, const QString& path) {
+    const auto chooser = OnModal([&](QDialog& dialog) {
+        static_cast<QFileDialog&>(dialog).selectFile(path);
+        return int(QDialog::Accepted);
+    });
+    window.ChooseSource(index);
+}
 
 // Two servers; CNCSRV1 (this computer) has LATHE1 and SHOP, CNCSRV2 has MILL.
 class ExportRig : public DncAdminInstallation {
@@ -96,7 +91,12 @@ private slots:
         } else {
             window = std::make_unique<frmExportClients>();
         }
-        ModalRecorder modals;
+        QStringList opened;  // "class/FolderSelectMode"
+        const auto modals = OnModal([&](QDialog& dialog) {
+            opened << QString(dialog.metaObject()->className()) + "/" +
+                          QString::number(FolderSelectMode);
+            return int(QDialog::Rejected);
+        });
         MessageRecorder messages;
         messages.Answer(MsgAnswer::Yes);
         if (auto* list = window->findChild<QListWidget*>(control)) {
@@ -107,7 +107,7 @@ private slots:
         }
         ExportClientsToDncAdmin = {};
         QCOMPARE(messages.Count(), control.startsWith("lst") || fails ? 1 : 0);
-        QCOMPARE(modals.opened, fails ? QStringList() : QStringList{"frmExportDNCAdmin/0"});
+        QCOMPARE(opened, fails ? QStringList() : QStringList{"frmExportDNCAdmin/0"});
         QCOMPARE(rig.ReadFile("DNCAdmin.ini").endsWith("[CNC_LIST]\r\n1=LATHE1\r\n"), !fails);
     }
 
@@ -127,17 +127,10 @@ private slots:
         frmToolsMerge window;
         QCOMPARE(window.findChild<QLabel*>("lblSelectPaths_0")->text(),
                  rig.FilePath("S1.ini").toUpper());
+        ChooseSource(window, 2, rig.FilePath("S3.ini"));
         {
-            ModalRecorder dialogs([&](QDialog& dialog) {
-                static_cast<QFileDialog&>(dialog).selectFile(rig.FilePath("S3.ini"));
-                return int(QDialog::Accepted);
-            });
-            window.ChooseSource(2);
-        }
-        {
-            const QString folder = rig.FilePath("MASTER");
-            ModalRecorder chooser([folder](QDialog& dialog) {
-                SelectedFolderPath = folder;
+            const auto chooser = OnModal([&](QDialog& dialog) {
+                SelectedFolderPath = rig.FilePath("MASTER");
                 dialog.findChild<QPushButton*>("cmdExport")->click();
                 return dialog.result();
             });
@@ -194,13 +187,7 @@ private slots:
                                          rig.FilePath("MASTER").toLatin1() + "\r\n");
         MessageRecorder messages;
         frmToolsMerge window;
-        {
-            ModalRecorder dialogs([&](QDialog& dialog) {
-                static_cast<QFileDialog&>(dialog).selectFile(rig.FilePath("BOM.ini"));
-                return int(QDialog::Accepted);
-            });
-            window.ChooseSource(0);
-        }
+        ChooseSource(window, 0, rig.FilePath("BOM.ini"));
         window.findChild<QPushButton*>("cmdMerge")->click();
         const QString pathError = "Path error \"" + WindowsPathText(rig.FilePath("BOM.ini")) + "\"";
         QCOMPARE(messages.Texts(), (QStringList{pathError, pathError}));
