@@ -167,7 +167,8 @@ private slots:
         row("unknown server", QString(out).replace("CNCSRV1", "NOPE"), 1,
             "DNC server \"NOPE\" not found");
         row("no database", QString(out).replace("DNC.mdb", "none.mdb"), 1, "none.mdb\" not found");
-        row("over 64", merge + "$D/S40.ini $D/S40.ini", 1, "ERROR! Clients > 64");
+        row("client twice", merge + "$D/S1.ini $D/S1.ini", 1,
+            "ERROR! Client A in DNCAdmin.ini 1 and 2");
         row("unreadable source", merge + "$D/none.ini", 1, "source \"");
         row("five sources", merge + "$D/T.ini $D/T.ini $D/T.ini $D/T.ini $D/T.ini", 2,
             "one to four source files");
@@ -217,15 +218,10 @@ private slots:
             return QByteArray("\xFF\xFE") +
                    QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
         };
-        QByteArray forty = "[CNC_LIST]\r\n";
-        for (int k = 1; k <= 40; ++k) {
-            forty += QByteArray::number(k) + "=C" + QByteArray::number(k) + "\r\n";
-        }
         const QList<QPair<QString, QByteArray>> files = {
             {"T.ini", kTemplate},
             {"S1.ini", "[CNC_LIST]\r\n1=A\r\n[A]\r\nNODE_ID=01\r\n"},
             {"S2.ini", "[CNC_LIST]\r\n3=B\r\n"},
-            {"S40.ini", forty},
             {"U16.ini", utf16("[CNC_LIST]\r\n1=M\u00fchle\r\n[M\u00dcHLE]\r\nNODE_ID=\u00e91\r\n")},
             {"L16.ini", utf16("[CNC_LIST]\r\n1=a\r\n[A]\r\nPORT_ID=\u0141\r\n")},
             {"BOM.ini", "\xEF\xBB\xBF[CNC_LIST]\r\n1=A\r\n"},

@@ -31,89 +31,18 @@ public:
 
 const QByteArray kMasterFile = "[ADMIN]\r\nLINES_DISPLAYED=64\r\n";
 
-// A mailbox mode with the client's node, the master file before ("<none>": no master path
-// stored, "<shipped>": merged from the shipped template), and what TolvaneDNC.ini,
-// MASTERMAILBOXPATH and the message are after and what was added to the master.
-struct MailboxRow {
-    int mode;
-    QString node;
-    QByteArray master, tolvane, added;
-    QString mailbox, message;
-};
-
 }  // namespace
-
-Q_DECLARE_METATYPE(MailboxRow)
 
 class TestFolderSelection : public QObject {
     Q_OBJECT
 private slots:
     void cleanup() { FolderSelectMode = FolderSelect::None; }
 
-    // The mailbox modes write TolvaneDNC.ini, the settings and the node section of the
-    // master DNCAdmin.ini, whose path the settings hold.
-    void Mailbox_data() {
-        QTest::addColumn<MailboxRow>("row");
-        const auto row = [](const char* name, int mode, const char* node, const QByteArray& master,
-                            const QByteArray& tolvane, const QByteArray& added, const char* mailbox,
-                            const char* message) {
-            QTest::newRow(name) << MailboxRow{mode, node, master, tolvane, added, mailbox, message};
-        };
-        const QByteArray dncTolvane =
-            "[TRANSACT]\r\nINPATH=C:\\DNC\\IN\\IN\r\nOUTPATH=C:\\DNC\\OUT\\OUT"
-            "\r\n[CLIENTS]\r\nTEMPFILEPATH=C:\\DNC\\CLIENTS\r\n";
-        row("3 on C:\\, node 01, shipped template", 3, "01", "<shipped>", dncTolvane,
-            "[NODE01]\r\nDOWN_PATH=C:\\DNC\\CLIENTS\r\nUP_PATH=C:\\DNC\\CLIENTS"
-            "\r\nINMAIL_PATH=C:\\DNC\\IN\r\nOUTMAIL_PATH=C:\\DNC\\OUT\r\n",
-            "C:\\DNC", "");
-        row("6 on C:\\, node 04", 6, "04", kMasterFile,
-            "[TRANSACT]\r\nINPATH=C:\\\\IN\\IN\r\nOUTPATH=C:\\\\OUT\\OUT\r\n"
-            "[CLIENTS]\r\nTEMPFILEPATH=C:\\\\CLIENTS\r\n",
-            "[NODE04]\r\nDOWN_PATH=C:\\\\CLIENTS\r\nUP_PATH=C:\\\\CLIENTS\r\n"
-            "INMAIL_PATH=C:\\\\IN\r\nOUTMAIL_PATH=C:\\\\OUT\r\n",
-            "C:\\", "");
-        row("node 05 has no section", 3, "05", kMasterFile, dncTolvane, "", "C:\\DNC", "");
-        row("no master path", 3, "01", "<none>", dncTolvane, "", "C:\\DNC",
-            "Master DNCAdmin path not found!, Merge DNCAdmin");
-        row("master without LINES_DISPLAYED", 3, "01", "[ADMIN]\r\nLINES_DISPLAYED=\r\n",
-            dncTolvane, "", "C:\\DNC", "Master DNCAdmin file not found!, Merge DNCAdmin from Host");
-    }
-    void Mailbox() {
-        QFETCH(MailboxRow, row);
-        const auto& [mode, node, master, tolvane, added, mailbox, message] = row;
-        FolderRig rig(node);
-        QDir().mkpath(rig.FilePath("Master"));
-        if (master == "<shipped>") {
-            MergeTable table;
-            table.Columns[0][0].Name = "LATHE1";
-            QVERIFY(MergeDncAdmin(table, rig.FilePath("Master"),
-                                  KESTRUM_SOURCE_DIR "/dist/DNCAdminExportCopy.ini")
-                        .Ok);
-        } else if (master != "<none>") {
-            rig.WriteFile("Master/DNCAdmin.ini", master);
-        }
-        if (master != "<none>") {
-            // Stored upper-cased, as the path text of the settings usually is.
-            QVERIFY(WriteIniValue("PATHS", "MASTERDNCADMINPATH", rig.FilePath("Master").toUpper(),
-                                  rig.SettingsPath()));
-        }
-        const QByteArray before = ReadBytes(rig.FilePath("Master/DNCAdmin.ini"));
-        MessageRecorder messages;
-        SelectedFolderPath = "C:\\";
-        QCOMPARE(ConfirmFolderSelection(qint16(mode)), ConfirmOutcome::Close);
-        QCOMPARE(rig.ReadFile("TolvaneDNC.ini"), tolvane);
-        QCOMPARE(ReadIniValue(rig.SettingsPath(), "PATHS", "MASTERMAILBOXPATH", ""), mailbox);
-        QCOMPARE(ReadBytes(rig.FilePath("Master/DNCAdmin.ini")), before + added);
-        QCOMPARE(messages.Texts().join('|'), message);
-        if (!message.isEmpty()) {
-            QCOMPARE(messages.Last().title, QString("MASTER Mailbox error!"));
-        }
-    }
-
     // Confirming paths the window cannot offer from its tree, and the refusals: a copy onto
     // the exported file itself, targets that cannot be written, a computer that is no
     // configured server, a folder missing, a remote desktop client's drive (six folders made
-    // one at a time). What the settings file holds after and whether the window closes.
+    // one at a time). The mailbox modes write TolvaneDNC.ini and the client's node section
+    // into the master DNCAdmin.ini whose path the settings hold (stored upper-cased, $M).
     // $T is the temporary folder's local path, $W its Windows path text.
     // clang-format off
     void Confirm_data() {
@@ -123,12 +52,28 @@ private slots:
         QTest::addColumn<int>("outcome");
         QTest::addColumn<QString>("message");   // a prefix
         QTest::addColumn<QByteArray>("settings");  // Kestrum.ini after, without "[PATHS]\r\n"
+        QTest::addColumn<QString>("node");         // the client's
+        QTest::addColumn<QByteArray>("master");    // "": no path stored, "<shipped>": merged
+        QTest::addColumn<QByteArray>("tolvane");   // TolvaneDNC.ini after
+        QTest::addColumn<QByteArray>("added");     // to the master
         const auto row = [](const char* name, int mode, const char* folder, const char* existing,
-                            ConfirmOutcome outcome, const char* message,
-                            const QByteArray& settings) {
+                            ConfirmOutcome outcome, const char* message, const QByteArray& settings) {
             QTest::newRow(name) << mode << QString(folder)
                                 << QString(existing).split(',', Qt::SkipEmptyParts) << int(outcome)
-                                << QString(message) << settings;
+                                << QString(message) << settings << QString("01") << QByteArray()
+                                << QByteArray("<missing>") << QByteArray();
+        };
+        // Mailbox modes confirmed on C:\, which mode 3 takes as C:\DNC.
+        const auto mailbox = [](const char* name, int mode, const char* node, const QByteArray& master,
+                                const char* path, const char* message, const QByteArray& added = {}) {
+            const QByteArray p = path;
+            QTest::newRow(name) << mode << QString("C:\\") << QStringList() << int(ConfirmOutcome::Close)
+                                << QString(message)
+                                << QByteArray(master.isEmpty() ? "" : "MASTERDNCADMINPATH=$M\r\n") + "MASTERMAILBOXPATH=" + p + "\r\n"
+                                << QString(node) << master
+                                << "[TRANSACT]\r\nINPATH=" + p + "\\IN\\IN\r\nOUTPATH=" + p + "\\OUT\\OUT\r\n"
+                                   "[CLIENTS]\r\nTEMPFILEPATH=" + p + "\\CLIENTS\r\n"
+                                << added;
         };
         const auto close = ConfirmOutcome::Close;
         const auto open = ConfirmOutcome::StayOpen;
@@ -147,6 +92,16 @@ private slots:
             "MASTERFOLDERPATH=$W\\\\tsclient\\D\\DNC\r\n");
         row("4 tsclient, folder missing", 4, "$T\\\\TSCLIENT\\D\\NONE", "tsclient/D", open,
             "Master folder path '$W\\\\TSCLIENT\\D\\NONE\\TolvaneNode01' creation error", "");
+        mailbox("3, master from the shipped template", 3, "01", "<shipped>", "C:\\DNC", "",
+                "[NODE01]\r\nDOWN_PATH=C:\\DNC\\CLIENTS\r\nUP_PATH=C:\\DNC\\CLIENTS\r\n"
+                "INMAIL_PATH=C:\\DNC\\IN\r\nOUTMAIL_PATH=C:\\DNC\\OUT\r\n");
+        mailbox("6, node 04", 6, "04", kMasterFile, "C:\\", "",
+                "[NODE04]\r\nDOWN_PATH=C:\\\\CLIENTS\r\nUP_PATH=C:\\\\CLIENTS\r\n"
+                "INMAIL_PATH=C:\\\\IN\r\nOUTMAIL_PATH=C:\\\\OUT\r\n");
+        mailbox("node 05 has no section", 3, "05", kMasterFile, "C:\\DNC", "");
+        mailbox("no master path", 3, "01", "", "C:\\DNC", "Master DNCAdmin path not found!, Merge DNCAdmin");
+        mailbox("master without LINES_DISPLAYED", 3, "01", "[ADMIN]\r\nLINES_DISPLAYED=\r\n", "C:\\DNC",
+                "Master DNCAdmin file not found!, Merge DNCAdmin from Host");
     }
     // clang-format on
     void Confirm() {
@@ -156,7 +111,10 @@ private slots:
         QFETCH(int, outcome);
         QFETCH(QString, message);
         QFETCH(QByteArray, settings);
-        FolderRig rig;
+        QFETCH(QString, node);
+        QFETCH(QByteArray, master);
+        QFETCH(QByteArray, added);
+        FolderRig rig(node);
         for (const QString& path : existing) {
             if (path == "<elsewhere>") {
                 LocalComputerName = "ELSEWHERE";
@@ -167,11 +125,27 @@ private slots:
         if (mode == 2) {
             DncAdminPaths = {"C:\\A\\DNCADMIN.INI", "", rig.FilePath("S3.ini"), ""};
         }
+        const QString masterFile = rig.FilePath("Master/DNCAdmin.ini");
+        QDir().mkpath(rig.FilePath("Master"));
+        if (master == "<shipped>") {
+            MergeTable table;
+            table.Columns[0][0].Name = "LATHE1";
+            const QString shipped = KESTRUM_SOURCE_DIR "/dist/DNCAdminExportCopy.ini";
+            QVERIFY(MergeDncAdmin(table, rig.FilePath("Master"), shipped).Ok);
+        } else if (!master.isEmpty()) {
+            rig.WriteFile("Master/DNCAdmin.ini", master);
+        }
+        if (!master.isEmpty()) {
+            QVERIFY(WriteIniValue("PATHS", "MASTERDNCADMINPATH", rig.FilePath("Master").toUpper(),
+                                  rig.SettingsPath()));
+        }
+        const QByteArray before = ReadBytes(masterFile);
         const QString windowsText = WindowsPathText(rig.Folder());
         for (QString* text : {&folder, &message}) {
             text->replace("$T", rig.Folder()).replace("$W", windowsText);
         }
         settings.replace("$W", windowsText.toLatin1());
+        settings.replace("$M", rig.FilePath("Master").toUpper().toLatin1());
         MessageRecorder messages;
         SelectedFolderPath = folder;
         QCOMPARE(int(ConfirmFolderSelection(qint16(mode))), outcome);
@@ -180,6 +154,11 @@ private slots:
         QVERIFY2(message.isEmpty() || message == "*" || messages.Last().text.startsWith(message),
                  qPrintable(messages.Texts().join('|')));
         QCOMPARE(rig.ReadFile("Kestrum.ini"), "[PATHS]\r\n" + settings);
+        QTEST(ReadBytes(rig.FilePath("TolvaneDNC.ini")), "tolvane");
+        QCOMPARE(ReadBytes(masterFile), before + added);
+        if (message.startsWith("Master DNCAdmin")) {
+            QCOMPARE(messages.Last().title, QString("MASTER Mailbox error!"));
+        }
         if (mode == 4 && outcome == int(ConfirmOutcome::Close)) {
             for (const QString& name : MasterFolderNames()) {
                 QVERIFY2(QFileInfo(NativePath(JoinPath(folder, name))).isDir(), qPrintable(name));

@@ -5,8 +5,6 @@
 #include "tests/dncadmin/dncadmin_fixture.h"
 #include "tests/support/test_main.h"
 
-#include <QTemporaryDir>
-
 namespace {
 
 const QByteArray kTemplate = "[ADMIN]\r\nLINES_DISPLAYED=64\r\n";
@@ -39,31 +37,29 @@ QByteArray SourceFile(const QByteArray& prefix, const QList<int>& keys) {
 }
 const QList<int> kSixteen = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
 
-class MergeRig {
+// A folder with the template, a MASTER folder and the sources read into the merge table.
+class MergeRig : public TempInstallation {
 public:
-    MergeRig() {
-        master_ = dir_.filePath("MASTER");
-        QDir().mkpath(master_);
-        WriteBytes(TemplatePath(), kTemplate);
+    MergeRig() : TempInstallation({false, false, {}}) {
+        QDir().mkpath(FilePath("MASTER"));
+        WriteFile("DNCAdminExportCopy.ini", kTemplate);
     }
-    QString TemplatePath() const { return dir_.filePath("DNCAdminExportCopy.ini"); }
-    QString MasterFile() const { return master_ + "/DNCAdmin.ini"; }
     // Reads the sources into the table, as choosing them in the window does.
     bool Load(const QList<QByteArray>& sources) {
         for (int i = 0; i < sources.size(); ++i) {
-            const QString path = dir_.filePath(QString("S%1.ini").arg(i + 1));
-            if (!WriteBytes(path, sources.at(i)) ||
-                !ReadDncAdminFile(path, table_.Columns[size_t(i)])) {
+            const QString name = QString("S%1.ini").arg(i + 1);
+            WriteFile(name, sources.at(i));
+            if (!ReadDncAdminFile(FilePath(name), table_.Columns[size_t(i)])) {
                 return false;
             }
         }
         return true;
     }
-    MergeOutcome Merge() const { return MergeDncAdmin(table_, master_, TemplatePath()); }
+    MergeOutcome Merge() const {
+        return MergeDncAdmin(table_, FilePath("MASTER"), FilePath("DNCAdminExportCopy.ini"));
+    }
 
 private:
-    QTemporaryDir dir_;
-    QString master_;
     MergeTable table_;
 };
 
@@ -159,16 +155,16 @@ private slots:
         QFETCH(QString, status);
         MergeRig rig;
         if (master != "<none>") {
-            QVERIFY(WriteBytes(rig.MasterFile(), master));
+            rig.WriteFile("MASTER/DNCAdmin.ini", master);
         }
         QVERIFY(rig.Load(sources));
         const MergeOutcome outcome = rig.Merge();
         QCOMPARE(outcome.Status, status);
         QCOMPARE(outcome.Ok, status.startsWith("Merge successful"));
-        QCOMPARE(ReadBytes(rig.MasterFile()), expected);
+        QCOMPARE(rig.ReadFile("MASTER/DNCAdmin.ini"), expected);
         // A second merge of the same sources changes nothing: no blank lines pile up.
         QCOMPARE(rig.Merge().Ok, outcome.Ok);
-        QCOMPARE(ReadBytes(rig.MasterFile()), expected);
+        QCOMPARE(rig.ReadFile("MASTER/DNCAdmin.ini"), expected);
     }
 
     // No master folder: refused, and nothing is written anywhere (never to the root).
@@ -176,7 +172,8 @@ private slots:
         MergeRig rig;
         QVERIFY(rig.Load({SourceFile("A", {1})}));
         for (const QString& folder : {QString(), QString("/no/such/folder")}) {
-            const MergeOutcome outcome = MergeDncAdmin(MergeTable(), folder, rig.TemplatePath());
+            const MergeOutcome outcome =
+                MergeDncAdmin(MergeTable(), folder, rig.FilePath("DNCAdminExportCopy.ini"));
             QVERIFY(!outcome.Ok);
             QVERIFY(!outcome.Error.isEmpty());
         }

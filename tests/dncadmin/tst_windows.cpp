@@ -145,12 +145,26 @@ private slots:
                  QString("Merge successful, 3 Clients"));
         const QByteArray empty =
             "NODE_ID=\r\nPORT_ID=\r\nPROTOCOL=\r\nDEFAULT_DIR=\r\nDEFAULT_UP_DIR=\r\n";
-        QCOMPARE(rig.ReadFile("MASTER/DNCAdmin.ini"),
-                 kTemplate +
-                     "[NODE01]\r\nUP_PATH=X\r\n[CNC_LIST]\r\n1=A\r\n2=B\r\n3=C\r\n[A]\r\n"
-                     "NODE_ID=01\r\nPORT_ID=7\r\nPROTOCOL=\r\nDEFAULT_DIR=\r\n"
-                     "DEFAULT_UP_DIR=\r\n[B]\r\n" +
-                     empty + "[C]\r\n" + empty);
+        const QByteArray merged =
+            kTemplate +
+            "[NODE01]\r\nUP_PATH=X\r\n[CNC_LIST]\r\n1=A\r\n2=B\r\n3=C\r\n[A]\r\n"
+            "NODE_ID=01\r\nPORT_ID=7\r\nPROTOCOL=\r\nDEFAULT_DIR=\r\n"
+            "DEFAULT_UP_DIR=\r\n[B]\r\n" +
+            empty + "[C]\r\n" + empty;
+        QCOMPARE(rig.ReadFile("MASTER/DNCAdmin.ini"), merged);
+
+        // A source that cannot be read is never taken for an empty list: the merge is refused
+        // with the window's path error, and the master stays as it was.
+        messages.Clear();
+        rig.WriteFile("BOM.ini", "\xEF\xBB\xBF[CNC_LIST]\r\n1=A\r\n");
+        ChooseSource(window, 0, rig.FilePath("BOM.ini"));
+        window.findChild<QPushButton*>("cmdMerge")->click();
+        const QString pathError = "Path error \"" + WindowsPathText(rig.FilePath("BOM.ini")) + "\"";
+        QCOMPARE(messages.Texts(), (QStringList{pathError, pathError}));
+        QCOMPARE(messages.Last().title, QString("Merge MASTER DNCAdmin error!"));
+        QCOMPARE(window.findChild<QLabel*>("StatusBar1_Panel1")->text(),
+                 QString("ERROR! Merge not done"));
+        QCOMPARE(rig.ReadFile("MASTER/DNCAdmin.ini"), merged);
 
         // Clearing the master leaves nothing to merge into.
         window.findChild<QPushButton*>("cmdClear_4")->click();
@@ -165,36 +179,16 @@ private slots:
                  QString("none"));
     }
 
-    // A list that could not be read is never taken for an empty one: the export window says
-    // so in its server lists, and the merge refuses a source without a client list with the
-    // window's path error, leaving the master as it was.
-    void UnreadListsAreNotEmptyLists() {
+    // Servers that could not be read are never taken for an empty list.
+    void UnreadServers() {
         ExportRig rig;
         DncConnection.Close();
-        {
-            MessageRecorder messages;
-            frmExportClients window;
-            auto* servers = window.findChild<QComboBox*>("cboServers1_0");
-            QCOMPARE(servers->count(), 0);
-            QCOMPARE(servers->placeholderText(), QString("The servers could not be read"));
-            QVERIFY(messages.Texts().value(0).startsWith("Error 2#3704"));
-        }
-        const QByteArray master = kTemplate + "[CNC_LIST]\r\n1=OLD\r\n";
-        QDir().mkpath(rig.FilePath("MASTER"));
-        rig.WriteFile("MASTER/DNCAdmin.ini", master);
-        rig.WriteFile("BOM.ini", "\xEF\xBB\xBF[CNC_LIST]\r\n1=A\r\n");
-        rig.WriteFile("Kestrum.ini", "[PATHS]\r\nMASTERDNCADMINPATH=" +
-                                         rig.FilePath("MASTER").toLatin1() + "\r\n");
         MessageRecorder messages;
-        frmToolsMerge window;
-        ChooseSource(window, 0, rig.FilePath("BOM.ini"));
-        window.findChild<QPushButton*>("cmdMerge")->click();
-        const QString pathError = "Path error \"" + WindowsPathText(rig.FilePath("BOM.ini")) + "\"";
-        QCOMPARE(messages.Texts(), (QStringList{pathError, pathError}));
-        QCOMPARE(messages.Last().title, QString("Merge MASTER DNCAdmin error!"));
-        QCOMPARE(window.findChild<QLabel*>("StatusBar1_Panel1")->text(),
-                 QString("ERROR! Merge not done"));
-        QCOMPARE(rig.ReadFile("MASTER/DNCAdmin.ini"), master);
+        frmExportClients window;
+        auto* servers = window.findChild<QComboBox*>("cboServers1_0");
+        QCOMPARE(servers->count(), 0);
+        QCOMPARE(servers->placeholderText(), QString("The servers could not be read"));
+        QVERIFY(messages.Texts().value(0).startsWith("Error 2#3704"));
     }
 };
 
