@@ -64,15 +64,16 @@ private slots:
                                 << QByteArray("<missing>") << QByteArray();
         };
         // Mailbox modes confirmed on C:\, which mode 3 takes as C:\DNC.
-        const auto mailbox = [](const char* name, int mode, const char* node, const QByteArray& master,
-                                const char* path, const char* message, const QByteArray& added = {}) {
+        const auto mailbox = [](const char* name, int mode, const char* node,
+                                const QByteArray& master, const char* path, const char* message,
+                                const QByteArray& added = {}) {
             const QByteArray p = path;
+            const QByteArray stored = master.isEmpty() ? "" : "MASTERDNCADMINPATH=$M\r\n";
             QTest::newRow(name) << mode << QString("C:\\") << QStringList() << int(ConfirmOutcome::Close)
-                                << QString(message)
-                                << QByteArray(master.isEmpty() ? "" : "MASTERDNCADMINPATH=$M\r\n") + "MASTERMAILBOXPATH=" + p + "\r\n"
+                                << QString(message) << stored + "MASTERMAILBOXPATH=" + p + "\r\n"
                                 << QString(node) << master
-                                << "[TRANSACT]\r\nINPATH=" + p + "\\IN\\IN\r\nOUTPATH=" + p + "\\OUT\\OUT\r\n"
-                                   "[CLIENTS]\r\nTEMPFILEPATH=" + p + "\\CLIENTS\r\n"
+                                << "[TRANSACT]\r\nINPATH=" + p + "\\IN\\IN\r\nOUTPATH=" + p +
+                                   "\\OUT\\OUT\r\n[CLIENTS]\r\nTEMPFILEPATH=" + p + "\\CLIENTS\r\n"
                                 << added;
         };
         const auto close = ConfirmOutcome::Close;
