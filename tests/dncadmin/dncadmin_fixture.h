@@ -49,11 +49,6 @@ inline QByteArray ReadBytes(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
-inline bool WriteBytes(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
 // Every file and folder under folder, as relative paths in order.
 inline QStringList TreeListing(const QString& folder) {
     QStringList names;

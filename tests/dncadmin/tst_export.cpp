@@ -144,13 +144,14 @@ private slots:
 
     // The copy into a server's folder: a write that fails part way through (the file-size
     // limit stands in for a full disk) leaves the old file; a copy onto itself is a no-op.
+    // The copies kept of a replaced file go to the program folder's Backups/.
     void CopyFailingHalfway() {
-        QTemporaryDir dir;
-        const QString source = dir.filePath("new.ini");
-        const QString target = dir.filePath("DNCAdmin.ini");
-        QVERIFY(WriteBytes(source, QByteArray(256 * 1024, 'N')));
+        const TempInstallation dir({false, false, {}});
+        const QString source = dir.FilePath("new.ini");
+        const QString target = dir.FilePath("DNCAdmin.ini");
+        dir.WriteFile("new.ini", QByteArray(256 * 1024, 'N'));
         const QByteArray old = "[CNC_LIST]\r\n1=OLD\r\n";
-        QVERIFY(WriteBytes(target, old));
+        dir.WriteFile("DNCAdmin.ini", old);
 
         rlimit previous{};
         QCOMPARE(getrlimit(RLIMIT_FSIZE, &previous), 0);
@@ -166,9 +167,9 @@ private slots:
         QVERIFY(!copied);
         QVERIFY(!error.isEmpty());
         QCOMPARE(ReadBytes(target), old);
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 2);  // no temporary left
+        QCOMPARE(QDir(dir.Folder()).entryList(QDir::Files).size(), 2);  // no temporary left
 
-        QVERIFY(CopyFileAtomically(target, dir.path() + "/./DNCAdmin.ini"));
+        QVERIFY(CopyFileAtomically(target, dir.Folder() + "/./DNCAdmin.ini"));
         QCOMPARE(ReadBytes(target), old);
         QVERIFY(CopyFileAtomically(source, target));
         QCOMPARE(ReadBytes(target), ReadBytes(source));
