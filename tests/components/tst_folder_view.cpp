@@ -13,9 +13,6 @@
 #include <QTest>
 #include <QTreeView>
 
-#include <memory>
-#include <vector>
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -88,12 +85,11 @@ private Q_SLOTS:
                         }
                     }
                 });
-        std::vector<std::unique_ptr<QTreeView>> views;
-        for (int i = 0; i < 3; ++i) {
-            views.push_back(std::make_unique<QTreeView>());
-            views.back()->setModel(&model);
-            views.back()->expand(model.NetworkIndex());
-            views.back()->expand(entire);
+        QTreeView views[3];
+        for (QTreeView& view : views) {
+            view.setModel(&model);
+            view.expand(model.NetworkIndex());
+            view.expand(entire);
         }
         for (int i = 0; i < 20; ++i) {
             model.fetchMore(entire);

@@ -176,6 +176,8 @@ private slots:
         row("fifo", exportTo + "$D/OUT/fifo", 1, "FIFO (named pipe), not a regular");
         row("device", exportTo + "$D/OUT/null", 1, "it is a device, not a regular");
         row("folder", exportTo + "$D/OUT", 1, "it is a folder, not a file");
+        row("folder where nothing can be made", exportTo + "/proc/DNCAdmin.ini", 1,
+            "/proc/DNCAdmin.ini");
         row("dangling link", exportTo + "$D/OUT/link", 1, "which does not exist");
         row("damaged client table", out, 1, "could not be read (database disk image is malformed)");
         row("locked database", out, 1, "the database is busy or locked by another program");
@@ -258,12 +260,7 @@ private slots:
         }
         arguments.replaceInStrings("$D", db.Folder());
         arguments.replaceInStrings(db.DatabasePath(), db.DatabaseLocation());
-        const bool newinstall = arguments.first() == QLatin1String("newinstall");
-        const QString tool =
-            newinstall ? "newinstall/kestrum-newinstall" : "dncadmin/kestrum-dncadmin";
-        if (newinstall) {
-            arguments.removeFirst();
-        }
+        const QString tool = arguments.first() == "newinstall" ? arguments.takeFirst() : "dncadmin";
         const QMap<QString, QString> before = Snapshot(db.Folder());
         // After the snapshot: closing any file of the database in this process would drop
         // the lock (the system's locks belong to the process).
@@ -272,7 +269,7 @@ private slots:
             lock.emplace(db.DatabasePath());
             QVERIFY(lock->locked);
         }
-        const Run run = RunTool(arguments, tool, db.Folder());
+        const Run run = RunTool(arguments, tool + "/kestrum-" + tool, db.Folder());
         lock.reset();
         QCOMPARE(run.exitCode, exitCode);
         QVERIFY2((exitCode ? run.err : run.out).contains(message), qPrintable(run.out + run.err));

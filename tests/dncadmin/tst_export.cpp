@@ -131,17 +131,6 @@ private slots:
         QCOMPARE(db.ReadFile("DNCAdmin.ini"), expected);
     }
 
-    // A target in a folder where nothing can be made is reported, never taken as written.
-    void UnwritableTargetFolder() {
-        DncAdminInstallation db;
-        db.AddClient("A", "01", "1", 2);
-        db.WriteFile("DNCAdminExportCopy.ini", kTemplate);
-        const ExportOutcome outcome =
-            ExportDncAdmin({"A"}, db.FilePath("DNCAdminExportCopy.ini"), "/proc/DNCAdmin.ini");
-        QVERIFY(!outcome.Ok);
-        QVERIFY(outcome.Error.contains("/proc/DNCAdmin.ini"));
-    }
-
     // The copy into a server's folder: a write that fails part way through (the file-size
     // limit stands in for a full disk) leaves the old file; a copy onto itself is a no-op.
     // The copies kept of a replaced file go to the program folder's Backups/.

@@ -211,22 +211,18 @@ private slots:
                                 << file(after) << tolvane << node << made << closes;
         };
         const char* none = "";
-        // Mode 0: the export's copy of DNCAdmin.ini.
         row("0 stored", 0, "DNCADMINEXPORTPATH=c:\\srv\\dnc\r\n", none, "C:\\SRV\\DNC",
             "DNCADMINEXPORTPATH=C:\\SRV\\DNC\r\n", "", "srv/dnc/DNCAdmin.ini", true);
         row("0 none", 0, "", none, "Select this TolvaneDNC Server's DNCAdmin folder:", "=", "", "", false);
         row("0 clicked", 0, "DNCADMINEXPORTPATH=c:\\srv\\mb\r\n", "srv/dnc", "C:\\srv\\dnc",
             "DNCADMINEXPORTPATH=C:\\srv\\dnc\r\n", "", "srv/dnc/DNCAdmin.ini", true);
         row("0 root", 0, "", "/", "C:\\", "DNCADMINEXPORTPATH=C:\\\r\n", "", "DNCAdmin.ini", true);
-        // Mode 1 writes nothing.
         row("1 none", 1, "", none, "Selected folder:", "=", "", "", false);
         row("1 clicked", 1, "", "srv/dnc", "C:\\srv\\dnc", "=", "", "", true);
-        // Mode 2: the merge's master, with its source paths.
         row("2 none", 2, "", none, "Selected folder:", "=", "", "", false);
         row("2 clicked", 2, "", "srv/dnc", "C:\\srv\\dnc",
             "[PATHS]\r\nMASTERDNCADMINPATH=C:\\srv\\dnc\r\nDNCADMINPATH1=\r\nDNCADMINPATH2=\r\n"
             "DNCADMINPATH3=\r\nDNCADMINPATH4=\r\n", "", "", true);
-        // Modes 3 and 6: the mailbox, written into TolvaneDNC.ini and the master's node.
         row("3 stored", 3, "MASTERMAILBOXPATH=c:\\srv\\mb\r\n", none, "C:\\SRV\\MB",
             "MASTERMAILBOXPATH=C:\\SRV\\MB\r\n", "C:\\SRV\\MB", "", true);
         row("3 none", 3, "", none, "Select the TolvaneDNC Server(s) Master MailBox folder:", "=", "",
@@ -238,7 +234,6 @@ private slots:
             "MASTERMAILBOXPATH=C:\\SRV\\MB\r\n", "C:\\SRV\\MB", "", true);
         row("6 none", 6, "", none, "Select the XPMode Master MailBox folder:", "=", "", "", false);
         row("6 root", 6, "", "/", "C:\\", "MASTERMAILBOXPATH=C:\\\r\n", "C:\\", "", true);
-        // Mode 4: the master folder tree.
         row("4 stored", 4, "MASTERFOLDERPATH=c:\\srv\\dnc\r\n", none, "C:\\SRV\\DNC",
             "MASTERFOLDERPATH=C:\\SRV\\DNC\r\n", "", "srv/dnc/*", true);
         row("4 none", 4, "", none, "Select the TolvaneDNC Server(s)\\DNCAdmin(s) Master path:", "=",
