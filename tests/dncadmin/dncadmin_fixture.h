@@ -24,23 +24,19 @@ public:
         Exec("INSERT INTO t_dnc_servers (dnc_server_name) VALUES ('CNCSRV1')");
     }
 
-    // A client of CNCSRV1; returns its client_id.
-    qint64 AddClient(const QString& name, const QString& node, const QString& port, int protocol,
-                     const QList<TestDir>& dirs = {}) const {
+    // A client of CNCSRV1 with its folders.
+    void AddClient(const QString& name, const QString& node, const QString& port, int protocol,
+                   const QList<TestDir>& dirs = {}) const {
         Exec(
             "INSERT INTO t_dnc_server_clients (client_name, dnc_server_id, NODE_ID, PORT_ID, "
             "protocol_id) VALUES (?, 1, ?, ?, ?)",
             {name, node, port, protocol});
-        const qint64 id =
-            QueryValue("SELECT client_id FROM t_dnc_server_clients WHERE client_name = ?", {name})
-                .toLongLong();
         for (const TestDir& dir : dirs) {
             Exec(
                 "INSERT INTO t_client_directory (client_id, directory_direct, dir_mode) "
-                "VALUES (?, ?, ?)",
-                {id, dir.path, dir.mode});
+                "SELECT client_id, ?, ? FROM t_dnc_server_clients WHERE client_name = ?",
+                {dir.path, dir.mode, name});
         }
-        return id;
     }
 };
 
