@@ -78,16 +78,12 @@ private slots:
         QTest::addColumn<QString>("status");
         const QByteArray old = kTemplate + "[CNC_LIST]\r\n1=OLD\r\n";
 
-        QTest::newRow("one source with gaps")
-            << QByteArray("<none>") << QList<QByteArray>{SourceFile("A", {1, 2, 5})}
-            << ClientsFile({{"A", {1, 2, 5}}}, true) << "Merge successful, 3 Clients";
-
-        QTest::newRow("four sources, one with an empty list")
+        QTest::newRow("four sources with gaps, one with an empty list")
             << QByteArray("<none>")
-            << QList<QByteArray>{SourceFile("A", {2}), "[CNC_LIST]\r\n", SourceFile("C", {1, 3}),
-                                 SourceFile("D", {64})}
-            << ClientsFile({{"A", {2}}, {"C", {1, 3}}, {"D", {64}}}, true)
-            << "Merge successful, 4 Clients";
+            << QList<QByteArray>{SourceFile("A", {1, 2, 5}), "[CNC_LIST]\r\n",
+                                 SourceFile("C", {1, 3}), SourceFile("D", {64})}
+            << ClientsFile({{"A", {1, 2, 5}}, {"C", {1, 3}}, {"D", {64}}}, true)
+            << "Merge successful, 6 Clients";
 
         // Four sources of 16 reach the limit exactly.
         const Groups full = {{"A", kSixteen}, {"B", kSixteen}, {"C", kSixteen}, {"D", kSixteen}};

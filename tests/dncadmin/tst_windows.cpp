@@ -67,30 +67,24 @@ private slots:
     // left list (which ask first), export this server's clients and then ask for the folder;
     // when the export fails no folder is asked for.
     void Export_data() {
-        QTest::addColumn<bool>("moveWindow");
         QTest::addColumn<QString>("control");
-        QTest::addColumn<bool>("fails");
-        QTest::newRow("EXPORT") << false << "cmdExport" << false;
-        QTest::newRow("EXPORT failing") << false << "cmdExport" << true;
-        QTest::newRow("export window") << false << "lstClients1_1" << false;
-        QTest::newRow("move window") << true << "lstClients1_0" << false;
+        QTest::newRow("EXPORT") << "cmdExport";
+        QTest::newRow("EXPORT failing") << "cmdExport";
+        QTest::newRow("export window") << "lstClients1_1";
+        QTest::newRow("move window") << "lstClients1_0";
     }
     void Export() {
-        QFETCH(bool, moveWindow);
         QFETCH(QString, control);
-        QFETCH(bool, fails);
+        const QByteArray tag = QTest::currentDataTag();
+        const bool fails = tag == "EXPORT failing";
         ExportRig rig;
         if (fails) {
             QFile::remove(rig.FilePath("DNCAdminExportCopy.ini"));
         }
         ExportDncAdminFlag = "TRUE";
         InstallClientExport();
-        std::unique_ptr<QDialog> window;
-        if (moveWindow) {
-            window = std::make_unique<frmClients>();
-        } else {
-            window = std::make_unique<frmExportClients>();
-        }
+        const std::unique_ptr<QDialog> window(
+            tag == "move window" ? static_cast<QDialog*>(new frmClients) : new frmExportClients);
         QStringList opened;  // "class/FolderSelectMode"
         const auto modals = OnModal([&](QDialog& dialog) {
             opened << QString(dialog.metaObject()->className()) + "/" +
