@@ -13,6 +13,9 @@
 #include <QTest>
 #include <QTreeView>
 
+// The base of an export and of a new master, as shipped.
+inline const QByteArray kTemplate = "[ADMIN]\r\nLINES_DISPLAYED=64\r\n";
+
 struct TestDir {
     QString path;
     int mode;

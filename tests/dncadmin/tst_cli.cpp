@@ -38,8 +38,6 @@ Run RunTool(const QStringList& arguments,
     return run;
 }
 
-const QByteArray kTemplate = "[ADMIN]\r\nLINES_DISPLAYED=64\r\n";
-
 // Every entry under folder: a file by its sha256, anything else by its kind (a link by its
 // target), so a comparison before and after sees any change, a new file included.
 QMap<QString, QString> Snapshot(const QString& folder) {

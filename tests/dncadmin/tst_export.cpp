@@ -16,7 +16,6 @@ namespace {
 
 using Setup = std::function<void(const DncAdminInstallation&)>;
 
-const QByteArray kTemplate = "[ADMIN]\r\nLINES_DISPLAYED=64\r\n";
 const QByteArray kOld = "[A]\r\nNODE_ID=09\r\n[CNC_LIST]\r\n1=OLD\r\n";  // the last export
 
 QByteArray Section(const QByteArray& name, const QByteArray& node, const QByteArray& port,

@@ -29,8 +29,6 @@ public:
     }
 };
 
-const QByteArray kMasterFile = "[ADMIN]\r\nLINES_DISPLAYED=64\r\n";
-
 }  // namespace
 
 class TestFolderSelection : public QObject {
@@ -96,10 +94,10 @@ private slots:
         mailbox("3, master from the shipped template", 3, "01", "<shipped>", "C:\\DNC", "",
                 "[NODE01]\r\nDOWN_PATH=C:\\DNC\\CLIENTS\r\nUP_PATH=C:\\DNC\\CLIENTS\r\n"
                 "INMAIL_PATH=C:\\DNC\\IN\r\nOUTMAIL_PATH=C:\\DNC\\OUT\r\n");
-        mailbox("6, node 04", 6, "04", kMasterFile, "C:\\", "",
+        mailbox("6, node 04", 6, "04", kTemplate, "C:\\", "",
                 "[NODE04]\r\nDOWN_PATH=C:\\\\CLIENTS\r\nUP_PATH=C:\\\\CLIENTS\r\n"
                 "INMAIL_PATH=C:\\\\IN\r\nOUTMAIL_PATH=C:\\\\OUT\r\n");
-        mailbox("node 05 has no section", 3, "05", kMasterFile, "C:\\DNC", "");
+        mailbox("node 05 has no section", 3, "05", kTemplate, "C:\\DNC", "");
         mailbox("no master path", 3, "01", "", "C:\\DNC", "Master DNCAdmin path not found!, Merge DNCAdmin");
         mailbox("master without LINES_DISPLAYED", 3, "01", "[ADMIN]\r\nLINES_DISPLAYED=\r\n", "C:\\DNC",
                 "Master DNCAdmin file not found!, Merge DNCAdmin from Host");
@@ -263,7 +261,7 @@ private slots:
         for (const char* folder : {"srv/dnc", "srv/master", "srv/mb"}) {
             QVERIFY(QDir(rootPath).mkpath(folder));
         }
-        rig.WriteFile("root/srv/master/DNCAdmin.ini", kMasterFile);
+        rig.WriteFile("root/srv/master/DNCAdmin.ini", kTemplate);
         rig.WriteFile("Kestrum.ini", before);
         const QStringList listing = TreeListing(rootPath);
         MessageRecorder messages;
@@ -291,7 +289,7 @@ private slots:
         QCOMPARE(messages.Texts(), QStringList());
         QCOMPARE(rig.ReadFile("Kestrum.ini"), after == "=" ? before : after);
         QTEST(ReadBytes(rig.FilePath("TolvaneDNC.ini")), "tolvane");
-        QTEST(ReadBytes(rootPath + "/srv/master/DNCAdmin.ini").mid(kMasterFile.size()), "node");
+        QTEST(ReadBytes(rootPath + "/srv/master/DNCAdmin.ini").mid(kTemplate.size()), "node");
         QStringList expected = listing + created;
         expected.sort();
         QCOMPARE(TreeListing(rootPath), expected);

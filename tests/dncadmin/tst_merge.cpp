@@ -7,8 +7,6 @@
 
 namespace {
 
-const QByteArray kTemplate = "[ADMIN]\r\nLINES_DISPLAYED=64\r\n";
-
 QByteArray Section(const QByteArray& name, const QByteArray& node, const QByteArray& port,
                    const QByteArray& down = "C:\\DNC") {
     return "[" + name + "]\r\nNODE_ID=" + node + "\r\nPORT_ID=" + port +

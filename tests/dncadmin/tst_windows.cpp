@@ -9,7 +9,6 @@
 #include "db/dnc_database.h"
 #include "dncadmin/folder_selection.h"
 #include "dncadmin/frmExportClients.h"
-#include "dncadmin/frmExportDNCAdmin.h"
 #include "dncadmin/frmToolsMerge.h"
 #include "tests/dncadmin/dncadmin_fixture.h"
 #include "tests/support/message_recorder.h"
@@ -23,8 +22,6 @@
 #include <QScopeGuard>
 
 namespace {
-
-const QByteArray kTemplate = "[ADMIN]\r\nLINES_DISPLAYED=64\r\n";
 
 // Answers the windows opened modally as the function says while the guard lives.
 auto OnModal(std::function<int(QDialog&)> answer) {
