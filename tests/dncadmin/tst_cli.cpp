@@ -288,12 +288,13 @@ private slots:
         db.WriteFile("base.ini", "; " + QByteArray(24 * 1024 * 1024, 'x') + "\r\n");
         QStringList arguments{"export", "--db", db.DatabaseLocation(), "--server", "CNCSRV1"};
         arguments << "--base" << db.FilePath("base.ini") << "--out" << db.FilePath("DNCAdmin.ini");
-        QCOMPARE(RunTool(arguments).exitCode, 0);
+        QCOMPARE(RunTool(arguments, "dncadmin/kestrum-dncadmin", db.Folder()).exitCode, 0);
         const QByteArray fresh = db.ReadFile("DNCAdmin.ini");
         QVERIFY(fresh.endsWith("[CNC_LIST]\r\n1=A\r\n"));
         const QByteArray old = "[CNC_LIST]\r\n1=OLD\r\n";
         db.WriteFile("DNCAdmin.ini", old);
         QProcess process;
+        process.setWorkingDirectory(db.Folder());  // a server database's backups go there
         process.start(QStringLiteral(KESTRUM_BINARY_DIR "/tools/dncadmin/kestrum-dncadmin"),
                       arguments);
         QVERIFY(process.waitForStarted());
