@@ -1,6 +1,5 @@
-// The serial port component on in-process lines: selection, settings, open state, input
-// and events through the event loop, port list and status, the COMPORTS mapping. Then on a
-// real QSerialPort: a pseudo-terminal stands in for the device, the test plays its far end.
+// The serial port component on in-process lines, then on a real QSerialPort: there a
+// pseudo-terminal stands in for the device, and the test plays its far end.
 
 #include "base/settings.h"
 #include "components/saxcomm.h"

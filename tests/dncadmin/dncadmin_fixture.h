@@ -10,16 +10,13 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QPair>
 #include <QTest>
 #include <QTreeView>
 
-// The base of an export and of a new master, as shipped.
 inline const QByteArray kTemplate = "[ADMIN]\r\nLINES_DISPLAYED=64\r\n";
 
-struct TestDir {
-    QString path;
-    int mode;
-};
+using TestDir = QPair<QString, int>;  // a folder and its dir_mode
 
 class DncAdminInstallation : public TempInstallation {
 public:
@@ -38,7 +35,7 @@ public:
             Exec(
                 "INSERT INTO t_client_directory (client_id, directory_direct, dir_mode) "
                 "SELECT client_id, ?, ? FROM t_dnc_server_clients WHERE client_name = ?",
-                {dir.path, dir.mode, name});
+                {dir.first, dir.second, name});
         }
     }
 };

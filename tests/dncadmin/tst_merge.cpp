@@ -164,7 +164,6 @@ private slots:
     // No master folder: refused, and nothing is written anywhere (never to the root).
     void NoMasterFolder() {
         MergeRig rig;
-        QVERIFY(rig.Load({SourceFile("A", {1})}));
         for (const QString& folder : {QString(), QString("/no/such/folder")}) {
             const MergeOutcome outcome =
                 MergeDncAdmin(MergeTable(), folder, rig.FilePath("DNCAdminExportCopy.ini"));
