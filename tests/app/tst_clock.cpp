@@ -28,22 +28,19 @@ private Q_SLOTS:
     void timersFireInDueOrderDuringWaits() {
         FastClock clock;
         QStringList fired;
-        ClockTimer slow;
-        ClockTimer fast;
-        ClockTimer once;
-        connect(&slow, &ClockTimer::timeout,
-                [&] { fired << QStringLiteral("slow@%1").arg(clock.NowMs()); });
-        connect(&fast, &ClockTimer::timeout,
-                [&] { fired << QStringLiteral("fast@%1").arg(clock.NowMs()); });
-        // A timer that stops itself fires once, like a reply time-out.
-        connect(&once, &ClockTimer::timeout, [&] {
-            fired << QStringLiteral("once@%1").arg(clock.NowMs());
-            once.stop();
-        });
-        slow.start(250);
-        fast.start(100);
-        once.start(150);
-        QVERIFY(once.isActive());
+        ClockTimer slow, fast, once;
+        const auto start = [&](ClockTimer& timer, const QString& name, int ms, bool stops = false) {
+            connect(&timer, &ClockTimer::timeout, [&fired, &clock, &timer, name, stops] {
+                fired << name + '@' + QString::number(clock.NowMs());
+                if (stops) {
+                    timer.stop();
+                }
+            });
+            timer.start(ms);
+        };
+        start(slow, "slow", 250);
+        start(fast, "fast", 100);
+        start(once, "once", 150, true);  // stops itself, like a reply time-out: fires once
         WaitMilliseconds(500);
         QCOMPARE(fired, (QStringList{"fast@100", "once@150", "fast@200", "slow@250", "fast@300",
                                      "fast@400", "slow@500", "fast@500"}));

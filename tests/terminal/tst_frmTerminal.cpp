@@ -35,6 +35,7 @@ struct TerminalRig : FastClock {
         return window->Load() && (window->show(), true);
     }
     TestPort& Port() { return lines.Port(kPort); }
+    LoopTest& Loop() { return window->Loop(); }
     QString Screen() const {
         return window->findChild<QPlainTextEdit*>("txtTerminal")->toPlainText();
     }
@@ -91,7 +92,7 @@ private Q_SLOTS:
         QTEST(screen.SetView(TerminalScreen::View::Text), "text");
     }
 
-    void screenTextStaysBounded() {
+    void screenStaysBounded() {
         TerminalScreen screen;
         // One endless line of controls: broken into lines, never a token cut in two.
         for (const QString& line : screen.Append(QByteArray(3000, '\x1B')).split('\n')) {
@@ -101,6 +102,15 @@ private Q_SLOTS:
         screen.Append(QByteArray(TerminalScreen::kKeptBytes, 'x'));
         QCOMPARE(screen.Kept().size(), TerminalScreen::kKeptBytes);
         QVERIFY(!screen.Kept().contains('\x1B'));
+        // The window keeps as many lines.
+        TerminalRig rig;
+        QVERIFY(rig.Open());
+        for (int i = 0; i < 30; ++i) {
+            rig.lines.Inject(kPort, QByteArray(200, '\n'));
+            WaitMilliseconds(5);
+        }
+        QCOMPARE(rig.window->findChild<QPlainTextEdit*>("txtTerminal")->blockCount(),
+                 TerminalScreen::kMaxLines);
     }
 
     void opensOnClientLine_data() {
@@ -134,53 +144,40 @@ private Q_SLOTS:
         QCOMPARE(rig.messages.Texts(), message.isEmpty() ? QStringList() : QStringList{message});
     }
 
-    void screenStaysBounded() {
-        TerminalRig rig;
-        QVERIFY(rig.Open());
-        for (int i = 0; i < 30; ++i) {
-            rig.lines.Inject(kPort, QByteArray(200, '\n'));
-            WaitMilliseconds(5);
-        }
-        QCOMPARE(rig.window->findChild<QPlainTextEdit*>("txtTerminal")->blockCount(),
-                 TerminalScreen::kMaxLines);
-    }
-
     void loopTestOverLines_data() {
-        QTest::addColumn<QList<int>>("spoil");  // from, to, XOR (-1 loses them)
-        QTest::addColumn<QList<int>>("delay");  // from, ms
-        QTest::addColumn<int>("passes");        // cycles passed before the one that fails
+        QTest::addColumn<QList<int>>("line");  // spoil from, to, XOR (-1 loses); delay from, ms
+        QTest::addColumn<int>("passes");       // cycles passed before the one that fails
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("firstBad");
-        const auto row = [](const char* name, QList<int> spoil, QList<int> delay, int passes,
-                            const char* text, const char* bad) {
-            QTest::newRow(name) << spoil << delay << passes << QString(text) << QString(bad);
+        const auto row = [](const char* name, QList<int> line, int passes, const char* text,
+                            const char* bad) {
+            QTest::newRow(name) << line << passes << QString(text) << QString(bad);
         };
         const int k = kBlock;
-        row("lossless", {-1, -1, -1}, {0, 0}, 10, "", "none");
-        row("late within the second", {-1, -1, -1}, {0, 900}, 10, "", "none");
-        row("third cycle loses its last line", {2 * k + 379, 3 * k - 1, -1}, {0, 0}, 2,
+        row("lossless", {-1, -1, -1, 0, 0}, 10, "", "none");
+        row("late within the second", {-1, -1, -1, 0, 900}, 10, "", "none");
+        row("third cycle loses its last line", {2 * k + 379, 3 * k - 1, -1, 0, 0}, 2,
             "count 379 of 407 , failed", "position 380, expected \"A\", received nothing");
-        row("one changed", {4 * k + 100, 4 * k + 100, 0x80}, {0, 0}, 4, "count OK, data failed",
+        row("one changed", {4 * k + 100, 4 * k + 100, 0x80, 0, 0}, 4, "count OK, data failed",
             "position 101, expected \"I\", received <C9H>");
-        row("one lost", {7, 7, -1}, {0, 0}, 0, "count 406 of 407 , failed",
+        row("one lost", {7, 7, -1, 0, 0}, 0, "count 406 of 407 , failed",
             "position 8, expected \"A\", received \"B\"");
-        row("half too late", {-1, -1, -1}, {204, 1200}, 0, "count 204 of 407 , failed",
+        row("half too late", {-1, -1, -1, 204, 1200}, 0, "count 204 of 407 , failed",
             "position 205, expected \"N\", received nothing");
-        row("silent line", {0, k, -1}, {0, 0}, 0, "count 0, no data, failed",
+        row("silent line", {0, k, -1, 0, 0}, 0, "count 0, no data, failed",
             "position 1, expected \"A\", received nothing");
     }
     void loopTestOverLines() {
-        QFETCH(QList<int>, spoil);
-        QFETCH(QList<int>, delay);
+        QFETCH(QList<int>, line);
         QFETCH(int, passes);
         QFETCH(QString, text);
         TerminalRig rig;
-        std::tie(rig.Port().spoilFrom, rig.Port().spoilTo, rig.Port().xorWith) =
-            std::tuple(spoil[0], spoil[1], spoil[2]);
-        std::tie(rig.Port().delayFrom, rig.Port().delayMs) = std::tuple(delay[0], delay[1]);
+        TestPort& port = rig.Port();
+        std::tie(port.spoilFrom, port.spoilTo, port.xorWith, port.delayFrom, port.delayMs) =
+            std::tuple(line[0], line[1], line[2], line[3], line[4]);
         QVERIFY(rig.Open());
         int passed = 0;
-        connect(&rig.window->Loop(), &LoopTest::CyclePassed, this, [&] {
+        connect(&rig.Loop(), &LoopTest::CyclePassed, this, [&] {
             QCOMPARE(rig.Screen(), QString());  // emptied after each good cycle
             if (++passed == 10) {
                 rig.Click("cmdLoop");
@@ -189,13 +186,12 @@ private Q_SLOTS:
         const qint64 start = rig.NowMs();
         rig.Click("cmdLoop");
         // Until the failed cycle or the tenth passed one, then 3 s more: no cycle follows it.
-        for (int i = 0; i < 6000 && rig.window->Loop().Busy() &&
-                        rig.window->Loop().Statistics().cyclesRun <= passes;
-             ++i) {
+        for (int i = 0;
+             i < 6000 && rig.Loop().Busy() && rig.Loop().Statistics().cyclesRun <= passes; ++i) {
             WaitMilliseconds(10);
         }
         WaitMilliseconds(3000);
-        const LoopStatistics& stats = rig.window->Loop().Statistics();
+        const LoopStatistics& stats = rig.Loop().Statistics();
         const bool fails = !text.isEmpty();
         QCOMPARE(passed, passes);
         QCOMPARE(stats.cyclesRun, passes + (fails ? 1 : 0));
@@ -214,69 +210,61 @@ private Q_SLOTS:
 
     // A cycle ended by LOOP STOP, closing the window or the line going away: the echo still
     // arriving is judged (never a false failure), no further block goes out, the port is freed.
+    // LOOP TEST pressed again while the stopped cycle finishes: it keeps its bytes and passes,
+    // and the test runs on until stopped.
     void interruptedCycle_data() {
         QTest::addColumn<QString>("how");
         QTest::addColumn<int>("cyclesRun");
+        QTest::addColumn<int>("blocksSent");
         QTest::addColumn<QString>("message");
-        QTest::newRow("LOOP STOP") << "stop" << 1 << "";
-        QTest::newRow("window closed") << "close" << 0 << "";
+        QTest::newRow("LOOP STOP") << "stop" << 1 << 1 << "";
+        QTest::newRow("window closed") << "close" << 0 << 1 << "";
         QTest::newRow("line lost")
-            << "unplug" << 0 << "Com Error, COM3 was lost: the device went away.";
+            << "unplug" << 0 << 1 << "Com Error, COM3 was lost: the device went away.";
+        QTest::newRow("pressed again") << "again" << 2 << 2 << "";
     }
     void interruptedCycle() {
         QFETCH(QString, how);
         QFETCH(int, cyclesRun);
+        QFETCH(int, blocksSent);
         QFETCH(QString, message);
         TerminalRig rig;
-        rig.Port().delayMs = how == "stop" ? 600 : 400;  // the echo comes after the cycle ends
+        // The echo, or half of it, comes after the cycle ends.
+        rig.Port().delayFrom = how == "again" ? 200 : 0;
+        rig.Port().delayMs = how == "close" || how == "unplug" ? 400 : 600;
         QVERIFY(rig.Open());
         rig.Click("cmdLoop");
         WaitMilliseconds(1100);
-        QVERIFY(rig.window->Loop().CycleUnderWay());
+        QVERIFY(rig.Loop().CycleUnderWay());
         if (how == "stop") {
             rig.Click("cmdLoop");
         } else if (how == "close") {
             const qint64 before = rig.NowMs();
             rig.window->close();
             QVERIFY(rig.NowMs() - before >= 1000);
-        } else {
+        } else if (how == "unplug") {
             const auto unplug = rig.Port().unplug;  // the line clears its own on the way out
             unplug();
+        } else {
+            rig.Click("cmdLoop");
+            rig.Click("cmdLoop");
+            WaitMilliseconds(3000);
+            QVERIFY(rig.Loop().Running());
+            rig.Click("cmdLoop");
         }
         WaitMilliseconds(5000);
-        const LoopStatistics& stats = rig.window->Loop().Statistics();
-        QVERIFY(!rig.window->Loop().Busy());
+        const LoopStatistics& stats = rig.Loop().Statistics();
+        QVERIFY(!rig.Loop().Busy());
         QCOMPARE(stats.cyclesRun, cyclesRun);
         QCOMPARE(stats.cyclesFailed, 0);
-        QCOMPARE(rig.Port().written, qint64(kBlock));
+        QCOMPARE(rig.Port().written, qint64(kBlock) * blocksSent);
         QCOMPARE(rig.messages.Texts(), message.isEmpty() ? QStringList() : QStringList{message});
-        if (how == "stop") {
-            QCOMPARE(stats.bytesReceived, qint64(kBlock));
+        if (stats.cyclesRun > 0) {
+            QCOMPARE(stats.bytesReceived, rig.Port().written);
         } else {
             QVERIFY(!rig.Port().open);
             QCOMPARE(SaxComm::PortStatus(QStringLiteral("COM3")), int(kPortFree));
         }
-    }
-
-    // LOOP TEST pressed again while a stopped cycle still finishes: that cycle keeps its
-    // bytes and passes, and the test runs on.
-    void restartWhileStoppedCycleFinishes() {
-        TerminalRig rig;
-        std::tie(rig.Port().delayFrom, rig.Port().delayMs) = std::tuple(200, 600);  // half late
-        QVERIFY(rig.Open());
-        rig.Click("cmdLoop");
-        WaitMilliseconds(1100);
-        QVERIFY(rig.window->Loop().CycleUnderWay());
-        rig.Click("cmdLoop");
-        rig.Click("cmdLoop");
-        WaitMilliseconds(3000);
-        QVERIFY(rig.window->Loop().Statistics().cyclesRun >= 1);
-        QVERIFY(rig.window->Loop().Running());
-        rig.Click("cmdLoop");
-        WaitMilliseconds(5000);
-        QVERIFY(!rig.window->Loop().Busy());
-        QCOMPARE(rig.window->Loop().Statistics().cyclesFailed, 0);
-        QCOMPARE(rig.messages.Count(), 0);
     }
 
     void unwritableCaptureFileIsRefused() {
