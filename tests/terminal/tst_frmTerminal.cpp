@@ -106,7 +106,7 @@ private Q_SLOTS:
         TerminalRig rig;
         QVERIFY(rig.Open());
         for (int i = 0; i < 30; ++i) {
-            rig.lines.Inject(kPort, QByteArray(200, '\n'));
+            rig.Port().inject(QByteArray(200, '\n'));
             WaitMilliseconds(5);
         }
         QCOMPARE(rig.window->findChild<QPlainTextEdit*>("txtTerminal")->blockCount(),
