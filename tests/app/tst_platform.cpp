@@ -192,45 +192,43 @@ private Q_SLOTS:
         }
         const quint32 root = api->setup_roots_iterator(api->get_setup(c)).data->root;
         const auto atom = [&](const char* name) { return xcb::InternAtom(*api, c, name, false); };
+        // Sets a property, then makes a round trip: everything sent before has been handled.
         const auto set = [&](quint32 w, quint32 property, quint32 type, const QByteArray& data) {
             const quint8 format = type == xcb::kAtomWindow ? 32 : 8;
             api->change_property(c, 0, w, property, type, format, quint32(data.size() * 8 / format),
                                  data.constData());
-        };
-        const auto sync = [&] {
+            api->map_window(c, w);
             api->flush(c);
-            atom("WM_NAME");  // a round trip: everything sent before has been handled
+            atom("WM_NAME");
         };
-        // A mapped window with the names that are not empty; parent 0 is the root.
-        const auto window = [&](const QByteArray& netWmNameUtf8, const QByteArray& wmName,
+        // A mapped window with the name given; parent 0 is the root.
+        const auto window = [&](quint32 property, quint32 type, const QByteArray& name,
                                 quint32 parent = 0) {
             const quint32 w = api->generate_id(c);
             api->create_window(c, 0, w, parent ? parent : root, 0, 0, 50, 50, 0, 1, 0, 0, nullptr);
-            if (!netWmNameUtf8.isEmpty()) {
-                set(w, atom("_NET_WM_NAME"), atom("UTF8_STRING"), netWmNameUtf8);
-            }
-            if (!wmName.isEmpty()) {
-                set(w, xcb::kAtomWmName, xcb::kAtomString, wmName);
-            }
-            api->map_window(c, w);
-            sync();
+            set(w, property, type, name);
             return w;
+        };
+        const quint32 netName = atom("_NET_WM_NAME"), utf8 = atom("UTF8_STRING");
+        const auto legacy = [&](const QByteArray& name, quint32 parent = 0) {
+            return window(xcb::kAtomWmName, xcb::kAtomString, name, parent);
         };
 
         const QString german = QStringLiteral("Bluetooth-Einstellungen \u00E4\u20AC");
-        const quint32 modern = window(german.toUtf8(), "legacy name");
-        const quint32 old = window({}, "COMReConnect \xE9");
-        const quint32 client = window({}, "Framed", window({}, {}));
-        QCOMPARE(FindX11WindowByTitle(display, german), quintptr(modern));
-        QCOMPARE(FindX11WindowByTitle(display, "legacy name"), quintptr(0));  // _NET_WM_NAME first
-        QCOMPARE(FindX11WindowByTitle(display, "COMReConnect \u00E9"), quintptr(old));
-        QCOMPARE(FindX11WindowByTitle(display, "COMReConnect"), quintptr(0));
-        QCOMPARE(FindX11WindowByTitle(display, "Framed"), quintptr(0));
-        // What a window manager publishes: its clients, which live inside its frames.
+        const quint32 modern = window(netName, utf8, german.toUtf8());
+        set(modern, xcb::kAtomWmName, xcb::kAtomString, "legacy name");
+        const quint32 old = legacy("COMReConnect \xE9");
+        const quint32 client = legacy("Framed", legacy({}));
+        const auto find = [&](const QString& title) {
+            return FindX11WindowByTitle(display, title);
+        };
+        // _NET_WM_NAME first; a client inside a frame only once a window manager lists it.
+        QCOMPARE((QList<quintptr>{find(german), find("legacy name"), find("COMReConnect \u00E9"),
+                                  find("COMReConnect"), find("Framed")}),
+                 (QList<quintptr>{modern, 0, old, 0, 0}));
         set(root, atom("_NET_CLIENT_LIST"), xcb::kAtomWindow,
             QByteArray(reinterpret_cast<const char*>(&client), sizeof client));
-        sync();
-        QCOMPARE(FindX11WindowByTitle(display, "Framed"), quintptr(client));
+        QCOMPARE(find("Framed"), quintptr(client));
 
         // The program itself runs on the offscreen platform here: it shows no windows and
         // looks at none.
