@@ -155,61 +155,55 @@ private Q_SLOTS:
     }
 
     // A file that starts with the UTF-16LE byte-order mark is read and written in UTF-16,
-    // every other unit kept; names match without regard to case beyond Latin-1 too.
+    // every other unit kept; names match without regard to case beyond Latin-1 too. A file
+    // whose bytes could not be written back exactly is never rewritten.
     void unicodeFiles_data() {
-        QTest::addColumn<QStringList>("row");  // before, section, read (key K, default D),
-                                               // value written, after
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QStringList>("call");  // section, read (key K, default D), value written
+        QTest::addColumn<QByteArray>("after");  // the same as before: refused
         const QString euro130 = QString(130, QChar(0x20AC)), emoji = QStringLiteral("\U0001F600");
         const QString greek = QStringLiteral("[\u03A3\u0416]\r\nK=");
-        const auto row = [](const char* name, const QStringList& fields) {
-            QTest::newRow(name) << fields;
+        const auto row = [](const char* name, const QString& before, const QStringList& call,
+                            const QString& after) {
+            QTest::newRow(name) << Utf16(before) << call << Utf16(after);
         };
-        row("key replaced", {"[S]\r\n K = v \r\n", "S", "v", "w", "[S]\r\nK=w\r\n"});
-        row("section appended", {"[A]\r\nX=1", "S", "D", "w", "[A]\r\nX=1\r\n[S]\r\nK=w\r\n"});
-        row("mark only", {"", "S", "D", "w", "\r\n[S]\r\nK=w\r\n"});
-        row("beyond Latin-1", {greek + "\u20AC1\r\n;\u4E2D\r\n", "\u03C3\u0436", "\u20AC1",
-                               "\u2126\u00E9", greek + "\u2126\u00E9\r\n;\u4E2D\r\n"});
-        row("surrogate pair kept", {"[S]\r\nK=" + emoji + "\r\nL=" + emoji + "\r\n", "S", emoji,
-                                    "w", "[S]\r\nK=w\r\nL=" + emoji + "\r\n"});
-        row("LF kept, new line CR LF",
-            {"[S]\nA=1\n[T]\n", "S", "D", "w", "[S]\nA=1\nK=w\r\n[T]\n"});
-        row("value cut at 126",
-            {"[S]\r\nK=" + euro130 + "\r\n", "S", euro130.left(126), "w", "[S]\r\nK=w\r\n"});
+        row("key replaced", "[S]\r\n K = v \r\n", {"S", "v", "w"}, "[S]\r\nK=w\r\n");
+        row("section appended", "[A]\r\nX=1", {"S", "D", "w"}, "[A]\r\nX=1\r\n[S]\r\nK=w\r\n");
+        row("mark only", "", {"S", "D", "w"}, "\r\n[S]\r\nK=w\r\n");
+        row("beyond Latin-1", greek + "\u20AC1\r\n;\u4E2D\r\n",
+            {"\u03C3\u0436", "\u20AC1", "\u2126\u00E9"}, greek + "\u2126\u00E9\r\n;\u4E2D\r\n");
+        row("surrogate pair kept", "[S]\r\nK=" + emoji + "\r\nL=" + emoji + "\r\n",
+            {"S", emoji, "w"}, "[S]\r\nK=w\r\nL=" + emoji + "\r\n");
+        row("LF kept, new line CR LF", "[S]\nA=1\n[T]\n", {"S", "D", "w"},
+            "[S]\nA=1\nK=w\r\n[T]\n");
+        row("value cut at 126", "[S]\r\nK=" + euro130 + "\r\n", {"S", euro130.left(126), "w"},
+            "[S]\r\nK=w\r\n");
+        const QByteArray odd = Utf16("[S]\r\nK=v\r\n") + QByteArray("x");
+        QTest::newRow("odd byte refused") << odd << QStringList{"S", "v", "w"} << odd;
+        const QByteArray unpaired =
+            Utf16(QStringLiteral("[S]\r\nK=v\r\nL=") + QChar(0xD83D) + "\r\n");
+        QTest::newRow("unpaired surrogate refused")
+            << unpaired << QStringList{"S", "v", "w"} << unpaired;
     }
     void unicodeFiles() {
-        QFETCH(QStringList, row);
-        const QString &section = row[1], &value = row[3];
+        QFETCH(QByteArray, before);
+        QFETCH(QStringList, call);
+        QFETCH(QByteArray, after);
+        const bool refused = after == before;
         MessageRecorder messages;
-        PutFile(Path(), Utf16(row[0]));
-        QCOMPARE(ReadIniValue(Path(), section, "K", "D"), row[2]);
-        QVERIFY(WriteIniValue(section, "K", value, Path()));
-        QCOMPARE(FileBytes(Path()), Utf16(row[4]));
+        PutFile(Path(), before);
+        QCOMPARE(ReadIniValue(Path(), call[0], "K", "D"), call[1]);
+        QCOMPARE(WriteIniValue(call[0], "K", call[2], Path()), !refused);
+        QCOMPARE(FileBytes(Path()), after);
         // The same write done in memory, as the DNCAdmin export builds its file.
-        QCOMPARE(IniBytesWithValue(Utf16(row[0]), section, "K", value).value_or("refused"),
-                 Utf16(row[4]));
-        QCOMPARE(ReadIniValue(Path(), section, "k", "D"), value);
-        QCOMPARE(messages.Count(), 0);
-    }
-
-    // A UTF-16 file whose bytes could not be written back exactly is never rewritten.
-    void unicodeFilesThatCannotBeRewritten_data() {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("odd byte") << Utf16("[S]\r\nK=v\r\n") + QByteArray("x");
-        QTest::newRow("unpaired surrogate")
-            << Utf16(QStringLiteral("[S]\r\nK=v\r\nL=") + QChar(0xD83D) + "\r\n");
-    }
-    void unicodeFilesThatCannotBeRewritten() {
-        QFETCH(QByteArray, bytes);
-        MessageRecorder messages;
-        PutFile(Path(), bytes);
-        QCOMPARE(ReadIniValue(Path(), "S", "K", "D"), "v");
-        QVERIFY(!WriteIniValue("S", "K", "w", Path()));
-        QCOMPARE(FileBytes(Path()), bytes);
-        QVERIFY(!IniBytesWithValue(bytes, "S", "K", "w"));
-        QCOMPARE(messages.Texts(),
-                 QStringList{"The Unicode file \"" + Path() +
-                             "\" cannot be rewritten exactly; it was left unchanged."});
-        QCOMPARE(messages.Last().icon, MsgIcon::Critical);
+        QCOMPARE(IniBytesWithValue(before, call[0], "K", call[2]).value_or("refused"),
+                 refused ? QByteArray("refused") : after);
+        QCOMPARE(ReadIniValue(Path(), call[0], "k", "D"), refused ? call[1] : call[2]);
+        QCOMPARE(messages.Texts(), refused ? QStringList{"The Unicode file \"" + Path() +
+                                                         "\" cannot be rewritten exactly; it "
+                                                         "was left unchanged."}
+                                           : QStringList());
+        QVERIFY(!refused || messages.Last().icon == MsgIcon::Critical);
     }
 
     // A write that was killed leaves its temporary file; the next write to the same file
