@@ -185,15 +185,6 @@ private Q_SLOTS:
         QCOMPARE(started, QStringList());
     }
 
-    void btsMenuOnlyWithFlag() {
-        auto installation = MakeInstallation(nullptr);
-        for (const bool on : {true, false}) {
-            BtsMenuFlag = on ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
-            frmSetup window;
-            QCOMPARE(Child<QAction>(&window, "menuBTS")->isVisible(), on);
-        }
-    }
-
     // The Tools items for each stored selection, in the order of kToolsItems.
     void toolsMenu_data() {
         QTest::addColumn<QByteArray>("settings");
@@ -215,18 +206,26 @@ private Q_SLOTS:
         QFETCH(QByteArray, settings);
         QFETCH(QString, expected);
         auto installation = MakeInstallation(settings.isNull() ? nullptr : settings.constData());
+        BtsMenuFlag = QStringLiteral("FALSE");
         frmSetup window;
         QCOMPARE(MenuState(window), expected);
+        QVERIFY(!Child<QAction>(&window, "menuBTS")->isVisible());
     }
 
-    // Each command opens its window. The folder selection opens in its mode, which is put
-    // back afterwards; the node id of a server check is forgotten after the windows that make one.
+    // Each command opens its window; the BTS menu is offered with its flag. The folder selection
+    // opens in its mode, which is put back afterwards; the node id of a server check is forgotten
+    // after the windows that make one. The client window opens port setup and the directories on
+    // the client chosen in it.
     void commandsOpenTheirWindows() {
         auto installation = MakeInstallation("[ADMIN]\nOS=64\n");
+        AddServer(QStringLiteral("CNCSRV1"));
+        QVERIFY(AddClientMDB(QStringLiteral("MILL1"), QStringLiteral("CNCSRV1")));
+        BtsMenuFlag = QStringLiteral("TRUE");
         frmSetup main;
+        QVERIFY(Child<QAction>(&main, "menuBTS")->isVisible());
         const char* const rows[][2] = {
             {"mnuServer", "frmServers"},
-            {"mnuClient", "frmMakeClients"},
+            {"mnuClient", "frmMakeClients, frmPortSetup MILL1, frmDirectories MILL1"},
             {"mnuServerClient", "frmClients"},
             {"mnuSelectOS", "frmOSSelect"},
             {"mnuAbout", "frmAbout"},
@@ -245,7 +244,15 @@ private Q_SLOTS:
                 const QString name = QString::fromLatin1(dialog.metaObject()->className());
                 opened << (name == "frmExportDNCAdmin"
                                ? name + ' ' + QString::number(FolderSelectMode)
+                           : name == "frmPortSetup" || name == "frmDirectories"
+                               ? name + ' ' + CurrentClientName
                                : name);
+                if (name == "frmMakeClients") {
+                    Child<QListWidget>(&dialog, "lstClients")->setCurrentRow(0);
+                    Child<QAction>(&dialog, "mnuClientProperties")->trigger();
+                    Child<QAction>(&dialog, "mnuDirectories")->trigger();
+                    (void)QTest::qWaitFor([&] { return opened.size() == 3; });
+                }
                 return int(QDialog::Rejected);
             });
             Child<QAction>(&main, row[0])->trigger();
@@ -256,35 +263,6 @@ private Q_SLOTS:
             QCOMPARE(opened.join(", "), QString::fromLatin1(row[1]));
             QVERIFY(FolderSelectMode == 0 || !opened.first().startsWith("frmExportDNCAdmin"));
         }
-    }
-
-    // The client window opens port setup and the directories on the client chosen in it.
-    void clientWindowOpensSetupWindows() {
-        auto installation = MakeInstallation("[ADMIN]\nOS=64\n");
-        AddServer(QStringLiteral("CNCSRV1"));
-        QVERIFY(AddClientMDB(QStringLiteral("MILL1"), QStringLiteral("CNCSRV1")));
-        frmSetup main;
-        QStringList opened;
-        QString client;
-        const ModalHook previous = SetModalHook([&](QDialog& dialog) {
-            opened << QString::fromLatin1(dialog.metaObject()->className());
-            if (opened.size() > 1) {
-                client = CurrentClientName;
-                return int(QDialog::Rejected);
-            }
-            auto* list = dialog.findChild<QListWidget*>(QStringLiteral("lstClients"));
-            if (list && list->count() > 0) {
-                list->setCurrentRow(0);
-                Child<QAction>(&dialog, "mnuClientProperties")->trigger();
-                Child<QAction>(&dialog, "mnuDirectories")->trigger();
-                (void)QTest::qWaitFor([&] { return opened.size() == 3; });
-            }
-            return int(QDialog::Rejected);
-        });
-        Child<QAction>(&main, "mnuClient")->trigger();
-        SetModalHook(previous);
-        QCOMPARE(opened, QStringList({"frmMakeClients", "frmPortSetup", "frmDirectories"}));
-        QCOMPARE(client, QStringLiteral("MILL1"));
     }
 
     // The window shows the stored selection; OK stores the one chosen and rewrites the
