@@ -280,29 +280,19 @@ private Q_SLOTS:
         QVERIFY(text.SectionEntries("N3").isEmpty());
     }
 
-    // Whole-file text helpers.
-    void readText_data() {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("contents");
-        QTest::newRow("LF and CR") << QByteArray("a\nb\rc\r") << "a\r\nb\r\nc\r\n";
-        QTest::newRow("empty") << QByteArray() << "";
-        QTest::newRow("Latin-1") << QByteArray("\xE9\xFF") << QStringLiteral("\u00E9\u00FF\r\n");
-    }
-
-    void readText() {
-        QFETCH(QByteArray, bytes);
-        PutFile(Path("in.txt"), bytes);
-        TextFileRecord record{Path("in.txt"), QStringLiteral("stale"), -1, false};
-        ReadTextFile(record);
-        QVERIFY(record.Success);
-        QTEST(record.Contents, "contents");
-        QCOMPARE(record.Length, qint32(bytes.size()));
-    }
-
-    // Writes and appends end each text with CR LF; only a failed write tells the operator,
-    // and makes no folder.
-    void writeAndAppendText() {
+    // Whole-file text helpers: a read ends every line with CR LF; writes and appends end each
+    // text with CR LF; only a failed write tells the operator, and makes no folder.
+    void textFiles() {
         MessageRecorder messages;
+        const auto read = [this](const QByteArray& bytes) {
+            PutFile(Path("in.txt"), bytes);
+            TextFileRecord record{Path("in.txt"), QStringLiteral("stale"), -1, false};
+            ReadTextFile(record);
+            return record.Success && record.Length == bytes.size() ? record.Contents : "failed";
+        };
+        QCOMPARE(read("a\nb\rc\r"), "a\r\nb\r\nc\r\n");
+        QCOMPARE(read(""), "");
+        QCOMPARE(read("\xE9\xFF"), QStringLiteral("\u00E9\u00FF\r\n"));  // Latin-1
         TextFileRecord record{Path("out.txt"), QStringLiteral("x\r\n\u00E9"), 0, false};
         WriteTextFile(record);
         QVERIFY(record.Success);

@@ -160,20 +160,23 @@ private Q_SLOTS:
         TempInstallation install({true, false, std::nullopt, QStringLiteral("cncsrv7")});
         MessageRecorder messages;
         QCOMPARE(StartUp(), StartUpOutcome::ShowMainWindow);
-        const QString folder = QDir::toNativeSeparators(install.Folder());
-        QCOMPARE(SettingsFileName, folder + QStringLiteral("/Kestrum.ini"));
-        QCOMPARE(LocalComputerName, QStringLiteral("CNCSRV7"));
-        QCOMPARE(HelpFileNames, QStringList(9, QStringLiteral("KESTRUM.HLP")));
-        QCOMPARE(DatabaseFolder, folder.toUpper());
-        QCOMPARE(DncConnectionString, kProvider + folder.toUpper() + QStringLiteral("/DNC.mdb;"));
+        const QString folder = QDir::toNativeSeparators(install.Folder()), upper = folder.toUpper();
+        const auto names = [] {
+            return QStringList{SettingsFileName, LocalComputerName, DatabaseFolder,
+                               DncConnectionString} +
+                   HelpFileNames;
+        };
+        QStringList expected{folder + "/Kestrum.ini", "CNCSRV7", upper,
+                             kProvider + upper + "/DNC.mdb;"};
+        expected += QStringList(9, QStringLiteral("KESTRUM.HLP"));
+        QCOMPARE(names(), expected);
         // The folder is upper-cased; the file is still found, as Windows would find it.
         install.WriteFile(QStringLiteral("Kestrum.ini"),
                           "[HELP]\r\nHELPFILENAME3=kestrum3.chm\r\n[ADMIN]\r\nMDBPATH=" +
                               folder.toLower().toLatin1() + "\r\n");
         QCOMPARE(StartUp(), StartUpOutcome::ShowMainWindow);
-        QCOMPARE(DncConnectionString, kProvider + folder.toUpper() + QStringLiteral("/DNC.mdb;"));
-        QCOMPARE(HelpFileNames.at(3), QStringLiteral("KESTRUM3.CHM"));
-        QCOMPARE(HelpFileNames.at(4), QStringLiteral("KESTRUM.HLP"));
+        expected[4 + 3] = QStringLiteral("KESTRUM3.CHM");
+        QCOMPARE(names(), expected);
         QVERIFY(DncConnection.IsOpen());
         QCOMPARE(messages.Count(), 0);
     }
