@@ -30,9 +30,9 @@ private:
 private Q_SLOTS:
     void initTestCase() {
         root_ = QFileInfo(dir_.path()).canonicalFilePath();
-        QVERIFY(QDir(root_).mkpath(QStringLiteral("Data/Sub")));
-        QVERIFY(QDir(root_).mkpath(QStringLiteral("Twin")));
-        QVERIFY(QDir(root_).mkpath(QStringLiteral("TWIN")));
+        for (const char* path : {"Data/Sub", "Twin", "TWIN"}) {
+            QVERIFY(QDir(root_).mkpath(QLatin1String(path)));
+        }
         QFile file(root_ + QStringLiteral("/Data/Sub/File.TXT"));
         QVERIFY(file.open(QIODevice::WriteOnly));
     }
@@ -126,8 +126,7 @@ private Q_SLOTS:
         // and time never runs back.
         FastClock clock;
         ClockTimer timer;
-        int depth = 0;
-        int deepest = 0;
+        int depth = 0, deepest = 0;
         QList<qint64> at;
         connect(&timer, &ClockTimer::timeout, [&] {
             ++depth;
