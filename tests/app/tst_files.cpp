@@ -61,25 +61,16 @@ const Case kCases[] = {
 };
 // clang-format on
 
-// A file's bytes, "<no file>" when there is none; and the other way: nullptr removes it.
+// A file's bytes, "<no file>" when there is none; and the other way: null bytes remove it.
 QByteArray FileBytes(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<no file>");
 }
-void PutFile(const QString& path, const char* bytes) {
+void PutFile(const QString& path, const QByteArray& bytes) {
     QFile::remove(path);
     QFile file(path);
-    if (bytes && file.open(QIODevice::WriteOnly)) {
-        file.write(bytes);
-    }
-}
-void PutFile(const QString& path, const QByteArray& bytes) {
-    PutFile(path, nullptr);
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-}
-QByteArray Bytes(const char* text) {
-    return text ? QByteArray(text) : QByteArray("<no file>");
+    QVERIFY(bytes.isNull() ||
+            (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size()));
 }
 // A file as a UTF-16LE file holds this text: the byte-order mark, then two bytes a unit.
 QByteArray Utf16(const QString& text) {
@@ -250,7 +241,7 @@ private Q_SLOTS:
         for (const char* before : {"[S]\r\nK=1\r\n", static_cast<const char*>(nullptr)}) {
             PutFile(Path(), before);
             QVERIFY(!WriteIniValue(call[0], call[1], call[2], Path()));
-            QCOMPARE(FileBytes(Path()), Bytes(before));
+            QCOMPARE(FileBytes(Path()), before ? QByteArray(before) : "<no file>");
         }
     }
 
