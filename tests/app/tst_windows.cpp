@@ -24,6 +24,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -158,23 +159,6 @@ private Q_SLOTS:
         delete window;
     }
 
-    // Without a registry there is no system information tool to start.
-    void aboutWindow() {
-        auto installation = MakeInstallation(nullptr);
-        QStringList started;
-        const ProgramStarter previous =
-            SetProgramStarter([&](const QString& p, const QStringList&) {
-                started << p;
-                return true;
-            });
-        MessageRecorder messages;
-        frmAbout window;
-        Child<QPushButton>(&window, "cmdSysInfo")->click();
-        SetProgramStarter(previous);
-        QCOMPARE(messages.Texts(), QStringList{"System Information Is Unavailable At This Time"});
-        QCOMPARE(started, QStringList());
-    }
-
     // The Tools items for each stored selection, in the order of kToolsItems.
     void toolsMenu_data() {
         QTest::addColumn<QByteArray>("settings");
@@ -205,9 +189,17 @@ private Q_SLOTS:
     // Each command opens its window; the BTS menu is offered with its flag. The folder selection
     // opens in its mode, which is put back afterwards; the node id of a server check is forgotten
     // after the windows that make one. The client window opens port setup and the directories on
-    // the client chosen in it.
+    // the client chosen in it. Without a registry there is no system information tool to start.
     void commandsOpenTheirWindows() {
-        auto installation = MakeInstallation("[ADMIN]\nOS=64\n");
+        // The BTS window looks at its port at once; COM5 is no device.
+        auto installation = MakeInstallation("[ADMIN]\nOS=64\n[COMPORTS]\nCOM5=/nonexistent/tty\n");
+        MessageRecorder messages;
+        QStringList started;
+        const ProgramStarter starter = SetProgramStarter([&](const QString& p, const QStringList&) {
+            started << p;
+            return true;
+        });
+        const auto restore = qScopeGuard([starter] { SetProgramStarter(starter); });
         AddServer(QStringLiteral("CNCSRV1"));
         QVERIFY(AddClientMDB(QStringLiteral("MILL1"), QStringLiteral("CNCSRV1")));
         BtsMenuFlag = QStringLiteral("TRUE");
@@ -218,8 +210,8 @@ private Q_SLOTS:
             {"mnuClient", "frmMakeClients, frmPortSetup MILL1, frmDirectories MILL1"},
             {"mnuServerClient", "frmClients"},
             {"mnuSelectOS", "frmOSSelect"},
-            {"mnuAbout", "frmAbout"},
-            {"menuBTS", "frmBTS"},
+            {"mnuAbout", "frmAbout, System Information Is Unavailable At This Time"},
+            {"menuBTS", "frmBTS, Com Error, COM5 didn't open."},
             {"mnuClone", "frmCloneClients"},
             {"mnuNodeID", "frmToolsNodePortID, node cleared"},
             {"mnuExportDNCAdmin", "frmExportClients"},
@@ -237,7 +229,9 @@ private Q_SLOTS:
                            : name == "frmPortSetup" || name == "frmDirectories"
                                ? name + ' ' + CurrentClientName
                                : name);
-                if (name == "frmMakeClients") {
+                if (name == "frmAbout") {
+                    Child<QPushButton>(&dialog, "cmdSysInfo")->click();
+                } else if (name == "frmMakeClients") {
                     Child<QListWidget>(&dialog, "lstClients")->setCurrentRow(0);
                     Child<QAction>(&dialog, "mnuClientProperties")->trigger();
                     Child<QAction>(&dialog, "mnuDirectories")->trigger();
@@ -250,9 +244,12 @@ private Q_SLOTS:
             if (ServerNodeId.isEmpty()) {
                 opened << "node cleared";
             }
+            opened += messages.Texts();
+            messages.Clear();
             QCOMPARE(opened.join(", "), QString::fromLatin1(row[1]));
             QVERIFY(FolderSelectMode == 0 || !opened.first().startsWith("frmExportDNCAdmin"));
         }
+        QCOMPARE(started, QStringList());
     }
 
     // The window shows the stored selection; OK stores the one chosen and rewrites the
