@@ -29,7 +29,6 @@ const int kBlock = 407;
 // The terminal on COM3, a loopback unless the test changes it.
 struct TerminalRig : FastClock {
     TerminalRig() { lines.Add(kPort); }
-    ~TerminalRig() { window.reset(); }
     bool Open() {
         window = std::make_unique<frmTerminal>(TerminalLine{kPort, "9600,N,8,1", 64, "9600"});
         return window->Load() && (window->show(), true);
