@@ -61,20 +61,16 @@ const Case kCases[] = {
 };
 // clang-format on
 
-// A file's bytes, "<no file>" when there is none; and the other way: nullptr removes it.
+// A file's bytes, "<no file>" when there is none; and the other way: null bytes remove it.
 QByteArray FileBytes(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<no file>");
 }
-void PutFile(const QString& path, const char* bytes) {
+void PutFile(const QString& path, const QByteArray& bytes) {
     QFile::remove(path);
     QFile file(path);
-    if (bytes && file.open(QIODevice::WriteOnly)) {
-        file.write(bytes);
-    }
-}
-QByteArray Bytes(const char* text) {
-    return text ? QByteArray(text) : QByteArray("<no file>");
+    QVERIFY(bytes.isNull() ||
+            (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size()));
 }
 // A file as a UTF-16LE file holds this text: the byte-order mark, then two bytes a unit.
 QByteArray Utf16(const QString& text) {
@@ -138,91 +134,67 @@ private Q_SLOTS:
         QVERIFY(WriteIniValue("\u00C4", "K", "\u00E9t\u00E9", Path()));
         QVERIFY(WriteIniValue("\u00E4", "L", "1", Path()));
         QVERIFY(WriteIniValue("paths", "p2", "C:\\P2", Path()));
+        // A tab in a name passed in is part of it: "[PATHS]" is another section.
+        QVERIFY(WriteIniValue("PATHS\t", "P1", "2", Path()));
         QCOMPARE(FileBytes(Path()),
                  QByteArray("[PATHS]\r\nP1=C:\\P1\r\nP2=C:\\P2\r\nP3=  \"a\" ;b  \r\n"
-                            "[\xC4]\r\nK=\xE9t\xE9\r\nL=1\r\n"));
+                            "[\xC4]\r\nK=\xE9t\xE9\r\nL=1\r\n[PATHS\t]\r\nP1=2\r\n"));
         QCOMPARE(ReadIniValue(Path(), "PATHS", "P3", {}), "\"a\" ;b");
+        // The file's own "[PATHS\t]" trims to "PATHS", which the first copy already is.
+        QCOMPARE(ReadIniValue(Path(), "PATHS", "P1", {}), "C:\\P1");
+        QCOMPARE(ReadIniValue(Path(), "PATHS\t", "P1", "D"), "D");
     }
 
     // A file that starts with the UTF-16LE byte-order mark is read and written in UTF-16,
-    // every other unit kept; names match without regard to case beyond Latin-1 too.
+    // every other unit kept; names match without regard to case beyond Latin-1 too. A file
+    // whose bytes could not be written back exactly is never rewritten.
     void unicodeFiles_data() {
-        QTest::addColumn<QString>("before");
-        QTest::addColumn<QString>("section");
-        QTest::addColumn<QString>("read");  // key K, default D
-        QTest::addColumn<QString>("value");
-        QTest::addColumn<QString>("after");
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QStringList>("call");  // section, read (key K, default D), value written
+        QTest::addColumn<QByteArray>("after");  // the same as before: refused
         const QString euro130 = QString(130, QChar(0x20AC)), emoji = QStringLiteral("\U0001F600");
         const QString greek = QStringLiteral("[\u03A3\u0416]\r\nK=");
-        const QString rows[][6] = {
-            {"key replaced", "[S]\r\n K = v \r\n", "S", "v", "w", "[S]\r\nK=w\r\n"},
-            {"section appended", "[A]\r\nX=1", "S", "D", "w", "[A]\r\nX=1\r\n[S]\r\nK=w\r\n"},
-            {"mark only", "", "S", "D", "w", "\r\n[S]\r\nK=w\r\n"},
-            {"beyond Latin-1", greek + "\u20AC1\r\n;\u4E2D\r\n", "\u03C3\u0436", "\u20AC1",
-             "\u2126\u00E9", greek + "\u2126\u00E9\r\n;\u4E2D\r\n"},
-            {"surrogate pair kept", "[S]\r\nK=" + emoji + "\r\nL=" + emoji + "\r\n", "S", emoji,
-             "w", "[S]\r\nK=w\r\nL=" + emoji + "\r\n"},
-            {"LF kept, new line CR LF", "[S]\nA=1\n[T]\n", "S", "D", "w", "[S]\nA=1\nK=w\r\n[T]\n"},
-            {"value cut at 126", "[S]\r\nK=" + euro130 + "\r\n", "S", euro130.left(126), "w",
-             "[S]\r\nK=w\r\n"}};
-        for (const auto& r : rows) {
-            QTest::newRow(qPrintable(r[0])) << r[1] << r[2] << r[3] << r[4] << r[5];
-        }
+        const auto row = [](const char* name, const QString& before, const QStringList& call,
+                            const QString& after) {
+            QTest::newRow(name) << Utf16(before) << call << Utf16(after);
+        };
+        row("key replaced", "[S]\r\n K = v \r\n", {"S", "v", "w"}, "[S]\r\nK=w\r\n");
+        row("section appended", "[A]\r\nX=1", {"S", "D", "w"}, "[A]\r\nX=1\r\n[S]\r\nK=w\r\n");
+        row("mark only", "", {"S", "D", "w"}, "\r\n[S]\r\nK=w\r\n");
+        row("beyond Latin-1", greek + "\u20AC1\r\n;\u4E2D\r\n",
+            {"\u03C3\u0436", "\u20AC1", "\u2126\u00E9"}, greek + "\u2126\u00E9\r\n;\u4E2D\r\n");
+        row("surrogate pair kept", "[S]\r\nK=" + emoji + "\r\nL=" + emoji + "\r\n",
+            {"S", emoji, "w"}, "[S]\r\nK=w\r\nL=" + emoji + "\r\n");
+        row("LF kept, new line CR LF", "[S]\nA=1\n[T]\n", {"S", "D", "w"},
+            "[S]\nA=1\nK=w\r\n[T]\n");
+        row("value cut at 126", "[S]\r\nK=" + euro130 + "\r\n", {"S", euro130.left(126), "w"},
+            "[S]\r\nK=w\r\n");
+        const QByteArray odd = Utf16("[S]\r\nK=v\r\n") + QByteArray("x");
+        QTest::newRow("odd byte refused") << odd << QStringList{"S", "v", "w"} << odd;
+        const QByteArray unpaired =
+            Utf16(QStringLiteral("[S]\r\nK=v\r\nL=") + QChar(0xD83D) + "\r\n");
+        QTest::newRow("unpaired surrogate refused")
+            << unpaired << QStringList{"S", "v", "w"} << unpaired;
     }
     void unicodeFiles() {
-        QFETCH(QString, before);
-        QFETCH(QString, section);
-        QFETCH(QString, read);
-        QFETCH(QString, value);
-        QFETCH(QString, after);
+        QFETCH(QByteArray, before);
+        QFETCH(QStringList, call);
+        QFETCH(QByteArray, after);
+        const bool refused = after == before;
         MessageRecorder messages;
-        PutFile(Path(), nullptr);
-        QFile file(Path());
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(Utf16(before));
-        file.close();
-        QCOMPARE(ReadIniValue(Path(), section, "K", "D"), read);
-        QVERIFY(WriteIniValue(section, "K", value, Path()));
-        QCOMPARE(FileBytes(Path()), Utf16(after));
+        PutFile(Path(), before);
+        QCOMPARE(ReadIniValue(Path(), call[0], "K", "D"), call[1]);
+        QCOMPARE(WriteIniValue(call[0], "K", call[2], Path()), !refused);
+        QCOMPARE(FileBytes(Path()), after);
         // The same write done in memory, as the DNCAdmin export builds its file.
-        QCOMPARE(IniBytesWithValue(Utf16(before), section, "K", value).value_or("refused"),
-                 Utf16(after));
-        QCOMPARE(ReadIniValue(Path(), section, "k", "D"), value);
-        QCOMPARE(messages.Count(), 0);
-    }
-
-    // A UTF-16 file whose bytes could not be written back exactly is never rewritten.
-    void unicodeFilesThatCannotBeRewritten_data() {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("odd byte") << Utf16("[S]\r\nK=v\r\n") + QByteArray("x");
-        QTest::newRow("unpaired surrogate")
-            << Utf16(QStringLiteral("[S]\r\nK=v\r\nL=") + QChar(0xD83D) + "\r\n");
-    }
-    void unicodeFilesThatCannotBeRewritten() {
-        QFETCH(QByteArray, bytes);
-        MessageRecorder messages;
-        QFile file(Path());
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(bytes);
-        file.close();
-        QCOMPARE(ReadIniValue(Path(), "S", "K", "D"), "v");
-        QVERIFY(!WriteIniValue("S", "K", "w", Path()));
-        QCOMPARE(FileBytes(Path()), bytes);
-        QVERIFY(!IniBytesWithValue(bytes, "S", "K", "w"));
-        QCOMPARE(messages.Texts(),
-                 QStringList{"The Unicode file \"" + Path() +
-                             "\" cannot be rewritten exactly; it was left unchanged."});
-        QCOMPARE(messages.Last().icon, MsgIcon::Critical);
-    }
-
-    // A tab in a name passed in is part of it: the file's "[S]" is another section.
-    void tabInPassedName() {
-        PutFile(Path(), "[S]\r\nK=1\r\n");
-        QVERIFY(WriteIniValue("S\t", "K", "2", Path()));
-        QCOMPARE(FileBytes(Path()), QByteArray("[S]\r\nK=1\r\n[S\t]\r\nK=2\r\n"));
-        // The file's own "[S\t]" trims to "S", which the first copy already is.
-        QCOMPARE(ReadIniValue(Path(), "S", "K", "D"), "1");
-        QCOMPARE(ReadIniValue(Path(), "S\t", "K", "D"), "D");
+        QCOMPARE(IniBytesWithValue(before, call[0], "K", call[2]).value_or("refused"),
+                 refused ? QByteArray("refused") : after);
+        QCOMPARE(ReadIniValue(Path(), call[0], "k", "D"), refused ? call[1] : call[2]);
+        QCOMPARE(messages.Texts(), refused ? QStringList{"The Unicode file \"" + Path() +
+                                                         "\" cannot be rewritten exactly; it "
+                                                         "was left unchanged."}
+                                           : QStringList());
+        QVERIFY(!refused || messages.Last().icon == MsgIcon::Critical);
     }
 
     // A write that was killed leaves its temporary file; the next write to the same file
@@ -230,40 +202,31 @@ private Q_SLOTS:
     void temporaryFilesOfKilledWrites() {
         QTemporaryDir folder;
         const QDir dir(folder.path());
-        const auto put = [&dir](const QString& name) {
-            QFile file(dir.filePath(name));
-            return file.open(QIODevice::WriteOnly) && file.write("x") == 1;
-        };
         // A process id that runs no process, and one that does (this one's parent).
-        const QString dead = QString::number(0x7FFFFFF0);
-        const QString live = QString::number(::getppid());
-        const QStringList left = {"Kestrum.ini.kestrum-tmp-" + dead + "-aB3xYz"};
-        const QStringList kept = {"Kestrum.ini.kestrum-tmp-" + live + "-aB3xYz",
-                                  "DNCAdmin.ini.kestrum-tmp-" + dead + "-aB3xYz",
-                                  "Kestrum.ini.kestrum-tmp-" + dead + "-aB3xY",
-                                  "Kestrum.ini.kestrum-tmp-" + dead + "-aB3xYz.bak",
-                                  "Kestrum.ini.XadKQF",
-                                  "xKestrum.ini.kestrum-tmp-" + dead + "-aB3xYz"};
+        const QString dead = ".kestrum-tmp-" + QString::number(0x7FFFFFF0);
+        const QString live = ".kestrum-tmp-" + QString::number(::getppid());
+        const QStringList left = {"Kestrum.ini" + dead + "-aB3xYz", "Notes.txt" + dead + "-Q1w2E3"};
+        QStringList kept = {"Kestrum.ini" + live + "-aB3xYz",
+                            "DNCAdmin.ini" + dead + "-aB3xYz",
+                            "Kestrum.ini" + dead + "-aB3xY",
+                            "Kestrum.ini" + dead + "-aB3xYz.bak",
+                            "Kestrum.ini.XadKQF",
+                            "xKestrum.ini" + dead + "-aB3xYz"};
         for (const QString& name : left + kept) {
-            QVERIFY(put(name));
+            PutFile(dir.filePath(name), "x");
         }
         QVERIFY(IsTemporaryFileOf(left.first(), "Kestrum.ini"));
         const QString ini = dir.filePath("Kestrum.ini");
         QVERIFY(WriteIniValue("S", "K", "v", ini));
-        QStringList expected = kept;
-        expected << "Kestrum.ini";
-        expected.sort();
-        QCOMPARE(dir.entryList(QDir::Files | QDir::Hidden, QDir::Name), expected);
         QCOMPARE(FileBytes(ini), QByteArray("[S]\r\nK=v\r\n"));
-
         // The text-file helper writes through the same replace.
-        QVERIFY(put("Notes.txt.kestrum-tmp-" + dead + "-Q1w2E3"));
         TextFileRecord record{dir.filePath("Notes.txt"), "n", 0, false};
         WriteTextFile(record);
         QVERIFY(record.Success);
-        expected << "Notes.txt";
-        expected.sort();
-        QCOMPARE(dir.entryList(QDir::Files | QDir::Hidden, QDir::Name), expected);
+        kept << "Kestrum.ini"
+             << "Notes.txt";
+        kept.sort();
+        QCOMPARE(dir.entryList(QDir::Files | QDir::Hidden, QDir::Name), kept);
     }
 
     void lineBreaksAreRefused_data() {
@@ -278,7 +241,7 @@ private Q_SLOTS:
         for (const char* before : {"[S]\r\nK=1\r\n", static_cast<const char*>(nullptr)}) {
             PutFile(Path(), before);
             QVERIFY(!WriteIniValue(call[0], call[1], call[2], Path()));
-            QCOMPARE(FileBytes(Path()), Bytes(before));
+            QCOMPARE(FileBytes(Path()), before ? QByteArray(before) : "<no file>");
         }
     }
 
@@ -290,16 +253,13 @@ private Q_SLOTS:
         // Replaced, not rewritten in place: a reader of the old file still has all of it.
         QCOMPARE(reader.readAll(), QByteArray("[S]\r\nK=old\r\n"));
         QCOMPARE(FileBytes(Path()), QByteArray("[S]\r\nK=new\r\n"));
-        QVERIFY(!WriteIniValue("S", "K", "v", dir_.filePath("nowhere/Kestrum.ini")));
-        QVERIFY(!QFileInfo::exists(dir_.filePath(QStringLiteral("nowhere"))));
-    }
-
-    void windowsPathTextFindsTheFile() {
-        PutFile(Path(), "[S]\r\nK=1\r\n");
+        // Windows path text finds the file.
         const QString upper = QDir::toNativeSeparators(dir_.path()).toUpper() + "\\KESTRUM.INI";
-        QCOMPARE(ReadIniValue(upper, "S", "K", {}), "1");
+        QCOMPARE(ReadIniValue(upper, "S", "K", {}), "new");
         QVERIFY(WriteIniValue("S", "K", "2", upper));
         QCOMPARE(FileBytes(Path()), QByteArray("[S]\r\nK=2\r\n"));
+        QVERIFY(!WriteIniValue("S", "K", "v", dir_.filePath("nowhere/Kestrum.ini")));
+        QVERIFY(!QFileInfo::exists(dir_.filePath(QStringLiteral("nowhere"))));
     }
 
     void wholeSections() {
@@ -311,29 +271,19 @@ private Q_SLOTS:
         QVERIFY(text.SectionEntries("N3").isEmpty());
     }
 
-    // Whole-file text helpers.
-    void readText_data() {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("contents");
-        QTest::newRow("LF and CR") << QByteArray("a\nb\rc\r") << "a\r\nb\r\nc\r\n";
-        QTest::newRow("empty") << QByteArray() << "";
-        QTest::newRow("Latin-1") << QByteArray("\xE9\xFF") << QStringLiteral("\u00E9\u00FF\r\n");
-    }
-
-    void readText() {
-        QFETCH(QByteArray, bytes);
-        PutFile(Path("in.txt"), bytes.constData());
-        TextFileRecord record{Path("in.txt"), QStringLiteral("stale"), -1, false};
-        ReadTextFile(record);
-        QVERIFY(record.Success);
-        QTEST(record.Contents, "contents");
-        QCOMPARE(record.Length, qint32(bytes.size()));
-    }
-
-    // Writes and appends end each text with CR LF; only a failed write tells the operator,
-    // and makes no folder.
-    void writeAndAppendText() {
+    // Whole-file text helpers: a read ends every line with CR LF; writes and appends end each
+    // text with CR LF; only a failed write tells the operator, and makes no folder.
+    void textFiles() {
         MessageRecorder messages;
+        const auto read = [this](const QByteArray& bytes) {
+            PutFile(Path("in.txt"), bytes);
+            TextFileRecord record{Path("in.txt"), QStringLiteral("stale"), -1, false};
+            ReadTextFile(record);
+            return record.Success && record.Length == bytes.size() ? record.Contents : "failed";
+        };
+        QCOMPARE(read("a\nb\rc\r"), "a\r\nb\r\nc\r\n");
+        QCOMPARE(read(""), "");
+        QCOMPARE(read("\xE9\xFF"), QStringLiteral("\u00E9\u00FF\r\n"));  // Latin-1
         TextFileRecord record{Path("out.txt"), QStringLiteral("x\r\n\u00E9"), 0, false};
         WriteTextFile(record);
         QVERIFY(record.Success);

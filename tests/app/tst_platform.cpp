@@ -1,9 +1,13 @@
-// Path text on a case-sensitive file system, settings numbers, and the window look-up
-// against a real X server (Xvfb) whose windows are made directly through libxcb.
+// Path text on a case-sensitive file system, settings numbers, waits and window timers on
+// the virtual clock, and the window look-up against a real X server (Xvfb) whose windows are
+// made directly through libxcb.
 
+#include "base/clock.h"
 #include "base/settings.h"
+#include "base/waits.h"
 #include "base/x11_windows.h"
 #include "base/xcb_library.h"
+#include "tests/support/fast_clock.h"
 #include "tests/support/test_main.h"
 
 #include <QDir>
@@ -13,6 +17,8 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <memory>
 
 class TestPlatform : public QObject {
     Q_OBJECT
@@ -24,9 +30,9 @@ private:
 private Q_SLOTS:
     void initTestCase() {
         root_ = QFileInfo(dir_.path()).canonicalFilePath();
-        QVERIFY(QDir(root_).mkpath(QStringLiteral("Data/Sub")));
-        QVERIFY(QDir(root_).mkpath(QStringLiteral("Twin")));
-        QVERIFY(QDir(root_).mkpath(QStringLiteral("TWIN")));
+        for (const char* path : {"Data/Sub", "Twin", "TWIN"}) {
+            QVERIFY(QDir(root_).mkpath(QLatin1String(path)));
+        }
         QFile file(root_ + QStringLiteral("/Data/Sub/File.TXT"));
         QVERIFY(file.open(QIODevice::WriteOnly));
     }
@@ -75,6 +81,89 @@ private Q_SLOTS:
         QTEST(int(SettingToInt16(text)), "value");
     }
 
+    void waitsPassInStepsOfFive() {
+        FastClock clock;
+        // Passes of Pause(5) until the count is reached; 0 still yields once.
+        for (const auto& [ms, elapsed] : {std::pair{1000, 1000}, {12, 15}, {0, 5}}) {
+            const qint64 start = clock.NowMs();
+            WaitMilliseconds(ms);
+            QCOMPARE(clock.NowMs() - start, qint64(elapsed));
+        }
+        Pause(3);
+        QCOMPARE(clock.NowMs(), qint64(1023));
+    }
+
+    void timersFireInDueOrderDuringWaits() {
+        FastClock clock;
+        QStringList fired;
+        ClockTimer slow, fast, once;
+        const auto start = [&](ClockTimer& timer, const QString& name, int ms, bool stops = false) {
+            connect(&timer, &ClockTimer::timeout, [&fired, &clock, &timer, name, stops] {
+                fired << name + '@' + QString::number(clock.NowMs());
+                if (stops) {
+                    timer.stop();
+                }
+            });
+            timer.start(ms);
+        };
+        start(slow, "slow", 250);
+        start(fast, "fast", 100);
+        start(once, "once", 150, true);  // stops itself, like a reply time-out: fires once
+        WaitMilliseconds(500);
+        QCOMPARE(fired, (QStringList{"fast@100", "once@150", "fast@200", "slow@250", "fast@300",
+                                     "fast@400", "slow@500", "fast@500"}));
+        QVERIFY(!once.isActive());
+        QVERIFY(slow.isActive());
+        fast.stop();
+        slow.setInterval(10);  // restarts from now
+        fired.clear();
+        clock.Advance(25);
+        QCOMPARE(fired, (QStringList{"slow@510", "slow@520"}));
+    }
+
+    void handlerThatWaitsDoesNotRecurse() {
+        // A handler that waits longer than its interval: no re-entry, missed ticks skipped,
+        // and time never runs back.
+        FastClock clock;
+        ClockTimer timer;
+        int depth = 0, deepest = 0;
+        QList<qint64> at;
+        connect(&timer, &ClockTimer::timeout, [&] {
+            ++depth;
+            deepest = std::max(deepest, depth);
+            at << clock.NowMs();
+            WaitMilliseconds(35);
+            --depth;
+        });
+        timer.start(10);
+        clock.Advance(100);
+        QCOMPARE(deepest, 1);
+        QCOMPARE(at, (QList<qint64>{10, 45, 80, 115}));
+        QCOMPARE(clock.NowMs(), qint64(150));
+    }
+
+    void timerLifetimes() {
+        // A handler may delete its own timer.
+        FastClock clock;
+        auto timer = std::make_unique<ClockTimer>();
+        int fired = 0;
+        connect(timer.get(), &ClockTimer::timeout, [&] {
+            ++fired;
+            timer.reset();
+        });
+        timer->start(5);
+        clock.Advance(50);
+        QCOMPARE(fired, 1);
+        // A timer that outlives its clock is stopped and never reaches it again.
+        ClockTimer outliving;
+        {
+            FastClock shortLived;
+            outliving.start(10);
+        }
+        QVERIFY(!outliving.isActive());
+        outliving.stop();
+    }
+
     void windowsOfAnXDisplay() {
         // An unreachable display answers at once with nothing.
         QCOMPARE(FindX11WindowByTitle(":31999", QStringLiteral("Kestrum")), quintptr(0));
@@ -102,45 +191,43 @@ private Q_SLOTS:
         }
         const quint32 root = api->setup_roots_iterator(api->get_setup(c)).data->root;
         const auto atom = [&](const char* name) { return xcb::InternAtom(*api, c, name, false); };
+        // Sets a property, then makes a round trip: everything sent before has been handled.
         const auto set = [&](quint32 w, quint32 property, quint32 type, const QByteArray& data) {
             const quint8 format = type == xcb::kAtomWindow ? 32 : 8;
             api->change_property(c, 0, w, property, type, format, quint32(data.size() * 8 / format),
                                  data.constData());
-        };
-        const auto sync = [&] {
+            api->map_window(c, w);
             api->flush(c);
-            atom("WM_NAME");  // a round trip: everything sent before has been handled
+            atom("WM_NAME");
         };
-        // A mapped window with the names that are not empty; parent 0 is the root.
-        const auto window = [&](const QByteArray& netWmNameUtf8, const QByteArray& wmName,
+        // A mapped window with the name given; parent 0 is the root.
+        const auto window = [&](quint32 property, quint32 type, const QByteArray& name,
                                 quint32 parent = 0) {
             const quint32 w = api->generate_id(c);
             api->create_window(c, 0, w, parent ? parent : root, 0, 0, 50, 50, 0, 1, 0, 0, nullptr);
-            if (!netWmNameUtf8.isEmpty()) {
-                set(w, atom("_NET_WM_NAME"), atom("UTF8_STRING"), netWmNameUtf8);
-            }
-            if (!wmName.isEmpty()) {
-                set(w, xcb::kAtomWmName, xcb::kAtomString, wmName);
-            }
-            api->map_window(c, w);
-            sync();
+            set(w, property, type, name);
             return w;
+        };
+        const quint32 netName = atom("_NET_WM_NAME"), utf8 = atom("UTF8_STRING");
+        const auto legacy = [&](const QByteArray& name, quint32 parent = 0) {
+            return window(xcb::kAtomWmName, xcb::kAtomString, name, parent);
         };
 
         const QString german = QStringLiteral("Bluetooth-Einstellungen \u00E4\u20AC");
-        const quint32 modern = window(german.toUtf8(), "legacy name");
-        const quint32 old = window({}, "COMReConnect \xE9");
-        const quint32 client = window({}, "Framed", window({}, {}));
-        QCOMPARE(FindX11WindowByTitle(display, german), quintptr(modern));
-        QCOMPARE(FindX11WindowByTitle(display, "legacy name"), quintptr(0));  // _NET_WM_NAME first
-        QCOMPARE(FindX11WindowByTitle(display, "COMReConnect \u00E9"), quintptr(old));
-        QCOMPARE(FindX11WindowByTitle(display, "COMReConnect"), quintptr(0));
-        QCOMPARE(FindX11WindowByTitle(display, "Framed"), quintptr(0));
-        // What a window manager publishes: its clients, which live inside its frames.
+        const quint32 modern = window(netName, utf8, german.toUtf8());
+        set(modern, xcb::kAtomWmName, xcb::kAtomString, "legacy name");
+        const quint32 old = legacy("COMReConnect \xE9");
+        const quint32 client = legacy("Framed", legacy({}));
+        const auto find = [&](const QString& title) {
+            return FindX11WindowByTitle(display, title);
+        };
+        // _NET_WM_NAME first; a client inside a frame only once a window manager lists it.
+        QCOMPARE((QList<quintptr>{find(german), find("legacy name"), find("COMReConnect \u00E9"),
+                                  find("COMReConnect"), find("Framed")}),
+                 (QList<quintptr>{modern, 0, old, 0, 0}));
         set(root, atom("_NET_CLIENT_LIST"), xcb::kAtomWindow,
             QByteArray(reinterpret_cast<const char*>(&client), sizeof client));
-        sync();
-        QCOMPARE(FindX11WindowByTitle(display, "Framed"), quintptr(client));
+        QCOMPARE(find("Framed"), quintptr(client));
 
         // The program itself runs on the offscreen platform here: it shows no windows and
         // looks at none.

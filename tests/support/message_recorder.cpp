@@ -26,15 +26,8 @@ MsgAnswer MessageRecorder::Handle(const MessageRequest& request) {
     if (!script_.isEmpty()) {
         return script_.dequeue();
     }
-    switch (request.buttons) {
-        case MsgButtons::YesNo:
-        case MsgButtons::YesNoCancel:
-            return MsgAnswer::Yes;
-        case MsgButtons::RetryCancel:
-            return MsgAnswer::Retry;
-        case MsgButtons::Ok:
-        case MsgButtons::OkCancel:
-            break;
+    if (request.buttons == MsgButtons::YesNo || request.buttons == MsgButtons::YesNoCancel) {
+        return MsgAnswer::Yes;
     }
-    return MsgAnswer::Ok;
+    return request.buttons == MsgButtons::RetryCancel ? MsgAnswer::Retry : MsgAnswer::Ok;
 }

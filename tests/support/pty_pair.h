@@ -10,6 +10,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <memory>
 
 // The system's serial lines in use while the object lives.
@@ -64,8 +65,8 @@ private:
     void Echo() {
         char buffer[4096];
         for (ssize_t n; (n = ::read(master_, buffer, sizeof buffer)) > 0;) {
-            for (ssize_t done = 0, w; done<n; done += w> 0 ? w : 0) {
-                w = ::write(master_, buffer + done, size_t(n - done));
+            for (ssize_t done = 0; done < n;) {
+                done += std::max<ssize_t>(::write(master_, buffer + done, size_t(n - done)), 0);
             }
         }
     }

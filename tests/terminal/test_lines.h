@@ -69,14 +69,12 @@ private:
     // Characters reach the component through the event loop, late ones on the clock.
     void Arrive(const QByteArray& bytes, int delayMs) {
         const auto deliver = [this, bytes] {
-            if (open_) {
+            if (open_ && !bytes.isEmpty()) {
                 received_ += bytes;
                 Q_EMIT ReadyRead();
             }
         };
-        if (bytes.isEmpty()) {
-            return;
-        } else if (delayMs <= 0) {
+        if (delayMs <= 0) {
             QMetaObject::invokeMethod(this, deliver, Qt::QueuedConnection);
             return;
         }
@@ -97,9 +95,8 @@ class TestLines : public SerialLineProvider {
 public:
     TestLines() : previous_(SetSerialLineProvider(this)) {}
     ~TestLines() override { SetSerialLineProvider(previous_ == this ? nullptr : previous_); }
-    TestPort& Add(int port) { return *(ports_[port] = std::make_shared<TestPort>()); }
+    void Add(int port) { ports_[port] = std::make_shared<TestPort>(); }
     TestPort& Port(int port) { return *ports_[port]; }
-    void Inject(int port, const QByteArray& bytes) { Port(port).inject(bytes); }
     QList<int> PresentPorts() override { return ports_.keys(); }
     int Status(int port) override { return ports_.contains(port) ? kPortFree : kPortAbsent; }
     std::unique_ptr<SerialLine> Create(int port) override {

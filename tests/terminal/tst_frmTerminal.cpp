@@ -29,12 +29,12 @@ const int kBlock = 407;
 // The terminal on COM3, a loopback unless the test changes it.
 struct TerminalRig : FastClock {
     TerminalRig() { lines.Add(kPort); }
-    ~TerminalRig() { window.reset(); }
     bool Open() {
         window = std::make_unique<frmTerminal>(TerminalLine{kPort, "9600,N,8,1", 64, "9600"});
         return window->Load() && (window->show(), true);
     }
     TestPort& Port() { return lines.Port(kPort); }
+    LoopTest& Loop() { return window->Loop(); }
     QString Screen() const {
         return window->findChild<QPlainTextEdit*>("txtTerminal")->toPlainText();
     }
@@ -91,7 +91,7 @@ private Q_SLOTS:
         QTEST(screen.SetView(TerminalScreen::View::Text), "text");
     }
 
-    void screenTextStaysBounded() {
+    void screenStaysBounded() {
         TerminalScreen screen;
         // One endless line of controls: broken into lines, never a token cut in two.
         for (const QString& line : screen.Append(QByteArray(3000, '\x1B')).split('\n')) {
@@ -101,6 +101,15 @@ private Q_SLOTS:
         screen.Append(QByteArray(TerminalScreen::kKeptBytes, 'x'));
         QCOMPARE(screen.Kept().size(), TerminalScreen::kKeptBytes);
         QVERIFY(!screen.Kept().contains('\x1B'));
+        // The window keeps as many lines.
+        TerminalRig rig;
+        QVERIFY(rig.Open());
+        for (int i = 0; i < 30; ++i) {
+            rig.Port().inject(QByteArray(200, '\n'));
+            WaitMilliseconds(5);
+        }
+        QCOMPARE(rig.window->findChild<QPlainTextEdit*>("txtTerminal")->blockCount(),
+                 TerminalScreen::kMaxLines);
     }
 
     void opensOnClientLine_data() {
@@ -122,65 +131,67 @@ private Q_SLOTS:
         TerminalRig rig;
         QStringList shown;
         const ModalHook previous = SetModalHook([&](QDialog& dialog) {
-            auto* w = qobject_cast<frmTerminal*>(&dialog);
-            shown << w->windowTitle() + (rig.Port().open ? " open" : "");
+            shown << dialog.windowTitle() + (rig.Port().open ? " open" : "");
             return int(QDialog::Rejected);
         });
         OpenTerminal(line);
         SetModalHook(previous);
         QCOMPARE(SaxComm::PortStatus(QStringLiteral("COM3")), int(kPortFree));
-        const QStringList usable{"Terminal Mode - Com3,19200,E,7,2 open"};
-        QCOMPARE(shown, message.isEmpty() ? usable : QStringList());
-        QCOMPARE(rig.messages.Texts(), message.isEmpty() ? QStringList() : QStringList{message});
+        // The window, or the message instead of it.
+        QCOMPARE(
+            shown + rig.messages.Texts(),
+            QStringList{message.isEmpty() ? "Terminal Mode - Com3,19200,E,7,2 open" : message});
     }
 
-    void screenStaysBounded() {
-        TerminalRig rig;
-        QVERIFY(rig.Open());
-        for (int i = 0; i < 30; ++i) {
-            rig.lines.Inject(kPort, QByteArray(200, '\n'));
-            WaitMilliseconds(5);
-        }
-        QCOMPARE(rig.window->findChild<QPlainTextEdit*>("txtTerminal")->blockCount(),
-                 TerminalScreen::kMaxLines);
-    }
-
-    void loopTestOverLines_data() {
-        QTest::addColumn<QList<int>>("spoil");  // from, to, XOR (-1 loses them)
-        QTest::addColumn<QList<int>>("delay");  // from, ms
-        QTest::addColumn<int>("passes");        // cycles passed before the one that fails
-        QTest::addColumn<QString>("text");
+    // The loop test over lines that lose, change or delay characters; and a cycle ended by
+    // LOOP STOP, closing the window or the line going away: the echo still arriving is judged
+    // (never a false failure), no further block goes out, the port is freed. LOOP TEST pressed
+    // again while the stopped cycle finishes: that cycle keeps its bytes and the test runs on.
+    void loopTest_data() {
+        QTest::addColumn<QList<int>>("line");  // spoil from, to, XOR (-1 loses); delay from, ms
+        QTest::addColumn<QString>("how");      // what ends the test, "" a failure or 10 passes
+        QTest::addColumn<int>("passes");       // cycles passed
+        QTest::addColumn<QString>("text");     // the failure shown, "" none
         QTest::addColumn<QString>("firstBad");
-        const auto row = [](const char* name, QList<int> spoil, QList<int> delay, int passes,
-                            const char* text, const char* bad) {
-            QTest::newRow(name) << spoil << delay << passes << QString(text) << QString(bad);
+        QTest::addColumn<QString>("message");
+        const auto row = [](const char* name, QList<int> line, const char* how, int passes,
+                            const char* text, const char* bad, const char* message = "") {
+            QTest::newRow(name) << line << QString(how) << passes << QString(text) << QString(bad)
+                                << QString(message);
         };
         const int k = kBlock;
-        row("lossless", {-1, -1, -1}, {0, 0}, 10, "", "none");
-        row("late within the second", {-1, -1, -1}, {0, 900}, 10, "", "none");
-        row("third cycle loses its last line", {2 * k + 379, 3 * k - 1, -1}, {0, 0}, 2,
+        row("lossless", {-1, -1, -1, 0, 0}, "", 10, "", "none");
+        row("late within the second", {-1, -1, -1, 0, 900}, "", 10, "", "none");
+        row("third cycle loses its last line", {2 * k + 379, 3 * k - 1, -1, 0, 0}, "", 2,
             "count 379 of 407 , failed", "position 380, expected \"A\", received nothing");
-        row("one changed", {4 * k + 100, 4 * k + 100, 0x80}, {0, 0}, 4, "count OK, data failed",
+        row("one changed", {4 * k + 100, 4 * k + 100, 0x80, 0, 0}, "", 4, "count OK, data failed",
             "position 101, expected \"I\", received <C9H>");
-        row("one lost", {7, 7, -1}, {0, 0}, 0, "count 406 of 407 , failed",
+        row("one lost", {7, 7, -1, 0, 0}, "", 0, "count 406 of 407 , failed",
             "position 8, expected \"A\", received \"B\"");
-        row("half too late", {-1, -1, -1}, {204, 1200}, 0, "count 204 of 407 , failed",
+        row("half too late", {-1, -1, -1, 204, 1200}, "", 0, "count 204 of 407 , failed",
             "position 205, expected \"N\", received nothing");
-        row("silent line", {0, k, -1}, {0, 0}, 0, "count 0, no data, failed",
+        row("silent line", {0, k, -1, 0, 0}, "", 0, "count 0, no data, failed",
             "position 1, expected \"A\", received nothing");
+        // The echo, or half of it, comes after the cycle ends.
+        row("LOOP STOP", {-1, -1, -1, 0, 600}, "stop", 1, "", "none");
+        row("window closed", {-1, -1, -1, 0, 400}, "close", 0, "", "none");
+        row("line lost", {-1, -1, -1, 0, 400}, "unplug", 0, "", "none",
+            "Com Error, COM3 was lost: the device went away.");
+        row("pressed again", {-1, -1, -1, 200, 600}, "again", 2, "", "none");
     }
-    void loopTestOverLines() {
-        QFETCH(QList<int>, spoil);
-        QFETCH(QList<int>, delay);
+    void loopTest() {
+        QFETCH(QList<int>, line);
+        QFETCH(QString, how);
         QFETCH(int, passes);
         QFETCH(QString, text);
+        QFETCH(QString, message);
         TerminalRig rig;
-        std::tie(rig.Port().spoilFrom, rig.Port().spoilTo, rig.Port().xorWith) =
-            std::tuple(spoil[0], spoil[1], spoil[2]);
-        std::tie(rig.Port().delayFrom, rig.Port().delayMs) = std::tuple(delay[0], delay[1]);
+        TestPort& port = rig.Port();
+        std::tie(port.spoilFrom, port.spoilTo, port.xorWith, port.delayFrom, port.delayMs) =
+            std::tuple(line[0], line[1], line[2], line[3], line[4]);
         QVERIFY(rig.Open());
         int passed = 0;
-        connect(&rig.window->Loop(), &LoopTest::CyclePassed, this, [&] {
+        connect(&rig.Loop(), &LoopTest::CyclePassed, this, [&] {
             QCOMPARE(rig.Screen(), QString());  // emptied after each good cycle
             if (++passed == 10) {
                 rig.Click("cmdLoop");
@@ -188,95 +199,57 @@ private Q_SLOTS:
         });
         const qint64 start = rig.NowMs();
         rig.Click("cmdLoop");
-        // Until the failed cycle or the tenth passed one, then 3 s more: no cycle follows it.
-        for (int i = 0; i < 6000 && rig.window->Loop().Busy() &&
-                        rig.window->Loop().Statistics().cyclesRun <= passes;
-             ++i) {
-            WaitMilliseconds(10);
+        if (how.isEmpty()) {  // until the failed cycle or the tenth passed one
+            for (int i = 0;
+                 i < 6000 && rig.Loop().Busy() && rig.Loop().Statistics().cyclesRun <= passes;
+                 ++i) {
+                WaitMilliseconds(10);
+            }
+        } else {
+            WaitMilliseconds(1100);
+            QVERIFY(rig.Loop().CycleUnderWay());
         }
-        WaitMilliseconds(3000);
-        const LoopStatistics& stats = rig.window->Loop().Statistics();
-        const bool fails = !text.isEmpty();
-        QCOMPARE(passed, passes);
-        QCOMPARE(stats.cyclesRun, passes + (fails ? 1 : 0));
-        QCOMPARE(stats.cyclesFailed, fails ? 1 : 0);
-        QCOMPARE(stats.bytesSent, qint64(kBlock) * stats.cyclesRun);
-        QVERIFY2(fails ? rig.Screen().startsWith(text) : rig.Screen().isEmpty(),
-                 qPrintable(rig.Screen()));
-        QTEST(rig.Text("lblLoopFirstBad").mid(18), "firstBad");
-        // One second before the first cycle, two per cycle after; 64-character pieces.
-        QCOMPARE(rig.Port().writes.first() - start, qint64(1000));
-        if (stats.cyclesRun > 1) {
-            QCOMPARE(rig.Port().writes[7] - rig.Port().writes[0], qint64(2000));
-        }
-        QCOMPARE(rig.messages.Count(), 0);
-    }
-
-    // A cycle ended by LOOP STOP, closing the window or the line going away: the echo still
-    // arriving is judged (never a false failure), no further block goes out, the port is freed.
-    void interruptedCycle_data() {
-        QTest::addColumn<QString>("how");
-        QTest::addColumn<int>("cyclesRun");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("LOOP STOP") << "stop" << 1 << "";
-        QTest::newRow("window closed") << "close" << 0 << "";
-        QTest::newRow("line lost")
-            << "unplug" << 0 << "Com Error, COM3 was lost: the device went away.";
-    }
-    void interruptedCycle() {
-        QFETCH(QString, how);
-        QFETCH(int, cyclesRun);
-        QFETCH(QString, message);
-        TerminalRig rig;
-        rig.Port().delayMs = how == "stop" ? 600 : 400;  // the echo comes after the cycle ends
-        QVERIFY(rig.Open());
-        rig.Click("cmdLoop");
-        WaitMilliseconds(1100);
-        QVERIFY(rig.window->Loop().CycleUnderWay());
         if (how == "stop") {
             rig.Click("cmdLoop");
         } else if (how == "close") {
             const qint64 before = rig.NowMs();
             rig.window->close();
             QVERIFY(rig.NowMs() - before >= 1000);
-        } else {
-            const auto unplug = rig.Port().unplug;  // the line clears its own on the way out
+        } else if (how == "unplug") {
+            const auto unplug = port.unplug;  // the line clears its own on the way out
             unplug();
+        } else if (how == "again") {
+            rig.Click("cmdLoop");
+            rig.Click("cmdLoop");
+            WaitMilliseconds(3000);
+            QVERIFY(rig.Loop().Running());
+            rig.Click("cmdLoop");
         }
-        WaitMilliseconds(5000);
-        const LoopStatistics& stats = rig.window->Loop().Statistics();
-        QVERIFY(!rig.window->Loop().Busy());
-        QCOMPARE(stats.cyclesRun, cyclesRun);
-        QCOMPARE(stats.cyclesFailed, 0);
-        QCOMPARE(rig.Port().written, qint64(kBlock));
+        WaitMilliseconds(5000);  // no cycle follows
+        const LoopStatistics& stats = rig.Loop().Statistics();
+        const int fails = text.isEmpty() ? 0 : 1;
+        QVERIFY(!rig.Loop().Busy());
+        // Cycles passed, run and failed; bytes sent as counted and as written.
+        QCOMPARE((QList<qint64>{passed, stats.cyclesRun, stats.cyclesFailed, stats.bytesSent,
+                                port.written}),
+                 (QList<qint64>{passes, passes + fails, fails, kBlock * std::max(passes + fails, 1),
+                                kBlock * std::max(passes + fails, 1)}));
+        // (A closed window keeps the echo it was waiting for.)
+        QVERIFY2(how == "close" || (fails ? rig.Screen().startsWith(text) : rig.Screen().isEmpty()),
+                 qPrintable(rig.Screen()));
+        QTEST(rig.Text("lblLoopFirstBad").mid(18), "firstBad");
+        // One second before the first cycle, two per cycle after; 64-character pieces.
+        QCOMPARE(port.writes.first() - start, qint64(1000));
+        if (how.isEmpty() && stats.cyclesRun > 1) {
+            QCOMPARE(port.writes[7] - port.writes[0], qint64(2000));
+        }
         QCOMPARE(rig.messages.Texts(), message.isEmpty() ? QStringList() : QStringList{message});
-        if (how == "stop") {
-            QCOMPARE(stats.bytesReceived, qint64(kBlock));
-        } else {
-            QVERIFY(!rig.Port().open);
+        if (how == "close" || how == "unplug") {
+            QVERIFY(!port.open);
             QCOMPARE(SaxComm::PortStatus(QStringLiteral("COM3")), int(kPortFree));
+        } else if (!fails) {
+            QCOMPARE(stats.bytesReceived, port.written);
         }
-    }
-
-    // LOOP TEST pressed again while a stopped cycle still finishes: that cycle keeps its
-    // bytes and passes, and the test runs on.
-    void restartWhileStoppedCycleFinishes() {
-        TerminalRig rig;
-        std::tie(rig.Port().delayFrom, rig.Port().delayMs) = std::tuple(200, 600);  // half late
-        QVERIFY(rig.Open());
-        rig.Click("cmdLoop");
-        WaitMilliseconds(1100);
-        QVERIFY(rig.window->Loop().CycleUnderWay());
-        rig.Click("cmdLoop");
-        rig.Click("cmdLoop");
-        WaitMilliseconds(3000);
-        QVERIFY(rig.window->Loop().Statistics().cyclesRun >= 1);
-        QVERIFY(rig.window->Loop().Running());
-        rig.Click("cmdLoop");
-        WaitMilliseconds(5000);
-        QVERIFY(!rig.window->Loop().Busy());
-        QCOMPARE(rig.window->Loop().Statistics().cyclesFailed, 0);
-        QCOMPARE(rig.messages.Count(), 0);
     }
 
     void unwritableCaptureFileIsRefused() {
@@ -316,11 +289,11 @@ private Q_SLOTS:
             QTRY_VERIFY_WITH_TIMEOUT(window.Loop().CycleUnderWay(), 3000);
             QTest::mouseClick(loop, Qt::LeftButton);
             QTRY_VERIFY_WITH_TIMEOUT(!window.Loop().Busy(), 3000);
+            // Runs, failures, the cycle's bytes and all bytes received.
             const LoopStatistics& stats = window.Loop().Statistics();
-            QCOMPARE(stats.cyclesRun, 1);
-            QCOMPARE(stats.cyclesFailed, 0);
-            QCOMPARE(stats.bytesReceived, qint64(LoopTestData().size()));
-            QCOMPARE(window.ReceivedTotal(), qint64(LoopTestData().size()) + 2);
+            QCOMPARE((QList<qint64>{stats.cyclesRun, stats.cyclesFailed, stats.bytesReceived,
+                                    window.ReceivedTotal()}),
+                     (QList<qint64>{1, 0, kBlock, kBlock + 2}));
             window.close();
             QCOMPARE(SaxComm::PortStatus(QStringLiteral("COM7")), int(kPortFree));
         }

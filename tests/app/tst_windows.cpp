@@ -1,0 +1,310 @@
+// The main window, help, the About window and the OS selection: their menus and commands,
+// and the rewrite of Program Files folder names.
+
+#include "app/CHTMLHelp.h"
+#include "app/frmAbout.h"
+#include "app/frmHelpViewer.h"
+#include "app/frmOSSelect.h"
+#include "app/frmSetup.h"
+#include "base/folder_select_mode.h"
+#include "base/modal.h"
+#include "base/settings.h"
+#include "db/dnc_database.h"
+#include "tests/support/message_recorder.h"
+#include "tests/support/temp_installation.h"
+#include "tests/support/test_main.h"
+#include "tests/support/widget_probe.h"
+
+#include <QAction>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QListWidget>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScopeGuard>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <memory>
+
+namespace {
+
+// Bytes as a test writes them: "\n" stands for CR LF.
+QByteArray CrLf(const char* text) {
+    return QByteArray(text).replace("\n", "\r\n");
+}
+
+// A temporary installation whose Kestrum.ini holds exactly these bytes (none when null).
+std::unique_ptr<TempInstallation> MakeInstallation(const char* settings) {
+    TempInstallation::Options options;
+    if (settings) {
+        options.settings = CrLf(settings);
+    }
+    return std::make_unique<TempInstallation>(options);
+}
+
+const QString kShippedHelp = QStringLiteral(KESTRUM_SOURCE_DIR "/help/Kestrum.html");
+
+frmHelpViewer* OpenViewer() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* viewer = qobject_cast<frmHelpViewer*>(widget); viewer && viewer->isVisible()) {
+            return viewer;
+        }
+    }
+    return nullptr;
+}
+
+// The Tools items whose state the OS selection sets, in this order in every row below.
+// clang-format off
+const char* const kToolsItems[] = {"mnuNodeID", "mnuMasterFolder", "mnuExportDNCAdmin",
+    "mnuToolsMerge", "mnuTolvaneMailboxPath", "mnuXPModeMailboxPath", "mnuMasterDNCAdminPath"};
+// clang-format on
+
+// "EV" enabled and visible, "E-" enabled and hidden, "DV", "D-".
+QString MenuState(const frmSetup& window) {
+    QStringList states;
+    for (const char* name : kToolsItems) {
+        const QAction* action = Child<QAction>(&window, name);
+        states << (action ? QString(action->isEnabled() ? 'E' : 'D') +
+                                QString(action->isVisible() ? 'V' : '-')
+                          : QStringLiteral("??"));
+    }
+    return states.join(QLatin1Char(' '));
+}
+
+// Opens the OS window from the main window, clicks the option (none for nullptr) and OK;
+// returns the selection the window showed.
+QString SelectOs(frmSetup& main, const char* option) {
+    QString shown;
+    const ModalHook previous = SetModalHook([&](QDialog& dialog) {
+        shown = qobject_cast<frmOSSelect*>(&dialog)->SelectedValue();
+        if (option) {
+            Child<QRadioButton>(&dialog, option)->click();
+        }
+        Child<QPushButton>(&dialog, "cmdOK")->click();
+        return dialog.result();
+    });
+    Child<QAction>(&main, "mnuSelectOS")->trigger();
+    SetModalHook(previous);
+    return shown;
+}
+
+// The settings and TolvaneDNC.ini before (nullptr: no file), the selection shown, the option
+// clicked, and what follows: the main window's Tools items (some keep whether they were
+// shown), the selection and both files.
+struct SaveCase {
+    const char *name, *settings, *tolvane, *shown, *option, *menu, *os, *settingsAfter,
+        *tolvaneAfter;
+};
+
+// clang-format off
+const char kBts32[] = "[ADMIN]\nOS=32\n[BTS]\nLOG=C:\\Program Files\nBTMANAGERPATH=C:\\Program Files\\BT\\btman.exe;D:\\Program Files\\b\n";
+const char kBts64[] = "[ADMIN]\nOS=64\n[BTS]\nLOG=C:\\Program Files\nBTMANAGERPATH=C:\\PROGRAM FILES (X86)\\BT\\btman.exe;D:\\Program Files\\b\n\n";
+const char kTolvane[] = "[TRANSACT]\nPATH=C:\\Program Files\\Tolvane\\Transact\n[CLIENTS]\nMAILBOX=c:\\program files (x86)\\MailBox\nLOG=C:\\Program Files is here\n";
+const char kTolvane64[] = "[TRANSACT]\nPATH=C:\\PROGRAM FILES (X86)\\Tolvane\\Transact\n[CLIENTS]\nMAILBOX=c:\\PROGRAM FILES (X86)\\MailBox\nLOG=C:\\Program Files is here\n\n";
+// The first folder name of a line only, none without a later backslash on its line, one more
+// CR LF each save; a value this program never writes selects nothing and OK stores it empty.
+const SaveCase kSaves[] = {
+    {"32 to 64", kBts32, kTolvane, "32", "optVista7", "EV EV EV EV EV D- D-", "64", kBts64, kTolvane64},
+    {"64 to 32", kBts64, kTolvane64, "64", "optXP", "EV EV EV EV EV D- D-", "32",
+     "[ADMIN]\nOS=32\n[BTS]\nLOG=C:\\Program Files\nBTMANAGERPATH=C:\\PROGRAM FILES\\BT\\btman.exe;D:\\Program Files\\b\n\n\n",
+     "[TRANSACT]\nPATH=C:\\PROGRAM FILES\\Tolvane\\Transact\n[CLIENTS]\nMAILBOX=c:\\PROGRAM FILES\\MailBox\nLOG=C:\\Program Files is here\n\n\n"},
+    {"no TolvaneDNC.ini", "[ADMIN]\nOS=32\n", nullptr, "32", "optXPMode", "EV D- EV D- D- EV D-", "32XP", "[ADMIN]\nOS=32XP\n\n", "\n"},
+    {"XP Mode read in upper case, to 64", "[ADMIN]\nOS=32xp\n", nullptr, "32XP", "optVista7", "EV EV EV EV EV D- DV", "64", "[ADMIN]\nOS=64\n\n", "\n"},
+    {"unknown value", "[ADMIN]\nOS=95\nP=C:\\Program Files (x86)\\x\n", nullptr, "", nullptr, "DV DV DV DV DV D- D-", "",
+     "[ADMIN]\nOS=\nP=C:\\PROGRAM FILES\\x\n\n", "\n"},
+};
+// clang-format on
+
+}  // namespace
+
+Q_DECLARE_METATYPE(const SaveCase*)
+
+class TestWindows : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    // A missing help file is named. The shipped one opens in the viewer (found under its
+    // upper-cased settings name), a second command reuses it, and closing the main window
+    // closes it.
+    void helpFileAndViewer() {
+        auto installation = MakeInstallation(nullptr);
+        HelpFileNames = QStringList{QStringLiteral("KESTRUM.HTML")};
+        MessageRecorder messages;
+        auto* window = new frmSetup;
+        window->show();
+        Child<QAction>(window, "mnuKestrum")->trigger();
+        const QString file = installation->FilePath(QStringLiteral("KESTRUM.HTML"));
+        QCOMPARE(messages.Texts(), QStringList{"Help File '" + file + "' not found."});
+        QCOMPARE(window->Help()->HelpWindow(), quintptr(0));
+
+        QVERIFY(QFile::copy(kShippedHelp, installation->FilePath(QStringLiteral("Kestrum.html"))));
+        messages.Clear();
+        Child<QAction>(window, "mnuKestrum")->trigger();
+        QCOMPARE(messages.Count(), 0);
+        QPointer<frmHelpViewer> viewer = OpenViewer();
+        QVERIFY(viewer);
+        QCOMPARE(window->Help()->HelpWindow(), reinterpret_cast<quintptr>(viewer.data()));
+        QVERIFY(Child<QTreeWidget>(viewer, "treContents")->topLevelItemCount() > 0);
+        Child<QAction>(window, "mnuKestrum")->trigger();
+        QCOMPARE(OpenViewer(), viewer.data());
+
+        window->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!viewer);
+        QCOMPARE(window->Help(), nullptr);
+        delete window;
+    }
+
+    // The Tools items for each stored selection, in the order of kToolsItems.
+    void toolsMenu_data() {
+        QTest::addColumn<QByteArray>("settings");
+        QTest::addColumn<QString>("expected");
+        const char* const rows[][3] = {
+            {"32XP", "[ADMIN]\nOS=32XP\n", "EV D- EV D- D- EV EV"},
+            {"32xp read in upper case", "[ADMIN]\nOS=32xp\n", "EV D- EV D- D- EV EV"},
+            {"64", "[ADMIN]\nOS=64\n", "EV EV EV EV EV D- DV"},
+            {"32", "[ADMIN]\nOS=32\n", "EV EV EV EV EV D- D-"},
+            {"empty", "[ADMIN]\nOS=\n", "DV DV DV DV DV D- D-"},
+            {"no settings file", nullptr, "DV DV DV DV DV D- D-"},
+            {"unknown value untouched", "[ADMIN]\nOS=95\n", "EV EV EV EV EV EV EV"},
+        };
+        for (const auto& row : rows) {
+            QTest::newRow(row[0]) << QByteArray(row[1]) << QString::fromLatin1(row[2]);
+        }
+    }
+    void toolsMenu() {
+        QFETCH(QByteArray, settings);
+        QFETCH(QString, expected);
+        auto installation = MakeInstallation(settings.isNull() ? nullptr : settings.constData());
+        BtsMenuFlag = QStringLiteral("FALSE");
+        frmSetup window;
+        QCOMPARE(MenuState(window), expected);
+        QVERIFY(!Child<QAction>(&window, "menuBTS")->isVisible());
+    }
+
+    // Each command opens its window; the BTS menu is offered with its flag. The folder selection
+    // opens in its mode, which is put back afterwards; the node id of a server check is forgotten
+    // after the windows that make one. The client window opens port setup and the directories on
+    // the client chosen in it. Without a registry there is no system information tool to start.
+    void commandsOpenTheirWindows() {
+        // The BTS window looks at its port at once; COM5 is no device.
+        auto installation = MakeInstallation("[ADMIN]\nOS=64\n[COMPORTS]\nCOM5=/nonexistent/tty\n");
+        MessageRecorder messages;
+        QStringList started;
+        const ProgramStarter starter = SetProgramStarter([&](const QString& p, const QStringList&) {
+            started << p;
+            return true;
+        });
+        const auto restore = qScopeGuard([starter] { SetProgramStarter(starter); });
+        AddServer(QStringLiteral("CNCSRV1"));
+        QVERIFY(AddClientMDB(QStringLiteral("MILL1"), QStringLiteral("CNCSRV1")));
+        BtsMenuFlag = QStringLiteral("TRUE");
+        frmSetup main;
+        QVERIFY(Child<QAction>(&main, "menuBTS")->isVisible());
+        const char* const rows[][2] = {
+            {"mnuServer", "frmServers"},
+            {"mnuClient", "frmMakeClients, frmPortSetup MILL1, frmDirectories MILL1"},
+            {"mnuServerClient", "frmClients"},
+            {"mnuSelectOS", "frmOSSelect"},
+            {"mnuAbout", "frmAbout, System Information Is Unavailable At This Time"},
+            {"menuBTS", "frmBTS, Com Error, COM5 didn't open."},
+            {"mnuClone", "frmCloneClients"},
+            {"mnuNodeID", "frmToolsNodePortID, node cleared"},
+            {"mnuExportDNCAdmin", "frmExportClients"},
+            {"mnuToolsMerge", "frmToolsMerge"},
+            {"mnuMasterFolder", "frmExportDNCAdmin 4"},
+            {"mnuTolvaneMailboxPath", "frmExportDNCAdmin 3, node cleared"}};
+        for (const auto& row : rows) {
+            ServerNodeId = QStringLiteral("TOOL");
+            FolderSelectMode = 99;
+            QStringList opened;
+            const ModalHook previous = SetModalHook([&](QDialog& dialog) {
+                const QString name = QString::fromLatin1(dialog.metaObject()->className());
+                opened << (name == "frmExportDNCAdmin"
+                               ? name + ' ' + QString::number(FolderSelectMode)
+                           : name == "frmPortSetup" || name == "frmDirectories"
+                               ? name + ' ' + CurrentClientName
+                               : name);
+                if (name == "frmAbout") {
+                    Child<QPushButton>(&dialog, "cmdSysInfo")->click();
+                } else if (name == "frmMakeClients") {
+                    Child<QListWidget>(&dialog, "lstClients")->setCurrentRow(0);
+                    Child<QAction>(&dialog, "mnuClientProperties")->trigger();
+                    Child<QAction>(&dialog, "mnuDirectories")->trigger();
+                    (void)QTest::qWaitFor([&] { return opened.size() == 3; });
+                }
+                return int(QDialog::Rejected);
+            });
+            Child<QAction>(&main, row[0])->trigger();
+            SetModalHook(previous);
+            if (ServerNodeId.isEmpty()) {
+                opened << "node cleared";
+            }
+            opened += messages.Texts();
+            messages.Clear();
+            QCOMPARE(opened.join(", "), QString::fromLatin1(row[1]));
+            QVERIFY(FolderSelectMode == 0 || !opened.first().startsWith("frmExportDNCAdmin"));
+        }
+        QCOMPARE(started, QStringList());
+    }
+
+    // The window shows the stored selection; OK stores the one chosen and rewrites the
+    // Program Files folder names of both files.
+    void save_data() {
+        QTest::addColumn<const SaveCase*>("row");
+        for (const SaveCase& row : kSaves) {
+            QTest::newRow(row.name) << &row;
+        }
+    }
+    void save() {
+        QFETCH(const SaveCase*, row);
+        auto installation = MakeInstallation(row->settings);
+        if (row->tolvane) {
+            installation->WriteFile(QStringLiteral("TolvaneDNC.ini"), CrLf(row->tolvane));
+        }
+        MessageRecorder messages;
+        frmSetup main;
+        QCOMPARE(SelectOs(main, row->option), QString::fromLatin1(row->shown));
+        QCOMPARE(MenuState(main), QString::fromLatin1(row->menu));
+        QCOMPARE(SelectedOs, QString::fromLatin1(row->os));
+        QCOMPARE(installation->ReadFile(QStringLiteral("Kestrum.ini")), CrLf(row->settingsAfter));
+        QCOMPARE(installation->ReadFile(QStringLiteral("TolvaneDNC.ini")), CrLf(row->tolvaneAfter));
+        QCOMPARE(messages.Count(), 0);
+    }
+
+    // A TolvaneDNC.ini that reads but cannot be replaced, or cannot be read at all, is kept,
+    // never replaced by an empty one; the selection still applies to the settings file and
+    // the menu.
+    void tolvaneFileKept_data() {
+        QTest::addColumn<bool>("readable");
+        QTest::newRow("on a read-only file system") << true;
+        QTest::newRow("a folder") << false;
+    }
+    void tolvaneFileKept() {
+        QFETCH(bool, readable);
+        auto installation = MakeInstallation("[ADMIN]\nOS=32\n");
+        const QString tolvane = installation->FilePath(QStringLiteral("TolvaneDNC.ini"));
+        // A file of /proc is readable, and no file can be made beside it.
+        if (readable ? !QFile::link(QStringLiteral("/proc/version"), tolvane)
+                     : !QDir().mkdir(tolvane)) {
+            QSKIP("no symbolic link to /proc here");
+        }
+        MessageRecorder messages;
+        frmSetup main;
+        SelectOs(main, "optVista7");
+        QCOMPARE(messages.Texts(), (readable ? QStringList{"Error opening file \"" + tolvane + "\""}
+                                             : QStringList()) +
+                                       QStringList{tolvane + " write error!"});
+        QCOMPARE(MenuState(main), QStringLiteral("EV EV EV EV EV D- D-"));
+        QCOMPARE(SelectedOs, QStringLiteral("64"));
+        QCOMPARE(installation->ReadFile(QStringLiteral("Kestrum.ini")), CrLf("[ADMIN]\nOS=64\n\n"));
+        QVERIFY(readable ? QFileInfo(tolvane).isSymLink() : QFileInfo(tolvane).isDir());
+    }
+};
+
+KESTRUM_TEST(TestWindows)
+#include "tst_windows.moc"
