@@ -5,6 +5,7 @@
 
 #include "base/paths.h"
 #include "check/configuration_check.h"
+#include "db/schema_names.h"
 #include "tests/support/temp_installation.h"
 
 #include <QDir>
@@ -53,23 +54,10 @@ public:
             .toLongLong();
     }
 
-    // Every row of every table, to compare before and after.
+    // Every row of the tables the DNC servers read, to compare before and after.
     QStringList Dump() const {
         QStringList rows;
-        const QStringList tables = {"t_dnc_servers",
-                                    "t_dnc_server_clients",
-                                    "t_client_mode",
-                                    "t_client_terminal_mode",
-                                    "t_filter_table_down",
-                                    "t_filter_table_up",
-                                    "t_timeout_table_down",
-                                    "t_timeout_table_up",
-                                    "t_command",
-                                    "t_remote",
-                                    "t_shopterm_clients",
-                                    "t_client_directory",
-                                    "t_protocol"};
-        for (const QString& table : tables) {
+        for (const QString& table : SchemaTables()) {
             QStringList tableRows = TextRows("SELECT * FROM " + table);
             tableRows.sort();
             for (const QString& row : tableRows) {

@@ -145,17 +145,6 @@ private slots:
         QCOMPARE(db.Dump(), before);
     }
 
-    // --server keeps one server's findings.
-    void OneServer() {
-        CheckInstallation db;
-        Apply(db, {"UPDATE t_dnc_server_clients SET protocol_id = 9"});
-        CheckOptions options = LocalOptions();
-        options.Server = QStringLiteral("cncsrv2");
-        const CheckResult result = CheckConfiguration(options);
-        QCOMPARE(result.Findings.size(), 1);
-        QCOMPARE(result.Findings.first().Client, QStringLiteral("GRIND3"));
-    }
-
     // A repair adds the missing rows with their defaults or removes the left-behind rows,
     // and changes nothing else: afterwards the database is the sound one again.
     void Repairs_data() {

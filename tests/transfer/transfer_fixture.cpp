@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <QJsonDocument>
-#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -24,24 +23,6 @@ QList<QByteArray> ExpectedLines(const QString& name) {
         }
     }
     return lines;
-}
-
-// A query on its own connection, closed again before returning.
-template <typename Body>
-void WithQuery(const QString& file, const QString& sql, Body body) {
-    const QString name = QStringLiteral("fixture-") + QUuid::createUuid().toString(QUuid::Id128);
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(file);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-        if (db.open()) {
-            QSqlQuery query(db);
-            if (query.exec(sql)) {
-                body(query);
-            }
-        }
-    }
-    QSqlDatabase::removeDatabase(name);
 }
 
 }  // namespace
@@ -74,6 +55,11 @@ QByteArray FileBytes(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+bool WriteBytes(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
 QString PatchedSample(const QString& folder, const QString& name,
                       const QList<QPair<QString, QString>>& patches, qint64 cutTo) {
     QByteArray bytes = FileBytes(SampleMdb());
@@ -92,47 +78,29 @@ QString PatchedSample(const QString& folder, const QString& name,
         bytes.truncate(cutTo);
     }
     const QString path = folder + QLatin1Char('/') + name;
-    QFile out(path);
-    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size()) {
-        return QString();
-    }
-    return path;
+    return WriteBytes(path, bytes) ? path : QString();
 }
 
 QList<QJsonObject> RowsOf(const QString& file, const QString& table) {
     QList<QJsonObject> rows;
-    WithQuery(file, QStringLiteral("SELECT * FROM ") + table, [&rows](QSqlQuery& query) {
-        while (query.next()) {
-            const QSqlRecord record = query.record();
-            QJsonObject row;
-            for (int i = 0; i < record.count(); ++i) {
-                row.insert(record.fieldName(i), QJsonValue::fromVariant(record.value(i)));
+    const QString name = QStringLiteral("fixture-") + QUuid::createUuid().toString(QUuid::Id128);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(file);
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        if (db.open()) {
+            QSqlQuery query(db);
+            query.exec(QStringLiteral("SELECT * FROM ") + table);
+            while (query.next()) {
+                QJsonObject row;
+                for (int i = 0; i < query.record().count(); ++i) {
+                    row.insert(query.record().fieldName(i),
+                               QJsonValue::fromVariant(query.value(i)));
+                }
+                rows << row;
             }
-            rows << row;
         }
-    });
-    return rows;
-}
-
-QVariant ValueOf(const QString& file, const QString& sql) {
-    QVariant value;
-    WithQuery(file, sql, [&value](QSqlQuery& query) {
-        if (query.next()) {
-            value = query.value(0);
-        }
-    });
-    return value;
-}
-
-ToolRun RunTool(const QString& tool, const QStringList& arguments) {
-    QProcess process;
-    process.start(QStringLiteral(KESTRUM_BINARY_DIR "/tools/%1/kestrum-%1").arg(tool), arguments);
-    ToolRun run;
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit) {
-        return run;
     }
-    run.exitCode = process.exitCode();
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
+    QSqlDatabase::removeDatabase(name);
+    return rows;
 }

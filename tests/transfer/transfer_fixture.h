@@ -22,15 +22,7 @@ QString PatchedSample(const QString& folder, const QString& name,
 
 // A file's bytes; empty when it cannot be read.
 QByteArray FileBytes(const QString& path);
+bool WriteBytes(const QString& path, const QByteArray& bytes);
 
 // Every row of a table of an SQLite file, in the order SELECT * gives, as JSON objects.
 QList<QJsonObject> RowsOf(const QString& file, const QString& table);
-// The first column of the first row of a query on an SQLite file.
-QVariant ValueOf(const QString& file, const QString& sql);
-
-struct ToolRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-ToolRun RunTool(const QString& tool, const QStringList& arguments);

@@ -60,11 +60,7 @@ private slots:
         QFETCH(QString, table);
         const QList<QJsonObject> expected = ExpectedRows(table);
         QVERIFY(!expected.isEmpty());
-        const QList<QJsonObject> rows = RowsOf(imported_, table);
-        QCOMPARE(rows.size(), expected.size());
-        for (qsizetype i = 0; i < rows.size(); ++i) {
-            QCOMPARE(rows.at(i), expected.at(i));
-        }
+        QCOMPARE(RowsOf(imported_, table), expected);
         for (const auto& [name, count] : outcome_.copied) {
             QVERIFY(name != table || count == expected.size());
         }
