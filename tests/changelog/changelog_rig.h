@@ -1,6 +1,7 @@
 #pragma once
-// Shared by the change-log and backup tests: an installation with one server and clients
-// made through the database layer, and whole-database dumps to compare.
+// Shared by the change-log and backup tests: an installation with two servers and clients
+// made through the database layer (LATHE1, LATHE2 and MILL1 on CNCSRV1: ids 1 to 3), and
+// whole-database dumps to compare.
 
 #include "db/backend.h"
 #include "db/change_log.h"
@@ -57,12 +58,6 @@ struct LogRig {
                                            "client_name, changes FROM kestrum_change_log "
                                            "WHERE ") +
                             where + QStringLiteral(" ORDER BY change_id"));
-    }
-    qint64 Id(const QString& client) const {
-        return tmp
-            .QueryValue("SELECT client_id FROM t_dnc_server_clients WHERE client_name = ?",
-                        {client})
-            .toLongLong();
     }
     TempInstallation tmp;
     MessageRecorder messages;

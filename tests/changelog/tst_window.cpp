@@ -17,10 +17,10 @@ class TestChangeLogWindow : public QObject {
 private Q_SLOTS:
     void newestFirstFilteredAndSaved() {
         LogRig rig;
-        for (const char* client : {"LATHE1", "LATHE2", "LATHE1"}) {
+        for (const int client : {1, 2, 1}) {  // LATHE1, LATHE2, LATHE1
             const ActionScope action(QStringLiteral("Port Setup"));
-            UpdateRecordsMDB("t_client_mode", "client_id", SqlValue::Number(rig.Id(client)),
-                             "m_baud", SqlValue::Number(1200 + rig.ticks));
+            UpdateRecordsMDB("t_client_mode", "client_id", SqlValue::Number(client), "m_baud",
+                             SqlValue::Number(1200 + rig.ticks));
         }
         frmChangeLog window;
         window.show();

@@ -15,44 +15,38 @@ class TestDrift : public QObject {
     Q_OBJECT
 private slots:
     void Drift_data() {
-        QTest::addColumn<QStringList>("statements");
+        QTest::addColumn<QStringList>("statements");  // ADD adds LATHE4
         QTest::addColumn<QStringList>("expected");
-        const QString file = "\"$D/DNCAdmin.ini\"";
-        const QString master = "\"$D/MASTER/DNCAdmin.ini\"";
-        QTest::newRow("fresh export") << QStringList() << QStringList();
-        QTest::newRow("client added")
-            << QStringList{"ADD"}
-            << QStringList{"error|LATHE4|drift-added|LATHE4 is missing from " + file +
-                               "; the DNC server does not know it until the file is written "
-                               "again",
-                           "error|LATHE4|drift-added|LATHE4 is missing from " + master +
-                               "; the DNC server does not know it until the file is written "
-                               "again"};
-        QTest::newRow("client removed")
-            << QStringList{"DELETE FROM t_dnc_server_clients WHERE client_name = 'MILL2'"}
-            << QStringList{
-                   "warning|MILL2|drift-removed|MILL2 in " + file +
-                       " is no longer a client of CNCSRV1",
-                   "warning|MILL2|drift-removed|MILL2 in " + master + " is no longer a client"};
-        QTest::newRow("protocol and download folder changed")
-            << QStringList{"UPDATE t_dnc_server_clients SET protocol_id = 4 "
-                           "WHERE client_name = 'LATHE1'",
-                           "UPDATE t_client_directory SET directory_direct = '$W\\NEW' "
-                           "WHERE directory_direct LIKE '%L1'"}
-            << QStringList{"warning|LATHE1|drift-changed|LATHE1 in " + file +
-                               " differs from the database: PROTOCOL STANDARD -> BTR, "
-                               "DEFAULT_DIR $D\\L1 -> $D\\NEW, DEFAULT_UP_DIR $D\\L1 -> $D\\NEW",
-                           // The master holds the old folders in upper case.
-                           "warning|LATHE1|drift-changed|LATHE1 in " + master +
-                               " differs from the database: PROTOCOL STANDARD -> BTR, "
-                               "DEFAULT_DIR $W\\L1 -> $D\\NEW, DEFAULT_UP_DIR $W\\L1 -> $D\\NEW"};
-        QTest::newRow("shop terminal stays out")
-            << QStringList{"UPDATE t_dnc_server_clients SET protocol_id = 5 "
-                           "WHERE client_name = 'MILL2'"}
-            << QStringList{"warning|MILL2|drift-removed|MILL2 in " + file +
-                               " is no longer a client of CNCSRV1",
-                           "warning|MILL2|drift-removed|MILL2 in " + master +
-                               " is no longer a client"};
+        const auto row = [](const char* name, const QString& sql, const QStringList& expected) {
+            QTest::newRow(name) << sql.split("; ", Qt::SkipEmptyParts) << expected;
+        };
+        // Each finding is made for the program folder's export and for the master.
+        const auto both = [](const QString& text, const QString& masterText) {
+            return QStringList{QString(text).arg("\"$D/DNCAdmin.ini\""),
+                               QString(masterText).arg("\"$D/MASTER/DNCAdmin.ini\"")};
+        };
+        const QString added =
+            "error|LATHE4|drift-added|LATHE4 is missing from %1; the DNC "
+            "server does not know it until the file is written again";
+        const QString removed = "warning|MILL2|drift-removed|MILL2 in %1 is no longer a client";
+        row("fresh export", "", {});
+        row("client added", "ADD", both(added, added));
+        row("client removed", "DELETE FROM t_dnc_server_clients WHERE client_name = 'MILL2'",
+            both(removed + " of CNCSRV1", removed));
+        // The master holds the old folders in upper case.
+        row("protocol and download folder changed",
+            "UPDATE t_dnc_server_clients SET protocol_id = 4 WHERE client_name = 'LATHE1'; "
+            "UPDATE t_client_directory SET directory_direct = '$W\\NEW' "
+            "WHERE directory_direct LIKE '%L1'",
+            both("warning|LATHE1|drift-changed|LATHE1 in %1 differs from the database: PROTOCOL "
+                 "STANDARD -> BTR, DEFAULT_DIR $D\\L1 -> $D\\NEW, DEFAULT_UP_DIR $D\\L1 -> "
+                 "$D\\NEW",
+                 "warning|LATHE1|drift-changed|LATHE1 in %1 differs from the database: PROTOCOL "
+                 "STANDARD -> BTR, DEFAULT_DIR $W\\L1 -> $D\\NEW, DEFAULT_UP_DIR $W\\L1 -> "
+                 "$D\\NEW"));
+        row("shop terminal stays out",
+            "UPDATE t_dnc_server_clients SET protocol_id = 5 WHERE client_name = 'MILL2'",
+            both(removed + " of CNCSRV1", removed));
     }
     void Drift() {
         QFETCH(QStringList, statements);

@@ -6,6 +6,7 @@
 #include "tests/support/test_backend.h"
 #include "tests/support/test_main.h"
 #include "tests/support/tool_run.h"
+#include "transfer/backup.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -34,29 +35,25 @@ private slots:
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QStringList>("out");  // the kinds printed, in order
         QTest::addColumn<QString>("err");      // part of standard error
+        const auto row = [](const char* name, const QStringList& statements,
+                            const QString& arguments, int exitCode, const QStringList& out,
+                            const QString& err = QString()) {
+            QTest::newRow(name) << statements << arguments << exitCode << out << err;
+        };
         const QStringList broken = {"UPDATE t_client_mode SET cnc_comport = 7",
                                     "DELETE FROM t_command WHERE client_id = 1",
                                     "INSERT INTO t_remote (rem_client_id) VALUES (55)"};
-        QTest::newRow("sound") << QStringList() << "--db $DB" << 0 << QStringList() << "";
-        QTest::newRow("findings") << broken << "--db $DB" << 1
-                                  << QStringList{"missing-row", "same-com-port", "same-com-port",
-                                                 "same-com-port", "left-behind-rows"}
-                                  << "";
-        QTest::newRow("one server")
-            << broken << "--server CNCSRV2 --db $DB" << 0 << QStringList() << "";
-        QTest::newRow("one server, any case")
-            << QStringList{"UPDATE t_dnc_server_clients SET protocol_id = 9"}
-            << "--server cncsrv2 --db $DB" << 1 << QStringList{"unknown-protocol"} << "";
-        QTest::newRow("json") << broken << "--json --db $DB" << 1
-                              << QStringList{"missing-row", "same-com-port", "same-com-port",
-                                             "same-com-port", "left-behind-rows"}
-                              << "";
-        QTest::newRow("no database")
-            << QStringList() << "--db $DB.none" << 2 << QStringList() << "not found";
-        QTest::newRow("unknown server") << QStringList() << "--db $DB --server NOPE" << 2
-                                        << QStringList() << "DNC server \"NOPE\" not found";
-        QTest::newRow("wrong option")
-            << QStringList() << "--db $DB --fix" << 2 << QStringList() << "Unknown option";
+        const QStringList found = {"missing-row", "same-com-port", "same-com-port", "same-com-port",
+                                   "left-behind-rows"};
+        row("sound", {}, "--db $DB", 0, {});
+        row("findings", broken, "--db $DB", 1, found);
+        row("json", broken, "--json --db $DB", 1, found);
+        row("one server", broken, "--server CNCSRV2 --db $DB", 0, {});
+        row("one server, any case", {"UPDATE t_dnc_server_clients SET protocol_id = 9"},
+            "--server cncsrv2 --db $DB", 1, {"unknown-protocol"});
+        row("no database", {}, "--db $DB.none", 2, {}, "not found");
+        row("unknown server", {}, "--db $DB --server NOPE", 2, {}, "DNC server \"NOPE\" not found");
+        row("wrong option", {}, "--db $DB --fix", 2, {}, "Unknown option");
     }
     void Check() {
         QFETCH(QStringList, statements);
@@ -91,25 +88,67 @@ private slots:
         QCOMPARE(Stored(db), before);
     }
 
-    // --repair adds the missing row and removes the left-behind one, says so, and checks
-    // again: what cannot be repaired is still listed.
+    // --repair adds missing rows with their defaults and removes left-behind ones, one
+    // transaction and change-log record each, after a backup; checked again afterwards, only
+    // what cannot be repaired (client 2's protocol) is left, the rest is the sound database.
+    void Repair_data() {
+        QTest::addColumn<QStringList>("statements");
+        QTest::addColumn<QStringList>("repaired");  // the lines on standard error
+        QTest::addColumn<QStringList>("log");       // table|operation|client_id
+        QTest::newRow("missing rows")
+            << QStringList{"DELETE FROM t_command WHERE client_id = 2",
+                           "DELETE FROM t_timeout_table_up WHERE client_id = 2",
+                           "DELETE FROM t_filter_table_down"}
+            << QStringList{"LATHE1: t_filter_table_down: 1 row added",
+                           "MILL2: t_filter_table_down: 1 row added",
+                           "MILL2: t_timeout_table_up: 1 row added",
+                           "MILL2: t_command: 1 row added",
+                           "SHOP: t_filter_table_down: 1 row added",
+                           "GRIND3: t_filter_table_down: 1 row added"}
+            << QStringList{"t_filter_table_down|insert|1", "t_filter_table_down|insert|2",
+                           "t_timeout_table_up|insert|2",  "t_command|insert|2",
+                           "t_filter_table_down|insert|3", "t_filter_table_down|insert|4"};
+        QTest::newRow("left behind")
+            << QStringList{"INSERT INTO t_client_mode (client_id, cnc_comport) VALUES (77, 1)",
+                           "INSERT INTO t_command (client_id) VALUES (77)",
+                           "INSERT INTO t_remote (rem_client_id) VALUES (77)",
+                           "INSERT INTO t_client_directory (client_id, directory_direct) "
+                           "VALUES (77, 'C:\\OLD')",
+                           "INSERT INTO t_shopterm_clients (shop_client_id, clients_id) "
+                           "VALUES (1, 77)"}
+            << QStringList{"client id 77: t_client_mode: 1 row removed",
+                           "client id 77: t_command: 1 row removed",
+                           "client id 77: t_client_directory: 1 row removed",
+                           "client id 77: t_remote: 1 row removed",
+                           "client id 77: t_shopterm_clients: 1 row removed"}
+            << QStringList{"t_client_mode|delete|77", "t_command|delete|77",
+                           "t_client_directory|delete|77", "t_remote|delete|77",
+                           "t_shopterm_clients|delete|77"};
+    }
     void Repair() {
+        QFETCH(QStringList, statements);
+        QFETCH(QStringList, repaired);
+        QFETCH(QStringList, log);
         CheckInstallation db;
-        QVERIFY(db.Exec("DELETE FROM t_command WHERE client_id = 1"));
-        QVERIFY(db.Exec("INSERT INTO t_remote (rem_client_id) VALUES (55)"));
+        const QStringList sound = db.Dump();
+        for (const QString& sql : statements) {
+            QVERIFY(db.Exec(sql));
+        }
         QVERIFY(db.Exec("UPDATE t_dnc_server_clients SET protocol_id = 9 WHERE client_id = 2"));
-        const ToolRun run = RunTool("check", {"--repair", "--db", db.DatabaseLocation()});
+        // Run from the installation's folder: a server's backups go to the working folder.
+        const ToolRun run =
+            RunTool("check", {"--repair", "--db", db.DatabaseLocation()}, db.Folder());
         QCOMPARE(run.exitCode, 1);
-        QCOMPARE(run.err.split('\n', Qt::SkipEmptyParts).filter(QRegularExpression("^repaired")),
-                 QStringList({"repaired LATHE1: t_command: 1 row added",
-                              "repaired client id 55: t_remote: 1 row removed"}));
-        // Checked again after the repairs: only the unknown protocol is left.
+        QCOMPARE(run.err.split('\n', Qt::SkipEmptyParts),
+                 repaired.replaceInStrings(QRegularExpression("^"), "repaired "));
         QCOMPARE(run.out.count('\n'), 1);
         QVERIFY(run.out.contains("unknown-protocol"));
-        // Repairs are in the change log like every other change.
         QCOMPARE(db.TextRows("SELECT table_name, operation, client_id FROM kestrum_change_log "
                              "ORDER BY change_id"),
-                 QStringList({"t_command|insert|1", "t_remote|delete|55"}));
+                 log);
+        QCOMPARE(ListBackups(db.FilePath("Backups")).size(), 1);
+        QVERIFY(db.Exec("UPDATE t_dnc_server_clients SET protocol_id = 6 WHERE client_id = 2"));
+        QCOMPARE(db.Dump(), sound);
     }
 
     // --dry-run prints the clients added, removed and changed against the file on disk and
