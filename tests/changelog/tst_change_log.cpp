@@ -39,15 +39,15 @@ private Q_SLOTS:
             SavePortSetup(id, CurrentProtocolForOk(id, QStringLiteral("STANDARD")),
                           QStringLiteral("REMOTE"), values);
         QCOMPARE(int(saved), int(PortSetupSave::Saved));
-        const QStringList log = rig.Log();
-        QVERIFY2(log.contains("t_remote|insert|CNCSRV1|MILL1|[[\"rem_client_id\",null,\"3\"]]"),
-                 qPrintable(log.join('\n')));
-        QVERIFY(
-            log.contains("t_client_mode|update|CNCSRV1|MILL1|[[\"m_baud\",\"9600\",\"2400\"]]"));
-        QCOMPARE(rig.Log("table_name = 't_dnc_server_clients' AND changes LIKE "
-                         "'%protocol_id%'")
-                     .size(),
-                 1);
+        const QString mill = "|CNCSRV1|MILL1|";
+        QCOMPARE(rig.Log(),
+                 (QStringList{
+                     "t_shopterm_clients|insert" + mill +
+                         "[[\"shop_client_id\",null,\"3\"],[\"clients_id\",null,\"3\"]]",
+                     "t_remote|insert" + mill + "[[\"rem_client_id\",null,\"3\"]]",
+                     "t_dnc_server_clients|update" + mill + "[[\"protocol_id\",\"2\",\"72\"]]",
+                     "t_client_mode|update" + mill + "[[\"m_baud\",\"9600\",\"2400\"]]",
+                     "t_dnc_server_clients|update" + mill + "[[\"bts_eobdelay\",\"0\",\"-1\"]]"}));
     }
 
     void clientAddAndDelete() {
@@ -72,12 +72,16 @@ private Q_SLOTS:
                  QStringLiteral("client_id=4"));
     }
 
-    // Clone, move and the attribute dialogs (on a connection of their own, in their own
-    // transaction) record each row they change under its own client; the clone's source and
-    // the rows whose values stay are not recorded.
-    void bulkChangesAndDialogsNameEachClient() {
+    // An older database gets the log when it is first written to. A new server, a clone, a
+    // move and the attribute dialogs (on a connection of their own, in their own transaction)
+    // record each row they change under its own client; the clone's source and the rows whose
+    // values stay are not recorded.
+    void eachChangeIsRecordedUnderItsClient() {
         LogRig rig;
         rig.tmp.Exec("UPDATE t_client_mode SET m_baud = 1200, m_parity = 'N' WHERE client_id = 1");
+        rig.tmp.Exec("DROP TABLE kestrum_change_log");
+        QVERIFY(rig.tmp.OpenConnection());
+        AddServer("CNCSRV3");
         CloneRun run = PrepareClone("LATHE1", {"LATHE2", "MILL1"});
         QVERIFY(run.Refused.isEmpty());
         while (CloneNextTarget(run)) {
@@ -91,7 +95,9 @@ private Q_SLOTS:
         const QString mode = "[[\"m_baud\",\"9600\",\"1200\"],[\"m_parity\",\"E\",\"N\"]]";
         const QString eob = "[[\"bts_eobdelay\",\"0\",\"-1\"]]";  // follows eob_delay
         QCOMPARE(rig.Log(),
-                 (QStringList{"t_client_mode|update|CNCSRV1|LATHE2|" + mode,
+                 (QStringList{"t_dnc_servers|insert|CNCSRV3||"
+                              "[[\"dnc_server_name\",null,\"CNCSRV3\"]]",
+                              "t_client_mode|update|CNCSRV1|LATHE2|" + mode,
                               "t_dnc_server_clients|update|CNCSRV1|LATHE2|" + eob,
                               "t_client_mode|update|CNCSRV1|MILL1|" + mode,
                               "t_dnc_server_clients|update|CNCSRV1|MILL1|" + eob,
@@ -99,6 +105,7 @@ private Q_SLOTS:
                               "[[\"dnc_server_id\",\"1\",\"2\"]]",
                               "t_remote|insert|CNCSRV1|LATHE1|[[\"rem_client_id\",null,\"1\"]]",
                               "t_remote|update|CNCSRV1|LATHE1|[[\"report_name\",\"\",\"R1\"]]"}));
+        QCOMPARE(rig.messages.Count(), 0);
     }
 
     // A change whose record cannot be written does not stay, alone or inside a transaction;
@@ -132,17 +139,6 @@ private Q_SLOTS:
         QCOMPARE(DumpConfiguration(rig.tmp.DatabaseLocation()), before);
         QCOMPARE(rig.Log(), QStringList());
         QVERIFY(rig.messages.Count() >= 1);
-    }
-
-    // An older database gets the log when it is first written to.
-    void aDatabaseWithoutTheLogGetsIt() {
-        LogRig rig;
-        rig.tmp.Exec("DROP TABLE kestrum_change_log");
-        QVERIFY(rig.tmp.OpenConnection());
-        AddServer("CNCSRV3");
-        QCOMPARE(rig.Log(), QStringList{"t_dnc_servers|insert|CNCSRV3||"
-                                        "[[\"dnc_server_name\",null,\"CNCSRV3\"]]"});
-        QCOMPARE(rig.messages.Count(), 0);
     }
 };
 

@@ -79,6 +79,9 @@ inline QStringList FindingRows(const QList<Finding>& findings, const QString& fo
     return rows;
 }
 
+// The base file an export starts from.
+inline const QByteArray kBase = "[ADMIN]\r\nLINES_DISPLAYED=64\r\n";
+
 inline CheckOptions LocalOptions() {
     CheckOptions options;
     options.LocalComputer = QStringLiteral("CNCSRV1");

@@ -14,12 +14,6 @@
 
 #include <QTest>
 
-namespace {
-
-const QByteArray kBase = "[ADMIN]\r\nLINES_DISPLAYED=64\r\n";
-
-}  // namespace
-
 class TestReplaceQuestions : public QObject {
     Q_OBJECT
 private slots:

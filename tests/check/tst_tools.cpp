@@ -20,8 +20,6 @@ QByteArray Stored(const CheckInstallation& db) {
     return db.OnServer() ? db.Dump().join('\n').toUtf8() : db.ReadFile("DNC.mdb");
 }
 
-const QByteArray kBase = "[ADMIN]\r\nLINES_DISPLAYED=64\r\n";
-
 }  // namespace
 
 class TestTools : public QObject {
