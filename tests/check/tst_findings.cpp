@@ -20,11 +20,10 @@ private slots:
             QTest::newRow(name) << sql.split("; ", Qt::SkipEmptyParts) << expected;
         };
         row("sound", "", {});
-        row("same com port", "UPDATE t_client_mode SET cnc_comport = 1 WHERE client_id = 2",
+        // GRIND3 shares the port too, but on another server.
+        row("same com port", "UPDATE t_client_mode SET cnc_comport = 1 WHERE client_id IN (2, 4)",
             {"error|LATHE1|same-com-port|LATHE1 is on COM 1, the same serial port as MILL2",
              "error|MILL2|same-com-port|MILL2 is on COM 1, the same serial port as LATHE1"});
-        row("same port on two servers is fine",
-            "UPDATE t_client_mode SET cnc_comport = 2 WHERE client_id = 4", {});
         row("same node and port id",
             "UPDATE t_dnc_server_clients SET PORT_ID = '001' WHERE client_id = 2",
             {"error|LATHE1|same-node-port-id|LATHE1 has NODE_ID \"01\" and PORT_ID \"001\", the "
@@ -46,14 +45,13 @@ private slots:
             "UPDATE t_dnc_server_clients SET protocol_id = 9 WHERE client_id = 1",
             {"error|LATHE1|unknown-protocol|LATHE1 has protocol number 9, which is not in the "
              "protocol list"});
-        row("reserved name",
-            "UPDATE t_dnc_server_clients SET client_name = 'Cnc_List' WHERE client_id = 1",
-            {"error|Cnc_List|bad-name|Client \"Cnc_List\" cannot be written to DNCAdmin.ini: the "
-             "name is a section DNCAdmin.ini uses itself"});
-        row("name with bracket",
-            "UPDATE t_dnc_server_clients SET client_name = 'A]B' WHERE client_id = 1",
+        row("reserved name, name with bracket",
+            "UPDATE t_dnc_server_clients SET client_name = 'Cnc_List' WHERE client_id = 1; "
+            "UPDATE t_dnc_server_clients SET client_name = 'A]B' WHERE client_id = 2",
             {"error|A]B|bad-name|Client \"A]B\" cannot be written to DNCAdmin.ini: a section name "
-             "cannot hold \"]\""});
+             "cannot hold \"]\"",
+             "error|Cnc_List|bad-name|Client \"Cnc_List\" cannot be written to DNCAdmin.ini: the "
+             "name is a section DNCAdmin.ini uses itself"});
         row("names apart by case and blank",
             "UPDATE t_dnc_server_clients SET client_name = 'lathe1 ' WHERE client_id = 4",
             {"error|LATHE1|similar-names|Client \"LATHE1\" cannot be told apart from \"lathe1 \" "
@@ -82,14 +80,15 @@ private slots:
         row("same alias",
             "UPDATE t_client_directory SET directory_alias = 'PARTS' WHERE client_id = 2",
             {"warning|MILL2|same-alias|MILL2 has 2 folders with alias PARTS: $D\\M2, $D\\M2UP"});
-        row("mode outside 1-3", "UPDATE t_client_directory SET dir_mode = 4 WHERE client_id = 1",
+        // LATHE1's folder has mode 4, MILL2 has an upload folder only.
+        row("no download folder",
+            "UPDATE t_client_directory SET dir_mode = 4 WHERE client_id = 1; "
+            "DELETE FROM t_client_directory WHERE client_id = 2 AND dir_mode = 1",
             {"error|LATHE1|no-download-folder|LATHE1 has no download folder; the DNC server gets "
              "an empty DEFAULT_DIR",
              "warning|LATHE1|bad-dir-mode|LATHE1: folder \"$D\\L1\" has mode 4; only 1 "
-             "(download), 2 (upload) and 3 (both) are used"});
-        row("upload folder only",
-            "DELETE FROM t_client_directory WHERE client_id = 2 AND dir_mode = 1",
-            {"error|MILL2|no-download-folder|MILL2 has no download folder; the DNC server gets "
+             "(download), 2 (upload) and 3 (both) are used",
+             "error|MILL2|no-download-folder|MILL2 has no download folder; the DNC server gets "
              "an empty DEFAULT_DIR"});
         row("server deleted", "DELETE FROM t_dnc_servers WHERE dnc_server_name = 'CNCSRV2'",
             {"error|GRIND3|no-server|GRIND3 belongs to a DNC server that no longer exists (id "

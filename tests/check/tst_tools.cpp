@@ -177,9 +177,6 @@ private slots:
         QTest::newRow("merge refused")
             << "merge --template $D/T.ini --master $D/OUT $D/S1.ini $D/S1.ini --dry-run" << true
             << 1 << QStringList();
-        QString unknown = exportArgs;
-        QTest::newRow("unknown server")
-            << unknown.replace("CNCSRV1", "NOPE") << true << 1 << QStringList();
     }
     void DryRun() {
         if (TestOnServer()) {

@@ -63,9 +63,6 @@ bool WriteBytes(const QString& path, const QByteArray& bytes) {
 QString PatchedSample(const QString& folder, const QString& name,
                       const QList<QPair<QString, QString>>& patches, qint64 cutTo) {
     QByteArray bytes = FileBytes(SampleMdb());
-    if (bytes.isEmpty()) {
-        return QString();
-    }
     for (const auto& [from, to] : patches) {
         const QByteArray a(reinterpret_cast<const char*>(from.utf16()), from.size() * 2);
         const QByteArray b(reinterpret_cast<const char*>(to.utf16()), to.size() * 2);

@@ -1,22 +1,50 @@
 // The import of the made-up plant: every table as expected, the Access file untouched, new
 // rows numbered above the Access counters, and the imported clients exported as the DNC
-// server reads them.
+// server reads them. Then copies of the imported file between databases (kestrum-dbcopy):
+// a round trip keeps every row and counter.
 
 #include "app/startup.h"
 #include "base/paths.h"
 #include "db/client_directories.h"
 #include "db/dnc_database.h"
+#include "db/new_installation.h"
 #include "db/protocol_records.h"
 #include "dncadmin/dncadmin_export.h"
 #include "tests/support/message_recorder.h"
 #include "tests/support/temp_installation.h"
+#include "tests/support/test_backend.h"
 #include "tests/support/test_main.h"
+#include "tests/support/tool_run.h"
 #include "tests/transfer/transfer_fixture.h"
 #include "transfer/transfer_jobs.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+namespace {
+
+// Every table of an SQLite file with its rows, the counters in sqlite_sequence among them;
+// Kestrum's own kestrum_* tables aside.
+QList<QJsonObject> Dump(const QString& file) {
+    QList<QJsonObject> all;
+    QStringList tables;
+    for (const QJsonObject& entry : RowsOf(file, QStringLiteral("sqlite_master"))) {
+        const QString name = entry.value("name").toString();
+        if (entry.value("type").toString() == QLatin1String("table") &&
+            !name.startsWith(QLatin1String("kestrum_"))) {
+            tables << name;
+        }
+    }
+    tables.sort();
+    for (const QString& table : tables) {
+        all << QJsonObject{{"table", table}};
+        all << RowsOf(file, table);
+    }
+    return all;
+}
+
+}  // namespace
 
 class TestImport : public QObject {
     Q_OBJECT
@@ -110,6 +138,58 @@ private slots:
                                   "1=FANUC ROBODRILL 3\r\n"
                                   "2=MAZAK INTEGREX I200\r\n";
         QCOMPARE(install.ReadFile(QStringLiteral("DNCAdmin.ini")), byHand);
+    }
+
+    // kestrum-dbcopy between two SQLite files and through a PostgreSQL database.
+    void roundTrip() {
+        QTemporaryDir dir;
+        const QString& a = imported_;
+        const QString b = dir.filePath(QStringLiteral("b.mdb"));
+        const QString c = dir.filePath(QStringLiteral("c.mdb"));
+        CopyOutcome outcome = CopyDatabase(a, b);  // a new file
+        QVERIFY2(outcome.ok, qPrintable(outcome.error));
+        QVERIFY(CreateDatabaseAt(c));  // an existing file without rows
+        outcome = CopyDatabase(b, c);
+        QVERIFY2(outcome.ok, qPrintable(outcome.error));
+        QCOMPARE(Dump(c), Dump(a));
+        QVERIFY(!CopyDatabase(a, a).ok);
+    }
+
+    // Onto an empty PostgreSQL database by the tools, from the Access file or from SQLite,
+    // and back into SQLite: every row and counter kept, a second copy onto it refused, and
+    // the server then hands out ids above every copied one.
+    void throughServer_data() {
+        QTest::addColumn<QString>("tool");
+        QTest::newRow("import") << "import";
+        QTest::newRow("dbcopy") << "dbcopy";
+    }
+    void throughServer() {
+        if (!TestOnServer()) {
+            QSKIP("needs the PostgreSQL test server");
+        }
+        QFETCH(QString, tool);
+        QTemporaryDir dir;
+        const QString& a = imported_;
+        const QString b = dir.filePath(QStringLiteral("b.mdb"));
+        TempInstallation install({true, false, std::nullopt, QStringLiteral("CNCSRV1")});
+        QVERIFY(install.OnServer());
+        const QStringList copy = {tool == "import" ? SampleMdb() : a, install.DatabaseLocation()};
+        ToolRun run = RunTool(tool, copy);
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        run = RunTool(QStringLiteral("dbcopy"), {install.DatabaseLocation(), b});
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        QCOMPARE(Dump(b), Dump(a));
+        run = RunTool(tool, copy);
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains(QStringLiteral("already holds a configuration")),
+                 qPrintable(run.err));
+
+        QVERIFY(install.OpenConnection());
+        MessageRecorder messages;
+        QVERIFY2(AddClientMDB(QStringLiteral("NEW MILL"), QStringLiteral("DNC-HALLE1")),
+                 qPrintable(messages.Texts().join('\n')));
+        QCOMPARE(GetClientID(QStringLiteral("NEW MILL")), std::optional<qint32>(38));
+        QCOMPARE(messages.Count(), 0);
     }
 };
 
