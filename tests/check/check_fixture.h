@@ -34,7 +34,9 @@ public:
             "INSERT INTO t_dnc_server_clients (client_name, dnc_server_id, NODE_ID, PORT_ID, "
             "protocol_id) VALUES (?, ?, ?, ?, ?)",
             {name, server, node, port, protocol});
-        const qint64 id = IdOf(name);
+        const qint64 id =
+            QueryValue("SELECT client_id FROM t_dnc_server_clients WHERE client_name = ?", {name})
+                .toLongLong();
         for (const QString& table : ClientDependentTables()) {
             Exec("INSERT INTO " + table + " (client_id) VALUES (?)", {id});
         }
@@ -46,12 +48,6 @@ public:
                 {id, path, mode});
         }
         return id;
-    }
-
-    qint64 IdOf(const QString& name) const {
-        return QueryValue("SELECT client_id FROM t_dnc_server_clients WHERE client_name = ?",
-                          {name})
-            .toLongLong();
     }
 
     // Every row of the tables the DNC servers read, to compare before and after.

@@ -46,8 +46,7 @@ private slots:
         row("sound", {}, "--db $DB", 0, {});
         row("findings", broken, "--db $DB", 1, found);
         row("json", broken, "--json --db $DB", 1, found);
-        row("one server", broken, "--server CNCSRV2 --db $DB", 0, {});
-        row("one server, any case", {"UPDATE t_dnc_server_clients SET protocol_id = 9"},
+        row("one server, named in any case", {"UPDATE t_dnc_server_clients SET protocol_id = 9"},
             "--server cncsrv2 --db $DB", 1, {"unknown-protocol"});
         row("no database", {}, "--db $DB.none", 2, {}, "not found");
         row("unknown server", {}, "--db $DB --server NOPE", 2, {}, "DNC server \"NOPE\" not found");

@@ -7,7 +7,6 @@
 #include <QPair>
 #include <QString>
 #include <QStringList>
-#include <QVariant>
 
 QString SampleMdb();
 // Lines "table last-key" of sequences.txt.

@@ -1,10 +1,14 @@
 // The import of the made-up plant: every table as expected, the Access file untouched, new
 // rows numbered above the Access counters, and the imported clients exported as the DNC
-// server reads them. Then copies of the imported file between databases (kestrum-dbcopy):
-// a round trip keeps every row and counter.
+// server reads them. Copies of the imported file between databases (kestrum-dbcopy): a
+// round trip keeps every row and counter. What an import refuses, and that a refusal writes
+// nothing: files that are not Access databases or are cut short, tables and columns
+// missing, values that do not fit, a target that exists. Also the value rules themselves and
+// both tools' command lines.
 
 #include "app/startup.h"
 #include "base/paths.h"
+#include "components/database_connection.h"
 #include "db/client_directories.h"
 #include "db/dnc_database.h"
 #include "db/new_installation.h"
@@ -16,6 +20,7 @@
 #include "tests/support/test_main.h"
 #include "tests/support/tool_run.h"
 #include "tests/transfer/transfer_fixture.h"
+#include "transfer/target_columns.h"
 #include "transfer/transfer_jobs.h"
 
 #include <QFile>
@@ -23,6 +28,26 @@
 #include <QTest>
 
 namespace {
+
+using Patches = QList<QPair<QString, QString>>;
+
+TargetColumn Column(const QString& table, const QString& name) {
+    for (const TargetColumn& column : TargetColumns(table)) {
+        if (column.name == name) {
+            return column;
+        }
+    }
+    return TargetColumn();
+}
+
+SourceTable* TableOf(SourceConfiguration& source, const QString& name) {
+    for (SourceTable& table : source.tables) {
+        if (table.name == name) {
+            return &table;
+        }
+    }
+    return nullptr;
+}
 
 // Every table of an SQLite file with its rows, the counters in sqlite_sequence among them;
 // Kestrum's own kestrum_* tables aside.
@@ -191,16 +216,220 @@ private slots:
         QCOMPARE(GetClientID(QStringLiteral("NEW MILL")), std::optional<qint32>(38));
         QCOMPARE(messages.Count(), 0);
     }
-};
 
-KESTRUM_TEST(TestImport)
+    // Each refusal names its reason; the target is not created (or, when it existed, is
+    // byte-identical) and nothing is left beside it.
+    void import_data() {
+        QTest::addColumn<QString>("source");  // "sample", "text", "empty" or "sqlite"
+        QTest::addColumn<Patches>("patches");
+        QTest::addColumn<qint64>("cutTo");
+        QTest::addColumn<QByteArray>("existingTarget");  // null: no target file
+        QTest::addColumn<QString>("error");
+        const auto row = [](const char* name, const char* source, const QString& error,
+                            const Patches& patches = {}, qint64 cutTo = -1,
+                            const QByteArray& target = {}) {
+            QTest::newRow(name) << source << patches << cutTo << target << error;
+        };
+        const QString notAccess = "is not a Microsoft Access database";
+        row("text file", "text", notAccess);
+        row("empty file", "empty", notAccess);
+        row("SQLite file", "sqlite", notAccess);
+        row("cut inside a page", "sample", "is cut short: it ends inside a page", {},
+            4096 * 60 + 100);
+        row("cut at a page", "sample",
+            "is damaged or cut short: table t_timeout_table_down cannot be read completely (0 of "
+            "its 30 rows read)",
+            {}, 4096 * 60);
+        row("only the header", "sample", "is cut short", {}, 4096);
+        row("missing table", "sample", "missing tables: t_command", {{"t_command", "x_command"}});
+        row("missing tables and columns", "sample",
+            "missing tables: t_command, t_remote; missing columns: t_client_mode.m_baud",
+            {{"t_command", "x_command"}, {"t_remote", "x_remote"}, {"m_baud", "x_baud"}});
+        row("target exists", "sample", "exists; it is never replaced", {}, -1,
+            "not a database\r\n");
+        row("empty target exists", "sample", "exists; it is never replaced", {}, -1,
+            QByteArray(""));
+    }
+    void import() {
+        QFETCH(QString, source);
+        QFETCH(Patches, patches);
+        QFETCH(qint64, cutTo);
+        QFETCH(QByteArray, existingTarget);
+        QFETCH(QString, error);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QString from = dir.filePath(QStringLiteral("old.mdb"));
+        if (source == QLatin1String("sample")) {
+            from = PatchedSample(dir.path(), QStringLiteral("old.mdb"), patches, cutTo);
+            QVERIFY(!from.isEmpty());
+        } else if (source == QLatin1String("sqlite")) {
+            QVERIFY(CreateDatabaseAt(from));
+        } else {
+            QVERIFY(WriteBytes(from, source == "text" ? "Standard text, not Jet DB\n" : ""));
+        }
+        const QString target = dir.filePath(QStringLiteral("DNC.mdb"));
+        QVERIFY(existingTarget.isNull() || WriteBytes(target, existingTarget));
+        const QMap<QString, QString> before = Snapshot(dir.path());
+        const CopyOutcome outcome = ImportAccessFile(from, target);
+        QVERIFY(!outcome.ok);
+        QVERIFY2(outcome.error.contains(error), qPrintable(outcome.error));
+        QCOMPARE(Snapshot(dir.path()), before);
+    }
 
-// Start-up finding an Access DNC.mdb says what it is and how to import it, ends without a
-// window and leaves the file as it was.
-class TestStartUpOnAccess : public QObject {
-    Q_OBJECT
-private slots:
-    void saysHowToImport() {
+    // How each kind of column takes a value from another database (yes/no, NULL text, text
+    // kept exactly and 255 characters as the sample carries them: the import's table test).
+    void values_data() {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<QVariant>("stored");  // invalid: refused
+        QTest::addColumn<QString>("problem");
+        const QVariant refused;
+        const auto row = [](const char* name, const char* table, const char* column,
+                            const QVariant& value, const QVariant& stored,
+                            const QString& problem = QString()) {
+            QTest::newRow(name) << table << column << value << stored << problem;
+        };
+        const char* clients = "t_dnc_server_clients";
+        row("yes/no from a number", clients, "bts_loop", 1, qint64(-1));
+        row("NULL yes/no", clients, "bts_loop", QVariant(), qint64(0));
+        row("NULL text", clients, "NODE_ID", QVariant(), QString(""));
+        row("NULL text with a default", "t_client_mode", "m_parity", QVariant(), QString(""));
+        row("NULL number takes the default", "t_client_mode", "m_baud", QVariant(), qint64(9600));
+        row("NULL 16-bit takes the default", "t_client_directory", "dir_mode", QVariant(),
+            qint64(3));
+        row("NULL protocol", clients, "protocol_id", QVariant(), qint64(2));
+        row("NULL key", clients, "client_id", QVariant(), refused, "has no default");
+        row("16-bit highest", "t_timeout_table_down", "char_buffer", 32767, qint64(32767));
+        row("16-bit lowest", "t_timeout_table_down", "char_buffer", -32768, qint64(-32768));
+        row("16-bit over", "t_timeout_table_down", "char_buffer", 32768, refused,
+            "32768, outside the 16-bit range");
+        row("16-bit under", "t_client_mode", "cnc_comport", -32769, refused, "16-bit");
+        row("32-bit over", "t_client_mode", "m_baud", qint64(2147483648LL), refused, "32-bit");
+        row("number from text", "t_client_mode", "m_baud", QString(" 9600"), qint64(9600));
+        row("empty text as number", "t_client_mode", "m_baud", QString(""), qint64(9600));
+        row("text that is no number", "t_client_mode", "m_baud", QString("fast"), refused,
+            "not a number");
+        row("whole real", "t_client_mode", "m_stopbits", 2.0, qint64(2));
+        row("fraction", "t_client_mode", "m_stopbits", 1.5, refused, "not a whole number");
+        row("number as text", clients, "PORT_ID", 7, QString("7"));
+        row("256 characters", "t_client_directory", "directory_direct", QString(256, QChar(0xe4)),
+            refused, "a text of 256 characters (at most 255 fit)");
+    }
+    void values() {
+        QFETCH(QString, table);
+        QFETCH(QString, column);
+        QFETCH(QVariant, value);
+        QFETCH(QVariant, stored);
+        QFETCH(QString, problem);
+        const TargetColumn target = Column(table, column);
+        QString said;
+        const auto result = ConvertValue(target, value, &said);
+        QCOMPARE(result.has_value(), stored.isValid());
+        if (result) {
+            QCOMPARE(*result, stored);
+        } else {
+            QVERIFY2(said.contains(problem), qPrintable(said));
+        }
+    }
+
+    // A value that does not fit is named by table, row key and column, all of them at once,
+    // and the target keeps no row; extra tables and columns are only reported.
+    void copyRefusesValuesThatDoNotFit() {
+        SourceConfiguration source;
+        QString error;
+        QVERIFY2(ReadAccessConfiguration(SampleMdb(), &source, &error), qPrintable(error));
+        SourceTable* down = TableOf(source, QStringLiteral("t_filter_table_down"));
+        SourceTable* dirs = TableOf(source, QStringLiteral("t_client_directory"));
+        QVERIFY(down && dirs);
+        const qsizetype leader = down->columns.indexOf(QStringLiteral("leader"));
+        const qsizetype folder = dirs->columns.indexOf(QStringLiteral("directory_direct"));
+        down->rows[1][leader] = 70000;              // client 2
+        dirs->rows[2][folder] = QString(300, 'D');  // dir 3
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("DNC.mdb"));
+        QVERIFY(CreateDatabaseAt(path));
+        DatabaseConnection target(QStringLiteral("refusal-target"));
+        QVERIFY(target.Open(QStringLiteral("data source = ") + path + QLatin1Char(';')));
+        CopyOutcome outcome = CopyConfiguration(source, target);
+        QVERIFY(!outcome.ok);
+        QCOMPARE(outcome.error,
+                 QStringLiteral("Values that do not fit: t_filter_table_down row client_id = 2, "
+                                "column leader: 70000, outside the 16-bit range -32768 to 32767; "
+                                "t_client_directory row dir_id = 3, column directory_direct: a "
+                                "text of 300 characters (at most 255 fit)"));
+
+        // Mended, with a table and a column Kestrum does not have. A target left with rows
+        // would refuse it.
+        down->rows[1][leader] = 7;
+        dirs->rows[2][folder] = QString("C:\\");
+        down->columns << QStringLiteral("legacy_flag");
+        for (QVariantList& row : down->rows) {
+            row << true;
+        }
+        source.tables << SourceTable{QStringLiteral("t_notes"), {QStringLiteral("note")}, {}, {}};
+        outcome = CopyConfiguration(source, target);
+        QVERIFY2(outcome.ok, qPrintable(outcome.error));
+        QCOMPARE(outcome.skipped,
+                 (QStringList{"column t_filter_table_down.legacy_flag", "table t_notes"}));
+    }
+
+    // Both tools' command lines: exit 0, 1 or 2, one line per table, the reason on standard
+    // error (one line for a refusal).
+    void commandLine_data() {
+        QTest::addColumn<QString>("tool");
+        QTest::addColumn<QStringList>("arguments");  // $D: a temporary folder holding old.txt,
+        QTest::addColumn<int>("exitCode");           // and for dbcopy a.mdb and full.mdb
+        QTest::addColumn<QString>("out");            // part of standard output
+        QTest::addColumn<QString>("err");            // the reason on standard error
+        const auto row = [](const char* name, const char* tool, const QStringList& arguments,
+                            int exitCode, const QString& out, const QString& err) {
+            QTest::newRow(name) << tool << arguments << exitCode << out << err;
+        };
+        const QString sample = SampleMdb();
+        row("import", "import", {sample, "$D/DNC.mdb"}, 0, "\nt_dnc_server_clients 30\n", "");
+        row("show", "import", {"--show", sample}, 0,
+            "table t_dnc_servers: 3 rows, last AutoNumber 5", "");
+        row("refused", "import", {sample, "$D/old.txt"}, 1, "",
+            "kestrum-import: \"$D/old.txt\" exists; it is never replaced");
+        row("no target", "import", {sample}, 2, "", "kestrum-import: expected OLD.mdb and TARGET");
+        row("unknown option", "import", {"--fast", sample, "$D/x.mdb"}, 2, "",
+            "kestrum-import: Unknown option 'fast'.");
+        row("copy", "dbcopy", {"$D/a.mdb", "$D/DNC.mdb"}, 0,
+            "t_dnc_servers 3\nt_dnc_server_clients 30\n", "");
+        row("copy onto rows", "dbcopy", {"$D/a.mdb", "$D/full.mdb"}, 1, "",
+            "kestrum-dbcopy: The target already holds a configuration");
+        row("copy without target", "dbcopy", {"$D/a.mdb"}, 2, "", "");
+        row("copy from Access", "dbcopy", {sample, "$D/DNC.mdb"}, 1, "",
+            "is a Microsoft Access database; kestrum-import");
+    }
+    void commandLine() {
+        QFETCH(QString, tool);
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        QTemporaryDir dir;
+        QVERIFY(WriteBytes(dir.filePath(QStringLiteral("old.txt")), {}));
+        if (tool == QLatin1String("dbcopy")) {
+            QVERIFY(ImportAccessFile(SampleMdb(), dir.filePath(QStringLiteral("a.mdb"))).ok);
+            QVERIFY(QFile::copy(dir.filePath("a.mdb"), dir.filePath("full.mdb")));
+        }
+        arguments.replaceInStrings(QStringLiteral("$D"), dir.path());
+        const QMap<QString, QString> before = Snapshot(dir.path());
+        const ToolRun run = RunTool(tool, arguments);
+        QCOMPARE(run.exitCode, exitCode);
+        QVERIFY2(run.out.contains(out), qPrintable(run.out));
+        err.replace(QStringLiteral("$D"), dir.path());
+        QVERIFY2(run.err.contains(err), qPrintable(run.err));
+        QVERIFY(exitCode != 1 || run.err.count(QLatin1Char('\n')) == 1);
+        QVERIFY(exitCode == 0 || Snapshot(dir.path()) == before);
+    }
+
+    // Start-up finding an Access DNC.mdb says what it is and how to import it, ends without a
+    // window and leaves the file as it was.
+    void startUpOnAccessSaysHowToImport() {
         TempInstallation install(
             TempInstallation::Options{false, false, std::nullopt, QStringLiteral("CNCSRV1")});
         QVERIFY(QFile::copy(SampleMdb(), install.DatabasePath()));
@@ -218,6 +447,6 @@ private slots:
     }
 };
 
-KESTRUM_TEST(TestStartUpOnAccess)
+KESTRUM_TEST(TestImport)
 
 #include "tst_import.moc"
