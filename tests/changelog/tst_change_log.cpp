@@ -10,11 +10,15 @@
 #include "base/modal.h"
 #include "base/platform.h"
 #include "changelog/frmChangeLog.h"
-#include "changelog_rig.h"
+#include "db/backend.h"
+#include "db/change_log.h"
+#include "db/dnc_database.h"
 #include "db/node_port_ids.h"
 #include "db/protocol_attributes.h"
 #include "dncadmin/atomic_file.h"
 #include "setup/port_setup_logic.h"
+#include "tests/support/message_recorder.h"
+#include "tests/support/temp_installation.h"
 #include "tests/support/test_backend.h"
 #include "tests/support/test_main.h"
 #include "tests/support/tool_run.h"
@@ -25,10 +29,66 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QSqlRecord>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTreeWidget>
+#include <QUuid>
 
 namespace {
+
+// Every row of the tables the DNC servers read, as text, in a stable order.
+QStringList DumpConfiguration(const QString& location) {
+    QStringList rows;
+    DatabaseConnection connection(QUuid::createUuid().toString());
+    if (!OpenDatabaseAt(connection, location)) {
+        return {QStringLiteral("cannot open ") + location};
+    }
+    for (const QString& table : SchemaTables()) {
+        QSqlQuery query(connection.Database());
+        query.exec(QStringLiteral("SELECT * FROM ") + table + QStringLiteral(" ORDER BY 1, 2"));
+        while (query.next()) {
+            QStringList fields{table};
+            for (int i = 0; i < query.record().count(); ++i) {
+                fields << query.value(i).toString();
+            }
+            rows << fields.join(QLatin1Char('|'));
+        }
+    }
+    return rows;
+}
+
+// An installation with two servers and clients made through the database layer (LATHE1,
+// LATHE2 and MILL1 on CNCSRV1: ids 1 to 3).
+struct LogRig {
+    LogRig() {
+        SetChangeLogTimeSource([this] {
+            return QDateTime(QDate(2026, 12, 7), QTime(8, 0), Qt::UTC).addSecs(60 * ticks++);
+        });
+        tmp.Exec("INSERT INTO t_dnc_servers (dnc_server_name) VALUES ('CNCSRV1'), ('CNCSRV2')");
+        for (const char* name : {"LATHE1", "LATHE2", "MILL1"}) {
+            AddClientMDB(name, "CNCSRV1");
+        }
+        tmp.Exec("DELETE FROM kestrum_change_log");  // the cases start with an empty log
+        ticks = 0;
+    }
+    ~LogRig() {
+        SetChangeLogTimeSource({});
+        SetCurrentAction(QString());
+    }
+    // The log, oldest first: table|operation|server|client|changes.
+    QStringList Log(const QString& where = QStringLiteral("1 = 1")) const {
+        return tmp.TextRows(QStringLiteral("SELECT table_name, operation, server_name, "
+                                           "client_name, changes FROM kestrum_change_log "
+                                           "WHERE ") +
+                            where + QStringLiteral(" ORDER BY change_id"));
+    }
+    TempInstallation tmp;
+    MessageRecorder messages;
+    int ticks = 0;
+};
 
 QStringList Backups(const LogRig& rig) {
     return ListBackups(rig.tmp.FilePath("Backups"));
