@@ -1,5 +1,5 @@
-// kestrum-check and the dry runs of kestrum-dncadmin, run as the separate programs they are:
-// exit codes, output, and files and database left byte for byte as they were.
+// kestrum-check (with and without --repair) and the dry runs of kestrum-dncadmin, run as the
+// separate programs they are: exit codes, output, and what they leave in files and database.
 
 #include "dncadmin/dncadmin_export.h"
 #include "tests/check/check_fixture.h"
