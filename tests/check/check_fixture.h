@@ -5,6 +5,7 @@
 
 #include "base/paths.h"
 #include "check/configuration_check.h"
+#include "db/schema_names.h"
 #include "tests/support/temp_installation.h"
 
 #include <QDir>
@@ -33,7 +34,9 @@ public:
             "INSERT INTO t_dnc_server_clients (client_name, dnc_server_id, NODE_ID, PORT_ID, "
             "protocol_id) VALUES (?, ?, ?, ?, ?)",
             {name, server, node, port, protocol});
-        const qint64 id = IdOf(name);
+        const qint64 id =
+            QueryValue("SELECT client_id FROM t_dnc_server_clients WHERE client_name = ?", {name})
+                .toLongLong();
         for (const QString& table : ClientDependentTables()) {
             Exec("INSERT INTO " + table + " (client_id) VALUES (?)", {id});
         }
@@ -47,29 +50,10 @@ public:
         return id;
     }
 
-    qint64 IdOf(const QString& name) const {
-        return QueryValue("SELECT client_id FROM t_dnc_server_clients WHERE client_name = ?",
-                          {name})
-            .toLongLong();
-    }
-
-    // Every row of every table, to compare before and after.
+    // Every row of the tables the DNC servers read, to compare before and after.
     QStringList Dump() const {
         QStringList rows;
-        const QStringList tables = {"t_dnc_servers",
-                                    "t_dnc_server_clients",
-                                    "t_client_mode",
-                                    "t_client_terminal_mode",
-                                    "t_filter_table_down",
-                                    "t_filter_table_up",
-                                    "t_timeout_table_down",
-                                    "t_timeout_table_up",
-                                    "t_command",
-                                    "t_remote",
-                                    "t_shopterm_clients",
-                                    "t_client_directory",
-                                    "t_protocol"};
-        for (const QString& table : tables) {
+        for (const QString& table : SchemaTables()) {
             QStringList tableRows = TextRows("SELECT * FROM " + table);
             tableRows.sort();
             for (const QString& row : tableRows) {
@@ -90,6 +74,9 @@ inline QStringList FindingRows(const QList<Finding>& findings, const QString& fo
     }
     return rows;
 }
+
+// The base file an export starts from.
+inline const QByteArray kBase = "[ADMIN]\r\nLINES_DISPLAYED=64\r\n";
 
 inline CheckOptions LocalOptions() {
     CheckOptions options;

@@ -1,140 +1,119 @@
 // The configuration check on databases built for each finding: what it finds (severity,
-// client, text), what a repair changes, and that the check alone changes nothing.
+// client, text), that the check alone changes nothing, and repairs that no longer fit. Then
+// the DNCAdmin.ini files against what an export would write now: drift, and the questions
+// before a server's or the master's file is replaced (No leaves the file as it was).
 
+#include "base/inifile.h"
 #include "check/configuration_check.h"
 #include "db/dnc_database.h"
+#include "dncadmin/dncadmin_export.h"
+#include "dncadmin/dncadmin_merge.h"
+#include "dncadmin/folder_selection.h"
+#include "dncadmin/frmToolsMerge.h"
 #include "tests/check/check_fixture.h"
 #include "tests/support/message_recorder.h"
 #include "tests/support/test_main.h"
 
 #include <QTest>
 
-namespace {
-
-// Statements run on the sound configuration; $L, $M, $G are the ids of LATHE1, MILL2 and
-// GRIND3, $D the installation's folder as path text.
-void Apply(const CheckInstallation& db, const QStringList& statements) {
-    for (QString sql : statements) {
-        sql.replace("$L", QString::number(db.IdOf("LATHE1")))
-            .replace("$M", QString::number(db.IdOf("MILL2")))
-            .replace("$G", QString::number(db.IdOf("GRIND3")))
-            .replace("$D", db.Folder());
-        QVERIFY2(db.Exec(sql), qPrintable(sql));
-    }
-}
-
-}  // namespace
-
 class TestFindings : public QObject {
     Q_OBJECT
 private slots:
+    void init() {
+        ResetDatabaseState();
+        MasterDncAdminPath.clear();
+        DncAdminPaths = {};
+    }
+
     void Finds_data() {
         QTest::addColumn<QStringList>("statements");
         QTest::addColumn<QStringList>("expected");
-        QTest::newRow("sound") << QStringList() << QStringList();
-        QTest::newRow("same com port")
-            << QStringList{"UPDATE t_client_mode SET cnc_comport = 1 WHERE client_id = $M"}
-            << QStringList{
-                   "error|LATHE1|same-com-port|LATHE1 is on COM 1, the same serial port as MILL2",
-                   "error|MILL2|same-com-port|MILL2 is on COM 1, the same serial port as LATHE1"};
-        QTest::newRow("same port on two servers is fine")
-            << QStringList{"UPDATE t_client_mode SET cnc_comport = 2 WHERE client_id = $G"}
-            << QStringList();
-        QTest::newRow("same node and port id")
-            << QStringList{"UPDATE t_dnc_server_clients SET PORT_ID = '001' WHERE client_id = $M"}
-            << QStringList{
-                   "error|LATHE1|same-node-port-id|LATHE1 has NODE_ID \"01\" and PORT_ID "
-                   "\"001\", the same as MILL2",
-                   "error|MILL2|same-node-port-id|MILL2 has NODE_ID \"01\" and PORT_ID "
-                   "\"001\", the same as LATHE1"};
-        QTest::newRow("missing rows")
-            << QStringList{"DELETE FROM t_command WHERE client_id = $L",
-                           "DELETE FROM t_client_mode WHERE client_id = $L"}
-            << QStringList{
-                   "error|LATHE1|missing-row|LATHE1 has no row in t_client_mode, "
-                   "t_command; the DNC server cannot read its settings"};
-        QTest::newRow("left behind")
-            << QStringList{"INSERT INTO t_client_mode (client_id) VALUES (99)",
-                           "INSERT INTO t_client_directory (client_id, directory_direct) "
-                           "VALUES (99, 'C:\\OLD')",
-                           "INSERT INTO t_shopterm_clients (shop_client_id, clients_id) "
-                           "VALUES (99, 99)"}
-            << QStringList{
-                   "warning||left-behind-rows|A deleted client (id 99) left rows behind "
-                   "in t_client_mode, t_client_directory, t_shopterm_clients"};
-        QTest::newRow("unknown protocol")
-            << QStringList{"UPDATE t_dnc_server_clients SET protocol_id = 9 WHERE client_id = $L"}
-            << QStringList{
-                   "error|LATHE1|unknown-protocol|LATHE1 has protocol number 9, which is "
-                   "not in the protocol list"};
-        QTest::newRow("reserved name")
-            << QStringList{"UPDATE t_dnc_server_clients SET client_name = 'Cnc_List' "
-                           "WHERE client_id = $L"}
-            << QStringList{"error|Cnc_List|bad-name|Client \"Cnc_List\" cannot be written to "
-                           "DNCAdmin.ini: the name is a section DNCAdmin.ini uses itself"};
-        QTest::newRow("name with bracket")
-            << QStringList{"UPDATE t_dnc_server_clients SET client_name = 'A]B' "
-                           "WHERE client_id = $L"}
-            << QStringList{"error|A]B|bad-name|Client \"A]B\" cannot be written to DNCAdmin.ini: "
-                           "a section name cannot hold \"]\""};
-        QTest::newRow("names apart by case and blank")
-            << QStringList{"UPDATE t_dnc_server_clients SET client_name = 'lathe1 ' "
-                           "WHERE client_id = $G"}
-            << QStringList{
-                   "error|LATHE1|similar-names|Client \"LATHE1\" cannot be told apart from "
-                   "\"lathe1 \" (CNCSRV2) (letter case or blanks only)",
-                   "error|lathe1 |bad-name|Client \"lathe1 \" cannot be written to DNCAdmin.ini: "
-                   "the name begins or ends with a blank",
-                   "error|lathe1 |similar-names|Client \"lathe1 \" cannot be told apart from "
-                   "\"LATHE1\" (CNCSRV1) (letter case or blanks only)"};
-        QTest::newRow("same bts address")
-            << QStringList{"UPDATE t_dnc_server_clients SET bts_address = '0011223344AB' "
-                           "WHERE client_id IN ($L, $G)"}
-            << QStringList{"error|LATHE1|same-bts-address|LATHE1 has BTS adapter 0011223344AB, "
-                           "the same as GRIND3",
-                           "error|GRIND3|same-bts-address|GRIND3 has BTS adapter 0011223344AB, "
-                           "the same as LATHE1"};
-        QTest::newRow("bts without address")
-            << QStringList{"UPDATE t_dnc_server_clients SET bts_used = -1, bts_pin = '12345678' "
-                           "WHERE client_id = $L",
-                           "UPDATE t_dnc_server_clients SET bts_used = -1 WHERE client_id = $G"}
-            << QStringList{"warning|LATHE1|bts-incomplete|LATHE1 has BTS switched on but no "
-                           "adapter address",
-                           "warning|GRIND3|bts-incomplete|GRIND3 has BTS switched on but no "
-                           "adapter address and no PIN"};
-        QTest::newRow("folder missing on this computer")
-            << QStringList{"UPDATE t_client_directory SET directory_direct = "
-                           "directory_direct || '\\GONE' WHERE client_id = $L"}
-            << QStringList{"error|LATHE1|missing-folder|LATHE1: folder \"$D\\L1\\GONE\" does not "
-                           "exist"};
-        QTest::newRow("same alias")
-            << QStringList{"UPDATE t_client_directory SET directory_alias = 'PARTS' "
-                           "WHERE client_id = $M"}
-            << QStringList{"warning|MILL2|same-alias|MILL2 has 2 folders with alias PARTS: "
-                           "$D\\M2, $D\\M2UP"};
-        QTest::newRow("mode outside 1-3")
-            << QStringList{"UPDATE t_client_directory SET dir_mode = 4 WHERE client_id = $L"}
-            << QStringList{
-                   "error|LATHE1|no-download-folder|LATHE1 has no download folder; the "
-                   "DNC server gets an empty DEFAULT_DIR",
-                   "warning|LATHE1|bad-dir-mode|LATHE1: folder \"$D\\L1\" has mode 4; "
-                   "only 1 (download), 2 (upload) and 3 (both) are used"};
-        QTest::newRow("upload folder only")
-            << QStringList{"DELETE FROM t_client_directory WHERE client_id = $M AND dir_mode = 1"}
-            << QStringList{
-                   "error|MILL2|no-download-folder|MILL2 has no download folder; the DNC "
-                   "server gets an empty DEFAULT_DIR"};
-        QTest::newRow("server deleted")
-            << QStringList{"DELETE FROM t_dnc_servers WHERE dnc_server_name = 'CNCSRV2'"}
-            << QStringList{
-                   "error|GRIND3|no-server|GRIND3 belongs to a DNC server that no longer "
-                   "exists (id 2)"};
+        // Statements apart by "; ".
+        const auto row = [](const char* name, const QString& sql, const QStringList& expected) {
+            QTest::newRow(name) << sql.split("; ", Qt::SkipEmptyParts) << expected;
+        };
+        row("sound", "", {});
+        // GRIND3 shares the port too, but on another server.
+        row("same com port", "UPDATE t_client_mode SET cnc_comport = 1 WHERE client_id IN (2, 4)",
+            {"error|LATHE1|same-com-port|LATHE1 is on COM 1, the same serial port as MILL2",
+             "error|MILL2|same-com-port|MILL2 is on COM 1, the same serial port as LATHE1"});
+        row("same node and port id",
+            "UPDATE t_dnc_server_clients SET PORT_ID = '001' WHERE client_id = 2",
+            {"error|LATHE1|same-node-port-id|LATHE1 has NODE_ID \"01\" and PORT_ID \"001\", the "
+             "same as MILL2",
+             "error|MILL2|same-node-port-id|MILL2 has NODE_ID \"01\" and PORT_ID \"001\", the "
+             "same as LATHE1"});
+        row("missing rows",
+            "DELETE FROM t_command WHERE client_id = 1; "
+            "DELETE FROM t_client_mode WHERE client_id = 1",
+            {"error|LATHE1|missing-row|LATHE1 has no row in t_client_mode, t_command; the DNC "
+             "server cannot read its settings"});
+        row("left behind",
+            "INSERT INTO t_client_mode (client_id) VALUES (99); "
+            "INSERT INTO t_client_directory (client_id, directory_direct) VALUES (99, 'C:\\OLD'); "
+            "INSERT INTO t_shopterm_clients (shop_client_id, clients_id) VALUES (99, 99)",
+            {"warning||left-behind-rows|A deleted client (id 99) left rows behind in "
+             "t_client_mode, t_client_directory, t_shopterm_clients"});
+        row("unknown protocol",
+            "UPDATE t_dnc_server_clients SET protocol_id = 9 WHERE client_id = 1",
+            {"error|LATHE1|unknown-protocol|LATHE1 has protocol number 9, which is not in the "
+             "protocol list"});
+        row("reserved name, name with bracket",
+            "UPDATE t_dnc_server_clients SET client_name = 'Cnc_List' WHERE client_id = 1; "
+            "UPDATE t_dnc_server_clients SET client_name = 'A]B' WHERE client_id = 2",
+            {"error|A]B|bad-name|Client \"A]B\" cannot be written to DNCAdmin.ini: a section name "
+             "cannot hold \"]\"",
+             "error|Cnc_List|bad-name|Client \"Cnc_List\" cannot be written to DNCAdmin.ini: the "
+             "name is a section DNCAdmin.ini uses itself"});
+        row("names apart by case and blank",
+            "UPDATE t_dnc_server_clients SET client_name = 'lathe1 ' WHERE client_id = 4",
+            {"error|LATHE1|similar-names|Client \"LATHE1\" cannot be told apart from \"lathe1 \" "
+             "(CNCSRV2) (letter case or blanks only)",
+             "error|lathe1 |bad-name|Client \"lathe1 \" cannot be written to DNCAdmin.ini: the "
+             "name begins or ends with a blank",
+             "error|lathe1 |similar-names|Client \"lathe1 \" cannot be told apart from \"LATHE1\" "
+             "(CNCSRV1) (letter case or blanks only)"});
+        row("same bts address",
+            "UPDATE t_dnc_server_clients SET bts_address = '0011223344AB' "
+            "WHERE client_id IN (1, 4)",
+            {"error|LATHE1|same-bts-address|LATHE1 has BTS adapter 0011223344AB, the same as "
+             "GRIND3",
+             "error|GRIND3|same-bts-address|GRIND3 has BTS adapter 0011223344AB, the same as "
+             "LATHE1"});
+        row("bts without address",
+            "UPDATE t_dnc_server_clients SET bts_used = -1, bts_pin = '12345678' WHERE "
+            "client_id = 1; UPDATE t_dnc_server_clients SET bts_used = -1 WHERE client_id = 4",
+            {"warning|LATHE1|bts-incomplete|LATHE1 has BTS switched on but no adapter address",
+             "warning|GRIND3|bts-incomplete|GRIND3 has BTS switched on but no adapter address and "
+             "no PIN"});
+        row("folder missing on this computer",
+            "UPDATE t_client_directory SET directory_direct = directory_direct || '\\GONE' "
+            "WHERE client_id = 1",
+            {"error|LATHE1|missing-folder|LATHE1: folder \"$D\\L1\\GONE\" does not exist"});
+        row("same alias",
+            "UPDATE t_client_directory SET directory_alias = 'PARTS' WHERE client_id = 2",
+            {"warning|MILL2|same-alias|MILL2 has 2 folders with alias PARTS: $D\\M2, $D\\M2UP"});
+        // LATHE1's folder has mode 4, MILL2 has an upload folder only.
+        row("no download folder",
+            "UPDATE t_client_directory SET dir_mode = 4 WHERE client_id = 1; "
+            "DELETE FROM t_client_directory WHERE client_id = 2 AND dir_mode = 1",
+            {"error|LATHE1|no-download-folder|LATHE1 has no download folder; the DNC server gets "
+             "an empty DEFAULT_DIR",
+             "warning|LATHE1|bad-dir-mode|LATHE1: folder \"$D\\L1\" has mode 4; only 1 "
+             "(download), 2 (upload) and 3 (both) are used",
+             "error|MILL2|no-download-folder|MILL2 has no download folder; the DNC server gets "
+             "an empty DEFAULT_DIR"});
+        row("server deleted", "DELETE FROM t_dnc_servers WHERE dnc_server_name = 'CNCSRV2'",
+            {"error|GRIND3|no-server|GRIND3 belongs to a DNC server that no longer exists (id "
+             "2)"});
     }
     void Finds() {
         QFETCH(QStringList, statements);
         QFETCH(QStringList, expected);
         CheckInstallation db;
-        Apply(db, statements);
+        for (const QString& sql : statements) {
+            QVERIFY2(db.Exec(sql), qPrintable(sql));
+        }
         const QStringList before = db.Dump();
         MessageRecorder messages;
         const CheckResult result = CheckConfiguration(LocalOptions());
@@ -145,82 +124,205 @@ private slots:
         QCOMPARE(db.Dump(), before);
     }
 
-    // --server keeps one server's findings.
-    void OneServer() {
-        CheckInstallation db;
-        Apply(db, {"UPDATE t_dnc_server_clients SET protocol_id = 9"});
-        CheckOptions options = LocalOptions();
-        options.Server = QStringLiteral("cncsrv2");
-        const CheckResult result = CheckConfiguration(options);
-        QCOMPARE(result.Findings.size(), 1);
-        QCOMPARE(result.Findings.first().Client, QStringLiteral("GRIND3"));
-    }
-
-    // A repair adds the missing rows with their defaults or removes the left-behind rows,
-    // and changes nothing else: afterwards the database is the sound one again.
-    void Repairs_data() {
-        QTest::addColumn<QStringList>("statements");
-        QTest::addColumn<QStringList>("changes");
-        QTest::newRow("missing rows")
-            << QStringList{"DELETE FROM t_command WHERE client_id = $M",
-                           "DELETE FROM t_timeout_table_up WHERE client_id = $M",
-                           "DELETE FROM t_filter_table_down"}
-            << QStringList{"t_filter_table_down: 1 row added", "t_filter_table_down: 1 row added",
-                           "t_timeout_table_up: 1 row added",  "t_command: 1 row added",
-                           "t_filter_table_down: 1 row added", "t_filter_table_down: 1 row added"};
-        QTest::newRow("left behind")
-            << QStringList{"INSERT INTO t_client_mode (client_id, cnc_comport) VALUES (77, 1)",
-                           "INSERT INTO t_command (client_id) VALUES (77)",
-                           "INSERT INTO t_remote (rem_client_id) VALUES (77)",
-                           "INSERT INTO t_client_directory (client_id, directory_direct) "
-                           "VALUES (77, 'C:\\OLD')",
-                           "INSERT INTO t_shopterm_clients (shop_client_id, clients_id) "
-                           "VALUES ($L, 77)"}
-            << QStringList{"t_client_mode: 1 row removed", "t_command: 1 row removed",
-                           "t_client_directory: 1 row removed", "t_remote: 1 row removed",
-                           "t_shopterm_clients: 1 row removed"};
-    }
-    void Repairs() {
-        QFETCH(QStringList, statements);
-        QFETCH(QStringList, changes);
-        CheckInstallation db;
-        const QStringList sound = db.Dump();
-        Apply(db, statements);
-        MessageRecorder messages;
-        QStringList done;
-        for (const Finding& finding : CheckConfiguration(LocalOptions()).Findings) {
-            QVERIFY(IsRepairable(finding));
-            const RepairDone repair = RepairFinding(finding);
-            QVERIFY(repair.Ok);
-            done << repair.Changes;
-        }
-        QCOMPARE(done, changes);
-        QCOMPARE(db.Dump(), sound);
-        QVERIFY(CheckConfiguration(LocalOptions()).Findings.isEmpty());
-        QCOMPARE(messages.Count(), 0);
-    }
-
     // A repair that no longer fits (the client came back, or was deleted meanwhile) changes
     // nothing; a finding with no safe answer is never repaired.
     void RepairStale() {
         CheckInstallation db;
-        Apply(db, {"DELETE FROM t_command WHERE client_id = $L"});
+        QVERIFY(db.Exec("DELETE FROM t_command WHERE client_id = 1"));
         const QList<Finding> findings = CheckConfiguration(LocalOptions()).Findings;
         QCOMPARE(findings.size(), 1);
-        Apply(db, {"DELETE FROM t_dnc_server_clients WHERE client_id = $L"});
+        QVERIFY(db.Exec("DELETE FROM t_dnc_server_clients WHERE client_id = 1"));
         const QStringList before = db.Dump();
         QVERIFY(!RepairFinding(findings.first()).Ok);
         Finding leftBehind = findings.first();
         leftBehind.Kind = QStringLiteral("left-behind-rows");
-        leftBehind.ClientId = qint32(db.IdOf("MILL2"));
+        leftBehind.ClientId = 2;
         QVERIFY(!RepairFinding(leftBehind).Ok);
-        QCOMPARE(db.Dump(), before);
-        Finding port;
+        Finding port = leftBehind;
         port.Kind = QStringLiteral("same-com-port");
-        port.ClientId = qint32(db.IdOf("MILL2"));
         QVERIFY(!IsRepairable(port));
         QVERIFY(!RepairFinding(port).Ok);
         QCOMPARE(db.Dump(), before);
+    }
+
+    // Drift: the DNCAdmin.ini files Kestrum knows against what an export would write now.
+    void Drift_data() {
+        QTest::addColumn<QStringList>("statements");  // ADD adds LATHE4
+        QTest::addColumn<QStringList>("expected");
+        const auto row = [](const char* name, const QString& sql, const QStringList& expected) {
+            QTest::newRow(name) << sql.split("; ", Qt::SkipEmptyParts) << expected;
+        };
+        // Each finding is made for the program folder's export and for the master.
+        const auto both = [](const QString& text, const QString& masterText) {
+            return QStringList{QString(text).arg("\"$D/DNCAdmin.ini\""),
+                               QString(masterText).arg("\"$D/MASTER/DNCAdmin.ini\"")};
+        };
+        const QString added =
+            "error|LATHE4|drift-added|LATHE4 is missing from %1; the DNC "
+            "server does not know it until the file is written again";
+        const QString removed = "warning|MILL2|drift-removed|MILL2 in %1 is no longer a client";
+        row("fresh export", "", {});
+        row("client added", "ADD", both(added, added));
+        row("client removed", "DELETE FROM t_dnc_server_clients WHERE client_name = 'MILL2'",
+            both(removed + " of CNCSRV1", removed));
+        // The master holds the old folders in upper case.
+        row("protocol and download folder changed",
+            "UPDATE t_dnc_server_clients SET protocol_id = 4 WHERE client_name = 'LATHE1'; "
+            "UPDATE t_client_directory SET directory_direct = '$W\\NEW' "
+            "WHERE directory_direct LIKE '%L1'",
+            both("warning|LATHE1|drift-changed|LATHE1 in %1 differs from the database: PROTOCOL "
+                 "STANDARD -> BTR, DEFAULT_DIR $D\\L1 -> $D\\NEW, DEFAULT_UP_DIR $D\\L1 -> "
+                 "$D\\NEW",
+                 "warning|LATHE1|drift-changed|LATHE1 in %1 differs from the database: PROTOCOL "
+                 "STANDARD -> BTR, DEFAULT_DIR $W\\L1 -> $D\\NEW, DEFAULT_UP_DIR $W\\L1 -> "
+                 "$D\\NEW"));
+        row("shop terminal stays out",
+            "UPDATE t_dnc_server_clients SET protocol_id = 5 WHERE client_name = 'MILL2'",
+            both(removed + " of CNCSRV1", removed));
+    }
+    void Drift() {
+        QFETCH(QStringList, statements);
+        QFETCH(QStringList, expected);
+        CheckInstallation db;
+        MessageRecorder messages;
+        const QString folder = WindowsPathText(db.Folder());
+        db.WriteFile("DNCAdminExportCopy.ini", kBase);
+        // The export of CNCSRV1 in the program folder, and a master merged from it with
+        // CNCSRV2's export.
+        const QString exported = db.FilePath("DNCAdmin.ini");
+        QVERIFY(ExportDncAdmin({"LATHE1", "MILL2", "SHOP"}, db.FilePath("DNCAdminExportCopy.ini"),
+                               exported)
+                    .Ok);
+        QVERIFY(
+            ExportDncAdmin({"GRIND3"}, db.FilePath("DNCAdminExportCopy.ini"), db.FilePath("S2.ini"))
+                .Ok);
+        QDir(db.Folder()).mkpath("MASTER");
+        MergeTable table;
+        QVERIFY(ReadDncAdminFile(exported, table.Columns[0]));
+        QVERIFY(ReadDncAdminFile(db.FilePath("S2.ini"), table.Columns[1]));
+        QVERIFY(
+            MergeDncAdmin(table, db.FilePath("MASTER"), db.FilePath("DNCAdminExportCopy.ini")).Ok);
+        QVERIFY(
+            WriteIniValue("PATHS", "MASTERDNCADMINPATH", db.FilePath("MASTER"), db.SettingsPath()));
+
+        for (QString sql : statements) {
+            if (sql == "ADD") {
+                db.AddClient("LATHE4", 1, "01", "004", 2, 4, {{db.Dir("L1"), 3}});
+                continue;
+            }
+            QVERIFY(db.Exec(sql.replace("$W", folder)));
+        }
+        CheckOptions options = LocalOptions();
+        options.Files = KnownDncAdminFiles();
+        QStringList rows = FindingRows(CheckConfiguration(options).Findings, folder);
+        rows = rows.filter("|drift-");
+        rows.replaceInStrings(db.Folder(), "$D");
+        rows.replaceInStrings(folder.toUpper(), "$W");  // the master holds upper case
+        QCOMPARE(rows, expected);
+        QCOMPARE(messages.Count(), 0);
+    }
+
+    // The files compared: the program folder's export, the server folder's copy (once, also
+    // when it is the program folder) and the master.
+    void KnownFiles() {
+        CheckInstallation db;
+        const auto paths = [] {
+            QStringList list;
+            for (const KnownDncAdminFile& file : KnownDncAdminFiles()) {
+                list << file.Path + (file.Master ? " (master)" : "");
+            }
+            return list;
+        };
+        const QString own = JoinPath(db.Folder(), "DNCAdmin.ini");
+        QCOMPARE(paths(), QStringList{own});
+        QVERIFY(WriteIniValue("PATHS", "DNCADMINEXPORTPATH", db.Folder(), db.SettingsPath()));
+        QCOMPARE(paths(), QStringList{own});
+        QVERIFY(WriteIniValue("PATHS", "DNCADMINEXPORTPATH", "C:\\DNC\\SRV", db.SettingsPath()));
+        QVERIFY(WriteIniValue("PATHS", "MASTERDNCADMINPATH", "C:\\DNC\\MASTER", db.SettingsPath()));
+        QCOMPARE(paths(), QStringList({own, "C:\\DNC\\SRV\\DNCAdmin.ini",
+                                       "C:\\DNC\\MASTER\\DNCAdmin.ini (master)"}));
+    }
+
+    // The export copied into the server's folder (folder selection, mode 0).
+    void ServerFile_data() {
+        QTest::addColumn<QByteArray>("onDisk");  // the server's DNCAdmin.ini before
+        QTest::addColumn<MsgAnswer>("answer");
+        QTest::addColumn<QString>("question");  // "" when none is asked
+        QTest::addColumn<bool>("replaced");
+        const QByteArray lathe =
+            "[CNC_LIST]\r\n1=LATHE1\r\n[LATHE1]\r\nNODE_ID=01\r\n"
+            "PORT_ID=001\r\nPROTOCOL=STANDARD\r\nDEFAULT_DIR=X\r\n"
+            "DEFAULT_UP_DIR=X\r\n";
+        QTest::newRow("changes, yes")
+            << lathe << MsgAnswer::Yes
+            << "Replace \"$T\\SRV\\DNCAdmin.ini\"?\n\n1 clients added, 0 removed, 1 changed:\n"
+               "added MILL2\nchanged LATHE1: DEFAULT_DIR X -> $T\\L1, DEFAULT_UP_DIR X -> $T\\L1"
+            << true;
+        QTest::newRow("changes, no") << lathe << MsgAnswer::No << "Replace" << false;
+        QTest::newRow("same clients") << QByteArray("<same>") << MsgAnswer::No << "" << true;
+        QTest::newRow("no file yet") << QByteArray() << MsgAnswer::No << "" << true;
+    }
+    void ServerFile() {
+        QFETCH(QByteArray, onDisk);
+        QFETCH(MsgAnswer, answer);
+        QFETCH(QString, question);
+        QFETCH(bool, replaced);
+        CheckInstallation db;
+        db.WriteFile("T.ini", kBase);
+        QVERIFY(ExportDncAdmin({"LATHE1", "MILL2", "SHOP"}, db.FilePath("T.ini"),
+                               db.FilePath("DNCAdmin.ini"))
+                    .Ok);
+        QDir(db.Folder()).mkpath("SRV");
+        if (onDisk == "<same>") {
+            // Other bytes (another base), the same clients.
+            onDisk = "[X]\r\n" + db.ReadFile("DNCAdmin.ini");
+        }
+        if (!onDisk.isEmpty()) {
+            db.WriteFile("SRV/DNCAdmin.ini", onDisk);
+        }
+        MessageRecorder messages;
+        messages.Answer(answer);
+        SelectedFolderPath = db.FilePath("SRV");
+        const ConfirmOutcome outcome = ConfirmFolderSelection(0);
+        QCOMPARE(outcome, replaced ? ConfirmOutcome::Close : ConfirmOutcome::StayOpen);
+        QCOMPARE(db.ReadFile("SRV/DNCAdmin.ini"), replaced ? db.ReadFile("DNCAdmin.ini") : onDisk);
+        QCOMPARE(messages.Count(), question.isEmpty() ? 0 : 1);
+        if (!question.isEmpty()) {
+            QString text = messages.Last().text;
+            // The file is named as the settings store it: Windows path text.
+            text.replace(WindowsPathText(db.Folder()), "$T");
+            QVERIFY2(text.startsWith(question), qPrintable(text));
+            QCOMPARE(messages.Last().buttons, MsgButtons::YesNo);
+        }
+    }
+
+    // The merge into an existing master asks first; No writes nothing.
+    void Master() {
+        CheckInstallation db;
+        db.WriteFile("T.ini", kBase);
+        QVERIFY(
+            ExportDncAdmin({"LATHE1", "MILL2"}, db.FilePath("T.ini"), db.FilePath("S1.ini")).Ok);
+        QDir(db.Folder()).mkpath("MASTER");
+        const QByteArray master = kBase + "[CNC_LIST]\r\n1=OLD\r\n[OLD]\r\nNODE_ID=09\r\n";
+        db.WriteFile("MASTER/DNCAdmin.ini", master);
+        QVERIFY(
+            WriteIniValue("PATHS", "MASTERDNCADMINPATH", db.FilePath("MASTER"), db.SettingsPath()));
+        QVERIFY(WriteIniValue("PATHS", "DNCADMINPATH1", db.FilePath("S1.ini"), db.SettingsPath()));
+        MessageRecorder messages;
+        frmToolsMerge window;
+        messages.Answer(MsgAnswer::No);
+        window.Merge();
+        QCOMPARE(db.ReadFile("MASTER/DNCAdmin.ini"), master);
+        QCOMPARE(messages.Count(), 1);
+        QVERIFY2(messages.Last().text.endsWith("2 clients added, 1 removed, 0 changed:\n"
+                                               "added LATHE1\nadded MILL2\nremoved OLD"),
+                 qPrintable(messages.Last().text));
+        messages.Answer(MsgAnswer::Yes);
+        window.Merge();
+        QVERIFY(db.ReadFile("MASTER/DNCAdmin.ini").contains("1=LATHE1\r\n2=MILL2\r\n"));
+        // Merged again: the clients stay as they are, nothing to ask.
+        window.Merge();
+        QCOMPARE(messages.Count(), 2);
     }
 };
 

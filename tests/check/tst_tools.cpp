@@ -1,57 +1,24 @@
-// kestrum-check and the dry runs of kestrum-dncadmin, run as the separate programs they are:
-// exit codes, output, and files and database left byte for byte as they were.
+// kestrum-check (with and without --repair) and the dry runs of kestrum-dncadmin, run as the
+// separate programs they are: exit codes, output, and what they leave in files and database.
 
-#include "db/schema_names.h"
 #include "dncadmin/dncadmin_export.h"
 #include "tests/check/check_fixture.h"
 #include "tests/support/test_backend.h"
 #include "tests/support/test_main.h"
+#include "tests/support/tool_run.h"
+#include "transfer/backup.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
 
 namespace {
 
-struct Run {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-Run RunTool(const QString& tool, const QStringList& arguments) {
-    QProcess process;
-    process.start(QStringLiteral(KESTRUM_BINARY_DIR "/tools/") + tool, arguments);
-    Run run;
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit) {
-        return run;
-    }
-    run.exitCode = process.exitCode();
-    run.out = QString::fromLocal8Bit(process.readAllStandardOutput());
-    run.err = QString::fromLocal8Bit(process.readAllStandardError());
-    return run;
-}
-
-QByteArray Bytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
 // The stored configuration: the file's bytes, or every row on the server.
-QByteArray Stored(const TempInstallation& db) {
-    if (!db.OnServer()) {
-        return Bytes(db.DatabasePath());
-    }
-    QStringList rows;
-    for (const QString& table : SchemaTables()) {
-        rows << db.TextRows(QStringLiteral("SELECT * FROM %1 ORDER BY 1, 2").arg(table));
-    }
-    return rows.join('\n').toUtf8();
+QByteArray Stored(const CheckInstallation& db) {
+    return db.OnServer() ? db.Dump().join('\n').toUtf8() : db.ReadFile("DNC.mdb");
 }
-
-const QByteArray kBase = "[ADMIN]\r\nLINES_DISPLAYED=64\r\n";
 
 }  // namespace
 
@@ -66,26 +33,24 @@ private slots:
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QStringList>("out");  // the kinds printed, in order
         QTest::addColumn<QString>("err");      // part of standard error
+        const auto row = [](const char* name, const QStringList& statements,
+                            const QString& arguments, int exitCode, const QStringList& out,
+                            const QString& err = QString()) {
+            QTest::newRow(name) << statements << arguments << exitCode << out << err;
+        };
         const QStringList broken = {"UPDATE t_client_mode SET cnc_comport = 7",
                                     "DELETE FROM t_command WHERE client_id = 1",
                                     "INSERT INTO t_remote (rem_client_id) VALUES (55)"};
-        QTest::newRow("sound") << QStringList() << "--db $DB" << 0 << QStringList() << "";
-        QTest::newRow("findings") << broken << "--db $DB" << 1
-                                  << QStringList{"missing-row", "same-com-port", "same-com-port",
-                                                 "same-com-port", "left-behind-rows"}
-                                  << "";
-        QTest::newRow("one server")
-            << broken << "--server CNCSRV2 --db $DB" << 0 << QStringList() << "";
-        QTest::newRow("json") << broken << "--json --db $DB" << 1
-                              << QStringList{"missing-row", "same-com-port", "same-com-port",
-                                             "same-com-port", "left-behind-rows"}
-                              << "";
-        QTest::newRow("no database")
-            << QStringList() << "--db $DB.none" << 2 << QStringList() << "not found";
-        QTest::newRow("unknown server") << QStringList() << "--db $DB --server NOPE" << 2
-                                        << QStringList() << "DNC server \"NOPE\" not found";
-        QTest::newRow("wrong option")
-            << QStringList() << "--db $DB --fix" << 2 << QStringList() << "Unknown option";
+        const QStringList found = {"missing-row", "same-com-port", "same-com-port", "same-com-port",
+                                   "left-behind-rows"};
+        row("sound", {}, "--db $DB", 0, {});
+        row("findings", broken, "--db $DB", 1, found);
+        row("json", broken, "--json --db $DB", 1, found);
+        row("one server, named in any case", {"UPDATE t_dnc_server_clients SET protocol_id = 9"},
+            "--server cncsrv2 --db $DB", 1, {"unknown-protocol"});
+        row("no database", {}, "--db $DB.none", 2, {}, "not found");
+        row("unknown server", {}, "--db $DB --server NOPE", 2, {}, "DNC server \"NOPE\" not found");
+        row("wrong option", {}, "--db $DB --fix", 2, {}, "Unknown option");
     }
     void Check() {
         QFETCH(QStringList, statements);
@@ -101,8 +66,7 @@ private slots:
         // A missing database is a missing file on both backends.
         const QString location =
             arguments.contains("$DB.none") ? db.DatabasePath() : db.DatabaseLocation();
-        const Run run =
-            RunTool("check/kestrum-check", arguments.replace("$DB", location).split(' '));
+        const ToolRun run = RunTool("check", arguments.replace("$DB", location).split(' '));
         QCOMPARE(run.exitCode, exitCode);
         QVERIFY2(run.err.contains(err), qPrintable(run.err));
         QStringList kinds;
@@ -121,26 +85,67 @@ private slots:
         QCOMPARE(Stored(db), before);
     }
 
-    // --repair adds the missing row and removes the left-behind one, says so, and checks
-    // again: what cannot be repaired is still listed.
+    // --repair adds missing rows with their defaults and removes left-behind ones, one
+    // transaction and change-log record each, after a backup; checked again afterwards, only
+    // what cannot be repaired (client 2's protocol) is left, the rest is the sound database.
+    void Repair_data() {
+        QTest::addColumn<QStringList>("statements");
+        QTest::addColumn<QStringList>("repaired");  // the lines on standard error
+        QTest::addColumn<QStringList>("log");       // table|operation|client_id
+        QTest::newRow("missing rows")
+            << QStringList{"DELETE FROM t_command WHERE client_id = 2",
+                           "DELETE FROM t_timeout_table_up WHERE client_id = 2",
+                           "DELETE FROM t_filter_table_down"}
+            << QStringList{"LATHE1: t_filter_table_down: 1 row added",
+                           "MILL2: t_filter_table_down: 1 row added",
+                           "MILL2: t_timeout_table_up: 1 row added",
+                           "MILL2: t_command: 1 row added",
+                           "SHOP: t_filter_table_down: 1 row added",
+                           "GRIND3: t_filter_table_down: 1 row added"}
+            << QStringList{"t_filter_table_down|insert|1", "t_filter_table_down|insert|2",
+                           "t_timeout_table_up|insert|2",  "t_command|insert|2",
+                           "t_filter_table_down|insert|3", "t_filter_table_down|insert|4"};
+        QTest::newRow("left behind")
+            << QStringList{"INSERT INTO t_client_mode (client_id, cnc_comport) VALUES (77, 1)",
+                           "INSERT INTO t_command (client_id) VALUES (77)",
+                           "INSERT INTO t_remote (rem_client_id) VALUES (77)",
+                           "INSERT INTO t_client_directory (client_id, directory_direct) "
+                           "VALUES (77, 'C:\\OLD')",
+                           "INSERT INTO t_shopterm_clients (shop_client_id, clients_id) "
+                           "VALUES (1, 77)"}
+            << QStringList{"client id 77: t_client_mode: 1 row removed",
+                           "client id 77: t_command: 1 row removed",
+                           "client id 77: t_client_directory: 1 row removed",
+                           "client id 77: t_remote: 1 row removed",
+                           "client id 77: t_shopterm_clients: 1 row removed"}
+            << QStringList{"t_client_mode|delete|77", "t_command|delete|77",
+                           "t_client_directory|delete|77", "t_remote|delete|77",
+                           "t_shopterm_clients|delete|77"};
+    }
     void Repair() {
+        QFETCH(QStringList, statements);
+        QFETCH(QStringList, repaired);
+        QFETCH(QStringList, log);
         CheckInstallation db;
-        QVERIFY(db.Exec("DELETE FROM t_command WHERE client_id = 1"));
-        QVERIFY(db.Exec("INSERT INTO t_remote (rem_client_id) VALUES (55)"));
+        const QStringList sound = db.Dump();
+        for (const QString& sql : statements) {
+            QVERIFY(db.Exec(sql));
+        }
         QVERIFY(db.Exec("UPDATE t_dnc_server_clients SET protocol_id = 9 WHERE client_id = 2"));
-        const Run run = RunTool("check/kestrum-check", {"--repair", "--db", db.DatabaseLocation()});
+        // Run from the installation's folder: a server's backups go to the working folder.
+        const ToolRun run =
+            RunTool("check", {"--repair", "--db", db.DatabaseLocation()}, db.Folder());
         QCOMPARE(run.exitCode, 1);
-        QCOMPARE(run.err.split('\n', Qt::SkipEmptyParts).filter(QRegularExpression("^repaired")),
-                 QStringList({"repaired LATHE1: t_command: 1 row added",
-                              "repaired client id 55: t_remote: 1 row removed"}));
+        QCOMPARE(run.err.split('\n', Qt::SkipEmptyParts),
+                 repaired.replaceInStrings(QRegularExpression("^"), "repaired "));
         QCOMPARE(run.out.count('\n'), 1);
         QVERIFY(run.out.contains("unknown-protocol"));
-        // Repairs are in the change log like every other change.
         QCOMPARE(db.TextRows("SELECT table_name, operation, client_id FROM kestrum_change_log "
                              "ORDER BY change_id"),
-                 QStringList({"t_command|insert|1", "t_remote|delete|55"}));
-        QCOMPARE(db.QueryValue("SELECT COUNT(*) FROM t_command WHERE client_id = 1").toInt(), 1);
-        QCOMPARE(db.QueryValue("SELECT COUNT(*) FROM t_remote").toInt(), 0);
+                 log);
+        QCOMPARE(ListBackups(db.FilePath("Backups")).size(), 1);
+        QVERIFY(db.Exec("UPDATE t_dnc_server_clients SET protocol_id = 6 WHERE client_id = 2"));
+        QCOMPARE(db.Dump(), sound);
     }
 
     // --dry-run prints the clients added, removed and changed against the file on disk and
@@ -154,35 +159,23 @@ private slots:
             "export --db $D/DNC.mdb --server CNCSRV1 --base $D/T.ini --out $D/OUT/DNCAdmin.ini "
             "--dry-run";
         const QString mergeArgs = "merge --template $D/T.ini --master $D/OUT $D/S1.ini --dry-run";
-        QTest::newRow("export")
-            << exportArgs << true << 0
-            << QStringList{"Would write $D/OUT/DNCAdmin.ini: 3 clients of server CNCSRV1",
-                           "Dry run, nothing written. Changes to $D/OUT/DNCAdmin.ini:",
-                           "  added LATHE4",
-                           "  added MILL3",
-                           "  removed MILL2",
-                           "  changed LATHE1: PORT_ID 001 -> 009, PROTOCOL STANDARD -> BTR"};
+        const QStringList changes = {
+            "Dry run, nothing written. Changes to $D/OUT/DNCAdmin.ini:", "  added LATHE4",
+            "  added MILL3", "  removed MILL2",
+            "  changed LATHE1: PORT_ID 001 -> 009, PROTOCOL STANDARD -> BTR"};
+        const QString wouldWrite = "Would write $D/OUT/DNCAdmin.ini: 3 clients";
+        QTest::newRow("export") << exportArgs << true << 0
+                                << QStringList{wouldWrite + " of server CNCSRV1"} + changes;
         QTest::newRow("export, new file")
             << exportArgs << false << 0
-            << QStringList{"Would write $D/OUT/DNCAdmin.ini: 3 clients of server CNCSRV1",
+            << QStringList{wouldWrite + " of server CNCSRV1",
                            "Dry run, nothing written. Changes to $D/OUT/DNCAdmin.ini (a new "
                            "file):",
                            "  added LATHE1", "  added LATHE4", "  added MILL3"};
-        QTest::newRow("merge")
-            << mergeArgs << true << 0
-            << QStringList{"Would write $D/OUT/DNCAdmin.ini: 3 clients",
-                           "Dry run, nothing written. Changes to $D/OUT/DNCAdmin.ini:",
-                           "  added LATHE4",
-                           "  added MILL3",
-                           "  removed MILL2",
-                           "  changed LATHE1: PORT_ID 001 -> 009, PROTOCOL STANDARD -> BTR"};
+        QTest::newRow("merge") << mergeArgs << true << 0 << QStringList{wouldWrite} + changes;
         QTest::newRow("merge refused")
             << "merge --template $D/T.ini --master $D/OUT $D/S1.ini $D/S1.ini --dry-run" << true
             << 1 << QStringList();
-        QTest::newRow("unknown server")
-            << "export --db $D/DNC.mdb --server NOPE --base $D/T.ini --out $D/OUT/DNCAdmin.ini "
-               "--dry-run"
-            << true << 1 << QStringList();
     }
     void DryRun() {
         if (TestOnServer()) {
@@ -195,9 +188,10 @@ private slots:
         CheckInstallation db;
         db.WriteFile("T.ini", kBase);
         QDir(db.Folder()).mkpath("OUT");
-        const QString target = db.FilePath("OUT/DNCAdmin.ini");
         if (fileBefore) {
-            QVERIFY(ExportDncAdmin({"LATHE1", "MILL2", "SHOP"}, db.FilePath("T.ini"), target).Ok);
+            QVERIFY(ExportDncAdmin({"LATHE1", "MILL2", "SHOP"}, db.FilePath("T.ini"),
+                                   db.FilePath("OUT/DNCAdmin.ini"))
+                        .Ok);
         }
         // Since then: LATHE4 added, MILL2 renamed, LATHE1 changed.
         db.AddClient("LATHE4", 1, "01", "004", 2, 4, {{db.Dir("L1"), 3}});
@@ -211,20 +205,12 @@ private slots:
         QVERIFY(ExportDncAdmin({"LATHE1", "LATHE4", "MILL3", "SHOP"}, db.FilePath("T.ini"),
                                db.FilePath("S1.ini"))
                     .Ok);
-        const QByteArray before = Bytes(target);
-        const QByteArray database = Bytes(db.DatabasePath());
-        const Run run =
-            RunTool("dncadmin/kestrum-dncadmin", arguments.replace("$D", db.Folder()).split(' '));
+        const QMap<QString, QString> before = Snapshot(db.Folder());
+        const ToolRun run = RunTool("dncadmin", arguments.replace("$D", db.Folder()).split(' '));
         QCOMPARE(run.exitCode, exitCode);
-        if (exitCode == 0) {
-            QString printed = run.out;
-            QCOMPARE(printed.replace(db.Folder(), "$D").split('\n', Qt::SkipEmptyParts), out);
-        } else {
-            QVERIFY(!run.err.isEmpty());
-        }
-        QCOMPARE(Bytes(target), before);
-        QCOMPARE(QFileInfo::exists(target), fileBefore);
-        QCOMPARE(Bytes(db.DatabasePath()), database);
+        QCOMPARE(run.out.split('\n', Qt::SkipEmptyParts).replaceInStrings(db.Folder(), "$D"), out);
+        QVERIFY(exitCode == 0 || !run.err.isEmpty());
+        QCOMPARE(Snapshot(db.Folder()), before);
     }
 };
 

@@ -1,0 +1,65 @@
+#pragma once
+// A kestrum-* tool run as the separate program a script runs, and a snapshot of a folder to
+// compare before and after it.
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QMap>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+struct ToolRun {
+    int exitCode = -1;  // -1: it crashed or did not end within a minute
+    QString out;
+    QString err;
+};
+
+// tool is the name after "kestrum-", e.g. "check" for tools/check/kestrum-check.
+inline ToolRun RunTool(const QString& tool, const QStringList& arguments,
+                       const QString& workingFolder = QString()) {
+    QProcess process;
+    process.setWorkingDirectory(workingFolder);
+    process.start(QStringLiteral(KESTRUM_BINARY_DIR "/tools/%1/kestrum-%1").arg(tool), arguments);
+    ToolRun run;
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit) {
+        return run;
+    }
+    run.exitCode = process.exitCode();
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+// Every entry under folder: a file by its sha256, anything else by its kind (a link by its
+// target), so a comparison before and after sees any change, a new file included. Entries
+// under leaveOut (relative to folder) are not looked at.
+inline QMap<QString, QString> Snapshot(const QString& folder, const QString& leaveOut = {}) {
+    QMap<QString, QString> entries;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo info(it.next());
+        const QString name = QDir(folder).relativeFilePath(info.filePath());
+        if (!leaveOut.isEmpty() && name.startsWith(leaveOut)) {
+            continue;
+        }
+        QString what = QStringLiteral("special");
+        if (info.isSymLink()) {
+            what = QStringLiteral("link to ") + info.symLinkTarget();
+        } else if (info.isDir()) {
+            what = QStringLiteral("folder");
+        } else if (info.isFile()) {
+            QFile file(info.filePath());
+            what =
+                file.open(QIODevice::ReadOnly)
+                    ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex()
+                    : QByteArray("unreadable");
+        }
+        entries.insert(name, what);
+    }
+    return entries;
+}
