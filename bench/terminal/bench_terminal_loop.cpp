@@ -7,7 +7,7 @@
 #include "components/qserial_line.h"
 #include "components/saxcomm.h"
 #include "terminal/loop_test.h"
-#include "tests/terminal/pty_loopback.h"
+#include "tests/support/pty_pair.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -3,9 +3,8 @@
 #include "db/dnc_database.h"
 #include "tests/dncadmin/dncadmin_fixture.h"
 #include "tests/support/test_main.h"
+#include "tests/support/tool_run.h"
 
-#include <QCryptographicHash>
-#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 
@@ -15,57 +14,6 @@
 #include <unistd.h>
 
 namespace {
-
-struct Run {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-Run RunTool(const QStringList& arguments,
-            const QString& tool = QStringLiteral("dncadmin/kestrum-dncadmin"),
-            const QString& workingFolder = QString()) {
-    QProcess process;
-    process.setWorkingDirectory(workingFolder);
-    process.start(QStringLiteral(KESTRUM_BINARY_DIR "/tools/") + tool, arguments);
-    Run run;
-    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit) {
-        return run;
-    }
-    run.exitCode = process.exitCode();
-    run.out = QString::fromLocal8Bit(process.readAllStandardOutput());
-    run.err = QString::fromLocal8Bit(process.readAllStandardError());
-    return run;
-}
-
-// Every entry under folder: a file by its sha256, anything else by its kind (a link by its
-// target), so a comparison before and after sees any change, a new file included.
-QMap<QString, QString> Snapshot(const QString& folder) {
-    QMap<QString, QString> entries;
-    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QFileInfo info(it.next());
-        // Copies of a file about to be replaced are kept in Backups/, also when the write fails.
-        if (QDir(folder).relativeFilePath(info.filePath()).startsWith(QLatin1String("Backups"))) {
-            continue;
-        }
-        QString what = QStringLiteral("special");
-        if (info.isSymLink()) {
-            what = QStringLiteral("link to ") + info.symLinkTarget();
-        } else if (info.isDir()) {
-            what = QStringLiteral("folder");
-        } else if (info.isFile()) {
-            QFile file(info.filePath());
-            what =
-                file.open(QIODevice::ReadOnly)
-                    ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex()
-                    : QByteArray("unreadable");
-        }
-        entries.insert(QDir(folder).relativeFilePath(info.filePath()), what);
-    }
-    return entries;
-}
 
 // Zeroes the pages of a table and of its indexes, as a damaged disk would leave them.
 bool DamageTable(const DncAdminInstallation& db, const QString& table) {
@@ -259,7 +207,7 @@ private slots:
         arguments.replaceInStrings("$D", db.Folder());
         arguments.replaceInStrings(db.DatabasePath(), db.DatabaseLocation());
         const QString tool = arguments.first() == "newinstall" ? arguments.takeFirst() : "dncadmin";
-        const QMap<QString, QString> before = Snapshot(db.Folder());
+        const QMap<QString, QString> before = Snapshot(db.Folder(), "Backups");
         // After the snapshot: closing any file of the database in this process would drop
         // the lock (the system's locks belong to the process).
         std::optional<DatabaseLock> lock;
@@ -267,7 +215,7 @@ private slots:
             lock.emplace(db.DatabasePath());
             QVERIFY(lock->locked);
         }
-        const Run run = RunTool(arguments, tool + "/kestrum-" + tool, db.Folder());
+        const ToolRun run = RunTool(tool, arguments, db.Folder());
         lock.reset();
         QCOMPARE(run.exitCode, exitCode);
         QVERIFY2((exitCode ? run.err : run.out).contains(message), qPrintable(run.out + run.err));
@@ -275,7 +223,7 @@ private slots:
             QCOMPARE(db.ReadFile("OUT/DNCAdmin.ini"), written);
         } else {
             QVERIFY2(run.out.isEmpty(), qPrintable(run.out));
-            QCOMPARE(Snapshot(db.Folder()), before);
+            QCOMPARE(Snapshot(db.Folder(), "Backups"), before);
         }
     }
 
@@ -288,7 +236,7 @@ private slots:
         db.WriteFile("base.ini", "; " + QByteArray(24 * 1024 * 1024, 'x') + "\r\n");
         QStringList arguments{"export", "--db", db.DatabaseLocation(), "--server", "CNCSRV1"};
         arguments << "--base" << db.FilePath("base.ini") << "--out" << db.FilePath("DNCAdmin.ini");
-        QCOMPARE(RunTool(arguments, "dncadmin/kestrum-dncadmin", db.Folder()).exitCode, 0);
+        QCOMPARE(RunTool("dncadmin", arguments, db.Folder()).exitCode, 0);
         const QByteArray fresh = db.ReadFile("DNCAdmin.ini");
         QVERIFY(fresh.endsWith("[CNC_LIST]\r\n1=A\r\n"));
         const QByteArray old = "[CNC_LIST]\r\n1=OLD\r\n";
