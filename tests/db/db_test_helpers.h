@@ -21,15 +21,6 @@ inline SqlValue ValueOf(const QVariant& v) {
     return SqlValue::Number(v.toLongLong());
 }
 
-inline qint64 Count(const TempInstallation& tmp, const QString& table,
-                    const QString& where = QString(), const QVariantList& bind = {}) {
-    return tmp
-        .QueryValue(QStringLiteral("SELECT COUNT(*) FROM ") + table +
-                        (where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where),
-                    bind)
-        .toLongLong();
-}
-
 // Rows written directly; the server's id is returned.
 inline qint64 PutServer(const TempInstallation& tmp, const QString& name) {
     tmp.Exec("INSERT INTO t_dnc_servers (dnc_server_name) VALUES (?)", {name});

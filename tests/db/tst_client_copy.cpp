@@ -272,8 +272,8 @@ private slots:
         QCOMPARE(outcome.Skipped, skipped);
         QVERIFY(!outcome.AttributesCopied);
         QCOMPARE(RowsOf(tmp, onto), before);
-        QCOMPARE(Count(tmp, "t_shopterm_clients"), 0);
-        QCOMPARE(Count(tmp, "t_remote"), 0);
+        QCOMPARE(tmp.Count("t_shopterm_clients"), 0);
+        QCOMPARE(tmp.Count("t_remote"), 0);
         QCOMPARE(messages.Count(), 0);
     }
 

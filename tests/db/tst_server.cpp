@@ -86,16 +86,14 @@ private slots:
         other.join();
         QVERIFY(clash.Seen());
         QCOMPARE(messages.Count(), 0);
-        QCOMPARE(Count(tmp, "t_dnc_server_clients"), 1);
-        QCOMPARE(Count(tmp, "t_client_mode"), 0);  // none of the refused client's rows
+        QCOMPARE(tmp.Count("t_dnc_server_clients"), 1);
+        QCOMPARE(tmp.Count("t_client_mode"), 0);  // none of the refused client's rows
     }
 
     void copyRacingADeleteLeavesNoHalfChangedClient() {
         TempInstallation tmp;
         MessageRecorder messages;
-        AddServer("CNCSRV1");
-        QVERIFY(AddClientMDB("SOURCE", "CNCSRV1"));
-        QVERIFY(AddClientMDB("TARGET", "CNCSRV1"));
+        QVERIFY(tmp.AddPlant({{"CNCSRV1", {"SOURCE", "TARGET"}}}));
         tmp.Exec("UPDATE t_client_mode SET m_baud = 4800 WHERE client_id = 1");
         CurrentClientName = "SOURCE";
         QVERIFY(ReadCurrentClientIds());
@@ -127,14 +125,14 @@ private slots:
         QCOMPARE(messages.Count(), 1);
         QVERIFY2(messages.Texts().first().contains("connection to the database server was lost"),
                  qPrintable(messages.Texts().first()));
-        QCOMPARE(Count(tmp, "t_dnc_server_clients"), 0);
+        QCOMPARE(tmp.Count("t_dnc_server_clients"), 0);
         QCOMPARE(LoadServerNames(), -1);  // same routine: quiet, not read
         QCOMPARE(messages.Count(), 1);
         // Back in the event loop: the next action connects again.
         QCoreApplication::processEvents();
         QVERIFY(AddClientMDB("LATHE2", "CNCSRV1"));
         QCOMPARE(messages.Count(), 1);
-        QCOMPARE(Count(tmp, "t_client_mode"), 1);
+        QCOMPARE(tmp.Count("t_client_mode"), 1);
     }
 };
 

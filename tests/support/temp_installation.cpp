@@ -238,3 +238,47 @@ bool TempInstallation::RefuseInserts(const QString& table) const {
                                "FOR EACH ROW EXECUTE FUNCTION refuse()")
                     .arg(table));
 }
+
+bool TempInstallation::AddPlant(const Plant& servers) const {
+    // The set-up's many small writes need not wait for the disk; the tests' own do.
+    QSqlQuery pragma(DncConnection.Database());
+    if (!OnServer()) {
+        pragma.exec(QStringLiteral("PRAGMA synchronous = OFF"));
+    }
+    bool made = true;
+    for (const auto& [server, clients] : servers) {
+        AddServer(server);
+        for (const QString& client : clients) {
+            made = AddClientMDB(client, server) && made;
+        }
+    }
+    if (!OnServer()) {
+        pragma.exec(QStringLiteral("PRAGMA synchronous = FULL"));
+    }
+    return made;
+}
+
+QVariant TempInstallation::ClientId(const QString& name) const {
+    return QueryValue(
+        QStringLiteral("SELECT client_id FROM t_dnc_server_clients WHERE client_name = ?"), {name});
+}
+
+QStringList TempInstallation::ClientsOf(const QString& server) const {
+    return TextRows(
+        QStringLiteral("SELECT c.client_name FROM t_dnc_server_clients c JOIN t_dnc_servers s "
+                       "ON s.dnc_server_id = c.dnc_server_id WHERE s.dnc_server_name = ? "
+                       "ORDER BY c.client_name"),
+        {server});
+}
+
+QStringList TempInstallation::Rows(const QString& table) const {
+    return TextRows(QStringLiteral("SELECT * FROM ") + table + QStringLiteral(" ORDER BY 1"));
+}
+
+qint64 TempInstallation::Count(const QString& table, const QString& where,
+                               const QVariantList& bind) const {
+    return QueryValue(QStringLiteral("SELECT COUNT(*) FROM ") + table +
+                          (where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where),
+                      bind)
+        .toLongLong();
+}
