@@ -7,26 +7,13 @@
 #include "tests/support/message_recorder.h"
 #include "tests/support/test_main.h"
 
-#include <QComboBox>
-#include <QPushButton>
-
 namespace {
 
 const ServerSetup kPlant = {{"SRV1", {"LATHE1", "MILL2"}}, {"SRV2", {"M5"}}, {"SRV3", {"GRIND4"}}};
 
-struct MoveWindow {
+struct MoveWindow : TwoSidedWindow<frmClients> {
     explicit MoveWindow(const AdminInstallation& installation) : db(installation) {
-        window->show();
-        ready = db.IsValid() && QTest::qWaitForWindowActive(window.get());
-    }
-    QComboBox* Servers(int side) const {
-        return window->findChild<QComboBox*>(QStringLiteral("cboServers1_%1").arg(side));
-    }
-    QListWidget* List(int side) const {
-        return window->findChild<QListWidget*>(QStringLiteral("lstClients1_%1").arg(side));
-    }
-    void Click(const QString& name) const {
-        QTest::mouseClick(window->findChild<QPushButton*>(name), Qt::LeftButton);
+        ready = ready && db.IsValid();
     }
     QStringList Sides() const { return {Servers(0)->currentText(), Servers(1)->currentText()}; }
     // Both lists as the window shows them and as the database holds them.
@@ -35,8 +22,6 @@ struct MoveWindow {
                Entries(List(1)) == db.ClientsOf(Servers(1)->currentText());
     }
     const AdminInstallation& db;
-    std::unique_ptr<frmClients> window = std::make_unique<frmClients>();
-    bool ready = false;
 };
 
 // Every per-client row of every table, for comparing before and after a move.

@@ -8,9 +8,7 @@
 #include "tests/support/modal_driver.h"
 #include "tests/support/test_main.h"
 
-#include <QComboBox>
 #include <QProgressBar>
-#include <QPushButton>
 
 namespace {
 
@@ -55,30 +53,15 @@ struct Plant {
     AdminInstallation tmp{ServerSetup{}};
 };
 
-struct CloneWindow {
-    CloneWindow() : window(std::make_unique<frmCloneClients>()) {
-        window->show();
-        ready = QTest::qWaitForWindowExposed(window.get());
-    }
-    QComboBox* Combo(int i) const {
-        return window->findChild<QComboBox*>(QStringLiteral("cboServers1_%1").arg(i));
-    }
-    QListWidget* List(int i) const {
-        return window->findChild<QListWidget*>(QStringLiteral("lstClients1_%1").arg(i));
-    }
-    void Click(const char* name) const {
-        QTest::mouseClick(Child<QPushButton>(window.get(), name), Qt::LeftButton);
-    }
+struct CloneWindow : TwoSidedWindow<frmCloneClients> {
     // Picks the server on the right and adds each name from its list with "<".
     void AddTargets(const QString& server, const QStringList& names) const {
-        Combo(1)->setCurrentText(server);
+        Servers(1)->setCurrentText(server);
         for (const QString& name : names) {
             ClickEntry(List(1), name);
             Click("cmdAdd");
         }
     }
-    std::unique_ptr<frmCloneClients> window;
-    bool ready = false;
 };
 
 }  // namespace

@@ -31,32 +31,25 @@ TempInstallation::TempInstallation(const Options& options) {
     SetComputerNameSource([name]() -> std::optional<QString> { return name; });
     LocalComputerName = name.toUpper();
     DatabaseFolder = dir_.path();
-    DncConnectionString = QStringLiteral("Provider = Microsoft.Jet.OLEDB.4.0;data source = ") +
-                          DatabasePath() + QStringLiteral(";");
     if (options.settings) {
         WriteFile(QStringLiteral("Kestrum.ini"), *options.settings);
     }
-    if (options.createDatabase && TestOnServer()) {
+    if (options.createDatabase) {
         QString error;
-        serverUri_ = FreshServerDatabase(&error);
-        valid_ = !serverUri_.isEmpty();
+        if (TestOnServer()) {
+            serverUri_ = FreshServerDatabase(&error);
+            valid_ = !serverUri_.isEmpty();
+        } else {
+            valid_ = CreateDatabaseFile(dir_.path(), &error);
+        }
         if (!valid_) {
-            qWarning("Could not prepare the server database: %s", qPrintable(error));
+            qWarning("Could not prepare the database: %s", qPrintable(error));
         }
-        DncConnectionString = QStringLiteral("Provider = Microsoft.Jet.OLEDB.4.0;data source = ") +
-                              serverUri_ + QStringLiteral(";");
-        if (valid_ && options.openConnection) {
-            valid_ = OpenConnection();
-        }
-    } else if (options.createDatabase) {
-        QString error;
-        valid_ = CreateDatabaseFile(dir_.path(), &error);
-        if (!valid_) {
-            qWarning("Could not create DNC.mdb: %s", qPrintable(error));
-        }
-        if (valid_ && options.openConnection) {
-            valid_ = OpenConnection();
-        }
+    }
+    DncConnectionString = QStringLiteral("Provider = Microsoft.Jet.OLEDB.4.0;data source = ") +
+                          DatabaseLocation() + QStringLiteral(";");
+    if (valid_ && options.createDatabase && options.openConnection) {
+        valid_ = OpenConnection();
     }
     checkName_ = QStringLiteral("check-") + QUuid::createUuid().toString(QUuid::Id128);
 }
