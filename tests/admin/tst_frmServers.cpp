@@ -145,7 +145,7 @@ private Q_SLOTS:
         // The window has no Cancel: Esc, with the entry box closed, leaves it open.
         QTest::keyClick(w.List(), Qt::Key_Escape);
         QVERIFY(w.window->isVisible());
-        QCOMPARE(w.db.QueryValue("SELECT COUNT(*) FROM t_dnc_server_clients").toInt(), 2);
+        QCOMPARE(w.db.Count("t_dnc_server_clients"), 2);
     }
 
     // Another administrator renamed the server while the window lists it: the removal says

@@ -131,28 +131,6 @@ private slots:
         QCOMPARE(messages.Count(), 0);
     }
 
-    void sortedSelectAndLookUps() {
-        TempInstallation tmp;
-        MessageRecorder messages;
-        for (const char* server : {"ZETA", "alpha", "Beta"}) {
-            PutServer(tmp, server);
-        }
-        const QString servers = QStringLiteral("t_dnc_servers");
-        const QString name = QStringLiteral("dnc_server_name");
-        QStringList names;
-        for (const RecordsetRow& row :
-             OpenSortedSelectMDB(servers, "dnc_server_id", SqlValue::Number(0), ">", name)) {
-            names << row.value("DNC_SERVER_NAME").toString();
-        }
-        QCOMPARE(names, (QStringList{"alpha", "Beta", "ZETA"}));
-        QCOMPARE(LoadServerNames(), 3);
-        QCOMPARE(IndexOfServerName("BETA"), -1);
-        QCOMPARE(GetFieldValueMDB(servers, name, SqlValue::Text("beta"), "=", "dnc_server_id"),
-                 std::optional<QVariant>(QVariant(qlonglong(3))));
-        QVERIFY(!GetServerID("GAMMA"));
-        QCOMPARE(messages.Count(), 0);
-    }
-
     void fieldReaders_data() {
         QTest::addColumn<QVariant>("field");
         QTest::addColumn<bool>("textOk");
