@@ -101,6 +101,11 @@ private Q_SLOTS:
             }
             QCOMPARE(w.Name()->text(), r.shown);
         }
+        // Outside renaming Enter and Esc neither add nor close.
+        QTest::keyClick(w.Name(), Qt::Key_Return);
+        QTest::keyClick(w.Name(), Qt::Key_Escape);
+        QVERIFY(w.window->isVisible());
+        QCOMPARE(w.Srv1(), "LATHE1,MILL2 | LATHE1,MILL2");
     }
 
     // What "<" does with the name in the box; the box keeps the name. A failed insert leaves
@@ -219,10 +224,11 @@ private Q_SLOTS:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("srv1");
         QTest::addColumn<QString>("title");
-        QTest::addColumn<bool>("gone");  // deleted by another administrator before Enter
+        QTest::addColumn<bool>("gone");  // deleted by another administrator before the key
+        QTest::addColumn<int>("key");    // that ends the rename; 0: a click on the list
         const auto row = [](const char* name, const char* typed, const char* srv1,
-                            const char* title, bool gone = false) {
-            QTest::newRow(name) << QString(typed) << QString(srv1) << QString(title) << gone;
+                            const char* title, bool gone = false, int key = Qt::Key_Return) {
+            QTest::newRow(name) << QString(typed) << QString(srv1) << QString(title) << gone << key;
         };
         const char *same = "LATHE1,MILL2", *used = "Client name used";
         row("free name", "LATHE9", "LATHE9,MILL2", "");
@@ -231,22 +237,30 @@ private Q_SLOTS:
         row("unchanged", "LATHE1", same, used);
         row("reserved", "NODE01", same, "Client name reserved");
         row("deleted meanwhile", "LATHE9", "MILL2", "DNC Client not found", true);
+        row("left by Esc", "X", same, "", false, Qt::Key_Escape);
+        row("left by a click on the list", "X", same, "", false, 0);
     }
     void rename() {
         QFETCH(QString, typed);
         QFETCH(QString, srv1);
         QFETCH(QString, title);
         QFETCH(bool, gone);
+        QFETCH(int, key);
         ClientWindow w;
         QVERIFY(w.ready);
         const QVariant id = w.db.ClientId("LATHE1");
         MessageRecorder messages;
         ClickEntry(w.List(), "LATHE1");
         w.Trigger("mnuClientEdit");
+        QVERIFY(!w.Button("cmdAdd")->isEnabled());
         w.Name()->clear();
         QTest::keyClicks(w.Name(), typed);
         QVERIFY(!gone || w.db.Exec("DELETE FROM t_dnc_server_clients WHERE client_id = ?", {id}));
-        QTest::keyClick(w.Name(), Qt::Key_Return);
+        if (key) {
+            QTest::keyClick(w.Name(), Qt::Key(key));
+        } else {
+            w.List()->setFocus(Qt::MouseFocusReason);
+        }
         QCOMPARE(w.Srv1(), srv1 + " | " + srv1);
         if (!gone) {  // the renamed client keeps its id
             QCOMPARE(w.db.ClientId(srv1.section(',', 0, 0)), id);
@@ -256,32 +270,6 @@ private Q_SLOTS:
             QCOMPARE(messages.Last().title, title);
         }
         QVERIFY(w.NormalLook());
-    }
-
-    // Leaving a rename by Esc or by a click on the list changes nothing.
-    void renameLeft() {
-        for (const bool esc : {true, false}) {
-            ClientWindow w;
-            QVERIFY(w.ready);
-            MessageRecorder messages;
-            ClickEntry(w.List(), "MILL2");
-            w.Trigger("mnuClientEdit");
-            QVERIFY(!w.Button("cmdAdd")->isEnabled());
-            QTest::keyClicks(w.Name(), "X");
-            if (esc) {
-                QTest::keyClick(w.Name(), Qt::Key_Escape);
-            } else {
-                w.List()->setFocus(Qt::MouseFocusReason);
-            }
-            QVERIFY(w.NormalLook());
-            QCOMPARE(messages.Count(), 0);
-            // Outside renaming Enter and Esc neither add nor close.
-            QTest::keyClicks(w.Name(), "NEW1");
-            QTest::keyClick(w.Name(), Qt::Key_Return);
-            QTest::keyClick(w.Name(), Qt::Key_Escape);
-            QVERIFY(w.window->isVisible());
-            QCOMPARE(w.Srv1(), "LATHE1,MILL2 | LATHE1,MILL2");
-        }
     }
 
     // Properties and Directories hand the selected client to their windows; a client that is

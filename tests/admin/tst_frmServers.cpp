@@ -117,11 +117,7 @@ private Q_SLOTS:
     void remove() {
         ServerWindow w({"SRV1", "SRV2", "Default server"});
         QVERIFY(w.ready);
-        for (const char* client : {"MILL1", "LATHE2"}) {
-            QVERIFY(w.db.Exec(
-                "INSERT INTO t_dnc_server_clients (client_name, dnc_server_id) VALUES (?, 1)",
-                {client}));
-        }
+        QVERIFY(w.db.AddPlant({{"SRV1", {"MILL1", "LATHE2"}}}));
         MessageRecorder messages;
         const QString all = "Default server,SRV1,SRV2 | SRV1,SRV2,Default server";
         w.List()->setCurrentRow(1, QItemSelectionModel::NoUpdate);
