@@ -195,9 +195,9 @@ private Q_SLOTS:
         QCOMPARE(w.Srv1(), " | ");
     }
 
-    // Two administrators add one name at once: the other's insert is not yet committed when
-    // this window checks the name, so the database's uniqueness decides and the window
-    // gives its own refusal.
+    // Two administrators add one name at once (in other letter case): the other's insert is
+    // not yet committed when this window checks the name, so the database's uniqueness
+    // decides and the window gives its own refusal; none of the refused client's rows stay.
     void sameNameAddedElsewhereAtOnce() {
         ClientWindow w;
         QVERIFY(w.ready);
@@ -207,7 +207,7 @@ private Q_SLOTS:
         QSemaphore ran;
         std::thread other(ActAsOtherAdministrator, w.db.DatabaseLocation(),
                           QStringList{"INSERT INTO t_dnc_server_clients (client_name, "
-                                      "dnc_server_id) VALUES ('DRILL3', 1)"},
+                                      "dnc_server_id) VALUES ('Drill3', 1)"},
                           &ran, 300);
         ran.acquire();
         MessageRecorder messages;
@@ -217,6 +217,7 @@ private Q_SLOTS:
         QCOMPARE(messages.Count(), 1);
         QCOMPARE(messages.Last().title, QStringLiteral("Client name used"));
         QCOMPARE(w.db.Count("t_dnc_server_clients", "client_name = 'DRILL3'"), 1);
+        QCOMPARE(w.db.Count("t_client_mode"), 3);
     }
 
     // Renaming LATHE1: the result, and the title of the one message, if any.

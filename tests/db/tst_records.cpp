@@ -211,32 +211,19 @@ private slots:
 
     // The one rule that turns a stored protocol into the name windows and files show.
     void protocolDisplayName() {
-        // Stored text, the name shown, the composite code (0: none).
-        const struct {
-            const char *stored, *shown;
-            int code;
-        } rows[] = {
-            {"61", "LINE TERMINAL", 61},
-            {"63", "LINE TERMINAL", 63},
-            {"60", "60", 0},
-            {"64", "64", 0},
-            {"71", "REMOTE", 71},
-            {"74", "74", 0},
-            {"101", "MAZATROL", 101},
-            {"104", "104", 0},
-            {"XON", "STANDARD", 0},
-            {"NOTHING", "STANDARD", 0},
-            {"N", "N", 0},
-            {"xon", "xon", 0},
-            {"BTR", "BTR", 0},
-            {"", "", 0},
-        };
-        for (const auto& r : rows) {
-            const ProtocolDisplay display = DisplayProtocol(r.stored);
-            QCOMPARE(display.Name, r.shown);
-            QCOMPARE(display.Code.value_or(0), r.code);
-            QCOMPARE(ProtocolDisplayName(r.stored), r.shown);
+        // Each stored text with the name shown and the composite code (0: none).
+        QStringList shown;
+        for (const char* stored : {"61", "63", "60", "64", "71", "74", "101", "104", "XON",
+                                   "NOTHING", "N", "xon", "BTR", ""}) {
+            const ProtocolDisplay display = DisplayProtocol(stored);
+            QCOMPARE(ProtocolDisplayName(stored), display.Name);
+            shown << QString(stored) + ": " + display.Name + " " +
+                         QString::number(display.Code.value_or(0));
         }
+        QCOMPARE(shown, (QStringList{"61: LINE TERMINAL 61", "63: LINE TERMINAL 63", "60: 60 0",
+                                     "64: 64 0", "71: REMOTE 71", "74: 74 0", "101: MAZATROL 101",
+                                     "104: 104 0", "XON: STANDARD 0", "NOTHING: STANDARD 0",
+                                     "N: N 0", "xon: xon 0", "BTR: BTR 0", ":  0"}));
     }
 };
 

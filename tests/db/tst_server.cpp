@@ -70,26 +70,6 @@ private slots:
         QVERIFY2(error.contains("already holds the tables"), qPrintable(error));
     }
 
-    void sameClientNameAtOnce() {
-        TempInstallation tmp;
-        MessageRecorder messages;
-        AddServer("CNCSRV1");
-        QSemaphore ran;
-        std::thread other(ActAsOtherAdministrator, tmp.DatabaseLocation(),
-                          QStringList{"INSERT INTO t_dnc_server_clients (client_name, "
-                                      "dnc_server_id) VALUES ('LATHE1', 1)"},
-                          &ran, 300);
-        ran.acquire();
-        // Waits for the other insert, then the database refuses the name in any letter case.
-        NameClashWatch clash;
-        QVERIFY(!AddClientMDB("Lathe1", "CNCSRV1"));
-        other.join();
-        QVERIFY(clash.Seen());
-        QCOMPARE(messages.Count(), 0);
-        QCOMPARE(tmp.Count("t_dnc_server_clients"), 1);
-        QCOMPARE(tmp.Count("t_client_mode"), 0);  // none of the refused client's rows
-    }
-
     void copyRacingADeleteLeavesNoHalfChangedClient() {
         TempInstallation tmp;
         MessageRecorder messages;
