@@ -303,7 +303,8 @@ private slots:
                  QStringList{"US2|4800|41"});
     }
 
-    // A client without its other rows reads as empty, not as the client read before.
+    // A client without its other rows reads as empty, not as the client read before. The
+    // shop terminal's list and the folder look-up.
     void readersStartFromAnEmptyRecord() {
         TempInstallation tmp;
         MessageRecorder messages;
@@ -331,24 +332,19 @@ private slots:
         QCOMPARE(UpAttributes.NODE_ID, "01");
         QVERIFY(!UpAttributes.HasTimeoutRow);
         QCOMPARE(messages.Count(), 0);
-    }
 
-    void shopTerminalListAndDirectoryIds() {
-        TempInstallation tmp;
-        MessageRecorder messages;
-        PutServer(tmp, "CNCSRV1");
-        PutClient(tmp, "SHOP", 1, "01");
-        PutClient(tmp, "MILL", 1, "01");
-        tmp.Exec("INSERT INTO t_shopterm_clients (shop_client_id, clients_id) VALUES (1, 2)");
-        QVERIFY(!HasShopTermList(2));
-        QVERIFY(HasShopTermList(1));
+        // FULL lists BARE on its shop terminal; folders are found by path before the alias.
+        tmp.Exec("INSERT INTO t_shopterm_clients (shop_client_id, clients_id) VALUES (?, ?)",
+                 {full, bare});
+        QVERIFY(!HasShopTermList(bare));
+        QVERIFY(HasShopTermList(qint32(full)));
         QCOMPARE(AllClients.size(), 1);
-        QCOMPARE(AllClients.first().Field2, 2);
-
+        QCOMPARE(AllClients.first().Field2, bare);
         tmp.Exec(
-            "INSERT INTO t_client_directory (client_id, directory_direct) VALUES "
-            "(2, 'C:\\NC'), (1, 'C:\\NC\\PROG'), (1, 'C:\\NC\\UP   Alias - TV1')");
-        CurrentClientId = 1;
+            "INSERT INTO t_client_directory (client_id, directory_direct) VALUES (?, 'C:\\NC'), "
+            "(?, 'C:\\NC\\PROG'), (?, 'C:\\NC\\UP   Alias - TV1')",
+            {bare, full, full});
+        CurrentClientId = qint32(full);
         QCOMPARE(GetDirID("c:\\nc\\prog"), 2);
         QCOMPARE(GetDirID("C:\\NC\\UP"), 3);
         QCOMPARE(GetDirID("C:\\NC"), 0);  // another client's folder
