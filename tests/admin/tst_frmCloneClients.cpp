@@ -111,14 +111,9 @@ private Q_SLOTS:
                        {Target(21)});
         plant.tmp.Exec("DELETE FROM t_dnc_server_clients WHERE client_name = ?", {Target(22)});
         CloneWindow w;
-        QStringList odd, even;
-        for (int n = 1; n <= 50; ++n) {
-            if (n != 22) {  // deleted before the window opened
-                (n % 2 ? odd : even) << Target(n);
-            }
-        }
-        w.AddTargets("CNCSRV1", odd);
-        w.AddTargets("CNCSRV2", even);
+        // Every client of both servers but the source; T22 was deleted before the window opened.
+        w.AddTargets("CNCSRV1", plant.tmp.ClientsOf("CNCSRV1"));
+        w.AddTargets("CNCSRV2", plant.tmp.ClientsOf("CNCSRV2"));
         w.List(0)->addItem(Target(22));  // as if deleted after it was added
         int shownFor = 0;
         const auto progress = WhenModal<frmCloneProgress>([&shownFor](frmCloneProgress* p) {
