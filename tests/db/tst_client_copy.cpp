@@ -100,7 +100,11 @@ void ReadSource(qint64 id) {
     ReadUpAttributes(CurrentClientId);
 }
 
+// The columns from the source's row; a row the source lacks leaves the target's as it was.
 void Take(Row& target, const Row& source, const QStringList& columns) {
+    if (source.isEmpty()) {
+        return;
+    }
     for (const QString& column : columns) {
         target[column] = source.value(column);
     }
@@ -112,21 +116,29 @@ class TestClientCopy : public QObject {
     Q_OBJECT
 
 private slots:
+    // A source without a row in a table leaves the target's row as it was, also when another
+    // client with that row was read just before, and the outcome says which tables.
     void copyPerProtocolGroup_data() {
         QTest::addColumn<int>("sourceProtocol");
         QTest::addColumn<int>("targetProtocol");
-        QTest::addColumn<bool>("targetHasRows");  // its shop-terminal and remote rows
-        QTest::newRow("standard") << 2 << 3 << false;
-        QTest::newRow("shop terminal target") << 72 << 5 << false;
-        QTest::newRow("line terminal, rows there") << 61 << 2 << true;
-        QTest::newRow("remote") << 72 << 2 << false;
-        QTest::newRow("remote, rows there") << 7 << 10 << true;
-        QTest::newRow("MAZATROL 102") << 102 << 2 << false;
+        QTest::addColumn<bool>("targetHasRows");   // its shop-terminal and remote rows
+        QTest::addColumn<QStringList>("lacking");  // the source's rows deleted, in copy order
+        QTest::newRow("standard") << 2 << 3 << false << QStringList();
+        QTest::newRow("shop terminal target") << 72 << 5 << false << QStringList();
+        QTest::newRow("line terminal, rows there") << 61 << 2 << true << QStringList();
+        QTest::newRow("remote") << 72 << 2 << false << QStringList();
+        QTest::newRow("remote, rows there") << 7 << 10 << true << QStringList();
+        QTest::newRow("MAZATROL 102") << 102 << 2 << false << QStringList();
+        QTest::newRow("source lacks rows")
+            << 72 << 72 << true
+            << QStringList{"t_client_mode", "t_filter_table_up", "t_client_terminal_mode",
+                           "t_remote", "t_timeout_table_down"};
     }
     void copyPerProtocolGroup() {
         QFETCH(int, sourceProtocol);
         QFETCH(int, targetProtocol);
         QFETCH(bool, targetHasRows);
+        QFETCH(QStringList, lacking);
         TempInstallation tmp;
         MessageRecorder messages;
         PutServer(tmp, "CNCSRV1");
@@ -140,14 +152,25 @@ private slots:
             tmp.Exec("INSERT INTO t_shopterm_clients (shop_client_id, clients_id) VALUES (?, ?)",
                      {target, bystander});
         }
+        QStringList notes;
+        for (const QString& table : lacking) {
+            tmp.Exec(QStringLiteral("DELETE FROM %1 WHERE %2 = ?")
+                         .arg(table, table == "t_remote" ? "rem_client_id" : "client_id"),
+                     {source});
+            notes << table + ": the source has no row; the target keeps " +
+                         (table == "t_remote" ? "its report settings" : "its own");
+        }
         const QMap<QString, Row> sourceBefore = RowsOf(tmp, source);
         const QMap<QString, Row> targetBefore = RowsOf(tmp, target);
         const QMap<QString, Row> bystanderBefore = RowsOf(tmp, bystander);
 
+        ReadSource(bystander);
         ReadSource(source);
+        QCOMPARE(CurrentClientMode.Baud, lacking.isEmpty() ? "4800" : "");  // nothing of OTHER
         const CopyOutcome outcome = CopyClientAttributes(qint32(target));
         QCOMPARE(messages.Texts(), QStringList());
         QVERIFY(outcome.Committed);
+        QCOMPARE(outcome.Notes, notes);
 
         QMap<QString, Row> expected = targetBefore;
         const bool written = targetProtocol != kShopTerminalProtocol;
@@ -184,58 +207,12 @@ private slots:
                 }
                 Take(row, sourceBefore.value("t_remote#0"), {"report_name", "upload_report"});
             }
-            // The source (seed 1) has an end-of-block delay, so the flag is false.
-            client["bts_eobdelay"] = 0;
+            // The flag follows the delay: the source's (seed 1) has one, the target's none.
+            client["bts_eobdelay"] = lacking.contains("t_timeout_table_down") ? -1 : 0;
         }
         QCOMPARE(RowsOf(tmp, target), expected);
         QCOMPARE(RowsOf(tmp, source), sourceBefore);
         QCOMPARE(RowsOf(tmp, bystander), bystanderBefore);
-    }
-
-    // A source without a row in a table leaves the target's row as it was, also when another
-    // client with that row was read just before, and the outcome says which tables.
-    void aTableTheSourceLacksIsLeftAlone() {
-        TempInstallation tmp;
-        MessageRecorder messages;
-        PutServer(tmp, "CNCSRV1");
-        const qint64 other = PutFullClient(tmp, "OTHER", 72, 3);
-        const qint64 source = PutFullClient(tmp, "SOURCE", 72, 1);
-        const qint64 target = PutFullClient(tmp, "TARGET", 72, 2);
-        PutRemote(tmp, other, 3);
-        PutRemote(tmp, target, 2);
-        for (const char* table : {"t_client_mode", "t_filter_table_up", "t_timeout_table_down",
-                                  "t_client_terminal_mode"}) {
-            tmp.Exec(QStringLiteral("DELETE FROM %1 WHERE client_id = ?").arg(table), {source});
-        }
-        const QMap<QString, Row> sourceRows = RowsOf(tmp, source);
-        const QMap<QString, Row> before = RowsOf(tmp, target);
-
-        ReadSource(other);
-        ReadSource(source);
-        QVERIFY(!CurrentClientMode.HasModeRow);
-        QCOMPARE(CurrentClientMode.Baud, QString());  // nothing of OTHER stays behind
-        const CopyOutcome outcome = CopyClientAttributes(qint32(target));
-
-        QMap<QString, Row> expected = before;
-        Take(expected["t_filter_table_down#0"], sourceRows.value("t_filter_table_down#0"),
-             kCopied.value("t_filter_table_down"));
-        Take(expected["t_timeout_table_up#0"], sourceRows.value("t_timeout_table_up#0"),
-             kCopied.value("t_timeout_table_up"));
-        Row& client = expected["t_dnc_server_clients#0"];
-        Take(client, sourceRows.value("t_dnc_server_clients#0"),
-             {"terminal_enabled", "bts_used", "bts_latency", "bts_loop"});
-        client["bts_eobdelay"] = -1;  // the target keeps its delay of 0
-        expected["t_shopterm_clients#0"] =
-            Row{{"shopterm_id", 1}, {"shop_client_id", target}, {"clients_id", target}};
-        QCOMPARE(RowsOf(tmp, target), expected);
-        QCOMPARE(
-            outcome.Notes,
-            (QStringList{"t_client_mode: the source has no row; the target keeps its own",
-                         "t_filter_table_up: the source has no row; the target keeps its own",
-                         "t_client_terminal_mode: the source has no row; the target keeps its own",
-                         "t_remote: the source has no row; the target keeps its report settings",
-                         "t_timeout_table_down: the source has no row; the target keeps its own"}));
-        QCOMPARE(messages.Count(), 0);
     }
 
     // Targets and sources that are not there write nothing: no row with an id of 0 or of a
