@@ -46,10 +46,6 @@ struct Plant {
             "t_client_directory WHERE client_id = ? ORDER BY directory_direct",
             {tmp.ClientId(client)});
     }
-    QVariant Baud(const QString& client) const {
-        return tmp.QueryValue("SELECT m_baud FROM t_client_mode WHERE client_id = ?",
-                              {tmp.ClientId(client)});
-    }
     AdminInstallation tmp{ServerSetup{}};
 };
 
@@ -93,7 +89,7 @@ private Q_SLOTS:
         QCOMPARE(messages.Texts(),
                  QStringList{"The client \"SOURCE\" no longer exists. Nothing was copied."});
         QVERIFY(w.window->isVisible());
-        QCOMPARE(plant.Baud(Target(3)), 9600);
+        QCOMPARE(plant.tmp.Count("t_client_mode", "m_baud = 4800"), 1);  // the source's only
         QCOMPARE(plant.tmp.Count("t_client_directory"), 2);
     }
 
