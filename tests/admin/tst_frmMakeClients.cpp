@@ -12,10 +12,8 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QScopeGuard>
 #include <QSemaphore>
 
