@@ -281,9 +281,8 @@ private Q_SLOTS:
         const auto record = [&opened](const char* which) {
             return [&opened, which](QWidget*) {
                 opened << QStringLiteral("%1 %2 %3 %4")
-                              .arg(which, CurrentClientName)
-                              .arg(CurrentClientId)
-                              .arg(CurrentServerId);
+                              .arg(which, CurrentClientName, QString::number(CurrentClientId),
+                                   QString::number(CurrentServerId));
             };
         };
         frmMakeClients::OpenPortSetup = record("PortSetup");

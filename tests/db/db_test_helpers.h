@@ -37,16 +37,11 @@ inline void PutClient(const TempInstallation& tmp, const QString& name, qint64 s
 inline QString ReportText(const QString& prefix, int number, int line, const QString& what,
                           const QString& source) {
     return QStringLiteral("%1%2 at Line %3 - %4 - reported by %5")
-        .arg(prefix)
-        .arg(number)
-        .arg(line)
-        .arg(what, source);
+        .arg(prefix, QString::number(number), QString::number(line), what, source);
 }
 
 // A message as one comparable line: title, text, buttons and icon.
 inline QString Describe(const MessageRequest& m) {
     return QStringLiteral("%1 | %2 | buttons %3 | icon %4")
-        .arg(m.title, m.text)
-        .arg(int(m.buttons))
-        .arg(int(m.icon));
+        .arg(m.title, m.text, QString::number(int(m.buttons)), QString::number(int(m.icon)));
 }

@@ -118,19 +118,26 @@ class TestClientCopy : public QObject {
 private slots:
     // A source without a row in a table leaves the target's row as it was, also when another
     // client with that row was read just before, and the outcome says which tables. A
-    // statement that fails is reported; the other statements still run and are kept.
+    // statement that fails is reported; the other statements still run and are kept. A target
+    // or source no longer there, or the source as target, writes nothing.
     void copyPerProtocolGroup_data() {
         QTest::addColumn<int>("sourceProtocol");
         QTest::addColumn<int>("targetProtocol");
         QTest::addColumn<bool>("targetHasRows");   // its shop-terminal and remote rows
         QTest::addColumn<QStringList>("lacking");  // the source's rows deleted, in copy order
         QTest::addColumn<QString>("refused");      // a table whose updates the database refuses
+        QTest::addColumn<QString>("deleted");  // the client deleted after the source was read, or
+        // "itself": the source is the target
+        QTest::addColumn<QString>("skipped");  // why nothing is copied
         const auto row = [](const char* name, int source, int target, bool targetHasRows,
-                            const QStringList& lacking = {}, const QString& refused = {}) {
-            QTest::newRow(name) << source << target << targetHasRows << lacking << refused;
+                            const QStringList& lacking = {}, const QString& refused = {},
+                            const QString& deleted = {}, const QString& skipped = {}) {
+            QTest::newRow(name) << source << target << targetHasRows << lacking << refused
+                                << deleted << skipped;
         };
         row("standard", 2, 3, false);
-        row("shop terminal target", 72, 5, false);
+        row("shop terminal target", 72, 5, false, {}, {}, {},
+            "a shop terminal (protocol 5) keeps its attributes");
         row("line terminal, rows there", 61, 2, true);
         row("remote", 72, 2, false);
         row("remote, rows there", 7, 10, true);
@@ -139,6 +146,10 @@ private slots:
             {"t_client_mode", "t_filter_table_up", "t_client_terminal_mode", "t_remote",
              "t_timeout_table_down"});
         row("an update refused", 2, 3, false, {}, "t_filter_table_up");
+        row("target deleted", 72, 2, false, {}, {}, "TARGET", "the client no longer exists");
+        row("source deleted after reading", 72, 2, false, {}, {}, "SOURCE",
+            "the source client no longer exists");
+        row("onto itself", 72, 2, false, {}, {}, "itself", "a client is never copied onto itself");
     }
     void copyPerProtocolGroup() {
         QFETCH(int, sourceProtocol);
@@ -146,6 +157,8 @@ private slots:
         QFETCH(bool, targetHasRows);
         QFETCH(QStringList, lacking);
         QFETCH(QString, refused);
+        QFETCH(QString, deleted);
+        QFETCH(QString, skipped);
         TempInstallation tmp;
         if (!refused.isEmpty() && tmp.OnServer()) {
             QSKIP("on the server a failed statement ends the transaction (tested in TestErrors)");
@@ -170,6 +183,10 @@ private slots:
             notes << table + ": the source has no row; the target keeps " +
                          (table == "t_remote" ? "its report settings" : "its own");
         }
+        ReadSource(bystander);
+        ReadSource(source);
+        QCOMPARE(CurrentClientMode.Baud, lacking.isEmpty() ? "4800" : "");  // nothing of OTHER
+        tmp.Exec("DELETE FROM t_dnc_server_clients WHERE client_name = ?", {deleted});
         const QMap<QString, Row> sourceBefore = RowsOf(tmp, source);
         const QMap<QString, Row> targetBefore = RowsOf(tmp, target);
         const QMap<QString, Row> bystanderBefore = RowsOf(tmp, bystander);
@@ -179,21 +196,19 @@ private slots:
             tmp.Exec("CREATE TRIGGER refuse BEFORE UPDATE ON " + refused +
                      " BEGIN SELECT RAISE(ABORT, 'refused'); END");
         }
-
-        ReadSource(bystander);
-        ReadSource(source);
-        QCOMPARE(CurrentClientMode.Baud, lacking.isEmpty() ? "4800" : "");  // nothing of OTHER
-        const CopyOutcome outcome = CopyClientAttributes(qint32(target));
+        const qint64 onto = deleted == "itself" ? source : target;
+        const CopyOutcome outcome = CopyClientAttributes(qint32(onto));
+        QCOMPARE(outcome.Skipped, skipped);
         QCOMPARE(outcome.FailedStatements, refused.isEmpty() ? 0 : 1);
         QCOMPARE(messages.Count(), outcome.FailedStatements);
         QVERIFY2(refused.isEmpty() || (messages.Last().text.startsWith("Error Client Copy") &&
                                        messages.Last().text.contains("refused")),
                  qPrintable(messages.Texts().join('\n')));
-        QVERIFY(outcome.Committed);
+        QCOMPARE(outcome.Committed, deleted.isEmpty());
         QCOMPARE(outcome.Notes, notes);
 
         QMap<QString, Row> expected = targetBefore;
-        const bool written = targetProtocol != kShopTerminalProtocol;
+        const bool written = skipped.isEmpty();
         QCOMPARE(outcome.AttributesCopied, written);
         if (written) {
             for (auto it = kCopied.cbegin(); it != kCopied.cend(); ++it) {
@@ -232,41 +247,10 @@ private slots:
         QCOMPARE(RowsOf(tmp, target), expected);
         QCOMPARE(RowsOf(tmp, source), sourceBefore);
         QCOMPARE(RowsOf(tmp, bystander), bystanderBefore);
-    }
-
-    // Targets and sources that are not there write nothing: no row with an id of 0 or of a
-    // client that does not exist.
-    void missingClientsWriteNothing_data() {
-        QTest::addColumn<QString>("change");
-        QTest::addColumn<QString>("skipped");
-        QTest::newRow("target deleted") << "DELETE FROM t_dnc_server_clients WHERE client_id = 2"
-                                        << "the client no longer exists";
-        QTest::newRow("source deleted after reading")
-            << "DELETE FROM t_dnc_server_clients WHERE client_id = 1"
-            << "the source client no longer exists";
-        QTest::newRow("onto itself") << ""
-                                     << "a client is never copied onto itself";
-    }
-    void missingClientsWriteNothing() {
-        QFETCH(QString, change);
-        QFETCH(QString, skipped);
-        TempInstallation tmp;
-        MessageRecorder messages;
-        PutServer(tmp, "CNCSRV1");
-        const qint64 source = PutFullClient(tmp, "SOURCE", 72, 1);
-        const qint64 target = PutFullClient(tmp, "TARGET", 2, 2);
-        ReadSource(source);
-        const qint64 onto = change.isEmpty() ? source : target;
-        if (!change.isEmpty()) {
-            tmp.Exec(change);
-        }
-        const QMap<QString, Row> before = RowsOf(tmp, onto);
-        const CopyOutcome outcome = CopyClientAttributes(qint32(onto));
-        QCOMPARE(outcome.Skipped, skipped);
-        QVERIFY(!outcome.AttributesCopied);
-        QCOMPARE(RowsOf(tmp, onto), before);
-        QCOMPARE(tmp.Count("t_shopterm_clients") + tmp.Count("t_remote"), 0);
-        QCOMPARE(messages.Count(), 0);
+        // No row for an id of 0 either.
+        QCOMPARE(tmp.Count("t_remote", "rem_client_id = 0") +
+                     tmp.Count("t_shopterm_clients", "shop_client_id = 0 OR clients_id = 0"),
+                 0);
     }
 
     // A client without its other rows reads as empty, not as the client read before. The
