@@ -5,54 +5,24 @@
 #include "admin/pick_lists.h"
 #include "db/dnc_database.h"
 #include "tests/support/temp_installation.h"
+#include "tests/support/widget_probe.h"
 
-#include <QListWidget>
-#include <QStringList>
+#include <QComboBox>
+#include <QPushButton>
 #include <QTest>
 
-#include <utility>
+#include <memory>
 
-// servers: each server's name with its clients.
-using ServerSetup = QList<std::pair<QString, QStringList>>;
+using ServerSetup = TempInstallation::Plant;
 
 class AdminInstallation : public TempInstallation {
 public:
     explicit AdminInstallation(const ServerSetup& servers) {
         ResetPickListState();
-        for (const auto& [server, clients] : servers) {
-            Exec("INSERT INTO t_dnc_servers (dnc_server_name) VALUES (?)", {server});
-            for (const QString& client : clients) {
-                AddClientMDB(client, server);
-            }
-        }
+        AddPlant(servers);
     }
     ~AdminInstallation() { ResetPickListState(); }
-
-    QVariant ClientId(const QString& name) const {
-        return QueryValue("SELECT client_id FROM t_dnc_server_clients WHERE client_name = ?",
-                          {name});
-    }
-    // The client names of a server, as the database holds them, in name order.
-    QStringList ClientsOf(const QString& server) const {
-        return TextRows(
-            "SELECT c.client_name FROM t_dnc_server_clients c JOIN t_dnc_servers s "
-            "ON s.dnc_server_id = c.dnc_server_id WHERE s.dnc_server_name = ? "
-            "ORDER BY c.client_name",
-            {server});
-    }
-    // Every row of a table, as text, in key order.
-    QStringList Rows(const QString& table) const {
-        return TextRows("SELECT * FROM " + table + " ORDER BY 1");
-    }
 };
-
-inline QStringList Entries(const QListWidget* list) {
-    QStringList entries;
-    for (int i = 0; i < list->count(); ++i) {
-        entries << list->item(i)->text();
-    }
-    return entries;
-}
 
 inline void ClickEntry(QListWidget* list, const QString& text,
                        Qt::MouseButton button = Qt::LeftButton) {
@@ -61,3 +31,23 @@ inline void ClickEntry(QListWidget* list, const QString& text,
     list->scrollToItem(found.first());
     QTest::mouseClick(list->viewport(), button, {}, list->visualItemRect(found.first()).center());
 }
+
+// A window with a server box and a client list on each side (the move and clone windows).
+template <class Window>
+struct TwoSidedWindow {
+    TwoSidedWindow() {
+        window->show();
+        ready = QTest::qWaitForWindowActive(window.get());
+    }
+    QComboBox* Servers(int side) const {
+        return window->template findChild<QComboBox*>(QStringLiteral("cboServers1_%1").arg(side));
+    }
+    QListWidget* List(int side) const {
+        return window->template findChild<QListWidget*>(QStringLiteral("lstClients1_%1").arg(side));
+    }
+    void Click(const QString& name) const {
+        QTest::mouseClick(window->template findChild<QPushButton*>(name), Qt::LeftButton);
+    }
+    std::unique_ptr<Window> window = std::make_unique<Window>();
+    bool ready = false;
+};

@@ -7,26 +7,13 @@
 #include "tests/support/message_recorder.h"
 #include "tests/support/test_main.h"
 
-#include <QComboBox>
-#include <QPushButton>
-
 namespace {
 
 const ServerSetup kPlant = {{"SRV1", {"LATHE1", "MILL2"}}, {"SRV2", {"M5"}}, {"SRV3", {"GRIND4"}}};
 
-struct MoveWindow {
+struct MoveWindow : TwoSidedWindow<frmClients> {
     explicit MoveWindow(const AdminInstallation& installation) : db(installation) {
-        window->show();
-        ready = db.IsValid() && QTest::qWaitForWindowActive(window.get());
-    }
-    QComboBox* Servers(int side) const {
-        return window->findChild<QComboBox*>(QStringLiteral("cboServers1_%1").arg(side));
-    }
-    QListWidget* List(int side) const {
-        return window->findChild<QListWidget*>(QStringLiteral("lstClients1_%1").arg(side));
-    }
-    void Click(const QString& name) const {
-        QTest::mouseClick(window->findChild<QPushButton*>(name), Qt::LeftButton);
+        ready = ready && db.IsValid();
     }
     QStringList Sides() const { return {Servers(0)->currentText(), Servers(1)->currentText()}; }
     // Both lists as the window shows them and as the database holds them.
@@ -35,8 +22,6 @@ struct MoveWindow {
                Entries(List(1)) == db.ClientsOf(Servers(1)->currentText());
     }
     const AdminInstallation& db;
-    std::unique_ptr<frmClients> window = std::make_unique<frmClients>();
-    bool ready = false;
 };
 
 // Every per-client row of every table, for comparing before and after a move.
@@ -106,21 +91,31 @@ private Q_SLOTS:
     }
 
     // Each button moves the selected client of its source side (the window opens on
-    // SRV2 | SRV1); the client keeps its id, its name and every row.
+    // SRV2 | SRV1); the client keeps its id, its name and every row. LATHE1 picked, then the
+    // database changed under the window: nothing is moved (not another server's client that
+    // took the name either); the lists then show the database.
     void move_data() {
         QTest::addColumn<QString>("button");
         QTest::addColumn<int>("from");
         QTest::addColumn<QString>("client");
         QTest::addColumn<QString>("left");  // the lists afterwards, names joined by ','
         QTest::addColumn<QString>("right");
-        const char* const rows[][6] = {
-            {"< moves right to left", "cmdAdd", "1", "MILL2", "M5,MILL2", "LATHE1"},
-            {"> moves left to right", "cmdSub", "0", "M5", "", "LATHE1,M5,MILL2"},
-            {"< with nothing selected", "cmdAdd", "1", "", "M5", "LATHE1,MILL2"},
-            {"< with the left side selected", "cmdAdd", "0", "M5", "M5", "LATHE1,MILL2"}};
-        for (const auto& r : rows) {
-            QTest::newRow(r[0]) << r[1] << QString(r[2]).toInt() << r[3] << r[4] << r[5];
-        }
+        QTest::addColumn<QStringList>("meanwhile");  // statements run after the pick
+        const auto row = [](const char* name, const char* button, int from, const char* client,
+                            const char* left, const char* right, QStringList meanwhile = {}) {
+            QTest::newRow(name) << QString(button) << from << QString(client) << QString(left)
+                                << QString(right) << meanwhile;
+        };
+        row("< moves right to left", "cmdAdd", 1, "MILL2", "M5,MILL2", "LATHE1");
+        row("> moves left to right", "cmdSub", 0, "M5", "", "LATHE1,M5,MILL2");
+        row("< with nothing selected", "cmdAdd", 1, "", "M5", "LATHE1,MILL2");
+        row("< with the left side selected", "cmdAdd", 0, "M5", "M5", "LATHE1,MILL2");
+        row("left server deleted", "cmdAdd", 1, "LATHE1", "", "LATHE1,MILL2",
+            {"DELETE FROM t_dnc_servers WHERE dnc_server_name = 'SRV2'"});
+        row("client renamed, name taken elsewhere", "cmdAdd", 1, "LATHE1", "M5", "LATHE7,MILL2",
+            {"UPDATE t_dnc_server_clients SET client_name = 'LATHE7' WHERE client_name = 'LATHE1'",
+             "UPDATE t_dnc_server_clients SET client_name = 'LATHE1' WHERE client_name = "
+             "'GRIND4'"});
     }
     void move() {
         QFETCH(QString, button);
@@ -128,60 +123,31 @@ private Q_SLOTS:
         QFETCH(QString, client);
         QFETCH(QString, left);
         QFETCH(QString, right);
+        QFETCH(QStringList, meanwhile);
         AdminInstallation db(kPlant);
         const QVariant mill = db.ClientId("MILL2");
         db.Exec("INSERT INTO t_client_directory (client_id, directory_direct) VALUES (?, ?)",
                 {mill, "C:\\NC\\MILL2"});
         db.Exec("INSERT INTO t_shopterm_clients (shop_client_id, clients_id) VALUES (?, ?)",
                 {mill, db.ClientId("M5")});
-        const QStringList rowsBefore = AllClientRows(db);
         MoveWindow w(db);
         QVERIFY(w.ready);
         MessageRecorder messages;
         if (!client.isEmpty()) {
             ClickEntry(w.List(from), client);
         }
+        for (const QString& statement : meanwhile) {
+            QVERIFY(db.Exec(statement));
+        }
+        const QStringList rowsBefore = AllClientRows(db);
+        const QStringList srv3 = db.ClientsOf("SRV3");
         w.Click(button);
         QCOMPARE(Entries(w.List(0)).join(','), left);
         QCOMPARE(Entries(w.List(1)).join(','), right);
         QVERIFY(w.ListsShowDatabase());
         QCOMPARE(AllClientRows(db), rowsBefore);
-        QCOMPARE(messages.Count(), 0);
-    }
-
-    // LATHE1 picked, then the database changes under the window: nothing is moved (not
-    // another server's client that took the name either); the lists then show the database.
-    void changedMeanwhile_data() {
-        QTest::addColumn<QStringList>("statements");
-        QTest::addColumn<QStringList>("srv1");
-        QTest::addColumn<QStringList>("srv3");
-        QTest::newRow("left server deleted")
-            << QStringList{"DELETE FROM t_dnc_servers WHERE dnc_server_name = 'SRV2'"}
-            << QStringList{"LATHE1", "MILL2"} << QStringList{"GRIND4"};
-        QTest::newRow("client renamed, name taken elsewhere")
-            << QStringList{"UPDATE t_dnc_server_clients SET client_name = 'LATHE7' "
-                           "WHERE client_name = 'LATHE1'",
-                           "UPDATE t_dnc_server_clients SET client_name = 'LATHE1' "
-                           "WHERE client_name = 'GRIND4'"}
-            << QStringList{"LATHE7", "MILL2"} << QStringList{"LATHE1"};
-    }
-    void changedMeanwhile() {
-        QFETCH(QStringList, statements);
-        QFETCH(QStringList, srv1);
-        QFETCH(QStringList, srv3);
-        AdminInstallation db(kPlant);
-        MoveWindow w(db);
-        QVERIFY(w.ready);
-        ClickEntry(w.List(1), "LATHE1");
-        for (const QString& statement : statements) {
-            QVERIFY(db.Exec(statement));
-        }
-        const QStringList srv2 = db.ClientsOf("SRV2");
-        w.Click("cmdAdd");
-        QCOMPARE(db.ClientsOf("SRV1"), srv1);
-        QCOMPARE(db.ClientsOf("SRV2"), srv2);
         QCOMPARE(db.ClientsOf("SRV3"), srv3);
-        QVERIFY(w.ListsShowDatabase());
+        QCOMPARE(messages.Count(), 0);
     }
 
     // A right click on either list offers to export the left server's clients.

@@ -8,10 +8,7 @@
 #include "tests/support/modal_driver.h"
 #include "tests/support/test_main.h"
 
-#include <QComboBox>
 #include <QProgressBar>
-#include <QPushButton>
-#include <QSqlQuery>
 
 namespace {
 
@@ -23,70 +20,44 @@ QString Target(int n) {
 // ones on CNCSRV2.
 struct Plant {
     Plant() {
-        // Each statement of the set-up need not wait for the disk.
-        QSqlQuery(DncConnection.Database()).exec(QStringLiteral("PRAGMA synchronous = OFF"));
-        tmp.Exec(QStringLiteral("PRAGMA synchronous = OFF"));
         LastCloneServer.clear();
         LastCloneSource.clear();
-        AddServer("CNCSRV1");
-        AddServer("CNCSRV2");
-        AddClientMDB("SOURCE", "CNCSRV1");
+        ServerSetup servers{{"CNCSRV1", {"SOURCE"}}, {"CNCSRV2", {}}};
         for (int n = 1; n <= 50; ++n) {
-            AddClientMDB(Target(n), n % 2 ? "CNCSRV1" : "CNCSRV2");
+            servers[n % 2 ? 0 : 1].second << Target(n);
         }
+        tmp.AddPlant(servers);
         tmp.Exec("UPDATE t_dnc_server_clients SET protocol_id = 72 WHERE client_id = 1");
         tmp.Exec("UPDATE t_client_mode SET m_baud = 4800, m_parity = 'N' WHERE client_id = 1");
         AddDir("SOURCE", "C:\\NC\\PROG", "TV1", 3, -1);
         AddDir("SOURCE", "C:\\NC\\UP", "TV2", 2);
     }
-    QVariant Id(const QString& name) const { return tmp.ClientId(name); }
     void AddDir(const QString& client, const QString& path, const QString& alias, int mode,
                 int explore = 0) {
         tmp.Exec(
             "INSERT INTO t_client_directory (client_id, directory_direct, directory_alias, "
             "dir_mode, explore_from_here) VALUES (?, ?, ?, ?, ?)",
-            {Id(client), path, alias, mode, explore});
+            {tmp.ClientId(client), path, alias, mode, explore});
     }
     // "path|alias|mode|explore" per folder of the client, by path.
     QStringList Dirs(const QString& client) const {
         return tmp.TextRows(
             "SELECT directory_direct, directory_alias, dir_mode, explore_from_here FROM "
             "t_client_directory WHERE client_id = ? ORDER BY directory_direct",
-            {Id(client)});
-    }
-    QVariant Value(const QString& sql, const QString& client) const {
-        return tmp.QueryValue(sql, {Id(client)});
-    }
-    QVariant Baud(const QString& client) const {
-        return Value("SELECT m_baud FROM t_client_mode WHERE client_id = ?", client);
+            {tmp.ClientId(client)});
     }
     AdminInstallation tmp{ServerSetup{}};
 };
 
-struct CloneWindow {
-    CloneWindow() : window(std::make_unique<frmCloneClients>()) {
-        window->show();
-        ready = QTest::qWaitForWindowExposed(window.get());
-    }
-    QComboBox* Combo(int i) const {
-        return window->findChild<QComboBox*>(QStringLiteral("cboServers1_%1").arg(i));
-    }
-    QListWidget* List(int i) const {
-        return window->findChild<QListWidget*>(QStringLiteral("lstClients1_%1").arg(i));
-    }
-    void Click(const char* name) const {
-        QTest::mouseClick(window->findChild<QPushButton*>(name), Qt::LeftButton);
-    }
+struct CloneWindow : TwoSidedWindow<frmCloneClients> {
     // Picks the server on the right and adds each name from its list with "<".
     void AddTargets(const QString& server, const QStringList& names) const {
-        Combo(1)->setCurrentText(server);
+        Servers(1)->setCurrentText(server);
         for (const QString& name : names) {
             ClickEntry(List(1), name);
             Click("cmdAdd");
         }
     }
-    std::unique_ptr<frmCloneClients> window;
-    bool ready = false;
 };
 
 }  // namespace
@@ -96,8 +67,9 @@ class TestCloneWindow : public QObject {
 
 private Q_SLOTS:
     // The target list never holds the source or a name twice; ">" takes the selected one out
-    // and leaves no selection behind. Esc and Enter leave the window open.
-    void targetListRules() {
+    // and leaves no selection behind. Esc and Enter leave the window open. A source deleted
+    // after the window opened: nothing copied, said so, the window stays.
+    void targetListAndSourceDeleted() {
         Plant plant;
         MessageRecorder messages;
         CloneWindow w;
@@ -111,21 +83,14 @@ private Q_SLOTS:
         QTest::keyClick(w.List(0), Qt::Key_Return);
         QVERIFY(w.window->isVisible());
         QCOMPARE(messages.Count(), 0);
-    }
 
-    // A source deleted after the window opened: nothing copied, said so, the window stays.
-    void sourceDeleted() {
-        Plant plant;
-        MessageRecorder messages;
-        CloneWindow w;
-        w.AddTargets("CNCSRV2", {Target(2)});
         plant.tmp.Exec("DELETE FROM t_dnc_server_clients WHERE client_name = 'SOURCE'");
         w.Click("cmdOK");
         QCOMPARE(messages.Texts(),
                  QStringList{"The client \"SOURCE\" no longer exists. Nothing was copied."});
         QVERIFY(w.window->isVisible());
-        QCOMPARE(plant.Baud(Target(2)), 9600);
-        QCOMPARE(plant.tmp.QueryValue("SELECT COUNT(*) FROM t_client_directory"), 2);
+        QCOMPARE(plant.tmp.Count("t_client_mode", "m_baud = 4800"), 1);  // the source's only
+        QCOMPARE(plant.tmp.Count("t_client_directory"), 2);
     }
 
     // One source onto 50 targets of two servers, with their progress shown: the attributes
@@ -142,14 +107,9 @@ private Q_SLOTS:
                        {Target(21)});
         plant.tmp.Exec("DELETE FROM t_dnc_server_clients WHERE client_name = ?", {Target(22)});
         CloneWindow w;
-        QStringList odd, even;
-        for (int n = 1; n <= 50; ++n) {
-            if (n != 22) {  // deleted before the window opened
-                (n % 2 ? odd : even) << Target(n);
-            }
-        }
-        w.AddTargets("CNCSRV1", odd);
-        w.AddTargets("CNCSRV2", even);
+        // Every client of both servers but the source; T22 was deleted before the window opened.
+        w.AddTargets("CNCSRV1", plant.tmp.ClientsOf("CNCSRV1"));
+        w.AddTargets("CNCSRV2", plant.tmp.ClientsOf("CNCSRV2"));
         w.List(0)->addItem(Target(22));  // as if deleted after it was added
         int shownFor = 0;
         const auto progress = WhenModal<frmCloneProgress>([&shownFor](frmCloneProgress* p) {
@@ -160,30 +120,29 @@ private Q_SLOTS:
         QCOMPARE(shownFor, 50);
         QVERIFY(!w.window->isVisible());
 
+        // Every target's baud, protocol and remote rows, then its folders.
         const QStringList source{"C:\\NC\\PROG|TV1|3|-1", "C:\\NC\\UP|TV2|2|0"};
+        QStringList expected, actual;
         for (int n = 1; n <= 50; ++n) {
-            const QString t = Target(n);
-            const bool shop = n == 21;
             if (n == 22) {
                 continue;
             }
-            QCOMPARE(plant.Baud(t), shop ? 9600 : 4800);
-            QCOMPARE(plant.Value("SELECT protocol_id FROM t_dnc_server_clients WHERE "
-                                 "client_id = ?",
-                                 t),
-                     shop ? 5 : 72);
-            QCOMPARE(plant.Value("SELECT COUNT(*) FROM t_remote WHERE rem_client_id = ?", t),
-                     shop ? 0 : 1);
-            const QStringList dirs =
-                n <= 10 ? QStringList{"c:\\nc\\prog|TV1|3|-1", "C:\\NC\\UP|TV2|2|0"}
-                : n <= 20
-                    ? QStringList{"C:\\NC\\PROG|TV1|3|-1", "C:\\NC\\UP||2|0", "D:\\OTHER|TV2|3|0"}
-                    : source;
-            QCOMPARE(plant.Dirs(t), dirs);
+            actual << plant.tmp.TextRows(
+                          "SELECT m_baud, protocol_id, (SELECT COUNT(*) FROM t_remote WHERE "
+                          "rem_client_id = c.client_id) FROM t_dnc_server_clients c JOIN "
+                          "t_client_mode m ON m.client_id = c.client_id WHERE client_name = ?",
+                          {Target(n)})
+                   << plant.Dirs(Target(n));
+            expected << (n == 21 ? "9600|5|0" : "4800|72|1")
+                     << (n <= 10   ? QStringList{"c:\\nc\\prog|TV1|3|-1", "C:\\NC\\UP|TV2|2|0"}
+                         : n <= 20 ? QStringList{"C:\\NC\\PROG|TV1|3|-1", "C:\\NC\\UP||2|0",
+                                                 "D:\\OTHER|TV2|3|0"}
+                                   : source);
         }
+        QCOMPARE(actual, expected);
         QCOMPARE(plant.Dirs("SOURCE"), source);
-        QCOMPARE(plant.tmp.QueryValue("SELECT COUNT(*) FROM t_client_directory WHERE client_id "
-                                      "NOT IN (SELECT client_id FROM t_dnc_server_clients)"),
+        QCOMPARE(plant.tmp.Count("t_client_directory",
+                                 "client_id NOT IN (SELECT client_id FROM t_dnc_server_clients)"),
                  0);
 
         QCOMPARE(messages.Count(), 1);

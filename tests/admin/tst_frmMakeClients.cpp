@@ -12,10 +12,8 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QScopeGuard>
 #include <QSemaphore>
 
@@ -101,18 +99,26 @@ private Q_SLOTS:
             }
             QCOMPARE(w.Name()->text(), r.shown);
         }
+        // Outside renaming Enter and Esc neither add nor close.
+        QTest::keyClick(w.Name(), Qt::Key_Return);
+        QTest::keyClick(w.Name(), Qt::Key_Escape);
+        QVERIFY(w.window->isVisible());
+        QCOMPARE(w.Srv1(), "LATHE1,MILL2 | LATHE1,MILL2");
     }
 
-    // What "<" does with the name in the box; the box keeps the name.
+    // What "<" does with the name in the box; the box keeps the name. A failed insert leaves
+    // no entry in the list.
     void add_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("srv1");     // SRV1's list afterwards
         QTest::addColumn<QString>("message");  // part of the one message's text, if any
         QTest::addColumn<QString>("title");
+        QTest::addColumn<bool>("refused");  // the database refuses the insert
         const auto row = [](const char* name, const char* typed, const char* srv1,
-                            const char* message = "", const char* title = "") {
+                            const char* message = "", const char* title = "",
+                            bool refused = false) {
             QTest::newRow(name) << QString(typed) << QString(srv1) << QString(message)
-                                << QString(title);
+                                << QString(title) << refused;
         };
         const char* before = "LATHE1,MILL2";
         row("new", "DRILL 3", "DRILL 3,LATHE1,MILL2");
@@ -122,15 +128,18 @@ private Q_SLOTS:
             "Client name used");
         row("reserved NODE03", "Node03", before, "DNCAdmin.ini", "Client name reserved");
         row("NODE05 is free", "NODE05", "LATHE1,MILL2,NODE05");
+        row("insert refused", "DRILL3", before, "refused", "Kestrum", true);
     }
     void add() {
         QFETCH(QString, typed);
         QFETCH(QString, srv1);
         QFETCH(QString, message);
         QFETCH(QString, title);
+        QFETCH(bool, refused);
         ClientWindow w;
         QVERIFY(w.ready);
         MessageRecorder messages;
+        QVERIFY(!refused || w.db.RefuseInserts("t_dnc_server_clients"));
         w.Name()->setText(typed);  // as if it came in past the key rules
         QTest::mouseClick(w.Button("cmdAdd"), Qt::LeftButton);
         QCOMPARE(w.Srv1(), srv1 + " | " + srv1);
@@ -140,24 +149,10 @@ private Q_SLOTS:
         if (!message.isEmpty()) {
             QVERIFY2(messages.Last().text.contains(message), qPrintable(messages.Last().text));
             QCOMPARE(messages.Last().title, title);
-            QCOMPARE(messages.Last().icon, MsgIcon::Critical);
+            QCOMPARE(messages.Last().icon, refused ? MsgIcon::None : MsgIcon::Critical);
         }
         // Each client has its one port row.
-        QCOMPARE(w.db.QueryValue("SELECT COUNT(*) FROM t_client_mode").toInt(),
-                 srv1.count(',') + 2);
-    }
-
-    // A failed insert leaves no entry in the list.
-    void addFailing() {
-        ClientWindow w;
-        QVERIFY(w.ready);
-        MessageRecorder messages;
-        QVERIFY(w.db.RefuseInserts("t_dnc_server_clients"));
-        w.Name()->setText("DRILL3");
-        QTest::mouseClick(w.Button("cmdAdd"), Qt::LeftButton);
-        QCOMPARE(w.Srv1(), "LATHE1,MILL2 | LATHE1,MILL2");
-        QVERIFY(messages.Count() >= 1);  // the database report
-        QCOMPARE(w.db.QueryValue("SELECT COUNT(*) FROM t_client_mode").toInt(), 3);
+        QCOMPARE(w.db.Count("t_client_mode"), srv1.count(',') + 2);
     }
 
     void remove() {
@@ -186,42 +181,21 @@ private Q_SLOTS:
         // Nothing selected afterwards: nothing asked.
         QTest::mouseClick(w.Button("cmdSub"), Qt::LeftButton);
         QCOMPARE(messages.Count(), 2);
-    }
-
-    // Another administrator deleted the client while the window lists it: the next action on
-    // it says so, writes nothing, and the lists are read again.
-    void clientGoneElsewhere_data() {
-        QTest::addColumn<bool>("rename");
-        QTest::newRow("delete") << false;
-        QTest::newRow("rename") << true;
-    }
-    void clientGoneElsewhere() {
-        QFETCH(bool, rename);
-        ClientWindow w;
-        QVERIFY(w.ready);
-        ClickEntry(w.List(), "LATHE1");
-        if (rename) {
-            w.Trigger("mnuClientEdit");
-            w.Name()->setText("LATHE9");
-        }
-        QVERIFY(w.db.Exec("DELETE FROM t_dnc_server_clients WHERE client_name = 'LATHE1'"));
-        const QStringList clients = w.db.Rows("t_dnc_server_clients");
-        MessageRecorder messages;
+        // Deleted by another administrator while listed: said so, nothing written, and the
+        // list read again.
+        ClickEntry(w.List(), "MILL2");
+        QVERIFY(w.db.Exec("DELETE FROM t_dnc_server_clients WHERE client_name = 'MILL2'"));
         messages.Answer({MsgAnswer::Ok, MsgAnswer::Ok});
-        if (rename) {
-            QTest::keyClick(w.Name(), Qt::Key_Return);
-        } else {
-            QTest::mouseClick(w.Button("cmdSub"), Qt::LeftButton);
-        }
-        QCOMPARE(messages.Count(), 1);
+        QTest::mouseClick(w.Button("cmdSub"), Qt::LeftButton);
+        QCOMPARE(messages.Count(), 3);
         QCOMPARE(messages.Last().title, QStringLiteral("DNC Client not found"));
-        QCOMPARE(w.db.Rows("t_dnc_server_clients"), clients);
-        QCOMPARE(w.Srv1(), "MILL2 | MILL2");
+        QCOMPARE(w.db.Rows("t_shopterm_clients").size(), 1);
+        QCOMPARE(w.Srv1(), " | ");
     }
 
-    // Two administrators add one name at once: the other's insert is not yet committed when
-    // this window checks the name, so the database's uniqueness decides and the window
-    // gives its own refusal.
+    // Two administrators add one name at once (in other letter case): the other's insert is
+    // not yet committed when this window checks the name, so the database's uniqueness
+    // decides and the window gives its own refusal; none of the refused client's rows stay.
     void sameNameAddedElsewhereAtOnce() {
         ClientWindow w;
         QVERIFY(w.ready);
@@ -231,7 +205,7 @@ private Q_SLOTS:
         QSemaphore ran;
         std::thread other(ActAsOtherAdministrator, w.db.DatabaseLocation(),
                           QStringList{"INSERT INTO t_dnc_server_clients (client_name, "
-                                      "dnc_server_id) VALUES ('DRILL3', 1)"},
+                                      "dnc_server_id) VALUES ('Drill3', 1)"},
                           &ran, 300);
         ran.acquire();
         MessageRecorder messages;
@@ -240,10 +214,8 @@ private Q_SLOTS:
         other.join();
         QCOMPARE(messages.Count(), 1);
         QCOMPARE(messages.Last().title, QStringLiteral("Client name used"));
-        QCOMPARE(w.db.QueryValue("SELECT COUNT(*) FROM t_dnc_server_clients WHERE "
-                                 "client_name = 'DRILL3'")
-                     .toInt(),
-                 1);
+        QCOMPARE(w.db.Count("t_dnc_server_clients", "client_name = 'DRILL3'"), 1);
+        QCOMPARE(w.db.Count("t_client_mode"), 3);
     }
 
     // Renaming LATHE1: the result, and the title of the one message, if any.
@@ -251,9 +223,11 @@ private Q_SLOTS:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("srv1");
         QTest::addColumn<QString>("title");
+        QTest::addColumn<bool>("gone");  // deleted by another administrator before the key
+        QTest::addColumn<int>("key");    // that ends the rename; 0: a click on the list
         const auto row = [](const char* name, const char* typed, const char* srv1,
-                            const char* title) {
-            QTest::newRow(name) << QString(typed) << QString(srv1) << QString(title);
+                            const char* title, bool gone = false, int key = Qt::Key_Return) {
+            QTest::newRow(name) << QString(typed) << QString(srv1) << QString(title) << gone << key;
         };
         const char *same = "LATHE1,MILL2", *used = "Client name used";
         row("free name", "LATHE9", "LATHE9,MILL2", "");
@@ -261,53 +235,40 @@ private Q_SLOTS:
         row("used elsewhere", "M5", same, used);
         row("unchanged", "LATHE1", same, used);
         row("reserved", "NODE01", same, "Client name reserved");
+        row("deleted meanwhile", "LATHE9", "MILL2", "DNC Client not found", true);
+        row("left by Esc", "X", same, "", false, Qt::Key_Escape);
+        row("left by a click on the list", "X", same, "", false, 0);
     }
     void rename() {
         QFETCH(QString, typed);
         QFETCH(QString, srv1);
         QFETCH(QString, title);
+        QFETCH(bool, gone);
+        QFETCH(int, key);
         ClientWindow w;
         QVERIFY(w.ready);
         const QVariant id = w.db.ClientId("LATHE1");
         MessageRecorder messages;
         ClickEntry(w.List(), "LATHE1");
         w.Trigger("mnuClientEdit");
+        QVERIFY(!w.Button("cmdAdd")->isEnabled());
         w.Name()->clear();
         QTest::keyClicks(w.Name(), typed);
-        QTest::keyClick(w.Name(), Qt::Key_Return);
+        QVERIFY(!gone || w.db.Exec("DELETE FROM t_dnc_server_clients WHERE client_id = ?", {id}));
+        if (key) {
+            QTest::keyClick(w.Name(), Qt::Key(key));
+        } else {
+            w.List()->setFocus(Qt::MouseFocusReason);
+        }
         QCOMPARE(w.Srv1(), srv1 + " | " + srv1);
-        QCOMPARE(w.db.ClientId(srv1.section(',', 0, 0)), id);
+        if (!gone) {  // the renamed client keeps its id
+            QCOMPARE(w.db.ClientId(srv1.section(',', 0, 0)), id);
+        }
         QCOMPARE(messages.Count(), title.isEmpty() ? 0 : 1);
         if (!title.isEmpty()) {
             QCOMPARE(messages.Last().title, title);
         }
         QVERIFY(w.NormalLook());
-    }
-
-    // Leaving a rename by Esc or by a click on the list changes nothing.
-    void renameLeft() {
-        for (const bool esc : {true, false}) {
-            ClientWindow w;
-            QVERIFY(w.ready);
-            MessageRecorder messages;
-            ClickEntry(w.List(), "MILL2");
-            w.Trigger("mnuClientEdit");
-            QVERIFY(!w.Button("cmdAdd")->isEnabled());
-            QTest::keyClicks(w.Name(), "X");
-            if (esc) {
-                QTest::keyClick(w.Name(), Qt::Key_Escape);
-            } else {
-                w.List()->setFocus(Qt::MouseFocusReason);
-            }
-            QVERIFY(w.NormalLook());
-            QCOMPARE(messages.Count(), 0);
-            // Outside renaming Enter and Esc neither add nor close.
-            QTest::keyClicks(w.Name(), "NEW1");
-            QTest::keyClick(w.Name(), Qt::Key_Return);
-            QTest::keyClick(w.Name(), Qt::Key_Escape);
-            QVERIFY(w.window->isVisible());
-            QCOMPARE(w.Srv1(), "LATHE1,MILL2 | LATHE1,MILL2");
-        }
     }
 
     // Properties and Directories hand the selected client to their windows; a client that is
@@ -320,9 +281,8 @@ private Q_SLOTS:
         const auto record = [&opened](const char* which) {
             return [&opened, which](QWidget*) {
                 opened << QStringLiteral("%1 %2 %3 %4")
-                              .arg(which, CurrentClientName)
-                              .arg(CurrentClientId)
-                              .arg(CurrentServerId);
+                              .arg(which, CurrentClientName, QString::number(CurrentClientId),
+                                   QString::number(CurrentServerId));
             };
         };
         frmMakeClients::OpenPortSetup = record("PortSetup");

@@ -10,7 +10,6 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSqlQuery>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -28,20 +27,17 @@ QString Client(int n) {
 class Server64 {
 public:
     Server64() {
-        // Each statement of the set-up need not wait for the disk.
-        QSqlQuery(DncConnection.Database()).exec(QStringLiteral("PRAGMA synchronous = OFF"));
-        tmp.Exec(QStringLiteral("PRAGMA synchronous = OFF"));
-        AddServer("CNCSRV1");
-        AddServer("OTHER");
+        QStringList clients;
         for (int n = 1; n <= 64; ++n) {
-            AddClientMDB(Client(n), "CNCSRV1");
-            tmp.Exec(
-                "UPDATE t_dnc_server_clients SET NODE_ID = ?, PORT_ID = 'X' WHERE client_id = ?",
-                {n % 3 == 2 ? "02" : "01", n});
-            tmp.Exec("UPDATE t_client_mode SET cnc_comport = ? WHERE client_id = ?",
-                     {n % 2 ? 0 : 3, n});
+            clients << Client(n);
         }
-        AddClientMDB("ELSEWHERE", "OTHER");
+        tmp.AddPlant({{"CNCSRV1", clients}, {"OTHER", {"ELSEWHERE"}}});
+        tmp.Exec(
+            "UPDATE t_dnc_server_clients SET PORT_ID = 'X', NODE_ID = CASE WHEN client_id % 3 = 2 "
+            "THEN '02' ELSE '01' END WHERE client_id <= 64");
+        tmp.Exec(
+            "UPDATE t_client_mode SET cnc_comport = CASE client_id % 2 WHEN 1 THEN 0 ELSE 3 END "
+            "WHERE client_id <= 64");
         tmp.Exec("UPDATE t_dnc_server_clients SET bts_used = -1, bts_loop = 0 WHERE client_id = 1");
     }
     QStringList Column(const char* column) const {
@@ -77,17 +73,6 @@ class TestNodePortWindow : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void listsThisServersClients() {
-        Server64 server;
-        MessageRecorder messages;
-        NodeWindow w;
-        QCOMPARE(messages.Texts(), QStringList{kNodeMessage});
-        QCOMPARE(w.List()->topLevelItemCount(), 64);
-        QCOMPARE(w.Row(0), (QStringList{"M01", "01", "0", "X", "ON", "OFF"}));
-        QCOMPARE(w.Row(1), (QStringList{"M02", "02", "3", "X", "OFF", "OFF"}));
-        QCOMPARE(w.Node()->currentText(), "01");
-    }
-
     // OK with each node text and port choice; the list then shows what is stored.
     void rewrite_data() {
         QTest::addColumn<QString>("typed");
@@ -109,22 +94,25 @@ private Q_SLOTS:
         w.Port()->setChecked(ports);
         QTest::mouseClick(w.Ok(), Qt::LeftButton);
         QCOMPARE(messages.Count(), 0);
-        QStringList nodes(64, node);
-        QStringList portIds;
+        QStringList ids;  // node and port of every client, the other server's last
         for (int n = 1; n <= 64; ++n) {
-            portIds << (ports ? (n % 2 ? "000" : "003") : "X");
+            ids << node + "|" + (ports ? (n % 2 ? "000" : "003") : "X");
         }
-        QCOMPARE(server.Column("NODE_ID"), nodes << "");
-        QCOMPARE(server.Column("PORT_ID"), portIds << "");
+        QCOMPARE(server.Column("NODE_ID, PORT_ID"), ids << "|");
         QCOMPARE(w.Row(63), (QStringList{"M64", node, "3", ports ? "003" : "X", "OFF", "OFF"}));
     }
 
-    // A client that lost its port row, or the client itself, is passed over; the others are
-    // rewritten. Empty node text is refused.
-    void skipsAndRefusals() {
+    // The list of this server's clients. A client that lost its port row, or the client
+    // itself, is passed over; the others are rewritten. Empty node text is refused.
+    void listSkipsAndRefusals() {
         Server64 server;
         MessageRecorder messages;
         NodeWindow w;
+        QCOMPARE(messages.Texts(), QStringList{kNodeMessage});
+        QCOMPARE(w.List()->topLevelItemCount(), 64);
+        QCOMPARE(w.Row(0), (QStringList{"M01", "01", "0", "X", "ON", "OFF"}));
+        QCOMPARE(w.Row(1), (QStringList{"M02", "02", "3", "X", "OFF", "OFF"}));
+        QCOMPARE(w.Node()->currentText(), "01");
         messages.Clear();
         w.TypeNode("   ");
         QTest::mouseClick(w.Ok(), Qt::LeftButton);
@@ -139,9 +127,8 @@ private Q_SLOTS:
         QCOMPARE(messages.Texts(),
                  QStringList{"Not changed:\nM04: the client has no port settings\nM06: the "
                              "client no longer exists"});
-        const QStringList ports = server.Column("PORT_ID");
-        QCOMPARE(ports.mid(0, 5), (QStringList{"000", "003", "000", "X", "000"}));
-        QCOMPARE(server.Column("NODE_ID").mid(2, 3), (QStringList{"03", "01", "03"}));
+        QCOMPARE(server.Column("NODE_ID, PORT_ID").mid(0, 5),
+                 (QStringList{"03|000", "03|003", "03|000", "01|X", "03|000"}));
         QCOMPARE(w.List()->topLevelItemCount(), 63);
         QCOMPARE(w.Row(3), (QStringList{"M04", "01", "", "X", "OFF", "OFF"}));
     }
@@ -149,8 +136,7 @@ private Q_SLOTS:
     void aComputerThatIsNoServerListsNothing() {
         TempInstallation tmp;
         MessageRecorder messages;
-        AddServer("OTHER");
-        AddClientMDB("ELSEWHERE", "OTHER");
+        tmp.AddPlant({{"OTHER", {"ELSEWHERE"}}});
         LoadServerClientNames(1);  // another server's clients in the shared list
         NodeWindow w;
         QCOMPARE(messages.Texts(),

@@ -21,15 +21,6 @@ inline SqlValue ValueOf(const QVariant& v) {
     return SqlValue::Number(v.toLongLong());
 }
 
-inline qint64 Count(const TempInstallation& tmp, const QString& table,
-                    const QString& where = QString(), const QVariantList& bind = {}) {
-    return tmp
-        .QueryValue(QStringLiteral("SELECT COUNT(*) FROM ") + table +
-                        (where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where),
-                    bind)
-        .toLongLong();
-}
-
 // Rows written directly; the server's id is returned.
 inline qint64 PutServer(const TempInstallation& tmp, const QString& name) {
     tmp.Exec("INSERT INTO t_dnc_servers (dnc_server_name) VALUES (?)", {name});
@@ -46,16 +37,11 @@ inline void PutClient(const TempInstallation& tmp, const QString& name, qint64 s
 inline QString ReportText(const QString& prefix, int number, int line, const QString& what,
                           const QString& source) {
     return QStringLiteral("%1%2 at Line %3 - %4 - reported by %5")
-        .arg(prefix)
-        .arg(number)
-        .arg(line)
-        .arg(what, source);
+        .arg(prefix, QString::number(number), QString::number(line), what, source);
 }
 
 // A message as one comparable line: title, text, buttons and icon.
 inline QString Describe(const MessageRequest& m) {
     return QStringLiteral("%1 | %2 | buttons %3 | icon %4")
-        .arg(m.title, m.text)
-        .arg(int(m.buttons))
-        .arg(int(m.icon));
+        .arg(m.title, m.text, QString::number(int(m.buttons)), QString::number(int(m.icon)));
 }

@@ -31,10 +31,6 @@ const TableCase kTables[] = {
 };
 // clang-format on
 
-QStringList Column(const TempInstallation& tmp, const QString& sql, const QVariantList& bind = {}) {
-    return tmp.TextRows(sql, bind);
-}
-
 }  // namespace
 
 class TestBuilders : public QObject {
@@ -74,11 +70,11 @@ private slots:
 
         QVERIFY(UpdateRecordsMDB(table, key, ValueOf(row->keyValue), column, ValueOf(row->value)));
         const QVariant rowKey = column == key ? row->stored : row->keyValue;  // key changed?
-        QCOMPARE(
-            Column(tmp, "SELECT " + column + " FROM " + table + " WHERE " + key + " = ?", {rowKey}),
-            QStringList{row->stored.toString()});
+        QCOMPARE(tmp.TextRows("SELECT " + column + " FROM " + table + " WHERE " + key + " = ?",
+                              {rowKey}),
+                 QStringList{row->stored.toString()});
         DeleteRecordsMDB(table, key, ValueOf(rowKey));
-        QCOMPARE(Count(tmp, table, key + " = ?", {rowKey}), 0);
+        QCOMPARE(tmp.Count(table, key + " = ?", {rowKey}), 0);
         QCOMPARE(messages.Count(), 0);
     }
 
@@ -106,7 +102,7 @@ private slots:
         QVERIFY(!OpenSelectMDB(call[0], call[1], SqlValue::Number(1), call[2], call[3]).IsOpen());
         QCOMPARE(messages.Texts(),
                  QStringList{ReportText("Error 3#", 3265, 1, description, "Kestrum")});
-        QCOMPARE(Count(tmp, "t_protocol"), 8);
+        QCOMPARE(tmp.Count("t_protocol"), 8);
     }
 
     void editModesActOnTheFirstRowOnly() {
@@ -121,9 +117,7 @@ private slots:
             PutServer(tmp, server);
         }
         EditRecordMDB(servers, name, "A", EditMode::Ensure);  // found: no row
-        QCOMPARE(Count(tmp, servers), 3);
         EditRecordMDB(servers, name, "C", EditMode::Ensure);  // added
-        QCOMPARE(Count(tmp, servers, "dnc_server_name = 'C'"), 1);
         EditRecordMDB(servers, name, "A", EditMode::SetField, name, SqlValue::Text("A2"));
         QCOMPARE(tmp.Query("SELECT dnc_server_name FROM t_dnc_servers ORDER BY dnc_server_id"),
                  (QList<QVariantList>{{"A2"}, {"B"}, {"A"}, {"C"}}));
@@ -132,28 +126,6 @@ private slots:
         EditRecordMDB(servers, name, "NONE", EditMode::Delete);
         QCOMPARE(tmp.Query("SELECT dnc_server_id, dnc_server_name FROM t_dnc_servers"),
                  (QList<QVariantList>{{1, "A2"}, {3, "A"}, {4, "C"}}));
-        QCOMPARE(messages.Count(), 0);
-    }
-
-    void sortedSelectAndLookUps() {
-        TempInstallation tmp;
-        MessageRecorder messages;
-        for (const char* server : {"ZETA", "alpha", "Beta"}) {
-            PutServer(tmp, server);
-        }
-        const QString servers = QStringLiteral("t_dnc_servers");
-        const QString name = QStringLiteral("dnc_server_name");
-        QStringList names;
-        for (const RecordsetRow& row :
-             OpenSortedSelectMDB(servers, "dnc_server_id", SqlValue::Number(0), ">", name)) {
-            names << row.value("DNC_SERVER_NAME").toString();
-        }
-        QCOMPARE(names, (QStringList{"alpha", "Beta", "ZETA"}));
-        QCOMPARE(LoadServerNames(), 3);
-        QCOMPARE(IndexOfServerName("BETA"), -1);
-        QCOMPARE(GetFieldValueMDB(servers, name, SqlValue::Text("beta"), "=", "dnc_server_id"),
-                 std::optional<QVariant>(QVariant(qlonglong(3))));
-        QVERIFY(!GetServerID("GAMMA"));
         QCOMPARE(messages.Count(), 0);
     }
 

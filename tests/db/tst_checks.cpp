@@ -74,7 +74,8 @@ private slots:
     }
 
     // Folders made below the test folder, given as a local path or as drive-letter text; a
-    // path that names no drive is refused with a message and makes nothing.
+    // path that names no drive, or more than nine levels, is refused with a message and makes
+    // nothing.
     void createFolderPath_data() {
         QTest::addColumn<QString>("path");     // below the test folder, or "!" and the whole path
         QTest::addColumn<bool>("driveForm");   // "C:\..." rather than "/..."
@@ -89,6 +90,8 @@ private slots:
         row("file in the way", "HAVE/FILE/SUB", true, "", "");
         row("network name", "!\\\\tsclient\\C\\A", false, "", "Drive Error, \"\\\\\"doesn't exist");
         row("relative", "!A\\B", false, "", "Drive Error, \"A\\\"doesn't exist");
+        row("nine levels", "HAVE/<9>", true, "HAVE/<9>", "");
+        row("ten levels", "HAVE/<10>", true, "", "Directories exceed 9 levels");
     }
     void createFolderPath() {
         QFETCH(QString, path);
@@ -101,36 +104,25 @@ private slots:
         QVERIFY(base.mkdir("HAVE"));
         tmp.WriteFile("HAVE/keep.txt", "kept");
         tmp.WriteFile("HAVE/FILE", "not a folder");
+        // "<n>": folders L down to n levels; they count from the drive, the test folder's own
+        // levels among them.
+        const int own = int(DrivePath(tmp.Folder()).mid(3).split('\\', Qt::SkipEmptyParts).size());
+        const int levels = path.section('<', 1).chopped(1).toInt();
+        QVERIFY(own < 8);
+        const QString deep = QStringList(qMax(levels - own - 1, 0), "L").join('/');
+        path.replace(QStringLiteral("<%1>").arg(levels), deep);
+        created.replace(QStringLiteral("<%1>").arg(levels), deep);
         const QString local = path.startsWith('!') ? path.mid(1) : base.filePath(path);
         QCOMPARE(int(CreateFolderPath(driveForm ? DrivePath(local) : local)),
                  created.isEmpty() ? -1 : 0);
         QVERIFY(created.isEmpty() || QFileInfo(base.filePath(created)).isDir());
         QCOMPARE(tmp.ReadFile("HAVE/keep.txt"), QByteArray("kept"));
         QCOMPARE(base.entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList{"HAVE"});
+        QCOMPARE(QDir(base.filePath("HAVE")).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
+                 created.isEmpty() ? QStringList() : QStringList{created.section('/', 1, 1)});
         QCOMPARE(messages.Texts(), message.isEmpty() ? QStringList() : QStringList{message});
-        QVERIFY(message.isEmpty() || messages.Last().title == "Drive designation error");
-    }
-
-    void tenLevelsAreRefusedBeforeAnythingIsMade() {
-        TempInstallation tmp;
-        MessageRecorder messages;
-        // Levels count from the drive, so the test folder's own levels are part of them.
-        const QString folder = DrivePath(tmp.Folder());
-        const int own = int(folder.mid(3).split(QLatin1Char('\\'), Qt::SkipEmptyParts).size());
-        QVERIFY(own < 9);
-        QString path = folder;
-        for (int level = own; level < 10; ++level) {
-            path += QStringLiteral("\\L%1").arg(level);
-        }
-        QCOMPARE(int(CreateFolderPath(path)), -1);
-        QCOMPARE(messages.Count(), 1);
-        QCOMPARE(Describe(messages.Last()),
-                 Describe({"Directories exceed 9 levels", "Directory error"}));
-        QVERIFY(QDir(tmp.Folder()).entryList(QDir::Dirs | QDir::NoDotAndDotDot).isEmpty());
-        path.chop(3);  // nine levels
-        QCOMPARE(int(CreateFolderPath(path)), 0);
-        QVERIFY(QFileInfo(NativePath(path)).isDir());
-        QCOMPARE(messages.Count(), 1);
+        QVERIFY(message.isEmpty() ||
+                messages.Last().title == (levels ? "Directory error" : "Drive designation error"));
     }
 };
 

@@ -100,7 +100,11 @@ void ReadSource(qint64 id) {
     ReadUpAttributes(CurrentClientId);
 }
 
+// The columns from the source's row; a row the source lacks leaves the target's as it was.
 void Take(Row& target, const Row& source, const QStringList& columns) {
+    if (source.isEmpty()) {
+        return;
+    }
     for (const QString& column : columns) {
         target[column] = source.value(column);
     }
@@ -112,22 +116,53 @@ class TestClientCopy : public QObject {
     Q_OBJECT
 
 private slots:
+    // A source without a row in a table leaves the target's row as it was, also when another
+    // client with that row was read just before, and the outcome says which tables. A
+    // statement that fails is reported; the other statements still run and are kept. A target
+    // or source no longer there, or the source as target, writes nothing.
     void copyPerProtocolGroup_data() {
         QTest::addColumn<int>("sourceProtocol");
         QTest::addColumn<int>("targetProtocol");
-        QTest::addColumn<bool>("targetHasRows");  // its shop-terminal and remote rows
-        QTest::newRow("standard") << 2 << 3 << false;
-        QTest::newRow("shop terminal target") << 72 << 5 << false;
-        QTest::newRow("line terminal, rows there") << 61 << 2 << true;
-        QTest::newRow("remote") << 72 << 2 << false;
-        QTest::newRow("remote, rows there") << 7 << 10 << true;
-        QTest::newRow("MAZATROL 102") << 102 << 2 << false;
+        QTest::addColumn<bool>("targetHasRows");   // its shop-terminal and remote rows
+        QTest::addColumn<QStringList>("lacking");  // the source's rows deleted, in copy order
+        QTest::addColumn<QString>("refused");      // a table whose updates the database refuses
+        QTest::addColumn<QString>("deleted");  // the client deleted after the source was read, or
+        // "itself": the source is the target
+        QTest::addColumn<QString>("skipped");  // why nothing is copied
+        const auto row = [](const char* name, int source, int target, bool targetHasRows,
+                            const QStringList& lacking = {}, const QString& refused = {},
+                            const QString& deleted = {}, const QString& skipped = {}) {
+            QTest::newRow(name) << source << target << targetHasRows << lacking << refused
+                                << deleted << skipped;
+        };
+        row("standard", 2, 3, false);
+        row("shop terminal target", 72, 5, false, {}, {}, {},
+            "a shop terminal (protocol 5) keeps its attributes");
+        row("line terminal, rows there", 61, 2, true);
+        row("remote", 72, 2, false);
+        row("remote, rows there", 7, 10, true);
+        row("MAZATROL 102", 102, 2, false);
+        row("source lacks rows", 72, 72, true,
+            {"t_client_mode", "t_filter_table_up", "t_client_terminal_mode", "t_remote",
+             "t_timeout_table_down"});
+        row("an update refused", 2, 3, false, {}, "t_filter_table_up");
+        row("target deleted", 72, 2, false, {}, {}, "TARGET", "the client no longer exists");
+        row("source deleted after reading", 72, 2, false, {}, {}, "SOURCE",
+            "the source client no longer exists");
+        row("onto itself", 72, 2, false, {}, {}, "itself", "a client is never copied onto itself");
     }
     void copyPerProtocolGroup() {
         QFETCH(int, sourceProtocol);
         QFETCH(int, targetProtocol);
         QFETCH(bool, targetHasRows);
+        QFETCH(QStringList, lacking);
+        QFETCH(QString, refused);
+        QFETCH(QString, deleted);
+        QFETCH(QString, skipped);
         TempInstallation tmp;
+        if (!refused.isEmpty() && tmp.OnServer()) {
+            QSKIP("on the server a failed statement ends the transaction (tested in TestErrors)");
+        }
         MessageRecorder messages;
         PutServer(tmp, "CNCSRV1");
         const qint64 source = PutFullClient(tmp, "SOURCE", sourceProtocol, 1);
@@ -140,30 +175,52 @@ private slots:
             tmp.Exec("INSERT INTO t_shopterm_clients (shop_client_id, clients_id) VALUES (?, ?)",
                      {target, bystander});
         }
+        QStringList notes;
+        for (const QString& table : lacking) {
+            tmp.Exec(QStringLiteral("DELETE FROM %1 WHERE %2 = ?")
+                         .arg(table, table == "t_remote" ? "rem_client_id" : "client_id"),
+                     {source});
+            notes << table + ": the source has no row; the target keeps " +
+                         (table == "t_remote" ? "its report settings" : "its own");
+        }
+        ReadSource(bystander);
+        ReadSource(source);
+        QCOMPARE(CurrentClientMode.Baud, lacking.isEmpty() ? "4800" : "");  // nothing of OTHER
+        tmp.Exec("DELETE FROM t_dnc_server_clients WHERE client_name = ?", {deleted});
         const QMap<QString, Row> sourceBefore = RowsOf(tmp, source);
         const QMap<QString, Row> targetBefore = RowsOf(tmp, target);
         const QMap<QString, Row> bystanderBefore = RowsOf(tmp, bystander);
-
-        ReadSource(source);
-        const CopyOutcome outcome = CopyClientAttributes(qint32(target));
-        QCOMPARE(messages.Texts(), QStringList());
-        QVERIFY(outcome.Committed);
+        QMap<QString, Row> copied = sourceBefore;  // what the target takes
+        if (!refused.isEmpty()) {
+            copied.remove(refused + "#0");
+            tmp.Exec("CREATE TRIGGER refuse BEFORE UPDATE ON " + refused +
+                     " BEGIN SELECT RAISE(ABORT, 'refused'); END");
+        }
+        const qint64 onto = deleted == "itself" ? source : target;
+        const CopyOutcome outcome = CopyClientAttributes(qint32(onto));
+        QCOMPARE(outcome.Skipped, skipped);
+        QCOMPARE(outcome.FailedStatements, refused.isEmpty() ? 0 : 1);
+        QCOMPARE(messages.Count(), outcome.FailedStatements);
+        QVERIFY2(refused.isEmpty() || (messages.Last().text.startsWith("Error Client Copy") &&
+                                       messages.Last().text.contains("refused")),
+                 qPrintable(messages.Texts().join('\n')));
+        QCOMPARE(outcome.Committed, deleted.isEmpty());
+        QCOMPARE(outcome.Notes, notes);
 
         QMap<QString, Row> expected = targetBefore;
-        const bool written = targetProtocol != kShopTerminalProtocol;
+        const bool written = skipped.isEmpty();
         QCOMPARE(outcome.AttributesCopied, written);
         if (written) {
             for (auto it = kCopied.cbegin(); it != kCopied.cend(); ++it) {
-                Take(expected[it.key() + "#0"], sourceBefore.value(it.key() + "#0"), it.value());
+                Take(expected[it.key() + "#0"], copied.value(it.key() + "#0"), it.value());
             }
             Row& client = expected["t_dnc_server_clients#0"];
-            const Row& from = sourceBefore.value("t_dnc_server_clients#0");
+            const Row& from = copied.value("t_dnc_server_clients#0");
             client["protocol_id"] = sourceProtocol;
             const bool terminal = IsTerminalGroup(sourceProtocol);
             const bool remote = IsRemoteGroup(sourceProtocol);
             if (terminal) {
-                Take(expected["t_client_terminal_mode#0"],
-                     sourceBefore.value("t_client_terminal_mode#0"),
+                Take(expected["t_client_terminal_mode#0"], copied.value("t_client_terminal_mode#0"),
                      {"line_length", "line_number", "char_delay"});
                 if (!targetHasRows) {
                     expected["t_shopterm_clients#0"] =
@@ -178,138 +235,26 @@ private slots:
                 Row& row = expected["t_remote#0"];
                 if (!targetHasRows) {
                     row = Row{{"rem_client_id", target}};
-                    for (const char* c :
-                         {"c_start_char", "c_end_char", "down_cmd_char", "up_cmd_char",
-                          "path_cmd_char", "down_n_offset_char", "redirect_cmd_char",
-                          "kill_cmd_char", "files_cmd_char", "report_name"}) {
-                        row[c] = "";
+                    for (const QString& column : SchemaColumns("t_remote").mid(1)) {
+                        row[column] = "";  // upload_report is taken below
                     }
                 }
-                Take(row, sourceBefore.value("t_remote#0"), {"report_name", "upload_report"});
+                Take(row, copied.value("t_remote#0"), {"report_name", "upload_report"});
             }
-            // The source (seed 1) has an end-of-block delay, so the flag is false.
-            client["bts_eobdelay"] = 0;
+            // The flag follows the delay: the source's (seed 1) has one, the target's none.
+            client["bts_eobdelay"] = lacking.contains("t_timeout_table_down") ? -1 : 0;
         }
         QCOMPARE(RowsOf(tmp, target), expected);
         QCOMPARE(RowsOf(tmp, source), sourceBefore);
         QCOMPARE(RowsOf(tmp, bystander), bystanderBefore);
+        // No row for an id of 0 either.
+        QCOMPARE(tmp.Count("t_remote", "rem_client_id = 0") +
+                     tmp.Count("t_shopterm_clients", "shop_client_id = 0 OR clients_id = 0"),
+                 0);
     }
 
-    // A source without a row in a table leaves the target's row as it was, also when another
-    // client with that row was read just before, and the outcome says which tables.
-    void aTableTheSourceLacksIsLeftAlone() {
-        TempInstallation tmp;
-        MessageRecorder messages;
-        PutServer(tmp, "CNCSRV1");
-        const qint64 other = PutFullClient(tmp, "OTHER", 72, 3);
-        const qint64 source = PutFullClient(tmp, "SOURCE", 72, 1);
-        const qint64 target = PutFullClient(tmp, "TARGET", 72, 2);
-        PutRemote(tmp, other, 3);
-        PutRemote(tmp, target, 2);
-        for (const char* table : {"t_client_mode", "t_filter_table_up", "t_timeout_table_down",
-                                  "t_client_terminal_mode"}) {
-            tmp.Exec(QStringLiteral("DELETE FROM %1 WHERE client_id = ?").arg(table), {source});
-        }
-        const QMap<QString, Row> sourceRows = RowsOf(tmp, source);
-        const QMap<QString, Row> before = RowsOf(tmp, target);
-
-        ReadSource(other);
-        ReadSource(source);
-        QVERIFY(!CurrentClientMode.HasModeRow);
-        QCOMPARE(CurrentClientMode.Baud, QString());  // nothing of OTHER stays behind
-        const CopyOutcome outcome = CopyClientAttributes(qint32(target));
-
-        QMap<QString, Row> expected = before;
-        Take(expected["t_filter_table_down#0"], sourceRows.value("t_filter_table_down#0"),
-             kCopied.value("t_filter_table_down"));
-        Take(expected["t_timeout_table_up#0"], sourceRows.value("t_timeout_table_up#0"),
-             kCopied.value("t_timeout_table_up"));
-        Row& client = expected["t_dnc_server_clients#0"];
-        Take(client, sourceRows.value("t_dnc_server_clients#0"),
-             {"terminal_enabled", "bts_used", "bts_latency", "bts_loop"});
-        client["bts_eobdelay"] = -1;  // the target keeps its delay of 0
-        expected["t_shopterm_clients#0"] =
-            Row{{"shopterm_id", 1}, {"shop_client_id", target}, {"clients_id", target}};
-        QCOMPARE(RowsOf(tmp, target), expected);
-        QCOMPARE(
-            outcome.Notes,
-            (QStringList{"t_client_mode: the source has no row; the target keeps its own",
-                         "t_filter_table_up: the source has no row; the target keeps its own",
-                         "t_client_terminal_mode: the source has no row; the target keeps its own",
-                         "t_remote: the source has no row; the target keeps its report settings",
-                         "t_timeout_table_down: the source has no row; the target keeps its own"}));
-        QCOMPARE(messages.Count(), 0);
-    }
-
-    // Targets and sources that are not there write nothing: no row with an id of 0 or of a
-    // client that does not exist.
-    void missingClientsWriteNothing_data() {
-        QTest::addColumn<QString>("change");
-        QTest::addColumn<QString>("skipped");
-        QTest::newRow("target deleted") << "DELETE FROM t_dnc_server_clients WHERE client_id = 2"
-                                        << "the client no longer exists";
-        QTest::newRow("source deleted after reading")
-            << "DELETE FROM t_dnc_server_clients WHERE client_id = 1"
-            << "the source client no longer exists";
-        QTest::newRow("onto itself") << ""
-                                     << "a client is never copied onto itself";
-    }
-    void missingClientsWriteNothing() {
-        QFETCH(QString, change);
-        QFETCH(QString, skipped);
-        TempInstallation tmp;
-        MessageRecorder messages;
-        PutServer(tmp, "CNCSRV1");
-        const qint64 source = PutFullClient(tmp, "SOURCE", 72, 1);
-        const qint64 target = PutFullClient(tmp, "TARGET", 2, 2);
-        ReadSource(source);
-        const qint64 onto = change.isEmpty() ? source : target;
-        if (!change.isEmpty()) {
-            tmp.Exec(change);
-        }
-        const QMap<QString, Row> before = RowsOf(tmp, onto);
-        const CopyOutcome outcome = CopyClientAttributes(qint32(onto));
-        QCOMPARE(outcome.Skipped, skipped);
-        QVERIFY(!outcome.AttributesCopied);
-        QCOMPARE(RowsOf(tmp, onto), before);
-        QCOMPARE(Count(tmp, "t_shopterm_clients"), 0);
-        QCOMPARE(Count(tmp, "t_remote"), 0);
-        QCOMPARE(messages.Count(), 0);
-    }
-
-    // A statement that fails is reported once the copy's transaction has ended; the other
-    // statements still run and are kept.
-    void aFailingStatementIsReportedAndTheCopyGoesOn() {
-        TempInstallation tmp;
-        if (tmp.OnServer()) {
-            QSKIP("on the server a failed statement ends the transaction (tested in TestErrors)");
-        }
-        MessageRecorder messages;
-        PutServer(tmp, "CNCSRV1");
-        const qint64 source = PutFullClient(tmp, "SOURCE", 2, 1);
-        const qint64 target = PutFullClient(tmp, "TARGET", 3, 2);
-        tmp.Exec(
-            "CREATE TRIGGER refuse BEFORE UPDATE ON t_filter_table_up "
-            "BEGIN SELECT RAISE(ABORT, 'refused'); END");
-        ReadSource(source);
-        const CopyOutcome outcome = CopyClientAttributes(qint32(target));
-        QCOMPARE(outcome.FailedStatements, 1);
-        QVERIFY(outcome.Committed);
-        QCOMPARE(messages.Count(), 1);
-        QVERIFY2(messages.Last().text.startsWith("Error Client Copy"),
-                 qPrintable(messages.Last().text));
-        QVERIFY(messages.Last().text.contains("refused"));
-        QCOMPARE(tmp.QueryValue("SELECT start_file_char FROM t_filter_table_up WHERE client_id = ?",
-                                {target}),
-                 "US2");
-        QCOMPARE(tmp.QueryValue("SELECT m_baud FROM t_client_mode WHERE client_id = ?", {target}),
-                 4800);
-        QCOMPARE(tmp.QueryValue("SELECT eob_delay FROM t_timeout_table_down WHERE client_id = ?",
-                                {target}),
-                 41);
-    }
-
-    // A client without its other rows reads as empty, not as the client read before.
+    // A client without its other rows reads as empty, not as the client read before. The
+    // shop terminal's list and the folder look-up.
     void readersStartFromAnEmptyRecord() {
         TempInstallation tmp;
         MessageRecorder messages;
@@ -337,24 +282,19 @@ private slots:
         QCOMPARE(UpAttributes.NODE_ID, "01");
         QVERIFY(!UpAttributes.HasTimeoutRow);
         QCOMPARE(messages.Count(), 0);
-    }
 
-    void shopTerminalListAndDirectoryIds() {
-        TempInstallation tmp;
-        MessageRecorder messages;
-        PutServer(tmp, "CNCSRV1");
-        PutClient(tmp, "SHOP", 1, "01");
-        PutClient(tmp, "MILL", 1, "01");
-        tmp.Exec("INSERT INTO t_shopterm_clients (shop_client_id, clients_id) VALUES (1, 2)");
-        QVERIFY(!HasShopTermList(2));
-        QVERIFY(HasShopTermList(1));
+        // FULL lists BARE on its shop terminal; folders are found by path before the alias.
+        tmp.Exec("INSERT INTO t_shopterm_clients (shop_client_id, clients_id) VALUES (?, ?)",
+                 {full, bare});
+        QVERIFY(!HasShopTermList(bare));
+        QVERIFY(HasShopTermList(qint32(full)));
         QCOMPARE(AllClients.size(), 1);
-        QCOMPARE(AllClients.first().Field2, 2);
-
+        QCOMPARE(AllClients.first().Field2, bare);
         tmp.Exec(
-            "INSERT INTO t_client_directory (client_id, directory_direct) VALUES "
-            "(2, 'C:\\NC'), (1, 'C:\\NC\\PROG'), (1, 'C:\\NC\\UP   Alias - TV1')");
-        CurrentClientId = 1;
+            "INSERT INTO t_client_directory (client_id, directory_direct) VALUES (?, 'C:\\NC'), "
+            "(?, 'C:\\NC\\PROG'), (?, 'C:\\NC\\UP   Alias - TV1')",
+            {bare, full, full});
+        CurrentClientId = qint32(full);
         QCOMPARE(GetDirID("c:\\nc\\prog"), 2);
         QCOMPARE(GetDirID("C:\\NC\\UP"), 3);
         QCOMPARE(GetDirID("C:\\NC"), 0);  // another client's folder

@@ -49,7 +49,7 @@ private slots:
                  Describe({ReportText(prefix, 3704, line, "The database connection is not open",
                                       "Kestrum"),
                            "Kestrum"}));
-        QCOMPARE(Count(tmp, "t_dnc_servers"), 0);
+        QCOMPARE(tmp.Count("t_dnc_servers"), 0);
     }
 
     void sqliteErrorsAreReportedAndTheSequenceGoesOn() {
@@ -61,7 +61,7 @@ private slots:
         qint64 visibleAtReport = -1;
         MessageHandler recorder;
         recorder = SetMessageHandler([&](const MessageRequest& request) {
-            visibleAtReport = Count(tmp, "t_dnc_server_clients");
+            visibleAtReport = tmp.Count("t_dnc_server_clients");
             return recorder(request);
         });
         QVERIFY(!AddClientMDB("LATHE1", "CNCSRV1"));
@@ -80,7 +80,7 @@ private slots:
                  QStringList{ReportText("Error 6#", 1, 11, "no such table: t_command", "SQLite")});
         // The six rows before it and the client row were still made.
         const qint64 id = GetClientID("LATHE1").value_or(-1);
-        QCOMPARE(Count(tmp, "t_timeout_table_up", "client_id = ?", {id}), 1);
+        QCOMPARE(tmp.Count("t_timeout_table_up", "client_id = ?", {id}), 1);
 
         messages.Clear();
         QVERIFY(!InsertRecordMDB("t_client_mode", {"client_id"}, {SqlValue::Null()}));

@@ -24,24 +24,14 @@ QStringList DependentIds(const TempInstallation& tmp) {
 // A client as one comparable line: every field of its mode record, its BTS flags and folders.
 QString Describe(const NamedClient& c) {
     const ClientModeRecord& m = c.Mode;
-    QStringList fields{QString::number(m.ClientId),
-                       QString::number(m.ServerId),
-                       m.ServerName,
-                       m.ClientName,
-                       m.NodeId,
-                       m.PortId,
-                       m.DetectedPorts,
-                       m.ProtocolLibrary,
-                       m.Protocol,
-                       QString::number(m.PortNumber),
-                       m.Baud,
-                       m.Parity,
-                       m.DataBits,
-                       m.StopBits,
-                       QString::number(m.HasModeRow),
-                       QString::number(m.HasClientRow),
-                       QString::number(c.BtsUsed),
-                       QString::number(c.BtsLoop)};
+    QStringList fields{m.ServerName,    m.ClientName,      m.NodeId,   m.PortId,
+                       m.DetectedPorts, m.ProtocolLibrary, m.Protocol, m.Baud,
+                       m.Parity,        m.DataBits,        m.StopBits};
+    for (const qint64 number :
+         {qint64(m.ClientId), qint64(m.ServerId), qint64(m.PortNumber), qint64(m.HasModeRow),
+          qint64(m.HasClientRow), qint64(c.BtsUsed), qint64(c.BtsLoop)}) {
+        fields << QString::number(number);
+    }
     for (const DirectoryRecord& d : c.Dirs) {
         fields << QStringLiteral("%1 %2 %3 %4 %5")
                       .arg(d.dir_id)
@@ -58,13 +48,22 @@ class TestRecords : public QObject {
     Q_OBJECT
 
 private slots:
+    // Without its server nothing is made; with it, the client's row and seven dependent rows.
     void addClientMakesItsRowAndSevenDependentRows() {
         TempInstallation tmp;
         MessageRecorder messages;
+        QVERIFY(!AddClientMDB("LATHE1", "NOSUCH"));
+        QCOMPARE(messages.Texts(),
+                 QStringList{ReportText("Error 6#", 3021, 1,
+                                        "The DNC Server \"NOSUCH\" does not exist; the client "
+                                        "\"LATHE1\" was not created",
+                                        "Kestrum")});
+        QCOMPARE(DependentIds(tmp) + tmp.Rows("t_dnc_server_clients"), QStringList(7, QString()));
+        messages.Clear();
         PutServer(tmp, "OTHER");
         AddServer("O'HARA");  // apostrophes are bound, never spliced
         AddServer("O'HARA");
-        QCOMPARE(Count(tmp, "t_dnc_servers"), 2);
+        QCOMPARE(tmp.Count("t_dnc_servers"), 2);
         QVERIFY(AddClientMDB("BOB'S LATHE", "O'HARA"));
         QCOMPARE(
             tmp.Query("SELECT client_id, client_name, dnc_server_id FROM t_dnc_server_clients"),
@@ -74,42 +73,13 @@ private slots:
         QCOMPARE(messages.Count(), 0);
     }
 
-    void addClientStopsWithoutItsServer() {
-        TempInstallation tmp;
-        MessageRecorder messages;
-        QVERIFY(!AddClientMDB("LATHE1", "NOSUCH"));
-        QCOMPARE(messages.Texts(),
-                 QStringList{ReportText("Error 6#", 3021, 1,
-                                        "The DNC Server \"NOSUCH\" does not exist; the client "
-                                        "\"LATHE1\" was not created",
-                                        "Kestrum")});
-        QCOMPARE(DependentIds(tmp) << QString::number(Count(tmp, "t_dnc_server_clients")),
-                 QStringList(7, QString()) << "0");
-    }
-
-    void aNewClientGetsItsOwnRowsBesideANamesake() {
-        TempInstallation tmp;
-        if (tmp.OnServer()) {
-            QSKIP("the server refuses a second client of the same name");
-        }
-        MessageRecorder messages;
-        AddServer("CNCSRV1");
-        QVERIFY(AddClientMDB("A", "CNCSRV1"));
-        QVERIFY(AddClientMDB("B", "CNCSRV1"));
-        RenameClientMDB("B", "A");  // renaming does not prevent it
-        QVERIFY(AddClientMDB("A", "CNCSRV1"));
-        QCOMPARE(DependentIds(tmp), QStringList(7, "1,2,3"));
-        QCOMPARE(GetClientID("A"), std::optional<qint32>(1));
-    }
-
     // Deleting a client removes its row and its shop-terminal listings (the window test
-    // checks which); an id is never handed out again, so old rows never pass to a new client.
+    // checks which); an id is never handed out again, so old rows never pass to a new client,
+    // nor do a namesake's.
     void deletedIdsAreNeverReused() {
         TempInstallation tmp;
         MessageRecorder messages;
-        AddServer("CNCSRV1");
-        QVERIFY(AddClientMDB("SHOP", "CNCSRV1"));
-        QVERIFY(AddClientMDB("MILL", "CNCSRV1"));
+        QVERIFY(tmp.AddPlant({{"CNCSRV1", {"SHOP", "MILL"}}}));
         QVERIFY(DeleteClientRecordsMDB("MILL"));
         QVERIFY(!DeleteClientRecordsMDB("MILL"));
         QCOMPARE(DependentIds(tmp), QStringList(7, "1,2"));  // its other rows stay
@@ -118,39 +88,16 @@ private slots:
         DeleteServer("CNCSRV1");
         AddServer("CNCSRV1");
         QCOMPARE(GetServerID("CNCSRV1"), std::optional<qint32>(2));
-        QCOMPARE(Count(tmp, "t_dnc_server_clients", "dnc_server_id = 1"), 2);
+        QCOMPARE(tmp.Count("t_dnc_server_clients", "dnc_server_id = 1"), 2);
         QCOMPARE(messages.Count(), 0);
-    }
-
-    // The mode record of the current client; a protocol t_protocol does not know stays its
-    // id, and a client that is gone changes nothing.
-    void currentClientAndModeRecord() {
-        TempInstallation tmp;
-        MessageRecorder messages;
-        const qint64 server = PutServer(tmp, "CNCSRV1");
-        QVERIFY(AddClientMDB("LATHE1", "CNCSRV1"));
-        QVERIFY(AddClientMDB("LINE1", "CNCSRV1"));
-        tmp.Exec(
-            "UPDATE t_dnc_server_clients SET NODE_ID = 'TOOL', PORT_ID = 'P1', "
-            "protocol_id = 7, com_ports = ' 1 3' WHERE client_id = 1");
-        tmp.Exec("UPDATE t_client_mode SET cnc_comport = 3, m_baud = 4800, m_parity = 'N'");
-        tmp.Exec("UPDATE t_protocol SET protocol_dll = 'remote.dll' WHERE protocol_id = 7");
-        tmp.Exec("UPDATE t_dnc_server_clients SET protocol_id = 62 WHERE client_id = 2");
-        CurrentClientName = QStringLiteral("LATHE1");
-        QVERIFY(ReadCurrentClientIds());
-        QCOMPARE(CurrentServerId, qint32(server));
-        const ClientModeRecord& m = CurrentClientMode;
-        QCOMPARE((QStringList{m.ServerName, m.ClientName, m.NodeId, m.PortId, m.DetectedPorts,
-                              m.ProtocolLibrary, m.Protocol, m.Baud, m.Parity, m.DataBits,
-                              m.StopBits, QString::number(m.PortNumber)}),
-                 (QStringList{"CNCSRV1", "LATHE1", "TOOL", "P1", " 1 3", "remote.dll", "REMOTE",
-                              "4800", "N", "7", "2", "3"}));
-        ReadClientMode(2);
-        QCOMPARE(CurrentClientMode.Protocol + CurrentClientMode.ProtocolLibrary, "62");
-        CurrentClientName = QStringLiteral("GONE");
-        QVERIFY(!ReadCurrentClientIds());
-        QCOMPARE(CurrentClientId, 1);
-        QCOMPARE(messages.Count(), 0);
+        if (tmp.OnServer()) {
+            return;  // the server refuses a second client of the same name
+        }
+        // A new client gets rows of its own beside a namesake; renaming does not prevent it.
+        RenameClientMDB("MILL", "SHOP");
+        QVERIFY(AddClientMDB("SHOP", "CNCSRV1"));
+        QCOMPARE(DependentIds(tmp), QStringList(7, "1,2,3,4"));
+        QCOMPARE(GetClientID("SHOP"), std::optional<qint32>(1));
     }
 
     // The list readers read many clients at once; each must read as the client-by-client
@@ -181,14 +128,11 @@ private slots:
         QFETCH(QStringList, names);
         TempInstallation tmp;
         MessageRecorder messages;
-        PutServer(tmp, "CNCSRV1");
-        PutServer(tmp, "CNCSRV2");
-        for (const char* name :
-             {"LATHE1", "MILL1", "LINE1", "NOMODE", "ORPHAN", "twin", "DOUBLE"}) {
-            QVERIFY(AddClientMDB(name, "CNCSRV1"));
-        }
-        QVERIFY(AddClientMDB(QStringLiteral("DREHBANK-") + QChar(0xC4), "CNCSRV2"));
-        QVERIFY(AddClientMDB(QStringLiteral("drehbank-") + QChar(0xE4), "CNCSRV2"));
+        QVERIFY(tmp.AddPlant(
+            {{"CNCSRV1", {"LATHE1", "MILL1", "LINE1", "NOMODE", "ORPHAN", "twin", "DOUBLE"}},
+             {"CNCSRV2",
+              {QStringLiteral("DREHBANK-") + QChar(0xC4),
+               QStringLiteral("drehbank-") + QChar(0xE4)}}}));
         // A server refuses namesakes in other letter case; only an old file can hold them.
         if (!tmp.OnServer()) {
             QVERIFY(AddClientMDB("TWIN", "CNCSRV1"));
@@ -218,6 +162,15 @@ private slots:
         tmp.Exec("INSERT INTO t_client_mode (client_id, m_baud) VALUES (8, 1200), (999, 300)");
         tmp.Exec("UPDATE t_client_mode SET m_baud = 2400 WHERE client_id = 8 AND m_baud = 9600");
 
+        // The client-by-client reader, the measure below, read field by field once: a
+        // protocol t_protocol does not know stays its id.
+        const ClientModeRecord m = ClientModeOf(1);
+        QCOMPARE((QStringList{m.ServerName, m.ClientName, m.NodeId, m.DetectedPorts,
+                              m.ProtocolLibrary, m.Protocol, m.Baud, m.Parity, m.DataBits,
+                              m.StopBits, QString::number(m.PortNumber)}),
+                 (QStringList{"CNCSRV1", "LATHE1", "TOOL", " 1 3", "remote.dll", "REMOTE", "4800",
+                              "E", "7", "2", "3"}));
+        QCOMPARE(ClientModeOf(3).Protocol + ClientModeOf(3).ProtocolLibrary, "62");
         QStringList expected;
         for (const QString& name : std::as_const(names)) {
             const std::optional<qint32> id = GetClientID(name);
@@ -254,32 +207,19 @@ private slots:
 
     // The one rule that turns a stored protocol into the name windows and files show.
     void protocolDisplayName() {
-        // Stored text, the name shown, the composite code (0: none).
-        const struct {
-            const char *stored, *shown;
-            int code;
-        } rows[] = {
-            {"61", "LINE TERMINAL", 61},
-            {"63", "LINE TERMINAL", 63},
-            {"60", "60", 0},
-            {"64", "64", 0},
-            {"71", "REMOTE", 71},
-            {"74", "74", 0},
-            {"101", "MAZATROL", 101},
-            {"104", "104", 0},
-            {"XON", "STANDARD", 0},
-            {"NOTHING", "STANDARD", 0},
-            {"N", "N", 0},
-            {"xon", "xon", 0},
-            {"BTR", "BTR", 0},
-            {"", "", 0},
-        };
-        for (const auto& r : rows) {
-            const ProtocolDisplay display = DisplayProtocol(r.stored);
-            QCOMPARE(display.Name, r.shown);
-            QCOMPARE(display.Code.value_or(0), r.code);
-            QCOMPARE(ProtocolDisplayName(r.stored), r.shown);
+        // Each stored text with the name shown and the composite code (0: none).
+        QStringList shown;
+        for (const char* stored : {"61", "63", "60", "64", "71", "74", "101", "104", "XON",
+                                   "NOTHING", "N", "xon", "BTR", ""}) {
+            const ProtocolDisplay display = DisplayProtocol(stored);
+            QCOMPARE(ProtocolDisplayName(stored), display.Name);
+            shown << QString(stored) + ": " + display.Name + " " +
+                         QString::number(display.Code.value_or(0));
         }
+        QCOMPARE(shown, (QStringList{"61: LINE TERMINAL 61", "63: LINE TERMINAL 63", "60: 60 0",
+                                     "64: 64 0", "71: REMOTE 71", "74: 74 0", "101: MAZATROL 101",
+                                     "104: 104 0", "XON: STANDARD 0", "NOTHING: STANDARD 0",
+                                     "N: N 0", "xon: xon 0", "BTR: BTR 0", ":  0"}));
     }
 };
 

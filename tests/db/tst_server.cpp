@@ -70,32 +70,10 @@ private slots:
         QVERIFY2(error.contains("already holds the tables"), qPrintable(error));
     }
 
-    void sameClientNameAtOnce() {
-        TempInstallation tmp;
-        MessageRecorder messages;
-        AddServer("CNCSRV1");
-        QSemaphore ran;
-        std::thread other(ActAsOtherAdministrator, tmp.DatabaseLocation(),
-                          QStringList{"INSERT INTO t_dnc_server_clients (client_name, "
-                                      "dnc_server_id) VALUES ('LATHE1', 1)"},
-                          &ran, 300);
-        ran.acquire();
-        // Waits for the other insert, then the database refuses the name in any letter case.
-        NameClashWatch clash;
-        QVERIFY(!AddClientMDB("Lathe1", "CNCSRV1"));
-        other.join();
-        QVERIFY(clash.Seen());
-        QCOMPARE(messages.Count(), 0);
-        QCOMPARE(Count(tmp, "t_dnc_server_clients"), 1);
-        QCOMPARE(Count(tmp, "t_client_mode"), 0);  // none of the refused client's rows
-    }
-
     void copyRacingADeleteLeavesNoHalfChangedClient() {
         TempInstallation tmp;
         MessageRecorder messages;
-        AddServer("CNCSRV1");
-        QVERIFY(AddClientMDB("SOURCE", "CNCSRV1"));
-        QVERIFY(AddClientMDB("TARGET", "CNCSRV1"));
+        QVERIFY(tmp.AddPlant({{"CNCSRV1", {"SOURCE", "TARGET"}}}));
         tmp.Exec("UPDATE t_client_mode SET m_baud = 4800 WHERE client_id = 1");
         CurrentClientName = "SOURCE";
         QVERIFY(ReadCurrentClientIds());
@@ -127,14 +105,14 @@ private slots:
         QCOMPARE(messages.Count(), 1);
         QVERIFY2(messages.Texts().first().contains("connection to the database server was lost"),
                  qPrintable(messages.Texts().first()));
-        QCOMPARE(Count(tmp, "t_dnc_server_clients"), 0);
+        QCOMPARE(tmp.Count("t_dnc_server_clients"), 0);
         QCOMPARE(LoadServerNames(), -1);  // same routine: quiet, not read
         QCOMPARE(messages.Count(), 1);
         // Back in the event loop: the next action connects again.
         QCoreApplication::processEvents();
         QVERIFY(AddClientMDB("LATHE2", "CNCSRV1"));
         QCOMPARE(messages.Count(), 1);
-        QCOMPARE(Count(tmp, "t_client_mode"), 1);
+        QCOMPARE(tmp.Count("t_client_mode"), 1);
     }
 };
 

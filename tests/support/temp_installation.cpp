@@ -31,32 +31,25 @@ TempInstallation::TempInstallation(const Options& options) {
     SetComputerNameSource([name]() -> std::optional<QString> { return name; });
     LocalComputerName = name.toUpper();
     DatabaseFolder = dir_.path();
-    DncConnectionString = QStringLiteral("Provider = Microsoft.Jet.OLEDB.4.0;data source = ") +
-                          DatabasePath() + QStringLiteral(";");
     if (options.settings) {
         WriteFile(QStringLiteral("Kestrum.ini"), *options.settings);
     }
-    if (options.createDatabase && TestOnServer()) {
+    if (options.createDatabase) {
         QString error;
-        serverUri_ = FreshServerDatabase(&error);
-        valid_ = !serverUri_.isEmpty();
+        if (TestOnServer()) {
+            serverUri_ = FreshServerDatabase(&error);
+            valid_ = !serverUri_.isEmpty();
+        } else {
+            valid_ = CreateDatabaseFile(dir_.path(), &error);
+        }
         if (!valid_) {
-            qWarning("Could not prepare the server database: %s", qPrintable(error));
+            qWarning("Could not prepare the database: %s", qPrintable(error));
         }
-        DncConnectionString = QStringLiteral("Provider = Microsoft.Jet.OLEDB.4.0;data source = ") +
-                              serverUri_ + QStringLiteral(";");
-        if (valid_ && options.openConnection) {
-            valid_ = OpenConnection();
-        }
-    } else if (options.createDatabase) {
-        QString error;
-        valid_ = CreateDatabaseFile(dir_.path(), &error);
-        if (!valid_) {
-            qWarning("Could not create DNC.mdb: %s", qPrintable(error));
-        }
-        if (valid_ && options.openConnection) {
-            valid_ = OpenConnection();
-        }
+    }
+    DncConnectionString = QStringLiteral("Provider = Microsoft.Jet.OLEDB.4.0;data source = ") +
+                          DatabaseLocation() + QStringLiteral(";");
+    if (valid_ && options.createDatabase && options.openConnection) {
+        valid_ = OpenConnection();
     }
     checkName_ = QStringLiteral("check-") + QUuid::createUuid().toString(QUuid::Id128);
 }
@@ -237,4 +230,48 @@ bool TempInstallation::RefuseInserts(const QString& table) const {
            Exec(QStringLiteral("CREATE TRIGGER refuse_%1 BEFORE INSERT ON %1 "
                                "FOR EACH ROW EXECUTE FUNCTION refuse()")
                     .arg(table));
+}
+
+bool TempInstallation::AddPlant(const Plant& servers) const {
+    // The set-up's many small writes need not wait for the disk; the tests' own do.
+    QSqlQuery pragma(DncConnection.Database());
+    if (!OnServer()) {
+        pragma.exec(QStringLiteral("PRAGMA synchronous = OFF"));
+    }
+    bool made = true;
+    for (const auto& [server, clients] : servers) {
+        AddServer(server);
+        for (const QString& client : clients) {
+            made = AddClientMDB(client, server) && made;
+        }
+    }
+    if (!OnServer()) {
+        pragma.exec(QStringLiteral("PRAGMA synchronous = FULL"));
+    }
+    return made;
+}
+
+QVariant TempInstallation::ClientId(const QString& name) const {
+    return QueryValue(
+        QStringLiteral("SELECT client_id FROM t_dnc_server_clients WHERE client_name = ?"), {name});
+}
+
+QStringList TempInstallation::ClientsOf(const QString& server) const {
+    return TextRows(
+        QStringLiteral("SELECT c.client_name FROM t_dnc_server_clients c JOIN t_dnc_servers s "
+                       "ON s.dnc_server_id = c.dnc_server_id WHERE s.dnc_server_name = ? "
+                       "ORDER BY c.client_name"),
+        {server});
+}
+
+QStringList TempInstallation::Rows(const QString& table) const {
+    return TextRows(QStringLiteral("SELECT * FROM ") + table + QStringLiteral(" ORDER BY 1"));
+}
+
+qint64 TempInstallation::Count(const QString& table, const QString& where,
+                               const QVariantList& bind) const {
+    return QueryValue(QStringLiteral("SELECT COUNT(*) FROM ") + table +
+                          (where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where),
+                      bind)
+        .toLongLong();
 }

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 
 #include <optional>
+#include <utility>
 
 class TempInstallation {
 public:
@@ -56,6 +57,18 @@ public:
     bool RefuseInserts(const QString& table) const;
     // Runs a statement on that separate connection (for setting up rows).
     bool Exec(const QString& sql, const QVariantList& bind = {}) const;
+
+    // Servers, each with its clients, made as the program makes them (a client with its
+    // dependent rows). False when one could not be made.
+    using Plant = QList<std::pair<QString, QStringList>>;
+    bool AddPlant(const Plant& servers) const;
+    // Read on the separate connection: a client's id, a server's client names in name order,
+    // a table's rows as text in key order, and a count of a table's rows.
+    QVariant ClientId(const QString& name) const;
+    QStringList ClientsOf(const QString& server) const;
+    QStringList Rows(const QString& table) const;
+    qint64 Count(const QString& table, const QString& where = QString(),
+                 const QVariantList& bind = {}) const;
 
 private:
     QTemporaryDir dir_;

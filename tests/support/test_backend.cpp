@@ -45,8 +45,6 @@ QString ProtocolRows() {
 
 }  // namespace
 
-QString ResetProcessDatabase();
-
 bool TestOnServer() {
     return qEnvironmentVariable("KESTRUM_TEST_BACKEND") == QLatin1String("pg");
 }
@@ -75,63 +73,55 @@ bool RunOnServer(const QString& sql, QString* error) {
     return RunOn(connection, sql, error);
 }
 
-QString FreshServerDatabase(QString* error) {
-    QString reset = ResetProcessDatabase();
-    if (!reset.isEmpty()) {
-        return reset;
-    }
-    // The first test, or one that changed the tables themselves: made anew.
-    {
-        const QString name =
-            QStringLiteral("kestrum_test_%1").arg(QCoreApplication::applicationPid());
-        if (!RunOnServer(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(name),
-                         error) ||
-            !RunOnServer(QStringLiteral("CREATE DATABASE %1").arg(name), error) ||
-            !CreateServerSchema(TestServerDatabaseUri(name), error)) {
-            return QString();
-        }
-        if (ProcessDatabase().isEmpty()) {
-            qAddPostRoutine(DropProcessDatabase);
-        }
-        ProcessDatabase() = name;
-        return TestServerDatabaseUri(name);
-    }
-}
+namespace {
 
+// This process's database emptied and given its protocol rows again; "" when there is none
+// yet, or when a test added a trigger or a table or dropped one (it is then made anew).
 QString ResetProcessDatabase() {
     if (ProcessDatabase().isEmpty()) {
         return QString();
     }
-    QString* error = nullptr;
     const QString uri = TestServerDatabaseUri(ProcessDatabase());
     DatabaseConnection connection(QStringLiteral("test-server-reset"));
     if (!connection.OpenLocation(uri)) {
-        if (error) {
-            *error = connection.LastError();
-        }
         return QString();
     }
-    // A test that added a trigger or a table, or dropped one, leaves a database that is
-    // made anew rather than emptied.
-    {
-        QSqlQuery query(connection.Database());
-        if (!query.exec(QStringLiteral(
-                "SELECT (SELECT COUNT(*) FROM pg_trigger WHERE NOT tgisinternal), "
-                "(SELECT COUNT(*) FROM information_schema.tables WHERE table_schema = "
-                "current_schema())")) ||
-            !query.next() || query.value(0).toInt() != 0 ||
-            query.value(1).toInt() != int(SchemaTables().size())) {
-            return QString();
-        }
-    }
-    if (!RunOn(connection,
-               QStringLiteral("TRUNCATE ") + SchemaTables().join(QStringLiteral(", ")) +
-                   QStringLiteral(" RESTART IDENTITY"),
-               error) ||
-        !RunOn(connection, ProtocolRows(), error)) {
+    QSqlQuery query(connection.Database());
+    if (!query.exec(
+            QStringLiteral("SELECT (SELECT COUNT(*) FROM pg_trigger WHERE NOT tgisinternal), "
+                           "(SELECT COUNT(*) FROM information_schema.tables WHERE table_schema = "
+                           "current_schema())")) ||
+        !query.next() || query.value(0).toInt() != 0 ||
+        query.value(1).toInt() != int(SchemaTables().size())) {
         return QString();
     }
-    return uri;
+    const bool emptied = RunOn(connection,
+                               QStringLiteral("TRUNCATE ") + SchemaTables().join(", ") +
+                                   QStringLiteral(" RESTART IDENTITY"),
+                               nullptr) &&
+                         RunOn(connection, ProtocolRows(), nullptr);
+    return emptied ? uri : QString();
+}
+
+}  // namespace
+
+QString FreshServerDatabase(QString* error) {
+    const QString reset = ResetProcessDatabase();
+    if (!reset.isEmpty()) {
+        return reset;
+    }
+    // The first test, or one that changed the tables themselves: made anew.
+    const QString name = QStringLiteral("kestrum_test_%1").arg(QCoreApplication::applicationPid());
+    if (!RunOnServer(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(name), error) ||
+        !RunOnServer(QStringLiteral("CREATE DATABASE %1").arg(name), error) ||
+        !CreateServerSchema(TestServerDatabaseUri(name), error)) {
+        return QString();
+    }
+    if (ProcessDatabase().isEmpty()) {
+        qAddPostRoutine(DropProcessDatabase);
+    }
+    ProcessDatabase() = name;
+    return TestServerDatabaseUri(name);
 }
 
 void ActAsOtherAdministrator(const QString& uri, const QStringList& statements, QSemaphore* ran,
