@@ -61,8 +61,9 @@ QString frmServers::ExtractServerName(const QString& displayName) {
 }
 
 bool frmServers::AddServerToList(const QString& name) {
+    // Case-blind as the database: a name stored in other letters (an imported one) is listed.
     for (int i = 0; i < ui_->lstServers->count(); ++i) {
-        if (ui_->lstServers->item(i)->text() == name) {
+        if (ui_->lstServers->item(i)->text().compare(name, Qt::CaseInsensitive) == 0) {
             return false;
         }
     }
