@@ -12,6 +12,7 @@
 #include "tests/support/message_recorder.h"
 #include "tests/support/temp_installation.h"
 #include "tests/support/test_main.h"
+#include "tests/support/widget_probe.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -31,7 +32,8 @@ namespace {
 // MILL1 (current) and LATHE2 of one server; the folders "parts" and "Old = Parts" exist.
 class Rig {
 public:
-    explicit Rig(const QByteArray& settings = {}) : tmp(Options(settings)) {
+    explicit Rig(const QByteArray& settings = {})
+        : tmp({.settings = settings.isEmpty() ? std::nullopt : std::optional(settings)}) {
         AddServer("SRV1");
         AddClientMDB("MILL1", "SRV1");
         AddClientMDB("LATHE2", "SRV1");
@@ -61,28 +63,13 @@ public:
 
     TempInstallation tmp;
     qint32 mill = 0, lathe = 0;
-
-private:
-    static TempInstallation::Options Options(const QByteArray& settings) {
-        TempInstallation::Options options;
-        if (!settings.isEmpty()) {
-            options.settings = settings;
-        }
-        return options;
-    }
 };
 
 struct DirWindow {
     DirWindow() { window.show(); }
     QListWidget* List() { return window.findChild<QListWidget*>("lstDir"); }
     void Click(const char* button) { window.findChild<QPushButton*>(button)->click(); }
-    QStringList Texts() {
-        QStringList texts;
-        for (int i = 0; i < List()->count(); ++i) {
-            texts << List()->item(i)->text();
-        }
-        return texts;
-    }
+    QStringList Texts() { return Entries(List()); }
     QString Selected() {
         const QList<QListWidgetItem*> items = List()->selectedItems();
         return items.isEmpty() ? QString() : items.first()->text();

@@ -6,11 +6,9 @@
 #include "port_setup_rig.h"
 #include "setup/port_detection.h"
 #include "tests/support/fast_clock.h"
+#include "tests/support/pty_pair.h"
 #include "tests/support/test_main.h"
 #include "tools/btssim/simulated_lines.h"
-
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
@@ -171,10 +169,9 @@ private Q_SLOTS:
     // End to end on a real serial line: a pseudo-terminal mapped to COM7 in [COMPORTS].
     void detectsPseudoTerminal() {
         PortSetupRig rig;
-        const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-        QVERIFY(master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0);
-        const QString device = QString::fromLocal8Bit(::ptsname(master));
-        QVERIFY(WriteIniValue("COMPORTS", "COM7", device, SettingsFileName));
+        PtyPair pty;
+        const QString device = pty.Device();
+        QVERIFY(pty.IsValid() && WriteIniValue("COMPORTS", "COM7", device, SettingsFileName));
         QVERIFY(WriteIniValue("COMPORTS", "COM8", "/dev/no-such-device", SettingsFileName));
         FastClock clock;
         MappedPortsOnly lines;
@@ -185,7 +182,6 @@ private Q_SLOTS:
         rig.Combo("cboPorts")->hidePopup();
         MessageRecorder messages;
         rig.Click("cmdPorts");
-        ::close(master);
         QCOMPARE(messages.Texts(),
                  QStringList{kSummaryHead + "Usable: COM7\nSkipped (in use): none\nFailed: none"});
         QCOMPARE(rig.ClientColumn("com_ports"), QVariant(" 7"));
