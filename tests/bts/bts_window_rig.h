@@ -20,9 +20,7 @@
 #include <memory>
 
 inline TempInstallation::Options BtsWindowInstallation(const QByteArray& extraBts = {}) {
-    TempInstallation::Options options;
-    options.settings = "[BTS]\r\nBTSCOM=COM5\r\nBTSMANMENU=TRUE\r\n" + extraBts;
-    return options;
+    return {.settings = "[BTS]\r\nBTSCOM=COM5\r\nBTSMANMENU=TRUE\r\n" + extraBts};
 }
 
 struct BtsWindowRig : AdapterBench {

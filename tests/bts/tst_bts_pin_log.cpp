@@ -46,7 +46,7 @@ private Q_SLOTS:
     void appendsReadsAndKillsLog() {
         QCOMPARE(BtsLogEntry(QDateTime(QDate(2024, 3, 7), QTime(14, 5, 9)), "MILL1"),
                  QStringLiteral("03/07/24,14:05:09  MILL1"));
-        TempInstallation installation(NoDatabase());
+        TempInstallation installation({.createDatabase = false, .settings = {}});
         MessageRecorder messages;
         const QString log = installation.FilePath(QStringLiteral("BTSLog.txt"));
         KillBTSLog();  // nothing to delete: nothing happens
@@ -71,7 +71,7 @@ private Q_SLOTS:
     }
 
     void printsLogAndNothingWhenEmpty() {
-        TempInstallation installation(NoDatabase());
+        TempInstallation installation({.createDatabase = false, .settings = {}});
         const QString pdf = installation.FilePath(QStringLiteral("log.pdf"));
         int shown = 0;
         const ModalHook previous = SetModalHook([&](QDialog& dialog) {
