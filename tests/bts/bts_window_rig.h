@@ -3,7 +3,6 @@
 // the adapter bench, and fakes behind the program-start and window seams.
 
 #include "base/modal.h"
-#include "base/settings.h"
 #include "bts/bts_pin.h"
 #include "bts/frmBTS.h"
 #include "bts/frmBTSMan.h"
@@ -13,11 +12,8 @@
 #include "tests/support/widget_probe.h"
 
 #include <QAction>
-#include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
-
-#include <memory>
 
 inline TempInstallation::Options BtsWindowInstallation(const QByteArray& extraBts = {}) {
     return {.settings = "[BTS]\r\nBTSCOM=COM5\r\nBTSMANMENU=TRUE\r\n" + extraBts};

@@ -1,16 +1,12 @@
 // The Bluetooth settings assistant with fakes behind the program-start and window seams.
 
-#include "bts/bts_assistant.h"
-#include "bts/frmBTSMan.h"
 #include "bts/frmConfigureBaud.h"
-#include "bts/frmInstructions.h"
 #include "tests/bts/bts_window_rig.h"
 #include "tests/support/test_main.h"
 
 #include <QFile>
 #include <QLineEdit>
 #include <QRadioButton>
-#include <QTemporaryDir>
 #include <QTest>
 
 class TestBtsAssistant : public QObject {

@@ -1,7 +1,6 @@
 // PINs derived from names, the BTS log file and its printing.
 
 #include "base/modal.h"
-#include "base/settings.h"
 #include "bts/bts_log.h"
 #include "bts/bts_pin.h"
 #include "bts/frmBTSLog.h"

@@ -7,8 +7,6 @@
 #include "tests/support/pty_pair.h"
 #include "tests/support/test_main.h"
 
-#include <QFile>
-#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QScopeGuard>

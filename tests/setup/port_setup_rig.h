@@ -4,13 +4,11 @@
 
 #include "base/settings.h"
 #include "db/client_attributes.h"
-#include "db/dnc_database.h"
 #include "setup/frmPortSetup.h"
 #include "tests/support/message_recorder.h"
 #include "tests/support/temp_installation.h"
 #include "tests/support/widget_probe.h"
 
-#include <QComboBox>
 #include <QPushButton>
 #include <QTest>
 

@@ -5,7 +5,6 @@
 #include "base/modal.h"
 #include "base/settings.h"
 #include "components/folder_view.h"
-#include "db/dnc_database.h"
 #include "setup/directories.h"
 #include "setup/frmDirProps.h"
 #include "setup/frmDirectories.h"
@@ -16,11 +15,9 @@
 
 #include <QAction>
 #include <QCheckBox>
-#include <QComboBox>
 #include <QDir>
 #include <QGroupBox>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>

@@ -14,7 +14,23 @@ const char* const kPortColumns[] = {"cnc_comport", "m_baud", "m_databits", "m_pa
                                     "m_stopbits"};
 const char* const kPortLists[] = {"cboPorts", "cboBaud", "cboData", "cboParity", "cboStop"};
 
+// A protocol chosen for MILL1 and what OK or Cancel leaves.
+struct ProtocolChoice {
+    int storedId = 0;
+    QString chosen{};
+    // Taken: protocol id, own and all shop-terminal listings, own and all remote rows,
+    // terminal_enabled, terminal mode, other clients changed.
+    QString after{};
+    // Else "title|text" of the one message ('*' any text) or "<cancel>", and what cboProtocol
+    // shows afterwards ("" not compared).
+    QString message{}, shown{};
+    QString prepare{};        // SQL run before the window opens
+    bool companions = false;  // MILL1's listing and remote row there already
+};
+
 }  // namespace
+
+Q_DECLARE_METATYPE(ProtocolChoice)
 
 class TestPortSetupWindow : public QObject {
     Q_OBJECT
@@ -108,63 +124,39 @@ private Q_SLOTS:
     // OK's protocol rules, for MILL1 only. Refused OK and Cancel write nothing, not even the
     // port settings; a refused window stays open and shows the stored protocol again.
     void protocolChoice_data() {
-        QTest::addColumn<int>("storedId");
-        QTest::addColumn<QString>("chosen");
-        QTest::addColumn<bool>("companions");  // MILL1's listing and remote row there already
-        QTest::addColumn<QString>("prepare");  // SQL run before the window opens
-        // Taken: protocol id, own and all shop-terminal listings, own and all remote rows,
-        // terminal_enabled, terminal mode, other clients changed.
-        QTest::addColumn<QString>("after");
-        // Else "title|text" of the one message ('*' any text), "<cancel>" for Cancel, and what
-        // cboProtocol shows afterwards ("" not compared).
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<QString>("shown");
-        const auto taken = [](const char* name, int id, const char* chosen, const char* after,
-                              bool companions = false) {
-            QTest::newRow(name) << id << QString(chosen) << companions << QString()
-                                << QString(after) << QString() << QString();
-        };
-        const auto refused = [](const char* name, int id, const char* chosen,
-                                const QString& message, const char* shown = "",
-                                const char* prepare = "") {
-            QTest::newRow(name) << id << QString(chosen) << false << QString(prepare) << QString()
-                                << message << QString(shown);
+        QTest::addColumn<ProtocolChoice>("c");
+        const auto row = [](const char* name, const ProtocolChoice& c) {
+            QTest::newRow(name) << c;
         };
         const auto alert = [](const QString& which) {
             return which + " alert!  |A " + which + " must be deleted to change protocol!";
         };
-        taken("to SHOP TERMINAL", 2, "SHOP TERMINAL", "5|0|1|0|0|0|3|0");
-        taken("to BTR", 2, "BTR", "4|1|2|0|0|-1|0|0");
-        taken("to LINE TERMINAL", 2, "LINE TERMINAL", "62|1|2|0|0|0|0|0");
-        taken("NONE to REMOTE", 1, "REMOTE", "72|1|2|1|1|0|0|0");
-        taken("to MAZATROL", 2, "MAZATROL", "102|1|2|1|1|0|0|0");
-        taken("rows there already", 2, "REMOTE", "72|1|2|1|1|0|0|0", true);
-        taken("no choice", 2, "", "2|0|1|0|0|0|0|0");
-        taken("63 kept", 63, "LINE TERMINAL", "63|0|1|0|0|0|0|0");
-        taken("SHOP TERMINAL kept", 5, "SHOP TERMINAL", "5|0|1|0|0|0|0|0");
-        taken("BTR only from STANDARD", 8, "BTR", "8|0|1|0|0|0|0|0");
-        refused("shop terminal", 5, "STANDARD", alert("Shop Terminal"), "SHOP TERMINAL");
-        refused("line terminal", 62, "REMOTE", alert("Line Terminal"), "LINE TERMINAL");
-        refused("btr", 4, "STANDARD", alert("BTR"), "BTR");
-        refused("remote", 72, "MAZATROL", alert("Remote"), "REMOTE");
-        refused("mazatrol", 103, "LINE TERMINAL", alert("MAZATROL"), "MAZATROL");
-        refused("protocol not in database", 2, "BTR", "Protocol not found|*", "",
-                "DELETE FROM t_protocol WHERE protocol_name='BTR'");
-        refused("failing write", 2, "REMOTE", "*|Error Protocol#*", "", "DROP TABLE t_remote");
-        refused("cancel", 2, "REMOTE", "<cancel>");
+        row("to SHOP TERMINAL", {2, "SHOP TERMINAL", "5|0|1|0|0|0|3|0"});
+        row("to BTR", {2, "BTR", "4|1|2|0|0|-1|0|0"});
+        row("to LINE TERMINAL", {2, "LINE TERMINAL", "62|1|2|0|0|0|0|0"});
+        row("NONE to REMOTE", {1, "REMOTE", "72|1|2|1|1|0|0|0"});
+        row("to MAZATROL", {2, "MAZATROL", "102|1|2|1|1|0|0|0"});
+        row("rows there already", {2, "REMOTE", "72|1|2|1|1|0|0|0", "", "", "", true});
+        row("no choice", {2, "", "2|0|1|0|0|0|0|0"});
+        row("63 kept", {63, "LINE TERMINAL", "63|0|1|0|0|0|0|0"});
+        row("SHOP TERMINAL kept", {5, "SHOP TERMINAL", "5|0|1|0|0|0|0|0"});
+        row("BTR only from STANDARD", {8, "BTR", "8|0|1|0|0|0|0|0"});
+        row("shop terminal", {5, "STANDARD", "", alert("Shop Terminal"), "SHOP TERMINAL"});
+        row("line terminal", {62, "REMOTE", "", alert("Line Terminal"), "LINE TERMINAL"});
+        row("btr", {4, "STANDARD", "", alert("BTR"), "BTR"});
+        row("remote", {72, "MAZATROL", "", alert("Remote"), "REMOTE"});
+        row("mazatrol", {103, "LINE TERMINAL", "", alert("MAZATROL"), "MAZATROL"});
+        row("protocol not in database", {2, "BTR", "", "Protocol not found|*", "",
+                                         "DELETE FROM t_protocol WHERE protocol_name='BTR'"});
+        row("failing write", {2, "REMOTE", "", "*|Error Protocol#*", "", "DROP TABLE t_remote"});
+        row("cancel", {2, "REMOTE", "", "<cancel>"});
     }
     void protocolChoice() {
-        QFETCH(int, storedId);
-        QFETCH(QString, chosen);
-        QFETCH(bool, companions);
-        QFETCH(QString, prepare);
-        QFETCH(QString, after);
-        QFETCH(QString, message);
-        QFETCH(QString, shown);
+        QFETCH(ProtocolChoice, c);
         PortSetupRig rig;
         const int id = rig.mill;
-        rig.SetClient("protocol_id", storedId);
-        if (companions) {
+        rig.SetClient("protocol_id", c.storedId);
+        if (c.companions) {
             rig.db.Exec("INSERT INTO t_shopterm_clients (shop_client_id, clients_id) VALUES (?, ?)",
                         {id, id});
             rig.db.Exec("INSERT INTO t_remote (rem_client_id) VALUES (?)", {id});
@@ -174,15 +166,15 @@ private Q_SLOTS:
             "INSERT INTO t_shopterm_clients (shop_client_id, clients_id) SELECT client_id, ? "
             "FROM t_dnc_server_clients WHERE client_name='LATHE2'",
             {id});
-        if (!prepare.isEmpty()) {
-            rig.db.Exec(prepare);
+        if (!c.prepare.isEmpty()) {
+            rig.db.Exec(c.prepare);
         }
         const QString before = rig.Snapshot();
         QVERIFY(rig.Open());
-        rig.Choose("cboProtocol", chosen);
+        rig.Choose("cboProtocol", c.chosen);
         rig.Choose("cboBaud", "1200");
         MessageRecorder messages;
-        if (message == "<cancel>") {
+        if (c.message == "<cancel>") {
             QTest::keyClick(rig.Window(), Qt::Key_Escape);  // no role here
             QVERIFY(rig.Window()->isVisible());
             rig.Click("cmdCancel");
@@ -192,7 +184,7 @@ private Q_SLOTS:
         } else {
             rig.Click("cmdOK");
         }
-        if (!after.isEmpty()) {
+        if (!c.after.isEmpty()) {
             QCOMPARE(messages.Texts(), QStringList());
             const QString sql =
                 "SELECT c.protocol_id, (SELECT COUNT(*) FROM t_shopterm_clients WHERE "
@@ -203,23 +195,23 @@ private Q_SLOTS:
                 "(SELECT COUNT(*) FROM t_dnc_server_clients WHERE client_id<>c.client_id AND "
                 "(protocol_id<>2 OR terminal_enabled<>0)) FROM t_dnc_server_clients c WHERE "
                 "c.client_id = ?";
-            QCOMPARE(rig.db.TextRows(sql, {id}), QStringList{after});
+            QCOMPARE(rig.db.TextRows(sql, {id}), QStringList{c.after});
             return;
         }
-        if (message != "<cancel>") {
+        if (c.message != "<cancel>") {
             QCOMPARE(messages.Count(), 1);
             const QString seen = messages.Last().title + '|' + messages.Last().text;
             const QRegularExpression pattern(
                 QRegularExpression::anchoredPattern(
-                    QRegularExpression::escape(message).replace("\\*", ".*")),
+                    QRegularExpression::escape(c.message).replace("\\*", ".*")),
                 QRegularExpression::DotMatchesEverythingOption);
             QVERIFY2(pattern.match(seen).hasMatch(), qPrintable(seen));
             // The database's own reports carry no icon.
-            QVERIFY(message.startsWith('*') || messages.Last().icon == MsgIcon::Critical);
+            QVERIFY(c.message.startsWith('*') || messages.Last().icon == MsgIcon::Critical);
             QVERIFY(rig.Window()->isVisible());
         }
-        if (!shown.isEmpty()) {
-            QCOMPARE(rig.Shown("cboProtocol"), shown);
+        if (!c.shown.isEmpty()) {
+            QCOMPARE(rig.Shown("cboProtocol"), c.shown);
         }
         QCOMPARE(rig.Snapshot(), before);
     }
