@@ -24,19 +24,22 @@ private Q_SLOTS:
         QCOMPARE(w.Protocol().msPinNumber, QStringLiteral("24681357"));
     }
 
-    // The modes that only write the database, and those that set one thing in the adapter.
+    // The modes that only write the database (BTS ON, EOB delay: with an end-of-block delay),
+    // and those that set one thing in the adapter (from latency on for LATENCY OFF only). An
+    // adapter that fails leaves the database as it was and the window ready.
     void modes_data() {
-        QTest::addColumn<QString>("entry");
-        QTest::addColumn<int>("eobDelay");
-        QTest::addColumn<int>("latency");       // LATHE1's bts_latency before
+        QTest::addColumn<QString>("entry");  // "" configures the device
+        QTest::addColumn<AdapterFault>("fault");
         QTest::addColumn<QString>("commands");  // sent to the adapter
         QTest::addColumn<QString>("status");    // statuses in a row, "^" the first
         QTest::addColumn<QString>("held");      // hardware flow, discover, echo afterwards
         QTest::addColumn<QVariantList>("row");  // used, eobdelay, loop, latency, address, pin, port
-        const auto row = [](const char* entry, int eob, int latency, const char* commands,
-                            const QString& status, const char* held, const QVariantList& row) {
-            QTest::newRow(entry) << QString(entry) << eob << latency << QString(commands) << status
-                                 << QString(held) << row;
+        QTest::addColumn<QString>("message");   // the one shown, "" none
+        const auto row = [](const char* name, const char* commands, const QString& status,
+                            const char* held, const QVariantList& row,
+                            AdapterFault fault = AdapterFault::None, const QString& message = "") {
+            QTest::newRow(name) << QString(name).section(',', 0, 0) << fault << QString(commands)
+                                << status << QString(held) << row << message;
         };
         const auto stored = [](int used, int eob, int loop, int latency = -1) {
             return QVariantList{used, eob, loop, latency, "0012-6F-000001", "11112222", 3};
@@ -44,41 +47,61 @@ private Q_SLOTS:
         const auto database = [](const QString& entry) {
             return "^||" + entry + '|' + entry + ".|" + entry + "..|";
         };
-        row("BTS OFF", 0, -1, "", database("BTS OFF"), "111", stored(0, 0, -1));
-        row("BTS ON", 0, -1, "", database("BTS ON"), "111", stored(-1, -1, -1));
-        QTest::newRow("BTS ON, EOB delay")
-            << "BTS ON" << 5 << -1 << "" << database("BTS ON") << "111" << stored(-1, 0, -1);
-        row("CHANNEL OFF", 0, -1, "", database("CHANNEL OFF"), "111", stored(-1, 0, 0));
-        row("BTS DELETE", 0, -1, "", database("BTS DELETE"), "111", {0, 0, 0, 0, "", "", 0});
-        row("DISCOVER ON", 0, 0, "ATH1", "|Discover ON...|", "111", stored(-1, 0, -1, 0));
-        row("DISCOVER OFF", 0, 0, "ATH0 ATE0", "|Echo OFF...|", "100", stored(-1, 0, -1, 0));
-        row("BTS ECHO OFF", 0, 0, "ATE0", "|Echo OFF..|", "110", stored(-1, 0, -1, 0));
-        row("BTS ECHO ON", 0, 0, "ATE1", "|Echo ON..|", "111", stored(-1, 0, -1, 0));
-        row("LATENCY OFF", 0, -1, "ATC0", "|Latency OFF..|", "011", stored(-1, 0, -1, 0));
-        row("LATENCY ON", 0, 0, "ATC1", "|Latency ON..|", "111", stored(-1, 0, -1));
+        const QVariantList kept = stored(-1, 0, -1, 0);
+        row("BTS OFF", "", database("BTS OFF"), "111", stored(0, 0, -1));
+        row("BTS ON", "", database("BTS ON"), "111", stored(-1, -1, -1));
+        row("BTS ON, EOB delay", "", database("BTS ON"), "111", stored(-1, 0, -1));
+        row("CHANNEL OFF", "", database("CHANNEL OFF"), "111", stored(-1, 0, 0));
+        row("BTS DELETE", "", database("BTS DELETE"), "111", {0, 0, 0, 0, "", "", 0},
+            AdapterFault::None, "You are about to delete all BTS settings of client \"LATHE1\"");
+        row("DISCOVER ON", "ATH1", "|Discover ON...|", "111", kept);
+        row("DISCOVER OFF", "ATH0 ATE0", "|Echo OFF...|", "100", kept);
+        row("BTS ECHO OFF", "ATE0", "|Echo OFF..|", "110", kept);
+        row("BTS ECHO ON", "ATE1", "|Echo ON..|", "111", kept);
+        row("LATENCY OFF", "ATC0", "|Latency OFF..|", "011", kept);
+        row("LATENCY ON", "ATC1", "|Latency ON..|", "111", stored(-1, 0, -1));
         // The adapter's flow control is not the one the client stores.
-        row("VERIFY BTS", 0, 0, "ATI1", "|Latency OFF unmatched..|", "111", stored(-1, 0, -1, 0));
+        row("VERIFY BTS", "ATI1", "|Latency OFF unmatched..|", "111", kept);
+        row("LATENCY ON, silent", "", "|Config. failed Latency ON..|", "111", kept,
+            AdapterFault::Silent);
+        row("LATENCY ON, noise", "ATC1", "|Config. failed Latency ON..|", "111", kept,
+            AdapterFault::Noise);
+        row("VERIFY BTS, silent", "", "|No response, check settings..|", "111", kept,
+            AdapterFault::Silent);
+        // A slow adapter is found (the reset has a long wait) and then misses its first step; one
+        // that answers ERROR after its echo looks found too, and fails its first step.
+        row("COM 5, silent", "", "", "111", kept, AdapterFault::Silent,
+            "BTS not detected on COM5 press reset on BTS and try again:");
+        row("COM 5, error", "ATZ0", "|Config. failed 1\r\n", "111", kept, AdapterFault::Error);
+        row("COM 5, slow", "ATZ0 ATC0", "|Config. failed 1\r\nATC0\r", "011", kept,
+            AdapterFault::Slow);
     }
     void modes() {
         QFETCH(QString, entry);
-        QFETCH(int, eobDelay);
-        QFETCH(int, latency);
+        QFETCH(AdapterFault, fault);
         QFETCH(QString, status);
         QFETCH(QVariantList, row);
+        QFETCH(QString, message);
+        const int eobDelay = QByteArray(QTest::currentDataTag()).endsWith("EOB delay") ? 5 : 0;
+        const int latency = status.startsWith('^') || entry == "LATENCY OFF" ? -1 : 0;
         BtsWindowRig rig;
         rig.adapter.settings.baudCode = '1';
         rig.adapter.settings.escapeCheck = false;
+        rig.adapter.fault = fault;
+        rig.adapter.slowMs = 1000;
         rig.installation.Exec(
             "UPDATE t_dnc_server_clients SET bts_loop = -1, bts_latency = -1, "
             "bts_address = '0012-6F-000001', bts_pin = '11112222'");
         rig.installation.Exec(
-            "UPDATE t_dnc_server_clients SET bts_latency = ? WHERE "
-            "client_name = 'LATHE1'",
+            "UPDATE t_dnc_server_clients SET bts_latency = ? WHERE client_name = 'LATHE1'",
             {latency});
         rig.installation.Exec("UPDATE t_timeout_table_down SET eob_delay = ?", {eobDelay});
         frmBTS& w = rig.Open();
         const QVariantList other = rig.BtsRow("MILL2");
         rig.statuses.clear();
+        for (int i = 0; fault != AdapterFault::None && i < 8; ++i) {
+            rig.messages.Answer(MsgAnswer::No);  // a slow reply is not waited for
+        }
         rig.Run(entry);
         QCOMPARE(rig.BtsRow("LATHE1"), row);
         QCOMPARE(rig.BtsRow("MILL2"), other);
@@ -88,64 +111,15 @@ private Q_SLOTS:
         const AdapterSettings& a = rig.adapter.settings;
         QTEST(QString("%1%2%3").arg(int(a.hardwareFlow)).arg(int(a.discover)).arg(int(a.echo)),
               "held");
+        QStringList shown = rig.messages.Texts();
+        shown.removeAll(QStringLiteral("Wait longer for response?"));
+        QCOMPARE(shown, message.isEmpty() ? QStringList() : QStringList{message});
         // Labels read afresh; the port set up again for the next device configuration.
         QCOMPARE(rig.Label("lblMode"), "Mode: Com" + row.last().toString() + ",9600,N,8,1");
         QCOMPARE(rig.Child<QComboBox>("cboPorts")->currentText(), QStringLiteral("COM 5"));
         QCOMPARE(w.BtsMode(), 2);
         QVERIFY(!w.Protocol().SaxComBTS.PortOpen());
-        QCOMPARE(rig.messages.Count(), entry == "BTS DELETE" ? 1 : 0);  // asked first
-    }
-
-    void adapterFaultsLeaveDatabase_data() {
-        QTest::addColumn<int>("fault");
-        QTest::addColumn<QString>("entry");
-        QTest::addColumn<QString>("status");   // the start of one status, "" for none
-        QTest::addColumn<QString>("message");  // shown, "" for none
-        const QString notDetected = "BTS not detected on COM5 press reset on BTS and try again:";
-        const auto row = [](const char* name, AdapterFault f, const char* entry, const char* status,
-                            const QString& message) {
-            QTest::newRow(name) << int(f) << QString(entry) << QString(status) << message;
-        };
-        row("silent, latency on", AdapterFault::Silent, "LATENCY ON", "Config. failed Latency ON..",
-            "");
-        row("noise, latency on", AdapterFault::Noise, "LATENCY ON", "Config. failed Latency ON..",
-            "");
-        // A slow adapter is found (the reset has a long wait) and then misses its first step; one
-        // that answers ERROR after its echo looks found too, and fails its first step.
-        row("silent, device configuration", AdapterFault::Silent, "", "", notDetected);
-        row("error, device configuration", AdapterFault::Error, "", "Config. failed 1\r\n", "");
-        row("slow, device configuration", AdapterFault::Slow, "", "Config. failed 1\r\nATC0\r", "");
-        row("silent, verify", AdapterFault::Silent, "VERIFY BTS", "No response, check settings..",
-            "");
-    }
-
-    void adapterFaultsLeaveDatabase() {
-        QFETCH(int, fault);
-        QFETCH(QString, entry);
-        QFETCH(QString, status);
-        QFETCH(QString, message);
-        BtsWindowRig rig;
-        rig.adapter.settings.baudCode = '1';
-        rig.adapter.fault = AdapterFault(fault);
-        rig.adapter.slowMs = 1000;
-        frmBTS& w = rig.Open();
-        const QVariantList before = rig.BtsRow("LATHE1");
-        for (int i = 0; i < 8; ++i) {
-            rig.messages.Answer(MsgAnswer::No);  // a slow reply is not waited for
-        }
-        if (entry.isEmpty()) {
-            rig.Child<QPushButton>("cmdModeSet")->click();  // the port probed at load: configure
-        } else {
-            rig.Run(entry);
-        }
-        QCOMPARE(rig.BtsRow("LATHE1"), before);
-        QVERIFY2(("|" + rig.statuses.join('|')).contains("|" + status),
-                 qPrintable(rig.statuses.join('|')));
-        QStringList shown = rig.messages.Texts();
-        shown.removeAll(QStringLiteral("Wait longer for response?"));
-        QCOMPARE(shown, message.isEmpty() ? QStringList() : QStringList{message});
         QVERIFY(rig.started.isEmpty());
-        QVERIFY(!w.Protocol().SaxComBTS.PortOpen());
         QVERIFY(rig.Child<QPushButton>("cmdModeSet")->isEnabled());
     }
 
