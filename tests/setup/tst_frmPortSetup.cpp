@@ -3,7 +3,6 @@
 
 #include "base/modal.h"
 #include "port_setup_rig.h"
-#include "setup/protocol_dialog.h"
 #include "tests/support/test_main.h"
 
 #include <QRegularExpression>
@@ -220,19 +219,26 @@ private Q_SLOTS:
     // the dialog's writes through the reopened connection.
     void advancedProtocol_data() {
         QTest::addColumn<int>("storedId");
-        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("helpFile");
-        QTest::newRow("XON") << 2 << int(ProtocolDialogKind::Standard) << "STD.CHM";
-        QTest::newRow("BTR") << 4 << int(ProtocolDialogKind::Btr) << "BTR.CHM";
-        QTest::newRow("shop terminal") << 5 << int(ProtocolDialogKind::ShopTerminal) << "SHOP.CHM";
-        QTest::newRow("61") << 61 << int(ProtocolDialogKind::LineTerminal) << "LINE.CHM";
-        QTest::newRow("7") << 7 << int(ProtocolDialogKind::Remote) << "REMOTE.CHM";
-        QTest::newRow("103") << 103 << int(ProtocolDialogKind::Mazatrol) << "REMOTE.CHM";
-        QTest::newRow("unknown id") << 9 << int(ProtocolDialogKind::Standard) << "";
+        QTest::newRow("XON") << 2 << "Standard"
+                             << "STD.CHM";
+        QTest::newRow("BTR") << 4 << "BTR"
+                             << "BTR.CHM";
+        QTest::newRow("shop terminal") << 5 << "Shop Terminal"
+                                       << "SHOP.CHM";
+        QTest::newRow("61") << 61 << "Line Terminal"
+                            << "LINE.CHM";
+        QTest::newRow("7") << 7 << "Remote"
+                           << "REMOTE.CHM";
+        QTest::newRow("103") << 103 << "MAZATROL"
+                             << "REMOTE.CHM";
+        QTest::newRow("unknown id") << 9 << "Standard"
+                                    << "";
     }
     void advancedProtocol() {
         QFETCH(int, storedId);
-        QFETCH(int, kind);
+        QFETCH(QString, title);
         QFETCH(QString, helpFile);
         PortSetupRig rig;
         HelpFileNames = QStringList{"KESTRUM.HTML", "STD.CHM", "SHOP.CHM", "LINE.CHM", "BTR.CHM",
@@ -240,15 +246,10 @@ private Q_SLOTS:
         rig.SetClient("protocol_id", storedId);
         rig.db.Exec("UPDATE t_dnc_server_clients SET bts_eobdelay = -1");
         QVERIFY(rig.Open());
-        QList<int> kinds;
         QStringList seen;
-        const ProtocolDialogFactory previous =
-            SetProtocolDialogFactory([&kinds](ProtocolDialogKind k, QWidget*) {
-                kinds << int(k);
-                return std::unique_ptr<QDialog>();  // the dialog that ships
-            });
         // The dialog writes through a connection of its own, as this does.
         const ModalHook hook = SetModalHook([&](QDialog& dialog) {
+            seen << dialog.windowTitle();
             for (const char* name : {"PropClientUSEID", "PropClientIDSEQUENTIAL", "PropClientID",
                                      "PropDNCpath", "HelpName"}) {
                 seen << dialog.property(name).toString();
@@ -259,11 +260,10 @@ private Q_SLOTS:
         });
         rig.Click("cmdAdvanced");
         SetModalHook(hook);
-        SetProtocolDialogFactory(previous);
-        QCOMPARE(kinds, QList<int>{kind});
         // USEID=true, IDSEQUENTIAL not set.
         QCOMPARE(seen, (QStringList{
-                           "true", "false", QString::number(rig.mill), DncConnectionString,
+                           title + " Protocol Attributes", "true", "false",
+                           QString::number(rig.mill), DncConnectionString,
                            helpFile.isEmpty() ? QString() : JoinPath(rig.db.Folder(), helpFile)}));
         QVERIFY(DncConnection.IsOpen());
         rig.Click("cmdOK");

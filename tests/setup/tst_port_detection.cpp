@@ -14,23 +14,18 @@ namespace {
 const QString kSummaryHead = QStringLiteral("Com port detection finished.\n\n");
 
 // The ports of [COMPORTS] only: the host's own ports stay untouched.
-class MappedPortsOnly : public SerialLineProvider {
-public:
-    MappedPortsOnly() : previous_(SetSerialLineProvider(this)) {}
-    ~MappedPortsOnly() override { SetSerialLineProvider(previous_); }
+struct MappedPortsOnly : SystemLinesInUse {
     QList<int> PresentPorts() override {
-        QList<int> ports = system_.PresentPorts();
+        QList<int> ports = SystemSerialLines::PresentPorts();
         ports.removeIf([](int port) { return !ComPortMapped(port); });
         return ports;
     }
-    int Status(int port) override { return ComPortMapped(port) ? system_.Status(port) : 0; }
-    std::unique_ptr<SerialLine> Create(int port) override {
-        return ComPortMapped(port) ? system_.Create(port) : nullptr;
+    int Status(int port) override {
+        return ComPortMapped(port) ? SystemSerialLines::Status(port) : 0;
     }
-
-private:
-    SystemSerialLines system_;
-    SerialLineProvider* previous_;
+    std::unique_ptr<SerialLine> Create(int port) override {
+        return ComPortMapped(port) ? SystemSerialLines::Create(port) : nullptr;
+    }
 };
 
 }  // namespace
