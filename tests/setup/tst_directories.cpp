@@ -171,25 +171,33 @@ private Q_SLOTS:
     }
 
     // Delete asks first; OK removes every row of the client with that path, whatever its
-    // letter case, even when the path holds "= ".
-    void remove_data() {
+    // letter case, even when the path holds "= ". The right button pops the menu up for the
+    // selected entry; Properties opens the window for that row, and never for a row that is gone.
+    void removeAndProperties_data() {
         QTest::addColumn<bool>("confirm");
         QTest::newRow("OK") << true;
         QTest::newRow("Cancel") << false;
     }
-    void remove() {
+    void removeAndProperties() {
         QFETCH(bool, confirm);
         Rig rig;
         const QString path = "C:\\DNC\\A = X";
         rig.PutDir(rig.mill, path, "OLD");
         rig.PutDir(rig.mill, path.toLower());
-        rig.PutDir(rig.mill, "C:\\DNC\\B");
+        const qint32 b = rig.PutDir(rig.mill, "C:\\DNC\\B");
         rig.PutDir(rig.lathe, path);
         const QStringList mill = rig.Rows(rig.mill);
         const QStringList lathe = rig.Rows(rig.lathe);
         DirWindow w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w.window));
         const QStringList texts = w.Texts();
         QCOMPARE(texts, QStringList({"OLD = C:\\DNC\\A = X", "c:\\dnc\\a = x", "C:\\DNC\\B"}));
+        w.Press(2);
+        w.Press(0, Qt::RightButton);
+        auto* menu = w.window.findChild<QMenu*>("mnuDirectory");
+        QVERIFY(QTest::qWaitFor([menu] { return menu->isVisible(); }));
+        menu->close();
+        QCOMPARE(w.Selected(), QStringLiteral("C:\\DNC\\B"));
         w.Press(0);
         MessageRecorder messages;
         messages.Answer(confirm ? MsgAnswer::Ok : MsgAnswer::Cancel);
@@ -203,36 +211,20 @@ private Q_SLOTS:
         w.List()->clearSelection();
         w.Click("cmdSub");
         QCOMPARE(messages.Count(), 1);
-    }
-
-    // The right button pops the menu up for the selected entry; Properties opens the
-    // window for that row, and never for a row that is gone.
-    void properties() {
-        Rig rig;
-        rig.PutDir(rig.mill, "C:\\DNC\\A");
-        const qint32 b = rig.PutDir(rig.mill, "C:\\DNC\\B");
-        DirWindow w;
-        QVERIFY(QTest::qWaitForWindowExposed(&w.window));
-        w.Press(1);
-        w.Press(0, Qt::RightButton);
-        auto* menu = w.window.findChild<QMenu*>("mnuDirectory");
-        QVERIFY(QTest::qWaitFor([menu] { return menu->isVisible(); }));
-        menu->close();
-        QCOMPARE(w.Selected(), QStringLiteral("C:\\DNC\\B"));
+        w.Press(int(w.Texts().size()) - 1);
         QStringList shown;
         ModalHook previous = SetModalHook([&](QDialog& dialog) {
             shown << dialog.findChild<QGroupBox*>("fraAll")->title();
             return int(QDialog::Rejected);
         });
-        MessageRecorder messages;
         auto* action = w.window.findChild<QAction*>("mnuDirProperties");
         action->trigger();
         rig.tmp.Exec("DELETE FROM t_client_directory WHERE dir_id = ?", {b});
         action->trigger();
         SetModalHook(previous);
         QCOMPARE(shown, QStringList{"C:\\DNC\\B"});
-        QCOMPARE(messages.Count(), 1);
-        QCOMPARE(w.Texts(), QStringList{"C:\\DNC\\A"});
+        QCOMPARE(messages.Count(), 2);
+        QCOMPARE(w.Texts(), texts.mid(0, confirm ? 0 : 2));
     }
 
     // clang-format off
