@@ -15,15 +15,6 @@
 class TestFrmBTS : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void systemPinOverridesServerPin() {
-        BtsWindowRig rig("SYSTEMPIN=24681357\r\n");
-        frmBTS& w = rig.Open();
-        QCOMPARE(rig.Label("lblPin"), QStringLiteral("SYS. PIN: 24681357"));
-        rig.Child<QPushButton>("cmdModeSet")->click();
-        QVERIFY(rig.adapter.commands.contains("ATP=24681357"));
-        QCOMPARE(w.Protocol().msPinNumber, QStringLiteral("24681357"));
-    }
-
     // The modes that only write the database (BTS ON, EOB delay: with an end-of-block delay),
     // and those that set one thing in the adapter (from latency on for LATENCY OFF only). An
     // adapter that fails leaves the database as it was and the window ready.
@@ -123,8 +114,17 @@ private Q_SLOTS:
         QVERIFY(rig.Child<QPushButton>("cmdModeSet")->isEnabled());
     }
 
+    // The whole device configuration, the pairing and what is stored; a system PIN takes the
+    // place of the server's.
+    void deviceConfigurationPairsAndStores_data() {
+        QTest::addColumn<QByteArray>("systemPin");
+        QTest::newRow("server PIN") << QByteArray();
+        QTest::newRow("system PIN") << QByteArray("24681357");
+    }
     void deviceConfigurationPairsAndStores() {
-        BtsWindowRig rig;
+        QFETCH(QByteArray, systemPin);
+        BtsWindowRig rig(systemPin.isEmpty() ? "" : "SYSTEMPIN=" + systemPin + "\r\n");
+        const QString pin = systemPin.isEmpty() ? ServerPin("CNCSRV1") : QString(systemPin);
         rig.lines.AddLoopback(7);  // the virtual port the pairing gives the adapter
         rig.installation.Exec(
             "UPDATE t_dnc_server_clients SET bts_latency = -1 WHERE client_name = 'LATHE1'");
@@ -141,7 +141,7 @@ private Q_SLOTS:
         });
         rig.Child<QPushButton>("cmdModeSet")->click();
         SetMessageHandler({});
-        const QString pin = ServerPin(QStringLiteral("CNCSRV1"));
+        QCOMPARE(rig.Label("lblPin"), (systemPin.isEmpty() ? "SVR. PIN: " : "SYS. PIN: ") + pin);
         QCOMPARE(rig.started, QStringList{"bluetooth-settings"});
         QCOMPARE(closedAfter, 0);
         QCOMPARE(rig.BtsRow("LATHE1"), (QVariantList{-1, 0, 0, -1, "0012-6F-3A1B2C", pin, 7}));

@@ -104,7 +104,6 @@ private Q_SLOTS:
         rig.Click("cmdOK");
         QCOMPARE(messages.Texts(), QStringList());
         QCOMPARE(rig.Window()->result(), int(QDialog::Accepted));
-        QVERIFY(!rig.Window()->isVisible());
         QTEST(rig.db
                   .TextRows("SELECT cnc_comport, m_baud, m_databits, m_parity, m_stopbits "
                             "FROM t_client_mode WHERE client_id = ?",
@@ -177,7 +176,6 @@ private Q_SLOTS:
             QTest::keyClick(rig.Window(), Qt::Key_Escape);  // no role here
             QVERIFY(rig.Window()->isVisible());
             rig.Click("cmdCancel");
-            QCOMPARE(rig.Window()->result(), int(QDialog::Rejected));
             QVERIFY(!rig.Window()->isVisible());
             QCOMPARE(messages.Count(), 0);
         } else {
