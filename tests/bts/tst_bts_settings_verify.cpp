@@ -33,7 +33,6 @@ private Q_SLOTS:
     void singleSettings_data() {
         QTest::addColumn<SingleCase>("c");
         const AdapterFault none = AdapterFault::None;
-        QTest::newRow("discover on") << SingleCase{"discover", true, "Discover ON", {"ATH1"}};
         QTest::newRow("echo on, second chance (quiet)")
             << SingleCase{"echo", true, "Echo ON", {"ATE1", "ATE?"}, none, true, false};
         QTest::newRow("echo off, second chance")

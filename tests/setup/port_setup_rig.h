@@ -54,11 +54,8 @@ public:
         QString text;
         for (const char* table : {"t_dnc_server_clients", "t_client_mode", "t_client_terminal_mode",
                                   "t_shopterm_clients", "t_remote", "t_timeout_table_down"}) {
-            text += db.TextRows(QStringLiteral("SELECT * FROM ") + table +
-                                    QStringLiteral(" ORDER BY ") + db.RowOrder(table),
-                                {}, "NULL")
-                        .join('\n') +
-                    '\n';
+            const QString sql = QStringLiteral("SELECT * FROM %1 ORDER BY %2");
+            text += db.TextRows(sql.arg(table, db.RowOrder(table)), {}, "NULL").join('\n') + '\n';
         }
         return text;
     }
