@@ -41,12 +41,8 @@ public:
         db.Exec("UPDATE t_dnc_server_clients SET " + column + " = ? WHERE client_id = ?",
                 {value, mill});
     }
-    QVariant ClientColumn(const QString& column) const {
-        return db.QueryValue("SELECT " + column + " FROM t_dnc_server_clients WHERE client_id = ?",
-                             {mill});
-    }
-    QVariant ModeColumn(const QString& column) const {
-        return db.QueryValue("SELECT " + column + " FROM t_client_mode WHERE client_id = ?",
+    QVariant Column(const QString& column, const QString& table = "t_dnc_server_clients") const {
+        return db.QueryValue("SELECT " + column + " FROM " + table + " WHERE client_id = ?",
                              {mill});
     }
     // Every row of the tables port setup may write, for comparing before and after.

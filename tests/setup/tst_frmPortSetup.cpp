@@ -110,7 +110,7 @@ private Q_SLOTS:
                             {rig.mill})
                   .join('\n'),
               "after");
-        QCOMPARE(rig.ClientColumn("bts_eobdelay"), QVariant(bts));
+        QCOMPARE(rig.Column("bts_eobdelay"), QVariant(bts));
         // Put those back: nothing else may have changed.
         for (int i = 0; i < 5; ++i) {
             rig.SetMode(kPortColumns[i], stored.at(i));
@@ -265,7 +265,7 @@ private Q_SLOTS:
                            helpFile.isEmpty() ? QString() : JoinPath(rig.db.Folder(), helpFile)}));
         QVERIFY(DncConnection.IsOpen());
         rig.Click("cmdOK");
-        QCOMPARE(rig.ClientColumn("bts_eobdelay"), QVariant(0));
+        QCOMPARE(rig.Column("bts_eobdelay"), QVariant(0));
     }
 
     // The client window's way in: the named client's own record, never one left behind.

@@ -97,7 +97,7 @@ private Q_SLOTS:
         QTEST(rig.Shown("cboPorts"), "shown");
         // A list without a selection keeps the stored port on OK.
         rig.Click("cmdOK");
-        QCOMPARE(rig.ModeColumn("cnc_comport"), QVariant(storedPort));
+        QCOMPARE(rig.Column("cnc_comport", "t_client_mode"), QVariant(storedPort));
         // Opening the window again offers every port.
         rig.Close();
         QVERIFY(rig.Open());
@@ -117,7 +117,7 @@ private Q_SLOTS:
         rig.Click("cmdPorts");
         QCOMPARE(messages.Last().text,
                  kSummaryHead + "Usable: none\nSkipped (in use): none\nFailed: COM2");
-        QCOMPARE(rig.ClientColumn("com_ports"), QVariant(""));
+        QCOMPARE(rig.Column("com_ports"), QVariant(""));
         QCOMPARE(rig.Entries("cboPorts").size(), 100);
 
         const QString before = rig.Snapshot();
@@ -164,7 +164,7 @@ private Q_SLOTS:
         rig.Click("cmdPorts");
         QCOMPARE(messages.Texts(),
                  QStringList{kSummaryHead + "Usable: COM7\nSkipped (in use): none\nFailed: none"});
-        QCOMPARE(rig.ClientColumn("com_ports"), QVariant(" 7"));
+        QCOMPARE(rig.Column("com_ports"), QVariant(" 7"));
         QCOMPARE(rig.Entries("cboPorts"), QStringList({"NO COM SET", "COM 7"}));
     }
 };
