@@ -80,18 +80,6 @@ private Q_SLOTS:
         QCOMPARE(rig.messages.Count(), 2);
         QVERIFY(
             rig.messages.Texts().at(0).startsWith("No adapter was configured for client LATHE1"));
-
-        // With no client selected no flow starts at all.
-        rig.messages.Clear();
-        rig.started.clear();
-        AddServer(QStringLiteral("EMPTY"));
-        {
-            frmBTS second;
-            Choose(&second, "cboServers", "EMPTY");
-            second.findChild<QAction*>("mnuBTSMan")->trigger();
-        }
-        QVERIFY(rig.started.isEmpty());
-        QCOMPARE(rig.messages.Count(), 1);
     }
 
     void cancelledInstructionsStoreNothing() {

@@ -244,7 +244,7 @@ private Q_SLOTS:
         QVERIFY(!w.Busy());
     }
 
-    void deleteAsksFirstAndNothingWithoutClient() {
+    void deleteAsksFirstAndNothingStartsWithoutClient() {
         BtsWindowRig rig;
         AddServer(QStringLiteral("EMPTY"));
         frmBTS& w = rig.Open();
@@ -260,6 +260,9 @@ private Q_SLOTS:
         QCOMPARE(rig.messages.Count(), 0);
         QCOMPARE(rig.BtsRow("LATHE1"), before);
         QCOMPARE(w.BtsMode(), 0);
+        // Nor does the assistant start (a message says why).
+        rig.Child<QAction>("mnuBTSMan")->trigger();
+        QVERIFY(rig.started.isEmpty());
         // Deleting the log asks first too.
         rig.installation.WriteFile("BTSLog.txt", "kept\r\n");
         rig.messages.Answer({MsgAnswer::Cancel, MsgAnswer::Ok});
@@ -267,7 +270,7 @@ private Q_SLOTS:
         QCOMPARE(rig.installation.ReadFile("BTSLog.txt"), QByteArray("kept\r\n"));
         rig.Child<QAction>("mnuDeleteBTSLog")->trigger();
         QVERIFY(!QFile::exists(rig.installation.FilePath("BTSLog.txt")));
-        QCOMPARE(rig.messages.Count(), 2);
+        QCOMPARE(rig.messages.Count(), 3);
     }
 
     // COM7 is mapped to the simulator in [COMPORTS]; the window detects, configures and
