@@ -11,12 +11,6 @@
 
 #include <QRegularExpression>
 
-inline TempInstallation::Options NoDatabase() {
-    TempInstallation::Options options;
-    options.createDatabase = false;
-    return options;
-}
-
 struct AdapterBench {
     explicit AdapterBench(const TempInstallation::Options& options) : installation(options) {
         BtsConfigBaud = 3;
@@ -32,7 +26,7 @@ struct AdapterBench {
 struct BtsRig : AdapterBench {
     BtsProtocol bts;
 
-    BtsRig() : AdapterBench(NoDatabase()) {
+    BtsRig() : AdapterBench({.createDatabase = false, .settings = {}}) {
         bts.msBTSBaud = QStringLiteral("9600");
         bts.ClientBtsUsed = true;
         QObject::connect(&bts, &BtsProtocol::StatusTextChanged,
@@ -45,8 +39,3 @@ struct BtsRig : AdapterBench {
     // The rates the scan showed, in order.
     QStringList Rates() const { return statuses.filter(QRegularExpression("^\\d+$")); }
 };
-
-// "." (or another mark) n + 1 times: a wait of n.
-inline QString Marks(int n, const QString& mark = QStringLiteral(".")) {
-    return mark.repeated(n + 1);
-}

@@ -3,7 +3,6 @@
 // the adapter bench, and fakes behind the program-start and window seams.
 
 #include "base/modal.h"
-#include "base/settings.h"
 #include "bts/bts_pin.h"
 #include "bts/frmBTS.h"
 #include "bts/frmBTSMan.h"
@@ -13,16 +12,11 @@
 #include "tests/support/widget_probe.h"
 
 #include <QAction>
-#include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
 
-#include <memory>
-
 inline TempInstallation::Options BtsWindowInstallation(const QByteArray& extraBts = {}) {
-    TempInstallation::Options options;
-    options.settings = "[BTS]\r\nBTSCOM=COM5\r\nBTSMANMENU=TRUE\r\n" + extraBts;
-    return options;
+    return {.settings = "[BTS]\r\nBTSCOM=COM5\r\nBTSMANMENU=TRUE\r\n" + extraBts};
 }
 
 struct BtsWindowRig : AdapterBench {

@@ -10,9 +10,9 @@ namespace {
 
 // The status of a configuration that got through the given steps.
 QString Steps(const QList<int>& numbers) {
-    QString text = QStringLiteral("BTS Detected") + Marks(5);
+    QString text = "BTS Detected" + QString(6, '.');
     for (int n : numbers) {
-        text += QStringLiteral("\r\n") + QString::number(n) + Marks(n == 1 ? 5 : 1);
+        text += "\r\n" + QString::number(n) + QString(n == 1 ? 6 : 2, '.');
     }
     return text;
 }
@@ -48,111 +48,90 @@ private Q_SLOTS:
         QCOMPARE(rig.messages.Count(), 0);
     }
 
-    void detectsFromEachStartIndex_data() {
+    // The scan from each start index of the rate table. ERROR without the echo (an adapter
+    // with its echo off) is retried at the same rate; an adapter that only echoes is given one
+    // more try, then the scan moves on; a line gone at the first character ends it at once.
+    void detection_data() {
         QTest::addColumn<int>("start");
         QTest::addColumn<int>("adapterBaud");
+        QTest::addColumn<AdapterFault>("fault");
         QTest::addColumn<bool>("detected");
         QTest::addColumn<QString>("rates");
-        QTest::newRow("0") << 0 << 19200 << true << "1200 2400 4800 9600 19200";
-        QTest::newRow("5") << 5 << 19200 << false << "38400 115200";
-        QTest::newRow("6, adapter at 115200") << 6 << 115200 << true << "115200";
-        QTest::newRow("past the table") << 7 << 19200 << false << "";
-        QTest::newRow("below the table") << -2 << 1200 << true << "1200";
+        QTest::addColumn<int>("waitPrompts");
+        const auto row = [](const char* name, int start, int baud, AdapterFault fault,
+                            bool detected, const char* rates, int prompts = 0) {
+            QTest::newRow(name) << start << baud << fault << detected << QString(rates) << prompts;
+        };
+        const AdapterFault none = AdapterFault::None;
+        row("0", 0, 19200, none, true, "1200 2400 4800 9600 19200");
+        row("5", 5, 19200, none, false, "38400 115200");
+        row("6, adapter at 115200", 6, 115200, none, true, "115200");
+        row("past the table", 7, 19200, none, false, "");
+        row("below the table", -2, 1200, none, true, "1200");
+        row("error", 3, 9600, AdapterFault::Error, false,
+            "9600 9600 9600 9600 9600 19200 38400 115200");
+        row("echo only", 3, 9600, AdapterFault::EchoOnly, false,
+            "9600 9600 4800 9600 9600 19200 38400 115200", 4);
+        row("line dropped", 3, 19200, AdapterFault::Drop, false, "9600 19200");
     }
-
-    void detectsFromEachStartIndex() {
+    void detection() {
         QFETCH(int, start);
         QFETCH(int, adapterBaud);
+        QFETCH(AdapterFault, fault);
         QFETCH(bool, detected);
-        QFETCH(QString, rates);
+        QFETCH(int, waitPrompts);
         BtsRig rig;
         BtsConfigBaud = qint16(start);
         rig.adapter.settings.baudCode = BtsAdapterModel::CodeForBaud(adapterBaud);
-        QVERIFY(!rig.Probe());
-        QCOMPARE(rig.bts.DetectBts(), detected);
-        QCOMPARE(rig.Rates(), rates.split(QLatin1Char(' '), Qt::SkipEmptyParts));
-        QCOMPARE(rig.messages.Count(), 0);  // the window reports, not detection
-        QVERIFY(!detected || rig.adapter.Baud() == 19200);
-    }
-
-    // ERROR without the echo (an adapter with its echo off) is retried at the same rate; an
-    // adapter that only echoes is given one more try, then the scan moves on.
-    void scanOverFaultyReplies_data() {
-        QTest::addColumn<AdapterFault>("fault");
-        QTest::addColumn<QString>("rates");
-        QTest::addColumn<int>("waitPrompts");
-        QTest::newRow("error") << AdapterFault::Error
-                               << "9600 9600 9600 9600 9600 19200 38400 115200" << 0;
-        QTest::newRow("echo only")
-            << AdapterFault::EchoOnly << "9600 9600 4800 9600 9600 19200 38400 115200" << 4;
-    }
-    void scanOverFaultyReplies() {
-        QFETCH(AdapterFault, fault);
-        QFETCH(QString, rates);
-        QFETCH(int, waitPrompts);
-        BtsRig rig;
-        rig.adapter.settings.baudCode = '1';
         rig.adapter.settings.echo = fault != AdapterFault::Error;
         rig.adapter.fault = fault;
         QVERIFY(!rig.Probe());
-        QVERIFY(!rig.bts.DetectBts());
-        QCOMPARE(rig.Rates(), rates.split(' '));
+        QCOMPARE(rig.bts.DetectBts(), detected);
+        QTEST(rig.Rates().join(' '), "rates");
+        // The window reports a failed scan, not detection.
         QCOMPARE(rig.messages.Texts(), QStringList(waitPrompts, "Wait longer for response?"));
+        QVERIFY(!detected || rig.adapter.Baud() == 19200);
+        QCOMPARE(rig.bts.SaxComBTS.PortOpen(), fault != AdapterFault::Drop);
     }
 
+    // A failed step ends the configuration with the reply in the status; a line that went away
+    // is closed, and the probe says so instead of hanging.
     void failedStepShowsReplyAndStops_data() {
         QTest::addColumn<QByteArray>("address");
-        QTest::addColumn<bool>("errorsAfterDetection");
+        QTest::addColumn<AdapterFault>("fault");  // after detection
         QTest::addColumn<QString>("status");
         const QString step6 = "Config. failed 6\r\nATB?\r\r\n%1\r\nOK\r\n";
-        QTest::newRow("ERROR at step 1")
-            << QByteArray("0012-6f-3a1b2c") << true << "Config. failed 1\r\nATC0\r\r\nERROR\r\n";
+        QTest::newRow("ERROR at step 1") << QByteArray("0012-6f-3a1b2c") << AdapterFault::Error
+                                         << "Config. failed 1\r\nATC0\r\r\nERROR\r\n";
+        QTest::newRow("dropped at step 3")
+            << QByteArray("0012-6f-3a1b2c") << AdapterFault::Drop << "Config. failed 3\r\n";
         for (const char* address : {"1234-6f-3a1b2c", "0012-", "0012-6g-3a1b2c",
                                     "0012-6f-3a\x01"
                                     "b2c"}) {
-            QTest::newRow(address)
-                << QByteArray(address) << false << step6.arg(QString::fromLatin1(address));
+            QTest::newRow(address) << QByteArray(address) << AdapterFault::None
+                                   << step6.arg(QString::fromLatin1(address));
         }
     }
 
     void failedStepShowsReplyAndStops() {
         QFETCH(QByteArray, address);
-        QFETCH(bool, errorsAfterDetection);
-        QFETCH(QString, status);
+        QFETCH(AdapterFault, fault);
         BtsRig rig;
         rig.adapter.address = address;
-        QVERIFY(!rig.Probe());
-        QVERIFY(rig.bts.DetectBts());
-        if (errorsAfterDetection) {
-            rig.adapter.fault = AdapterFault::Error;
-        }
-        QVERIFY(rig.bts.ConfigureBtsOn());
-        QCOMPARE(rig.bts.StatusText(), status);
-        QCOMPARE(rig.bts.LastCommand, rig.adapter.commands.last());
-        QVERIFY(rig.bts.msBTSAddress.isEmpty());
-    }
-
-    void droppedLineEndsExchange() {
-        BtsRig rig;
-        rig.adapter.fault = AdapterFault::Drop;
         rig.adapter.dropAfter = 3;
         QVERIFY(!rig.Probe());
         QVERIFY(rig.bts.DetectBts());
+        rig.adapter.fault = fault;
         QVERIFY(rig.bts.ConfigureBtsOn());
-        QCOMPARE(rig.bts.StatusText(), QStringLiteral("Config. failed 3\r\n"));
-        QVERIFY(!rig.bts.SaxComBTS.PortOpen());
+        QTEST(rig.bts.StatusText(), "status");
+        const bool gone = fault == AdapterFault::Drop;
+        QCOMPARE(rig.bts.LastCommand, gone ? "ATM0" : rig.adapter.commands.last());
+        QVERIFY(rig.bts.msBTSAddress.isEmpty());
+        QCOMPARE(rig.bts.SaxComBTS.PortOpen(), !gone);
         QCOMPARE(rig.messages.Count(), 0);
-        // The port is gone: the probe says so instead of hanging.
-        QVERIFY(rig.Probe());
-        QCOMPARE(rig.messages.Texts(), QStringList{"Com Error, COM5 didn't open."});
-
-        // Gone at the first character the adapter takes: detection ends at once.
-        BtsRig early;
-        early.adapter.fault = AdapterFault::Drop;
-        QVERIFY(!early.Probe());
-        QVERIFY(!early.bts.DetectBts());
-        QVERIFY(!early.bts.SaxComBTS.PortOpen());
-        QCOMPARE(early.Rates(), (QStringList{"9600", "19200"}));
+        QCOMPARE(rig.Probe(), gone);
+        QCOMPARE(rig.messages.Texts(),
+                 gone ? QStringList{"Com Error, COM5 didn't open."} : QStringList());
     }
 
     void probeAndRelease() {

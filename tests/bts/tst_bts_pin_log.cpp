@@ -1,7 +1,6 @@
 // PINs derived from names, the BTS log file and its printing.
 
 #include "base/modal.h"
-#include "base/settings.h"
 #include "bts/bts_log.h"
 #include "bts/bts_pin.h"
 #include "bts/frmBTSLog.h"
@@ -43,10 +42,10 @@ private Q_SLOTS:
         QTEST(ServerPin(name), "pin");
     }
 
-    void appendsReadsAndKillsLog() {
+    void appendsReadsKillsAndPrintsLog() {
         QCOMPARE(BtsLogEntry(QDateTime(QDate(2024, 3, 7), QTime(14, 5, 9)), "MILL1"),
                  QStringLiteral("03/07/24,14:05:09  MILL1"));
-        TempInstallation installation(NoDatabase());
+        TempInstallation installation({.createDatabase = false, .settings = {}});
         MessageRecorder messages;
         const QString log = installation.FilePath(QStringLiteral("BTSLog.txt"));
         KillBTSLog();  // nothing to delete: nothing happens
@@ -68,10 +67,7 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(log));
         QCOMPARE(installation.ReadFile(QStringLiteral("btslog.txt")), QByteArray("other\r\n"));
         QCOMPARE(messages.Count(), 0);
-    }
-
-    void printsLogAndNothingWhenEmpty() {
-        TempInstallation installation(NoDatabase());
+        // Printing: nothing for an empty log, else through the print window.
         const QString pdf = installation.FilePath(QStringLiteral("log.pdf"));
         int shown = 0;
         const ModalHook previous = SetModalHook([&](QDialog& dialog) {

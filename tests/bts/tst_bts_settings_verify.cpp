@@ -33,7 +33,6 @@ private Q_SLOTS:
     void singleSettings_data() {
         QTest::addColumn<SingleCase>("c");
         const AdapterFault none = AdapterFault::None;
-        QTest::newRow("discover on") << SingleCase{"discover", true, "Discover ON", {"ATH1"}};
         QTest::newRow("echo on, second chance (quiet)")
             << SingleCase{"echo", true, "Echo ON", {"ATE1", "ATE?"}, none, true, false};
         QTest::newRow("echo off, second chance")
@@ -148,7 +147,6 @@ private Q_SLOTS:
                                 .baudCode = '1',
                                 .hardwareFlow = has('F'),
                                 .twoStopBits = has('T'),
-                                .parity = 0,
                                 .escapeCheck = has('X'),
                                 .discover = has('D'),
                                 .echo = has('E'),
@@ -174,16 +172,16 @@ private Q_SLOTS:
         QTest::addColumn<QString>("baud");
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("code");
-        QTest::newRow("BTS off") << false << "9600"
-                                 << "BTS operation is not on for this client, turn on first:"
-                                 << QString();
-        QTest::newRow("57600") << true << "57600"
-                               << "BTS baud 57600" + kUse << QString();
-        QTest::newRow("no baud") << true << ""
-                                 << "BTS baud " + kUse << QString();
-        QTest::newRow("1200") << true << "1200" << QString() << "*";
-        QTest::newRow("2400") << true << "2400" << QString() << "#";
-        QTest::newRow("19200 with blanks") << true << " 19200 " << QString() << "2";
+        const auto row = [](const char* name, bool used, const char* baud, const QString& message,
+                            const char* code = "") {
+            QTest::newRow(name) << used << QString(baud) << message << QString(code);
+        };
+        row("BTS off", false, "9600", "BTS operation is not on for this client, turn on first:");
+        row("57600", true, "57600", "BTS baud 57600" + kUse);
+        row("no baud", true, "", "BTS baud " + kUse);
+        row("1200", true, "1200", "", "*");
+        row("2400", true, "2400", "", "#");
+        row("19200 with blanks", true, " 19200 ", "", "2");
     }
 
     void prerequisites() {

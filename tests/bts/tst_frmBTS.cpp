@@ -7,165 +7,124 @@
 #include "tests/support/pty_pair.h"
 #include "tests/support/test_main.h"
 
-#include <QFile>
-#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTest>
 
 class TestFrmBTS : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void systemPinOverridesServerPin() {
-        BtsWindowRig rig("SYSTEMPIN=24681357\r\n");
-        frmBTS& w = rig.Open();
-        QCOMPARE(rig.Label("lblPin"), QStringLiteral("SYS. PIN: 24681357"));
-        rig.Child<QPushButton>("cmdModeSet")->click();
-        QVERIFY(rig.adapter.commands.contains("ATP=24681357"));
-        QCOMPARE(w.Protocol().msPinNumber, QStringLiteral("24681357"));
-    }
-
-    void databaseModes_data() {
-        QTest::addColumn<QString>("entry");
-        QTest::addColumn<int>("eobDelay");
+    // The modes that only write the database (BTS ON, EOB delay: with an end-of-block delay),
+    // and those that set one thing in the adapter (from latency on for LATENCY OFF only). An
+    // adapter that fails leaves the database as it was and the window ready.
+    void modes_data() {
+        QTest::addColumn<QString>("entry");  // "" configures the device
+        QTest::addColumn<AdapterFault>("fault");
+        QTest::addColumn<QString>("commands");  // sent to the adapter
+        QTest::addColumn<QString>("status");    // statuses in a row, "^" the first
+        QTest::addColumn<QString>("held");      // hardware flow, discover, echo afterwards
         QTest::addColumn<QVariantList>("row");  // used, eobdelay, loop, latency, address, pin, port
-        const auto row = [](int used, int eob, int loop) {
-            return QVariantList{used, eob, loop, -1, "0012-6F-000001", "11112222", 3};
+        QTest::addColumn<QString>("message");   // the one shown, "" none
+        const auto row = [](const char* name, const char* commands, const QString& status,
+                            const char* held, const QVariantList& row,
+                            AdapterFault fault = AdapterFault::None, const QString& message = "") {
+            QTest::newRow(name) << QString(name).section(',', 0, 0) << fault << QString(commands)
+                                << status << QString(held) << row << message;
         };
-        QTest::newRow("BTS OFF") << "BTS OFF" << 0 << row(0, 0, -1);
-        QTest::newRow("BTS ON, no delay") << "BTS ON" << 0 << row(-1, -1, -1);
-        QTest::newRow("BTS ON, EOB delay") << "BTS ON" << 5 << row(-1, 0, -1);
-        QTest::newRow("CHANNEL OFF") << "CHANNEL OFF" << 0 << row(-1, 0, 0);
-        QTest::newRow("BTS DELETE") << "BTS DELETE" << 0 << QVariantList{0, 0, 0, 0, "", "", 0};
+        const auto stored = [](int used, int eob, int loop, int latency = -1) {
+            return QVariantList{used, eob, loop, latency, "0012-6F-000001", "11112222", 3};
+        };
+        const auto database = [](const QString& entry) {
+            return "^||" + entry + '|' + entry + ".|" + entry + "..|";
+        };
+        const QVariantList kept = stored(-1, 0, -1, 0);
+        row("BTS OFF", "", database("BTS OFF"), "111", stored(0, 0, -1));
+        row("BTS ON", "", database("BTS ON"), "111", stored(-1, -1, -1));
+        row("BTS ON, EOB delay", "", database("BTS ON"), "111", stored(-1, 0, -1));
+        row("CHANNEL OFF", "", database("CHANNEL OFF"), "111", stored(-1, 0, 0));
+        row("BTS DELETE", "", database("BTS DELETE"), "111", {0, 0, 0, 0, "", "", 0},
+            AdapterFault::None, "You are about to delete all BTS settings of client \"LATHE1\"");
+        row("DISCOVER ON", "ATH1", "|Discover ON...|", "111", kept);
+        row("DISCOVER OFF", "ATH0 ATE0", "|Echo OFF...|", "100", kept);
+        row("BTS ECHO OFF", "ATE0", "|Echo OFF..|", "110", kept);
+        row("BTS ECHO ON", "ATE1", "|Echo ON..|", "111", kept);
+        row("LATENCY OFF", "ATC0", "|Latency OFF..|", "011", kept);
+        row("LATENCY ON", "ATC1", "|Latency ON..|", "111", stored(-1, 0, -1));
+        // The adapter's flow control is not the one the client stores.
+        row("VERIFY BTS", "ATI1", "|Latency OFF unmatched..|", "111", kept);
+        row("LATENCY ON, silent", "", "|Config. failed Latency ON..|", "111", kept,
+            AdapterFault::Silent);
+        row("LATENCY ON, noise", "ATC1", "|Config. failed Latency ON..|", "111", kept,
+            AdapterFault::Noise);
+        row("VERIFY BTS, silent", "", "|No response, check settings..|", "111", kept,
+            AdapterFault::Silent);
+        // A slow adapter is found (the reset has a long wait) and then misses its first step; one
+        // that answers ERROR after its echo looks found too, and fails its first step.
+        row("COM 5, silent", "", "", "111", kept, AdapterFault::Silent,
+            "BTS not detected on COM5 press reset on BTS and try again:");
+        row("COM 5, error", "ATZ0", "|Config. failed 1\r\n", "111", kept, AdapterFault::Error);
+        row("COM 5, slow", "ATZ0 ATC0", "|Config. failed 1\r\nATC0\r", "011", kept,
+            AdapterFault::Slow);
     }
-
-    void databaseModes() {
+    void modes() {
         QFETCH(QString, entry);
-        QFETCH(int, eobDelay);
+        QFETCH(AdapterFault, fault);
+        QFETCH(QString, status);
         QFETCH(QVariantList, row);
+        QFETCH(QString, message);
+        const int eobDelay = QByteArray(QTest::currentDataTag()).endsWith("EOB delay") ? 5 : 0;
+        const int latency = status.startsWith('^') || entry == "LATENCY OFF" ? -1 : 0;
         BtsWindowRig rig;
+        rig.adapter.settings.baudCode = '1';
+        rig.adapter.settings.escapeCheck = false;
+        rig.adapter.fault = fault;
+        rig.adapter.slowMs = 1000;
         rig.installation.Exec(
             "UPDATE t_dnc_server_clients SET bts_loop = -1, bts_latency = -1, "
             "bts_address = '0012-6F-000001', bts_pin = '11112222'");
+        rig.installation.Exec(
+            "UPDATE t_dnc_server_clients SET bts_latency = ? WHERE client_name = 'LATHE1'",
+            {latency});
         rig.installation.Exec("UPDATE t_timeout_table_down SET eob_delay = ?", {eobDelay});
         frmBTS& w = rig.Open();
         const QVariantList other = rig.BtsRow("MILL2");
         rig.statuses.clear();
+        for (int i = 0; fault != AdapterFault::None && i < 8; ++i) {
+            rig.messages.Answer(MsgAnswer::No);  // a slow reply is not waited for
+        }
         rig.Run(entry);
         QCOMPARE(rig.BtsRow("LATHE1"), row);
         QCOMPARE(rig.BtsRow("MILL2"), other);
-        QCOMPARE(rig.statuses.mid(0, 4), (QStringList{"", entry, entry + ".", entry + ".."}));
+        QTEST(rig.adapter.commands.join(' '), "commands");
+        const QString statuses = "^|" + rig.statuses.join('|') + '|';
+        QVERIFY2(statuses.contains(status), qPrintable(statuses));
+        const AdapterSettings& a = rig.adapter.settings;
+        QTEST(QString("%1%2%3").arg(int(a.hardwareFlow)).arg(int(a.discover)).arg(int(a.echo)),
+              "held");
+        QStringList shown = rig.messages.Texts();
+        shown.removeAll(QStringLiteral("Wait longer for response?"));
+        QCOMPARE(shown, message.isEmpty() ? QStringList() : QStringList{message});
         // Labels read afresh; the port set up again for the next device configuration.
         QCOMPARE(rig.Label("lblMode"), "Mode: Com" + row.last().toString() + ",9600,N,8,1");
         QCOMPARE(rig.Child<QComboBox>("cboPorts")->currentText(), QStringLiteral("COM 5"));
         QCOMPARE(w.BtsMode(), 2);
-        QVERIFY(rig.adapter.commands.isEmpty());
-        QCOMPARE(rig.messages.Count(),
-                 entry == QLatin1String("BTS DELETE") ? 1 : 0);  // asked first
-    }
-
-    void adapterModes_data() {
-        QTest::addColumn<QString>("entry");
-        QTest::addColumn<QStringList>("commands");
-        QTest::addColumn<QString>("status");
-        QTest::addColumn<QString>("held");  // hardware flow, discover, echo afterwards
-        QTest::addColumn<int>("latency");
-        const auto row = [](const char* entry, const char* commands, const char* status,
-                            const char* held, int latency) {
-            QTest::newRow(entry) << QString(entry) << QString(commands).split(' ')
-                                 << QString(status) << QString(held) << latency;
-        };
-        row("DISCOVER ON", "ATH1", "Discover ON...", "111", 0);
-        row("DISCOVER OFF", "ATH0 ATE0", "Echo OFF...", "100", 0);
-        row("BTS ECHO OFF", "ATE0", "Echo OFF..", "110", 0);
-        row("BTS ECHO ON", "ATE1", "Echo ON..", "111", 0);
-        row("LATENCY OFF", "ATC0", "Latency OFF..", "011", 0);
-        row("LATENCY ON", "ATC1", "Latency ON..", "111", -1);
-        // The adapter's flow control is not the one the client stores.
-        row("VERIFY BTS", "ATI1", "Latency OFF unmatched..", "111", 0);
-    }
-
-    void adapterModes() {
-        QFETCH(QString, entry);
-        QFETCH(int, latency);
-        BtsWindowRig rig;
-        rig.adapter.settings.baudCode = '1';
-        rig.adapter.settings.escapeCheck = false;
-        // Latency OFF starts from latency on, so it has something to change.
-        rig.installation.Exec(
-            "UPDATE t_dnc_server_clients SET bts_latency = ? WHERE client_name = "
-            "'LATHE1'",
-            {entry == QLatin1String("LATENCY OFF") ? -1 : 0});
-        frmBTS& w = rig.Open();
-        rig.Run(entry);
-        QTEST(rig.adapter.commands, "commands");
-        QFETCH(QString, status);
-        QVERIFY2(rig.statuses.contains(status), qPrintable(rig.statuses.join('|')));
-        const AdapterSettings& a = rig.adapter.settings;
-        QTEST(QString("%1%2%3").arg(int(a.hardwareFlow)).arg(int(a.discover)).arg(int(a.echo)),
-              "held");
-        QCOMPARE(rig.BtsRow("LATHE1").value(3), QVariant(latency));
-        QCOMPARE(rig.BtsRow("MILL2").value(3), QVariant(0));
-        QCOMPARE(rig.Child<QComboBox>("cboPorts")->currentText(), QStringLiteral("COM 5"));
         QVERIFY(!w.Protocol().SaxComBTS.PortOpen());
-        QCOMPARE(rig.messages.Count(), 0);
-    }
-
-    void adapterFaultsLeaveDatabase_data() {
-        QTest::addColumn<int>("fault");
-        QTest::addColumn<QString>("entry");
-        QTest::addColumn<QString>("status");   // the start of one status, "" for none
-        QTest::addColumn<QString>("message");  // shown, "" for none
-        const QString notDetected = "BTS not detected on COM5 press reset on BTS and try again:";
-        const auto row = [](const char* name, AdapterFault f, const char* entry, const char* status,
-                            const QString& message) {
-            QTest::newRow(name) << int(f) << QString(entry) << QString(status) << message;
-        };
-        row("silent, latency on", AdapterFault::Silent, "LATENCY ON", "Config. failed Latency ON..",
-            "");
-        row("noise, latency on", AdapterFault::Noise, "LATENCY ON", "Config. failed Latency ON..",
-            "");
-        // A slow adapter is found (the reset has a long wait) and then misses its first step; one
-        // that answers ERROR after its echo looks found too, and fails its first step.
-        row("silent, device configuration", AdapterFault::Silent, "", "", notDetected);
-        row("error, device configuration", AdapterFault::Error, "", "Config. failed 1\r\n", "");
-        row("slow, device configuration", AdapterFault::Slow, "", "Config. failed 1\r\nATC0\r", "");
-        row("silent, verify", AdapterFault::Silent, "VERIFY BTS", "No response, check settings..",
-            "");
-    }
-
-    void adapterFaultsLeaveDatabase() {
-        QFETCH(int, fault);
-        QFETCH(QString, entry);
-        QFETCH(QString, status);
-        QFETCH(QString, message);
-        BtsWindowRig rig;
-        rig.adapter.settings.baudCode = '1';
-        rig.adapter.fault = AdapterFault(fault);
-        rig.adapter.slowMs = 1000;
-        frmBTS& w = rig.Open();
-        const QVariantList before = rig.BtsRow("LATHE1");
-        for (int i = 0; i < 8; ++i) {
-            rig.messages.Answer(MsgAnswer::No);  // a slow reply is not waited for
-        }
-        if (entry.isEmpty()) {
-            rig.Child<QPushButton>("cmdModeSet")->click();  // the port probed at load: configure
-        } else {
-            rig.Run(entry);
-        }
-        QCOMPARE(rig.BtsRow("LATHE1"), before);
-        QVERIFY2(("|" + rig.statuses.join('|')).contains("|" + status),
-                 qPrintable(rig.statuses.join('|')));
-        QStringList shown = rig.messages.Texts();
-        shown.removeAll(QStringLiteral("Wait longer for response?"));
-        QCOMPARE(shown, message.isEmpty() ? QStringList() : QStringList{message});
         QVERIFY(rig.started.isEmpty());
-        QVERIFY(!w.Protocol().SaxComBTS.PortOpen());
         QVERIFY(rig.Child<QPushButton>("cmdModeSet")->isEnabled());
     }
 
+    // The whole device configuration, the pairing and what is stored; a system PIN takes the
+    // place of the server's.
+    void deviceConfigurationPairsAndStores_data() {
+        QTest::addColumn<QByteArray>("systemPin");
+        QTest::newRow("server PIN") << QByteArray();
+        QTest::newRow("system PIN") << QByteArray("24681357");
+    }
     void deviceConfigurationPairsAndStores() {
-        BtsWindowRig rig;
+        QFETCH(QByteArray, systemPin);
+        BtsWindowRig rig(systemPin.isEmpty() ? "" : "SYSTEMPIN=" + systemPin + "\r\n");
+        const QString pin = systemPin.isEmpty() ? ServerPin("CNCSRV1") : QString(systemPin);
         rig.lines.AddLoopback(7);  // the virtual port the pairing gives the adapter
         rig.installation.Exec(
             "UPDATE t_dnc_server_clients SET bts_latency = -1 WHERE client_name = 'LATHE1'");
@@ -182,7 +141,7 @@ private Q_SLOTS:
         });
         rig.Child<QPushButton>("cmdModeSet")->click();
         SetMessageHandler({});
-        const QString pin = ServerPin(QStringLiteral("CNCSRV1"));
+        QCOMPARE(rig.Label("lblPin"), (systemPin.isEmpty() ? "SVR. PIN: " : "SYS. PIN: ") + pin);
         QCOMPARE(rig.started, QStringList{"bluetooth-settings"});
         QCOMPARE(closedAfter, 0);
         QCOMPARE(rig.BtsRow("LATHE1"), (QVariantList{-1, 0, 0, -1, "0012-6F-3A1B2C", pin, 7}));
@@ -285,7 +244,7 @@ private Q_SLOTS:
         QVERIFY(!w.Busy());
     }
 
-    void deleteAsksFirstAndNothingWithoutClient() {
+    void deleteAsksFirstAndNothingStartsWithoutClient() {
         BtsWindowRig rig;
         AddServer(QStringLiteral("EMPTY"));
         frmBTS& w = rig.Open();
@@ -301,6 +260,9 @@ private Q_SLOTS:
         QCOMPARE(rig.messages.Count(), 0);
         QCOMPARE(rig.BtsRow("LATHE1"), before);
         QCOMPARE(w.BtsMode(), 0);
+        // Nor does the assistant start (a message says why).
+        rig.Child<QAction>("mnuBTSMan")->trigger();
+        QVERIFY(rig.started.isEmpty());
         // Deleting the log asks first too.
         rig.installation.WriteFile("BTSLog.txt", "kept\r\n");
         rig.messages.Answer({MsgAnswer::Cancel, MsgAnswer::Ok});
@@ -308,7 +270,7 @@ private Q_SLOTS:
         QCOMPARE(rig.installation.ReadFile("BTSLog.txt"), QByteArray("kept\r\n"));
         rig.Child<QAction>("mnuDeleteBTSLog")->trigger();
         QVERIFY(!QFile::exists(rig.installation.FilePath("BTSLog.txt")));
-        QCOMPARE(rig.messages.Count(), 2);
+        QCOMPARE(rig.messages.Count(), 3);
     }
 
     // COM7 is mapped to the simulator in [COMPORTS]; the window detects, configures and
@@ -321,58 +283,41 @@ private Q_SLOTS:
         QProcess simulator;
         simulator.start(QStringLiteral(KESTRUM_BTSSIM_PATH), {"--baud", "9600"});
         QVERIFY(simulator.waitForReadyRead(5000));
-        const QString device = QString::fromLocal8Bit(simulator.readLine()).trimmed();
-        TempInstallation::Options options;
-        options.settings = QStringLiteral("[BTS]\r\nBTSCOM=COM7\r\n[COMPORTS]\r\nCOM7=%1\r\n")
-                               .arg(device)
-                               .toLocal8Bit();
-        TempInstallation installation(options);
+        TempInstallation installation({.settings = "[BTS]\r\nBTSCOM=COM7\r\n[COMPORTS]\r\nCOM7=" +
+                                                   simulator.readLine().trimmed() + "\r\n"});
         BtsConfigBaud = 3;
-        AddServer(QStringLiteral("CNCSRV1"));
-        AddClientMDB(QStringLiteral("LATHE1"), QStringLiteral("CNCSRV1"));
+        AddServer("CNCSRV1");
+        AddClientMDB("LATHE1", "CNCSRV1");
         installation.Exec("UPDATE t_dnc_server_clients SET bts_used = -1, bts_latency = -1");
         installation.Exec(
             "UPDATE t_client_mode SET m_baud = 38400, m_parity = 'N', m_databits = 8, "
             "m_stopbits = 2, cnc_comport = 7");
         SystemLinesInUse lines;
         MessageRecorder messages;
-        // The pairing is not part of this run: the settings program does not start.
+        // The pairing is not part of this run: the settings program does not start. The
+        // terminal opens on the configured adapter's line; its window is answered at once.
         SetProgramStarter([](const QString&, const QStringList&) { return false; });
-        // The terminal opens on the configured adapter's line; its window is answered at once.
-        QString terminal;
-        const BtsTerminalOpener previousOpener =
-            frmBTS::SetTerminalOpener([&terminal](QWidget* parent, const BtsTerminalValues& v) {
-                const ModalHook previousHook = SetModalHook([&terminal](QDialog& dialog) {
-                    terminal = dialog.windowTitle();
-                    return int(QDialog::Rejected);
-                });
+        const BtsTerminalOpener previous =
+            frmBTS::SetTerminalOpener([](QWidget* parent, const BtsTerminalValues& v) {
                 OpenTerminal({v.miComPort, v.msMode, v.miCharBufferSize, v.msBTSBaud}, parent);
-                SetModalHook(previousHook);
             });
+        QString terminal;
+        SetModalHook([&terminal](QDialog& dialog) {
+            terminal = dialog.windowTitle();
+            return int(QDialog::Rejected);
+        });
+        const auto restore = qScopeGuard([&previous] {
+            frmBTS::SetTerminalOpener(previous);
+            SetProgramStarter({});
+            SetModalHook({});
+        });
         QStringList statuses;
-        QString verified, address;
-        bool released = false;
-        {
-            frmBTS window;
-            QObject::connect(&window.Protocol(), &BtsProtocol::StatusTextChanged,
-                             [&statuses](const QString& t) { statuses << t; });
-            window.findChild<QPushButton*>("cmdModeSet")->click();
-            Choose(&window, "cboPorts", "VERIFY BTS");
-            window.findChild<QPushButton*>("cmdModeSet")->click();
-            verified = window.Protocol().VerifyText;
-            address = window.Protocol().msBTSAddress;
-            released = !window.Protocol().SaxComBTS.PortOpen();
-            window.findChild<QAction*>("mnuTerminal")->trigger();
-            window.close();
-        }
-        frmBTS::SetTerminalOpener(previousOpener);
-        SetProgramStarter({});
-        simulator.terminate();
-        simulator.waitForFinished(5000);
-        const QStringList states = QString::fromLocal8Bit(simulator.readAll())
-                                       .split(QLatin1Char('\n'))
-                                       .filter(QStringLiteral("STATE "));
-
+        frmBTS window;
+        QObject::connect(&window.Protocol(), &BtsProtocol::StatusTextChanged,
+                         [&statuses](const QString& t) { statuses << t; });
+        window.findChild<QPushButton*>("cmdModeSet")->click();
+        Choose(&window, "cboPorts", "VERIFY BTS");
+        window.findChild<QPushButton*>("cmdModeSet")->click();
         QStringList shown = messages.Texts();
         shown.removeAll(QStringLiteral("Wait longer for response?"));  // a busy machine
         QCOMPARE(shown, QStringList{"Unable to start Bluetooth Settings wizard!"});
@@ -380,19 +325,26 @@ private Q_SLOTS:
             statuses.contains("BTS Detected......\r\n1......\r\n2..\r\n3..\r\n4..\r\n5..\r\n6.."
                               "\r\n7..\r\n8..\r\n9..\r\n10..\r\nLatency ON......"),
             qPrintable(statuses.join('|')));
-        QCOMPARE(verified, QStringLiteral("TWO STOP BIT\r\nBAUD RATE 38400\r\nNONE PARITY BIT\r\n"
-                                          "Latency ON\r\nDiscover ON\r\nEcho ON"));
-        QCOMPARE(address, QStringLiteral("0012-6F-3A1B2C"));
-        QVERIFY(released);
+        QCOMPARE(window.Protocol().VerifyText,
+                 QStringLiteral("TWO STOP BIT\r\nBAUD RATE 38400\r\nNONE PARITY BIT\r\n"
+                                "Latency ON\r\nDiscover ON\r\nEcho ON"));
+        QCOMPARE(window.Protocol().msBTSAddress, QStringLiteral("0012-6F-3A1B2C"));
+        QVERIFY(!window.Protocol().SaxComBTS.PortOpen());
         // The configuration alone stores nothing; the pairing would.
         QCOMPARE(installation.QueryValue("SELECT bts_address FROM t_dnc_server_clients").toString(),
                  QString());
+        window.findChild<QAction*>("mnuTerminal")->trigger();
+        QCOMPARE(terminal, QStringLiteral("Terminal Mode - Com7,38400,N,8,2"));
         // What the adapter holds, as the program reported it after its last command.
+        simulator.terminate();
+        simulator.waitForFinished(5000);
+        const QStringList states = QString::fromLocal8Bit(simulator.readAll())
+                                       .split(QLatin1Char('\n'))
+                                       .filter(QStringLiteral("STATE "));
         QCOMPARE(states.value(states.size() - 1),
                  QStringLiteral("STATE pin=%1 name=3A1B2C baud=38400 stopbits=2 flow=hardware "
                                 "parity=0 escape=0 discover=1 echo=1 quiet=1")
                      .arg(ServerPin(QStringLiteral("CNCSRV1"))));
-        QCOMPARE(terminal, QStringLiteral("Terminal Mode - Com7,38400,N,8,2"));
 #endif
     }
 };

@@ -4,12 +4,11 @@
 
 #include "base/settings.h"
 #include "db/client_attributes.h"
-#include "db/dnc_database.h"
 #include "setup/frmPortSetup.h"
 #include "tests/support/message_recorder.h"
 #include "tests/support/temp_installation.h"
+#include "tests/support/widget_probe.h"
 
-#include <QComboBox>
 #include <QPushButton>
 #include <QTest>
 
@@ -27,13 +26,11 @@ inline TempInstallation::Options PortSetupOptions(bool protocols) {
 class PortSetupRig {
 public:
     explicit PortSetupRig(bool protocols = true) : db(PortSetupOptions(protocols)) {
-        AddServer(QStringLiteral("CNCSRV1"));
-        AddServer(QStringLiteral("OTHERSRV"));
-        valid_ = db.IsValid() && AddClientMDB(QStringLiteral("MILL1"), "CNCSRV1") &&
-                 AddClientMDB(QStringLiteral("LATHE2"), "CNCSRV1") &&
-                 AddClientMDB(QStringLiteral("DRILL3"), "OTHERSRV");
-        mill =
-            Value("SELECT client_id FROM t_dnc_server_clients WHERE client_name='MILL1'").toInt();
+        AddServer("CNCSRV1");
+        AddServer("OTHERSRV");
+        valid_ = db.IsValid() && AddClientMDB("MILL1", "CNCSRV1") &&
+                 AddClientMDB("LATHE2", "CNCSRV1") && AddClientMDB("DRILL3", "OTHERSRV");
+        mill = GetClientID("MILL1").value_or(0);
     }
     ~PortSetupRig() { window_.reset(); }
 
@@ -44,25 +41,17 @@ public:
         db.Exec("UPDATE t_dnc_server_clients SET " + column + " = ? WHERE client_id = ?",
                 {value, mill});
     }
-    QVariant ClientColumn(const QString& column) const {
-        return Value("SELECT " + column + " FROM t_dnc_server_clients WHERE client_id = ?", {mill});
-    }
-    QVariant ModeColumn(const QString& column) const {
-        return Value("SELECT " + column + " FROM t_client_mode WHERE client_id = ?", {mill});
-    }
-    QVariant Value(const QString& sql, const QVariantList& bind = {}) const {
-        return db.QueryValue(sql, bind);
+    QVariant Column(const QString& column, const QString& table = "t_dnc_server_clients") const {
+        return db.QueryValue("SELECT " + column + " FROM " + table + " WHERE client_id = ?",
+                             {mill});
     }
     // Every row of the tables port setup may write, for comparing before and after.
     QString Snapshot() const {
         QString text;
         for (const char* table : {"t_dnc_server_clients", "t_client_mode", "t_client_terminal_mode",
                                   "t_shopterm_clients", "t_remote", "t_timeout_table_down"}) {
-            text += db.TextRows(QStringLiteral("SELECT * FROM ") + table +
-                                    QStringLiteral(" ORDER BY ") + db.RowOrder(table),
-                                {}, "NULL")
-                        .join('\n') +
-                    '\n';
+            const QString sql = QStringLiteral("SELECT * FROM %1 ORDER BY %2");
+            text += db.TextRows(sql.arg(table, db.RowOrder(table)), {}, "NULL").join('\n') + '\n';
         }
         return text;
     }
@@ -81,27 +70,19 @@ public:
     frmPortSetup* Window() const { return window_.get(); }
     void Close() { window_.reset(); }
 
-    QComboBox* Combo(const char* name) const { return window_->findChild<QComboBox*>(name); }
-    QPushButton* Button(const char* name) const { return window_->findChild<QPushButton*>(name); }
+    QComboBox* Combo(const char* name) const { return Child<QComboBox>(Window(), name); }
+    QPushButton* Button(const char* name) const { return Child<QPushButton>(Window(), name); }
     void Click(const char* name) const { QTest::mouseClick(Button(name), Qt::LeftButton); }
     // The shown text of a list, "" without a selection.
     QString Shown(const char* name) const {
         return Combo(name)->currentIndex() < 0 ? QString() : Combo(name)->currentText();
     }
-    QStringList Entries(const char* name) const {
-        QStringList entries;
-        for (int i = 0; i < Combo(name)->count(); ++i) {
-            entries << Combo(name)->itemText(i);
-        }
-        return entries;
-    }
+    QStringList Entries(const char* name) const { return ::Entries(Combo(name)); }
     QString Tip(int index) const {
         return Combo("cboPorts")->itemData(index, Qt::ToolTipRole).toString();
     }
     // Chooses an entry by its text; "" clears the selection.
-    void Choose(const char* name, const QString& text) const {
-        Combo(name)->setCurrentIndex(text.isEmpty() ? -1 : Combo(name)->findText(text));
-    }
+    void Choose(const char* name, const QString& text) const { ::Choose(Combo(name), text); }
 
     TempInstallation db;
     int mill = 0;

@@ -5,21 +5,19 @@
 #include "base/modal.h"
 #include "base/settings.h"
 #include "components/folder_view.h"
-#include "db/dnc_database.h"
 #include "setup/directories.h"
 #include "setup/frmDirProps.h"
 #include "setup/frmDirectories.h"
 #include "tests/support/message_recorder.h"
 #include "tests/support/temp_installation.h"
 #include "tests/support/test_main.h"
+#include "tests/support/widget_probe.h"
 
 #include <QAction>
 #include <QCheckBox>
-#include <QComboBox>
 #include <QDir>
 #include <QGroupBox>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
@@ -31,7 +29,8 @@ namespace {
 // MILL1 (current) and LATHE2 of one server; the folders "parts" and "Old = Parts" exist.
 class Rig {
 public:
-    explicit Rig(const QByteArray& settings = {}) : tmp(Options(settings)) {
+    explicit Rig(const QByteArray& settings = {})
+        : tmp({.settings = settings.isEmpty() ? std::nullopt : std::optional(settings)}) {
         AddServer("SRV1");
         AddClientMDB("MILL1", "SRV1");
         AddClientMDB("LATHE2", "SRV1");
@@ -61,28 +60,13 @@ public:
 
     TempInstallation tmp;
     qint32 mill = 0, lathe = 0;
-
-private:
-    static TempInstallation::Options Options(const QByteArray& settings) {
-        TempInstallation::Options options;
-        if (!settings.isEmpty()) {
-            options.settings = settings;
-        }
-        return options;
-    }
 };
 
 struct DirWindow {
     DirWindow() { window.show(); }
     QListWidget* List() { return window.findChild<QListWidget*>("lstDir"); }
     void Click(const char* button) { window.findChild<QPushButton*>(button)->click(); }
-    QStringList Texts() {
-        QStringList texts;
-        for (int i = 0; i < List()->count(); ++i) {
-            texts << List()->item(i)->text();
-        }
-        return texts;
-    }
+    QStringList Texts() { return Entries(List()); }
     QString Selected() {
         const QList<QListWidgetItem*> items = List()->selectedItems();
         return items.isEmpty() ? QString() : items.first()->text();
@@ -117,24 +101,20 @@ class TestDirectories : public QObject {
 
 private Q_SLOTS:
     // A folder of this computer is stored as Windows path text on C: and reads back.
-    void windowsPathText_data() {
-        QTest::addColumn<QString>("name");
-        QTest::newRow("equals sign") << "Old = Parts";
-        QTest::newRow("not ASCII") << QString::fromUtf8("Ünïcode Dir");
-    }
     void windowsPathText() {
-        QFETCH(QString, name);
         Rig rig;
-        QDir(rig.tmp.Folder()).mkpath(name);
-        const QString local = QDir(rig.tmp.FilePath(name)).canonicalPath();
-        const QString text = WindowsPathText(local);
-        QVERIFY2(text.startsWith("C:\\") && !text.contains('/'), qPrintable(text));
-        QCOMPARE(NativePath(text), local);
-        QCOMPARE(WindowsPathText(local + "/"), text);
+        for (const QString& name : {QStringLiteral("Old = Parts"), QStringLiteral("Ünïcode Dir")}) {
+            QDir(rig.tmp.Folder()).mkpath(name);
+            const QString local = QDir(rig.tmp.FilePath(name)).canonicalPath();
+            const QString text = WindowsPathText(local);
+            QVERIFY2(text.startsWith("C:\\") && !text.contains('/'), qPrintable(text));
+            QCOMPARE(NativePath(text), local);
+            QCOMPARE(WindowsPathText(local + "/"), text);
+            // A Linux name holding the separator of the stored text cannot be stored.
+            QCOMPARE(ChooseDirectoryFolder(local + "/a\\b", false).path, QString());
+        }
         QCOMPARE(WindowsPathText("/"), QStringLiteral("C:\\"));
         QCOMPARE(NativePath("C:\\"), QStringLiteral("/"));
-        // A Linux name holding the separator of the stored text cannot be stored.
-        QCOMPARE(ChooseDirectoryFolder(local + "/a\\b", false).path, QString());
     }
 
     void add_data() {
@@ -158,7 +138,6 @@ private Q_SLOTS:
         QFETCH(QString, pick);
         QFETCH(QString, storedAs);
         QFETCH(bool, added);
-        QFETCH(QString, message);
         Rig rig;
         if (!storedAs.isEmpty()) {
             rig.PutDir(storedAs == "<lathe>" ? rig.lathe : rig.mill,
@@ -176,7 +155,7 @@ private Q_SLOTS:
         }
         MessageRecorder messages;
         w.Click("cmdAdd");
-        QCOMPARE(messages.Texts(), message.isEmpty() ? QStringList() : QStringList{message});
+        QTEST(messages.Texts().join('\n'), "message");
         const QStringList expected =
             added ? before + QStringList{rig.Stored(pick) + "||3|0"} : before;
         QCOMPARE(rig.Rows(rig.mill), expected);
@@ -187,25 +166,33 @@ private Q_SLOTS:
     }
 
     // Delete asks first; OK removes every row of the client with that path, whatever its
-    // letter case, even when the path holds "= ".
-    void remove_data() {
+    // letter case, even when the path holds "= ". The right button pops the menu up for the
+    // selected entry; Properties opens the window for that row, and never for a row that is gone.
+    void removeAndProperties_data() {
         QTest::addColumn<bool>("confirm");
         QTest::newRow("OK") << true;
         QTest::newRow("Cancel") << false;
     }
-    void remove() {
+    void removeAndProperties() {
         QFETCH(bool, confirm);
         Rig rig;
         const QString path = "C:\\DNC\\A = X";
         rig.PutDir(rig.mill, path, "OLD");
         rig.PutDir(rig.mill, path.toLower());
-        rig.PutDir(rig.mill, "C:\\DNC\\B");
+        const qint32 b = rig.PutDir(rig.mill, "C:\\DNC\\B");
         rig.PutDir(rig.lathe, path);
         const QStringList mill = rig.Rows(rig.mill);
         const QStringList lathe = rig.Rows(rig.lathe);
         DirWindow w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w.window));
         const QStringList texts = w.Texts();
         QCOMPARE(texts, QStringList({"OLD = C:\\DNC\\A = X", "c:\\dnc\\a = x", "C:\\DNC\\B"}));
+        w.Press(2);
+        w.Press(0, Qt::RightButton);
+        auto* menu = w.window.findChild<QMenu*>("mnuDirectory");
+        QVERIFY(QTest::qWaitFor([menu] { return menu->isVisible(); }));
+        menu->close();
+        QCOMPARE(w.Selected(), QStringLiteral("C:\\DNC\\B"));
         w.Press(0);
         MessageRecorder messages;
         messages.Answer(confirm ? MsgAnswer::Ok : MsgAnswer::Cancel);
@@ -219,36 +206,20 @@ private Q_SLOTS:
         w.List()->clearSelection();
         w.Click("cmdSub");
         QCOMPARE(messages.Count(), 1);
-    }
-
-    // The right button pops the menu up for the selected entry; Properties opens the
-    // window for that row, and never for a row that is gone.
-    void properties() {
-        Rig rig;
-        rig.PutDir(rig.mill, "C:\\DNC\\A");
-        const qint32 b = rig.PutDir(rig.mill, "C:\\DNC\\B");
-        DirWindow w;
-        QVERIFY(QTest::qWaitForWindowExposed(&w.window));
-        w.Press(1);
-        w.Press(0, Qt::RightButton);
-        auto* menu = w.window.findChild<QMenu*>("mnuDirectory");
-        QVERIFY(QTest::qWaitFor([menu] { return menu->isVisible(); }));
-        menu->close();
-        QCOMPARE(w.Selected(), QStringLiteral("C:\\DNC\\B"));
+        w.Press(int(w.Texts().size()) - 1);
         QStringList shown;
         ModalHook previous = SetModalHook([&](QDialog& dialog) {
             shown << dialog.findChild<QGroupBox*>("fraAll")->title();
             return int(QDialog::Rejected);
         });
-        MessageRecorder messages;
         auto* action = w.window.findChild<QAction*>("mnuDirProperties");
         action->trigger();
         rig.tmp.Exec("DELETE FROM t_client_directory WHERE dir_id = ?", {b});
         action->trigger();
         SetModalHook(previous);
         QCOMPARE(shown, QStringList{"C:\\DNC\\B"});
-        QCOMPARE(messages.Count(), 1);
-        QCOMPARE(w.Texts(), QStringList{"C:\\DNC\\A"});
+        QCOMPARE(messages.Count(), 2);
+        QCOMPARE(w.Texts(), texts.mid(0, confirm ? 0 : 2));
     }
 
     // clang-format off

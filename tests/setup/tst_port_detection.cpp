@@ -1,39 +1,31 @@
 // Detection of this computer's usable ports from the port setup window, on simulated lines
 // and the fast clock, and once end to end on a pseudo-terminal mapped in [COMPORTS].
 
-#include "components/qserial_line.h"
 #include "components/saxcomm.h"
 #include "port_setup_rig.h"
 #include "setup/port_detection.h"
 #include "tests/support/fast_clock.h"
+#include "tests/support/pty_pair.h"
 #include "tests/support/test_main.h"
 #include "tools/btssim/simulated_lines.h"
-
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
 const QString kSummaryHead = QStringLiteral("Com port detection finished.\n\n");
 
 // The ports of [COMPORTS] only: the host's own ports stay untouched.
-class MappedPortsOnly : public SerialLineProvider {
-public:
-    MappedPortsOnly() : previous_(SetSerialLineProvider(this)) {}
-    ~MappedPortsOnly() override { SetSerialLineProvider(previous_); }
+struct MappedPortsOnly : SystemLinesInUse {
     QList<int> PresentPorts() override {
-        QList<int> ports = system_.PresentPorts();
+        QList<int> ports = SystemSerialLines::PresentPorts();
         ports.removeIf([](int port) { return !ComPortMapped(port); });
         return ports;
     }
-    int Status(int port) override { return ComPortMapped(port) ? system_.Status(port) : 0; }
-    std::unique_ptr<SerialLine> Create(int port) override {
-        return ComPortMapped(port) ? system_.Create(port) : nullptr;
+    int Status(int port) override {
+        return ComPortMapped(port) ? SystemSerialLines::Status(port) : 0;
     }
-
-private:
-    SystemSerialLines system_;
-    SerialLineProvider* previous_;
+    std::unique_ptr<SerialLine> Create(int port) override {
+        return ComPortMapped(port) ? SystemSerialLines::Create(port) : nullptr;
+    }
 };
 
 }  // namespace
@@ -42,7 +34,8 @@ class TestPortDetection : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    // Ports 1 and 5 usable, 2 held by another program, 3 never opens, 4 never closes.
+    // Ports 1 and 5 usable, 2 held by another program, 3 never opens, 4 never closes. While
+    // detection runs the window is disabled and neither OK, Cancel nor closing acts.
     void detectsUsablePorts_data() {
         QTest::addColumn<int>("storedPort");
         QTest::addColumn<QString>("shown");
@@ -52,7 +45,6 @@ private Q_SLOTS:
     }
     void detectsUsablePorts() {
         QFETCH(int, storedPort);
-        QFETCH(QString, shown);
         PortSetupRig rig;
         FastClock clock;
         SimulatedSerialLines lines;
@@ -66,27 +58,46 @@ private Q_SLOTS:
         QVERIFY(rig.Open());
         rig.Window()->RefreshPortTips();
         QCOMPARE(rig.Tip(2), "COM2 is " + ComPortDevice(2) + ": present, in use");
-        MessageRecorder messages;
+        rig.Choose("cboBaud", "300");
+        const QString before = rig.Snapshot();
+        QStringList texts;
+        bool enabledDuring = true;
+        const MessageHandler previous = SetMessageHandler([&](const MessageRequest& request) {
+            texts << request.text;
+            if (texts.size() == 1) {
+                enabledDuring = rig.Window()->isEnabled() || !rig.Window()->Detecting();
+                QMetaObject::invokeMethod(rig.Button("cmdOK"), "click");
+                QMetaObject::invokeMethod(rig.Button("cmdCancel"), "click");
+                rig.Window()->close();
+                rig.Window()->reject();
+            }
+            return MsgAnswer::Ok;
+        });
         rig.Click("cmdPorts");
-        QCOMPARE(messages.Texts(),
-                 QStringList({"Comm Error COM3 didn't open", "Comm Error COM4 stuck open",
-                              kSummaryHead + "Usable: COM1, COM5\nSkipped (in use): COM2\n"
-                                             "Failed: COM3, COM4"}));
+        SetMessageHandler(previous);
+        QVERIFY(!enabledDuring);
+        QCOMPARE(texts, QStringList({"Comm Error COM3 didn't open", "Comm Error COM4 stuck open",
+                                     kSummaryHead + "Usable: COM1, COM5\nSkipped (in use): COM2\n"
+                                                    "Failed: COM3, COM4"}));
         // 100 ms to close each port; 9 waits between the 10 tries to open COM3 and between
         // the 10 tries to close COM4.
         QCOMPARE(clock.NowMs(), qint64(100 + (900 + 100) + (100 + 900) + 100));
         QCOMPARE((QList<int>{lines.Port(1).opens, lines.Port(2).opens, lines.Port(5).opens}),
                  (QList<int>{1, 0, 1}));
-        // Every client of this server gets the list, the other server's client does not.
-        QCOMPARE(rig.db.Query("SELECT client_name, com_ports FROM t_dnc_server_clients "
-                              "ORDER BY client_id"),
-                 (QList<QVariantList>{{"MILL1", " 1 5"}, {"LATHE2", " 1 5"}, {"DRILL3", ""}}));
+        // Every client of this server gets the list, the other server's client does not; the
+        // window stays open and nothing else was written.
+        QCOMPARE(rig.db.TextRows("SELECT client_name, com_ports FROM t_dnc_server_clients "
+                                 "ORDER BY client_id"),
+                 QStringList({"MILL1| 1 5", "LATHE2| 1 5", "DRILL3|"}));
+        QVERIFY(rig.Window()->isVisible() && rig.Window()->isEnabled());
+        QCOMPARE(rig.Window()->result(), 0);
+        rig.db.Exec("UPDATE t_dnc_server_clients SET com_ports = ''");
+        QCOMPARE(rig.Snapshot(), before);
         QCOMPARE(rig.Entries("cboPorts"), QStringList({"NO COM SET", "COM 1", "COM 5"}));
-        QCOMPARE(rig.Shown("cboPorts"), shown);
-        QVERIFY(rig.Window()->isEnabled());
+        QTEST(rig.Shown("cboPorts"), "shown");
         // A list without a selection keeps the stored port on OK.
         rig.Click("cmdOK");
-        QCOMPARE(rig.ModeColumn("cnc_comport"), QVariant(storedPort));
+        QCOMPARE(rig.Column("cnc_comport", "t_client_mode"), QVariant(storedPort));
         // Opening the window again offers every port.
         rig.Close();
         QVERIFY(rig.Open());
@@ -106,7 +117,7 @@ private Q_SLOTS:
         rig.Click("cmdPorts");
         QCOMPARE(messages.Last().text,
                  kSummaryHead + "Usable: none\nSkipped (in use): none\nFailed: COM2");
-        QCOMPARE(rig.ClientColumn("com_ports"), QVariant(""));
+        QCOMPARE(rig.Column("com_ports"), QVariant(""));
         QCOMPARE(rig.Entries("cboPorts").size(), 100);
 
         const QString before = rig.Snapshot();
@@ -115,39 +126,6 @@ private Q_SLOTS:
         rig.Click("cmdPorts");
         QCOMPARE(messages.Count(), 2);
         QCOMPARE(clock.NowMs(), start);
-        QCOMPARE(rig.Snapshot(), before);
-    }
-
-    // While detection runs the window is disabled and neither OK, Cancel nor closing acts.
-    void windowGuardedDuringDetection() {
-        PortSetupRig rig;
-        FastClock clock;
-        SimulatedSerialLines lines;
-        lines.AddLoopback(1);
-        lines.AddLoopback(2);
-        lines.Port(1).refuseOpen = true;
-        QVERIFY(rig.Open());
-        rig.Choose("cboBaud", "300");
-        const QString before = rig.Snapshot();
-        bool enabledDuring = true;
-        const MessageHandler previous = SetMessageHandler([&](const MessageRequest& request) {
-            if (request.text.contains(QLatin1String("didn't open"))) {
-                enabledDuring = rig.Window()->isEnabled() || !rig.Window()->Detecting();
-                QMetaObject::invokeMethod(rig.Button("cmdOK"), "click");
-                QMetaObject::invokeMethod(rig.Button("cmdCancel"), "click");
-                rig.Window()->close();
-                rig.Window()->reject();
-            }
-            return MsgAnswer::Ok;
-        });
-        rig.Click("cmdPorts");
-        SetMessageHandler(previous);
-        QVERIFY(!enabledDuring);
-        QVERIFY(rig.Window()->isVisible());
-        QCOMPARE(rig.Window()->result(), 0);
-        // Only the detected list was written.
-        QCOMPARE(rig.ClientColumn("com_ports"), QVariant(" 2"));
-        rig.db.Exec("UPDATE t_dnc_server_clients SET com_ports = ''");
         QCOMPARE(rig.Snapshot(), before);
     }
 
@@ -171,10 +149,9 @@ private Q_SLOTS:
     // End to end on a real serial line: a pseudo-terminal mapped to COM7 in [COMPORTS].
     void detectsPseudoTerminal() {
         PortSetupRig rig;
-        const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-        QVERIFY(master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0);
-        const QString device = QString::fromLocal8Bit(::ptsname(master));
-        QVERIFY(WriteIniValue("COMPORTS", "COM7", device, SettingsFileName));
+        PtyPair pty;
+        const QString device = pty.Device();
+        QVERIFY(pty.IsValid() && WriteIniValue("COMPORTS", "COM7", device, SettingsFileName));
         QVERIFY(WriteIniValue("COMPORTS", "COM8", "/dev/no-such-device", SettingsFileName));
         FastClock clock;
         MappedPortsOnly lines;
@@ -185,10 +162,9 @@ private Q_SLOTS:
         rig.Combo("cboPorts")->hidePopup();
         MessageRecorder messages;
         rig.Click("cmdPorts");
-        ::close(master);
         QCOMPARE(messages.Texts(),
                  QStringList{kSummaryHead + "Usable: COM7\nSkipped (in use): none\nFailed: none"});
-        QCOMPARE(rig.ClientColumn("com_ports"), QVariant(" 7"));
+        QCOMPARE(rig.Column("com_ports"), QVariant(" 7"));
         QCOMPARE(rig.Entries("cboPorts"), QStringList({"NO COM SET", "COM 7"}));
     }
 };
