@@ -5,9 +5,9 @@
 #include "base/paths.h"
 #include "components/folder_view.h"
 #include "tests/support/temp_installation.h"
+#include "tests/support/tool_run.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QPair>
@@ -43,18 +43,6 @@ public:
 inline QByteArray ReadBytes(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-// Every file and folder under folder, as relative paths in order.
-inline QStringList TreeListing(const QString& folder) {
-    QStringList names;
-    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        names << QDir(folder).relativeFilePath(it.next());
-    }
-    names.sort();
-    return names;
 }
 
 // Clicks the folder at a local path in the tree, as the user highlights it.

@@ -261,7 +261,7 @@ private slots:
         }
         rig.WriteFile("root/srv/master/DNCAdmin.ini", kTemplate);
         rig.WriteFile("Kestrum.ini", before);
-        const QStringList listing = TreeListing(rootPath);
+        const QStringList listing = Snapshot(rootPath).keys();
         MessageRecorder messages;
 
         FolderSelectMode = qint16(mode);
@@ -290,7 +290,7 @@ private slots:
         QTEST(ReadBytes(rootPath + "/srv/master/DNCAdmin.ini").mid(kTemplate.size()), "node");
         QStringList expected = listing + created;
         expected.sort();
-        QCOMPARE(TreeListing(rootPath), expected);
+        QCOMPARE(Snapshot(rootPath).keys(), expected);
         for (const QString& path : created) {
             if (path.endsWith("DNCAdmin.ini")) {
                 QCOMPARE(ReadBytes(rootPath + "/" + path), kExported);
