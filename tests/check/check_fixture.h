@@ -6,16 +6,19 @@
 #include "base/paths.h"
 #include "check/configuration_check.h"
 #include "db/schema_names.h"
+#include "dncadmin/dncadmin_export.h"
 #include "tests/support/temp_installation.h"
 
 #include <QDir>
 #include <QFile>
 
+// The base file an export starts from.
+inline const QByteArray kBase = "[ADMIN]\r\nLINES_DISPLAYED=64\r\n";
+
 class CheckInstallation : public TempInstallation {
 public:
     CheckInstallation() {
-        Exec("INSERT INTO t_dnc_servers (dnc_server_name) VALUES ('CNCSRV1')");
-        Exec("INSERT INTO t_dnc_servers (dnc_server_name) VALUES ('CNCSRV2')");
+        Exec("INSERT INTO t_dnc_servers (dnc_server_name) VALUES ('CNCSRV1'), ('CNCSRV2')");
         for (const char* folder : {"L1", "M2", "M2UP"}) {
             QDir(Folder()).mkpath(QString::fromLatin1(folder));
         }
@@ -28,8 +31,8 @@ public:
     // The folder's path text, as the directories window stores it.
     QString Dir(const QString& name) const { return WindowsPathText(FilePath(name)); }
 
-    qint64 AddClient(const QString& name, int server, const QString& node, const QString& port,
-                     int protocol, int comPort, const QList<QPair<QString, int>>& dirs) const {
+    void AddClient(const QString& name, int server, const QString& node, const QString& port,
+                   int protocol, int comPort, const QList<QPair<QString, int>>& dirs) const {
         Exec(
             "INSERT INTO t_dnc_server_clients (client_name, dnc_server_id, NODE_ID, PORT_ID, "
             "protocol_id) VALUES (?, ?, ?, ?, ?)",
@@ -47,7 +50,13 @@ public:
                 "VALUES (?, ?, ?)",
                 {id, path, mode});
         }
-        return id;
+    }
+
+    // The export of clients to the file name, from kBase in the base file.
+    bool Export(const QStringList& clients, const QString& name,
+                const QString& base = QStringLiteral("T.ini")) const {
+        WriteFile(base, kBase);
+        return ExportDncAdmin(clients, FilePath(base), FilePath(name)).Ok;
     }
 
     // Every row of the tables the DNC servers read, to compare before and after.
@@ -74,9 +83,6 @@ inline QStringList FindingRows(const QList<Finding>& findings, const QString& fo
     }
     return rows;
 }
-
-// The base file an export starts from.
-inline const QByteArray kBase = "[ADMIN]\r\nLINES_DISPLAYED=64\r\n";
 
 inline CheckOptions LocalOptions() {
     CheckOptions options;
