@@ -75,11 +75,10 @@ struct LogRig {
         SetCurrentAction(QString());
     }
     // The log, oldest first: table|operation|server|client|changes.
-    QStringList Log(const QString& where = QStringLiteral("1 = 1")) const {
-        return tmp.TextRows(QStringLiteral("SELECT table_name, operation, server_name, "
-                                           "client_name, changes FROM kestrum_change_log "
-                                           "WHERE ") +
-                            where + QStringLiteral(" ORDER BY change_id"));
+    QStringList Log() const {
+        return tmp.TextRows(
+            "SELECT table_name, operation, server_name, client_name, changes "
+            "FROM kestrum_change_log ORDER BY change_id");
     }
     TempInstallation tmp;
     MessageRecorder messages;
@@ -103,8 +102,7 @@ bool RunBulkChange(const QString& change) {
     }
     frmToolsNodePortID window;
     window.show();
-    auto* node = window.findChild<QComboBox*>("cboNode");
-    node->lineEdit()->setText(QStringLiteral("N9"));
+    window.findChild<QComboBox*>("cboNode")->lineEdit()->setText(QStringLiteral("N9"));
     window.findChild<QPushButton*>("cmdOK")->click();
     return true;
 }

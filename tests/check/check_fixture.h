@@ -37,9 +37,7 @@ public:
             "INSERT INTO t_dnc_server_clients (client_name, dnc_server_id, NODE_ID, PORT_ID, "
             "protocol_id) VALUES (?, ?, ?, ?, ?)",
             {name, server, node, port, protocol});
-        const qint64 id =
-            QueryValue("SELECT client_id FROM t_dnc_server_clients WHERE client_name = ?", {name})
-                .toLongLong();
+        const QVariant id = ClientId(name);
         for (const QString& table : ClientDependentTables()) {
             Exec("INSERT INTO " + table + " (client_id) VALUES (?)", {id});
         }

@@ -64,49 +64,38 @@ QList<QByteArray> ExpectedLines(const QString& name) {
     return lines;
 }
 
-// A copy of the sample in folder with bytes replaced: each pair is (UTF-16 text found in the
+// A copy of the sample at path with bytes replaced: each pair is (UTF-16 text found in the
 // file, its replacement of the same length), or the file cut to a length.
-QString PatchedSample(const QString& folder, const QString& name, const Patches& patches,
-                      qint64 cutTo = -1) {
+bool PatchedSample(const QString& path, const Patches& patches, qint64 cutTo) {
     QByteArray bytes = FileBytes(kSample);
     for (const auto& [from, to] : patches) {
         const QByteArray a(reinterpret_cast<const char*>(from.utf16()), from.size() * 2);
         const QByteArray b(reinterpret_cast<const char*>(to.utf16()), to.size() * 2);
         if (a.size() != b.size() || !bytes.contains(a)) {
-            return QString();
+            return false;
         }
         bytes.replace(a, b);
     }
     if (cutTo >= 0) {
         bytes.truncate(cutTo);
     }
-    const QString path = folder + QLatin1Char('/') + name;
-    return WriteBytes(path, bytes) ? path : QString();
+    return WriteBytes(path, bytes);
 }
 
 // Every row of a table of an SQLite file (or what follows FROM), in the order SELECT * gives,
 // as JSON objects.
 QList<QJsonObject> RowsOf(const QString& file, const QString& table) {
     QList<QJsonObject> rows;
-    const QString name = QStringLiteral("fixture-") + QUuid::createUuid().toString(QUuid::Id128);
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(file);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-        if (db.open()) {
-            QSqlQuery query(db);
-            query.exec(QStringLiteral("SELECT * FROM ") + table);
-            while (query.next()) {
-                QJsonObject row;
-                for (int i = 0; i < query.record().count(); ++i) {
-                    row.insert(query.record().fieldName(i),
-                               QJsonValue::fromVariant(query.value(i)));
-                }
-                rows << row;
-            }
+    DatabaseConnection connection(QUuid::createUuid().toString());
+    QSqlQuery query(connection.OpenLocation(file) ? connection.Database() : QSqlDatabase());
+    query.exec(QStringLiteral("SELECT * FROM ") + table);
+    while (query.next()) {
+        QJsonObject row;
+        for (int i = 0; i < query.record().count(); ++i) {
+            row.insert(query.record().fieldName(i), QJsonValue::fromVariant(query.value(i)));
         }
+        rows << row;
     }
-    QSqlDatabase::removeDatabase(name);
     return rows;
 }
 
@@ -252,16 +241,16 @@ private slots:
         }
         QFETCH(QString, tool);
         QTemporaryDir dir;
-        const QString& a = imported_;
         const QString b = dir.filePath(QStringLiteral("b.mdb"));
         TempInstallation install({true, false, std::nullopt, QStringLiteral("CNCSRV1")});
         QVERIFY(install.OnServer());
-        const QStringList copy = {tool == "import" ? kSample : a, install.DatabaseLocation()};
+        const QStringList copy = {tool == "import" ? kSample : imported_,
+                                  install.DatabaseLocation()};
         ToolRun run = RunTool(tool, copy);
         QVERIFY2(run.exitCode == 0, qPrintable(run.err));
         run = RunTool(QStringLiteral("dbcopy"), {install.DatabaseLocation(), b});
         QVERIFY2(run.exitCode == 0, qPrintable(run.err));
-        QCOMPARE(Dump(b), Dump(a));
+        QCOMPARE(Dump(b), Dump(imported_));
         run = RunTool(tool, copy);
         QCOMPARE(run.exitCode, 1);
         QVERIFY2(run.err.contains(QStringLiteral("already holds a configuration")),
@@ -316,10 +305,9 @@ private slots:
         QFETCH(QString, error);
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
-        QString from = dir.filePath(QStringLiteral("old.mdb"));
+        const QString from = dir.filePath(QStringLiteral("old.mdb"));
         if (source == QLatin1String("sample")) {
-            from = PatchedSample(dir.path(), QStringLiteral("old.mdb"), patches, cutTo);
-            QVERIFY(!from.isEmpty());
+            QVERIFY(PatchedSample(from, patches, cutTo));
         } else if (source == QLatin1String("sqlite")) {
             QVERIFY(CreateDatabaseAt(from));
         } else {
@@ -497,7 +485,6 @@ private slots:
         TempInstallation install(
             TempInstallation::Options{false, false, std::nullopt, QStringLiteral("CNCSRV1")});
         QVERIFY(QFile::copy(kSample, install.DatabasePath()));
-        const QByteArray before = FileBytes(install.DatabasePath());
         MessageRecorder messages;
         QCOMPARE(StartUp(), StartUpOutcome::AccessDatabase);
         QCOMPARE(messages.Count(), 1);
@@ -507,7 +494,7 @@ private slots:
                  qPrintable(messages.Last().text));
         QVERIFY(messages.Last().text.contains("kestrum-import \"" + path + "\" "));
         QVERIFY(!DncConnection.IsOpen());
-        QVERIFY(FileBytes(install.DatabasePath()) == before);
+        QVERIFY(FileBytes(install.DatabasePath()) == FileBytes(kSample));
     }
 };
 
