@@ -10,7 +10,7 @@
 #include "tests/support/temp_installation.h"
 
 #include <QDir>
-#include <QFile>
+#include <QRegularExpression>
 
 // The base file an export starts from.
 inline const QByteArray kBase = "[ADMIN]\r\nLINES_DISPLAYED=64\r\n";
@@ -63,9 +63,7 @@ public:
         for (const QString& table : SchemaTables()) {
             QStringList tableRows = TextRows("SELECT * FROM " + table);
             tableRows.sort();
-            for (const QString& row : tableRows) {
-                rows << table + ": " + row;
-            }
+            rows << tableRows.replaceInStrings(QRegularExpression("^"), table + ": ");
         }
         return rows;
     }

@@ -206,8 +206,8 @@ private slots:
         }
         CheckOptions options = LocalOptions();
         options.Files = KnownDncAdminFiles();
-        QStringList rows = FindingRows(CheckConfiguration(options).Findings, folder);
-        rows = rows.filter("|drift-");
+        QStringList rows =
+            FindingRows(CheckConfiguration(options).Findings, folder).filter("|drift-");
         rows.replaceInStrings(db.Folder(), "$D");
         rows.replaceInStrings(folder.toUpper(), "$W");  // the master holds upper case
         QCOMPARE(rows, expected);
@@ -226,7 +226,6 @@ private slots:
             return list;
         };
         const QString own = JoinPath(db.Folder(), "DNCAdmin.ini");
-        QCOMPARE(paths(), QStringList{own});
         QVERIFY(WriteIniValue("PATHS", "DNCADMINEXPORTPATH", db.Folder(), db.SettingsPath()));
         QCOMPARE(paths(), QStringList{own});
         QVERIFY(WriteIniValue("PATHS", "DNCADMINEXPORTPATH", "C:\\DNC\\SRV", db.SettingsPath()));

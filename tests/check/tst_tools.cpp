@@ -9,7 +9,6 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QRegularExpression>
 #include <QTest>
 
 namespace {

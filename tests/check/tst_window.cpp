@@ -115,7 +115,6 @@ private slots:
         QCOMPARE(messages.Count(), 2);
         QVERIFY(messages.Messages().at(0).text.startsWith("Repair 1 finding(s)?"));
         QCOMPARE(messages.Last().text, QStringLiteral("Changed:\nLATHE1: t_command: 1 row added"));
-        QCOMPARE(window.Findings().size(), 2);  // checked again: GRIND3's row is still missing
 
         // Cancelled: nothing changes.
         tree->setCurrentItem(FindingItem(tree, "GRIND3"));

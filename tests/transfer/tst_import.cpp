@@ -52,16 +52,10 @@ bool WriteBytes(const QString& path, const QByteArray& bytes) {
 const QString kData = QStringLiteral(KESTRUM_SOURCE_DIR "/tests/transfer/data/");
 const QString kSample = kData + "DNC_sample_access.mdb";
 
-// The lines of a file of the expected rows, trimmed, blank ones left out.
-QList<QByteArray> ExpectedLines(const QString& name) {
-    QList<QByteArray> lines;
-    for (const QByteArray& line :
-         FileBytes(kData + "DNC_sample_access.expected/" + name).split('\n')) {
-        if (!line.trimmed().isEmpty()) {
-            lines << line.trimmed();
-        }
-    }
-    return lines;
+// The lines of a file of the expected rows.
+QStringList ExpectedLines(const QString& name) {
+    return QString::fromUtf8(FileBytes(kData + "DNC_sample_access.expected/" + name))
+        .split('\n', Qt::SkipEmptyParts);
 }
 
 // A copy of the sample at path with bytes replaced: each pair is (UTF-16 text found in the
@@ -147,8 +141,8 @@ private slots:
         QFETCH(QString, table);
         QFETCH(qsizetype, copied);
         QList<QJsonObject> expected;
-        for (const QByteArray& line : ExpectedLines(table + QStringLiteral(".jsonl"))) {
-            expected << QJsonDocument::fromJson(line).object();
+        for (const QString& line : ExpectedLines(table + QStringLiteral(".jsonl"))) {
+            expected << QJsonDocument::fromJson(line.toUtf8()).object();
         }
         QVERIFY(!expected.isEmpty());
         QCOMPARE(RowsOf(imported_, table), expected);
@@ -179,9 +173,8 @@ private slots:
             {"t_shopterm_clients",
              install.QueryValue("SELECT MAX(shopterm_id) FROM t_shopterm_clients").toLongLong()}};
         QMap<QString, qint64> expected;  // lines "table last-key"
-        for (const QByteArray& line : ExpectedLines(QStringLiteral("sequences.txt"))) {
-            const QList<QByteArray> parts = line.split(' ');
-            expected[QString::fromLatin1(parts.at(0))] = parts.at(1).toLongLong() + 1;
+        for (const QString& line : ExpectedLines(QStringLiteral("sequences.txt"))) {
+            expected[line.section(' ', 0, 0)] = line.section(' ', 1).toLongLong() + 1;
         }
         QCOMPARE(next, expected);
 
@@ -267,52 +260,42 @@ private slots:
     // Each refusal names its reason; the target is not created (or, when it existed, is
     // byte-identical) and nothing is left beside it.
     void import_data() {
-        QTest::addColumn<QString>("source");  // "sample", "text", "empty" or "sqlite"
+        QTest::addColumn<QByteArray>("source");  // the old file; null: the sample, patched
         QTest::addColumn<Patches>("patches");
         QTest::addColumn<qint64>("cutTo");
         QTest::addColumn<QByteArray>("existingTarget");  // null: no target file
         QTest::addColumn<QString>("error");
-        const auto row = [](const char* name, const char* source, const QString& error,
+        const auto row = [](const char* name, const QByteArray& source, const QString& error,
                             const Patches& patches = {}, qint64 cutTo = -1,
                             const QByteArray& target = {}) {
             QTest::newRow(name) << source << patches << cutTo << target << error;
         };
         const QString notAccess = "is not a Microsoft Access database";
-        row("text file", "text", notAccess);
-        row("empty file", "empty", notAccess);
-        row("SQLite file", "sqlite", notAccess);
-        row("cut inside a page", "sample", "is cut short: it ends inside a page", {},
-            4096 * 60 + 100);
-        row("cut at a page", "sample",
+        row("text file", "Standard text, not Jet DB\n", notAccess);
+        row("empty file", "", notAccess);
+        row("SQLite file", FileBytes(imported_), notAccess);
+        row("cut inside a page", {}, "is cut short: it ends inside a page", {}, 4096 * 60 + 100);
+        row("cut at a page", {},
             "is damaged or cut short: table t_timeout_table_down cannot be read completely (0 of "
             "its 30 rows read)",
             {}, 4096 * 60);
-        row("only the header", "sample", "is cut short", {}, 4096);
-        row("missing table", "sample", "missing tables: t_command", {{"t_command", "x_command"}});
-        row("missing tables and columns", "sample",
+        row("only the header", {}, "is cut short", {}, 4096);
+        row("missing table", {}, "missing tables: t_command", {{"t_command", "x_command"}});
+        row("missing tables and columns", {},
             "missing tables: t_command, t_remote; missing columns: t_client_mode.m_baud",
             {{"t_command", "x_command"}, {"t_remote", "x_remote"}, {"m_baud", "x_baud"}});
-        row("target exists", "sample", "exists; it is never replaced", {}, -1,
-            "not a database\r\n");
-        row("empty target exists", "sample", "exists; it is never replaced", {}, -1,
-            QByteArray(""));
+        row("target exists", {}, "exists; it is never replaced", {}, -1, "not a database\r\n");
+        row("empty target exists", {}, "exists; it is never replaced", {}, -1, QByteArray(""));
     }
     void import() {
-        QFETCH(QString, source);
+        QFETCH(QByteArray, source);
         QFETCH(Patches, patches);
         QFETCH(qint64, cutTo);
         QFETCH(QByteArray, existingTarget);
         QFETCH(QString, error);
         QTemporaryDir dir;
-        QVERIFY(dir.isValid());
         const QString from = dir.filePath(QStringLiteral("old.mdb"));
-        if (source == QLatin1String("sample")) {
-            QVERIFY(PatchedSample(from, patches, cutTo));
-        } else if (source == QLatin1String("sqlite")) {
-            QVERIFY(CreateDatabaseAt(from));
-        } else {
-            QVERIFY(WriteBytes(from, source == "text" ? "Standard text, not Jet DB\n" : ""));
-        }
+        QVERIFY(source.isNull() ? PatchedSample(from, patches, cutTo) : WriteBytes(from, source));
         const QString target = dir.filePath(QStringLiteral("DNC.mdb"));
         QVERIFY(existingTarget.isNull() || WriteBytes(target, existingTarget));
         const QMap<QString, QString> before = Snapshot(dir.path());
