@@ -226,6 +226,7 @@ private slots:
             return list;
         };
         const QString own = JoinPath(db.Folder(), "DNCAdmin.ini");
+        QCOMPARE(paths(), QStringList{own});
         QVERIFY(WriteIniValue("PATHS", "DNCADMINEXPORTPATH", db.Folder(), db.SettingsPath()));
         QCOMPARE(paths(), QStringList{own});
         QVERIFY(WriteIniValue("PATHS", "DNCADMINEXPORTPATH", "C:\\DNC\\SRV", db.SettingsPath()));
