@@ -32,7 +32,6 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QSqlRecord>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
 #include <QUuid>
@@ -67,10 +66,7 @@ struct LogRig {
         SetChangeLogTimeSource([this] {
             return QDateTime(QDate(2026, 12, 7), QTime(8, 0), Qt::UTC).addSecs(60 * ticks++);
         });
-        tmp.Exec("INSERT INTO t_dnc_servers (dnc_server_name) VALUES ('CNCSRV1'), ('CNCSRV2')");
-        for (const char* name : {"LATHE1", "LATHE2", "MILL1"}) {
-            AddClientMDB(name, "CNCSRV1");
-        }
+        tmp.AddPlant({{"CNCSRV1", {"LATHE1", "LATHE2", "MILL1"}}, {"CNCSRV2", {}}});
         tmp.Exec("DELETE FROM kestrum_change_log");  // the cases start with an empty log
         ticks = 0;
     }
@@ -79,11 +75,10 @@ struct LogRig {
         SetCurrentAction(QString());
     }
     // The log, oldest first: table|operation|server|client|changes.
-    QStringList Log(const QString& where = QStringLiteral("1 = 1")) const {
-        return tmp.TextRows(QStringLiteral("SELECT table_name, operation, server_name, "
-                                           "client_name, changes FROM kestrum_change_log "
-                                           "WHERE ") +
-                            where + QStringLiteral(" ORDER BY change_id"));
+    QStringList Log() const {
+        return tmp.TextRows(
+            "SELECT table_name, operation, server_name, client_name, changes "
+            "FROM kestrum_change_log ORDER BY change_id");
     }
     TempInstallation tmp;
     MessageRecorder messages;
@@ -107,8 +102,7 @@ bool RunBulkChange(const QString& change) {
     }
     frmToolsNodePortID window;
     window.show();
-    auto* node = window.findChild<QComboBox*>("cboNode");
-    node->lineEdit()->setText(QStringLiteral("N9"));
+    window.findChild<QComboBox*>("cboNode")->lineEdit()->setText(QStringLiteral("N9"));
     window.findChild<QPushButton*>("cmdOK")->click();
     return true;
 }
@@ -119,7 +113,9 @@ class TestChangeLog : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void portSettingKeepsTheOldValueFromTheDatabase() {
+    // A record holds the value the database held, nothing is recorded for a value that
+    // stays; a protocol change and a client added and deleted record their rows.
+    void recordsOldValuesAndClientRows() {
         LogRig rig;
         // Changed behind the layer's back: the record must show what the database held.
         rig.tmp.Exec("UPDATE t_client_mode SET m_baud = 4800 WHERE client_id = 2");
@@ -135,10 +131,9 @@ private Q_SLOTS:
                                   "CASE WHEN os_user <> '' THEN 1 ELSE 0 END, "
                                   "client_id FROM kestrum_change_log"),
                  QStringList{"2026-12-07T08:00:00.000Z|Port Setup|CNCSRV1|1|2"});
-    }
+        rig.tmp.Exec("DELETE FROM kestrum_change_log");
 
-    void protocolChangeRecordsItsCompanionRows() {
-        LogRig rig;
+        // A protocol change records its companion rows.
         const qint32 id = 3;  // MILL1
         PortValues values;
         values.baud = QStringLiteral("2400");
@@ -155,10 +150,8 @@ private Q_SLOTS:
                      "t_dnc_server_clients|update" + mill + "[[\"protocol_id\",\"2\",\"72\"]]",
                      "t_client_mode|update" + mill + "[[\"m_baud\",\"9600\",\"2400\"]]",
                      "t_dnc_server_clients|update" + mill + "[[\"bts_eobdelay\",\"0\",\"-1\"]]"}));
-    }
+        rig.tmp.Exec("DELETE FROM kestrum_change_log");
 
-    void clientAddAndDelete() {
-        LogRig rig;
         QVERIFY(AddClientMDB("DRILL'S", "CNCSRV2"));
         const QStringList added = rig.Log();
         // The client row and its seven companions.
@@ -189,11 +182,8 @@ private Q_SLOTS:
         rig.tmp.Exec("DROP TABLE kestrum_change_log");
         QVERIFY(rig.tmp.OpenConnection());
         AddServer("CNCSRV3");
-        CloneRun run = PrepareClone("LATHE1", {"LATHE2", "MILL1"});
-        QVERIFY(run.Refused.isEmpty());
-        while (CloneNextTarget(run)) {
-        }
-        QCOMPARE(int(MoveClient("MILL1", "CNCSRV1", "CNCSRV2")), int(MoveOutcome::Moved));
+        QVERIFY(RunBulkChange("clone"));
+        QVERIFY(RunBulkChange("move"));
         DatabaseConnection own(QStringLiteral("AttributeDialog"));
         QVERIFY(OpenDatabaseAt(own, rig.tmp.DatabaseLocation()));
         QVERIFY(WriteAttributeRows(
@@ -269,17 +259,14 @@ private Q_SLOTS:
         QCOMPARE(list->topLevelItem(0)->text(5), QStringLiteral("LATHE2"));
         QCOMPARE(list->topLevelItem(0)->text(8), QStringLiteral("m_baud: 9600 -> 1201"));
 
-        QTemporaryDir folder;
-        const QString path = folder.filePath("log.csv");
+        const QString path = rig.tmp.FilePath("log.csv");
         const ModalHook previous = SetModalHook([&](QDialog& dialog) {
             qobject_cast<QFileDialog*>(&dialog)->selectFile(path);
             return int(QDialog::Accepted);
         });
         window.findChild<QPushButton*>("cmdSave")->click();
         SetModalHook(previous);
-        QFile saved(path);
-        QVERIFY(saved.open(QIODevice::ReadOnly));
-        const QList<QByteArray> lines = saved.readAll().split('\n');
+        const QList<QByteArray> lines = rig.tmp.ReadFile("log.csv").split('\n');
         QCOMPARE(lines.size(), 3);  // header, one entry, and the end
         QVERIFY(lines.at(1).startsWith("2026-12-07T08:01:00.000Z,CNCSRV1,"));
         QVERIFY(lines.at(1).contains(",LATHE2,m_baud: 9600 -> 1201\r"));
@@ -324,21 +311,9 @@ private Q_SLOTS:
         QCOMPARE(DumpConfiguration(rig.tmp.FilePath("Backups/" + made.first())), before);
     }
 
-    void onlyTheNewestAreKept() {
-        LogRig rig;
-        WriteIniValue("BACKUP", "BACKUPKEEP", "3", rig.tmp.SettingsPath());
-        QStringList made;
-        for (int i = 0; i < 5; ++i) {
-            const BackupOutcome outcome =
-                BackupConfiguration(DncConnection, BackupFolder(), BackupKeepCount());
-            QVERIFY2(outcome.ok, qPrintable(outcome.error));
-            made.prepend(QFileInfo(outcome.path).fileName());
-        }
-        QCOMPARE(Backups(rig), made.mid(0, 3));
-    }
-
     // The old DNCAdmin.ini goes to the backups first; without its copy it is not replaced.
-    void dncAdminIsKeptBeforeItIsReplaced() {
+    // Only the newest database backups are kept.
+    void backupsOfDncAdminAndTheNewestKept() {
         LogRig rig;
         const QString file = rig.tmp.FilePath("DNCAdmin.ini");
         rig.tmp.WriteFile("DNCAdmin.ini", "[OLD]\r\n");
@@ -356,6 +331,16 @@ private Q_SLOTS:
             QDir(rig.tmp.FilePath("Backups")).entryList({"DNCAdmin_*.ini"}, QDir::Files);
         QCOMPARE(kept.size(), 1);
         QCOMPARE(rig.tmp.ReadFile("Backups/" + kept.first()), QByteArray("[OLD]\r\n"));
+
+        WriteIniValue("BACKUP", "BACKUPKEEP", "3", rig.tmp.SettingsPath());
+        QStringList made;
+        for (int i = 0; i < 5; ++i) {
+            const BackupOutcome outcome =
+                BackupConfiguration(DncConnection, BackupFolder(), BackupKeepCount());
+            QVERIFY2(outcome.ok, qPrintable(outcome.error));
+            made.prepend(QFileInfo(outcome.path).fileName());
+        }
+        QCOMPARE(Backups(rig), made.mid(0, 3));
     }
 
     // The tools as scripts use them: the backup list, the log filtered by client as CSV, and

@@ -6,16 +6,19 @@
 #include "base/paths.h"
 #include "check/configuration_check.h"
 #include "db/schema_names.h"
+#include "dncadmin/dncadmin_export.h"
 #include "tests/support/temp_installation.h"
 
 #include <QDir>
-#include <QFile>
+#include <QRegularExpression>
+
+// The base file an export starts from.
+inline const QByteArray kBase = "[ADMIN]\r\nLINES_DISPLAYED=64\r\n";
 
 class CheckInstallation : public TempInstallation {
 public:
     CheckInstallation() {
-        Exec("INSERT INTO t_dnc_servers (dnc_server_name) VALUES ('CNCSRV1')");
-        Exec("INSERT INTO t_dnc_servers (dnc_server_name) VALUES ('CNCSRV2')");
+        Exec("INSERT INTO t_dnc_servers (dnc_server_name) VALUES ('CNCSRV1'), ('CNCSRV2')");
         for (const char* folder : {"L1", "M2", "M2UP"}) {
             QDir(Folder()).mkpath(QString::fromLatin1(folder));
         }
@@ -28,15 +31,13 @@ public:
     // The folder's path text, as the directories window stores it.
     QString Dir(const QString& name) const { return WindowsPathText(FilePath(name)); }
 
-    qint64 AddClient(const QString& name, int server, const QString& node, const QString& port,
-                     int protocol, int comPort, const QList<QPair<QString, int>>& dirs) const {
+    void AddClient(const QString& name, int server, const QString& node, const QString& port,
+                   int protocol, int comPort, const QList<QPair<QString, int>>& dirs) const {
         Exec(
             "INSERT INTO t_dnc_server_clients (client_name, dnc_server_id, NODE_ID, PORT_ID, "
             "protocol_id) VALUES (?, ?, ?, ?, ?)",
             {name, server, node, port, protocol});
-        const qint64 id =
-            QueryValue("SELECT client_id FROM t_dnc_server_clients WHERE client_name = ?", {name})
-                .toLongLong();
+        const QVariant id = ClientId(name);
         for (const QString& table : ClientDependentTables()) {
             Exec("INSERT INTO " + table + " (client_id) VALUES (?)", {id});
         }
@@ -47,7 +48,13 @@ public:
                 "VALUES (?, ?, ?)",
                 {id, path, mode});
         }
-        return id;
+    }
+
+    // The export of clients to the file name, from kBase in the base file.
+    bool Export(const QStringList& clients, const QString& name,
+                const QString& base = QStringLiteral("T.ini")) const {
+        WriteFile(base, kBase);
+        return ExportDncAdmin(clients, FilePath(base), FilePath(name)).Ok;
     }
 
     // Every row of the tables the DNC servers read, to compare before and after.
@@ -56,9 +63,7 @@ public:
         for (const QString& table : SchemaTables()) {
             QStringList tableRows = TextRows("SELECT * FROM " + table);
             tableRows.sort();
-            for (const QString& row : tableRows) {
-                rows << table + ": " + row;
-            }
+            rows << tableRows.replaceInStrings(QRegularExpression("^"), table + ": ");
         }
         return rows;
     }
@@ -74,9 +79,6 @@ inline QStringList FindingRows(const QList<Finding>& findings, const QString& fo
     }
     return rows;
 }
-
-// The base file an export starts from.
-inline const QByteArray kBase = "[ADMIN]\r\nLINES_DISPLAYED=64\r\n";
 
 inline CheckOptions LocalOptions() {
     CheckOptions options;

@@ -4,9 +4,7 @@
 // before a server's or the master's file is replaced (No leaves the file as it was).
 
 #include "base/inifile.h"
-#include "check/configuration_check.h"
 #include "db/dnc_database.h"
-#include "dncadmin/dncadmin_export.h"
 #include "dncadmin/dncadmin_merge.h"
 #include "dncadmin/folder_selection.h"
 #include "dncadmin/frmToolsMerge.h"
@@ -186,22 +184,16 @@ private slots:
         CheckInstallation db;
         MessageRecorder messages;
         const QString folder = WindowsPathText(db.Folder());
-        db.WriteFile("DNCAdminExportCopy.ini", kBase);
         // The export of CNCSRV1 in the program folder, and a master merged from it with
         // CNCSRV2's export.
-        const QString exported = db.FilePath("DNCAdmin.ini");
-        QVERIFY(ExportDncAdmin({"LATHE1", "MILL2", "SHOP"}, db.FilePath("DNCAdminExportCopy.ini"),
-                               exported)
-                    .Ok);
-        QVERIFY(
-            ExportDncAdmin({"GRIND3"}, db.FilePath("DNCAdminExportCopy.ini"), db.FilePath("S2.ini"))
-                .Ok);
+        const QString base = "DNCAdminExportCopy.ini";
+        QVERIFY(db.Export({"LATHE1", "MILL2", "SHOP"}, "DNCAdmin.ini", base));
+        QVERIFY(db.Export({"GRIND3"}, "S2.ini", base));
         QDir(db.Folder()).mkpath("MASTER");
         MergeTable table;
-        QVERIFY(ReadDncAdminFile(exported, table.Columns[0]));
+        QVERIFY(ReadDncAdminFile(db.FilePath("DNCAdmin.ini"), table.Columns[0]));
         QVERIFY(ReadDncAdminFile(db.FilePath("S2.ini"), table.Columns[1]));
-        QVERIFY(
-            MergeDncAdmin(table, db.FilePath("MASTER"), db.FilePath("DNCAdminExportCopy.ini")).Ok);
+        QVERIFY(MergeDncAdmin(table, db.FilePath("MASTER"), db.FilePath(base)).Ok);
         QVERIFY(
             WriteIniValue("PATHS", "MASTERDNCADMINPATH", db.FilePath("MASTER"), db.SettingsPath()));
 
@@ -214,8 +206,8 @@ private slots:
         }
         CheckOptions options = LocalOptions();
         options.Files = KnownDncAdminFiles();
-        QStringList rows = FindingRows(CheckConfiguration(options).Findings, folder);
-        rows = rows.filter("|drift-");
+        QStringList rows =
+            FindingRows(CheckConfiguration(options).Findings, folder).filter("|drift-");
         rows.replaceInStrings(db.Folder(), "$D");
         rows.replaceInStrings(folder.toUpper(), "$W");  // the master holds upper case
         QCOMPARE(rows, expected);
@@ -268,10 +260,7 @@ private slots:
         QFETCH(QString, question);
         QFETCH(bool, replaced);
         CheckInstallation db;
-        db.WriteFile("T.ini", kBase);
-        QVERIFY(ExportDncAdmin({"LATHE1", "MILL2", "SHOP"}, db.FilePath("T.ini"),
-                               db.FilePath("DNCAdmin.ini"))
-                    .Ok);
+        QVERIFY(db.Export({"LATHE1", "MILL2", "SHOP"}, "DNCAdmin.ini"));
         QDir(db.Folder()).mkpath("SRV");
         if (onDisk == "<same>") {
             // Other bytes (another base), the same clients.
@@ -299,9 +288,7 @@ private slots:
     // The merge into an existing master asks first; No writes nothing.
     void Master() {
         CheckInstallation db;
-        db.WriteFile("T.ini", kBase);
-        QVERIFY(
-            ExportDncAdmin({"LATHE1", "MILL2"}, db.FilePath("T.ini"), db.FilePath("S1.ini")).Ok);
+        QVERIFY(db.Export({"LATHE1", "MILL2"}, "S1.ini"));
         QDir(db.Folder()).mkpath("MASTER");
         const QByteArray master = kBase + "[CNC_LIST]\r\n1=OLD\r\n[OLD]\r\nNODE_ID=09\r\n";
         db.WriteFile("MASTER/DNCAdmin.ini", master);

@@ -47,128 +47,61 @@ bool WriteBytes(const QString& path, const QByteArray& bytes) {
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-// The made-up plant in Access form (data/DNC_sample_access.mdb) and the rows its import
-// must give (data/DNC_sample_access.expected/).
-QString DataPath(const QString& name) {
-    return QStringLiteral(KESTRUM_SOURCE_DIR "/tests/transfer/data/") + name;
+// The made-up plant in Access form, and the rows its import must give (in
+// DNC_sample_access.expected/).
+const QString kData = QStringLiteral(KESTRUM_SOURCE_DIR "/tests/transfer/data/");
+const QString kSample = kData + "DNC_sample_access.mdb";
+
+// The lines of a file of the expected rows.
+QStringList ExpectedLines(const QString& name) {
+    return QString::fromUtf8(FileBytes(kData + "DNC_sample_access.expected/" + name))
+        .split('\n', Qt::SkipEmptyParts);
 }
 
-// The lines of a file of the expected rows, trimmed, blank ones left out.
-QList<QByteArray> ExpectedLines(const QString& name) {
-    QList<QByteArray> lines;
-    for (const QByteArray& line :
-         FileBytes(DataPath(QStringLiteral("DNC_sample_access.expected/") + name)).split('\n')) {
-        if (!line.trimmed().isEmpty()) {
-            lines << line.trimmed();
-        }
-    }
-    return lines;
-}
-
-QString SampleMdb() {
-    return DataPath(QStringLiteral("DNC_sample_access.mdb"));
-}
-
-// Lines "table last-key" of sequences.txt.
-QList<QPair<QString, qint64>> SampleSequences() {
-    QList<QPair<QString, qint64>> sequences;
-    for (const QByteArray& line : ExpectedLines(QStringLiteral("sequences.txt"))) {
-        const QList<QByteArray> parts = line.split(' ');
-        if (parts.size() == 2) {
-            sequences << qMakePair(QString::fromLatin1(parts.at(0)), parts.at(1).toLongLong());
-        }
-    }
-    return sequences;
-}
-
-// The rows the import of the sample must give for a table, in stored order.
-QList<QJsonObject> ExpectedRows(const QString& table) {
-    QList<QJsonObject> rows;
-    for (const QByteArray& line : ExpectedLines(table + QStringLiteral(".jsonl"))) {
-        rows << QJsonDocument::fromJson(line).object();
-    }
-    return rows;
-}
-
-// A copy of the sample in folder with bytes replaced: each pair is (UTF-16 text found in the
+// A copy of the sample at path with bytes replaced: each pair is (UTF-16 text found in the
 // file, its replacement of the same length), or the file cut to a length.
-QString PatchedSample(const QString& folder, const QString& name, const Patches& patches,
-                      qint64 cutTo = -1) {
-    QByteArray bytes = FileBytes(SampleMdb());
+bool PatchedSample(const QString& path, const Patches& patches, qint64 cutTo) {
+    QByteArray bytes = FileBytes(kSample);
     for (const auto& [from, to] : patches) {
         const QByteArray a(reinterpret_cast<const char*>(from.utf16()), from.size() * 2);
         const QByteArray b(reinterpret_cast<const char*>(to.utf16()), to.size() * 2);
         if (a.size() != b.size() || !bytes.contains(a)) {
-            return QString();
+            return false;
         }
         bytes.replace(a, b);
     }
     if (cutTo >= 0) {
         bytes.truncate(cutTo);
     }
-    const QString path = folder + QLatin1Char('/') + name;
-    return WriteBytes(path, bytes) ? path : QString();
+    return WriteBytes(path, bytes);
 }
 
-// Every row of a table of an SQLite file, in the order SELECT * gives, as JSON objects.
+// Every row of a table of an SQLite file (or what follows FROM), in the order SELECT * gives,
+// as JSON objects.
 QList<QJsonObject> RowsOf(const QString& file, const QString& table) {
     QList<QJsonObject> rows;
-    const QString name = QStringLiteral("fixture-") + QUuid::createUuid().toString(QUuid::Id128);
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(file);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-        if (db.open()) {
-            QSqlQuery query(db);
-            query.exec(QStringLiteral("SELECT * FROM ") + table);
-            while (query.next()) {
-                QJsonObject row;
-                for (int i = 0; i < query.record().count(); ++i) {
-                    row.insert(query.record().fieldName(i),
-                               QJsonValue::fromVariant(query.value(i)));
-                }
-                rows << row;
-            }
+    DatabaseConnection connection(QUuid::createUuid().toString());
+    QSqlQuery query(connection.OpenLocation(file) ? connection.Database() : QSqlDatabase());
+    query.exec(QStringLiteral("SELECT * FROM ") + table);
+    while (query.next()) {
+        QJsonObject row;
+        for (int i = 0; i < query.record().count(); ++i) {
+            row.insert(query.record().fieldName(i), QJsonValue::fromVariant(query.value(i)));
         }
+        rows << row;
     }
-    QSqlDatabase::removeDatabase(name);
     return rows;
-}
-
-TargetColumn Column(const QString& table, const QString& name) {
-    for (const TargetColumn& column : TargetColumns(table)) {
-        if (column.name == name) {
-            return column;
-        }
-    }
-    return TargetColumn();
-}
-
-SourceTable* TableOf(SourceConfiguration& source, const QString& name) {
-    for (SourceTable& table : source.tables) {
-        if (table.name == name) {
-            return &table;
-        }
-    }
-    return nullptr;
 }
 
 // Every table of an SQLite file with its rows, the counters in sqlite_sequence among them;
 // Kestrum's own kestrum_* tables aside.
 QList<QJsonObject> Dump(const QString& file) {
     QList<QJsonObject> all;
-    QStringList tables;
-    for (const QJsonObject& entry : RowsOf(file, QStringLiteral("sqlite_master"))) {
-        const QString name = entry.value("name").toString();
-        if (entry.value("type").toString() == QLatin1String("table") &&
-            !name.startsWith(QLatin1String("kestrum_"))) {
-            tables << name;
-        }
-    }
-    tables.sort();
-    for (const QString& table : tables) {
-        all << QJsonObject{{"table", table}};
-        all << RowsOf(file, table);
+    for (const QJsonObject& table :
+         RowsOf(file,
+                "(SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE "
+                "'kestrum%') ORDER BY name")) {
+        all << table << RowsOf(file, table.value("name").toString());
     }
     return all;
 }
@@ -186,10 +119,10 @@ private slots:
     void initTestCase() {
         QVERIFY(dir_.isValid());
         imported_ = dir_.filePath(QStringLiteral("DNC.mdb"));
-        const QByteArray before = FileBytes(SampleMdb());
-        outcome_ = ImportAccessFile(SampleMdb(), imported_);
+        const QByteArray before = FileBytes(kSample);
+        outcome_ = ImportAccessFile(kSample, imported_);
         QVERIFY2(outcome_.ok, qPrintable(outcome_.error));
-        QVERIFY(FileBytes(SampleMdb()) == before);  // DNC servers may still read it
+        QVERIFY(FileBytes(kSample) == before);  // DNC servers may still read it
         QCOMPARE(outcome_.skipped, QStringList());
         QCOMPARE(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"DNC.mdb"});
     }
@@ -198,19 +131,22 @@ private slots:
     // NULL text as "", NULL numbers as the schema's default, text byte for byte.
     void tables_data() {
         QTest::addColumn<QString>("table");
+        QTest::addColumn<qsizetype>("copied");  // rows, as the import counted them
         for (const auto& [table, rows] : outcome_.copied) {
-            QTest::newRow(qPrintable(table)) << table;
+            QTest::newRow(qPrintable(table)) << table << rows;
         }
         QCOMPARE(outcome_.copied.size(), 13);
     }
     void tables() {
         QFETCH(QString, table);
-        const QList<QJsonObject> expected = ExpectedRows(table);
+        QFETCH(qsizetype, copied);
+        QList<QJsonObject> expected;
+        for (const QString& line : ExpectedLines(table + QStringLiteral(".jsonl"))) {
+            expected << QJsonDocument::fromJson(line.toUtf8()).object();
+        }
         QVERIFY(!expected.isEmpty());
         QCOMPARE(RowsOf(imported_, table), expected);
-        for (const auto& [name, count] : outcome_.copied) {
-            QVERIFY(name != table || count == expected.size());
-        }
+        QCOMPARE(copied, expected.size());
     }
 
     // The imported file as an installation's DNC.mdb. A new server, client, directory and
@@ -236,9 +172,9 @@ private slots:
             {"t_client_directory", dir.value_or(0)},
             {"t_shopterm_clients",
              install.QueryValue("SELECT MAX(shopterm_id) FROM t_shopterm_clients").toLongLong()}};
-        QMap<QString, qint64> expected;
-        for (const auto& [table, last] : SampleSequences()) {
-            expected[table] = last + 1;
+        QMap<QString, qint64> expected;  // lines "table last-key"
+        for (const QString& line : ExpectedLines(QStringLiteral("sequences.txt"))) {
+            expected[line.section(' ', 0, 0)] = line.section(' ', 1).toLongLong() + 1;
         }
         QCOMPARE(next, expected);
 
@@ -298,16 +234,16 @@ private slots:
         }
         QFETCH(QString, tool);
         QTemporaryDir dir;
-        const QString& a = imported_;
         const QString b = dir.filePath(QStringLiteral("b.mdb"));
         TempInstallation install({true, false, std::nullopt, QStringLiteral("CNCSRV1")});
         QVERIFY(install.OnServer());
-        const QStringList copy = {tool == "import" ? SampleMdb() : a, install.DatabaseLocation()};
+        const QStringList copy = {tool == "import" ? kSample : imported_,
+                                  install.DatabaseLocation()};
         ToolRun run = RunTool(tool, copy);
         QVERIFY2(run.exitCode == 0, qPrintable(run.err));
         run = RunTool(QStringLiteral("dbcopy"), {install.DatabaseLocation(), b});
         QVERIFY2(run.exitCode == 0, qPrintable(run.err));
-        QCOMPARE(Dump(b), Dump(a));
+        QCOMPARE(Dump(b), Dump(imported_));
         run = RunTool(tool, copy);
         QCOMPARE(run.exitCode, 1);
         QVERIFY2(run.err.contains(QStringLiteral("already holds a configuration")),
@@ -324,53 +260,42 @@ private slots:
     // Each refusal names its reason; the target is not created (or, when it existed, is
     // byte-identical) and nothing is left beside it.
     void import_data() {
-        QTest::addColumn<QString>("source");  // "sample", "text", "empty" or "sqlite"
+        QTest::addColumn<QByteArray>("source");  // the old file; null: the sample, patched
         QTest::addColumn<Patches>("patches");
         QTest::addColumn<qint64>("cutTo");
         QTest::addColumn<QByteArray>("existingTarget");  // null: no target file
         QTest::addColumn<QString>("error");
-        const auto row = [](const char* name, const char* source, const QString& error,
+        const auto row = [](const char* name, const QByteArray& source, const QString& error,
                             const Patches& patches = {}, qint64 cutTo = -1,
                             const QByteArray& target = {}) {
             QTest::newRow(name) << source << patches << cutTo << target << error;
         };
         const QString notAccess = "is not a Microsoft Access database";
-        row("text file", "text", notAccess);
-        row("empty file", "empty", notAccess);
-        row("SQLite file", "sqlite", notAccess);
-        row("cut inside a page", "sample", "is cut short: it ends inside a page", {},
-            4096 * 60 + 100);
-        row("cut at a page", "sample",
+        row("text file", "Standard text, not Jet DB\n", notAccess);
+        row("empty file", "", notAccess);
+        row("SQLite file", FileBytes(imported_), notAccess);
+        row("cut inside a page", {}, "is cut short: it ends inside a page", {}, 4096 * 60 + 100);
+        row("cut at a page", {},
             "is damaged or cut short: table t_timeout_table_down cannot be read completely (0 of "
             "its 30 rows read)",
             {}, 4096 * 60);
-        row("only the header", "sample", "is cut short", {}, 4096);
-        row("missing table", "sample", "missing tables: t_command", {{"t_command", "x_command"}});
-        row("missing tables and columns", "sample",
+        row("only the header", {}, "is cut short", {}, 4096);
+        row("missing table", {}, "missing tables: t_command", {{"t_command", "x_command"}});
+        row("missing tables and columns", {},
             "missing tables: t_command, t_remote; missing columns: t_client_mode.m_baud",
             {{"t_command", "x_command"}, {"t_remote", "x_remote"}, {"m_baud", "x_baud"}});
-        row("target exists", "sample", "exists; it is never replaced", {}, -1,
-            "not a database\r\n");
-        row("empty target exists", "sample", "exists; it is never replaced", {}, -1,
-            QByteArray(""));
+        row("target exists", {}, "exists; it is never replaced", {}, -1, "not a database\r\n");
+        row("empty target exists", {}, "exists; it is never replaced", {}, -1, QByteArray(""));
     }
     void import() {
-        QFETCH(QString, source);
+        QFETCH(QByteArray, source);
         QFETCH(Patches, patches);
         QFETCH(qint64, cutTo);
         QFETCH(QByteArray, existingTarget);
         QFETCH(QString, error);
         QTemporaryDir dir;
-        QVERIFY(dir.isValid());
-        QString from = dir.filePath(QStringLiteral("old.mdb"));
-        if (source == QLatin1String("sample")) {
-            from = PatchedSample(dir.path(), QStringLiteral("old.mdb"), patches, cutTo);
-            QVERIFY(!from.isEmpty());
-        } else if (source == QLatin1String("sqlite")) {
-            QVERIFY(CreateDatabaseAt(from));
-        } else {
-            QVERIFY(WriteBytes(from, source == "text" ? "Standard text, not Jet DB\n" : ""));
-        }
+        const QString from = dir.filePath(QStringLiteral("old.mdb"));
+        QVERIFY(source.isNull() ? PatchedSample(from, patches, cutTo) : WriteBytes(from, source));
         const QString target = dir.filePath(QStringLiteral("DNC.mdb"));
         QVERIFY(existingTarget.isNull() || WriteBytes(target, existingTarget));
         const QMap<QString, QString> before = Snapshot(dir.path());
@@ -426,7 +351,10 @@ private slots:
         QFETCH(QVariant, value);
         QFETCH(QVariant, stored);
         QFETCH(QString, problem);
-        const TargetColumn target = Column(table, column);
+        TargetColumn target;
+        for (const TargetColumn& each : TargetColumns(table)) {
+            target = each.name == column ? each : target;
+        }
         QString said;
         const auto result = ConvertValue(target, value, &said);
         QCOMPARE(result.has_value(), stored.isValid());
@@ -442,9 +370,13 @@ private slots:
     void copyRefusesValuesThatDoNotFit() {
         SourceConfiguration source;
         QString error;
-        QVERIFY2(ReadAccessConfiguration(SampleMdb(), &source, &error), qPrintable(error));
-        SourceTable* down = TableOf(source, QStringLiteral("t_filter_table_down"));
-        SourceTable* dirs = TableOf(source, QStringLiteral("t_client_directory"));
+        QVERIFY2(ReadAccessConfiguration(kSample, &source, &error), qPrintable(error));
+        SourceTable* down = nullptr;
+        SourceTable* dirs = nullptr;
+        for (SourceTable& table : source.tables) {
+            down = table.name == "t_filter_table_down" ? &table : down;
+            dirs = table.name == "t_client_directory" ? &table : dirs;
+        }
         QVERIFY(down && dirs);
         const qsizetype leader = down->columns.indexOf(QStringLiteral("leader"));
         const qsizetype folder = dirs->columns.indexOf(QStringLiteral("directory_direct"));
@@ -491,21 +423,20 @@ private slots:
                             int exitCode, const QString& out, const QString& err) {
             QTest::newRow(name) << tool << arguments << exitCode << out << err;
         };
-        const QString sample = SampleMdb();
-        row("import", "import", {sample, "$D/DNC.mdb"}, 0, "\nt_dnc_server_clients 30\n", "");
-        row("show", "import", {"--show", sample}, 0,
+        row("import", "import", {kSample, "$D/DNC.mdb"}, 0, "\nt_dnc_server_clients 30\n", "");
+        row("show", "import", {"--show", kSample}, 0,
             "table t_dnc_servers: 3 rows, last AutoNumber 5", "");
-        row("refused", "import", {sample, "$D/old.txt"}, 1, "",
+        row("refused", "import", {kSample, "$D/old.txt"}, 1, "",
             "kestrum-import: \"$D/old.txt\" exists; it is never replaced");
-        row("no target", "import", {sample}, 2, "", "kestrum-import: expected OLD.mdb and TARGET");
-        row("unknown option", "import", {"--fast", sample, "$D/x.mdb"}, 2, "",
+        row("no target", "import", {kSample}, 2, "", "kestrum-import: expected OLD.mdb and TARGET");
+        row("unknown option", "import", {"--fast", kSample, "$D/x.mdb"}, 2, "",
             "kestrum-import: Unknown option 'fast'.");
         row("copy", "dbcopy", {"$D/a.mdb", "$D/DNC.mdb"}, 0,
             "t_dnc_servers 3\nt_dnc_server_clients 30\n", "");
         row("copy onto rows", "dbcopy", {"$D/a.mdb", "$D/full.mdb"}, 1, "",
             "kestrum-dbcopy: The target already holds a configuration");
         row("copy without target", "dbcopy", {"$D/a.mdb"}, 2, "", "");
-        row("copy from Access", "dbcopy", {sample, "$D/DNC.mdb"}, 1, "",
+        row("copy from Access", "dbcopy", {kSample, "$D/DNC.mdb"}, 1, "",
             "is a Microsoft Access database; kestrum-import");
     }
     void commandLine() {
@@ -517,7 +448,7 @@ private slots:
         QTemporaryDir dir;
         QVERIFY(WriteBytes(dir.filePath(QStringLiteral("old.txt")), {}));
         if (tool == QLatin1String("dbcopy")) {
-            QVERIFY(ImportAccessFile(SampleMdb(), dir.filePath(QStringLiteral("a.mdb"))).ok);
+            QVERIFY(ImportAccessFile(kSample, dir.filePath(QStringLiteral("a.mdb"))).ok);
             QVERIFY(QFile::copy(dir.filePath("a.mdb"), dir.filePath("full.mdb")));
         }
         arguments.replaceInStrings(QStringLiteral("$D"), dir.path());
@@ -536,8 +467,7 @@ private slots:
     void startUpOnAccessSaysHowToImport() {
         TempInstallation install(
             TempInstallation::Options{false, false, std::nullopt, QStringLiteral("CNCSRV1")});
-        QVERIFY(QFile::copy(SampleMdb(), install.DatabasePath()));
-        const QByteArray before = FileBytes(install.DatabasePath());
+        QVERIFY(QFile::copy(kSample, install.DatabasePath()));
         MessageRecorder messages;
         QCOMPARE(StartUp(), StartUpOutcome::AccessDatabase);
         QCOMPARE(messages.Count(), 1);
@@ -547,7 +477,7 @@ private slots:
                  qPrintable(messages.Last().text));
         QVERIFY(messages.Last().text.contains("kestrum-import \"" + path + "\" "));
         QVERIFY(!DncConnection.IsOpen());
-        QVERIFY(FileBytes(install.DatabasePath()) == before);
+        QVERIFY(FileBytes(install.DatabasePath()) == FileBytes(kSample));
     }
 };
 
