@@ -92,11 +92,11 @@ QString SelectOs(frmSetup& main, const char* option) {
     return shown;
 }
 
-// The settings and TolvaneDNC.ini before (nullptr: no file), the selection shown, the option
-// clicked, and what follows: the main window's Tools items (some keep whether they were
-// shown), the selection and both files.
+// The settings and TolvaneDNC.ini before (nullptr: no file), the main window's Tools items
+// for them, the selection shown, the option clicked, and what follows: the Tools items (some
+// keep whether they were shown), the selection and both files.
 struct SaveCase {
-    const char *name, *settings, *tolvane, *shown, *option, *menu, *os, *settingsAfter,
+    const char *name, *settings, *tolvane, *menuBefore, *shown, *option, *menu, *os, *settingsAfter,
         *tolvaneAfter;
 };
 
@@ -108,14 +108,16 @@ const char kTolvane64[] = "[TRANSACT]\nPATH=C:\\PROGRAM FILES (X86)\\Tolvane\\Tr
 // The first folder name of a line only, none without a later backslash on its line, one more
 // CR LF each save; a value this program never writes selects nothing and OK stores it empty.
 const SaveCase kSaves[] = {
-    {"32 to 64", kBts32, kTolvane, "32", "optVista7", "EV EV EV EV EV D- D-", "64", kBts64, kTolvane64},
-    {"64 to 32", kBts64, kTolvane64, "64", "optXP", "EV EV EV EV EV D- D-", "32",
+    {"32 to 64", kBts32, kTolvane, "EV EV EV EV EV D- D-", "32", "optVista7", "EV EV EV EV EV D- D-", "64", kBts64, kTolvane64},
+    {"64 to 32", kBts64, kTolvane64, "EV EV EV EV EV D- DV", "64", "optXP", "EV EV EV EV EV D- D-", "32",
      "[ADMIN]\nOS=32\n[BTS]\nLOG=C:\\Program Files\nBTMANAGERPATH=C:\\PROGRAM FILES\\BT\\btman.exe;D:\\Program Files\\b\n\n\n",
      "[TRANSACT]\nPATH=C:\\PROGRAM FILES\\Tolvane\\Transact\n[CLIENTS]\nMAILBOX=c:\\PROGRAM FILES\\MailBox\nLOG=C:\\Program Files is here\n\n\n"},
-    {"no TolvaneDNC.ini", "[ADMIN]\nOS=32\n", nullptr, "32", "optXPMode", "EV D- EV D- D- EV D-", "32XP", "[ADMIN]\nOS=32XP\n\n", "\n"},
-    {"XP Mode read in upper case, to 64", "[ADMIN]\nOS=32xp\n", nullptr, "32XP", "optVista7", "EV EV EV EV EV D- DV", "64", "[ADMIN]\nOS=64\n\n", "\n"},
-    {"unknown value", "[ADMIN]\nOS=95\nP=C:\\Program Files (x86)\\x\n", nullptr, "", nullptr, "DV DV DV DV DV D- D-", "",
+    {"no TolvaneDNC.ini", "[ADMIN]\nOS=32\n", nullptr, "EV EV EV EV EV D- D-", "32", "optXPMode", "EV D- EV D- D- EV D-", "32XP", "[ADMIN]\nOS=32XP\n\n", "\n"},
+    {"XP Mode read in upper case, to 64", "[ADMIN]\nOS=32xp\n", nullptr, "EV D- EV D- D- EV EV", "32XP", "optVista7", "EV EV EV EV EV D- DV", "64", "[ADMIN]\nOS=64\n\n", "\n"},
+    {"unknown value", "[ADMIN]\nOS=95\nP=C:\\Program Files (x86)\\x\n", nullptr, "EV EV EV EV EV EV EV", "", nullptr, "DV DV DV DV DV D- D-", "",
      "[ADMIN]\nOS=\nP=C:\\PROGRAM FILES\\x\n\n", "\n"},
+    {"empty, to 32", "[ADMIN]\nOS=\n", nullptr, "DV DV DV DV DV D- D-", "32", "optXP", "EV EV EV EV EV D- D-", "32", "[ADMIN]\nOS=32\n\n", "\n"},
+    {"no settings file, to XP Mode", nullptr, nullptr, "DV DV DV DV DV D- D-", "32", "optXPMode", "EV D- EV D- D- EV D-", "32XP", "[ADMIN]\nOS=32XP\n\n", "\n"},
 };
 // clang-format on
 
@@ -159,33 +161,6 @@ private Q_SLOTS:
         delete window;
     }
 
-    // The Tools items for each stored selection, in the order of kToolsItems.
-    void toolsMenu_data() {
-        QTest::addColumn<QByteArray>("settings");
-        QTest::addColumn<QString>("expected");
-        const char* const rows[][3] = {
-            {"32XP", "[ADMIN]\nOS=32XP\n", "EV D- EV D- D- EV EV"},
-            {"32xp read in upper case", "[ADMIN]\nOS=32xp\n", "EV D- EV D- D- EV EV"},
-            {"64", "[ADMIN]\nOS=64\n", "EV EV EV EV EV D- DV"},
-            {"32", "[ADMIN]\nOS=32\n", "EV EV EV EV EV D- D-"},
-            {"empty", "[ADMIN]\nOS=\n", "DV DV DV DV DV D- D-"},
-            {"no settings file", nullptr, "DV DV DV DV DV D- D-"},
-            {"unknown value untouched", "[ADMIN]\nOS=95\n", "EV EV EV EV EV EV EV"},
-        };
-        for (const auto& row : rows) {
-            QTest::newRow(row[0]) << QByteArray(row[1]) << QString::fromLatin1(row[2]);
-        }
-    }
-    void toolsMenu() {
-        QFETCH(QByteArray, settings);
-        QFETCH(QString, expected);
-        auto installation = MakeInstallation(settings.isNull() ? nullptr : settings.constData());
-        BtsMenuFlag = QStringLiteral("FALSE");
-        frmSetup window;
-        QCOMPARE(MenuState(window), expected);
-        QVERIFY(!Child<QAction>(&window, "menuBTS")->isVisible());
-    }
-
     // Each command opens its window; the BTS menu is offered with its flag. The folder selection
     // opens in its mode, which is put back afterwards; the node id of a server check is forgotten
     // after the windows that make one. The client window opens port setup and the directories on
@@ -217,7 +192,9 @@ private Q_SLOTS:
             {"mnuExportDNCAdmin", "frmExportClients"},
             {"mnuToolsMerge", "frmToolsMerge"},
             {"mnuMasterFolder", "frmExportDNCAdmin 4"},
-            {"mnuTolvaneMailboxPath", "frmExportDNCAdmin 3, node cleared"}};
+            {"mnuTolvaneMailboxPath", "frmExportDNCAdmin 3, node cleared"},
+            {"mnuCheckConfig", "frmCheckConfig"},
+            {"mnuChangeLog", "frmChangeLog"}};
         for (const auto& row : rows) {
             ServerNodeId = QStringLiteral("TOOL");
             FolderSelectMode = 99;
@@ -252,8 +229,8 @@ private Q_SLOTS:
         QCOMPARE(started, QStringList());
     }
 
-    // The window shows the stored selection; OK stores the one chosen and rewrites the
-    // Program Files folder names of both files.
+    // The Tools items follow the stored selection. The window shows it; OK stores the one chosen
+    // and rewrites the Program Files folder names of both files.
     void save_data() {
         QTest::addColumn<const SaveCase*>("row");
         for (const SaveCase& row : kSaves) {
@@ -267,7 +244,10 @@ private Q_SLOTS:
             installation->WriteFile(QStringLiteral("TolvaneDNC.ini"), CrLf(row->tolvane));
         }
         MessageRecorder messages;
+        BtsMenuFlag = QStringLiteral("FALSE");
         frmSetup main;
+        QCOMPARE(MenuState(main), QString::fromLatin1(row->menuBefore));
+        QVERIFY(!Child<QAction>(&main, "menuBTS")->isVisible());
         QCOMPARE(SelectOs(main, row->option), QString::fromLatin1(row->shown));
         QCOMPARE(MenuState(main), QString::fromLatin1(row->menu));
         QCOMPARE(SelectedOs, QString::fromLatin1(row->os));
