@@ -169,12 +169,12 @@ private Q_SLOTS:
             "[S]\nA=1\nK=w\r\n[T]\n");
         row("value cut at 126", "[S]\r\nK=" + euro130 + "\r\n", {"S", euro130.left(126), "w"},
             "[S]\r\nK=w\r\n");
-        const QByteArray odd = Utf16("[S]\r\nK=v\r\n") + QByteArray("x");
-        QTest::newRow("odd byte refused") << odd << QStringList{"S", "v", "w"} << odd;
-        const QByteArray unpaired =
-            Utf16(QStringLiteral("[S]\r\nK=v\r\nL=") + QChar(0xD83D) + "\r\n");
-        QTest::newRow("unpaired surrogate refused")
-            << unpaired << QStringList{"S", "v", "w"} << unpaired;
+        for (const auto& [name, bytes] :
+             {std::pair{"odd byte refused", Utf16("[S]\r\nK=v\r\n") + 'x'},
+              {"unpaired surrogate refused",
+               Utf16(QStringLiteral("[S]\r\nK=v\r\nL=\xD83D\r\n"))}}) {
+            QTest::newRow(name) << bytes << QStringList{"S", "v", "w"} << bytes;
+        }
     }
     void unicodeFiles() {
         QFETCH(QByteArray, before);
@@ -229,19 +229,17 @@ private Q_SLOTS:
         QCOMPARE(dir.entryList(QDir::Files | QDir::Hidden, QDir::Name), kept);
     }
 
-    void lineBreaksAreRefused_data() {
-        QTest::addColumn<QStringList>("call");  // section, key, value
-        QTest::newRow("CR LF in value") << QStringList{"S", "K", "a\r\nb"};
-        QTest::newRow("LF in key") << QStringList{"S", "K\n", "v"};
-        QTest::newRow("CR in section") << QStringList{"S\r", "K", "v"};
-        QTest::newRow("NUL in value") << QStringList{"S", "K", QString(QChar(0))};
-    }
     void lineBreaksAreRefused() {
-        QFETCH(QStringList, call);
-        for (const char* before : {"[S]\r\nK=1\r\n", static_cast<const char*>(nullptr)}) {
-            PutFile(Path(), before);
-            QVERIFY(!WriteIniValue(call[0], call[1], call[2], Path()));
-            QCOMPARE(FileBytes(Path()), before ? QByteArray(before) : "<no file>");
+        // Section, key, value: CR LF in a value, LF in a key, CR in a section, NUL in a value.
+        for (const QStringList& call :
+             {QStringList{"S", "K", "a\r\nb"}, QStringList{"S", "K\n", "v"},
+              QStringList{"S\r", "K", "v"}, QStringList{"S", "K", QString(QChar(0))}}) {
+            for (const char* before : {"[S]\r\nK=1\r\n", static_cast<const char*>(nullptr)}) {
+                PutFile(Path(), before);
+                QVERIFY2(!WriteIniValue(call[0], call[1], call[2], Path()),
+                         qPrintable(call.join('|')));
+                QCOMPARE(FileBytes(Path()), before ? QByteArray(before) : "<no file>");
+            }
         }
     }
 

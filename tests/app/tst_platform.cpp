@@ -62,23 +62,16 @@ private Q_SLOTS:
         QTEST(StoredFileName(text.arg(folder)), "stored");
     }
 
-    void joinPath() {
+    void joinPathAndSettingNumbers() {
         // Start-up joins "C:\\DATA" and folders with "/"; these are the other edges.
         QCOMPARE(JoinPath("C:", "DNC.mdb"), "C:\\DNC.mdb");
         QCOMPARE(JoinPath("C:\\DATA\\", "DNC.mdb"), "C:\\DATA\\DNC.mdb");
-    }
-
-    void settingNumbers_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("value");
-        QTest::newRow("blanks and sign") << " -7 " << -7;
-        QTest::newRow("half to even") << "12.5" << 12;
-        QTest::newRow("rounds out of range") << "32767.5" << 0;
-        QTest::newRow("infinite") << "-INF" << 0;  // text and NAN: see the start-up test
-    }
-    void settingNumbers() {
-        QFETCH(QString, text);
-        QTEST(int(SettingToInt16(text)), "value");
+        // Blanks and sign, half to even, rounded out of range, infinite (text and NAN: see the
+        // start-up test).
+        for (const auto& [text, value] :
+             {std::pair{" -7 ", -7}, {"12.5", 12}, {"32767.5", 0}, {"-INF", 0}}) {
+            QCOMPARE(int(SettingToInt16(QString::fromLatin1(text))), value);
+        }
     }
 
     void waitsPassInStepsOfFive() {
