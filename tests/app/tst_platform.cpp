@@ -105,8 +105,6 @@ private Q_SLOTS:
         WaitMilliseconds(500);
         QCOMPARE(fired, (QStringList{"fast@100", "once@150", "fast@200", "slow@250", "fast@300",
                                      "fast@400", "slow@500", "fast@500"}));
-        QVERIFY(!once.isActive());
-        QVERIFY(slow.isActive());
         fast.stop();
         slow.setInterval(10);  // restarts from now
         fired.clear();
