@@ -74,9 +74,9 @@ private Q_SLOTS:
         }
     }
 
-    void waitsPassInStepsOfFive() {
+    void waitsAndTimers() {
         FastClock clock;
-        // Passes of Pause(5) until the count is reached; 0 still yields once.
+        // Waits pass in steps of Pause(5) until the count is reached; 0 still yields once.
         for (const auto& [ms, elapsed] : {std::pair{1000, 1000}, {12, 15}, {0, 5}}) {
             const qint64 start = clock.NowMs();
             WaitMilliseconds(ms);
@@ -84,15 +84,14 @@ private Q_SLOTS:
         }
         Pause(3);
         QCOMPARE(clock.NowMs(), qint64(1023));
-    }
 
-    void timersFireInDueOrderDuringWaits() {
-        FastClock clock;
+        // Timers fire in due order during waits (times from here on).
+        const qint64 t0 = clock.NowMs();
         QStringList fired;
         ClockTimer slow, fast, once;
         const auto start = [&](ClockTimer& timer, const QString& name, int ms, bool stops = false) {
-            connect(&timer, &ClockTimer::timeout, [&fired, &clock, &timer, name, stops] {
-                fired << name + '@' + QString::number(clock.NowMs());
+            connect(&timer, &ClockTimer::timeout, [&fired, &clock, &timer, name, stops, t0] {
+                fired << name + '@' + QString::number(clock.NowMs() - t0);
                 if (stops) {
                     timer.stop();
                 }
@@ -112,7 +111,7 @@ private Q_SLOTS:
         QCOMPARE(fired, (QStringList{"slow@510", "slow@520"}));
     }
 
-    void handlerThatWaitsDoesNotRecurse() {
+    void timerHandlers() {
         // A handler that waits longer than its interval: no re-entry, missed ticks skipped,
         // and time never runs back.
         FastClock clock;
@@ -131,18 +130,16 @@ private Q_SLOTS:
         QCOMPARE(deepest, 1);
         QCOMPARE(at, (QList<qint64>{10, 45, 80, 115}));
         QCOMPARE(clock.NowMs(), qint64(150));
-    }
+        timer.stop();
 
-    void timerLifetimes() {
         // A handler may delete its own timer.
-        FastClock clock;
-        auto timer = std::make_unique<ClockTimer>();
+        auto own = std::make_unique<ClockTimer>();
         int fired = 0;
-        connect(timer.get(), &ClockTimer::timeout, [&] {
+        connect(own.get(), &ClockTimer::timeout, [&] {
             ++fired;
-            timer.reset();
+            own.reset();
         });
-        timer->start(5);
+        own->start(5);
         clock.Advance(50);
         QCOMPARE(fired, 1);
         // A timer that outlives its clock is stopped and never reaches it again.
@@ -191,24 +188,19 @@ private Q_SLOTS:
             api->flush(c);
             atom("WM_NAME");
         };
-        // A mapped window with the name given; parent 0 is the root.
-        const auto window = [&](quint32 property, quint32 type, const QByteArray& name,
-                                quint32 parent = 0) {
+        // A mapped window with this WM_NAME; parent 0 is the root.
+        const auto window = [&](const QByteArray& name, quint32 parent = 0) {
             const quint32 w = api->generate_id(c);
             api->create_window(c, 0, w, parent ? parent : root, 0, 0, 50, 50, 0, 1, 0, 0, nullptr);
-            set(w, property, type, name);
+            set(w, xcb::kAtomWmName, xcb::kAtomString, name);
             return w;
-        };
-        const quint32 netName = atom("_NET_WM_NAME"), utf8 = atom("UTF8_STRING");
-        const auto legacy = [&](const QByteArray& name, quint32 parent = 0) {
-            return window(xcb::kAtomWmName, xcb::kAtomString, name, parent);
         };
 
         const QString german = QStringLiteral("Bluetooth-Einstellungen \u00E4\u20AC");
-        const quint32 modern = window(netName, utf8, german.toUtf8());
-        set(modern, xcb::kAtomWmName, xcb::kAtomString, "legacy name");
-        const quint32 old = legacy("COMReConnect \xE9");
-        const quint32 client = legacy("Framed", legacy({}));
+        const quint32 modern = window("legacy name");
+        set(modern, atom("_NET_WM_NAME"), atom("UTF8_STRING"), german.toUtf8());
+        const quint32 old = window("COMReConnect \xE9");
+        const quint32 client = window("Framed", window({}));
         const auto find = [&](const QString& title) {
             return FindX11WindowByTitle(display, title);
         };
