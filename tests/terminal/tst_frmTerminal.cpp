@@ -105,7 +105,7 @@ private Q_SLOTS:
         TerminalRig rig;
         QVERIFY(rig.Open());
         for (int i = 0; i < 30; ++i) {
-            rig.Port().inject(QByteArray(200, '\n'));
+            rig.Port().line->Arrive(QByteArray(200, '\n'));
             WaitMilliseconds(5);
         }
         QCOMPARE(rig.window->findChild<QPlainTextEdit*>("txtTerminal")->blockCount(),
@@ -131,7 +131,7 @@ private Q_SLOTS:
         TerminalRig rig;
         QStringList shown;
         const ModalHook previous = SetModalHook([&](QDialog& dialog) {
-            shown << dialog.windowTitle() + (rig.Port().open ? " open" : "");
+            shown << dialog.windowTitle() + (rig.Port().line ? " open" : "");
             return int(QDialog::Rejected);
         });
         OpenTerminal(line);
@@ -216,8 +216,7 @@ private Q_SLOTS:
             rig.window->close();
             QVERIFY(rig.NowMs() - before >= 1000);
         } else if (how == "unplug") {
-            const auto unplug = port.unplug;  // the line clears its own on the way out
-            unplug();
+            port.line->Unplug();
         } else if (how == "again") {
             rig.Click("cmdLoop");
             rig.Click("cmdLoop");
@@ -245,7 +244,7 @@ private Q_SLOTS:
         }
         QCOMPARE(rig.messages.Texts(), message.isEmpty() ? QStringList() : QStringList{message});
         if (how == "close" || how == "unplug") {
-            QVERIFY(!port.open);
+            QVERIFY(!port.line);
             QCOMPARE(SaxComm::PortStatus(QStringLiteral("COM3")), int(kPortFree));
         } else if (!fails) {
             QCOMPARE(stats.bytesReceived, port.written);
