@@ -53,10 +53,7 @@ private Q_SLOTS:
 
     void nativePath() {
         QFETCH(QString, text);
-        QString folder = root_;
-        if (text.contains(QLatin1Char('\\'))) {
-            folder.replace(QLatin1Char('/'), QLatin1Char('\\'));
-        }
+        const QString folder = text.contains(u'\\') ? QString(root_).replace(u'/', u'\\') : root_;
         QFETCH(QString, native);
         QCOMPARE(NativePath(text.arg(folder)), native.arg(root_));
         QTEST(StoredFileName(text.arg(folder)), "stored");
