@@ -136,38 +136,6 @@ class TestWindows : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    // A missing help file is named. The shipped one opens in the viewer (found under its
-    // upper-cased settings name), a second command reuses it, and closing the main window
-    // closes it.
-    void helpFileAndViewer() {
-        auto installation = MakeInstallation(nullptr);
-        HelpFileNames = QStringList{QStringLiteral("KESTRUM.HTML")};
-        MessageRecorder messages;
-        auto* window = new frmSetup;
-        window->show();
-        Child<QAction>(window, "mnuKestrum")->trigger();
-        const QString file = installation->FilePath(QStringLiteral("KESTRUM.HTML"));
-        QCOMPARE(messages.Texts(), QStringList{"Help File '" + file + "' not found."});
-        QCOMPARE(window->Help()->HelpWindow(), quintptr(0));
-
-        QVERIFY(QFile::copy(kShippedHelp, installation->FilePath(QStringLiteral("Kestrum.html"))));
-        messages.Clear();
-        Child<QAction>(window, "mnuKestrum")->trigger();
-        QCOMPARE(messages.Count(), 0);
-        QPointer<frmHelpViewer> viewer = OpenViewer();
-        QVERIFY(viewer);
-        QCOMPARE(window->Help()->HelpWindow(), reinterpret_cast<quintptr>(viewer.data()));
-        QVERIFY(Child<QTreeWidget>(viewer, "treContents")->topLevelItemCount() > 0);
-        Child<QAction>(window, "mnuKestrum")->trigger();
-        QCOMPARE(OpenViewer(), viewer.data());
-
-        window->close();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QVERIFY(!viewer);
-        QCOMPARE(window->Help(), nullptr);
-        delete window;
-    }
-
     // Each command opens its window; the BTS menu is offered with its flag. The folder selection
     // opens in its mode, which is put back afterwards; the node id of a server check is forgotten
     // after the windows that make one. The client window opens port setup and the directories on
@@ -234,6 +202,30 @@ private Q_SLOTS:
             QVERIFY(FolderSelectMode == 0 || !opened.first().startsWith("frmExportDNCAdmin"));
         }
         QCOMPARE(started, QStringList());
+
+        // Help: a missing file is named. The shipped one opens in the viewer (found under its
+        // upper-cased settings name), a second command reuses it, and closing the main window
+        // closes it.
+        HelpFileNames = QStringList{QStringLiteral("KESTRUM.HTML")};
+        main.show();
+        Child<QAction>(&main, "mnuKestrum")->trigger();
+        const QString file = installation->FilePath(QStringLiteral("KESTRUM.HTML"));
+        QCOMPARE(messages.Texts(), QStringList{"Help File '" + file + "' not found."});
+        QCOMPARE(main.Help()->HelpWindow(), quintptr(0));
+        QVERIFY(QFile::copy(kShippedHelp, installation->FilePath(QStringLiteral("Kestrum.html"))));
+        messages.Clear();
+        Child<QAction>(&main, "mnuKestrum")->trigger();
+        QCOMPARE(messages.Count(), 0);
+        QPointer<frmHelpViewer> viewer = OpenViewer();
+        QVERIFY(viewer);
+        QCOMPARE(main.Help()->HelpWindow(), reinterpret_cast<quintptr>(viewer.data()));
+        QVERIFY(Child<QTreeWidget>(viewer, "treContents")->topLevelItemCount() > 0);
+        Child<QAction>(&main, "mnuKestrum")->trigger();
+        QCOMPARE(OpenViewer(), viewer.data());
+        main.close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!viewer);
+        QCOMPARE(main.Help(), nullptr);
     }
 
     // The Tools items follow the stored selection. The window shows it; OK stores the one chosen
