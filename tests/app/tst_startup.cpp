@@ -24,7 +24,8 @@ const QString kProvider = QStringLiteral("Provider = Microsoft.Jet.OLEDB.4.0;dat
 
 // A null settings array: no settings file.
 TempInstallation::Options Installation(const QByteArray& settings, bool database) {
-    return {database, false, settings.isNull() ? std::nullopt : std::optional(settings)};
+    return {database, false, settings.isNull() ? std::nullopt : std::optional(settings),
+            QStringLiteral("cncsrv7")};
 }
 
 // COM port, menu, font size, baud, manager path, export, reconnect path, timer step, terminal.
@@ -106,9 +107,10 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("settings");
         QTest::addColumn<QByteArray>("database");  // null: a fresh DNC.mdb
         QTest::addColumn<QString>("read");
+        QTest::addColumn<QString>("help3");  // HELPFILENAME3 of the nine help files
         const auto row = [](const char* name, const QByteArray& settings, const QString& read,
-                            const QByteArray& database = {}) {
-            QTest::newRow(name) << settings << database << read;
+                            const QByteArray& database = {}, const char* help3 = "KESTRUM.HLP") {
+            QTest::newRow(name) << settings << database << read << help3;
         };
         const QString defaults = QStringLiteral("COM5|FALSE|10|3||FALSE||100|FALSE");
         row("no settings file", {}, defaults);
@@ -122,12 +124,22 @@ private Q_SLOTS:
             "COM5|FALSE|0|0||FALSE||100|FALSE");
         // A DNC.mdb that cannot be opened does not stop the program, and is never written to.
         row("empty DNC.mdb", {}, defaults, "");
+        // "%1" is the program folder in lower case.
+        row("help file, database folder",
+            "[HELP]\r\nHELPFILENAME3=kestrum3.chm\r\n[ADMIN]\r\nMDBPATH=%1\r\n", defaults, {},
+            "KESTRUM3.CHM");
     }
     void settings() {
         QFETCH(QByteArray, settings);
         QFETCH(QByteArray, database);
+        QFETCH(QString, help3);
         TempInstallation install(Installation(settings, database.isNull()));
         QVERIFY(install.IsValid());
+        const QString folder = QDir::toNativeSeparators(install.Folder()), upper = folder.toUpper();
+        if (settings.contains("%1")) {
+            install.WriteFile(QStringLiteral("Kestrum.ini"),
+                              settings.replace("%1", folder.toLower().toLatin1()));
+        }
         if (!database.isNull()) {
             install.WriteFile(QStringLiteral("DNC.mdb"), database);
         }
@@ -135,33 +147,17 @@ private Q_SLOTS:
         QCOMPARE(StartUp(), StartUpOutcome::ShowMainWindow);
         QCOMPARE(messages.Count(), 0);
         QTEST(SettingsRead(), "read");
+        // The database folder is upper-cased; the file is still found, as Windows would find it.
+        QStringList names{folder + "/Kestrum.ini", "CNCSRV7", upper,
+                          kProvider + upper + "/DNC.mdb;"};
+        names += QStringList(9, QStringLiteral("KESTRUM.HLP"));
+        names[4 + 3] = help3;
+        QCOMPARE(
+            (QStringList{SettingsFileName, LocalComputerName, DatabaseFolder, DncConnectionString} +
+             HelpFileNames),
+            names);
         QCOMPARE(DncConnection.IsOpen(), database.isNull());
         QVERIFY(database.isNull() || install.ReadFile(QStringLiteral("DNC.mdb")) == database);
-    }
-
-    void namesAndDatabaseFolder() {
-        TempInstallation install({true, false, std::nullopt, QStringLiteral("cncsrv7")});
-        MessageRecorder messages;
-        QCOMPARE(StartUp(), StartUpOutcome::ShowMainWindow);
-        const QString folder = QDir::toNativeSeparators(install.Folder()), upper = folder.toUpper();
-        const auto names = [] {
-            return QStringList{SettingsFileName, LocalComputerName, DatabaseFolder,
-                               DncConnectionString} +
-                   HelpFileNames;
-        };
-        QStringList expected{folder + "/Kestrum.ini", "CNCSRV7", upper,
-                             kProvider + upper + "/DNC.mdb;"};
-        expected += QStringList(9, QStringLiteral("KESTRUM.HLP"));
-        QCOMPARE(names(), expected);
-        // The folder is upper-cased; the file is still found, as Windows would find it.
-        install.WriteFile(QStringLiteral("Kestrum.ini"),
-                          "[HELP]\r\nHELPFILENAME3=kestrum3.chm\r\n[ADMIN]\r\nMDBPATH=" +
-                              folder.toLower().toLatin1() + "\r\n");
-        QCOMPARE(StartUp(), StartUpOutcome::ShowMainWindow);
-        expected[4 + 3] = QStringLiteral("KESTRUM3.CHM");
-        QCOMPARE(names(), expected);
-        QVERIFY(DncConnection.IsOpen());
-        QCOMPARE(messages.Count(), 0);
     }
 
     // A database that is missing or cannot be reached ends the program with the reason,
