@@ -46,8 +46,6 @@ std::unique_ptr<TempInstallation> MakeInstallation(const char* settings) {
     return std::make_unique<TempInstallation>(options);
 }
 
-const QString kShippedHelp = QStringLiteral(KESTRUM_SOURCE_DIR "/help/Kestrum.html");
-
 frmHelpViewer* OpenViewer() {
     for (QWidget* widget : QApplication::topLevelWidgets()) {
         if (auto* viewer = qobject_cast<frmHelpViewer*>(widget); viewer && viewer->isVisible()) {
@@ -212,7 +210,8 @@ private Q_SLOTS:
         const QString file = installation->FilePath(QStringLiteral("KESTRUM.HTML"));
         QCOMPARE(messages.Texts(), QStringList{"Help File '" + file + "' not found."});
         QCOMPARE(main.Help()->HelpWindow(), quintptr(0));
-        QVERIFY(QFile::copy(kShippedHelp, installation->FilePath(QStringLiteral("Kestrum.html"))));
+        QVERIFY(QFile::copy(QStringLiteral(KESTRUM_SOURCE_DIR "/help/Kestrum.html"),
+                            installation->FilePath(QStringLiteral("Kestrum.html"))));
         messages.Clear();
         Child<QAction>(&main, "mnuKestrum")->trigger();
         QCOMPARE(messages.Count(), 0);

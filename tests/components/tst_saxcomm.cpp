@@ -59,7 +59,8 @@ private Q_SLOTS:
     }
 
     // A port is chosen by number or name; settings reach an open line at once; the open state
-    // reads back what the line did; the port list and status see every line.
+    // reads back what the line did; the port list and status see every line; the settings
+    // map ports to devices.
     void settingsOpenStateAndStatus() {
         for (const auto& [name, number] :
              {std::pair{"COM 3", 3}, {"com3", 3}, {"3", 3}, {"LPT1", 0}}) {
@@ -96,6 +97,13 @@ private Q_SLOTS:
         QCOMPARE(SaxComm::PortStatus(QStringLiteral("COM12")), 2);
         QCOMPARE(SaxComm::PortStatus(QStringLiteral("COM9")), 0);
         QCOMPARE(SaxComm::PortStatus(QStringLiteral("nonsense")), 0);
+
+        // [COMPORTS] names a port's device, its letter case kept.
+        TempInstallation installation({false, false, "[COMPORTS]\r\nCOM7=/dev/pts/Test\r\n"});
+        QCOMPARE(ComPortDevice(7), QStringLiteral("/dev/pts/Test"));
+        QVERIFY(ComPortMapped(7));
+        QCOMPARE(ComPortDevice(12), QStringLiteral("/dev/ttyS11"));
+        QVERIFY(!ComPortMapped(12));
     }
 
     void inputArrivesThroughEventLoop() {
@@ -150,14 +158,6 @@ private Q_SLOTS:
             WaitMilliseconds(10);
         }
         QCOMPARE(codes, events);
-    }
-
-    void comPortsMapping() {
-        TempInstallation installation({false, false, "[COMPORTS]\r\nCOM7=/dev/pts/Test\r\n"});
-        QCOMPARE(ComPortDevice(7), QStringLiteral("/dev/pts/Test"));  // letter case kept
-        QVERIFY(ComPortMapped(7));
-        QCOMPARE(ComPortDevice(12), QStringLiteral("/dev/ttyS11"));
-        QVERIFY(!ComPortMapped(12));
     }
 
     // On a pseudo-terminal: the settings reach the device, the port reads in use while open,
