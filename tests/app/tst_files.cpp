@@ -106,6 +106,7 @@ private Q_SLOTS:
         QCOMPARE(FileBytes(Path()), QByteArray(row->after));
     }
 
+    // Names, values and defaults read and written; what may not be written; whole sections.
     void namesValuesAndDefaults() {
         const QByteArray x126(126, 'x');
         PutFile(Path(), "[S]\r\nK=\"" + x126 +
@@ -139,6 +140,26 @@ private Q_SLOTS:
         // The file's own "[PATHS\t]" trims to "PATHS", which the first copy already is.
         QCOMPARE(ReadIniValue(Path(), "PATHS", "P1", {}), "C:\\P1");
         QCOMPARE(ReadIniValue(Path(), "PATHS\t", "P1", "D"), "D");
+
+        // Line breaks and NUL are refused: CR LF in a value, LF in a key, CR in a section, NUL.
+        for (const QStringList& call :
+             {QStringList{"S", "K", "a\r\nb"}, QStringList{"S", "K\n", "v"},
+              QStringList{"S\r", "K", "v"}, QStringList{"S", "K", QString(QChar(0))}}) {
+            for (const char* before : {"[S]\r\nK=1\r\n", static_cast<const char*>(nullptr)}) {
+                PutFile(Path(), before);
+                QVERIFY2(!WriteIniValue(call[0], call[1], call[2], Path()),
+                         qPrintable(call.join('|')));
+                QCOMPARE(FileBytes(Path()), before ? QByteArray(before) : "<no file>");
+            }
+        }
+
+        // Whole sections, as the DNCAdmin comparison reads them.
+        const IniText text(
+            "X=0\r\n[N1]\r\nA = \"1\"\r\n;B=2\r\na=3\r\nC=\r\n[n2]\r\n[n1]\r\nD=4\r\n");
+        QCOMPARE(text.SectionNames(), (QStringList{"N1", "n2"}));
+        QCOMPARE(text.SectionEntries("n1"),
+                 (QList<QPair<QString, QString>>{{"A", "1"}, {"C", ""}}));
+        QVERIFY(text.SectionEntries("N3").isEmpty());
     }
 
     // A file that starts with the UTF-16LE byte-order mark is read and written in UTF-16,
@@ -222,20 +243,6 @@ private Q_SLOTS:
         QCOMPARE(dir.entryList(QDir::Files | QDir::Hidden, QDir::Name), kept);
     }
 
-    void lineBreaksAreRefused() {
-        // Section, key, value: CR LF in a value, LF in a key, CR in a section, NUL in a value.
-        for (const QStringList& call :
-             {QStringList{"S", "K", "a\r\nb"}, QStringList{"S", "K\n", "v"},
-              QStringList{"S\r", "K", "v"}, QStringList{"S", "K", QString(QChar(0))}}) {
-            for (const char* before : {"[S]\r\nK=1\r\n", static_cast<const char*>(nullptr)}) {
-                PutFile(Path(), before);
-                QVERIFY2(!WriteIniValue(call[0], call[1], call[2], Path()),
-                         qPrintable(call.join('|')));
-                QCOMPARE(FileBytes(Path()), before ? QByteArray(before) : "<no file>");
-            }
-        }
-    }
-
     void writeReplacesFileWhole() {
         PutFile(Path(), "[S]\r\nK=old\r\n");
         QFile reader(Path());
@@ -250,15 +257,6 @@ private Q_SLOTS:
         QCOMPARE(FileBytes(Path()), QByteArray("[S]\r\nK=2\r\n"));
         QVERIFY(!WriteIniValue("S", "K", "v", dir_.filePath("nowhere/Kestrum.ini")));
         QVERIFY(!QFileInfo::exists(dir_.filePath(QStringLiteral("nowhere"))));
-    }
-
-    void wholeSections() {
-        const IniText text(
-            "X=0\r\n[N1]\r\nA = \"1\"\r\n;B=2\r\na=3\r\nC=\r\n[n2]\r\n[n1]\r\nD=4\r\n");
-        QCOMPARE(text.SectionNames(), (QStringList{"N1", "n2"}));
-        QCOMPARE(text.SectionEntries("n1"),
-                 (QList<QPair<QString, QString>>{{"A", "1"}, {"C", ""}}));
-        QVERIFY(text.SectionEntries("N3").isEmpty());
     }
 
     // Whole-file text helpers: a read ends every line with CR LF; writes and appends end each

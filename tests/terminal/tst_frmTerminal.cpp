@@ -38,7 +38,6 @@ struct TerminalRig : FastClock {
     QString Screen() const {
         return window->findChild<QPlainTextEdit*>("txtTerminal")->toPlainText();
     }
-    QString Text(const char* name) const { return window->findChild<QLabel*>(name)->text(); }
     void Click(const char* name) {
         QTest::mouseClick(window->findChild<QPushButton*>(name), Qt::LeftButton);
     }
@@ -250,7 +249,7 @@ private Q_SLOTS:
         // (A closed window keeps the echo it was waiting for.)
         QVERIFY2(how == "close" || (fails ? rig.Screen().startsWith(text) : rig.Screen().isEmpty()),
                  qPrintable(rig.Screen()));
-        QTEST(rig.Text("lblLoopFirstBad").mid(18), "firstBad");
+        QTEST(rig.window->findChild<QLabel*>("lblLoopFirstBad")->text().mid(18), "firstBad");
         // One second before the first cycle, two per cycle after; 64-character pieces.
         QCOMPARE(port.writes.first() - start, qint64(1000));
         if (how.isEmpty() && stats.cyclesRun > 1) {
