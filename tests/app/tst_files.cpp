@@ -216,8 +216,8 @@ private Q_SLOTS:
 
     // A write that was killed leaves its temporary file; the next write to the same file
     // removes it, and nothing else: not a live writer's, not another file's, not a look-alike.
-    // A write leaves no temporary file of its own.
-    void temporaryFilesOfKilledWrites() {
+    // A write leaves no temporary file of its own, and replaces the file whole.
+    void replaceAndTemporaryFiles() {
         QTemporaryDir folder;
         const QDir dir(folder.path());
         // A process id that runs no process, and one that does (this one's parent).
@@ -241,9 +241,7 @@ private Q_SLOTS:
              << "Notes.txt";
         kept.sort();
         QCOMPARE(dir.entryList(QDir::Files | QDir::Hidden, QDir::Name), kept);
-    }
 
-    void writeReplacesFileWhole() {
         PutFile(Path(), "[S]\r\nK=old\r\n");
         QFile reader(Path());
         QVERIFY(reader.open(QIODevice::ReadOnly));
