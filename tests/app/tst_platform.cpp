@@ -23,51 +23,41 @@
 class TestPlatform : public QObject {
     Q_OBJECT
 
-private:
-    QTemporaryDir dir_;
-    QString root_;  // canonical, so that results compare as text
-
 private Q_SLOTS:
-    void initTestCase() {
-        root_ = QFileInfo(dir_.path()).canonicalFilePath();
+    // Path text on a case-sensitive file system: other case, Windows text, drive letter, exact
+    // spelling wins, missing part kept. Joined paths and numbers in the settings.
+    void pathsAndNumbers() {
+        QTemporaryDir dir;
+        const QString root = QFileInfo(dir.path()).canonicalFilePath();  // compares as text
         for (const char* path : {"Data/Sub", "Twin", "TWIN"}) {
-            QVERIFY(QDir(root_).mkpath(QLatin1String(path)));
+            QVERIFY(QDir(root).mkpath(QLatin1String(path)));
         }
-        QFile file(root_ + QStringLiteral("/Data/Sub/File.TXT"));
+        QFile file(root + QStringLiteral("/Data/Sub/File.TXT"));
         QVERIFY(file.open(QIODevice::WriteOnly));
-    }
-
-    void nativePath_data() {
-        QTest::addColumn<QString>("text");  // "%1" is the test folder
-        QTest::addColumn<QString>("native");
-        QTest::addColumn<QString>("stored");
+        // The text ("%1" is the test folder), the path found and the name stored.
         // clang-format off
-        QTest::newRow("other case") << "%1/DATA/sub/file.txt" << "%1/Data/Sub/File.TXT"
-                                    << "File.TXT";
-        QTest::newRow("Windows text") << "%1\\data\\SUB\\FILE.TXT" << "%1/Data/Sub/File.TXT" << "File.TXT";
-        QTest::newRow("drive letter") << "c:%1\\DATA" << "%1/Data" << "Data";
-        QTest::newRow("exact spelling wins") << "%1/TWIN" << "%1/TWIN" << "TWIN";
-        QTest::newRow("missing part kept") << "%1/DATA/New/SUB" << "%1/Data/New/SUB" << "";
+        const char* const rows[][3] = {
+            {"%1/DATA/sub/file.txt", "%1/Data/Sub/File.TXT", "File.TXT"},
+            {"%1\\data\\SUB\\FILE.TXT", "%1/Data/Sub/File.TXT", "File.TXT"},
+            {"c:%1\\DATA", "%1/Data", "Data"},
+            {"%1/TWIN", "%1/TWIN", "TWIN"},
+            {"%1/DATA/New/SUB", "%1/Data/New/SUB", ""}};
         // clang-format on
-    }
+        for (const auto& row : rows) {
+            const QString text = QString::fromLatin1(row[0]);
+            const QString folder = text.contains(u'\\') ? QString(root).replace(u'/', u'\\') : root;
+            QCOMPARE(NativePath(text.arg(folder)) + '|' + StoredFileName(text.arg(folder)),
+                     QString::fromLatin1(row[1]).arg(root) + '|' + row[2]);
+        }
 
-    void nativePath() {
-        QFETCH(QString, text);
-        const QString folder = text.contains(u'\\') ? QString(root_).replace(u'/', u'\\') : root_;
-        QFETCH(QString, native);
-        QCOMPARE(NativePath(text.arg(folder)), native.arg(root_));
-        QTEST(StoredFileName(text.arg(folder)), "stored");
-    }
-
-    void joinPathAndSettingNumbers() {
         // Start-up joins "C:\\DATA" and folders with "/"; these are the other edges.
         QCOMPARE(JoinPath("C:", "DNC.mdb"), "C:\\DNC.mdb");
         QCOMPARE(JoinPath("C:\\DATA\\", "DNC.mdb"), "C:\\DATA\\DNC.mdb");
         // Blanks and sign, half to even, rounded out of range, infinite (text and NAN: see the
         // start-up test).
-        for (const auto& [text, value] :
+        for (const auto& [number, value] :
              {std::pair{" -7 ", -7}, {"12.5", 12}, {"32767.5", 0}, {"-INF", 0}}) {
-            QCOMPARE(int(SettingToInt16(QString::fromLatin1(text))), value);
+            QCOMPARE(int(SettingToInt16(QString::fromLatin1(number))), value);
         }
     }
 
