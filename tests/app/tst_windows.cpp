@@ -90,11 +90,10 @@ QString SelectOs(frmSetup& main, const char* option) {
     return shown;
 }
 
-// The settings and TolvaneDNC.ini before (nullptr: no file; "<proc>" a link to a file of
-// /proc, which reads but has no file made beside it; "<folder>" a folder, which does not read),
-// the main window's Tools items for them, the selection shown, the option clicked, and what
-// follows: the Tools items (some keep whether they were shown), the selection, both files and
-// the messages.
+// The settings and TolvaneDNC.ini before (nullptr: no file; "<proc>": a link to a /proc file,
+// which reads but gets no file beside it; "<folder>": unreadable), the Tools items then, the
+// selection shown, the option clicked, and after it: the Tools items (some keep whether they
+// were shown), the selection, both files and the messages.
 struct SaveCase {
     const char *name, *settings, *tolvane, *menuBefore, *shown, *option, *menu, *os, *settingsAfter,
         *tolvaneAfter, *messages = "";
