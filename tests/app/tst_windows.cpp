@@ -46,8 +46,6 @@ std::unique_ptr<TempInstallation> MakeInstallation(const char* settings) {
     return std::make_unique<TempInstallation>(options);
 }
 
-const QString kShippedHelp = QStringLiteral(KESTRUM_SOURCE_DIR "/help/Kestrum.html");
-
 frmHelpViewer* OpenViewer() {
     for (QWidget* widget : QApplication::topLevelWidgets()) {
         if (auto* viewer = qobject_cast<frmHelpViewer*>(widget); viewer && viewer->isVisible()) {
@@ -92,12 +90,13 @@ QString SelectOs(frmSetup& main, const char* option) {
     return shown;
 }
 
-// The settings and TolvaneDNC.ini before (nullptr: no file), the selection shown, the option
-// clicked, and what follows: the main window's Tools items (some keep whether they were
-// shown), the selection and both files.
+// The settings and TolvaneDNC.ini before (nullptr: no file; "<proc>": a link to a /proc file,
+// which reads but gets no file beside it; "<folder>": unreadable), the Tools items then, the
+// selection shown, the option clicked, and after it: the Tools items (some keep whether they
+// were shown), the selection, both files and the messages.
 struct SaveCase {
-    const char *name, *settings, *tolvane, *shown, *option, *menu, *os, *settingsAfter,
-        *tolvaneAfter;
+    const char *name, *settings, *tolvane, *menuBefore, *shown, *option, *menu, *os, *settingsAfter,
+        *tolvaneAfter, *messages = "";
 };
 
 // clang-format off
@@ -108,14 +107,21 @@ const char kTolvane64[] = "[TRANSACT]\nPATH=C:\\PROGRAM FILES (X86)\\Tolvane\\Tr
 // The first folder name of a line only, none without a later backslash on its line, one more
 // CR LF each save; a value this program never writes selects nothing and OK stores it empty.
 const SaveCase kSaves[] = {
-    {"32 to 64", kBts32, kTolvane, "32", "optVista7", "EV EV EV EV EV D- D-", "64", kBts64, kTolvane64},
-    {"64 to 32", kBts64, kTolvane64, "64", "optXP", "EV EV EV EV EV D- D-", "32",
+    {"32 to 64", kBts32, kTolvane, "EV EV EV EV EV D- D-", "32", "optVista7", "EV EV EV EV EV D- D-", "64", kBts64, kTolvane64},
+    {"64 to 32", kBts64, kTolvane64, "EV EV EV EV EV D- DV", "64", "optXP", "EV EV EV EV EV D- D-", "32",
      "[ADMIN]\nOS=32\n[BTS]\nLOG=C:\\Program Files\nBTMANAGERPATH=C:\\PROGRAM FILES\\BT\\btman.exe;D:\\Program Files\\b\n\n\n",
      "[TRANSACT]\nPATH=C:\\PROGRAM FILES\\Tolvane\\Transact\n[CLIENTS]\nMAILBOX=c:\\PROGRAM FILES\\MailBox\nLOG=C:\\Program Files is here\n\n\n"},
-    {"no TolvaneDNC.ini", "[ADMIN]\nOS=32\n", nullptr, "32", "optXPMode", "EV D- EV D- D- EV D-", "32XP", "[ADMIN]\nOS=32XP\n\n", "\n"},
-    {"XP Mode read in upper case, to 64", "[ADMIN]\nOS=32xp\n", nullptr, "32XP", "optVista7", "EV EV EV EV EV D- DV", "64", "[ADMIN]\nOS=64\n\n", "\n"},
-    {"unknown value", "[ADMIN]\nOS=95\nP=C:\\Program Files (x86)\\x\n", nullptr, "", nullptr, "DV DV DV DV DV D- D-", "",
+    {"no TolvaneDNC.ini", "[ADMIN]\nOS=32\n", nullptr, "EV EV EV EV EV D- D-", "32", "optXPMode", "EV D- EV D- D- EV D-", "32XP", "[ADMIN]\nOS=32XP\n\n", "\n"},
+    {"XP Mode read in upper case, to 64", "[ADMIN]\nOS=32xp\n", nullptr, "EV D- EV D- D- EV EV", "32XP", "optVista7", "EV EV EV EV EV D- DV", "64", "[ADMIN]\nOS=64\n\n", "\n"},
+    {"unknown value", "[ADMIN]\nOS=95\nP=C:\\Program Files (x86)\\x\n", nullptr, "EV EV EV EV EV EV EV", "", nullptr, "DV DV DV DV DV D- D-", "",
      "[ADMIN]\nOS=\nP=C:\\PROGRAM FILES\\x\n\n", "\n"},
+    {"empty, to 32", "[ADMIN]\nOS=\n", nullptr, "DV DV DV DV DV D- D-", "32", "optXP", "EV EV EV EV EV D- D-", "32", "[ADMIN]\nOS=32\n\n", "\n"},
+    // A TolvaneDNC.ini that cannot be replaced or read is kept, never replaced by an empty one.
+    {"TolvaneDNC.ini not replaceable", "[ADMIN]\nOS=32\n", "<proc>", "EV EV EV EV EV D- D-", "32", "optVista7", "EV EV EV EV EV D- D-", "64", "[ADMIN]\nOS=64\n\n", "<proc>",
+     "Error opening file \"TolvaneDNC.ini\"|TolvaneDNC.ini write error!"},
+    {"TolvaneDNC.ini a folder", "[ADMIN]\nOS=32\n", "<folder>", "EV EV EV EV EV D- D-", "32", "optVista7", "EV EV EV EV EV D- D-", "64", "[ADMIN]\nOS=64\n\n", "<folder>",
+     "TolvaneDNC.ini write error!"},
+    {"no settings file, to XP Mode", nullptr, nullptr, "DV DV DV DV DV D- D-", "32", "optXPMode", "EV D- EV D- D- EV D-", "32XP", "[ADMIN]\nOS=32XP\n\n", "\n"},
 };
 // clang-format on
 
@@ -127,65 +133,6 @@ class TestWindows : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    // A missing help file is named. The shipped one opens in the viewer (found under its
-    // upper-cased settings name), a second command reuses it, and closing the main window
-    // closes it.
-    void helpFileAndViewer() {
-        auto installation = MakeInstallation(nullptr);
-        HelpFileNames = QStringList{QStringLiteral("KESTRUM.HTML")};
-        MessageRecorder messages;
-        auto* window = new frmSetup;
-        window->show();
-        Child<QAction>(window, "mnuKestrum")->trigger();
-        const QString file = installation->FilePath(QStringLiteral("KESTRUM.HTML"));
-        QCOMPARE(messages.Texts(), QStringList{"Help File '" + file + "' not found."});
-        QCOMPARE(window->Help()->HelpWindow(), quintptr(0));
-
-        QVERIFY(QFile::copy(kShippedHelp, installation->FilePath(QStringLiteral("Kestrum.html"))));
-        messages.Clear();
-        Child<QAction>(window, "mnuKestrum")->trigger();
-        QCOMPARE(messages.Count(), 0);
-        QPointer<frmHelpViewer> viewer = OpenViewer();
-        QVERIFY(viewer);
-        QCOMPARE(window->Help()->HelpWindow(), reinterpret_cast<quintptr>(viewer.data()));
-        QVERIFY(Child<QTreeWidget>(viewer, "treContents")->topLevelItemCount() > 0);
-        Child<QAction>(window, "mnuKestrum")->trigger();
-        QCOMPARE(OpenViewer(), viewer.data());
-
-        window->close();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QVERIFY(!viewer);
-        QCOMPARE(window->Help(), nullptr);
-        delete window;
-    }
-
-    // The Tools items for each stored selection, in the order of kToolsItems.
-    void toolsMenu_data() {
-        QTest::addColumn<QByteArray>("settings");
-        QTest::addColumn<QString>("expected");
-        const char* const rows[][3] = {
-            {"32XP", "[ADMIN]\nOS=32XP\n", "EV D- EV D- D- EV EV"},
-            {"32xp read in upper case", "[ADMIN]\nOS=32xp\n", "EV D- EV D- D- EV EV"},
-            {"64", "[ADMIN]\nOS=64\n", "EV EV EV EV EV D- DV"},
-            {"32", "[ADMIN]\nOS=32\n", "EV EV EV EV EV D- D-"},
-            {"empty", "[ADMIN]\nOS=\n", "DV DV DV DV DV D- D-"},
-            {"no settings file", nullptr, "DV DV DV DV DV D- D-"},
-            {"unknown value untouched", "[ADMIN]\nOS=95\n", "EV EV EV EV EV EV EV"},
-        };
-        for (const auto& row : rows) {
-            QTest::newRow(row[0]) << QByteArray(row[1]) << QString::fromLatin1(row[2]);
-        }
-    }
-    void toolsMenu() {
-        QFETCH(QByteArray, settings);
-        QFETCH(QString, expected);
-        auto installation = MakeInstallation(settings.isNull() ? nullptr : settings.constData());
-        BtsMenuFlag = QStringLiteral("FALSE");
-        frmSetup window;
-        QCOMPARE(MenuState(window), expected);
-        QVERIFY(!Child<QAction>(&window, "menuBTS")->isVisible());
-    }
-
     // Each command opens its window; the BTS menu is offered with its flag. The folder selection
     // opens in its mode, which is put back afterwards; the node id of a server check is forgotten
     // after the windows that make one. The client window opens port setup and the directories on
@@ -217,7 +164,9 @@ private Q_SLOTS:
             {"mnuExportDNCAdmin", "frmExportClients"},
             {"mnuToolsMerge", "frmToolsMerge"},
             {"mnuMasterFolder", "frmExportDNCAdmin 4"},
-            {"mnuTolvaneMailboxPath", "frmExportDNCAdmin 3, node cleared"}};
+            {"mnuTolvaneMailboxPath", "frmExportDNCAdmin 3, node cleared"},
+            {"mnuCheckConfig", "frmCheckConfig"},
+            {"mnuChangeLog", "frmChangeLog"}};
         for (const auto& row : rows) {
             ServerNodeId = QStringLiteral("TOOL");
             FolderSelectMode = 99;
@@ -250,10 +199,35 @@ private Q_SLOTS:
             QVERIFY(FolderSelectMode == 0 || !opened.first().startsWith("frmExportDNCAdmin"));
         }
         QCOMPARE(started, QStringList());
+
+        // Help: a missing file is named. The shipped one opens in the viewer (found under its
+        // upper-cased settings name), a second command reuses it, and closing the main window
+        // closes it.
+        HelpFileNames = QStringList{QStringLiteral("KESTRUM.HTML")};
+        main.show();
+        Child<QAction>(&main, "mnuKestrum")->trigger();
+        const QString file = installation->FilePath(QStringLiteral("KESTRUM.HTML"));
+        QCOMPARE(messages.Texts(), QStringList{"Help File '" + file + "' not found."});
+        QCOMPARE(main.Help()->HelpWindow(), quintptr(0));
+        QVERIFY(QFile::copy(QStringLiteral(KESTRUM_SOURCE_DIR "/help/Kestrum.html"),
+                            installation->FilePath(QStringLiteral("Kestrum.html"))));
+        messages.Clear();
+        Child<QAction>(&main, "mnuKestrum")->trigger();
+        QCOMPARE(messages.Count(), 0);
+        QPointer<frmHelpViewer> viewer = OpenViewer();
+        QVERIFY(viewer);
+        QCOMPARE(main.Help()->HelpWindow(), reinterpret_cast<quintptr>(viewer.data()));
+        QVERIFY(Child<QTreeWidget>(viewer, "treContents")->topLevelItemCount() > 0);
+        Child<QAction>(&main, "mnuKestrum")->trigger();
+        QCOMPARE(OpenViewer(), viewer.data());
+        main.close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!viewer);
+        QCOMPARE(main.Help(), nullptr);
     }
 
-    // The window shows the stored selection; OK stores the one chosen and rewrites the
-    // Program Files folder names of both files.
+    // The Tools items follow the stored selection. The window shows it; OK stores the one chosen
+    // and rewrites the Program Files folder names of both files.
     void save_data() {
         QTest::addColumn<const SaveCase*>("row");
         for (const SaveCase& row : kSaves) {
@@ -263,46 +237,31 @@ private Q_SLOTS:
     void save() {
         QFETCH(const SaveCase*, row);
         auto installation = MakeInstallation(row->settings);
-        if (row->tolvane) {
+        const QString tolvane = installation->FilePath(QStringLiteral("TolvaneDNC.ini"));
+        const QByteArray before(row->tolvane);
+        if ((before == "<proc>" && !QFile::link(QStringLiteral("/proc/version"), tolvane)) ||
+            (before == "<folder>" && !QDir().mkdir(tolvane))) {
+            QSKIP("no symbolic link to /proc here");
+        }
+        if (!before.isNull() && !before.startsWith('<')) {
             installation->WriteFile(QStringLiteral("TolvaneDNC.ini"), CrLf(row->tolvane));
         }
         MessageRecorder messages;
+        BtsMenuFlag = QStringLiteral("FALSE");
         frmSetup main;
+        QCOMPARE(MenuState(main), QString::fromLatin1(row->menuBefore));
+        QVERIFY(!Child<QAction>(&main, "menuBTS")->isVisible());
         QCOMPARE(SelectOs(main, row->option), QString::fromLatin1(row->shown));
         QCOMPARE(MenuState(main), QString::fromLatin1(row->menu));
         QCOMPARE(SelectedOs, QString::fromLatin1(row->os));
         QCOMPARE(installation->ReadFile(QStringLiteral("Kestrum.ini")), CrLf(row->settingsAfter));
-        QCOMPARE(installation->ReadFile(QStringLiteral("TolvaneDNC.ini")), CrLf(row->tolvaneAfter));
-        QCOMPARE(messages.Count(), 0);
-    }
-
-    // A TolvaneDNC.ini that reads but cannot be replaced, or cannot be read at all, is kept,
-    // never replaced by an empty one; the selection still applies to the settings file and
-    // the menu.
-    void tolvaneFileKept_data() {
-        QTest::addColumn<bool>("readable");
-        QTest::newRow("on a read-only file system") << true;
-        QTest::newRow("a folder") << false;
-    }
-    void tolvaneFileKept() {
-        QFETCH(bool, readable);
-        auto installation = MakeInstallation("[ADMIN]\nOS=32\n");
-        const QString tolvane = installation->FilePath(QStringLiteral("TolvaneDNC.ini"));
-        // A file of /proc is readable, and no file can be made beside it.
-        if (readable ? !QFile::link(QStringLiteral("/proc/version"), tolvane)
-                     : !QDir().mkdir(tolvane)) {
-            QSKIP("no symbolic link to /proc here");
-        }
-        MessageRecorder messages;
-        frmSetup main;
-        SelectOs(main, "optVista7");
-        QCOMPARE(messages.Texts(), (readable ? QStringList{"Error opening file \"" + tolvane + "\""}
-                                             : QStringList()) +
-                                       QStringList{tolvane + " write error!"});
-        QCOMPARE(MenuState(main), QStringLiteral("EV EV EV EV EV D- D-"));
-        QCOMPARE(SelectedOs, QStringLiteral("64"));
-        QCOMPARE(installation->ReadFile(QStringLiteral("Kestrum.ini")), CrLf("[ADMIN]\nOS=64\n\n"));
-        QVERIFY(readable ? QFileInfo(tolvane).isSymLink() : QFileInfo(tolvane).isDir());
+        const QFileInfo after(tolvane);
+        QCOMPARE(after.isSymLink() ? "<proc>"
+                 : after.isDir()   ? "<folder>"
+                                   : installation->ReadFile(QStringLiteral("TolvaneDNC.ini")),
+                 CrLf(row->tolvaneAfter));
+        QCOMPARE(messages.Texts().join('|').replace(tolvane, QStringLiteral("TolvaneDNC.ini")),
+                 QString::fromLatin1(row->messages));
     }
 };
 

@@ -121,7 +121,7 @@ private Q_SLOTS:
     }
 
     // The file-system part follows the disk through the tree's model; a handler of
-    // BeforeChange can keep a folder closed.
+    // BeforeChange can keep a folder closed; files are never opened.
     void fileSystemPart() {
         TempInstallation installation;
         QDir root(installation.Folder());
@@ -164,6 +164,15 @@ private Q_SLOTS:
         QCOMPARE(network.row(), model->rowCount() - 1);
         view.Tree()->expand(network);
         QVERIFY(view.Tree()->isExpanded(network));
+
+        // Opening a folder never reads its files: guessing their type from their contents
+        // would hang the window on a file that never answers, such as /proc/kmsg.
+        if (QFileInfo::exists(QStringLiteral("/proc/kmsg"))) {
+            QVERIFY(view.SelectFolder(QStringLiteral("/proc")));
+            const QPersistentModelIndex proc = model->IndexOfPath(QStringLiteral("/proc"));
+            QTRY_VERIFY(model->rowCount(proc) > 0);
+            QTest::qWait(200);  // the file entries arrive after the folders
+        }
     }
 
     // Only the user's click or key is a choice: not the entry the tree makes current when it
@@ -191,34 +200,19 @@ private Q_SLOTS:
                               tree->visualRect(index).center());
         };
         click("A");
-        QCOMPARE(chosen, QStringList{"A"});
         QCOMPARE(view.SelectedFolder().Name, QStringLiteral("A"));
         QTRY_COMPARE(view.Model()->rowCount(view.Model()->IndexOfPath(root.path())), 3);
         QVERIFY(root.rmdir("A"));
         QTRY_VERIFY(!view.Model()->IndexOfPath(root.filePath("A")).isValid());
         QVERIFY(!view.SelectedFolder().IsValid());
-        QCOMPARE(chosen.size(), 1);
 
         QVERIFY(view.SelectFolder(root.filePath("B")));  // the window's highlight
-        QCOMPARE(chosen.size(), 1);
         QCOMPARE(view.SelectedFolder().Name, QStringLiteral("B"));
         click("B");  // the same folder, now chosen by the user
         QTest::keyClick(tree, Qt::Key_Down);
+        // Neither the focus, nor the folder going away, nor the highlight was a choice.
         QCOMPARE(chosen, QStringList({"A", "B", "C"}));
         QCOMPARE(view.SelectedFolder().Name, QStringLiteral("C"));
-    }
-
-    // Opening a folder never reads its files: guessing their type from their contents
-    // would hang the window on a file that never answers, such as /proc/kmsg.
-    void filesAreNeverRead() {
-        if (!QFileInfo::exists(QStringLiteral("/proc/kmsg"))) {
-            QSKIP("no /proc/kmsg here");
-        }
-        FolderView view;
-        QVERIFY(view.SelectFolder(QStringLiteral("/proc")));
-        const QPersistentModelIndex proc = view.Model()->IndexOfPath(QStringLiteral("/proc"));
-        QTRY_VERIFY(view.Model()->rowCount(proc) > 0);
-        QTest::qWait(200);  // the file entries arrive after the folders
     }
 };
 

@@ -7,7 +7,6 @@
 
 #include <QMap>
 
-#include <functional>
 #include <memory>
 
 struct TestPort {
@@ -18,9 +17,7 @@ struct TestPort {
     int delayMs = 0;
     QList<qint64> writes;  // clock time of each write
     qint64 written = 0;
-    bool open = false;
-    std::function<void(const QByteArray&)> inject;  // the far end sends; set while open
-    std::function<void()> unplug;                   // the device goes away
+    class TestLine* line = nullptr;  // while open
 };
 
 class TestLine : public SerialLine {
@@ -28,19 +25,17 @@ public:
     explicit TestLine(std::shared_ptr<TestPort> port) : port_(std::move(port)) {}
     ~TestLine() override { Close(); }
     bool Open() override {
-        open_ = port_->open = true;
-        port_->inject = [this](const QByteArray& bytes) { Arrive(bytes, 0); };
-        port_->unplug = [this] { Close(), Q_EMIT Lost(); };
+        port_->line = this;
         return true;
     }
     bool Close() override {
-        open_ = port_->open = false;
-        port_->inject = nullptr;
-        port_->unplug = nullptr;
+        if (IsOpen()) {
+            port_->line = nullptr;
+        }
         received_.clear();
         return true;
     }
-    bool IsOpen() const override { return open_; }
+    bool IsOpen() const override { return port_->line == this; }
     void Apply(const LineSettings&) override {}
     void SetFlowControl(bool, bool) override {}
     void SetDtr(bool) override {}
@@ -48,7 +43,7 @@ public:
     void Discard() override { received_.clear(); }
     QByteArray ReadAll() override { return std::exchange(received_, {}); }
     void Write(const QByteArray& bytes) override {
-        if (!open_) {
+        if (!IsOpen()) {
             return;
         }
         port_->writes.append(CurrentClock().NowMs());
@@ -65,11 +60,12 @@ public:
         Arrive(late, port_->delayMs);
     }
 
-private:
+    // The device goes away.
+    void Unplug() { Close(), Q_EMIT Lost(); }
     // Characters reach the component through the event loop, late ones on the clock.
-    void Arrive(const QByteArray& bytes, int delayMs) {
+    void Arrive(const QByteArray& bytes, int delayMs = 0) {
         const auto deliver = [this, bytes] {
-            if (open_ && !bytes.isEmpty()) {
+            if (IsOpen() && !bytes.isEmpty()) {
                 received_ += bytes;
                 Q_EMIT ReadyRead();
             }
@@ -86,8 +82,9 @@ private:
         });
         timer->start(delayMs);
     }
+
+private:
     std::shared_ptr<TestPort> port_;
-    bool open_ = false;
     QByteArray received_;
 };
 
