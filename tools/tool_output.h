@@ -7,6 +7,8 @@
 #include <QString>
 #include <QTextStream>
 
+#include <optional>
+
 inline QTextStream& Out() {
     static QTextStream out(stdout);
     return out;
@@ -28,4 +30,31 @@ inline int Usage(const QCommandLineParser& parser, const QString& text) {
     Err() << QCoreApplication::applicationName() << ": " << text << "\n"
           << parser.helpText() << Qt::flush;
     return 2;
+}
+
+// The tool's name and the program's version, for --version and the failure lines.
+inline void SetToolIdentity(const QString& name) {
+    QCoreApplication::setApplicationName(name);
+    QCoreApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
+                                                .arg(KESTRUM_VERSION_MAJOR)
+                                                .arg(KESTRUM_VERSION_MINOR)
+                                                .arg(KESTRUM_VERSION_REVISION));
+}
+
+// Reads the command line and answers a wrong one, --help and --version: returns the exit code
+// when the tool is done, nothing when it goes on.
+inline std::optional<int> ParseCommandLine(QCommandLineParser& parser) {
+    if (!parser.parse(QCoreApplication::arguments())) {
+        return Usage(parser, parser.errorText());
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        Out() << parser.helpText() << Qt::flush;
+        return 0;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        Out() << QCoreApplication::applicationName() << ' '
+              << QCoreApplication::applicationVersion() << Qt::endl;
+        return 0;
+    }
+    return std::nullopt;
 }

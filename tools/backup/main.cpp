@@ -16,11 +16,7 @@
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("kestrum-backup"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
-                                                .arg(KESTRUM_VERSION_MAJOR)
-                                                .arg(KESTRUM_VERSION_MINOR)
-                                                .arg(KESTRUM_VERSION_REVISION));
+    SetToolIdentity(QStringLiteral("kestrum-backup"));
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Configuration backups.\n"
@@ -36,16 +32,8 @@ int main(int argc, char** argv) {
     parser.addOption(db);
     parser.addOption(json);
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("list or restore"));
-    if (!parser.parse(app.arguments())) {
-        return Usage(parser, parser.errorText());
-    }
-    if (parser.isSet(QStringLiteral("help"))) {
-        Out() << parser.helpText() << Qt::flush;
-        return 0;
-    }
-    if (parser.isSet(QStringLiteral("version"))) {
-        Out() << app.applicationName() << ' ' << app.applicationVersion() << Qt::endl;
-        return 0;
+    if (const std::optional<int> done = ParseCommandLine(parser)) {
+        return *done;
     }
     const QStringList args = parser.positionalArguments();
     const QString command = args.value(0);

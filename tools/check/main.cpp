@@ -47,11 +47,7 @@ void Print(const QList<Finding>& findings, bool json) {
 
 int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("kestrum-check"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
-                                                .arg(KESTRUM_VERSION_MAJOR)
-                                                .arg(KESTRUM_VERSION_MINOR)
-                                                .arg(KESTRUM_VERSION_REVISION));
+    SetToolIdentity(QStringLiteral("kestrum-check"));
     // Database errors of the shared code go to standard error.
     SetMessageHandler([](const MessageRequest& request) {
         Err() << "kestrum-check: " << request.title << ": " << request.text << Qt::endl;
@@ -79,21 +75,12 @@ int main(int argc, char** argv) {
         QStringLiteral("Add missing client rows and remove rows of deleted clients, then check "
                        "again."));
     parser.addOptions({db, server, json, repair});
-    if (!parser.parse(QCoreApplication::arguments())) {
-        Err() << "kestrum-check: " << parser.errorText() << "\n" << parser.helpText() << Qt::flush;
-        return 2;
-    }
-    if (parser.isSet(QStringLiteral("help"))) {
-        parser.showHelp(0);
-    }
-    if (parser.isSet(QStringLiteral("version"))) {
-        parser.showVersion();
+    if (const std::optional<int> done = ParseCommandLine(parser)) {
+        return *done;
     }
     if (!parser.positionalArguments().isEmpty()) {
-        Err() << "kestrum-check: unexpected argument " << parser.positionalArguments().first()
-              << "\n"
-              << parser.helpText() << Qt::flush;
-        return 2;
+        return Usage(parser,
+                     QStringLiteral("unexpected argument ") + parser.positionalArguments().first());
     }
 
     SettingsFileName = JoinPath(ProgramFolder(), QStringLiteral("Kestrum.ini"));

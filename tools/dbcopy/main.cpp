@@ -2,21 +2,15 @@
 // path or a PostgreSQL URI each). On any failure nothing is written and exit code 1 follows
 // one line naming the reason (2 for a wrong command line).
 
+#include "tools/tool_output.h"
 #include "transfer/transfer_jobs.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QTextStream>
 
 int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("kestrum-dbcopy"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
-                                                .arg(KESTRUM_VERSION_MAJOR)
-                                                .arg(KESTRUM_VERSION_MINOR)
-                                                .arg(KESTRUM_VERSION_REVISION));
-    QTextStream out(stdout);
-    QTextStream err(stderr);
+    SetToolIdentity(QStringLiteral("kestrum-dbcopy"));
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Copies every table of a Kestrum configuration from one database to "
@@ -29,34 +23,20 @@ int main(int argc, char** argv) {
                                  QStringLiteral("DNC.mdb path or PostgreSQL URI to copy."));
     parser.addPositionalArgument(QStringLiteral("TO"),
                                  QStringLiteral("DNC.mdb path or PostgreSQL URI to fill."));
-    if (!parser.parse(QCoreApplication::arguments()) || parser.positionalArguments().size() != 2) {
-        if (!parser.isSet(QStringLiteral("help")) && !parser.isSet(QStringLiteral("version"))) {
-            err << "kestrum-dbcopy: "
-                << (parser.errorText().isEmpty() ? QStringLiteral("expected FROM and TO")
-                                                 : parser.errorText())
-                << "\n"
-                << parser.helpText() << Qt::flush;
-            return 2;
-        }
+    if (const std::optional<int> done = ParseCommandLine(parser)) {
+        return *done;
     }
-    if (parser.isSet(QStringLiteral("help"))) {
-        out << parser.helpText() << Qt::flush;
-        return 0;
-    }
-    if (parser.isSet(QStringLiteral("version"))) {
-        out << QCoreApplication::applicationName() << " " << QCoreApplication::applicationVersion()
-            << Qt::endl;
-        return 0;
+    if (parser.positionalArguments().size() != 2) {
+        return Usage(parser, QStringLiteral("expected FROM and TO"));
     }
     const QStringList args = parser.positionalArguments();
     const CopyOutcome outcome = CopyDatabase(args.at(0), args.at(1));
     if (!outcome.ok) {
-        err << "kestrum-dbcopy: " << outcome.error << Qt::endl;
-        return 1;
+        return Fail(outcome.error);
     }
     for (const auto& [table, count] : outcome.copied) {
-        out << table << " " << count << "\n";
+        Out() << table << " " << count << "\n";
     }
-    out << "Copied " << args.at(0) << " into " << args.at(1) << Qt::endl;
+    Out() << "Copied " << args.at(0) << " into " << args.at(1) << Qt::endl;
     return 0;
 }

@@ -105,11 +105,7 @@ int Show(const QString& path, bool rows) {
 
 int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("kestrum-import"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
-                                                .arg(KESTRUM_VERSION_MAJOR)
-                                                .arg(KESTRUM_VERSION_MINOR)
-                                                .arg(KESTRUM_VERSION_REVISION));
+    SetToolIdentity(QStringLiteral("kestrum-import"));
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Copies every table of an Access DNC.mdb (Jet 3 or Jet 4) into a new "
@@ -129,18 +125,8 @@ int main(int argc, char** argv) {
     parser.addPositionalArgument(QStringLiteral("OLD.mdb"), QStringLiteral("The Access file."));
     parser.addPositionalArgument(QStringLiteral("TARGET"),
                                  QStringLiteral("The new DNC.mdb, or a PostgreSQL URI."));
-    if (!parser.parse(QCoreApplication::arguments())) {
-        Err() << "kestrum-import: " << parser.errorText() << "\n" << parser.helpText() << Qt::flush;
-        return 2;
-    }
-    if (parser.isSet(QStringLiteral("help"))) {
-        Out() << parser.helpText() << Qt::flush;
-        return 0;
-    }
-    if (parser.isSet(QStringLiteral("version"))) {
-        Out() << QCoreApplication::applicationName() << " "
-              << QCoreApplication::applicationVersion() << Qt::endl;
-        return 0;
+    if (const std::optional<int> done = ParseCommandLine(parser)) {
+        return *done;
     }
     const QStringList args = parser.positionalArguments();
     if (parser.isSet(show)) {

@@ -25,11 +25,7 @@ QJsonValue Id(const std::optional<qint32>& id) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("kestrum-log"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
-                                                .arg(KESTRUM_VERSION_MAJOR)
-                                                .arg(KESTRUM_VERSION_MINOR)
-                                                .arg(KESTRUM_VERSION_REVISION));
+    SetToolIdentity(QStringLiteral("kestrum-log"));
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "The change log, newest first.\n"
@@ -51,16 +47,8 @@ int main(int argc, char** argv) {
     const QCommandLineOption csv(QStringLiteral("csv"), QStringLiteral("As CSV."));
     const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("As JSON."));
     parser.addOptions({db, client, server, since, csv, json});
-    if (!parser.parse(app.arguments())) {
-        return Usage(parser, parser.errorText());
-    }
-    if (parser.isSet(QStringLiteral("help"))) {
-        Out() << parser.helpText() << Qt::flush;
-        return 0;
-    }
-    if (parser.isSet(QStringLiteral("version"))) {
-        Out() << app.applicationName() << ' ' << app.applicationVersion() << Qt::endl;
-        return 0;
+    if (const std::optional<int> done = ParseCommandLine(parser)) {
+        return *done;
     }
     if (!parser.positionalArguments().isEmpty()) {
         return Usage(parser, QStringLiteral("unexpected argument ") +
