@@ -108,7 +108,9 @@ HtmlHelpFunction HtmlHelpA() {
     // The viewer lives in hhctrl.ocx; loading it on first use keeps it out of the link.
     static HtmlHelpFunction function = [] {
         HMODULE module = LoadLibraryA("hhctrl.ocx");
-        return module ? reinterpret_cast<HtmlHelpFunction>(GetProcAddress(module, "HtmlHelpA"))
+        // Through the generic function type: the address comes untyped from the system.
+        return module ? reinterpret_cast<HtmlHelpFunction>(
+                            reinterpret_cast<void (*)()>(GetProcAddress(module, "HtmlHelpA")))
                       : nullptr;
     }();
     return function;

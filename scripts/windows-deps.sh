@@ -214,7 +214,7 @@ win_build_qt() {
     rm -rf "$b"
 }
 
-# Two faults of Qt 6.4.2 with OpenGL and Direct2D off: code those features leave unbuilt is
+# Three faults of Qt 6.4.2 with OpenGL and Direct2D off: code those features leave unbuilt is
 # still used. Each is one guard.
 win_patch_qt() {
     local dir="$1"
@@ -233,6 +233,8 @@ guard('src/plugins/platforms/windows/qwindowswindow.cpp',
       '#if QT_CONFIG(dynamicgl)', '#if QT_CONFIG(dynamicgl) && QT_CONFIG(opengl)')
 guard('src/plugins/platforms/windows/qwindowsintegration.cpp',
       '#if QT_CONFIG(directwrite3)', '#if QT_CONFIG(directwrite3) && QT_CONFIG(direct2d)')
+guard('src/printsupport/platform/windows/qprintengine_win.cpp',
+      '#if QT_CONFIG(directwrite)\n', '#if QT_CONFIG(directwrite) && QT_CONFIG(direct2d)\n')
 EOF
 }
 
