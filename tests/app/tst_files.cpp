@@ -12,7 +12,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#ifdef Q_OS_WIN
+#include <QProcess>
+#include <QScopeGuard>
+#else
 #include <unistd.h>
+#endif
 
 namespace {
 
@@ -218,9 +223,21 @@ private Q_SLOTS:
     void replaceAndTemporaryFiles() {
         QTemporaryDir folder;
         const QDir dir(folder.path());
-        // A process id that runs no process, and one that does (this one's parent).
+        // A process id that runs no process, and one that does (this one's parent; on
+        // Windows a command interpreter waiting for a key).
         const QString dead = ".kestrum-tmp-" + QString::number(0x7FFFFFF0);
+#ifdef Q_OS_WIN
+        QProcess waiting;
+        waiting.start(QStringLiteral("cmd.exe"), {"/c", "pause"});
+        QVERIFY(waiting.waitForStarted());
+        const auto stop = qScopeGuard([&waiting] {
+            waiting.kill();
+            waiting.waitForFinished();
+        });
+        const QString live = ".kestrum-tmp-" + QString::number(waiting.processId());
+#else
         const QString live = ".kestrum-tmp-" + QString::number(::getppid());
+#endif
         const QStringList left = {"Kestrum.ini" + dead + "-aB3xYz", "Notes.txt" + dead + "-Q1w2E3"};
         QStringList kept = {"Kestrum.ini" + live + "-aB3xYz",
                             "DNCAdmin.ini" + dead + "-aB3xYz",

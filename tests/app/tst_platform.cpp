@@ -5,8 +5,14 @@
 #include "base/clock.h"
 #include "base/settings.h"
 #include "base/waits.h"
+#ifdef Q_OS_WIN
+#include "base/platform.h"
+
+#include <windows.h>
+#else
 #include "base/x11_windows.h"
 #include "base/xcb_library.h"
+#endif
 #include "tests/support/fast_clock.h"
 #include "tests/support/test_main.h"
 
@@ -139,6 +145,27 @@ private Q_SLOTS:
         outliving.stop();
     }
 
+#ifdef Q_OS_WIN
+    // The system's top-level windows, found by their exact title only (as the Bluetooth
+    // windows are looked up), whatever platform the program itself draws on.
+    void windowsOfTheSystem() {
+        const auto window = [](const char* title) {
+            HWND w = CreateWindowExA(0, "STATIC", title, WS_OVERLAPPEDWINDOW, 0, 0, 50, 50, nullptr,
+                                     nullptr, GetModuleHandleA(nullptr), nullptr);
+            return w;
+        };
+        HWND settings = window("Bluetooth Settings");
+        HWND old = window("COMReConnect \xE9");
+        QVERIFY(settings && old);
+        const auto found = [](const QString& title) { return FindWindowByTitle(title); };
+        QCOMPARE((QList<quintptr>{found("Bluetooth Settings"), found("COMReConnect \u00E9"),
+                                  found("COMReConnect"), found("Bluetooth settings x")}),
+                 (QList<quintptr>{quintptr(settings), quintptr(old), 0, 0}));
+        DestroyWindow(settings);
+        DestroyWindow(old);
+        QCOMPARE(found("Bluetooth Settings"), quintptr(0));
+    }
+#else
     void windowsOfAnXDisplay() {
         // An unreachable display answers at once with nothing.
         QCOMPARE(FindX11WindowByTitle(":31999", QStringLiteral("Kestrum")), quintptr(0));
@@ -207,6 +234,7 @@ private Q_SLOTS:
         qputenv("DISPLAY", saved);
         QCOMPARE(found, quintptr(0));
     }
+#endif
 };
 
 KESTRUM_TEST(TestPlatform)

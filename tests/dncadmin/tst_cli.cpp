@@ -8,10 +8,12 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 
+#ifndef Q_OS_WIN
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
+#endif
 
 namespace {
 
@@ -33,6 +35,12 @@ bool DamageTable(const DncAdminInstallation& db, const QString& table) {
     return true;
 }
 
+#ifdef Q_OS_WIN
+struct FullDisk {
+    explicit FullDisk(const QString&) {}
+    bool mounted = false;
+};
+#else
 // A small file system that is full. Needs root (and a system that allows the mount).
 struct FullDisk {
     explicit FullDisk(const QString& folder) : path(QFile::encodeName(folder)) {
@@ -53,6 +61,7 @@ struct FullDisk {
     QByteArray path;
     bool mounted = false;
 };
+#endif
 
 // Holds the database locked for writing from another connection while it lives.
 struct DatabaseLock {
@@ -180,6 +189,12 @@ private slots:
         for (const auto& [name, bytes] : files) {
             db.WriteFile(name, bytes);
         }
+#ifdef Q_OS_WIN
+        if (tag == "fifo" || tag == "device" || tag.contains("link") || tag.contains("full disk") ||
+            tag.startsWith("folder where")) {
+            QSKIP("FIFOs, device nodes, symbolic links, /proc and small file systems are Linux's");
+        }
+#else
         QCOMPARE(::mkfifo(QFile::encodeName(out + "/fifo").constData(), 0600), 0);
         QVERIFY(QFile::link(out + "/nowhere/none.ini", out + "/link"));
         if (tag == "dangling database link") {
@@ -193,6 +208,7 @@ private slots:
                              makedev(1, 3)),
                      0);
         }
+#endif
         if (tag == "damaged client table") {
             QVERIFY(DamageTable(db, "t_dnc_server_clients"));
         }

@@ -4,13 +4,6 @@
 
 #include "components/qserial_line.h"
 
-#include <QSocketNotifier>
-
-#include <fcntl.h>
-#include <stdlib.h>
-#include <unistd.h>
-
-#include <algorithm>
 #include <memory>
 
 // The system's serial lines in use while the object lives.
@@ -23,6 +16,16 @@ private:
     SerialLineProvider* previous_;
 };
 
+#ifndef Q_OS_WIN
+#include <QSocketNotifier>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+// Windows has no pseudo-terminals: scripts/windows registers one of this machine's as COM7.
 class PtyPair {
 public:
     explicit PtyPair(bool echo = false) : master_(::posix_openpt(O_RDWR | O_NOCTTY)) {
@@ -80,3 +83,4 @@ private:
 struct PtyLoopback : PtyPair {
     PtyLoopback() : PtyPair(true) {}
 };
+#endif
