@@ -1,0 +1,65 @@
+# Sourced by scripts/windows: the MSI as an administrator uses it, under Wine on a virtual
+# display: a silent install, Kestrum started from the installed folder (screenshots of the
+# main window and the help), a changed DNC.mdb, and an uninstall that must leave it.
+
+win_shot() { import -display "$DISPLAY" -window root "$1" 2>/dev/null; }
+
+# win_wait_window TITLE: the X window of a Wine window with this title, within 60 s.
+win_wait_window() {
+    local i id
+    for i in $(seq 1 120); do
+        id="$(xdotool search --name "^$1\$" 2>/dev/null | head -n 1)"
+        [ -n "$id" ] && { echo "$id"; return 0; }
+        sleep 0.5
+    done
+    return 1
+}
+
+win_install_check() {
+    local msi="$1" shots="$2"
+    local folder="$WINEPREFIX/drive_c/Kestrum"
+    mkdir -p "$shots"
+    win_log "install: msiexec /i $(basename "$msi") /qn"
+    wine msiexec /i "$(win_path "$msi")" /qn || { echo "the install failed" >&2; return 1; }
+    local f
+    for f in Kestrum.exe Kestrum.chm Kestrum.ini DNCAdminExportCopy.ini DNC.mdb qt.conf \
+        platforms/qwindows.dll sqldrivers/qsqlite.dll kestrum-dncadmin.exe; do
+        [ -f "$folder/$f" ] || { echo "not installed: $f" >&2; return 1; }
+    done
+    ls "$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Kestrum/" >/dev/null ||
+        { echo "no Start-menu shortcut" >&2; return 1; }
+
+    win_log "Kestrum from C:\\Kestrum"
+    (cd "$folder" && wine 'C:\Kestrum\Kestrum.exe' >/dev/null 2>&1) &
+    local pid=$! main
+    main="$(win_wait_window 'Kestrum - TolvaneDNC administration')" ||
+        { echo "Kestrum's main window did not show" >&2; return 1; }
+    sleep 2
+    win_shot "$shots/main-window.png"
+    # Help, Help on Kestrum: the platform's viewer shows Kestrum.chm.
+    xdotool windowactivate --sync "$main" key --clearmodifiers alt+h 2>/dev/null || true
+    sleep 1
+    xdotool key Down Return 2>/dev/null || true
+    if win_wait_window 'Kestrum Help' >/dev/null; then
+        sleep 2
+        win_shot "$shots/help-window.png"
+    else
+        echo "the help window did not show" >&2
+    fi
+    wineserver -k
+    wait "$pid" 2>/dev/null || true
+
+    # The administrator's changes: the uninstall must keep them.
+    python3 -c "import sqlite3,sys; c=sqlite3.connect(sys.argv[1]); \
+c.execute(\"INSERT INTO t_dnc_servers (dnc_server_name) VALUES ('CNCSRV1')\"); c.commit()" \
+        "$folder/DNC.mdb"
+    printf '[ADMIN]\r\nOS=64\r\n' >>"$folder/Kestrum.ini"
+    local kept
+    kept="$(cd "$folder" && sha256sum DNC.mdb Kestrum.ini)"
+    win_log "uninstall: msiexec /x $(basename "$msi") /qn"
+    wine msiexec /x "$(win_path "$msi")" /qn || { echo "the uninstall failed" >&2; return 1; }
+    [ ! -e "$folder/Kestrum.exe" ] || { echo "the uninstall left Kestrum.exe" >&2; return 1; }
+    [ "$(cd "$folder" && sha256sum DNC.mdb Kestrum.ini)" = "$kept" ] ||
+        { echo "the uninstall removed or changed DNC.mdb or Kestrum.ini" >&2; return 1; }
+    win_log "uninstalled; kept: $(cd "$folder" && ls | tr '\n' ' ')"
+}
