@@ -77,12 +77,19 @@ bool PatchedSample(const QString& path, const Patches& patches, qint64 cutTo) {
     return WriteBytes(path, bytes);
 }
 
-// The sample with one data page written over another of the same table, as a damaged page
-// chain leaves it: the copied page's rows are there twice, the overwritten page's are gone.
-QByteArray PageWrittenTwice(int from, int to) {
+// The sample with the data page of t_dnc_server_clients (page 35) there twice, as a damaged
+// page chain leaves it: a copy appended as page 97 and marked as the table's in its usage
+// bitmap (page 36). Empty when the sample is not laid out so.
+QByteArray PageListedTwice() {
     constexpr int kPage = 4096;  // Jet 4
     QByteArray bytes = FileBytes(kSample);
-    bytes.replace(to * kPage, kPage, bytes.mid(from * kPage, kPage));
+    const auto bit = [](int page) { return char(1 << (page % 8)); };
+    if (bytes.size() != 97 * kPage || bytes.at(36 * kPage) != 0x05 ||
+        !(bytes.at(36 * kPage + 4 + 35 / 8) & bit(35))) {
+        return {};
+    }
+    bytes += bytes.mid(35 * kPage, kPage);
+    bytes[36 * kPage + 4 + 97 / 8] = char(bytes.at(36 * kPage + 4 + 97 / 8) | bit(97));
     return bytes;
 }
 
@@ -290,8 +297,8 @@ private slots:
             "its 30 rows read)",
             {}, 4096 * 60);
         row("only the header", {}, "is cut short", {}, 4096);
-        row("a page twice", PageWrittenTwice(17, 18),
-            "is damaged: table TABLE15 hands over the same rows twice");
+        row("a page twice", PageListedTwice(),
+            "is damaged: table t_dnc_server_clients hands over the same rows twice");
         row("missing table", {}, "missing tables: t_command", {{"t_command", "x_command"}});
         row("missing tables and columns", {},
             "missing tables: t_command, t_remote; missing columns: t_client_mode.m_baud",
