@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include "base/redaction.h"
 #include "base/settings.h"
 #include "db/change_log.h"
 #include "db/dnc_database.h"
@@ -159,7 +160,7 @@ StartUpOutcome OpenServerDatabase(const QString& uri, const IniFileValues& setti
                           uri + QStringLiteral(";");
     if (!DncConnection.Open(DncConnectionString, QString(), QString())) {
         // Several administrators share this database: without it there is nothing to edit.
-        ShowMessage(QStringLiteral("DNC Database at \"") + uri +
+        ShowMessage(QStringLiteral("DNC Database at \"") + ShownLocation(uri) +
                         QStringLiteral("\" cannot be opened: ") + DncConnection.LastError(),
                     MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("DNC Database not reached!"));
         return StartUpOutcome::DatabaseMissing;

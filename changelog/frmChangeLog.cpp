@@ -1,7 +1,9 @@
 #include "changelog/frmChangeLog.h"
 
+#include "base/clock.h"
 #include "base/messages.h"
 #include "base/modal.h"
+#include "changelog/change_log_model.h"
 #include "db/dnc_database.h"
 
 #include <QCheckBox>
@@ -16,17 +18,13 @@
 #include <QPushButton>
 #include <QSaveFile>
 #include <QSignalBlocker>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 namespace {
 
 const QString kCaption = QStringLiteral("Change log");
 const QString kAny = QStringLiteral("(all)");
-
-QString DayText(const QDate& date) {
-    return date.toString(Qt::ISODate);
-}
 
 }  // namespace
 
@@ -40,27 +38,28 @@ frmChangeLog::frmChangeLog(QWidget* parent) : QDialog(parent) {
     cboClient_ = new QComboBox(this);
     cboClient_->setObjectName(QStringLiteral("cboClient"));
     cboClient_->setEditable(true);
-    chkSince_ = new QCheckBox(QStringLiteral("From"), this);
+    chkSince_ = new QCheckBox(QStringLiteral("From (UTC)"), this);
     chkSince_->setObjectName(QStringLiteral("chkSince"));
     dtpSince_ = new QDateEdit(QDate::currentDate(), this);
     dtpSince_->setObjectName(QStringLiteral("dtpSince"));
     dtpSince_->setCalendarPopup(true);
     dtpSince_->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
-    chkUntil_ = new QCheckBox(QStringLiteral("To"), this);
+    chkUntil_ = new QCheckBox(QStringLiteral("To (UTC)"), this);
     chkUntil_->setObjectName(QStringLiteral("chkUntil"));
     dtpUntil_ = new QDateEdit(QDate::currentDate(), this);
     dtpUntil_->setObjectName(QStringLiteral("dtpUntil"));
     dtpUntil_->setCalendarPopup(true);
     dtpUntil_->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
 
-    lstEntries_ = new QTreeWidget(this);
+    model_ = new ChangeLogModel(DncConnection, this);
+    lstEntries_ = new QTreeView(this);
     lstEntries_->setObjectName(QStringLiteral("lstEntries"));
     lstEntries_->setRootIsDecorated(false);
+    // Equal rows: the view then never asks every row its height, and scrolling reads pages.
     lstEntries_->setUniformRowHeights(true);
-    lstEntries_->setHeaderLabels(
-        {QStringLiteral("When (UTC)"), QStringLiteral("Computer"), QStringLiteral("User"),
-         QStringLiteral("Action"), QStringLiteral("Server"), QStringLiteral("Client"),
-         QStringLiteral("Table"), QStringLiteral("Change"), QStringLiteral("Values")});
+    lstEntries_->setModel(model_);
+    typingPause_ = new ClockTimer(this);
+    typingPause_->setInterval(kTypingPauseMs);
     lblCount_ = new QLabel(this);
     lblCount_->setObjectName(QStringLiteral("lblCount"));
     cmdSave_ = new QPushButton(QStringLiteral("Save as CSV..."), this);
@@ -88,12 +87,22 @@ frmChangeLog::frmChangeLog(QWidget* parent) : QDialog(parent) {
     layout->addWidget(lstEntries_, 1);
     layout->addLayout(buttons);
 
+    connect(model_, &ChangeLogModel::PageRead, this, [this] { ShowCount(); });
     FillChoices();
     Reload();
     lstEntries_->header()->resizeSections(QHeaderView::ResizeToContents);
 
     connect(cboServer_, &QComboBox::currentIndexChanged, this, [this] { Reload(); });
-    connect(cboClient_, &QComboBox::currentTextChanged, this, [this] { Reload(); });
+    // A client picked from the list is shown at once; a name being typed once typing pauses.
+    connect(cboClient_, &QComboBox::currentIndexChanged, this, [this] { Reload(); });
+    connect(cboClient_, &QComboBox::currentTextChanged, this, [this] {
+        if (Filter().client == model_->Filter().client) {
+            typingPause_->stop();
+        } else {
+            typingPause_->start();
+        }
+    });
+    connect(typingPause_, &ClockTimer::timeout, this, [this] { Reload(); });
     connect(chkSince_, &QCheckBox::toggled, this, [this] { Reload(); });
     connect(chkUntil_, &QCheckBox::toggled, this, [this] { Reload(); });
     connect(dtpSince_, &QDateEdit::dateChanged, this, [this] { Reload(); });
@@ -127,34 +136,29 @@ ChangeLogFilter frmChangeLog::Filter() const {
         filter.client = client;
     }
     if (chkSince_->isChecked()) {
-        filter.since = DayText(dtpSince_->date());
+        filter.since = LogDayStart(dtpSince_->date());
     }
     if (chkUntil_->isChecked()) {
-        filter.until = DayText(dtpUntil_->date().addDays(1));  // the whole last day
+        filter.until = LogDayStart(dtpUntil_->date().addDays(1));  // the whole last day
     }
     return filter;
 }
 
 void frmChangeLog::Reload() {
-    QString error;
-    const std::optional<QList<ChangeLogEntry>> entries =
-        ReadChangeLog(DncConnection, Filter(), &error);
-    entries_ = entries.value_or(QList<ChangeLogEntry>());
-    lstEntries_->clear();
-    QList<QTreeWidgetItem*> items;
-    items.reserve(entries_.size());
-    for (const ChangeLogEntry& e : entries_) {
-        const QString values = ChangesText(e.changes);
-        auto* item = new QTreeWidgetItem(QStringList{
-            e.changedAt, e.computer, e.user, e.action, e.serverName, e.clientName,
-            e.rowKey.isEmpty() ? e.table : e.table + QStringLiteral(" (") + e.rowKey + ')',
-            e.operation, values});
-        item->setToolTip(8, QString(values).replace(QStringLiteral("; "), QStringLiteral("\n")));
-        items << item;
+    typingPause_->stop();
+    model_->SetFilter(Filter());
+}
+
+void frmChangeLog::ShowCount() {
+    const int shown = model_->rowCount();
+    if (!model_->Error().isEmpty()) {
+        lblCount_->setText(QStringLiteral("The change log cannot be read: ") + model_->Error());
+    } else if (model_->canFetchMore(QModelIndex())) {
+        lblCount_->setText(
+            QStringLiteral("The newest %1 entries; more follow as you scroll").arg(shown));
+    } else {
+        lblCount_->setText(QStringLiteral("%1 entries").arg(shown));
     }
-    lstEntries_->addTopLevelItems(items);
-    lblCount_->setText(entries ? QStringLiteral("%1 entries").arg(entries_.size())
-                               : QStringLiteral("The change log cannot be read: ") + error);
 }
 
 void frmChangeLog::cmdSave_Click() {
@@ -167,9 +171,28 @@ void frmChangeLog::cmdSave_Click() {
         return;
     }
     const QString path = dialog.selectedFiles().constFirst();
+    // Every entry of the filter, not only the pages shown, written as it is read.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(ChangeLogCsv(entries_)) < 0 ||
-        !file.commit()) {
+    bool written = file.open(QIODevice::WriteOnly) &&
+                   file.write((ChangeLogCsvHeader() + QStringLiteral("\r\n")).toUtf8()) >= 0;
+    QString readError;
+    const bool read =
+        written &&
+        ForEachChangeLogEntry(
+            DncConnection, model_->Filter(),
+            [&](const ChangeLogEntry& entry) {
+                written =
+                    file.write((ChangeLogCsvLine(entry) + QStringLiteral("\r\n")).toUtf8()) >= 0;
+                return written;
+            },
+            &readError);
+    if (written && !read) {
+        file.cancelWriting();
+        ShowMessage(QStringLiteral("The change log cannot be read: ") + readError, MsgButtons::Ok,
+                    MsgIcon::Critical, kCaption);
+        return;
+    }
+    if (!written || !file.commit()) {
         ShowMessage(
             QStringLiteral("Cannot write ") + path + QStringLiteral(": ") + file.errorString(),
             MsgButtons::Ok, MsgIcon::Critical, kCaption);

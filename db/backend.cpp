@@ -1,6 +1,7 @@
 #include "db/backend.h"
 
 #include "base/paths.h"
+#include "base/redaction.h"
 #include "db/dnc_database.h"
 #include "db/schema_names.h"
 
@@ -49,12 +50,12 @@ bool IsDatabaseUri(const QString& location) {
 std::optional<DatabaseBackend> OpenDatabaseAt(DatabaseConnection& connection,
                                               const QString& location, QString* error) {
     if (!IsDatabaseUri(location) && !QFileInfo(NativePath(location)).isFile()) {
-        Fail(error, QStringLiteral("database \"%1\" not found").arg(location));
+        Fail(error, QStringLiteral("database \"%1\" not found").arg(ShownLocation(location)));
         return std::nullopt;
     }
     if (!connection.OpenLocation(location)) {
         Fail(error, QStringLiteral("database \"%1\" cannot be opened: %2")
-                        .arg(location, connection.LastError()));
+                        .arg(ShownLocation(location), WithoutPasswords(connection.LastError())));
         return std::nullopt;
     }
     return connection.Backend();

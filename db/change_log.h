@@ -115,19 +115,58 @@ struct ChangeLogEntry {
 struct ChangeLogFilter {
     QString server;  // names compare without regard to letter case; empty: any
     QString client;
-    QString since;  // ISO date or date-time (UTC); empty: from the start
-    QString until;  // entries before this (exclusive); empty: to the end
+    QDateTime since;      // entries at or after this instant; invalid: from the start
+    QDateTime until;      // entries before this instant (exclusive); invalid: to the end
+    qint64 beforeId = 0;  // only entries older than this one (a page after it); 0: the newest
+    int limit = 0;        // at most this many entries; 0: all
 };
 
-// Entries newest first. Nothing (with *error) when the log cannot be read; an empty list
-// when the database has no log yet.
+// Calls each for every entry the filter selects, newest first, holding one entry at a time;
+// stops early when each returns false. False (with *error) when the log cannot be read; a
+// database without a log has no entries.
+bool ForEachChangeLogEntry(DatabaseConnection& connection, const ChangeLogFilter& filter,
+                           const std::function<bool(const ChangeLogEntry&)>& each,
+                           QString* error = nullptr);
+
+// The entries as a list, newest first. Nothing (with *error) when the log cannot be read.
 std::optional<QList<ChangeLogEntry>> ReadChangeLog(DatabaseConnection& connection,
                                                    const ChangeLogFilter& filter,
                                                    QString* error = nullptr);
 
+// ---- Instants ------------------------------------------------------------------------
+
+// An instant as a filter takes it from text: an ISO 8601 date (YYYY-MM-DD: its first instant
+// in UTC) or date and time in the extended form (YYYY-MM-DDTHH:MM, :SS and a fraction of a
+// second optional) with an optional zone (Z, +HH:MM, -HH:MM, +HHMM or +HH; none: UTC). The
+// whole text must be one of these. Nothing, with *why, otherwise.
+std::optional<QDateTime> ParseLogInstant(const QString& text, QString* why = nullptr);
+// The first instant of a day in UTC: what a date in a filter means, in the window as in
+// kestrum-log --since.
+QDateTime LogDayStart(const QDate& day);
+// The instant as the log stores it: UTC with milliseconds, "2026-12-07T11:28:47.123Z".
+QString LogInstantText(const QDateTime& instant);
+
+// ---- Output --------------------------------------------------------------------------
+
 // "m_baud: 9600 -> 19200; m_parity: E -> N" ("(none)" for a missing value, "(empty)" for
 // an empty text).
 QString ChangesText(const QList<ColumnChange>& changes);
-// The entries as CSV (comma separated, fields quoted where needed, CR LF line ends), with a
-// header line.
+
+// One entry as a line of tab-separated fields (no line end). Each field escapes a backslash
+// as \\, TAB, CR, LF and NUL as \t, \r, \n, \0 and any other control character as \xHH,
+// so a name can neither split a field or a line nor reach a terminal raw, and the text reads
+// back exactly.
+QString ChangeLogPlainLine(const ChangeLogEntry& entry);
+QString EscapedPlainField(const QString& text);
+
+// CSV: comma separated, CR LF line ends, a field quoted where it holds a comma, a quote or a
+// line end. A field a spreadsheet would take for a formula (beginning with =, +, -, @, TAB
+// or CR) gets a leading apostrophe and quotes.
+QString ChangeLogCsvHeader();
+QString ChangeLogCsvLine(const ChangeLogEntry& entry);
+QString CsvField(const QString& text);
+// The entries with the header, each line ending in CR LF.
 QByteArray ChangeLogCsv(const QList<ChangeLogEntry>& entries);
+
+// One entry as a compact JSON object.
+QByteArray ChangeLogJson(const ChangeLogEntry& entry);

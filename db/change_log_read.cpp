@@ -1,7 +1,7 @@
-// Reading the change log back: the entries a filter selects, newest first, as text and CSV.
+// Reading the change log back: the entries a filter selects, newest first, one at a time.
 
+#include "db/backend.h"
 #include "db/change_log.h"
-
 #include "db/recordset.h"
 
 #include <QJsonArray>
@@ -37,20 +37,27 @@ QList<ColumnChange> ChangesFromJson(const QString& text) {
     return changes;
 }
 
+bool Failed(QString* error, const QString& text) {
+    if (error) {
+        *error = text;
+    }
+    return false;
+}
+
 }  // namespace
 
-std::optional<QList<ChangeLogEntry>> ReadChangeLog(DatabaseConnection& connection,
-                                                   const ChangeLogFilter& filter, QString* error) {
+bool ForEachChangeLogEntry(DatabaseConnection& connection, const ChangeLogFilter& filter,
+                           const std::function<bool(const ChangeLogEntry&)>& each, QString* error) {
     if (!connection.IsOpen()) {
-        if (error) {
-            *error = connection.LastError();
-        }
-        return std::nullopt;
+        return Failed(error, connection.LastError());
     }
-    QSqlDatabase db = connection.Database();
-    QList<ChangeLogEntry> entries;
-    if (!db.tables().contains(QLatin1String(kChangeLogTable), Qt::CaseInsensitive)) {
-        return entries;
+    const std::optional<bool> exists =
+        TableExists(connection, QLatin1String(kChangeLogTable), error);
+    if (!exists) {
+        return false;
+    }
+    if (!*exists) {
+        return true;
     }
     QString sql = QStringLiteral(
         "SELECT change_id, changed_at, computer, os_user, action, table_name, operation, "
@@ -65,16 +72,27 @@ std::optional<QList<ChangeLogEntry>> ReadChangeLog(DatabaseConnection& connectio
         sql += QStringLiteral(" AND LOWER(client_name) = LOWER(?)");
         values << filter.client;
     }
-    if (!filter.since.isEmpty()) {
+    // Stored times are all in one form (UTC, milliseconds), so text order is time order.
+    if (filter.since.isValid()) {
         sql += QStringLiteral(" AND changed_at >= ?");
-        values << filter.since;
+        values << LogInstantText(filter.since);
     }
-    if (!filter.until.isEmpty()) {
+    if (filter.until.isValid()) {
         sql += QStringLiteral(" AND changed_at < ?");
-        values << filter.until;
+        values << LogInstantText(filter.until);
+    }
+    // A page starts below the last entry of the one before: no OFFSET that re-reads them.
+    if (filter.beforeId > 0) {
+        sql += QStringLiteral(" AND change_id < ?");
+        values << filter.beforeId;
     }
     sql += QStringLiteral(" ORDER BY change_id DESC");
-    QSqlQuery query(db);
+    if (filter.limit > 0) {
+        sql += QStringLiteral(" LIMIT ?");
+        values << filter.limit;
+    }
+    QSqlQuery query(connection.Database());
+    // Forward only: the rows are handed on as they come, never all held at once.
     query.setForwardOnly(true);
     bool ok = query.prepare(sql);
     for (qsizetype i = 0; ok && i < values.size(); ++i) {
@@ -96,64 +114,27 @@ std::optional<QList<ChangeLogEntry>> ReadChangeLog(DatabaseConnection& connectio
         entry.clientId = IdOf(query.value(10));
         entry.clientName = query.value(11).toString();
         entry.changes = ChangesFromJson(query.value(12).toString());
-        entries << entry;
+        if (!each(entry)) {
+            return true;
+        }
     }
     if (!ok || query.lastError().type() != QSqlError::NoError) {
-        if (error) {
-            *error = query.lastError().text();
-        }
+        return Failed(error, query.lastError().text());
+    }
+    return true;
+}
+
+std::optional<QList<ChangeLogEntry>> ReadChangeLog(DatabaseConnection& connection,
+                                                   const ChangeLogFilter& filter, QString* error) {
+    QList<ChangeLogEntry> entries;
+    if (!ForEachChangeLogEntry(
+            connection, filter,
+            [&entries](const ChangeLogEntry& entry) {
+                entries << entry;
+                return true;
+            },
+            error)) {
         return std::nullopt;
     }
     return entries;
-}
-
-QString ChangesText(const QList<ColumnChange>& changes) {
-    QStringList parts;
-    const auto shown = [](const std::optional<QString>& value) {
-        if (!value) {
-            return QStringLiteral("(none)");
-        }
-        return value->isEmpty() ? QStringLiteral("(empty)") : *value;
-    };
-    for (const ColumnChange& change : changes) {
-        parts << change.column + QStringLiteral(": ") + shown(change.oldValue) +
-                     QStringLiteral(" -> ") + shown(change.newValue);
-    }
-    return parts.join(QStringLiteral("; "));
-}
-
-namespace {
-
-QString CsvField(const QString& text) {
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
-        !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r'))) {
-        return text;
-    }
-    QString quoted = text;
-    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
-
-}  // namespace
-
-QByteArray ChangeLogCsv(const QList<ChangeLogEntry>& entries) {
-    QStringList lines;
-    lines << QStringLiteral(
-        "when (UTC),computer,user,action,table,operation,row,server id,"
-        "server,client id,client,changes");
-    for (const ChangeLogEntry& e : entries) {
-        const QStringList fields = {
-            e.changedAt,  e.computer,
-            e.user,       e.action,
-            e.table,      e.operation,
-            e.rowKey,     e.serverId ? QString::number(*e.serverId) : QString(),
-            e.serverName, e.clientId ? QString::number(*e.clientId) : QString(),
-            e.clientName, ChangesText(e.changes)};
-        QStringList quoted;
-        for (const QString& field : fields) {
-            quoted << CsvField(field);
-        }
-        lines << quoted.join(QLatin1Char(','));
-    }
-    return (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8();
 }

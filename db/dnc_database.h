@@ -116,6 +116,13 @@ int LoadClientDirs(qint32 clientId);
 int LoadTargetDirs(qint32 clientId);
 std::optional<DirectoryRecord> GetClientDirPropsMDB(qint32 dirId);
 
+// Whether a name, as read from the database, held bytes that are not valid text: they read
+// as U+FFFD, so the name no longer finds its client.
+bool NameReadAsInvalidText(const QString& name);
+// The ids of the clients whose stored name reads as this text, the only way to find a client
+// whose name is not valid text. Nothing when the read failed (reported).
+std::optional<QList<qint32>> ClientIdsOfNameAsRead(const QString& name);
+
 // Index of an exactly equal name in ServerNames / the client names of AllClients, or -1.
 // The windows' SelectServerByName and SelectClientByName select it (index 0 when absent).
 int IndexOfServerName(const QString& name);

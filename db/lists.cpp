@@ -128,6 +128,29 @@ std::optional<DirectoryRecord> GetClientDirPropsMDB(qint32 dirId) {
     return found.constFirst();
 }
 
+bool NameReadAsInvalidText(const QString& name) {
+    return name.contains(QChar::ReplacementCharacter);
+}
+
+std::optional<QList<qint32>> ClientIdsOfNameAsRead(const QString& name) {
+    QList<qint32> ids;
+    // Every name is read and compared here: the database cannot be asked for text it holds
+    // only as bytes.
+    const RowsRead read =
+        ForEachRow(QStringLiteral("SELECT client_id, client_name FROM t_dnc_server_clients "
+                                  "ORDER BY client_id"),
+                   {}, ReportAs{kSortedPrefix, kStepRun}, [&](const QSqlQuery& query) {
+                       qint32 id = 0;
+                       if (query.value(1).toString() == name && ReadInt32(query.value(0), id)) {
+                           ids << id;
+                       }
+                   });
+    if (!read.ok) {
+        return std::nullopt;
+    }
+    return ids;
+}
+
 int IndexOfServerName(const QString& name) {
     return int(ServerNames.indexOf(name));
 }

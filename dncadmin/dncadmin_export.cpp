@@ -176,6 +176,21 @@ ExportOutcome ExportDncAdmin(const QStringList& clientNames, const QString& base
                 break;
             }
             const auto client = read->constFind(name);
+            if (client == read->cend() && NameReadAsInvalidText(name)) {
+                // Not a client deleted meanwhile: its name cannot be read, and a list
+                // without it would pass for the whole one.
+                const std::optional<QList<qint32>> ids = ClientIdsOfNameAsRead(name);
+                QStringList shown;
+                for (const qint32 id : ids.value_or(QList<qint32>())) {
+                    shown << QString::number(id);
+                }
+                outcome.Error = QStringLiteral(
+                                    "The name of client id %1 is not valid text; DNCAdmin.ini "
+                                    "was not written.")
+                                    .arg(shown.isEmpty() ? QStringLiteral("?")
+                                                         : shown.join(QStringLiteral(", ")));
+                return outcome;
+            }
             if (client == read->cend()) {
                 outcome.Skipped << name;
                 continue;

@@ -1,6 +1,9 @@
 #pragma once
 // What the command-line tools print alike: results on standard output, and one line naming
-// the reason for a failure on standard error, behind the tool's name.
+// the reason for a failure on standard error, behind the tool's name. No failure line shows a
+// database password, whatever the text it was made from.
+
+#include "base/redaction.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -21,13 +24,13 @@ inline QTextStream& Err() {
 
 // The reason on standard error; returns the exit code (1: failed, 2: could not run).
 inline int Fail(const QString& text, int exitCode = 1) {
-    Err() << QCoreApplication::applicationName() << ": " << text << Qt::endl;
+    Err() << QCoreApplication::applicationName() << ": " << WithoutPasswords(text) << Qt::endl;
     return exitCode;
 }
 
 // A wrong command line: the reason and the usage, exit code 2.
 inline int Usage(const QCommandLineParser& parser, const QString& text) {
-    Err() << QCoreApplication::applicationName() << ": " << text << "\n"
+    Err() << QCoreApplication::applicationName() << ": " << WithoutPasswords(text) << "\n"
           << parser.helpText() << Qt::flush;
     return 2;
 }

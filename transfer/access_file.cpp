@@ -2,7 +2,9 @@
 
 #include "transfer/access_header.h"
 
+#include <QCryptographicHash>
 #include <QFileInfo>
+#include <QSet>
 
 #include <mdbtools.h>
 
@@ -240,7 +242,35 @@ bool AccessFile::ReadTable(const QString& name, bool withRows, AccessTable* tabl
             mdb_bind_column(def, int(i) + 1, buffers[size_t(i)].data(), &lengths[size_t(i)]);
         }
         mdb_rewind_table(def);
+        // Where each row stands in the file, and each page's bytes: a damaged page chain
+        // hands the same rows over again (a slot or a whole page twice), and a table read so
+        // would pass for a complete one.
+        QSet<quint64> seen;
+        QSet<QByteArray> pages;
+        quint32 page = 0;
         while (mdb_fetch_row(def)) {
+            int start = 0;
+            size_t length = 0;
+            const int slot = int(def->cur_row) - 1;
+            const bool found = slot >= 0 && mdb_find_row(mdb, slot, &start, &length) == 0;
+            // The row's offset in its page, without the flag bits above it.
+            const quint64 place = (quint64(def->cur_phys_pg) << 16) | quint64(start & 0x1FFF);
+            bool again = !found || seen.contains(place);
+            if (!again && def->cur_phys_pg != page) {
+                page = def->cur_phys_pg;
+                const QByteArray bytes(reinterpret_cast<const char*>(mdb->pg_buf),
+                                       mdb->fmt->pg_size);
+                const QByteArray digest =
+                    QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+                again = pages.contains(digest);
+                pages.insert(digest);
+            }
+            if (again) {
+                return Fail(error, QStringLiteral("\"%1\" is damaged: table %2 hands over the "
+                                                  "same rows twice (a damaged page chain)")
+                                       .arg(path_, name));
+            }
+            seen.insert(place);
             QVariantList row;
             row.reserve(count);
             for (qsizetype i = 0; i < count; ++i) {
@@ -283,6 +313,13 @@ bool AccessFile::ReadTable(const QString& name, bool withRows, AccessTable* tabl
         }
         // Rows on pages that cannot be read are silently left out by libmdb; the count in
         // the definition tells.
+        if (result.rows.size() > storedRows) {
+            return Fail(error, QStringLiteral("\"%1\" is damaged: table %2 gave %3 rows where "
+                                              "it holds %4")
+                                   .arg(path_, name)
+                                   .arg(result.rows.size())
+                                   .arg(storedRows));
+        }
         if (result.rows.size() < storedRows) {
             return Fail(error, damaged + QStringLiteral(" (%1 of its %2 rows read)")
                                              .arg(result.rows.size())

@@ -8,12 +8,55 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLockFile>
+#include <QRegularExpression>
+#include <QSet>
 #include <QUuid>
+
+#include <memory>
 
 namespace {
 
 QString UniqueName(const QString& role) {
     return QStringLiteral("transfer-%1-%2").arg(role, QUuid::createUuid().toString(QUuid::Id128));
+}
+
+// A new SQLite file is built as ".NAME.ID.new" beside the target, while ".NAME.ID.new.lock"
+// says that a running copy owns it.
+const QString kLockSuffix = QStringLiteral(".lock");
+
+void RemoveDatabaseFile(const QString& path) {
+    for (const char* side : {"", "-journal", "-wal", "-shm"}) {
+        QFile::remove(path + QLatin1String(side));
+    }
+}
+
+// A copy killed on the way (power cut, kill -9) leaves its file, journal and lock behind,
+// or a part of them. Any run in the folder removes those whose owner is gone: a lock whose
+// process no longer runs is taken over; files without a lock never had a live owner, since
+// the lock comes first and goes last.
+void RemoveLeftovers(const QDir& folder) {
+    static const QRegularExpression leftover(
+        QStringLiteral("^(\\..+\\.[0-9a-f]{32}\\.new)(-journal|-wal|-shm|\\.lock)?$"));
+    QSet<QString> owned;
+    const QStringList names = folder.entryList({QStringLiteral(".*.new*")},
+                                               QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : names) {
+        const QRegularExpressionMatch match = leftover.match(name);
+        if (match.hasMatch()) {
+            owned.insert(folder.filePath(match.captured(1)));
+        }
+    }
+    for (const QString& path : std::as_const(owned)) {
+        QLockFile owner(path + kLockSuffix);
+        // Stale only when its process is gone: a long copy's lock grows old, it stays live.
+        owner.setStaleLockTime(0);
+        if (!owner.tryLock(0)) {
+            continue;  // its copy is still running
+        }
+        RemoveDatabaseFile(path);
+        owner.unlock();
+    }
 }
 
 // The database a copy writes into. A new SQLite file is built under a temporary name beside
@@ -27,7 +70,7 @@ public:
     ~TargetDatabase() {
         connection_.Close();
         if (!temporary_.isEmpty()) {
-            QFile::remove(temporary_);
+            RemoveDatabaseFile(temporary_);
         }
     }
     TargetDatabase(const TargetDatabase&) = delete;
@@ -51,10 +94,18 @@ public:
             *error = QStringLiteral("The folder of \"%1\" does not exist").arg(target);
             return false;
         }
-        temporary_ =
+        RemoveLeftovers(info.absoluteDir());
+        const QString temporary =
             info.absoluteDir().filePath(QStringLiteral(".%1.%2.new")
                                             .arg(info.fileName())
                                             .arg(QUuid::createUuid().toString(QUuid::Id128)));
+        owner_ = std::make_unique<QLockFile>(temporary + kLockSuffix);
+        if (!owner_->tryLock(0)) {
+            *error = QStringLiteral("\"%1\" cannot be created: the folder cannot be written")
+                         .arg(target);
+            return false;
+        }
+        temporary_ = temporary;
         return CreateDatabaseAt(temporary_, error) && OpenConnection(temporary_, error);
     }
 
@@ -85,6 +136,8 @@ private:
 
     QString target_;
     QString temporary_;
+    // Held while the temporary file exists (released after it, members go in reverse).
+    std::unique_ptr<QLockFile> owner_;
     DatabaseConnection connection_;
 };
 

@@ -33,7 +33,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTest>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QUuid>
 
 namespace {
@@ -248,16 +248,20 @@ private Q_SLOTS:
         }
         frmChangeLog window;
         window.show();
-        auto* list = window.findChild<QTreeWidget*>("lstEntries");
-        QCOMPARE(list->topLevelItemCount(), 3);
-        QCOMPARE(list->topLevelItem(0)->text(0), QStringLiteral("2026-12-07T08:02:00.000Z"));
-        QCOMPARE(list->topLevelItem(2)->text(0), QStringLiteral("2026-12-07T08:00:00.000Z"));
-        QCOMPARE(list->topLevelItem(0)->text(3), QStringLiteral("Port Setup"));
+        const QAbstractItemModel* list = window.findChild<QTreeView*>("lstEntries")->model();
+        const auto cell = [list](int row, int column) {
+            return list->index(row, column).data().toString();
+        };
+        QCOMPARE(list->rowCount(), 3);
+        QCOMPARE(cell(0, 0), QStringLiteral("2026-12-07T08:02:00.000Z"));
+        QCOMPARE(cell(2, 0), QStringLiteral("2026-12-07T08:00:00.000Z"));
+        QCOMPARE(cell(0, 3), QStringLiteral("Port Setup"));
 
-        window.findChild<QComboBox*>("cboClient")->setCurrentText("LATHE2");
-        QCOMPARE(list->topLevelItemCount(), 1);
-        QCOMPARE(list->topLevelItem(0)->text(5), QStringLiteral("LATHE2"));
-        QCOMPARE(list->topLevelItem(0)->text(8), QStringLiteral("m_baud: 9600 -> 1201"));
+        auto* client = window.findChild<QComboBox*>("cboClient");
+        client->setCurrentIndex(client->findText("LATHE2"));
+        QCOMPARE(list->rowCount(), 1);
+        QCOMPARE(cell(0, 5), QStringLiteral("LATHE2"));
+        QCOMPARE(cell(0, 8), QStringLiteral("m_baud: 9600 -> 1201"));
 
         const QString path = rig.tmp.FilePath("log.csv");
         const ModalHook previous = SetModalHook([&](QDialog& dialog) {

@@ -153,6 +153,9 @@ private slots:
         row("no folder", "newinstall ", 2, "Usage: kestrum-newinstall");
         row("dangling database link", "newinstall $D/OUT", 1, "DNC.mdb\" is a link to \"");
         row("new database on a full disk", "newinstall $D/FULL", 1, "database or disk is full");
+        // A client dropped from the list would pass for a list without it.
+        row("name not valid text", out, 1,
+            "The name of client id 1 is not valid text; DNCAdmin.ini was not written.");
     }
     void Runs() {
         QFETCH(QStringList, arguments);
@@ -164,6 +167,9 @@ private slots:
         if (db.OnServer() && (tag.startsWith("damaged") || tag.startsWith("locked") ||
                               tag == "out is the database")) {
             QSKIP("this damages, locks or names the DNC.mdb file itself");
+        }
+        if (db.OnServer() && tag == "name not valid text") {
+            QSKIP("a server database holds only valid text");
         }
         db.AddClient("MILL2", "01", "2", 2, {{"C:\\DNC\\M2", 3}});
         db.AddClient("SHOP", "01", "3", 5);
@@ -211,6 +217,11 @@ private slots:
 #endif
         if (tag == "damaged client table") {
             QVERIFY(DamageTable(db, "t_dnc_server_clients"));
+        }
+        if (tag == "name not valid text") {  // MILL2 and a byte no UTF-8 text holds
+            QVERIFY(
+                db.Exec("UPDATE t_dnc_server_clients SET client_name = "
+                        "CAST(X'4D494C4C32FF' AS TEXT) WHERE client_name = 'MILL2'"));
         }
         std::optional<FullDisk> full;
         if (tag.contains("full disk")) {

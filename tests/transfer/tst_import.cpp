@@ -25,6 +25,7 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLockFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -74,6 +75,22 @@ bool PatchedSample(const QString& path, const Patches& patches, qint64 cutTo) {
         bytes.truncate(cutTo);
     }
     return WriteBytes(path, bytes);
+}
+
+// The sample with the data page of t_dnc_server_clients (page 35) there twice, as a damaged
+// page chain leaves it: a copy appended as page 97 and marked as the table's in its usage
+// bitmap (page 36). Empty when the sample is not laid out so.
+QByteArray PageListedTwice() {
+    constexpr int kPage = 4096;  // Jet 4
+    QByteArray bytes = FileBytes(kSample);
+    const auto bit = [](int page) { return char(1 << (page % 8)); };
+    if (bytes.size() != 97 * kPage || bytes.at(36 * kPage) != 0x05 ||
+        !(bytes.at(36 * kPage + 4 + 35 / 8) & bit(35))) {
+        return {};
+    }
+    bytes += bytes.mid(35 * kPage, kPage);
+    bytes[36 * kPage + 4 + 97 / 8] = char(bytes.at(36 * kPage + 4 + 97 / 8) | bit(97));
+    return bytes;
 }
 
 // Every row of a table of an SQLite file (or what follows FROM), in the order SELECT * gives,
@@ -280,6 +297,8 @@ private slots:
             "its 30 rows read)",
             {}, 4096 * 60);
         row("only the header", {}, "is cut short", {}, 4096);
+        row("a page twice", PageListedTwice(),
+            "is damaged: table t_dnc_server_clients hands over the same rows twice");
         row("missing table", {}, "missing tables: t_command", {{"t_command", "x_command"}});
         row("missing tables and columns", {},
             "missing tables: t_command, t_remote; missing columns: t_client_mode.m_baud",
@@ -438,6 +457,10 @@ private slots:
         row("copy without target", "dbcopy", {"$D/a.mdb"}, 2, "", "");
         row("copy from Access", "dbcopy", {kSample, "$D/DNC.mdb"}, 1, "",
             "is a Microsoft Access database; kestrum-import");
+        // A copy killed on the way left its file behind; a copy still running keeps its own.
+        row("import after a killed one", "import", {kSample, "$D/DNC.mdb"}, 0, "Imported", "");
+        row("copy after a killed one", "dbcopy", {"$D/a.mdb", "$D/DNC.mdb"}, 0, "Copied", "");
+        row("copy beside a running one", "dbcopy", {"$D/a.mdb", "$D/DNC.mdb"}, 0, "Copied", "");
     }
     void commandLine() {
         QFETCH(QString, tool);
@@ -451,10 +474,24 @@ private slots:
             QVERIFY(ImportAccessFile(kSample, dir.filePath(QStringLiteral("a.mdb"))).ok);
             QVERIFY(QFile::copy(dir.filePath("a.mdb"), dir.filePath("full.mdb")));
         }
+        // What a killed copy leaves: its file with a journal, and its lock unless it died
+        // before taking it.
+        const QString left = dir.filePath(".DNC.mdb.0123456789abcdef0123456789abcdef.new");
+        const QByteArray tag = QTest::currentDataTag();
+        std::optional<QLockFile> running;
+        if (tag.contains("killed") || tag.contains("running")) {
+            QVERIFY(WriteBytes(left, "SQLite format 3") && WriteBytes(left + "-journal", "j"));
+        }
+        if (tag.contains("running")) {
+            running.emplace(left + ".lock");
+            QVERIFY(running->tryLock(0));
+        }
         arguments.replaceInStrings(QStringLiteral("$D"), dir.path());
         const QMap<QString, QString> before = Snapshot(dir.path());
         const ToolRun run = RunTool(tool, arguments);
         QCOMPARE(run.exitCode, exitCode);
+        QCOMPARE(QFileInfo::exists(left) && QFileInfo::exists(left + "-journal"),
+                 tag.contains("running"));
         QVERIFY2(run.out.contains(out), qPrintable(run.out));
         err.replace(QStringLiteral("$D"), dir.path());
         QVERIFY2(run.err.contains(err), qPrintable(run.err));

@@ -71,7 +71,8 @@ int main(int argc, char** argv) {
     }
 
     if (!QFileInfo(database).isFile()) {
-        return Fail(QStringLiteral("there is no configuration \"%1\"").arg(database));
+        return Fail(
+            QStringLiteral("there is no configuration \"%1\"").arg(ShownLocation(database)));
     }
     // Kestrum holds this lock while it runs from this program folder; holding it here also
     // keeps Kestrum from starting half-way through the restore.

@@ -6,6 +6,7 @@
 #include "base/messages.h"
 #include "base/paths.h"
 #include "base/platform.h"
+#include "base/redaction.h"
 #include "check/configuration_check.h"
 #include "db/change_log.h"
 #include "db/dnc_database.h"
@@ -50,7 +51,8 @@ int main(int argc, char** argv) {
     SetToolIdentity(QStringLiteral("kestrum-check"));
     // Database errors of the shared code go to standard error.
     SetMessageHandler([](const MessageRequest& request) {
-        Err() << "kestrum-check: " << request.title << ": " << request.text << Qt::endl;
+        Err() << "kestrum-check: " << request.title << ": " << WithoutPasswords(request.text)
+              << Qt::endl;
         return SafeAnswer(request.buttons);
     });
 
@@ -87,11 +89,11 @@ int main(int argc, char** argv) {
     LocalComputerName = GetLocalComputerName().toUpper();
     const QString database = parser.isSet(db) ? parser.value(db) : DatabaseOfSettings();
     if (!IsUri(database) && !QFileInfo(NativePath(database)).isFile()) {
-        return Fail(QStringLiteral("database \"%1\" not found").arg(database), 2);
+        return Fail(QStringLiteral("database \"%1\" not found").arg(ShownLocation(database)), 2);
     }
     if (!DncConnection.Open(QStringLiteral("data source = ") + database + QStringLiteral(";"))) {
         return Fail(QStringLiteral("database \"%1\" cannot be opened: %2")
-                        .arg(database, DncConnection.LastError()),
+                        .arg(ShownLocation(database), DncConnection.LastError()),
                     2);
     }
     CheckOptions options;

@@ -37,6 +37,7 @@ int main(int argc, char** argv) {
     for (const auto& [table, count] : outcome.copied) {
         Out() << table << " " << count << "\n";
     }
-    Out() << "Copied " << args.at(0) << " into " << args.at(1) << Qt::endl;
+    Out() << "Copied " << ShownLocation(args.at(0)) << " into " << ShownLocation(args.at(1))
+          << Qt::endl;
     return 0;
 }

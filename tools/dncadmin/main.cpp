@@ -3,6 +3,7 @@
 // (2 for a wrong command line).
 
 #include "base/messages.h"
+#include "base/redaction.h"
 #include "db/backend.h"
 #include "db/dnc_database.h"
 #include "dncadmin/atomic_file.h"
@@ -35,12 +36,12 @@ QTextStream& Out() {
 }
 
 int Fail(const QString& text) {
-    Err() << "kestrum-dncadmin: " << text << Qt::endl;
+    Err() << "kestrum-dncadmin: " << WithoutPasswords(text) << Qt::endl;
     return 1;
 }
 
 int Usage(const QString& text) {
-    Err() << "kestrum-dncadmin: " << text << "\n" << kUsage << Qt::flush;
+    Err() << "kestrum-dncadmin: " << WithoutPasswords(text) << "\n" << kUsage << Qt::flush;
     return 2;
 }
 
@@ -102,7 +103,8 @@ int Export(QStringList args) {
     bool failed = false;
     const std::optional<qint32> serverId = GetServerID(server, &failed);
     if (!serverId && !failed) {
-        return Fail(QStringLiteral("DNC server \"%1\" not found in \"%2\"").arg(server, db));
+        return Fail(
+            QStringLiteral("DNC server \"%1\" not found in \"%2\"").arg(server, ShownLocation(db)));
     }
     // A list that could not be read would be written as an empty one.
     if (failed || LoadServerClientNames(*serverId) < 0) {
@@ -187,7 +189,8 @@ int Merge(QStringList args) {
 int Run() {
     // Messages of the shared code (database errors among them) go to standard error.
     SetMessageHandler([](const MessageRequest& request) {
-        Err() << "kestrum-dncadmin: " << request.title << ": " << request.text << Qt::endl;
+        Err() << "kestrum-dncadmin: " << request.title << ": " << WithoutPasswords(request.text)
+              << Qt::endl;
         return SafeAnswer(request.buttons);
     });
     QStringList args = QCoreApplication::arguments().mid(1);

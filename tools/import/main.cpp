@@ -155,6 +155,6 @@ int main(int argc, char** argv) {
     for (const auto& [table, count] : outcome.copied) {
         Out() << table << " " << count << "\n";
     }
-    Out() << "Imported " << args.at(0) << " into " << args.at(1) << Qt::endl;
+    Out() << "Imported " << args.at(0) << " into " << ShownLocation(args.at(1)) << Qt::endl;
     return 0;
 }

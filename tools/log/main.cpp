@@ -1,24 +1,21 @@
-// kestrum-log: the change log of a configuration, newest first, as lines or CSV.
+// kestrum-log: the change log of a configuration, newest first, as lines, CSV or JSON. The
+// entries are written as they are read, so a log of any length takes the same memory.
 
+#include "db/backend.h"
 #include "db/change_log.h"
-#include "db/dnc_database.h"
 #include "tools/tool_output.h"
 #include "transfer/backup.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QDate>
-#include <QDateTime>
-#include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QTextStream>
+
+#include <cstdio>
 
 namespace {
 
-QJsonValue Id(const std::optional<qint32>& id) {
-    return id ? QJsonValue(*id) : QJsonValue();
+// Standard output as bytes: a QTextStream would convert each line twice over.
+bool Write(const QByteArray& bytes) {
+    return std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) == size_t(bytes.size());
 }
 
 }  // namespace
@@ -29,11 +26,17 @@ int main(int argc, char** argv) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "The change log, newest first.\n"
-        "  kestrum-log [--db DNC.mdb] [--client NAME] [--server NAME] [--since DATE] "
-        "[--csv | --json]"));
+        "  kestrum-log [--db DNC.mdb|URI] [--client NAME] [--server NAME] [--since WHEN] "
+        "[--csv | --json]\n"
+        "WHEN is an ISO 8601 date or date and time: 2026-12-07 (from midnight UTC), "
+        "2026-12-07T08:30, 2026-12-07T08:30:15.250Z, 2026-12-07T08:30+01:00; without a zone "
+        "the time is UTC.\n"
+        "Plain lines are tab-separated; a backslash, TAB, CR, LF and NUL in a field are "
+        "written as \\\\, \\t, \\r, \\n and \\0, other control characters as \\xHH."));
     parser.addHelpOption();
     parser.addVersionOption();
-    const QCommandLineOption db(QStringLiteral("db"), QStringLiteral("The configuration."),
+    const QCommandLineOption db(QStringLiteral("db"),
+                                QStringLiteral("The configuration: a DNC.mdb or a PostgreSQL URI."),
                                 QStringLiteral("path"));
     const QCommandLineOption client(QStringLiteral("client"),
                                     QStringLiteral("Only this client's changes."),
@@ -42,8 +45,8 @@ int main(int argc, char** argv) {
                                     QStringLiteral("Only this server's changes."),
                                     QStringLiteral("name"));
     const QCommandLineOption since(QStringLiteral("since"),
-                                   QStringLiteral("From this date (YYYY-MM-DD, UTC) on."),
-                                   QStringLiteral("date"));
+                                   QStringLiteral("From this date or time on."),
+                                   QStringLiteral("when"));
     const QCommandLineOption csv(QStringLiteral("csv"), QStringLiteral("As CSV."));
     const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("As JSON."));
     parser.addOptions({db, client, server, since, csv, json});
@@ -61,66 +64,55 @@ int main(int argc, char** argv) {
     filter.client = parser.value(client);
     filter.server = parser.value(server);
     if (parser.isSet(since)) {
-        const QString text = parser.value(since);
-        const QDate day = QDate::fromString(text, Qt::ISODate);
-        const QDateTime moment = QDateTime::fromString(text, Qt::ISODate);
-        if (!day.isValid() && !moment.isValid()) {
-            return Usage(parser, QStringLiteral("--since needs a date such as 2026-12-07"));
+        QString why;
+        const std::optional<QDateTime> from = ParseLogInstant(parser.value(since), &why);
+        if (!from) {
+            return Usage(parser, QStringLiteral("--since: ") + why);
         }
-        filter.since =
-            day.isValid() ? day.toString(Qt::ISODate) : moment.toUTC().toString(Qt::ISODateWithMs);
+        filter.since = *from;
     }
     const QString database = parser.isSet(db) ? parser.value(db) : DatabasePathFromSettings();
-    if (IsPostgresUri(database)) {
-        return Fail(QStringLiteral("this program reads an SQLite configuration only"));
-    }
-    if (!QFileInfo(database).isFile()) {
-        return Fail(QStringLiteral("there is no configuration \"%1\"").arg(database));
-    }
     DatabaseConnection connection(QStringLiteral("KestrumLog"));
-    if (!connection.Open(QStringLiteral("data source = ") + database)) {
-        return Fail(connection.LastError());
-    }
     QString error;
-    const std::optional<QList<ChangeLogEntry>> entries = ReadChangeLog(connection, filter, &error);
-    if (!entries) {
+    if (!OpenDatabaseAt(connection, database, &error)) {
+        return Fail(error);
+    }
+
+    enum class Form { Lines, Csv, Json };
+    const Form form = parser.isSet(csv) ? Form::Csv : parser.isSet(json) ? Form::Json : Form::Lines;
+    bool written = true;
+    bool first = true;
+    if (form == Form::Csv) {
+        written = Write((ChangeLogCsvHeader() + QStringLiteral("\r\n")).toUtf8());
+    } else if (form == Form::Json) {
+        written = Write("[");
+    }
+    const bool read = ForEachChangeLogEntry(
+        connection, filter,
+        [&](const ChangeLogEntry& entry) {
+            switch (form) {
+                case Form::Lines:
+                    written = Write((ChangeLogPlainLine(entry) + QLatin1Char('\n')).toUtf8());
+                    break;
+                case Form::Csv:
+                    written = Write((ChangeLogCsvLine(entry) + QStringLiteral("\r\n")).toUtf8());
+                    break;
+                case Form::Json:
+                    written = Write(first ? ChangeLogJson(entry) : ',' + ChangeLogJson(entry));
+                    break;
+            }
+            first = false;
+            return written;  // a closed or full output ends the reading
+        },
+        &error);
+    if (!read) {
         return Fail(QStringLiteral("the change log cannot be read: ") + error);
     }
-    if (parser.isSet(csv)) {
-        Out() << QString::fromUtf8(ChangeLogCsv(*entries)) << Qt::flush;
-        return 0;
+    if (written && form == Form::Json) {
+        written = Write("]\n");
     }
-    if (parser.isSet(json)) {
-        QJsonArray array;
-        for (const ChangeLogEntry& e : *entries) {
-            QJsonArray changes;
-            for (const ColumnChange& c : e.changes) {
-                changes.append(QJsonObject{
-                    {QStringLiteral("column"), c.column},
-                    {QStringLiteral("old"), c.oldValue ? QJsonValue(*c.oldValue) : QJsonValue()},
-                    {QStringLiteral("new"), c.newValue ? QJsonValue(*c.newValue) : QJsonValue()}});
-            }
-            array.append(QJsonObject{{QStringLiteral("when"), e.changedAt},
-                                     {QStringLiteral("computer"), e.computer},
-                                     {QStringLiteral("user"), e.user},
-                                     {QStringLiteral("action"), e.action},
-                                     {QStringLiteral("table"), e.table},
-                                     {QStringLiteral("operation"), e.operation},
-                                     {QStringLiteral("row"), e.rowKey},
-                                     {QStringLiteral("server_id"), Id(e.serverId)},
-                                     {QStringLiteral("server"), e.serverName},
-                                     {QStringLiteral("client_id"), Id(e.clientId)},
-                                     {QStringLiteral("client"), e.clientName},
-                                     {QStringLiteral("changes"), changes}});
-        }
-        Out() << QJsonDocument(array).toJson(QJsonDocument::Compact) << Qt::endl;
-        return 0;
+    if (!written || std::fflush(stdout) != 0) {
+        return Fail(QStringLiteral("the output could not be written"));
     }
-    for (const ChangeLogEntry& e : *entries) {
-        Out() << e.changedAt << '\t' << e.computer << '\t' << e.user << '\t' << e.action << '\t'
-              << e.serverName << '\t' << e.clientName << '\t' << e.table << '\t' << e.operation
-              << '\t' << ChangesText(e.changes) << '\n';
-    }
-    Out() << Qt::flush;
     return 0;
 }

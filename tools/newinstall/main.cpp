@@ -2,6 +2,7 @@
 // kestrum-newinstall <postgresql://URI>: creates the tables in an empty server database.
 // It never replaces an existing DNC.mdb, nor adds to a database that holds the tables.
 
+#include "base/redaction.h"
 #include "db/backend.h"
 #include "db/new_installation.h"
 
@@ -23,14 +24,14 @@ int main(int argc, char** argv) {
     QString error;
     if (IsDatabaseUri(args.at(1))) {
         if (!CreateServerSchema(args.at(1), &error)) {
-            err << "kestrum-newinstall: " << error << "\n";
+            err << "kestrum-newinstall: " << WithoutPasswords(error) << "\n";
             return 1;
         }
-        out << "Created the tables in " << args.at(1) << "\n";
+        out << "Created the tables in " << ShownLocation(args.at(1)) << "\n";
         return 0;
     }
     if (!CreateDatabaseFile(args.at(1), &error)) {
-        err << "kestrum-newinstall: " << error << "\n";
+        err << "kestrum-newinstall: " << WithoutPasswords(error) << "\n";
         return 1;
     }
     out << "Created " << args.at(1) << "/DNC.mdb\n";

@@ -1,0 +1,56 @@
+#include "base/redaction.h"
+
+#include <QRegularExpression>
+
+namespace {
+
+const QString kHidden = QStringLiteral("***");
+
+bool IsServerScheme(const QString& text) {
+    return text.startsWith(QLatin1String("postgresql://"), Qt::CaseInsensitive) ||
+           text.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive);
+}
+
+// password=... as a URI parameter or a key/value pair, its value quoted or not.
+QString WithoutPasswordParameters(const QString& text) {
+    static const QRegularExpression parameter(
+        QStringLiteral("(password\\s*=\\s*)('(?:[^'\\\\]|\\\\.)*'?|[^\\s&;\"']*)"),
+        QRegularExpression::CaseInsensitiveOption);
+    QString result = text;
+    return result.replace(parameter, QStringLiteral("\\1") + kHidden);
+}
+
+}  // namespace
+
+QString ShownLocation(const QString& location) {
+    const QString trimmed = location.trimmed();
+    if (!IsServerScheme(trimmed)) {
+        return location;
+    }
+    const qsizetype schemeEnd = trimmed.indexOf(QLatin1String("://")) + 3;
+    qsizetype queryStart = trimmed.indexOf(QLatin1Char('?'), schemeEnd);
+    if (queryStart < 0) {
+        queryStart = trimmed.size();
+    }
+    // The user part ends at the last '@' before the parameters: a password may hold '@', '/'
+    // or ':' that were not percent-encoded.
+    QString head = trimmed.left(queryStart);
+    const qsizetype at = head.lastIndexOf(QLatin1Char('@'));
+    if (at > schemeEnd) {
+        const qsizetype colon = head.indexOf(QLatin1Char(':'), schemeEnd);
+        if (colon >= 0 && colon < at) {
+            head = head.left(colon + 1) + kHidden + head.mid(at);
+        }
+    }
+    return head + WithoutPasswordParameters(trimmed.mid(queryStart));
+}
+
+QString WithoutPasswords(const QString& text) {
+    // scheme://user:password@ — up to the last '@' before a blank or a quote.
+    static const QRegularExpression userPart(
+        QStringLiteral("(postgres(?:ql)?://[^\\s:/@\"']*:)[^\\s\"']*(?=@)"),
+        QRegularExpression::CaseInsensitiveOption);
+    QString result = text;
+    result.replace(userPart, QStringLiteral("\\1") + kHidden);
+    return WithoutPasswordParameters(result);
+}
