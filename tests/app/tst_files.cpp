@@ -260,9 +260,19 @@ private Q_SLOTS:
         PutFile(Path(), "[S]\r\nK=old\r\n");
         QFile reader(Path());
         QVERIFY(reader.open(QIODevice::ReadOnly));
+#ifdef Q_OS_WIN
+        // Windows replaces no file another program holds open: the write is refused and the
+        // file left whole; once it is let go, the write goes through.
+        QVERIFY(!WriteIniValue("S", "K", "new", Path()));
+        QCOMPARE(reader.readAll(), QByteArray("[S]\r\nK=old\r\n"));
+        reader.close();
+        QCOMPARE(FileBytes(Path()), QByteArray("[S]\r\nK=old\r\n"));
+        QVERIFY(WriteIniValue("S", "K", "new", Path()));
+#else
         QVERIFY(WriteIniValue("S", "K", "new", Path()));
         // Replaced, not rewritten in place: a reader of the old file still has all of it.
         QCOMPARE(reader.readAll(), QByteArray("[S]\r\nK=old\r\n"));
+#endif
         // Windows path text finds the new file.
         const QString upper = QDir::toNativeSeparators(dir_.path()).toUpper() + "\\KESTRUM.INI";
         QCOMPARE(ReadIniValue(upper, "S", "K", {}), "new");

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QTest>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -44,10 +45,25 @@ int main(int argc, char** argv) {
         only = QString::fromLocal8Bit(args[1]);
         args.erase(args.begin() + 1);
     }
+    // Each class would write its results over the last one's in an output file ("-o FILE,txt",
+    // as the runs under Wine use): each gets FILE.1,txt, FILE.2,txt, ... instead.
+    const auto output =
+        std::find_if(args.begin(), args.end(), [](const char* a) { return !qstrcmp(a, "-o"); });
+    const QByteArray spec =
+        output != args.end() && output + 1 != args.end() ? QByteArray(*(output + 1)) : QByteArray();
+    std::vector<QByteArray> names;
+    names.reserve(Registry().size());
     int failures = 0, ran = 0;
     for (const Registered& entry : Registry()) {
         if (only.isEmpty() || only == QLatin1String(entry.name)) {
             ++ran;
+            if (!spec.isEmpty()) {
+                const qsizetype comma = spec.lastIndexOf(',');
+                names.push_back((comma < 0 ? spec : spec.left(comma)) + '.' +
+                                QByteArray::number(ran) +
+                                (comma < 0 ? QByteArray() : spec.mid(comma)));
+                *(output + 1) = names.back().data();
+            }
             failures += QTest::qExec(entry.factory().get(), int(args.size()), args.data());
         }
     }
