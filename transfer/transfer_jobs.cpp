@@ -16,7 +16,7 @@ QString UniqueName(const QString& role) {
     return QStringLiteral("transfer-%1-%2").arg(role, QUuid::createUuid().toString(QUuid::Id128));
 }
 
-// The database a copy writes into. A new SQLite file is built under a temporary name beside
+// The database a copy writes into. A new database file is built under a temporary name beside
 // the target and moved into place only when the copy succeeded, so a failed copy leaves
 // nothing behind and an existing file is never replaced.
 class TargetDatabase {
@@ -80,7 +80,7 @@ public:
 
 private:
     bool OpenConnection(const QString& database, QString* error) {
-        return OpenDatabaseAt(connection_, database, error).has_value();
+        return OpenDatabaseAt(connection_, database, error);
     }
 
     QString target_;

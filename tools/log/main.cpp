@@ -1,5 +1,8 @@
 // kestrum-log: the change log of a configuration, newest first, as lines or CSV.
 
+#include "base/paths.h"
+#include "base/platform.h"
+#include "db/backend.h"
 #include "db/change_log.h"
 #include "db/dnc_database.h"
 #include "tools/tool_output.h"
@@ -70,16 +73,21 @@ int main(int argc, char** argv) {
         filter.since =
             day.isValid() ? day.toString(Qt::ISODate) : moment.toUTC().toString(Qt::ISODateWithMs);
     }
-    const QString database = parser.isSet(db) ? parser.value(db) : DatabasePathFromSettings();
-    if (IsPostgresUri(database)) {
-        return Fail(QStringLiteral("this program reads an SQLite configuration only"));
+    const QString database =
+        parser.isSet(db)
+            ? parser.value(db)
+            : InstallationDatabase(JoinPath(ProgramFolder(), QStringLiteral("Kestrum.ini")));
+    if (IsDatabaseUri(database)) {
+        return Fail(
+            QStringLiteral("this program reads a DNC.mdb file only, not \"%1\"").arg(database));
     }
     if (!QFileInfo(database).isFile()) {
         return Fail(QStringLiteral("there is no configuration \"%1\"").arg(database));
     }
     DatabaseConnection connection(QStringLiteral("KestrumLog"));
-    if (!connection.Open(QStringLiteral("data source = ") + database)) {
-        return Fail(connection.LastError());
+    QString openError;
+    if (!OpenDatabaseAt(connection, database, &openError)) {
+        return Fail(openError);
     }
     QString error;
     const std::optional<QList<ChangeLogEntry>> entries = ReadChangeLog(connection, filter, &error);
