@@ -2,7 +2,6 @@
 
 #include "base/redaction.h"
 #include "base/settings.h"
-#include "db/change_log.h"
 #include "db/dnc_database.h"
 #include "transfer/access_header.h"
 
@@ -94,8 +93,9 @@ StartUpOutcome StartUp() {
         HelpFileNames << settings.Read(QStringLiteral("HELP"), key, helpDefault).toUpper();
     }
 
-    // A PostgreSQL URI in ADMIN/DBURI puts the configuration on a server instead of DNC.mdb.
-    // Read as written: user and database names keep their letter case.
+    // A URI in ADMIN/DBURI puts the configuration on a server instead of DNC.mdb (the rule
+    // every tool follows too: InstallationDatabase). Read as written: user and database names keep
+    // their letter case.
     const QString serverUri =
         settings.Read(QStringLiteral("ADMIN"), QStringLiteral("DBURI"), QString()).trimmed();
     if (!serverUri.isEmpty()) {
@@ -105,8 +105,7 @@ StartUpOutcome StartUp() {
     DatabaseFolder =
         settings.Read(QStringLiteral("ADMIN"), QStringLiteral("MDBPATH"), folder).toUpper();
     const QString databaseFile = JoinPath(DatabaseFolder, QStringLiteral("DNC.mdb"));
-    DncConnectionString = QStringLiteral("Provider = Microsoft.Jet.OLEDB.4.0;data source = ") +
-                          databaseFile + QStringLiteral(";");
+    DncConnectionString = DatabaseConnection::ConnectionStringFor(databaseFile);
 
     // The name must be stored exactly so: a file listed as "dnc.mdb" counts as missing, and
     // so does a folder of that name (a listing of files does not show folders).
@@ -126,12 +125,9 @@ StartUpOutcome StartUp() {
         return StartUpOutcome::AccessDatabase;
     }
 
-    // A failed open is not fatal: each query then reports its own error.
-    // Kestrum's own tables are added to a database made before them (failures show later,
-    // at the first write).
-    if (DncConnection.Open(DncConnectionString, QString(), QString())) {
-        EnsureChangeLogTable(DncConnection);
-    }
+    // A failed open is not fatal: each query then reports its own error. Nothing is written
+    // at start-up: a database made before the change log gets it at its first write.
+    DncConnection.Open(DncConnectionString, QString(), QString());
     ReadRemainingSettings(settings);
     return StartUpOutcome::ShowMainWindow;
 }
@@ -156,8 +152,7 @@ void ReadRemainingSettings(const IniFileValues& settings) {
 }
 
 StartUpOutcome OpenServerDatabase(const QString& uri, const IniFileValues& settings) {
-    DncConnectionString = QStringLiteral("Provider = Microsoft.Jet.OLEDB.4.0;data source = ") +
-                          uri + QStringLiteral(";");
+    DncConnectionString = DatabaseConnection::ConnectionStringFor(uri);
     if (!DncConnection.Open(DncConnectionString, QString(), QString())) {
         // Several administrators share this database: without it there is nothing to edit.
         ShowMessage(QStringLiteral("DNC Database at \"") + ShownLocation(uri) +
@@ -165,7 +160,6 @@ StartUpOutcome OpenServerDatabase(const QString& uri, const IniFileValues& setti
                     MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("DNC Database not reached!"));
         return StartUpOutcome::DatabaseMissing;
     }
-    EnsureChangeLogTable(DncConnection);
     ReadRemainingSettings(settings);
     return StartUpOutcome::ShowMainWindow;
 }

@@ -1,16 +1,13 @@
 #include "components/database_connection.h"
 
 #include "base/paths.h"
+#include "components/sqlite_engine.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QPointer>
 #include <QRegularExpression>
-#include <QSqlDriver>
 #include <QThread>
 #include <QTimer>
-
-#include <libpq-fe.h>
 
 #include <set>
 
@@ -21,18 +18,7 @@ constexpr std::size_t kMaxPrepared = 512;
 // While a message box is open after a loss, the check for the end of the routine waits.
 constexpr int kReconnectRetryMs = 50;
 
-QString QuotedOption(const QString& value) {
-    QString quoted = value;
-    quoted.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
-    quoted.replace(QLatin1Char('\''), QLatin1String("\\'"));
-    return QLatin1Char('\'') + quoted + QLatin1Char('\'');
-}
-
-// The server's error state of a failure (SQLSTATE); empty for an error of the client side.
-bool IsConnectionState(const QString& state) {
-    return state.startsWith(QLatin1String("08")) || state == QLatin1String("57P01") ||
-           state == QLatin1String("57P02") || state == QLatin1String("57P03");
-}
+const QString kProvider = QStringLiteral("Provider = Microsoft.Jet.OLEDB.4.0;data source = ");
 
 }  // namespace
 
@@ -73,146 +59,69 @@ DatabaseConnection::~DatabaseConnection() {
 }
 
 QString DatabaseConnection::DataSourceOf(const QString& connectionString) {
-    static const QRegularExpression source(QStringLiteral("data\\s+source\\s*=\\s*([^;]*)"),
-                                           QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch match = source.match(connectionString);
-    return match.hasMatch() ? match.captured(1).trimmed() : QString();
+    static const QRegularExpression key(QStringLiteral("(?:^|;)\\s*data\\s+source\\s*=\\s*"),
+                                        QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = key.match(connectionString);
+    if (!match.hasMatch()) {
+        return QString();
+    }
+    const QString rest = connectionString.mid(match.capturedEnd());
+    if (rest.startsWith(QLatin1Char('"')) || rest.startsWith(QLatin1Char('\''))) {
+        // Quoted: up to the closing quote; a doubled quote is one of its own.
+        const QChar quote = rest.at(0);
+        QString value;
+        for (qsizetype i = 1; i < rest.size(); ++i) {
+            if (rest.at(i) != quote) {
+                value += rest.at(i);
+            } else if (i + 1 < rest.size() && rest.at(i + 1) == quote) {
+                value += quote;
+                ++i;
+            } else {
+                return value;
+            }
+        }
+        return QString();  // no closing quote: not a value
+    }
+    return rest.section(QLatin1Char(';'), 0, 0).trimmed();
+}
+
+QString DatabaseConnection::ConnectionStringFor(const QString& location) {
+    const bool plain = !location.contains(QLatin1Char(';')) &&
+                       !location.startsWith(QLatin1Char('"')) &&
+                       !location.startsWith(QLatin1Char('\'')) && location.trimmed() == location;
+    if (plain) {
+        return kProvider + location + QLatin1Char(';');
+    }
+    QString quoted = location;
+    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return kProvider + QLatin1Char('"') + quoted + QLatin1String("\";");
 }
 
 bool DatabaseConnection::IsSqliteFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return false;
-    }
-    return file.read(16) == QByteArray("SQLite format 3\0", 16);
+    return SqliteEngine::IsDatabaseFile(path);
 }
 
-bool DatabaseConnection::IsServerUri(const QString& location) {
-    const QString text = location.trimmed();
-    return text.startsWith(QLatin1String("postgresql://"), Qt::CaseInsensitive) ||
-           text.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive);
+bool DatabaseConnection::Open(const QString& connectionString, const QString&, const QString&) {
+    const QString source = DataSourceOf(connectionString);
+    return OpenLocation(DatabaseEngine::NamesServer(source) ? source.trimmed()
+                                                            : NativePath(source));
 }
 
-bool DatabaseConnection::Open(const QString& connectionString, const QString& user,
-                              const QString& password) {
+bool DatabaseConnection::OpenLocation(const QString& location, bool newFile) {
     Close();
     static const bool closedAtExit = (qAddPostRoutine(CloseLiveConnections), true);
     (void)closedAtExit;
-    connectionString_ = connectionString;
     lost_ = false;
     reconnectAllowed_ = false;
     lossReported_ = false;
-    const QString source = DataSourceOf(connectionString);
-    bool ok = false;
-    if (IsServerUri(source)) {
-        ok = OpenServer(source.trimmed());
-    } else {
-        ok = OpenSqlite(NativePath(source), user, password);
-    }
-    if (!ok) {
+    engine_ = DatabaseEngine::For(location);
+    location_ = location;
+    if (!engine_->Open(name_, location, newFile, &lastError_)) {
         return false;
     }
     lastError_.clear();
     open_ = true;
     ++generation_;
-    return true;
-}
-
-bool DatabaseConnection::OpenLocation(const QString& location) {
-    return Open(QStringLiteral("data source = ") + location + QStringLiteral(";"));
-}
-
-bool DatabaseConnection::OpenSqlite(const QString& path, const QString& user,
-                                    const QString& password) {
-    backend_ = DatabaseBackend::SQLite;
-    location_ = path;
-    if (path.isEmpty() || !QFile::exists(path)) {
-        lastError_ = QStringLiteral("The database file \"%1\" does not exist").arg(path);
-        return false;
-    }
-    if (!IsSqliteFile(path)) {
-        lastError_ =
-            QStringLiteral("\"%1\" is not a database file this program can open").arg(path);
-        return false;
-    }
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
-    db.setDatabaseName(path);
-    db.setUserName(user);
-    db.setPassword(password);
-    // Another program may be writing; wait a little instead of failing at once.
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
-    if (!db.open()) {
-        lastError_ = db.lastError().text();
-        return false;
-    }
-    return true;
-}
-
-bool DatabaseConnection::OpenServer(const QString& uri) {
-    backend_ = DatabaseBackend::PostgreSQL;
-    location_ = uri;
-    // libpq reads the URI itself, so every form it accepts (several hosts, percent-encoded
-    // parts, query parameters) means here what it means to the other PostgreSQL tools.
-    char* parseError = nullptr;
-    PQconninfoOption* options = PQconninfoParse(uri.toUtf8().constData(), &parseError);
-    if (!options) {
-        lastError_ = QStringLiteral("not a valid PostgreSQL URI: %1")
-                         .arg(parseError ? QString::fromUtf8(parseError).trimmed()
-                                         : QStringLiteral("out of memory"));
-        PQfreemem(parseError);
-        return false;
-    }
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name_);
-    QStringList extra;
-    bool timeoutGiven = false;
-    bool nameGiven = false;
-    QString problem;
-    for (PQconninfoOption* option = options; option->keyword; ++option) {
-        if (!option->val) {
-            continue;
-        }
-        const QString key = QString::fromUtf8(option->keyword);
-        const QString value = QString::fromUtf8(option->val);
-        if (key == QLatin1String("password")) {
-            problem = QStringLiteral(
-                "the URI holds a password; keep it in the PostgreSQL "
-                "password file (~/.pgpass or PGPASSFILE) instead");
-        } else if (key == QLatin1String("host")) {
-            db.setHostName(value);
-        } else if (key == QLatin1String("dbname")) {
-            db.setDatabaseName(value);
-        } else if (key == QLatin1String("user")) {
-            db.setUserName(value);
-        } else if (value.contains(QLatin1Char(';'))) {
-            problem = QStringLiteral("the parameter %1 holds a ';'").arg(key);
-        } else {
-            // The driver hands the options to libpq with ';' between them.
-            extra << key + QLatin1Char('=') + QuotedOption(value);
-            timeoutGiven |= key == QLatin1String("connect_timeout");
-            nameGiven |= key == QLatin1String("application_name");
-        }
-    }
-    PQconninfoFree(options);
-    if (!problem.isEmpty()) {
-        lastError_ = problem;
-        return false;
-    }
-    // An unreachable server must not hold the program for minutes.
-    if (!timeoutGiven) {
-        extra << QStringLiteral("connect_timeout=10");
-    }
-    if (!nameGiven) {
-        extra << QStringLiteral("application_name=Kestrum");
-    }
-    db.setConnectOptions(extra.join(QLatin1Char(';')));
-    if (!db.open()) {
-        const QSqlError error = db.lastError();
-        lastError_ = error.databaseText().trimmed();
-        if (lastError_.isEmpty()) {
-            lastError_ = error.text();
-        }
-        return false;
-    }
     return true;
 }
 
@@ -239,28 +148,8 @@ QSqlDatabase DatabaseConnection::Database() const {
     return QSqlDatabase::database(name_, false);
 }
 
-bool DatabaseConnection::ServerConnectionBad() const {
-    if (backend_ != DatabaseBackend::PostgreSQL || !QSqlDatabase::contains(name_)) {
-        return false;
-    }
-    const QSqlDatabase db = QSqlDatabase::database(name_, false);
-    if (!db.driver()) {
-        return false;
-    }
-    const QVariant handle = db.driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "PGconn*") != 0) {
-        return false;
-    }
-    PGconn* connection = *static_cast<PGconn* const*>(handle.constData());
-    return !connection || PQstatus(connection) == CONNECTION_BAD;
-}
-
 bool DatabaseConnection::NoteFailure(const QSqlError& error) {
-    if (backend_ != DatabaseBackend::PostgreSQL) {
-        return true;
-    }
-    const QString state = error.nativeErrorCode();
-    if (lost_ || IsConnectionState(state) || ServerConnectionBad()) {
+    if (lost_ || engine_->IsLostConnection(error, Database())) {
         if (!lost_) {
             lost_ = true;
             const QString reason = error.databaseText().trimmed();
@@ -270,11 +159,10 @@ bool DatabaseConnection::NoteFailure(const QSqlError& error) {
         // One report per routine: the first failure says it, the rest of the routine is quiet.
         return !std::exchange(lossReported_, true);
     }
-    if (transactions_ > 0) {
+    if (transactions_ > 0 && engine_->FailureSpoilsTransaction()) {
         failedInTransaction_ = true;
         // In an aborted transaction every further statement fails for that same reason.
-        if (state == QLatin1String("25P02") ||
-            error.databaseText().contains(QLatin1String("current transaction is aborted"))) {
+        if (engine_->IsAbortedTransaction(error)) {
             return false;
         }
     }
@@ -318,8 +206,8 @@ bool DatabaseConnection::EnsureOpen() {
     }
     reconnectAllowed_ = false;
     lossReported_ = false;
-    const QString connectionString = connectionString_;
-    if (Open(connectionString)) {
+    const QString location = location_;
+    if (OpenLocation(location)) {
         return true;
     }
     // Still unreachable: stay lost, say so once in this routine, try again in the next.

@@ -1,14 +1,16 @@
 #pragma once
 // The database connection component: opens the database that a connection string names.
-// "data source = X;" names either an SQLite file (recognised by its header) or, when X is a
-// postgresql:// or postgres:// URI, a database on a PostgreSQL server. Any other file, an
-// empty one included, leaves the connection closed, so it is never written to and every
-// statement reports that the connection is not open.
+// "data source = X;" names either a DNC.mdb file (recognised by its header) or a server
+// database's URI; the engine object of that kind of database opens it, and the connection
+// owns it. Any other file, an empty one included, leaves the connection closed, so it is
+// never written to and every statement reports that the connection is not open.
 //
 // A connection to a server can be lost (server restarted, network gone). The first failure
 // that finds the connection lost is reported; later statements of the same routine fail
 // without a report, and once the program is back in its event loop the next statement opens
 // the connection again.
+
+#include "components/database_engine.h"
 
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -18,8 +20,6 @@
 #include <functional>
 #include <memory>
 #include <unordered_map>
-
-enum class DatabaseBackend { SQLite, PostgreSQL };
 
 class DatabaseConnection {
 public:
@@ -32,14 +32,15 @@ public:
     // whether it is open; the reason for a failure is in LastError().
     bool Open(const QString& connectionString, const QString& user = QString(),
               const QString& password = QString());
-    // Opens a DNC.mdb path or a server URI as it is.
-    bool OpenLocation(const QString& location);
+    // Opens a DNC.mdb path or a server URI as it is. newFile: makes a database file that does
+    // not exist yet (and refuses one that does).
+    bool OpenLocation(const QString& location, bool newFile = false);
     void Close();
     bool IsOpen() const { return open_ && !lost_; }
     QSqlDatabase Database() const;
     QString LastError() const { return lastError_; }
-    // The backend of the database last opened (SQLite before any open).
-    DatabaseBackend Backend() const { return backend_; }
+    // The engine of the database last opened (the file's before any open).
+    const DatabaseEngine& Engine() const { return *engine_; }
     // The location last opened: a file path or a URI.
     QString Location() const { return location_; }
 
@@ -81,26 +82,24 @@ public:
     // Opens a lost connection again when that is allowed; returns whether it is open.
     bool EnsureOpen();
 
-    // The data source of a connection string ("data source = X;" gives X), as path text.
+    // The data source of a connection string ("data source = X;" gives X), as path text. A
+    // value in quotes may hold ';' (a doubled quote stands for one).
     static QString DataSourceOf(const QString& connectionString);
-    // Whether the file starts with the SQLite header.
+    // The program's connection string for a location, quoted where the location needs it,
+    // so DataSourceOf gives the location back whatever it holds.
+    static QString ConnectionStringFor(const QString& location);
+    // Whether the file starts with the header of a DNC.mdb file.
     static bool IsSqliteFile(const QString& path);
-    // Whether the text is a PostgreSQL connection URI (postgresql:// or postgres://).
-    static bool IsServerUri(const QString& location);
 
 private:
     void DropPrepared();
-    bool OpenSqlite(const QString& path, const QString& user, const QString& password);
-    bool OpenServer(const QString& uri);
-    bool ServerConnectionBad() const;
     void ArmReconnect();
     void ArmCheck();
 
     QString name_;
     QString lastError_;
     QString location_;
-    QString connectionString_;
-    DatabaseBackend backend_ = DatabaseBackend::SQLite;
+    std::unique_ptr<DatabaseEngine> engine_ = DatabaseEngine::For(QString());
     bool open_ = false;
     bool lost_ = false;
     bool reconnectAllowed_ = false;

@@ -152,7 +152,7 @@ LookUp LookUpField(const QString& table, const QString& whereColumn, const SqlVa
     return SelectFirstValue(QStringLiteral("SELECT ") + *wanted + WhereText(*where) +
                                 QStringLiteral(" ORDER BY ") + RowOrderColumn(where->table) +
                                 QStringLiteral(" LIMIT 1") +
-                                (lockRow ? RowLockClause(DncConnection.Backend()) : QString()),
+                                (lockRow ? DncConnection.Engine().RowLockClause() : QString()),
                             {value}, ReportAs{prefix, kStepRun});
 }
 
@@ -182,7 +182,7 @@ std::optional<CommandDone> InsertRow(const QString& table, const QStringList& co
     }
     // The new key comes back from the insert itself (a second statement could see another
     // administrator's row).
-    const QString returning = InsertReturning(DncConnection.Backend(), *t);
+    const QString returning = InsertReturning(DncConnection.Engine(), *t);
     return RunLoggedCommand(TableWrite::Insert(*t, names, values),
                             QStringLiteral("INSERT INTO ") + *t + QStringLiteral(" (") +
                                 names.join(QStringLiteral(", ")) + QStringLiteral(") VALUES (") +

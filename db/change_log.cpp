@@ -4,6 +4,7 @@
 #include "base/os_user.h"
 #include "db/backend.h"
 #include "db/dnc_database.h"
+#include "db/new_installation.h"
 #include "db/schema_names.h"
 #include "db/statement_count.h"
 #include "db/transaction.h"
@@ -502,33 +503,11 @@ bool EnsureChangeLogTable(DatabaseConnection& connection, QString* error) {
         return false;
     }
     const std::optional<bool> exists =
-        TableExists(connection, QStringLiteral("kestrum_change_log"), error);
+        TableExists(connection, QLatin1String(kChangeLogTable), error);
     if (!exists || *exists) {
         return exists.value_or(false);
     }
-    QSqlDatabase db = connection.Database();
-    const QString key = GeneratedKeyDefinition(connection.Backend(), QStringLiteral("change_id"));
-    const QStringList statements = {
-        QStringLiteral("CREATE TABLE IF NOT EXISTS kestrum_change_log (") + key +
-            QStringLiteral(", changed_at TEXT NOT NULL, computer TEXT NOT NULL DEFAULT '', "
-                           "os_user TEXT NOT NULL DEFAULT '', action TEXT NOT NULL DEFAULT '', "
-                           "table_name TEXT NOT NULL, operation TEXT NOT NULL, "
-                           "row_key TEXT NOT NULL DEFAULT '', server_id INTEGER, "
-                           "server_name TEXT NOT NULL DEFAULT '', client_id INTEGER, "
-                           "client_name TEXT NOT NULL DEFAULT '', "
-                           "changes TEXT NOT NULL DEFAULT '')"),
-        QStringLiteral("CREATE INDEX IF NOT EXISTS ix_kestrum_change_log_at ON "
-                       "kestrum_change_log (changed_at)")};
-    QSqlQuery query(db);
-    for (const QString& statement : statements) {
-        if (!query.exec(statement)) {
-            if (error) {
-                *error = query.lastError().text();
-            }
-            return false;
-        }
-    }
-    return true;
+    return AddOwnTables(connection, error);
 }
 
 void SetCurrentAction(const QString& action) {

@@ -62,8 +62,9 @@ void NoteTransactionBegun(const DatabaseConnection& connection);
 // roll back (reported under as).
 bool NoteTransactionEnding(const DatabaseConnection& connection, const ReportAs& as);
 
-// Creates kestrum_change_log when the database has none (a database made before the log
-// existed still opens). The statements differ by backend only in the key column.
+// Creates kestrum_change_log when the database has none: a database made before the log is
+// brought up to date by its first write (the write fails, reported, when that cannot be
+// done). New databases get the table from the schema script.
 bool EnsureChangeLogTable(DatabaseConnection& connection, QString* error = nullptr);
 
 // The action that causes the changes from now on: a window's title or a tool's name. An

@@ -108,6 +108,10 @@ CheckData ReadCheckData() {
 RepairDone AddMissingRowsMDB(qint32 clientId, const QStringList& tables) {
     RepairDone done;
     DatabaseTransaction transaction(kRepairPrefix);
+    // One transaction or nothing: never the repair's statements one by one.
+    if (!transaction.Begun()) {
+        return done;
+    }
     const std::optional<bool> client = HasRow(kClients, QStringLiteral("client_id"), clientId);
     if (!client || !*client) {
         return done;  // gone since the check: nothing to add rows for
@@ -141,6 +145,10 @@ RepairDone AddMissingRowsMDB(qint32 clientId, const QStringList& tables) {
 RepairDone RemoveLeftBehindRowsMDB(qint32 clientId) {
     RepairDone done;
     DatabaseTransaction transaction(kRepairPrefix);
+    // One transaction or nothing: never the repair's statements one by one.
+    if (!transaction.Begun()) {
+        return done;
+    }
     const std::optional<bool> client = HasRow(kClients, QStringLiteral("client_id"), clientId);
     if (!client || *client) {
         return done;  // the client exists: its rows are not left behind

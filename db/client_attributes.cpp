@@ -378,7 +378,7 @@ const QString kDirsByNameSql =
         "(SELECT c.client_id FROM t_dnc_server_clients c WHERE c.client_name IN ") +
     NameMarks() + QStringLiteral(") ORDER BY d.client_id, d.directory_direct, d.dir_id");
 
-// Names compare as the name column does on SQLite: letter case ignored for A to Z only.
+// Names compare as the name column does in DNC.mdb: letter case ignored for A to Z only.
 QString FoldedName(const QString& name) {
     QString folded = name;
     for (QChar& c : folded) {

@@ -377,6 +377,11 @@ CopyOutcome CopyClientOnto(const CopySource& source, qint32 targetId, bool withD
     // database is locked for writing.
     DeferredReports reports;
     Transaction transaction(ReportAs{kPrefix, kStepBegin});
+    if (!transaction.Begun()) {
+        ++outcome.FailedStatements;
+        outcome.Skipped = QStringLiteral("the transaction could not begin");
+        return outcome;
+    }
     Copy copy(outcome);
     // The target's row is locked first: a delete by another administrator either ends before
     // (nothing is written) or waits for this copy, never half-way through it.

@@ -63,6 +63,9 @@ int DeleteDirMDB(qint32 clientId, const QString& path) {
     }
     DeferredReports reports;
     Transaction transaction(ReportAs{kDeletePrefix, 2});
+    if (!transaction.Begun()) {
+        return 0;
+    }
     int deleted = 0;
     for (qint32 dirId : doomed) {
         const std::optional<CommandDone> done = RunLoggedCommand(
@@ -101,6 +104,9 @@ bool SaveDirPropsMDB(qint32 dirId, qint16 mode, const std::optional<QString>& al
                      bool exploreFromHere) {
     DeferredReports reports;
     Transaction transaction(ReportAs{kSavePrefix, 1});
+    if (!transaction.Begun()) {
+        return false;
+    }
     const QString sql = QStringLiteral("UPDATE t_client_directory SET %1 = ? WHERE dir_id = ?");
     const SqlValue key = SqlValue::Number(dirId);
     const auto set = [&](const QString& column, const SqlValue& value, int step) {

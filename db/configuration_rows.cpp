@@ -39,12 +39,12 @@ bool ReadTable(DatabaseConnection& connection, const QString& table, QList<QVari
         return false;
     }
     const QStringList columns = SchemaColumns(*name);
-    // Keyed tables in key order, the others as stored (PostgreSQL keeps no order of its own).
+    // Keyed tables in key order, the others as stored (a server keeps no order of its own).
     QSqlQuery query(connection.Database());
     query.setForwardOnly(true);
     const QString sql = QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
                             .arg(columns.join(QStringLiteral(", ")), *name,
-                                 RowOrderColumn(connection.Backend(), *name));
+                                 RowOrderColumn(connection.Engine(), *name));
     if (!query.exec(sql)) {
         return Failed(error, query.lastError(), QStringLiteral("Reading %1").arg(*name));
     }
@@ -148,7 +148,7 @@ bool BeginSnapshot(DatabaseConnection& connection, QString* error) {
     if (!Begin(connection, error)) {
         return false;
     }
-    const QString level = SnapshotIsolation(connection.Backend());
+    const QString level = connection.Engine().SnapshotIsolation();
     QSqlQuery query(connection.Database());
     if (!level.isEmpty() && !query.exec(level)) {
         const QSqlError failure = query.lastError();

@@ -33,21 +33,14 @@ ErrorInfo ErrorFromSql(const QSqlError& error) {
         // No code from the engine: fall back to the kind of failure Qt saw.
         info.number = qint32(error.type());
     }
-    info.description = error.databaseText().trimmed();
-    if (DncConnection.Backend() == DatabaseBackend::PostgreSQL) {
-        // The server's message without its severity word and the statement it quotes.
-        info.description = info.description.section(QLatin1Char('\n'), 0, 0).trimmed();
-        if (info.description.startsWith(QLatin1String("ERROR:"))) {
-            info.description = info.description.mid(6).trimmed();
-        }
-    }
+    info.description = DncConnection.Engine().ErrorDescription(error);
     if (info.description.isEmpty()) {
         info.description = error.driverText().trimmed();
     }
     if (info.description.isEmpty()) {
         info.description = QStringLiteral("Unknown database error");
     }
-    info.source = EngineName(DncConnection.Backend());
+    info.source = DncConnection.Engine().Name();
     return info;
 }
 
@@ -83,9 +76,9 @@ ReportWatch::~ReportWatch() {
 }
 
 bool IsBusyError(const ErrorInfo& error) {
-    // SQLite's primary codes SQLITE_BUSY and SQLITE_LOCKED, also inside its extended codes.
-    const qint32 primary = error.number & 0xFF;
-    return error.source == QLatin1String("SQLite") && (primary == 5 || primary == 6);
+    // Only the engine that reported it knows its codes.
+    const DatabaseEngine* engine = DatabaseEngine::Named(error.source);
+    return engine && engine->IsBusyCode(error.number);
 }
 
 DeferredReports::DeferredReports() {

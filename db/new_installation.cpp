@@ -15,7 +15,7 @@
 #include <QUuid>
 
 QString SchemaScript() {
-    return SchemaScriptFor(DatabaseBackend::SQLite);
+    return DatabaseEngine::For(QString())->SchemaScript();
 }
 
 namespace {
@@ -76,19 +76,13 @@ bool RunStatements(QSqlDatabase db, const QString& script, QString* error) {
 }
 
 bool RunScript(const QString& path, const QString& script, QString* error) {
-    const QString name = QStringLiteral("new-installation-") + QUuid::createUuid().toString();
-    bool ok = true;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(path);
-        if (!db.open()) {
-            ok = Fail(error, db.lastError().text());
-        } else {
-            ok = RunStatements(db, script, error);
-            db.close();
-        }
+    DatabaseConnection connection(QStringLiteral("new-installation-") +
+                                  QUuid::createUuid().toString(QUuid::Id128));
+    if (!connection.OpenLocation(path, true)) {
+        return Fail(error, connection.LastError());
     }
-    QSqlDatabase::removeDatabase(name);
+    const bool ok = RunStatements(connection.Database(), script, error);
+    connection.Close();
     return ok;
 }
 
@@ -147,29 +141,25 @@ bool CreateDatabaseAt(const QString& path, QString* error) {
 }
 
 bool CreateServerSchema(const QString& uri, QString* error) {
+    if (!IsDatabaseUri(uri)) {
+        return Fail(error, QStringLiteral("\"%1\" is not a server database URI").arg(uri));
+    }
     DatabaseConnection connection(QStringLiteral("new-installation-") +
                                   QUuid::createUuid().toString(QUuid::Id128));
     QString reason;
-    const std::optional<DatabaseBackend> backend = OpenDatabaseAt(connection, uri, &reason);
-    if (!backend) {
+    if (!OpenDatabaseAt(connection, uri, &reason)) {
         return Fail(error, reason);
     }
-    if (*backend != DatabaseBackend::PostgreSQL) {
-        return Fail(error, QStringLiteral("\"%1\" is not a PostgreSQL URI").arg(uri));
+    const DatabaseEngine& engine = connection.Engine();
+    // Any table of the configuration in the schema the tables would go to.
+    const std::optional<QStringList> tables = engine.TableNames(connection.Database(), error);
+    if (!tables) {
+        return false;
     }
     QStringList found;
-    {
-        // Any table of the configuration in the schema the tables would go to.
-        QSqlQuery query(connection.Database());
-        if (!query.exec(QStringLiteral("SELECT table_name FROM information_schema.tables "
-                                       "WHERE table_schema = current_schema()"))) {
-            return Fail(error, query.lastError().text());
-        }
-        while (query.next()) {
-            const QString table = query.value(0).toString();
-            if (IsSchemaTable(table)) {
-                found << table;
-            }
+    for (const QString& table : *tables) {
+        if (IsSchemaTable(table)) {
+            found << table;
         }
     }
     if (!found.isEmpty()) {
@@ -177,9 +167,21 @@ bool CreateServerSchema(const QString& uri, QString* error) {
                                           "is left as it is")
                                .arg(uri, found.join(QStringLiteral(", "))));
     }
-    const QString script = SchemaScriptFor(DatabaseBackend::PostgreSQL);
+    const QString script = engine.SchemaScript();
     if (script.isEmpty()) {
         return Fail(error, QStringLiteral("The schema script is missing from the program"));
     }
     return RunStatements(connection.Database(), script, error);
+}
+
+bool AddOwnTables(DatabaseConnection& connection, QString* error) {
+    // No transaction of its own: inside the caller's, the tables come and go with it.
+    QSqlQuery query(connection.Database());
+    for (const QString& statement : Statements(connection.Engine().OwnTablesScript())) {
+        if (!query.exec(statement)) {
+            return Fail(error,
+                        query.lastError().text() + QStringLiteral(" in: ") + statement.left(80));
+        }
+    }
+    return true;
 }

@@ -47,6 +47,9 @@ NodePortChange SetNodePortIdsMDB(const QStringList& clientNames, const QString& 
     NodePortChange change;
     DeferredReports reports;
     Transaction transaction(ReportAs{kPrefix, kStepBegin});
+    if (!transaction.Begun()) {
+        return change;
+    }
     const QString clients = QStringLiteral("t_dnc_server_clients");
     QStringList names = clientNames;
     names.removeAll(QString());

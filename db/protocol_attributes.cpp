@@ -86,7 +86,7 @@ std::optional<AttributeRow> ReadAttributeRow(DatabaseConnection& connection, con
         const QString sql = QStringLiteral("SELECT ") + names->join(QStringLiteral(", ")) +
                             QStringLiteral(" FROM ") + *t + QStringLiteral(" WHERE ") +
                             AttributeKeyColumn(*t) + QStringLiteral(" = ? ORDER BY ") +
-                            RowOrderColumn(connection.Backend(), *t) + QStringLiteral(" LIMIT 1");
+                            RowOrderColumn(connection.Engine(), *t) + QStringLiteral(" LIMIT 1");
         if (Run(query, sql, {SqlValue::Number(clientId)})) {
             if (query.next()) {
                 row.found = true;

@@ -111,6 +111,9 @@ bool AddClientMDB(const QString& clientName, const QString& serverName) {
     // Reports wait until the transaction has ended.
     DeferredReports reports;
     Transaction transaction(ReportAs{kClientPrefix, kAddBegin});
+    if (!transaction.Begun()) {
+        return false;
+    }
     const std::optional<CommandDone> inserted =
         InsertRow(kClients, {QStringLiteral("client_name"), QStringLiteral("dnc_server_id")},
                   {SqlValue::Text(clientName), SqlValue::Number(server.id)},
@@ -155,6 +158,9 @@ bool DeleteClientRecordsMDB(const QString& clientName) {
     }
     DeferredReports reports;
     Transaction transaction(ReportAs{kClientPrefix, kDeleteBegin});
+    if (!transaction.Begun()) {
+        return false;
+    }
     // The row whose id was looked up (the first of that name), and the shop-terminal
     // listings of that same id.
     EditRecordByIdMDB(kClients, QStringLiteral("client_id"), client.id, EditMode::Delete);

@@ -137,6 +137,28 @@ CREATE TABLE t_protocol (
 );
 CREATE INDEX ix_protocol_name ON t_protocol (protocol_name);
 
+-- Kestrum's own tables (the DNC servers never read them). The statements between these
+-- two marks also bring a database made before them up to date, so each is made only when
+-- missing.
+-- own tables begin
+CREATE TABLE IF NOT EXISTS kestrum_change_log (
+    change_id INTEGER PRIMARY KEY AUTOINCREMENT,
+    changed_at  TEXT NOT NULL,
+    computer    TEXT NOT NULL DEFAULT '',
+    os_user     TEXT NOT NULL DEFAULT '',
+    action      TEXT NOT NULL DEFAULT '',
+    table_name  TEXT NOT NULL,
+    operation   TEXT NOT NULL,
+    row_key     TEXT NOT NULL DEFAULT '',
+    server_id   INTEGER,
+    server_name TEXT NOT NULL DEFAULT '',
+    client_id   INTEGER,
+    client_name TEXT NOT NULL DEFAULT '',
+    changes     TEXT NOT NULL DEFAULT ''
+);
+CREATE INDEX IF NOT EXISTS ix_kestrum_change_log_at ON kestrum_change_log (changed_at);
+-- own tables end
+
 INSERT INTO t_protocol (protocol_id, protocol_name, protocol_dll) VALUES
     (1, 'NONE', ''),
     (2, 'XON', ''),

@@ -239,8 +239,8 @@ std::optional<CommandDone> RunCommand(const QString& sql, const QList<SqlValue>&
         if (lease.Query().next()) {
             done.lastInsertId = lease.Query().value(0);
         }
-    } else if (DncConnection.Backend() == DatabaseBackend::SQLite) {
-        // Only SQLite: the server driver would ask for lastval(), which fails and aborts the
+    } else if (DncConnection.Engine().HasLastInsertId()) {
+        // Not on a server: its driver would ask for lastval(), which fails and aborts the
         // transaction when no key was made.
         done.lastInsertId = lease.Query().lastInsertId();
     }
@@ -265,7 +265,10 @@ bool NameClashWatch::Seen() const {
 Transaction::Transaction(const ReportAs& as) {
     // A connection lost in an earlier action is opened again here, before the begin.
     if (!DncConnection.EnsureOpen()) {
-        return;  // each statement reports the closed connection itself
+        // Nothing of the routine may run without its transaction: say why here.
+        ReportSqlError(as,
+                       QSqlError(DncConnection.LastError(), QString(), QSqlError::ConnectionError));
+        return;
     }
     QSqlDatabase db = DncConnection.Database();
     CountStatementSent();
@@ -291,7 +294,7 @@ Transaction::~Transaction() {
 
 bool Transaction::Commit(const ReportAs& as) {
     if (!active_) {
-        return true;
+        return false;  // never begun (reported), or already ended
     }
     active_ = false;
     DncConnection.TransactionEnded();
@@ -300,7 +303,7 @@ bool Transaction::Commit(const ReportAs& as) {
     // transaction in which a statement failed, already reported) a failed statement: roll
     // back instead of committing or reporting a refused commit as well.
     const bool recorded = NoteTransactionEnding(DncConnection, as);
-    if (!recorded || (DncConnection.Backend() == DatabaseBackend::PostgreSQL &&
+    if (!recorded || (DncConnection.Engine().FailureSpoilsTransaction() &&
                       (DncConnection.FailedInTransaction() || DncConnection.IsLost()))) {
         if (DncConnection.IsOpen()) {
             CountStatementSent();

@@ -83,7 +83,8 @@ std::optional<CommandDone> InsertRow(const QString& table, const QStringList& co
                                      const QList<SqlValue>& values, const ReportAs& as);
 
 // A transaction on DncConnection: begun when the connection is open, rolled back unless
-// committed. Begin and commit failures are reported.
+// committed. Begin and commit failures are reported. A transaction that did not begin is a
+// failure: its statements must not run one by one instead (check Begun before them).
 class Transaction {
 public:
     explicit Transaction(const ReportAs& as);
@@ -91,7 +92,9 @@ public:
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
 
-    // True when there was nothing to commit or the commit succeeded.
+    // Whether the transaction began (and has not ended yet).
+    bool Begun() const { return active_; }
+    // True only when the transaction began and its commit succeeded.
     bool Commit(const ReportAs& as);
 
 private:

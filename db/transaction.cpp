@@ -16,6 +16,10 @@ DatabaseTransaction::~DatabaseTransaction() {
     transaction_.reset();
 }
 
+bool DatabaseTransaction::Begun() const {
+    return transaction_ && transaction_->Begun();
+}
+
 bool DatabaseTransaction::Commit() {
     if (!transaction_) {
         return false;

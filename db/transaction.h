@@ -19,8 +19,9 @@ public:
     DatabaseTransaction(const DatabaseTransaction&) = delete;
     DatabaseTransaction& operator=(const DatabaseTransaction&) = delete;
 
-    // True when the commit succeeded (or the connection was closed, each statement having
-    // reported that itself).
+    // Whether the transaction began: when it did not (reported), nothing may run in its place.
+    bool Begun() const;
+    // True only when the transaction began and its commit succeeded.
     bool Commit();
     // Drops every change made since the begin.
     void Rollback();

@@ -208,6 +208,9 @@ PortSetupSave SavePortSetup(qint32 clientId, const CurrentProtocol& current, con
     }
     const SqlValue id = SqlValue::Number(clientId);
     DatabaseTransaction transaction(QStringLiteral("Error Port Setup#"));
+    if (!transaction.Begun()) {
+        return PortSetupSave::Failed;
+    }
     bool ok = true;
     if (plan->shopTermRow) {
         ok &= EnsureShopTermSelfRowMDB(clientId);

@@ -16,10 +16,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSqlDriver>
 #include <QUuid>
-
-#include <sqlite3.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -51,17 +48,6 @@ QString OpenDatabasePath() {
     return source.isEmpty() ? QString() : NativePath(source);
 }
 
-sqlite3* SqliteHandle(const QSqlDatabase& database) {
-    if (!database.driver()) {
-        return nullptr;
-    }
-    const QVariant handle = database.driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0) {
-        return nullptr;
-    }
-    return *static_cast<sqlite3* const*>(handle.constData());
-}
-
 // Names of this kind in folder, oldest first: the stamp sorts by time, a same-second
 // suffix ("_02") after the plain name.
 QStringList NamesOf(const QString& folder, const QString& prefix, const QString& suffix) {
@@ -89,14 +75,11 @@ bool CopyBytes(const QString& from, const QString& to, QString* error) {
 }  // namespace
 
 QString DatabasePathFromSettings() {
-    const QString folder = ReadIniValue(SettingsFile(), QStringLiteral("ADMIN"),
-                                        QStringLiteral("MDBPATH"), ProgramFolder());
-    return NativePath(JoinPath(folder, QStringLiteral("DNC.mdb")));
+    return InstallationDatabase(SettingsFile());
 }
 
 bool IsPostgresUri(const QString& db) {
-    return db.startsWith(QLatin1String("postgresql:"), Qt::CaseInsensitive) ||
-           db.startsWith(QLatin1String("postgres:"), Qt::CaseInsensitive);
+    return IsDatabaseUri(db);
 }
 
 QString BackupFolder(const QString& databasePath) {
@@ -143,34 +126,11 @@ QString NewBackupPath(const QString& folder, const QString& prefix, const QStrin
 
 BackupOutcome BackupSqliteDatabase(const QSqlDatabase& database, const QString& target) {
     BackupOutcome outcome;
-    sqlite3* source = SqliteHandle(database);
-    if (!source) {
-        outcome.error = QStringLiteral("The configuration is not an open SQLite database");
-        return outcome;
-    }
     // Written under another name first, so a half-made backup is never taken for one.
     const QString part = target + QStringLiteral(".part");
     QFile::remove(part);
-    sqlite3* copy = nullptr;
-    int rc = sqlite3_open_v2(QFile::encodeName(part).constData(), &copy,
-                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-    if (rc == SQLITE_OK) {
-        sqlite3_backup* backup = sqlite3_backup_init(copy, "main", source, "main");
-        if (backup) {
-            do {
-                rc = sqlite3_backup_step(backup, -1);
-                if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) {
-                    sqlite3_sleep(20);
-                }
-            } while (rc == SQLITE_OK || rc == SQLITE_BUSY || rc == SQLITE_LOCKED);
-            sqlite3_backup_finish(backup);
-        }
-        rc = sqlite3_errcode(copy);
-    }
-    const QString why =
-        copy ? QString::fromUtf8(sqlite3_errmsg(copy)) : QStringLiteral("out of memory");
-    sqlite3_close(copy);
-    if (rc != SQLITE_OK && rc != SQLITE_DONE) {
+    QString why;
+    if (!DatabaseEngine::For(database.databaseName())->BackupToFile(database, part, &why)) {
         QFile::remove(part);
         outcome.error = QStringLiteral("\"%1\" could not be written: %2").arg(target, why);
         return outcome;
@@ -212,7 +172,7 @@ BackupOutcome BackupPostgresConfiguration(DatabaseConnection& connection, const 
     if (copied) {
         DatabaseConnection writer(
             QStringLiteral("backup-%1").arg(QUuid::createUuid().toString(QUuid::Id128)));
-        copied = OpenDatabaseAt(writer, part, &error).has_value();
+        copied = OpenDatabaseAt(writer, part, &error);
         if (copied) {
             const CopyOutcome copy = CopyConfiguration(source, writer);
             copied = copy.ok;
@@ -242,9 +202,8 @@ BackupOutcome BackupConfiguration(DatabaseConnection& connection, const QString&
     }
     const QString target = NewBackupPath(folder, kDatabasePrefix, kDatabaseSuffix);
     const QSqlDatabase database = connection.Database();
-    outcome = connection.Backend() == DatabaseBackend::PostgreSQL
-                  ? BackupPostgresConfiguration(connection, target)
-                  : BackupSqliteDatabase(database, target);
+    outcome = connection.Engine().HasFileBackup() ? BackupSqliteDatabase(database, target)
+                                                  : BackupPostgresConfiguration(connection, target);
     if (outcome.ok) {
         PruneBackups(folder, kDatabasePrefix, kDatabaseSuffix, keep);
     }
@@ -339,7 +298,7 @@ RestoreOutcome RestoreBackup(const QString& databasePath, const QString& backupN
     {
         DatabaseConnection current(QStringLiteral("KestrumRestoreCurrent"));
         BackupOutcome saved;
-        if (current.Open(QStringLiteral("data source = ") + databasePath)) {
+        if (OpenDatabaseAt(current, databasePath)) {
             saved = BackupConfiguration(current, folder, keep);
             current.Close();
         } else {

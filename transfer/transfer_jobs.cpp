@@ -59,7 +59,7 @@ void RemoveLeftovers(const QDir& folder) {
     }
 }
 
-// The database a copy writes into. A new SQLite file is built under a temporary name beside
+// The database a copy writes into. A new database file is built under a temporary name beside
 // the target and moved into place only when the copy succeeded, so a failed copy leaves
 // nothing behind and an existing file is never replaced.
 class TargetDatabase {
@@ -131,7 +131,7 @@ public:
 
 private:
     bool OpenConnection(const QString& database, QString* error) {
-        return OpenDatabaseAt(connection_, database, error).has_value();
+        return OpenDatabaseAt(connection_, database, error);
     }
 
     QString target_;

@@ -1,7 +1,7 @@
 #pragma once
 // The two ways a configuration moves: from an Access DNC.mdb into a new database
 // (kestrum-import) and from one database to another (kestrum-dbcopy). A database is a
-// DNC.mdb path or a PostgreSQL URI.
+// DNC.mdb path or a server database URI.
 
 #include "db/backend.h"
 #include "transfer/configuration_copy.h"
@@ -12,10 +12,10 @@
 // AutoNumber counters.
 bool ReadAccessConfiguration(const QString& path, SourceConfiguration* source, QString* error);
 
-// Copies the Access file into target: a new SQLite file (refused when anything exists under
+// Copies the Access file into target: a new DNC.mdb (refused when anything exists under
 // that name; it appears only when complete) or the URI of an empty database.
 CopyOutcome ImportAccessFile(const QString& accessPath, const QString& target);
 
-// Copies the configuration in from into to: a new SQLite file, an existing one without rows,
+// Copies the configuration in from into to: a new DNC.mdb, an existing one without rows,
 // or the URI of an empty database.
 CopyOutcome CopyDatabase(const QString& from, const QString& to);

@@ -1,14 +1,18 @@
 // kestrum-check (with and without --repair) and the dry runs of kestrum-dncadmin, run as the
 // separate programs they are: exit codes, output, and what they leave in files and database.
 
+#include "db/backend.h"
+#include "db/new_installation.h"
 #include "tests/check/check_fixture.h"
 #include "tests/support/test_backend.h"
 #include "tests/support/test_main.h"
 #include "tests/support/tool_run.h"
 #include "transfer/backup.h"
 
+#include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSqlQuery>
 #include <QTest>
 
 namespace {
@@ -16,6 +20,29 @@ namespace {
 // The stored configuration: the file's bytes, or every row on the server.
 QByteArray Stored(const CheckInstallation& db) {
     return db.OnServer() ? db.Dump().join('\n').toUtf8() : db.ReadFile("DNC.mdb");
+}
+
+// A second configuration in folder/decoy, named by MDBPATH where the installation's own is on
+// the server: sound and empty, with one change-log record and one backup of its own, so a
+// tool that reads it instead shows it.
+QString MakeDecoy(const CheckInstallation& db) {
+    const QString decoy = db.FilePath("decoy");
+    QDir().mkpath(decoy + "/Backups");
+    if (!CreateDatabaseFile(decoy)) {
+        return QString();
+    }
+    QFile backup(decoy + "/Backups/DNC_2020-01-01_00-00-00Z.mdb");
+    backup.open(QIODevice::WriteOnly);
+    DatabaseConnection connection(QStringLiteral("decoy"));
+    QString error;
+    if (!OpenDatabaseAt(connection, decoy + "/DNC.mdb", &error) ||
+        !QSqlQuery(connection.Database())
+             .exec("INSERT INTO kestrum_change_log (changed_at, table_name, operation, "
+                   "client_name) VALUES ('2020-01-01T00:00:00Z', 't_command', 'insert', "
+                   "'DECOY')")) {
+        return QString();
+    }
+    return decoy;
 }
 
 }  // namespace
@@ -135,6 +162,122 @@ private slots:
         QCOMPARE(ListBackups(db.FilePath("Backups")).size(), 1);
         QVERIFY(db.Exec("UPDATE t_dnc_server_clients SET protocol_id = 6 WHERE client_id = 2"));
         QCOMPARE(db.Dump(), sound);
+    }
+
+    // Without --db every tool takes the database Kestrum.ini beside it names: DBURI when set
+    // (on the server), MDBPATH otherwise; --db wins over both. The decoy is what MDBPATH names
+    // on the server: it must never be read there. Nothing is written but the export's file.
+    void FollowsTheInstallation_data() {
+        QTest::addColumn<QString>("tool");
+        QTest::addColumn<QString>("arguments");  // $DECOY: the decoy's DNC.mdb, $D: the folder
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<int>("serverExitCode");  // where it differs on the server
+        QTest::addColumn<QString>("out");         // part of standard output
+        const QString exportArgs = "export --server CNCSRV1 --base $D/T.ini --out $D/OUT.ini";
+        QTest::newRow("check") << "check"
+                               << "" << 1 << 1 << "missing-row";
+        QTest::newRow("check --db") << "check"
+                                    << "--db $DECOY" << 0 << 0 << "";
+        QTest::newRow("export") << "dncadmin" << exportArgs << 0 << 0 << "2 clients";
+        QTest::newRow("export --db") << "dncadmin" << exportArgs + " --db $DECOY" << 1 << 1 << "";
+        // Backups and the log of a server configuration are refused, never the decoy's read.
+        QTest::newRow("backup list") << "backup"
+                                     << "list" << 0 << 1 << "";
+        QTest::newRow("backup list --db")
+            << "backup"
+            << "list --db $DECOY" << 0 << 0 << "DNC_2020-01-01_00-00-00Z.mdb";
+        QTest::newRow("log") << "log"
+                             << "" << 0 << 1 << "";
+        QTest::newRow("log --db") << "log"
+                                  << "--db $DECOY" << 0 << 0 << "DECOY";
+    }
+    void FollowsTheInstallation() {
+        QFETCH(QString, tool);
+        QFETCH(QString, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(int, serverExitCode);
+        QFETCH(QString, out);
+        CheckInstallation db;
+        QVERIFY(db.Exec("DELETE FROM t_command WHERE client_id = 1"));
+        const QString decoy = MakeDecoy(db);
+        QVERIFY(!decoy.isEmpty());
+        db.WriteFile("Kestrum.ini",
+                     "[ADMIN]\r\n" +
+                         (db.OnServer() ? "DBURI=" + db.DatabaseLocation() + "\r\nMDBPATH=" + decoy
+                                        : "MDBPATH=" + db.Folder())
+                             .toUtf8() +
+                         "\r\n");
+        db.WriteFile("T.ini", kBase);
+        const QString program = ToolBeside(tool, db.Folder());
+        QVERIFY(!program.isEmpty());
+        const QByteArray before = Stored(db);
+        const QMap<QString, QString> files = Snapshot(db.Folder(), "OUT.ini");
+        arguments.replace("$DECOY", decoy + "/DNC.mdb").replace("$D", db.Folder());
+        const ToolRun run = RunTool(program, arguments.split(' ', Qt::SkipEmptyParts));
+        QCOMPARE(run.exitCode, db.OnServer() ? serverExitCode : exitCode);
+        QVERIFY2(run.out.contains(out), qPrintable(run.out + run.err));
+        const bool readsDecoy = arguments.contains(decoy);
+        QVERIFY2(readsDecoy || (!run.out.contains("DECOY") && !run.out.contains("2020-01-01")),
+                 qPrintable(run.out));
+        QCOMPARE(Stored(db), before);
+        QCOMPARE(Snapshot(db.Folder(), "OUT.ini"), files);
+    }
+
+    // A repair that fails is said in one line and exit code 3, not taken for findings that
+    // remain (1); the configuration stays as it was.
+    void RepairThatFails() {
+        CheckInstallation db;
+        QVERIFY(db.Exec("DELETE FROM t_command WHERE client_id IN (1, 2)"));
+        QVERIFY(db.RefuseInserts("t_command"));
+        const QStringList before = db.Dump();
+        const ToolRun run =
+            RunTool("check", {"--repair", "--db", db.DatabaseLocation()}, db.Folder());
+        QCOMPARE(run.exitCode, 3);
+        const QStringList lines = run.err.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2);
+        for (const QString& line : lines) {
+            QVERIFY2(line.startsWith("kestrum-check: not repaired: "), qPrintable(line));
+        }
+        QCOMPARE(run.out.count("missing-row"), 2);
+        QCOMPARE(db.Dump(), before);
+    }
+
+    // The server restarted half-way through many repairs: the tool stops at the first lost
+    // connection with one line (not one or more per remaining finding) and exit code 3.
+    void RepairStopsAtLostConnection() {
+        const QByteArray control = qgetenv("KESTRUM_TEST_PG_CTL");
+        if (!TestOnServer() || control.isEmpty()) {
+            QSKIP("needs the test server and its control command");
+        }
+        CheckInstallation db;
+        QVERIFY(
+            db.Exec("INSERT INTO t_dnc_server_clients (client_name, dnc_server_id, NODE_ID, "
+                    "PORT_ID, protocol_id) SELECT 'C' || g, 1, '09', "
+                    "lpad(g::text, 3, '0'), 2 FROM generate_series(1, 3000) g"));
+        QProcess tool;
+        tool.setWorkingDirectory(db.Folder());
+        tool.start(ToolProgram("check"), {"--repair", "--db", db.DatabaseLocation()});
+        QElapsedTimer waited;
+        waited.start();
+        QByteArray err;
+        while (!err.contains("repaired ") && waited.elapsed() < 60000 &&
+               tool.state() != QProcess::NotRunning) {
+            tool.waitForReadyRead(100);
+            err += tool.readAllStandardError();
+        }
+        QVERIFY2(err.contains("repaired "), err.constData());
+        QProcess restart;
+        restart.start("sh", {"-c", QString::fromLocal8Bit(control) + " -m fast -w restart"});
+        QVERIFY(restart.waitForFinished(60000) && restart.exitCode() == 0);
+        QVERIFY(tool.waitForFinished(60000));
+        err += tool.readAllStandardError();
+        QCOMPARE(tool.exitCode(), 3);
+        const QStringList lines = QString::fromUtf8(err).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.filter("lost").size(), 1);
+        QCOMPARE(lines.filter(QRegularExpression("^repaired ")).size(), lines.size() - 1);
+        QVERIFY2(lines.last().startsWith("kestrum-check: the connection to the database was "
+                                         "lost"),
+                 qPrintable(lines.last()));
     }
 
     // --dry-run prints the clients added, removed and changed against the file on disk and

@@ -46,8 +46,7 @@ TempInstallation::TempInstallation(const Options& options) {
             qWarning("Could not prepare the database: %s", qPrintable(error));
         }
     }
-    DncConnectionString = QStringLiteral("Provider = Microsoft.Jet.OLEDB.4.0;data source = ") +
-                          DatabaseLocation() + QStringLiteral(";");
+    DncConnectionString = DatabaseConnection::ConnectionStringFor(DatabaseLocation());
     if (valid_ && options.createDatabase && options.openConnection) {
         valid_ = OpenConnection();
     }
@@ -111,8 +110,7 @@ QString TempInstallation::DatabaseLocation() const {
 }
 
 QString TempInstallation::RowOrder(const QString& table) const {
-    return RowOrderColumn(OnServer() ? DatabaseBackend::PostgreSQL : DatabaseBackend::SQLite,
-                          table);
+    return RowOrderColumn(*DatabaseEngine::For(DatabaseLocation()), table);
 }
 
 namespace {

@@ -38,7 +38,7 @@ bool RunOn(DatabaseConnection& connection, const QString& sql, QString* error) {
 
 // The protocol rows of the schema script, made again after the tables were emptied.
 QString ProtocolRows() {
-    const QString script = SchemaScriptFor(DatabaseBackend::PostgreSQL);
+    const QString script = DatabaseEngine::For(TestServerUri())->SchemaScript();
     const qsizetype start = script.indexOf(QLatin1String("INSERT INTO t_protocol"));
     return start < 0 ? QString() : script.mid(start).trimmed();
 }
@@ -76,7 +76,8 @@ bool RunOnServer(const QString& sql, QString* error) {
 namespace {
 
 // This process's database emptied and given its protocol rows again; "" when there is none
-// yet, or when a test added a trigger or a table or dropped one (it is then made anew).
+// yet, or when a test added a trigger or a table or dropped one (it is then made anew). The
+// tables are those of the configuration and the change log.
 QString ResetProcessDatabase() {
     if (ProcessDatabase().isEmpty()) {
         return QString();
@@ -92,12 +93,12 @@ QString ResetProcessDatabase() {
                            "(SELECT COUNT(*) FROM information_schema.tables WHERE table_schema = "
                            "current_schema())")) ||
         !query.next() || query.value(0).toInt() != 0 ||
-        query.value(1).toInt() != int(SchemaTables().size())) {
+        query.value(1).toInt() != int(SchemaTables().size()) + 1) {
         return QString();
     }
     const bool emptied = RunOn(connection,
-                               QStringLiteral("TRUNCATE ") + SchemaTables().join(", ") +
-                                   QStringLiteral(" RESTART IDENTITY"),
+                               QStringLiteral("TRUNCATE kestrum_change_log, ") +
+                                   SchemaTables().join(", ") + QStringLiteral(" RESTART IDENTITY"),
                                nullptr) &&
                          RunOn(connection, ProtocolRows(), nullptr);
     return emptied ? uri : QString();

@@ -18,12 +18,25 @@ struct ToolRun {
     QString err;
 };
 
-// tool is the name after "kestrum-", e.g. "check" for tools/check/kestrum-check.
+// The built tool: tool is the name after "kestrum-", e.g. "check" for kestrum-check.
+inline QString ToolProgram(const QString& tool) {
+    return QStringLiteral(KESTRUM_BINARY_DIR "/tools/%1/kestrum-%1").arg(tool);
+}
+
+// A copy of the tool in an installation's folder, where it reads that folder's Kestrum.ini as
+// an installed tool does. "" when it cannot be copied.
+inline QString ToolBeside(const QString& tool, const QString& folder) {
+    const QString copy = QDir(folder).filePath(QStringLiteral("kestrum-") + tool);
+    QFile::remove(copy);
+    return QFile::copy(ToolProgram(tool), copy) ? copy : QString();
+}
+
+// program is a tool's name (see ToolProgram) or the path of a copy.
 inline ToolRun RunTool(const QString& tool, const QStringList& arguments,
                        const QString& workingFolder = QString()) {
     QProcess process;
     process.setWorkingDirectory(workingFolder);
-    process.start(QStringLiteral(KESTRUM_BINARY_DIR "/tools/%1/kestrum-%1").arg(tool), arguments);
+    process.start(tool.contains(QLatin1Char('/')) ? tool : ToolProgram(tool), arguments);
     ToolRun run;
     if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit) {
         return run;

@@ -2,6 +2,9 @@
 // puts one back in place of DNC.mdb (after backing up the configuration as it is).
 
 #include "app/startup.h"
+#include "base/paths.h"
+#include "base/platform.h"
+#include "db/backend.h"
 #include "tools/tool_output.h"
 #include "transfer/backup.h"
 
@@ -42,10 +45,13 @@ int main(int argc, char** argv) {
     if (!list && !restore) {
         return Usage(parser, QStringLiteral("give list, or restore and a backup's name"));
     }
-    const QString database = parser.isSet(db) ? parser.value(db) : DatabasePathFromSettings();
-    if (IsPostgresUri(database)) {
+    const QString database =
+        parser.isSet(db)
+            ? parser.value(db)
+            : InstallationDatabase(JoinPath(ProgramFolder(), QStringLiteral("Kestrum.ini")));
+    if (IsDatabaseUri(database)) {
         return Fail(
-            QStringLiteral("backups of a PostgreSQL configuration are not available "
+            QStringLiteral("backups of a server configuration are not available "
                            "yet"));
     }
     const QString folder = BackupFolder(QFileInfo(database).absoluteFilePath());

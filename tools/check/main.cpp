@@ -1,5 +1,6 @@
 // kestrum-check: the configuration check for scheduled runs. Exit 0 when nothing was found,
-// 1 with findings, 2 when the check cannot run. Nothing is changed unless --repair is given.
+// 1 with findings, 2 when the check cannot run, 3 when a repair failed (findings remain).
+// Nothing is changed unless --repair is given.
 
 #include "base/app_state.h"
 #include "base/inifile.h"
@@ -8,6 +9,7 @@
 #include "base/platform.h"
 #include "base/redaction.h"
 #include "check/configuration_check.h"
+#include "db/backend.h"
 #include "db/change_log.h"
 #include "db/dnc_database.h"
 #include "tools/tool_output.h"
@@ -22,16 +24,10 @@
 
 namespace {
 
-bool IsUri(const QString& db) {
-    return db.contains(QStringLiteral("://"));
-}
+constexpr int kExitRepairsFailed = 3;
 
-// The database the Kestrum.ini beside the program names (ADMIN MDBPATH), as Kestrum finds it.
-QString DatabaseOfSettings() {
-    const QString folder = ReadIniValue(SettingsFileName, QStringLiteral("ADMIN"),
-                                        QStringLiteral("MDBPATH"), ProgramFolder());
-    return JoinPath(folder, QStringLiteral("DNC.mdb"));
-}
+// While a repair runs, the database's reports are kept for its one line instead of printed.
+QStringList* g_repairReports = nullptr;
 
 void Print(const QList<Finding>& findings, bool json) {
     for (const Finding& finding : findings) {
@@ -51,21 +47,27 @@ int main(int argc, char** argv) {
     SetToolIdentity(QStringLiteral("kestrum-check"));
     // Database errors of the shared code go to standard error.
     SetMessageHandler([](const MessageRequest& request) {
-        Err() << "kestrum-check: " << request.title << ": " << WithoutPasswords(request.text)
-              << Qt::endl;
+        if (g_repairReports) {
+            g_repairReports->append(request.text);
+        } else {
+            Err() << "kestrum-check: " << request.title << ": " << WithoutPasswords(request.text)
+                  << Qt::endl;
+        }
         return SafeAnswer(request.buttons);
     });
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Checks the DNC configuration. Exit code 0: no findings, 1: findings, "
-                       "2: the check could not run. One finding a line: severity, server, "
+                       "2: the check could not run, 3: --repair could not repair every "
+                       "finding it should have. One finding a line: severity, server, "
                        "client, kind and text, separated by tabs."));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption db(QStringLiteral("db"),
-                                QStringLiteral("DNC.mdb path or PostgreSQL URI (default: the "
-                                               "database of the Kestrum.ini beside the program)."),
+                                QStringLiteral("DNC.mdb path or server database URI (default: "
+                                               "the database the Kestrum.ini beside the "
+                                               "program names: DBURI, else MDBPATH)."),
                                 QStringLiteral("DNC.mdb|URI"));
     const QCommandLineOption server(QStringLiteral("server"),
                                     QStringLiteral("Only the findings of this DNC server."),
@@ -87,14 +89,11 @@ int main(int argc, char** argv) {
 
     SettingsFileName = JoinPath(ProgramFolder(), QStringLiteral("Kestrum.ini"));
     LocalComputerName = GetLocalComputerName().toUpper();
-    const QString database = parser.isSet(db) ? parser.value(db) : DatabaseOfSettings();
-    if (!IsUri(database) && !QFileInfo(NativePath(database)).isFile()) {
-        return Fail(QStringLiteral("database \"%1\" not found").arg(ShownLocation(database)), 2);
-    }
-    if (!DncConnection.Open(QStringLiteral("data source = ") + database + QStringLiteral(";"))) {
-        return Fail(QStringLiteral("database \"%1\" cannot be opened: %2")
-                        .arg(ShownLocation(database), DncConnection.LastError()),
-                    2);
+    const QString database =
+        parser.isSet(db) ? parser.value(db) : InstallationDatabase(SettingsFileName);
+    QString openError;
+    if (!OpenDatabaseAt(DncConnection, database, &openError)) {
+        return Fail(openError, 2);
     }
     CheckOptions options;
     options.Server = parser.value(server);
@@ -107,6 +106,7 @@ int main(int argc, char** argv) {
     if (!result.Ok) {
         return Fail(QStringLiteral("the configuration could not be read"), 2);
     }
+    int failed = 0;
     if (parser.isSet(repair)) {
         const bool anyRepairable =
             std::any_of(result.Findings.cbegin(), result.Findings.cend(),
@@ -118,13 +118,31 @@ int main(int argc, char** argv) {
         }
         const ActionScope action(QStringLiteral("kestrum-check --repair"));
         bool repaired = false;
+        int attempted = 0;
         for (const Finding& finding : result.Findings) {
             if (!IsRepairable(finding)) {
                 continue;
             }
+            ++attempted;
+            QStringList reports;
+            g_repairReports = &reports;
             const RepairDone done = RepairFinding(finding);
+            g_repairReports = nullptr;
+            if (DncConnection.IsLost() || !DncConnection.IsOpen()) {
+                // Every further repair would fail the same way: one line, and stop.
+                return Fail(QStringLiteral("the connection to the database was lost (%1); "
+                                           "repairs stopped at %2 of %3")
+                                .arg(DncConnection.LastError())
+                                .arg(attempted)
+                                .arg(std::count_if(result.Findings.cbegin(), result.Findings.cend(),
+                                                   IsRepairable)),
+                            kExitRepairsFailed);
+            }
             if (!done.Ok) {
-                Err() << "kestrum-check: not repaired: " << finding.Text << Qt::endl;
+                ++failed;
+                Err() << "kestrum-check: not repaired: " << finding.Text
+                      << (reports.isEmpty() ? QString() : QStringLiteral(": ") + reports.first())
+                      << Qt::endl;
                 continue;
             }
             repaired = true;
@@ -145,5 +163,8 @@ int main(int argc, char** argv) {
         }
     }
     Print(result.Findings, parser.isSet(json));
+    if (failed > 0) {
+        return kExitRepairsFailed;
+    }
     return result.Findings.isEmpty() ? 0 : 1;
 }

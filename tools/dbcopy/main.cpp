@@ -1,5 +1,5 @@
 // kestrum-dbcopy FROM TO: copies a whole configuration between two databases (a DNC.mdb
-// path or a PostgreSQL URI each). On any failure nothing is written and exit code 1 follows
+// path or a server database URI each). On any failure nothing is written and exit code 1 follows
 // one line naming the reason (2 for a wrong command line).
 
 #include "tools/tool_output.h"
@@ -16,13 +16,13 @@ int main(int argc, char** argv) {
         QStringLiteral("Copies every table of a Kestrum configuration from one database to "
                        "another, identifiers kept and the key counters set past them. TO is "
                        "a new DNC.mdb, an existing one without rows, or the URI of an empty "
-                       "PostgreSQL database; a target that holds rows is refused."));
+                       "server database; a target that holds rows is refused."));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("FROM"),
-                                 QStringLiteral("DNC.mdb path or PostgreSQL URI to copy."));
+                                 QStringLiteral("DNC.mdb path or server database URI to copy."));
     parser.addPositionalArgument(QStringLiteral("TO"),
-                                 QStringLiteral("DNC.mdb path or PostgreSQL URI to fill."));
+                                 QStringLiteral("DNC.mdb path or server database URI to fill."));
     if (const std::optional<int> done = ParseCommandLine(parser)) {
         return *done;
     }

@@ -3,6 +3,8 @@
 // (2 for a wrong command line).
 
 #include "base/messages.h"
+#include "base/paths.h"
+#include "base/platform.h"
 #include "base/redaction.h"
 #include "db/backend.h"
 #include "db/dnc_database.h"
@@ -19,10 +21,11 @@ namespace {
 
 const char kUsage[] =
     "Usage:\n"
-    "  kestrum-dncadmin export --db DNC.mdb|postgresql://URI --server NAME --base "
+    "  kestrum-dncadmin export [--db DNC.mdb|URI] --server NAME --base "
     "DNCAdminExportCopy.ini --out DNCAdmin.ini [--dry-run]\n"
     "  kestrum-dncadmin merge --template DNCAdminExportCopy.ini --master MASTERFOLDER "
     "SOURCE1 [SOURCE2 SOURCE3 SOURCE4] [--dry-run]\n"
+    "  --db defaults to the database the Kestrum.ini beside the program names.\n"
     "  --dry-run prints the clients added, removed and changed in the file on disk and "
     "writes nothing.\n";
 
@@ -47,7 +50,8 @@ int Usage(const QString& text) {
 
 // "--name value" options and the remaining arguments; false on an unknown or empty option.
 bool ParseOptions(const QStringList& args, const QStringList& known,
-                  QMap<QString, QString>& options, QStringList& rest, QString& problem) {
+                  QMap<QString, QString>& options, QStringList& rest, QString& problem,
+                  const QStringList& optional = {}) {
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& arg = args.at(i);
         if (!arg.startsWith(QLatin1String("--"))) {
@@ -66,7 +70,7 @@ bool ParseOptions(const QStringList& args, const QStringList& known,
         options.insert(name, args.at(++i));
     }
     for (const QString& name : known) {
-        if (!options.contains(name)) {
+        if (!options.contains(name) && !optional.contains(name)) {
             problem = QStringLiteral("option --") + name + QStringLiteral(" is missing");
             return false;
         }
@@ -79,13 +83,16 @@ int Export(QStringList args) {
     QMap<QString, QString> options;
     QStringList rest;
     QString problem;
-    if (!ParseOptions(args, {"db", "server", "base", "out"}, options, rest, problem)) {
+    if (!ParseOptions(args, {"db", "server", "base", "out"}, options, rest, problem, {"db"})) {
         return Usage(problem);
+    }
+    if (!options.contains("db")) {
+        options.insert("db", InstallationDatabase(JoinPath(ProgramFolder(), "Kestrum.ini")));
     }
     if (!rest.isEmpty()) {
         return Usage(QStringLiteral("unexpected argument ") + rest.first());
     }
-    // A DNC.mdb path or a PostgreSQL URI.
+    // A DNC.mdb path or a server database's URI.
     const QString db = options.value("db");
     const QString target = options.value("out");
     // The file would be replaced while it is still being read.

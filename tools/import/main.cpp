@@ -109,8 +109,8 @@ int main(int argc, char** argv) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Copies every table of an Access DNC.mdb (Jet 3 or Jet 4) into a new "
-                       "Kestrum database: a new SQLite file made from the schema (an existing "
-                       "file is never replaced) or the URI of an empty PostgreSQL database. "
+                       "Kestrum database: a new DNC.mdb made from the schema (an existing "
+                       "file is never replaced) or the URI of an empty server database. "
                        "Identifiers and the AutoNumber counters are kept. The Access file is "
                        "only read."));
     parser.addHelpOption();
@@ -124,7 +124,7 @@ int main(int argc, char** argv) {
     parser.addOption(rows);
     parser.addPositionalArgument(QStringLiteral("OLD.mdb"), QStringLiteral("The Access file."));
     parser.addPositionalArgument(QStringLiteral("TARGET"),
-                                 QStringLiteral("The new DNC.mdb, or a PostgreSQL URI."));
+                                 QStringLiteral("The new DNC.mdb, or a server database URI."));
     if (const std::optional<int> done = ParseCommandLine(parser)) {
         return *done;
     }

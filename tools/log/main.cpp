@@ -1,6 +1,8 @@
 // kestrum-log: the change log of a configuration, newest first, as lines, CSV or JSON. The
 // entries are written as they are read, so a log of any length takes the same memory.
 
+#include "base/paths.h"
+#include "base/platform.h"
 #include "db/backend.h"
 #include "db/change_log.h"
 #include "tools/tool_output.h"
@@ -71,7 +73,10 @@ int main(int argc, char** argv) {
         }
         filter.since = *from;
     }
-    const QString database = parser.isSet(db) ? parser.value(db) : DatabasePathFromSettings();
+    const QString database =
+        parser.isSet(db)
+            ? parser.value(db)
+            : InstallationDatabase(JoinPath(ProgramFolder(), QStringLiteral("Kestrum.ini")));
     DatabaseConnection connection(QStringLiteral("KestrumLog"));
     QString error;
     if (!OpenDatabaseAt(connection, database, &error)) {

@@ -1,5 +1,5 @@
 // kestrum-newinstall <folder>: creates an empty DNC.mdb for a new installation.
-// kestrum-newinstall <postgresql://URI>: creates the tables in an empty server database.
+// kestrum-newinstall <URI>: creates the tables in an empty server database.
 // It never replaces an existing DNC.mdb, nor adds to a database that holds the tables.
 
 #include "base/redaction.h"
@@ -16,9 +16,9 @@ int main(int argc, char** argv) {
     const QStringList args = QCoreApplication::arguments();
     // An empty folder name would mean the current folder, which nobody asked for.
     if (args.size() != 2 || args.at(1).isEmpty() || args.at(1).startsWith(QLatin1Char('-'))) {
-        err << "Usage: kestrum-newinstall <program-folder>|<postgresql://URI>\n"
+        err << "Usage: kestrum-newinstall <program-folder>|<server-URI>\n"
                "Creates an empty DNC.mdb in the folder; an existing one is never replaced.\n"
-               "Given a URI, creates the tables in that empty PostgreSQL database.\n";
+               "Given a URI, creates the tables in that empty server database.\n";
         return 2;
     }
     QString error;

@@ -1,0 +1,43 @@
+#pragma once
+// The DNC.mdb file: an SQLite 3 database, recognised by its header.
+
+#include "components/database_engine.h"
+
+class SqliteEngine final : public DatabaseEngine {
+public:
+    // Whether the file starts with the engine's header.
+    static bool IsDatabaseFile(const QString& path);
+
+    QString Name() const override;
+    bool IsServer() const override { return false; }
+    bool Open(const QString& connectionName, const QString& location, bool newFile,
+              QString* error) const override;
+    QString SchemaScript() const override;
+    QString OwnTablesScript() const override;
+    std::optional<bool> TableExists(const QSqlDatabase& db, const QString& table,
+                                    QString* error) const override;
+    std::optional<QStringList> TableNames(const QSqlDatabase& db, QString* error) const override;
+    QString RowPositionColumn() const override { return QStringLiteral("rowid"); }
+    QString InsertReturning(const QString&) const override { return QString(); }
+    bool HasLastInsertId() const override { return true; }
+    QString SnapshotIsolation() const override { return QString(); }
+    QString RowLockClause() const override { return QString(); }
+    QString GeneratedKeyDefinition(const QString& column) const override;
+    bool IsUniqueViolation(const QSqlError& error) const override;
+    bool IsLostConnection(const QSqlError&, const QSqlDatabase&) const override { return false; }
+    bool IsBusyCode(qint32 code) const override;
+    bool FailureSpoilsTransaction() const override { return false; }
+    bool IsAbortedTransaction(const QSqlError&) const override { return false; }
+    std::optional<qint64> ReadKeyCounter(const QSqlDatabase& db, const QString& table,
+                                         const QString& key, QString* error) const override;
+    bool SetKeyCounter(const QSqlDatabase& db, const QString& table, const QString& key,
+                       qint64 last, QString* error) const override;
+    bool SetKeyPastRows(const QSqlDatabase&, const QString&, const QString&,
+                        QString*) const override {
+        return true;  // an AUTOINCREMENT key never goes below the highest stored
+    }
+    bool HasFileBackup() const override { return true; }
+    bool BackupToFile(const QSqlDatabase& db, const QString& target, QString* error) const override;
+    bool RestoreFromFile(const QSqlDatabase& db, const QString& source,
+                         QString* error) const override;
+};
