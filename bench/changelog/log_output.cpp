@@ -67,7 +67,7 @@ Run Measure(const QString& tool, const QStringList& arguments) {
 // Empties the log and writes rows records into it, each like one of a client's port change.
 bool Fill(DatabaseConnection& connection, int rows) {
     QSqlQuery query(connection.Database());
-    const bool server = connection.Backend() == DatabaseBackend::PostgreSQL;
+    const bool server = connection.Engine().IsServer();
     const QString numbers = server ? QStringLiteral("SELECT generate_series(1, %1) AS i")
                                    : QStringLiteral(
                                          "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT "
