@@ -57,7 +57,12 @@ private Q_SLOTS:
     void oneCopyPerInstallation() {
         QTemporaryDir dir;
         const QString folder = QFileInfo(dir.path()).canonicalFilePath();
-        QVERIFY(QFile::copy(QStringLiteral(KESTRUM_BINARY_DIR "/Kestrum"), folder + "/Kestrum"));
+#ifdef Q_OS_WIN
+        const QString program = QStringLiteral("/Kestrum.exe");
+#else
+        const QString program = QStringLiteral("/Kestrum");
+#endif
+        QVERIFY(QFile::copy(QStringLiteral(KESTRUM_BINARY_DIR) + program, folder + program));
         QVERIFY(CreateDatabaseFile(folder));
         // The lock the copies take: the one this installation's program folder names.
         SetProgramFolder(folder);
@@ -74,7 +79,7 @@ private Q_SLOTS:
         });
         for (QProcess* process : {&first, &second, &third}) {
             process->setWorkingDirectory(folder);
-            process->setProgram(folder + "/Kestrum");
+            process->setProgram(folder + program);
         }
         first.start();
         QVERIFY2(first.waitForStarted(kDeadlineMs), qPrintable(first.errorString()));
@@ -148,8 +153,9 @@ private Q_SLOTS:
         QCOMPARE(messages.Count(), 0);
         QTEST(SettingsRead(), "read");
         // The database folder is upper-cased; the file is still found, as Windows would find it.
-        QStringList names{folder + "/Kestrum.ini", "CNCSRV7", upper,
-                          kProvider + upper + "/DNC.mdb;"};
+        const QChar sep = QDir::separator();
+        QStringList names{folder + sep + "Kestrum.ini", "CNCSRV7", upper,
+                          kProvider + upper + sep + "DNC.mdb;"};
         names += QStringList(9, QStringLiteral("KESTRUM.HLP"));
         names[4 + 3] = help3;
         QCOMPARE(
@@ -201,8 +207,13 @@ private Q_SLOTS:
         // the connection string keeps the settings' text.
         QString shown = path;
         if (path.isEmpty()) {
-            path = QDir::toNativeSeparators(install.Folder()).toUpper() + "/DNC.mdb";
+            path = QDir::toNativeSeparators(install.Folder()).toUpper() + QDir::separator() +
+                   "DNC.mdb";
+#ifdef Q_OS_WIN
+            shown = path;  // no case to find on Windows: the settings' text
+#else
             shown = QDir::toNativeSeparators(install.Folder()) + "/DNC.mdb";
+#endif
         }
         const int windowsBefore = int(QApplication::topLevelWidgets().size());
         MessageRecorder messages;

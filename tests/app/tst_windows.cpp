@@ -206,7 +206,8 @@ private Q_SLOTS:
         HelpFileNames = QStringList{QStringLiteral("KESTRUM.HTML")};
         main.show();
         Child<QAction>(&main, "mnuKestrum")->trigger();
-        const QString file = installation->FilePath(QStringLiteral("KESTRUM.HTML"));
+        const QString file =
+            QDir::toNativeSeparators(installation->FilePath(QStringLiteral("KESTRUM.HTML")));
         QCOMPARE(messages.Texts(), QStringList{"Help File '" + file + "' not found."});
         QCOMPARE(main.Help()->HelpWindow(), quintptr(0));
         QVERIFY(QFile::copy(QStringLiteral(KESTRUM_SOURCE_DIR "/help/Kestrum.html"),
@@ -265,7 +266,8 @@ private Q_SLOTS:
                  : after.isDir()   ? "<folder>"
                                    : installation->ReadFile(QStringLiteral("TolvaneDNC.ini")),
                  CrLf(row->tolvaneAfter));
-        QCOMPARE(messages.Texts().join('|').replace(tolvane, QStringLiteral("TolvaneDNC.ini")),
+        QCOMPARE(messages.Texts().join('|').replace(QDir::toNativeSeparators(tolvane),
+                                                    QStringLiteral("TolvaneDNC.ini")),
                  QString::fromLatin1(row->messages));
     }
 };
