@@ -286,14 +286,16 @@ private slots:
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         ChangeLogModel& model = window.Model();
+        // Whole pages only, never the whole log (the view may ask for a second page while it
+        // lays itself out).
         const int pages = model.PagesRead();
-        QCOMPARE(model.rowCount(), ChangeLogModel::kPageSize);
-        QVERIFY(model.canFetchMore({}));
-        // Scrolled to the end, the list reads the next page and then the rest.
+        QCOMPARE(model.rowCount(), pages * ChangeLogModel::kPageSize);
+        QVERIFY(pages <= 2 && model.canFetchMore({}));
+        // Scrolled to the end, the list reads the next pages and then the rest.
         auto* view = window.findChild<QTreeView*>("lstEntries");
         QTRY_VERIFY((view->scrollToBottom(), model.rowCount() == 453));
         QVERIFY(!model.canFetchMore({}));
-        QCOMPARE(model.PagesRead() - pages, 2);
+        QCOMPARE(model.PagesRead(), 3);
         QCOMPARE(model.index(452, 0).data().toString(), QStringLiteral("2026-12-06T23:59:59.999Z"));
 
         QLineEdit* client = window.findChild<QComboBox*>("cboClient")->lineEdit();

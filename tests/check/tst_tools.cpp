@@ -180,14 +180,15 @@ private slots:
                                     << "--db $DECOY" << 0 << 0 << "";
         QTest::newRow("export") << "dncadmin" << exportArgs << 0 << 0 << "2 clients";
         QTest::newRow("export --db") << "dncadmin" << exportArgs + " --db $DECOY" << 1 << 1 << "";
-        // Backups and the log of a server configuration are refused, never the decoy's read.
+        // Backups of a server configuration are refused; its log is read from the server;
+        // the decoy is never read.
         QTest::newRow("backup list") << "backup"
                                      << "list" << 0 << 1 << "";
         QTest::newRow("backup list --db")
             << "backup"
             << "list --db $DECOY" << 0 << 0 << "DNC_2020-01-01_00-00-00Z.mdb";
         QTest::newRow("log") << "log"
-                             << "" << 0 << 1 << "";
+                             << "" << 0 << 0 << "";
         QTest::newRow("log --db") << "log"
                                   << "--db $DECOY" << 0 << 0 << "DECOY";
     }
@@ -248,6 +249,11 @@ private slots:
         const QByteArray control = qgetenv("KESTRUM_TEST_PG_CTL");
         if (!TestOnServer() || control.isEmpty()) {
             QSKIP("needs the test server and its control command");
+        }
+        // The restart races the repairs: on a loaded machine they may all be done before it
+        // (exit 2). Until the restart is tied to a point in the repair, this is run by hand.
+        if (qEnvironmentVariableIsEmpty("KESTRUM_TEST_RESTART_RACE")) {
+            QSKIP("the restart races the repairs; KESTRUM_TEST_RESTART_RACE=1 runs it");
         }
         CheckInstallation db;
         QVERIFY(
