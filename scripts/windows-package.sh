@@ -65,7 +65,7 @@ win_wxs() {
 <Wix xmlns="http://schemas.microsoft.com/wix/2006/wi">
   <Product Id="*" Name="Kestrum" Language="1033" Version="$version" Manufacturer="Kestrum"
            UpgradeCode="6B3F0C52-8E1A-4D57-9A64-2F0E51C7D3A9">
-    <Package InstallerVersion="500" Compressed="yes" InstallScope="perMachine" Platform="x64"
+    <Package InstallerVersion="500" Compressed="yes" InstallScope="perMachine"
              Description="Kestrum $version, DNC administration"/>
     <MajorUpgrade DowngradeErrorMessage="A newer Kestrum is already installed."/>
     <Media Id="1" Cabinet="kestrum.cab" EmbedCab="yes"/>
@@ -77,7 +77,7 @@ EOF
         rel="${f#./}"
         id="f_$(echo "$rel" | tr -c 'A-Za-z0-9_\n' '_')"
         echo "          <Component Id=\"c${id}\" Guid=\"$(win_guid "$rel")\" Win64=\"yes\">"
-        echo "            <File Id=\"${id}\" Name=\"$rel\" Source=\"$folder/$rel\" KeyPath=\"yes\"/>"
+        echo "            <File Id=\"${id}\" Name=\"$rel\" Source=\"$rel\" KeyPath=\"yes\"/>"
         echo "          </Component>"
     done
     for dirs in $(cd "$folder" && find . -mindepth 1 -maxdepth 1 -type d | sort); do
@@ -87,7 +87,7 @@ EOF
             rel="$dirs/${f#./}"
             id="f_$(echo "$rel" | tr -c 'A-Za-z0-9_\n' '_')"
             echo "            <Component Id=\"c${id}\" Guid=\"$(win_guid "$rel")\" Win64=\"yes\">"
-            echo "              <File Id=\"${id}\" Name=\"${f#./}\" Source=\"$folder/$rel\" KeyPath=\"yes\"/>"
+            echo "              <File Id=\"${id}\" Name=\"${f#./}\" Source=\"$rel\" KeyPath=\"yes\"/>"
             echo "            </Component>"
         done
         echo "          </Directory>"
@@ -138,7 +138,8 @@ win_package() {
     local msi="$out/Kestrum-$version-x64.msi"
     win_wxs "$stage" "$version" >"$out/Kestrum.wxs"
     rm -f "$msi"
-    wixl -a x64 -o "$msi" "$out/Kestrum.wxs"
+    # Sources are named relative to the program folder.
+    (cd "$stage" && wixl -a x64 -o "$msi" "$out/Kestrum.wxs")
     # wixl cannot mark components permanent: set the Permanent (16) and NeverOverwrite (128)
     # bits in the package's Component table.
     local idt="$out/idt"
