@@ -26,7 +26,7 @@ win_install_check() {
         platforms/qwindows.dll sqldrivers/qsqlite.dll kestrum-dncadmin.exe; do
         [ -f "$folder/$f" ] || { echo "not installed: $f" >&2; return 1; }
     done
-    ls "$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Kestrum/" >/dev/null ||
+    find "$WINEPREFIX/drive_c" -path '*Start Menu/Programs/Kestrum/Kestrum.lnk' | grep -q . ||
         { echo "no Start-menu shortcut" >&2; return 1; }
 
     win_log "Kestrum from C:\\Kestrum"
