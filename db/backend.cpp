@@ -66,9 +66,9 @@ bool OpenDatabaseAt(DatabaseConnection& connection, const QString& location, QSt
     }
     const QString opened = IsDatabaseUri(location) ? location.trimmed() : NativePath(location);
     if (!connection.OpenLocation(opened)) {
-        return Fail(error, QStringLiteral("database \"%1\" cannot be opened: %2")
-                               .arg(ShownLocation(location),
-                                    WithoutPasswords(connection.LastError())));
+        return Fail(error,
+                    QStringLiteral("database \"%1\" cannot be opened: %2")
+                        .arg(ShownLocation(location), WithoutPasswords(connection.LastError())));
     }
     return true;
 }

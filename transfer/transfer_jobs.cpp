@@ -39,8 +39,8 @@ void RemoveLeftovers(const QDir& folder) {
     static const QRegularExpression leftover(
         QStringLiteral("^(\\..+\\.[0-9a-f]{32}\\.new)(-journal|-wal|-shm|\\.lock)?$"));
     QSet<QString> owned;
-    const QStringList names = folder.entryList({QStringLiteral(".*.new*")},
-                                               QDir::Files | QDir::Hidden | QDir::System);
+    const QStringList names =
+        folder.entryList({QStringLiteral(".*.new*")}, QDir::Files | QDir::Hidden | QDir::System);
     for (const QString& name : names) {
         const QRegularExpressionMatch match = leftover.match(name);
         if (match.hasMatch()) {
