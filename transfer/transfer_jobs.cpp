@@ -6,6 +6,7 @@
 #include "transfer/access_file.h"
 #include "transfer/access_header.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QLockFile>
@@ -31,6 +32,20 @@ void RemoveDatabaseFile(const QString& path) {
     }
 }
 
+// A lock that names no process: its owner died between creating it and writing its
+// process id, which a live owner does at once. Taken over once it is older than that.
+bool TakeOverEmptyLock(QLockFile& owner, const QString& lockPath) {
+    qint64 pid = 0;
+    QString host;
+    QString program;
+    const QFileInfo lock(lockPath);
+    if (owner.getLockInfo(&pid, &host, &program) || !lock.exists() ||
+        lock.lastModified().secsTo(QDateTime::currentDateTime()) < 5) {
+        return false;
+    }
+    return owner.removeStaleLockFile() && owner.tryLock(0);
+}
+
 // A copy killed on the way (power cut, kill -9) leaves its file, journal and lock behind,
 // or a part of them. Any run in the folder removes those whose owner is gone: a lock whose
 // process no longer runs is taken over; files without a lock never had a live owner, since
@@ -51,7 +66,7 @@ void RemoveLeftovers(const QDir& folder) {
         QLockFile owner(path + kLockSuffix);
         // Stale only when its process is gone: a long copy's lock grows old, it stays live.
         owner.setStaleLockTime(0);
-        if (!owner.tryLock(0)) {
+        if (!owner.tryLock(0) && !TakeOverEmptyLock(owner, path + kLockSuffix)) {
             continue;  // its copy is still running
         }
         RemoveDatabaseFile(path);

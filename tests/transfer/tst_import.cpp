@@ -22,6 +22,7 @@
 #include "transfer/target_columns.h"
 #include "transfer/transfer_jobs.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -460,6 +461,8 @@ private slots:
         // A copy killed on the way left its file behind; a copy still running keeps its own.
         row("import after a killed one", "import", {kSample, "$D/DNC.mdb"}, 0, "Imported", "");
         row("copy after a killed one", "dbcopy", {"$D/a.mdb", "$D/DNC.mdb"}, 0, "Copied", "");
+        row("copy after one killed in its lock", "dbcopy", {"$D/a.mdb", "$D/DNC.mdb"}, 0, "Copied",
+            "");
         row("copy beside a running one", "dbcopy", {"$D/a.mdb", "$D/DNC.mdb"}, 0, "Copied", "");
     }
     void commandLine() {
@@ -486,12 +489,19 @@ private slots:
             running.emplace(left + ".lock");
             QVERIFY(running->tryLock(0));
         }
+        if (tag.contains("in its lock")) {  // created, killed before it wrote its process id
+            QFile lock(left + ".lock");
+            QVERIFY(lock.open(QIODevice::WriteOnly) &&
+                    lock.setFileTime(QDateTime::currentDateTime().addSecs(-60),
+                                     QFileDevice::FileModificationTime));
+        }
         arguments.replaceInStrings(QStringLiteral("$D"), dir.path());
         const QMap<QString, QString> before = Snapshot(dir.path());
         const ToolRun run = RunTool(tool, arguments);
         QCOMPARE(run.exitCode, exitCode);
         QCOMPARE(QFileInfo::exists(left) && QFileInfo::exists(left + "-journal"),
                  tag.contains("running"));
+        QCOMPARE(QFileInfo::exists(left + ".lock"), tag.contains("running"));
         QVERIFY2(run.out.contains(out), qPrintable(run.out));
         err.replace(QStringLiteral("$D"), dir.path());
         QVERIFY2(run.err.contains(err), qPrintable(run.err));

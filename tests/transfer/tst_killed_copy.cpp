@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -71,8 +72,14 @@ private slots:
         copy.start(QStringLiteral(KESTRUM_BINARY_DIR "/tools/%1/kestrum-%1").arg(tool),
                    {source, target});
         QVERIFY(copy.waitForStarted());
-        // Killed once its file exists: the copy is under way.
-        while (Temporaries(dir.filePath("out")).isEmpty() && copy.state() == QProcess::Running) {
+        // Killed once its database file exists (its lock, made before it, is complete then):
+        // the copy is under way.
+        const auto started = [&] {
+            return !Temporaries(dir.filePath("out"))
+                        .filter(QRegularExpression("\\.new$"))
+                        .isEmpty();
+        };
+        while (!started() && copy.state() == QProcess::Running) {
             QThread::msleep(1);
         }
         copy.kill();  // SIGKILL: nothing of the program runs any more
