@@ -18,12 +18,12 @@ struct ToolRun {
     QString err;
 };
 
-// tool is the name after "kestrum-", e.g. "check" for tools/check/kestrum-check.
-inline ToolRun RunTool(const QString& tool, const QStringList& arguments,
-                       const QString& workingFolder = QString()) {
+// A program run with arguments from a working folder, up to a minute.
+inline ToolRun RunProgram(const QString& program, const QStringList& arguments,
+                          const QString& workingFolder = QString()) {
     QProcess process;
     process.setWorkingDirectory(workingFolder);
-    process.start(QStringLiteral(KESTRUM_BINARY_DIR "/tools/%1/kestrum-%1").arg(tool), arguments);
+    process.start(program, arguments);
     ToolRun run;
     if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit) {
         return run;
@@ -32,6 +32,16 @@ inline ToolRun RunTool(const QString& tool, const QStringList& arguments,
     run.out = QString::fromUtf8(process.readAllStandardOutput());
     run.err = QString::fromUtf8(process.readAllStandardError());
     return run;
+}
+
+// Where the build put a tool; tool is the name after "kestrum-", e.g. "check".
+inline QString ToolPath(const QString& tool) {
+    return QStringLiteral(KESTRUM_BINARY_DIR "/tools/%1/kestrum-%1").arg(tool);
+}
+
+inline ToolRun RunTool(const QString& tool, const QStringList& arguments,
+                       const QString& workingFolder = QString()) {
+    return RunProgram(ToolPath(tool), arguments, workingFolder);
 }
 
 // Every entry under folder: a file by its sha256, anything else by its kind (a link by its
