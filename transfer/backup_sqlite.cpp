@@ -1,5 +1,6 @@
 #include "transfer/backup_sqlite.h"
 
+#include "base/atomic_file.h"
 #include "base/database_use_lock.h"
 #include "db/schema_names.h"
 
@@ -128,10 +129,9 @@ bool WriteSqliteCopy(sqlite3* source, const QString& target, QString* error) {
         *error = QStringLiteral("\"%1\" could not be written: %2").arg(target, why);
         return false;
     }
-    QFile::remove(target);
-    if (!QFile::rename(part, target)) {
+    // Never over a file of the same name (another Kestrum's backup of the same second).
+    if (!RenameWithoutReplacing(part, target, error)) {
         QFile::remove(part);
-        *error = QStringLiteral("\"%1\" could not be written").arg(target);
         return false;
     }
     return true;
