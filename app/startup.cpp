@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include "base/database_use_lock.h"
 #include "base/redaction.h"
 #include "base/settings.h"
 #include "db/dnc_database.h"
@@ -123,6 +124,18 @@ StartUpOutcome StartUp() {
         ShowMessage(AccessDatabaseMessage(DisplayPath(databaseFile)), MsgButtons::Ok,
                     MsgIcon::Critical, AccessDatabaseTitle());
         return StartUpOutcome::AccessDatabase;
+    }
+
+    // Held while the program runs, whoever and wherever it runs from: no restore replaces the
+    // configuration under it. A restore under way is waited for, within the usual limit.
+    static DatabaseUseLock inUse;
+    if (inUse.Acquire(NativePath(databaseFile), DatabaseUseLock::Mode::Shared, kDatabaseWaitMs) ==
+        DatabaseUseLock::Result::InUse) {
+        ShowMessage(QStringLiteral("DNC Database at \"") + DisplayPath(databaseFile) +
+                        QStringLiteral("\" is being restored. Start the program again when the "
+                                       "restore is done."),
+                    MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("DNC Database in use!"));
+        return StartUpOutcome::DatabaseMissing;
     }
 
     // A failed open is not fatal: each query then reports its own error. Nothing is written

@@ -19,7 +19,14 @@ bool Fail(QString* error, const QString& text) {
     return false;
 }
 
-sqlite3* Handle(const QSqlDatabase& db) {
+QString ResourceText(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+}  // namespace
+
+sqlite3* SqliteEngine::HandleOf(const QSqlDatabase& db) {
     if (!db.driver()) {
         return nullptr;
     }
@@ -30,9 +37,7 @@ sqlite3* Handle(const QSqlDatabase& db) {
     return *static_cast<sqlite3* const*>(handle.constData());
 }
 
-// Copies the main database of from into the main database of to, page by page. Another
-// connection's lock is waited for, up to the same limit as a statement.
-int CopyPages(sqlite3* to, sqlite3* from) {
+int SqliteEngine::CopyPages(sqlite3* to, sqlite3* from) {
     sqlite3_backup* backup = sqlite3_backup_init(to, "main", from, "main");
     if (!backup) {
         return sqlite3_errcode(to);
@@ -50,13 +55,6 @@ int CopyPages(sqlite3* to, sqlite3* from) {
     const int finished = sqlite3_backup_finish(backup);
     return rc == SQLITE_DONE ? finished : rc;
 }
-
-QString ResourceText(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-}
-
-}  // namespace
 
 bool SqliteEngine::IsDatabaseFile(const QString& path) {
     QFile file(path);
@@ -173,7 +171,7 @@ bool SqliteEngine::SetKeyCounter(const QSqlDatabase& db, const QString& table, c
 
 bool SqliteEngine::BackupToFile(const QSqlDatabase& db, const QString& target,
                                 QString* error) const {
-    sqlite3* source = Handle(db);
+    sqlite3* source = HandleOf(db);
     if (!source) {
         return Fail(error, QStringLiteral("the configuration is not an open database file"));
     }
@@ -191,7 +189,7 @@ bool SqliteEngine::BackupToFile(const QSqlDatabase& db, const QString& target,
 
 bool SqliteEngine::RestoreFromFile(const QSqlDatabase& db, const QString& source,
                                    QString* error) const {
-    sqlite3* target = Handle(db);
+    sqlite3* target = HandleOf(db);
     if (!target) {
         return Fail(error, QStringLiteral("the configuration is not an open database file"));
     }

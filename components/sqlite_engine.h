@@ -3,10 +3,18 @@
 
 #include "components/database_engine.h"
 
+struct sqlite3;
+
 class SqliteEngine final : public DatabaseEngine {
 public:
     // Whether the file starts with the engine's header.
     static bool IsDatabaseFile(const QString& path);
+    // The SQLite handle under a Qt connection; null for another driver.
+    static sqlite3* HandleOf(const QSqlDatabase& db);
+    // Copies the main database of from over the main database of to in one write transaction
+    // of to, waiting for another connection's lock up to the usual 5 s. SQLITE_OK when done,
+    // else SQLite's code (SQLITE_BUSY or SQLITE_LOCKED when the wait ran out).
+    static int CopyPages(sqlite3* to, sqlite3* from);
 
     QString Name() const override;
     bool IsServer() const override { return false; }

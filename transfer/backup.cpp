@@ -1,6 +1,7 @@
 #include "transfer/backup.h"
 
 #include "base/app_state.h"
+#include "base/atomic_file.h"
 #include "base/inifile.h"
 #include "base/messages.h"
 #include "base/paths.h"
@@ -18,15 +19,10 @@
 #include <QFileInfo>
 #include <QUuid>
 
-#include <algorithm>
 #include <filesystem>
+#include <system_error>
 
 namespace {
-
-const QString kDatabasePrefix = QStringLiteral("DNC");
-const QString kDatabaseSuffix = QStringLiteral(".mdb");
-const QString kIniPrefix = QStringLiteral("DNCAdmin");
-const QString kIniSuffix = QStringLiteral(".ini");
 
 QString SettingsFile() {
     return SettingsFileName.isEmpty() ? JoinPath(ProgramFolder(), ProgramTitle() + ".ini")
@@ -48,19 +44,6 @@ QString OpenDatabasePath() {
     return source.isEmpty() ? QString() : NativePath(source);
 }
 
-// Names of this kind in folder, oldest first: the stamp sorts by time, a same-second
-// suffix ("_02") after the plain name.
-QStringList NamesOf(const QString& folder, const QString& prefix, const QString& suffix) {
-    QStringList names =
-        QDir(folder).entryList({prefix + QStringLiteral("_*") + suffix}, QDir::Files, QDir::Name);
-    std::sort(names.begin(), names.end(), [&](const QString& a, const QString& b) {
-        const QString x = a.chopped(suffix.size());
-        const QString y = b.chopped(suffix.size());
-        return x < y;
-    });
-    return names;
-}
-
 bool CopyBytes(const QString& from, const QString& to, QString* error) {
     QFile::remove(to);
     if (!QFile::copy(from, to)) {
@@ -73,14 +56,6 @@ bool CopyBytes(const QString& from, const QString& to, QString* error) {
 }
 
 }  // namespace
-
-QString DatabasePathFromSettings() {
-    return InstallationDatabase(SettingsFile());
-}
-
-bool IsPostgresUri(const QString& db) {
-    return IsDatabaseUri(db);
-}
 
 QString BackupFolder(const QString& databasePath) {
     const QString configured = ReadIniValue(SettingsFile(), QStringLiteral("BACKUP"),
@@ -104,26 +79,6 @@ int BackupKeepCount() {
     return ok && keep > 0 ? keep : kDefaultBackupKeep;
 }
 
-QString NewBackupPath(const QString& folder, const QString& prefix, const QString& suffix) {
-    const QString stamp =
-        QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss")) +
-        QLatin1Char('Z');
-    // Within one second the names go on counting up from the newest there is (never from
-    // a gap left by pruning), so name order stays the order of making.
-    const QDir dir(folder);
-    const QString base = prefix + QLatin1Char('_') + stamp;
-    int newest = 0;
-    for (const QString& taken : dir.entryList({base + QLatin1Char('*') + suffix}, QDir::Files)) {
-        const QString middle = taken.mid(base.size()).chopped(suffix.size());
-        newest = std::max(newest, middle.isEmpty() ? 1 : middle.mid(1).toInt());
-    }
-    const QString name =
-        newest == 0
-            ? base + suffix
-            : base + QStringLiteral("_%1").arg(newest + 1, 2, 10, QLatin1Char('0')) + suffix;
-    return dir.filePath(name);
-}
-
 BackupOutcome BackupSqliteDatabase(const QSqlDatabase& database, const QString& target) {
     BackupOutcome outcome;
     // Written under another name first, so a half-made backup is never taken for one.
@@ -135,10 +90,9 @@ BackupOutcome BackupSqliteDatabase(const QSqlDatabase& database, const QString& 
         outcome.error = QStringLiteral("\"%1\" could not be written: %2").arg(target, why);
         return outcome;
     }
-    QFile::remove(target);
-    if (!QFile::rename(part, target)) {
+    // Never over a file of the same name (another Kestrum's backup of the same second).
+    if (!RenameWithoutReplacing(part, target, &outcome.error)) {
         QFile::remove(part);
-        outcome.error = QStringLiteral("\"%1\" could not be written").arg(target);
         return outcome;
     }
     outcome.ok = true;
@@ -200,12 +154,13 @@ BackupOutcome BackupConfiguration(DatabaseConnection& connection, const QString&
         outcome.error = QStringLiteral("The backups folder \"%1\" cannot be made").arg(folder);
         return outcome;
     }
-    const QString target = NewBackupPath(folder, kDatabasePrefix, kDatabaseSuffix);
+    const QString target = NewBackupPath(folder, kDatabaseBackupPrefix, kDatabaseBackupSuffix);
     const QSqlDatabase database = connection.Database();
     outcome = connection.Engine().HasFileBackup() ? BackupSqliteDatabase(database, target)
                                                   : BackupPostgresConfiguration(connection, target);
-    if (outcome.ok) {
-        PruneBackups(folder, kDatabasePrefix, kDatabaseSuffix, keep);
+    if (outcome.ok && keep > 0) {
+        PruneBackups(folder, kDatabaseBackupPrefix, kDatabaseBackupSuffix, keep,
+                     {QFileInfo(outcome.path).fileName()});
     }
     return outcome;
 }
@@ -254,74 +209,45 @@ bool KeepDncAdminBeforeReplace(const QString& localPath, QString* error) {
         return false;
     }
     // The folder the file stood in tells a server's file from the master's.
-    const QString prefix = kIniPrefix + QLatin1Char('_') + info.absoluteDir().dirName();
-    const QString target = NewBackupPath(folder, prefix, kIniSuffix);
+    const QString prefix = DncAdminCopyPrefix(info.absoluteDir().dirName());
+    const QString target = NewBackupPath(folder, prefix, kDncAdminCopySuffix);
     if (!CopyBytes(localPath, target, error)) {
         return false;
     }
-    PruneBackups(folder, prefix, kIniSuffix, BackupKeepCount());
+    PruneBackups(folder, prefix, kDncAdminCopySuffix, BackupKeepCount(),
+                 {QFileInfo(target).fileName()});
     return true;
 }
 
-QStringList ListBackups(const QString& folder) {
-    QStringList names = NamesOf(folder, kDatabasePrefix, kDatabaseSuffix);
-    std::reverse(names.begin(), names.end());
+std::optional<QStringList> ReadBackupList(const QString& folder, QString* error) {
+    const std::filesystem::path path(QFile::encodeName(folder).toStdString());
+    std::error_code failed;
+    const std::filesystem::file_status status = std::filesystem::status(path, failed);
+    if (status.type() == std::filesystem::file_type::not_found) {
+        return QStringList();  // no backup made yet
+    }
+    if (!failed && status.type() != std::filesystem::file_type::directory) {
+        *error = QStringLiteral("the backups folder \"%1\" is not a folder").arg(folder);
+        return std::nullopt;
+    }
+    // Opening it tells a folder that cannot be read from an empty one.
+    if (!failed) {
+        std::filesystem::directory_iterator opened(path, failed);
+    }
+    if (failed) {
+        *error = QStringLiteral("the backups folder \"%1\" cannot be read: %2")
+                     .arg(folder, QString::fromLocal8Bit(failed.message().c_str()));
+        return std::nullopt;
+    }
+    QStringList names;
+    for (const BackupName& name :
+         BackupFilesOf(folder, kDatabaseBackupPrefix, kDatabaseBackupSuffix)) {
+        names.prepend(name.FileName());
+    }
     return names;
 }
 
-void PruneBackups(const QString& folder, const QString& prefix, const QString& suffix, int keep) {
-    const QStringList names = NamesOf(folder, prefix, suffix);
-    const QDir dir(folder);
-    for (qsizetype i = 0; i + keep < names.size(); ++i) {
-        QFile::remove(dir.filePath(names.at(i)));
-    }
-}
-
-RestoreOutcome RestoreBackup(const QString& databasePath, const QString& backupName,
-                             const QString& folder, int keep) {
-    RestoreOutcome outcome;
-    const QString backup =
-        QFileInfo(backupName).isAbsolute() ? backupName : QDir(folder).filePath(backupName);
-    if (!QFileInfo(backup).isFile()) {
-        outcome.error = QStringLiteral("There is no backup \"%1\"").arg(backup);
-        return outcome;
-    }
-    if (!DatabaseConnection::IsSqliteFile(backup)) {
-        outcome.error = QStringLiteral("\"%1\" is not a configuration backup").arg(backup);
-        return outcome;
-    }
-    const QString part = databasePath + QStringLiteral(".restore");
-    if (!CopyBytes(backup, part, &outcome.error)) {
-        return outcome;
-    }
-    // The configuration as it is now, first: a restore can be undone by another restore.
-    {
-        DatabaseConnection current(QStringLiteral("KestrumRestoreCurrent"));
-        BackupOutcome saved;
-        if (OpenDatabaseAt(current, databasePath)) {
-            saved = BackupConfiguration(current, folder, keep);
-            current.Close();
-        } else {
-            saved.error = current.LastError();
-        }
-        if (!saved.ok) {
-            QFile::remove(part);
-            outcome.error = saved.error;
-            return outcome;
-        }
-        outcome.savedCurrent = saved.path;
-    }
-    // Journal files of the old database must not be applied to the restored one.
-    QFile::remove(databasePath + QStringLiteral("-journal"));
-    std::error_code failed;
-    std::filesystem::rename(QFile::encodeName(part).toStdString(),
-                            QFile::encodeName(databasePath).toStdString(), failed);
-    if (failed) {
-        QFile::remove(part);
-        outcome.error = QStringLiteral("\"%1\" could not be replaced: %2")
-                            .arg(databasePath, QString::fromStdString(failed.message()));
-        return outcome;
-    }
-    outcome.ok = true;
-    return outcome;
+QStringList ListBackups(const QString& folder) {
+    QString error;
+    return ReadBackupList(folder, &error).value_or(QStringList());
 }

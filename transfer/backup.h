@@ -1,24 +1,20 @@
 #pragma once
 // Backups of the whole configuration, made before every change to many rows at once, and of
 // the DNCAdmin.ini files Kestrum replaces. They go into one folder (BACKUP/BACKUPPATH of
-// Kestrum.ini; by default "Backups" beside DNC.mdb), named with the date and time (UTC),
-// and only the newest BACKUP/BACKUPKEEP (default 20) of each kind are kept.
+// Kestrum.ini; by default "Backups" beside DNC.mdb), named as backup_names.h says, and
+// only the newest BACKUP/BACKUPKEEP (default 20) of each kind are kept.
 
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
+
+#include "transfer/backup_names.h"
 
 #include <optional>
 
 class DatabaseConnection;
 
 inline constexpr int kDefaultBackupKeep = 20;
-
-// The DNC.mdb the Kestrum.ini beside the program names (ADMIN/MDBPATH, default the program
-// folder), as a local path: what the tools use without --db.
-QString DatabasePathFromSettings();
-// Whether a --db value names a PostgreSQL database rather than a file.
-bool IsPostgresUri(const QString& db);
 
 struct BackupOutcome {
     bool ok = false;
@@ -31,10 +27,6 @@ struct BackupOutcome {
 QString BackupFolder(const QString& databasePath = QString());
 int BackupKeepCount();
 
-// A fresh name in folder: prefix + "_" + UTC date and time + suffix
-// ("DNC_2026-12-07_11-28-47Z.mdb").
-QString NewBackupPath(const QString& folder, const QString& prefix, const QString& suffix);
-
 // SQLite's online backup of an open database into target (written beside it, then renamed),
 // consistent while the program has the file open.
 BackupOutcome BackupSqliteDatabase(const QSqlDatabase& database, const QString& target);
@@ -43,7 +35,7 @@ BackupOutcome BackupSqliteDatabase(const QSqlDatabase& database, const QString& 
 BackupOutcome BackupPostgresConfiguration(DatabaseConnection& connection, const QString& target);
 
 // The whole configuration on connection into a new backup in folder; older ones beyond keep
-// are removed.
+// are removed (never the one just made). keep 0: none are removed.
 BackupOutcome BackupConfiguration(DatabaseConnection& connection, const QString& folder, int keep);
 
 // Before a change to many rows (change names it: "Clone", "Node/Port IDs", ...): backs up
@@ -61,18 +53,9 @@ std::optional<QString> BackupRefusal(const QString& change);
 // file does not exist yet or its copy was made.
 bool KeepDncAdminBeforeReplace(const QString& localPath, QString* error = nullptr);
 
-// Configuration backups in folder, newest first (file names).
+// Kestrum's configuration backups in folder, newest first (file names): what
+// kestrum-backup list shows. A folder that does not exist holds none; one that is not a
+// folder or cannot be read gives nothing, with the reason in *error.
+std::optional<QStringList> ReadBackupList(const QString& folder, QString* error);
+// The same, empty when the folder cannot be read.
 QStringList ListBackups(const QString& folder);
-// Removes all but the newest keep files of this prefix and suffix.
-void PruneBackups(const QString& folder, const QString& prefix, const QString& suffix, int keep);
-
-struct RestoreOutcome {
-    bool ok = false;
-    QString savedCurrent;  // the backup of the configuration as it was before the restore
-    QString error;
-};
-// Puts a backup in place of the SQLite database file (closed: nothing may have it open).
-// The current file is backed up first into folder; the backup is checked to be an SQLite
-// file and is copied beside the database, then renamed over it.
-RestoreOutcome RestoreBackup(const QString& databasePath, const QString& backupName,
-                             const QString& folder, int keep);

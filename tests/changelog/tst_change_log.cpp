@@ -5,7 +5,7 @@
 #include "admin/clone_clients.h"
 #include "admin/frmToolsNodePortID.h"
 #include "admin/pick_lists.h"
-#include "app/startup.h"
+#include "base/database_use_lock.h"
 #include "base/inifile.h"
 #include "base/modal.h"
 #include "base/platform.h"
@@ -372,14 +372,13 @@ private Q_SLOTS:
         QVERIFY(run.out.contains("m_baud: 9600 -> 600"));
         QCOMPARE(RunTool("log", {"--since", "someday"}).exitCode, 2);
         {
-            // Kestrum from the tool's folder holds its single-instance lock.
-            SetProgramFolder(KESTRUM_BINARY_DIR "/tools/backup");
-            SingleInstanceLock running;
-            QVERIFY(running.TryAcquire());
-            SetProgramFolder(rig.tmp.Folder());
+            // A running Kestrum holds the database.
+            DatabaseUseLock running;
+            QCOMPARE(int(running.Acquire(db, DatabaseUseLock::Mode::Shared, 0)),
+                     int(DatabaseUseLock::Result::Held));
             run = RunTool("backup", {"restore", backup, "--db", db});
             QCOMPARE(run.exitCode, 1);
-            QVERIFY2(run.err.contains("Kestrum is running"), qPrintable(run.err));
+            QVERIFY2(run.err.contains("Kestrum has"), qPrintable(run.err));
             QCOMPARE(Backups(rig), QStringList{backup});
         }
         DncConnection.Close();

@@ -31,12 +31,12 @@ inline QString ToolBeside(const QString& tool, const QString& folder) {
     return QFile::copy(ToolProgram(tool), copy) ? copy : QString();
 }
 
-// program is a tool's name (see ToolProgram) or the path of a copy.
-inline ToolRun RunTool(const QString& tool, const QStringList& arguments,
-                       const QString& workingFolder = QString()) {
+// A program run with arguments from a working folder, up to a minute.
+inline ToolRun RunProgram(const QString& program, const QStringList& arguments,
+                          const QString& workingFolder = QString()) {
     QProcess process;
     process.setWorkingDirectory(workingFolder);
-    process.start(tool.contains(QLatin1Char('/')) ? tool : ToolProgram(tool), arguments);
+    process.start(program, arguments);
     ToolRun run;
     if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit) {
         return run;
@@ -45,6 +45,13 @@ inline ToolRun RunTool(const QString& tool, const QStringList& arguments,
     run.out = QString::fromUtf8(process.readAllStandardOutput());
     run.err = QString::fromUtf8(process.readAllStandardError());
     return run;
+}
+
+// tool is a tool's name (see ToolProgram) or the path of a copy.
+inline ToolRun RunTool(const QString& tool, const QStringList& arguments,
+                       const QString& workingFolder = QString()) {
+    return RunProgram(tool.contains(QLatin1Char('/')) ? tool : ToolProgram(tool), arguments,
+                      workingFolder);
 }
 
 // Every entry under folder: a file by its sha256, anything else by its kind (a link by its

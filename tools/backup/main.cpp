@@ -4,9 +4,11 @@
 #include "app/startup.h"
 #include "base/paths.h"
 #include "base/platform.h"
+#include "base/redaction.h"
 #include "db/backend.h"
 #include "tools/tool_output.h"
 #include "transfer/backup.h"
+#include "transfer/backup_restore.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -24,7 +26,7 @@ int main(int argc, char** argv) {
     parser.setApplicationDescription(
         QStringLiteral("Configuration backups.\n"
                        "  kestrum-backup list [--db DNC.mdb] [--json]\n"
-                       "  kestrum-backup restore NAME [--db DNC.mdb]"));
+                       "  kestrum-backup restore NAME [--db DNC.mdb] [--force]"));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption db(QStringLiteral("db"),
@@ -32,8 +34,12 @@ int main(int argc, char** argv) {
                                                "beside the program names it)."),
                                 QStringLiteral("path"));
     const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("List as JSON."));
+    const QCommandLineOption force(
+        QStringLiteral("force"),
+        QStringLiteral("Restore over a damaged DNC.mdb (it is kept in the backups folder)."));
     parser.addOption(db);
     parser.addOption(json);
+    parser.addOption(force);
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("list or restore"));
     if (const std::optional<int> done = ParseCommandLine(parser)) {
         return *done;
@@ -57,7 +63,12 @@ int main(int argc, char** argv) {
     const QString folder = BackupFolder(QFileInfo(database).absoluteFilePath());
 
     if (list) {
-        const QStringList names = ListBackups(folder);
+        QString error;
+        const std::optional<QStringList> listed = ReadBackupList(folder, &error);
+        if (!listed) {
+            return Fail(error);
+        }
+        const QStringList& names = *listed;
         if (parser.isSet(json)) {
             QJsonArray array;
             for (const QString& name : names) {
@@ -80,20 +91,19 @@ int main(int argc, char** argv) {
         return Fail(
             QStringLiteral("there is no configuration \"%1\"").arg(ShownLocation(database)));
     }
-    // Kestrum holds this lock while it runs from this program folder; holding it here also
-    // keeps Kestrum from starting half-way through the restore.
-    SingleInstanceLock instance;
-    if (!instance.TryAcquire()) {
-        return Fail(QStringLiteral("Kestrum is running on this configuration; close it first "
-                                   "(it holds %1)")
-                        .arg(instance.FilePath()));
-    }
     const RestoreOutcome outcome = RestoreBackup(QFileInfo(database).absoluteFilePath(), args.at(1),
-                                                 folder, BackupKeepCount());
+                                                 folder, BackupKeepCount(), parser.isSet(force));
     if (!outcome.ok) {
-        return Fail(outcome.error);
+        return Fail(outcome.damaged
+                        ? outcome.error + QStringLiteral("; restore with --force to replace it "
+                                                         "(it is kept in the backups folder)")
+                        : outcome.error);
     }
-    Out() << "restored " << args.at(1) << " to " << database << '\n'
-          << "the configuration before the restore is in " << outcome.savedCurrent << Qt::endl;
+    Out() << "restored " << args.at(1) << " to " << database << '\n';
+    if (!outcome.keptDamaged.isEmpty()) {
+        Out() << "the damaged configuration is kept as " << outcome.keptDamaged << Qt::endl;
+    } else {
+        Out() << "the configuration before the restore is in " << outcome.savedCurrent << Qt::endl;
+    }
     return 0;
 }

@@ -1,0 +1,221 @@
+#include "transfer/backup_restore.h"
+
+#include "base/atomic_file.h"
+#include "base/database_use_lock.h"
+#include "db/sqlite_files.h"
+#include "transfer/backup_names.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <filesystem>
+#include <system_error>
+
+namespace {
+
+const QString kDamagedPrefix = QStringLiteral("DNC-damaged");
+const QStringList kSideFiles = {QStringLiteral("-journal"), QStringLiteral("-wal"),
+                                QStringLiteral("-shm")};
+
+// A byte copy into a new file: written under another name, then renamed, never over a file.
+bool CopyInto(const QString& from, const QString& to, QString* error) {
+    const QString part = to + QStringLiteral(".part");
+    QFile::remove(part);
+    if (!QFile::copy(from, part)) {
+        *error = QStringLiteral("\"%1\" could not be copied to \"%2\"").arg(from, to);
+        return false;
+    }
+    if (!RenameWithoutReplacing(part, to, error)) {
+        QFile::remove(part);
+        return false;
+    }
+    return true;
+}
+
+bool Rename(const QString& from, const QString& to, QString* error) {
+    std::error_code failed;
+    std::filesystem::rename(QFile::encodeName(from).toStdString(),
+                            QFile::encodeName(to).toStdString(), failed);
+    if (failed) {
+        *error = QStringLiteral("\"%1\" could not be replaced: %2")
+                     .arg(to, QString::fromLocal8Bit(failed.message().c_str()));
+        return false;
+    }
+    return true;
+}
+
+// The damaged file and whatever journal it has go into the backups folder; a new file made
+// from the backup is renamed into its place. No other program may hold a lock on it: their
+// journal would be live, and moving it would lose their work.
+bool ReplaceDamaged(sqlite3* backup, const QString& databasePath, const QString& folder,
+                    RestoreOutcome* outcome) {
+    // The file a link leads to is replaced; the link stays.
+    const QString real = QFileInfo(databasePath).canonicalFilePath();
+    if (OtherProgramHoldsSqliteLocks(real)) {
+        outcome->error =
+            QStringLiteral("\"%1\" is open in another program; close it first").arg(databasePath);
+        return false;
+    }
+    const QString kept = NewBackupPath(folder, kDamagedPrefix, QStringLiteral(".mdb"));
+    QStringList copied;
+    bool ok = CopyInto(real, kept, &outcome->error);
+    if (ok) {
+        copied << kept;
+    }
+    for (const QString& side : kSideFiles.mid(0, 2)) {
+        if (ok && QFileInfo::exists(real + side)) {
+            ok = CopyInto(real + side, kept + side, &outcome->error);
+            if (ok) {
+                copied << kept + side;
+            }
+        }
+    }
+    const QString restored = real + QStringLiteral(".restore");
+    QFile::remove(restored);
+    ok = ok && WriteSqliteCopy(backup, restored, &outcome->error);
+    if (!ok) {
+        for (const QString& file : copied) {
+            QFile::remove(file);
+        }
+        QFile::remove(restored);
+        return false;
+    }
+    // The old journal must never be applied to the new file: it was copied above and goes
+    // before the new file appears under the name.
+    for (const QString& side : kSideFiles) {
+        QFile::remove(real + side);
+    }
+    if (!Rename(restored, real, &outcome->error)) {
+        QFile::remove(restored);
+        return false;
+    }
+    outcome->keptDamaged = kept;
+    return true;
+}
+
+}  // namespace
+
+std::optional<QString> BackupNameRefusal(const QString& folder, const QString& name) {
+    if (name.isEmpty()) {
+        return QStringLiteral("give the name of a backup kestrum-backup list shows");
+    }
+    if (name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\')) ||
+        QDir::isAbsolutePath(name)) {
+        return QStringLiteral(
+                   "\"%1\" is a path: give only the name of a backup "
+                   "kestrum-backup list shows")
+            .arg(name);
+    }
+    if (name.contains(QStringLiteral(".."))) {
+        return QStringLiteral("\"%1\" leads out of the backups folder").arg(name);
+    }
+    const std::optional<BackupName> parsed = ParseBackupName(name, kDatabaseBackupSuffix);
+    if (!parsed || parsed->prefix != kDatabaseBackupPrefix) {
+        return QStringLiteral(
+                   "\"%1\" is not the name of a configuration backup Kestrum made "
+                   "(kestrum-backup list shows them)")
+            .arg(name);
+    }
+    const QFileInfo info(QDir(folder).filePath(name));
+    if (info.isSymLink()) {
+        return QStringLiteral("\"%1\" is a link, not a backup Kestrum made").arg(name);
+    }
+    if (!info.exists()) {
+        return QStringLiteral("there is no backup \"%1\" in \"%2\"").arg(name, folder);
+    }
+    if (!info.isFile() || QFileInfo(info.canonicalFilePath()).absolutePath() !=
+                              QFileInfo(folder).canonicalFilePath()) {
+        return QStringLiteral("\"%1\" is not a backup file of \"%2\"").arg(name, folder);
+    }
+    return std::nullopt;
+}
+
+RestoreOutcome RestoreBackup(const QString& databasePath, const QString& backupName,
+                             const QString& folder, int keep, bool replaceDamaged) {
+    RestoreOutcome outcome;
+    if (std::optional<QString> refusal = BackupNameRefusal(folder, backupName)) {
+        outcome.error = *refusal;
+        return outcome;
+    }
+    // Read once into memory: what is checked is what is restored, whatever happens to the
+    // file meanwhile.
+    const QString backupPath = QDir(folder).filePath(backupName);
+    const SqliteHandle backup = LoadSqliteIntoMemory(backupPath, &outcome.error);
+    if (!backup) {
+        return outcome;
+    }
+    if (std::optional<QString> fault = ConfigurationFault(backup.get())) {
+        outcome.error = QStringLiteral("\"%1\" cannot be restored: %2").arg(backupName, *fault);
+        return outcome;
+    }
+    const QFileInfo database(databasePath);
+    if (!database.isFile()) {
+        outcome.error = QStringLiteral("there is no configuration \"%1\"").arg(databasePath);
+        return outcome;
+    }
+
+    DatabaseUseLock lock;
+    switch (lock.Acquire(databasePath, DatabaseUseLock::Mode::Exclusive, 0)) {
+        case DatabaseUseLock::Result::Held:
+            break;
+        case DatabaseUseLock::Result::InUse:
+            outcome.error = QStringLiteral(
+                                "Kestrum has \"%1\" open (for some user, on this or "
+                                "another computer); close it first")
+                                .arg(databasePath);
+            return outcome;
+        case DatabaseUseLock::Result::Failed:
+            outcome.error = lock.Error();
+            return outcome;
+    }
+
+    QString openError;
+    SqliteHandle current = OpenSqliteFile(databasePath, &openError);
+    bool busy = false;
+    std::optional<QString> damage =
+        current ? IntegrityFault(current.get(), &busy) : std::optional<QString>(openError);
+    if (busy) {
+        outcome.error = QStringLiteral("\"%1\" was not restored: %2").arg(databasePath, *damage);
+        return outcome;
+    }
+    if (damage && !replaceDamaged) {
+        outcome.damaged = true;
+        outcome.error = QStringLiteral(
+                            "\"%1\" is damaged (%2), so it cannot be backed up "
+                            "before the restore")
+                            .arg(databasePath, *damage);
+        return outcome;
+    }
+    if (!QDir().mkpath(folder) || !QFileInfo(folder).isDir()) {
+        outcome.error = QStringLiteral("the backups folder \"%1\" cannot be made").arg(folder);
+        return outcome;
+    }
+    if (damage) {
+        current.reset();
+        outcome.ok = ReplaceDamaged(backup.get(), databasePath, folder, &outcome);
+        return outcome;
+    }
+
+    // The configuration as it is, first: the restore can be undone by another restore.
+    const QString saved = NewBackupPath(folder, kDatabaseBackupPrefix, kDatabaseBackupSuffix);
+    QString error;
+    if (!WriteSqliteCopy(current.get(), saved, &error)) {
+        outcome.error = QStringLiteral(
+                            "the configuration as it is could not be backed up "
+                            "first, so nothing was restored: %1")
+                            .arg(error);
+        return outcome;
+    }
+    if (!CopySqliteOver(backup.get(), current.get(), &error)) {
+        QFile::remove(saved);  // nothing changed: the folder stays as it was
+        outcome.error = QStringLiteral("\"%1\" was not restored: %2").arg(databasePath, error);
+        return outcome;
+    }
+    // Only now, with the restore done, may older backups go; never the undo copy.
+    PruneBackups(folder, kDatabaseBackupPrefix, kDatabaseBackupSuffix, keep,
+                 {QFileInfo(saved).fileName()});
+    outcome.ok = true;
+    outcome.savedCurrent = saved;
+    return outcome;
+}
