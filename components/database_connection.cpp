@@ -247,12 +247,19 @@ bool DatabaseConnection::ServerConnectionBad() const {
     if (!db.driver()) {
         return false;
     }
+    // The driver names the handle by the struct behind libpq's typedef ("pg_conn*").
     const QVariant handle = db.driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "PGconn*") != 0) {
+    if (!handle.isValid() || (qstrcmp(handle.typeName(), "PGconn*") != 0 &&
+                              qstrcmp(handle.typeName(), "pg_conn*") != 0)) {
         return false;
     }
     PGconn* connection = *static_cast<PGconn* const*>(handle.constData());
     return !connection || PQstatus(connection) == CONNECTION_BAD;
+}
+
+bool DatabaseConnection::LostBy(const QSqlError& error) const {
+    return backend_ == DatabaseBackend::PostgreSQL &&
+           (lost_ || IsConnectionState(error.nativeErrorCode()) || ServerConnectionBad());
 }
 
 bool DatabaseConnection::NoteFailure(const QSqlError& error) {
@@ -260,11 +267,16 @@ bool DatabaseConnection::NoteFailure(const QSqlError& error) {
         return true;
     }
     const QString state = error.nativeErrorCode();
-    if (lost_ || IsConnectionState(state) || ServerConnectionBad()) {
+    if (LostBy(error)) {
         if (!lost_) {
             lost_ = true;
-            const QString reason = error.databaseText().trimmed();
-            lastError_ = reason.isEmpty() ? error.text() : reason;
+            // The server's first line says why ("terminating connection due to administrator
+            // command"); the driver's lines after it say the same again.
+            QString reason = error.databaseText().trimmed();
+            if (reason.isEmpty()) {
+                reason = error.text().trimmed();
+            }
+            lastError_ = reason.section(QLatin1Char('\n'), 0, 0).trimmed();
             ArmReconnect();
         }
         // One report per routine: the first failure says it, the rest of the routine is quiet.
@@ -313,6 +325,12 @@ void DatabaseConnection::ArmCheck() {
 }
 
 bool DatabaseConnection::EnsureOpen() {
+    if (!lost_ && open_ && transactions_ == 0 && ServerConnectionBad()) {
+        // The driver knows the connection is gone, though no failure said so here (a
+        // statement outside this class met it): a new action starts on a new connection.
+        lost_ = true;
+        reconnectAllowed_ = true;
+    }
     if (!lost_ || !reconnectAllowed_ || transactions_ > 0) {
         return IsOpen();
     }

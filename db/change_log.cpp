@@ -417,9 +417,14 @@ std::optional<CommandDone> RunLoggedCommand(const TableWrite& write, const QStri
     std::optional<DeferredReports> reports;
     std::optional<Transaction> transaction;
     if (own) {
-        // Made outside the transaction, so a rollback cannot take the table away again.
-        QSqlError ignored;
-        RecordStatementReady(DncConnection, &ignored);
+        // Made outside the transaction, so a rollback cannot take the table away again. A
+        // failure shows in the statements that follow, but a lost connection ends the write
+        // here, said once.
+        QSqlError failure;
+        if (!RecordStatementReady(DncConnection, &failure) && DncConnection.LostBy(failure)) {
+            ReportStatementError(as, failure);
+            return std::nullopt;
+        }
         reports.emplace();
         transaction.emplace(as);
         if (g_transactions[&DncConnection].depth == 0) {
@@ -431,11 +436,11 @@ std::optional<CommandDone> RunLoggedCommand(const TableWrite& write, const QStri
     if (!result.done) {
         if (!result.ranAndFailed) {
             // On a server, a statement after a failed one fails for that same reason: the
-            // first failure was reported, so this one is not.
-            if (DncConnection.NoteFailure(result.error)) {
-                ReportError(as.prefix, ErrorFromSql(result.error), as.line);
-            }
-            if (!own) {
+            // first failure was reported, so this one is not; a lost connection is said
+            // in plain words, as for any statement.
+            ReportStatementError(as, result.error);
+            // A lost connection was said once; the commit refuses a lost transaction anyway.
+            if (!own && !DncConnection.IsLost()) {
                 g_transactions[&DncConnection].spoiled = true;
             }
         }
@@ -486,7 +491,7 @@ bool NoteTransactionEnding(const DatabaseConnection& connection, const ReportAs&
     if (state.depth == 0) {
         state.spoiled = false;
     }
-    if (spoiled && !as.prefix.isEmpty()) {
+    if (spoiled && !as.prefix.isEmpty() && !connection.IsLost()) {
         ReportOwnError(as, OwnError::BadStatement,
                        QStringLiteral("Nothing was saved: a change could not be recorded in "
                                       "the change log"));

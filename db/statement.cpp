@@ -103,6 +103,10 @@ private:
 
 }  // namespace
 
+void ReportStatementError(const ReportAs& as, const QSqlError& error) {
+    ReportSqlError(as, error);
+}
+
 void ReportOwnError(const ReportAs& as, OwnError error, const QString& description) {
     ReportError(as.prefix, OwnErrorInfo(error, description), as.line);
 }

@@ -208,6 +208,12 @@ PortSetupSave SavePortSetup(qint32 clientId, const CurrentProtocol& current, con
     }
     const SqlValue id = SqlValue::Number(clientId);
     DatabaseTransaction transaction(QStringLiteral("Error Port Setup#"));
+    // Its rows outlive a deleted client: without this, the settings would go into them.
+    const std::optional<bool> held = ClientRowHeldMDB(clientId);
+    if (!held || !*held) {
+        transaction.Rollback();
+        return held ? PortSetupSave::ClientGone : PortSetupSave::Failed;
+    }
     bool ok = true;
     if (plan->shopTermRow) {
         ok &= EnsureShopTermSelfRowMDB(clientId);
