@@ -289,7 +289,7 @@ Transaction::~Transaction() {
             DncConnection.Database().rollback();
         }
         DncConnection.TransactionEnded();
-        NoteTransactionEnding(DncConnection, ReportAs());
+        NoteTransactionEnding(DncConnection, ReportAs(), false);
     }
 }
 
@@ -298,12 +298,13 @@ bool Transaction::Commit(const ReportAs& as) {
         return true;
     }
     active_ = false;
-    DncConnection.TransactionEnded();
     QSqlDatabase db = DncConnection.Database();
     // A change that lost its change-log record, or (on a server, which keeps nothing of a
     // transaction in which a statement failed, already reported) a failed statement: roll
-    // back instead of committing or reporting a refused commit as well.
+    // back instead of committing or reporting a refused commit as well. The records go in
+    // while the connection is still held for the transaction.
     const bool recorded = NoteTransactionEnding(DncConnection, as);
+    DncConnection.TransactionEnded();
     if (!recorded || (DncConnection.Backend() == DatabaseBackend::PostgreSQL &&
                       (DncConnection.FailedInTransaction() || DncConnection.IsLost()))) {
         if (DncConnection.IsOpen()) {
