@@ -20,8 +20,6 @@
 namespace {
 
 bool g_enabled = true;
-QString g_action;
-std::function<QString()> g_actionProvider;
 std::function<QDateTime()> g_timeSource;
 
 struct Concern {
@@ -438,39 +436,6 @@ QString TableKeyColumn(const QString& table) {
     return RoleOf(table).key;
 }
 
-TableWrite TableWrite::Insert(const QString& table, const QStringList& columns,
-                              const QList<SqlValue>& values) {
-    TableWrite write;
-    write.kind = Kind::Insert;
-    write.table = table;
-    write.columns = columns;
-    write.values = values;
-    return write;
-}
-
-TableWrite TableWrite::Update(const QString& table, const QString& whereColumn,
-                              const SqlValue& whereValue, const QStringList& columns,
-                              const QList<SqlValue>& values) {
-    TableWrite write;
-    write.kind = Kind::Update;
-    write.table = table;
-    write.whereColumn = whereColumn;
-    write.whereValue = whereValue;
-    write.columns = columns;
-    write.values = values;
-    return write;
-}
-
-TableWrite TableWrite::Delete(const QString& table, const QString& whereColumn,
-                              const SqlValue& whereValue) {
-    TableWrite write;
-    write.kind = Kind::Delete;
-    write.table = table;
-    write.whereColumn = whereColumn;
-    write.whereValue = whereValue;
-    return write;
-}
-
 std::optional<CommandDone> RunLoggedCommand(const TableWrite& write, const QString& sql,
                                             const QList<SqlValue>& values, const ReportAs& as,
                                             bool returnsKey) {
@@ -607,29 +572,6 @@ bool EnsureChangeLogTable(DatabaseConnection& connection, QString* error) {
         }
     }
     return true;
-}
-
-void SetCurrentAction(const QString& action) {
-    g_action = action;
-}
-
-QString CurrentAction() {
-    if (!g_action.isEmpty()) {
-        return g_action;
-    }
-    return g_actionProvider ? g_actionProvider() : QString();
-}
-
-void SetActionProvider(std::function<QString()> provider) {
-    g_actionProvider = std::move(provider);
-}
-
-ActionScope::ActionScope(const QString& action) : previous_(g_action) {
-    g_action = action;
-}
-
-ActionScope::~ActionScope() {
-    g_action = previous_;
 }
 
 void SetChangeLogTimeSource(std::function<QDateTime()> source) {
