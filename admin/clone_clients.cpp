@@ -16,9 +16,16 @@ CloneRun PrepareClone(const QString& source, const QStringList& targets) {
         run.Refused = QStringLiteral("No source client is selected.");
         return run;
     }
+    const ReportWatch reads;
     const std::optional<qint32> id = GetClientID(source);
     if (id) {
         run.Source = ReadCopySource(*id);
+    }
+    if (reads.Failed()) {
+        // Said already (a lost connection among the causes); it is not that the source went.
+        run.ReadFailed = true;
+        run.Refused = QStringLiteral("The client \"%1\" could not be read.").arg(source);
+        return run;
     }
     if (!id || !run.Source.Mode.HasClientRow) {
         run.Refused = QStringLiteral("The client \"%1\" no longer exists.").arg(source);

@@ -20,7 +20,8 @@ struct CloneTargetResult {
 };
 
 struct CloneRun {
-    QString Refused;  // not empty: nothing is copied, and this says why
+    QString Refused;          // not empty: nothing is copied, and this says why
+    bool ReadFailed = false;  // the source could not be read (reported): nothing is copied
     QString SourceName;
     CopySource Source;
     QStringList Targets;

@@ -44,6 +44,9 @@ void frmClients::MoveSelected(int from) {
     if (outcome == MoveOutcome::SameServer) {
         return;  // refused without a word; the lists are as they were
     }
+    if (outcome == MoveOutcome::ClientGone) {
+        ShowClientNotOnServer(*client, cboServers1_[from]->currentText());
+    }
     // After a move, a failed statement or a vanished client or server, the lists show what
     // the database holds.
     RefreshClientLists();

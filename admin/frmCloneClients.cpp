@@ -109,9 +109,10 @@ frmCloneClients::frmCloneClients(QWidget* parent) : QDialog(parent) {
     // choice once.
     FillServerLists({cboServers1_[1]});
     SelectServerInCombo(LastCloneServer, cboServers1_[1]);
-    LoadAllClientNames();
+    const bool clientsRead = LoadAllClientNames() >= 0;
     {
         const QSignalBlocker block(cboServers1_[0]);
+        ShowListUnreadable(cboServers1_[0], clientsRead ? QString() : kClientsUnreadable);
         QStringList names;
         names.reserve(AllClients.size());
         for (const ClientListEntry& client : std::as_const(AllClients)) {
@@ -179,6 +180,9 @@ void frmCloneClients::cmdOK_Click() {
     const QString source =
         cboServers1_[0]->currentIndex() >= 0 ? cboServers1_[0]->currentText() : QString();
     CloneRun run = PrepareClone(source, targets);
+    if (run.ReadFailed) {
+        return;  // reported; the window stays, so OK can be pressed again
+    }
     if (!run.Refused.isEmpty()) {
         ShowMessage(CloneSummaryText(run), MsgButtons::Ok, MsgIcon::Critical, kCaption);
         return;  // the window stays, so another source can be chosen

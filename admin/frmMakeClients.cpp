@@ -161,9 +161,7 @@ bool frmMakeClients::SelectCurrentClient() {
     // Deleted or renamed elsewhere: no window may act on the previous client's ids, and the
     // current client stays the one those ids belong to.
     CurrentClientName = previous;
-    ShowMessage(
-        QStringLiteral("DNC Client \"") + *name + QStringLiteral("\" is no longer in the database"),
-        MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("DNC Client not found"));
+    ShowClientGone(*name);
     FillClients();
     return false;
 }
@@ -174,18 +172,22 @@ bool frmMakeClients::ClientStillThere(const QString& name) {
     }
     // A failed look-up was reported already (a lost connection among them).
     if (DncConnection.IsOpen()) {
-        ShowMessage(QStringLiteral("DNC Client \"") + name +
-                        QStringLiteral("\" is no longer in the database"),
-                    MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("DNC Client not found"));
+        ShowClientGone(name);
     }
     FillClients();
     return false;
 }
 
 void frmMakeClients::mnuClientProperties_Click() {
-    if (SelectCurrentClient() && OpenPortSetup) {
-        OpenPortSetup(this);
+    if (!SelectCurrentClient() || !OpenPortSetup) {
+        return;
     }
+    const QString name = CurrentClientName;
+    OpenPortSetup(this);
+    // Another administrator may have deleted or renamed the client meanwhile: the list shows
+    // what the database holds, the client still selected when it is still there.
+    FillClients();
+    ShowClient(name);
 }
 
 void frmMakeClients::mnuDirectories_Click() {

@@ -1,5 +1,6 @@
 #include "admin/frmToolsNodePortID.h"
 
+#include "admin/pick_lists.h"
 #include "base/app_state.h"
 #include "base/dialog_parts.h"
 #include "base/messages.h"
@@ -81,14 +82,20 @@ frmToolsNodePortID::frmToolsNodePortID(QWidget* parent) : QDialog(parent) {
 
     // The check shows its own messages. Without a configured server nothing may be changed:
     // the shared client list may still hold another server's clients.
+    const ReportWatch reports;
     serverChecked_ = CheckServerConfig() == 0;
     cmdOK_->setEnabled(serverChecked_);
     if (!serverChecked_) {
+        if (reports.Failed()) {
+            // Not read, as opposed to not configured: an empty list would say no client.
+            ShowListUnreadable(ListViewClients_, kClientsUnreadable);
+        }
         return;
     }
     chkPort_->setChecked(true);
-    if (const std::optional<qint32> serverId = GetServerID(LocalComputerName)) {
-        LoadServerClientNames(*serverId);
+    bool failed = false;
+    if (const std::optional<qint32> serverId = GetServerID(LocalComputerName, &failed)) {
+        failed = LoadServerClientNames(*serverId) < 0;
         for (const ClientListEntry& client : std::as_const(ServerClients)) {
             clientNames_ << client.ClientName;
         }
@@ -98,6 +105,12 @@ frmToolsNodePortID::frmToolsNodePortID(QWidget* parent) : QDialog(parent) {
                                        QStringLiteral("Com"), QStringLiteral("PortID"),
                                        QStringLiteral("BTS"), QStringLiteral("CHAN")});
     SetColumnWidths();
+    if (failed) {
+        // Without the list, OK would change no client and say nothing of it.
+        cmdOK_->setEnabled(false);
+        ShowListUnreadable(ListViewClients_, kClientsUnreadable);
+        return;
+    }
     BuildRows();
 }
 
@@ -126,8 +139,10 @@ void frmToolsNodePortID::SetColumnWidths() {
 }
 
 void frmToolsNodePortID::BuildRows() {
-    rows_ = ReadNodePortRows(clientNames_);
+    const std::optional<QList<NodePortRow>> rows = ReadNodePortRows(clientNames_);
+    rows_ = rows.value_or(QList<NodePortRow>());
     ListViewClients_->clear();
+    ShowListUnreadable(ListViewClients_, rows ? QString() : kClientsUnreadable);
     QList<QTreeWidgetItem*> items;
     items.reserve(rows_.size());
     for (const NodePortRow& row : std::as_const(rows_)) {

@@ -1,5 +1,7 @@
 #include "admin/pick_lists.h"
 
+#include "base/dialog_parts.h"
+#include "base/messages.h"
 #include "base/settings.h"
 #include "db/dnc_database.h"
 #include "db/select_by_name.h"
@@ -9,6 +11,8 @@
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QSignalBlocker>
+
+const QString kClientsUnreadable = QStringLiteral("The clients could not be read");
 
 std::array<QString, 2> LastMoveServers;
 QString LastClientServer;
@@ -46,14 +50,19 @@ bool SelectServerInCombo(const QString& name, QComboBox* combo) {
 
 std::optional<qint32> FillClientList(const QComboBox* serverCombo, QListWidget* list) {
     list->clear();
+    ShowListUnreadable(list, QString());
     if (serverCombo->currentIndex() < 0) {
         return std::nullopt;
     }
-    const std::optional<qint32> serverId = GetServerID(serverCombo->currentText());
-    if (!serverId) {
-        return std::nullopt;  // deleted meanwhile: no other server's clients in its place
+    bool failed = false;
+    const std::optional<qint32> serverId = GetServerID(serverCombo->currentText(), &failed);
+    if (!serverId || LoadServerClientNames(*serverId) < 0) {
+        // Deleted meanwhile: no other server's clients in its place. Not read: said so.
+        if (failed || serverId) {
+            ShowListUnreadable(list, kClientsUnreadable);
+        }
+        return std::nullopt;
     }
-    LoadServerClientNames(*serverId);
     QStringList names;
     names.reserve(ServerClients.size());
     for (const ClientListEntry& entry : std::as_const(ServerClients)) {
@@ -117,13 +126,21 @@ MoveOutcome MoveClient(const QString& clientName, const QString& fromServer,
         if (!BackupBeforeBulkChange(QStringLiteral("Move"))) {
             return MoveOutcome::Failed;
         }
-        return UpdateRecordsMDB(QStringLiteral("t_dnc_server_clients"), QStringLiteral("client_id"),
-                                SqlValue::Number(rows.Field(row, 0).toLongLong()),
-                                QStringLiteral("dnc_server_id"), SqlValue::Number(*target))
-                   ? MoveOutcome::Moved
-                   : MoveOutcome::Failed;
+        // The client may go while the backup is made: it moves only while still on the source.
+        const std::optional<bool> moved =
+            MoveClientRowMDB(qint32(rows.Field(row, 0).toLongLong()), *source, *target);
+        if (!moved) {
+            return MoveOutcome::Failed;
+        }
+        return *moved ? MoveOutcome::Moved : MoveOutcome::ClientGone;
     }
-    return MoveOutcome::NoClient;  // no longer on the source server
+    return MoveOutcome::ClientGone;
+}
+
+void ShowClientNotOnServer(const QString& client, const QString& server) {
+    ShowMessage(
+        QStringLiteral("DNC Client \"%1\" is no longer on DNC Server \"%2\"").arg(client, server),
+        MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("DNC Client not found"));
 }
 
 bool OfferClientExport(const QString& leftServer, const QStringList& leftClients) {

@@ -43,9 +43,13 @@ void ShowServersUnreadable(QComboBox* combo, bool unreadable);
 // returns false. An empty combo stays without a selection.
 bool SelectServerInCombo(const QString& name, QComboBox* combo);
 
+// What a client list or combo shows when its clients could not be read.
+extern const QString kClientsUnreadable;
+
 // Empties the list and fills it with the non-empty client names of the server chosen in
 // the combo, in ascending order. Returns that server's id; nothing when no server is chosen
-// or the chosen one is no longer in the database (the list then stays empty).
+// or the chosen one is no longer in the database (the list then stays empty), or when the
+// clients could not be read (the list then says so).
 std::optional<qint32> FillClientList(const QComboBox* serverCombo, QListWidget* list);
 
 // The first opening of a window with a server combo on each side: when both sides stand on
@@ -62,7 +66,8 @@ std::optional<QString> SelectedEntry(const QListWidget* list);
 
 enum class MoveOutcome {
     Moved,
-    NoClient,        // no client chosen, or it is no longer on the source server
+    NoClient,        // no client chosen
+    ClientGone,      // no longer on the source server: deleted, renamed or moved elsewhere
     ServerNotFound,  // a side's server is not (or no longer) in the database
     SameServer,      // both sides are the same server
     Failed,          // the statement failed (reported)
@@ -73,6 +78,10 @@ enum class MoveOutcome {
 // and differ; nothing is shown for a refusal.
 MoveOutcome MoveClient(const QString& clientName, const QString& fromServer,
                        const QString& toServer);
+
+// Says that the client listed on the server is no longer there (deleted, renamed or moved by
+// someone else meanwhile); the window then reads its lists again.
+void ShowClientNotOnServer(const QString& client, const QString& server);
 
 // ---- The right-button export of the move and export windows -----------------------------
 

@@ -1,6 +1,8 @@
 #pragma once
 // Small parts the windows built in code share.
 
+class QAbstractItemView;
+class QComboBox;
 class QKeyEvent;
 class QLabel;
 class QPushButton;
@@ -21,3 +23,10 @@ bool SwallowEnterAndEsc(QKeyEvent* event);
 
 // Replaces the clipboard's contents with text (the operator pastes it into another program).
 void CopyToClipboard(const QString& text);
+
+// A list that could not be read says so (text), or no more (empty text): an empty list would
+// say that there is nothing. The view is emptied by its caller, so nothing can be picked.
+void ShowListUnreadable(QAbstractItemView* view, const QString& text);
+void ShowListUnreadable(QComboBox* combo, const QString& text);
+// The text a list shows, "" when it is readable (tests and the help read it).
+QString ListUnreadableText(const QAbstractItemView* view);

@@ -6,16 +6,47 @@
 
 #include <QFile>
 
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 const QByteArray kCrLf("\r\n");
+
+// Opens the file only when it is a regular file. A FIFO or a device of that name would hold
+// the window up (a FIFO nobody reads or writes) or take the text somewhere it is never read.
+bool OpenRegularFile(QFile& file, QIODevice::OpenMode mode) {
+#ifdef Q_OS_UNIX
+    const bool append = mode.testFlag(QIODevice::Append);
+    // Not blocking in open itself; whether it is a regular file is asked of what was opened.
+    const int flags =
+        O_CLOEXEC | O_NOCTTY | O_NONBLOCK | (append ? O_WRONLY | O_APPEND | O_CREAT : O_RDONLY);
+    const int fd = ::open(QFile::encodeName(file.fileName()).constData(), flags, 0666);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) ||
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0 ||
+        !file.open(fd, mode, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
+    }
+    return true;
+#else
+    return file.open(mode);
+#endif
+}
 
 }  // namespace
 
 void ReadTextFile(TextFileRecord& record) {
     record.Success = false;
     QFile file(NativePath(record.FileName));
-    if (!file.open(QIODevice::ReadOnly)) {
+    if (!OpenRegularFile(file, QIODevice::ReadOnly)) {
         return;
     }
     const QByteArray bytes = file.readAll();
@@ -59,7 +90,7 @@ void WriteTextFile(TextFileRecord& record) {
 void AppendTextFile(TextFileRecord& record) {
     record.Success = false;
     QFile file(NativePath(record.FileName));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+    if (!OpenRegularFile(file, QIODevice::WriteOnly | QIODevice::Append)) {
         return;
     }
     const QByteArray bytes = record.Contents.toLatin1() + kCrLf;

@@ -12,6 +12,7 @@ struct TextFileRecord {
 };
 
 // Reads every line of FileName into Contents, each followed by CR LF. Failure shows nothing.
+// Only a regular file (or a link to one) is read: a FIFO or a device fails at once.
 void ReadTextFile(TextFileRecord& record);
 
 // Replaces FileName (atomically) with Contents followed by CR LF. Failure shows
@@ -19,4 +20,5 @@ void ReadTextFile(TextFileRecord& record);
 void WriteTextFile(TextFileRecord& record);
 
 // Appends Contents and CR LF to FileName, creating it when missing. Failure shows nothing.
+// Only a regular file (or a link to one) is extended: a FIFO or a device is refused at once.
 void AppendTextFile(TextFileRecord& record);

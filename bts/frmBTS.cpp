@@ -266,8 +266,12 @@ void frmBTS::cboServers_Click(int index) {
     clientName_.clear();
     labClientName->clear();
     const QString server = cboServers->itemText(index);
-    if (const std::optional<qint32> id = GetServerID(server)) {
-        LoadServerClientNames(*id);
+    bool failed = false;
+    const std::optional<qint32> id = GetServerID(server, &failed);
+    failed = failed || (id && LoadServerClientNames(*id) < 0);
+    // An empty list would say that the server has no clients.
+    ShowListUnreadable(lstClients, failed ? kClientsUnreadable : QString());
+    if (id && !failed) {
         const QSignalBlocker blocker(lstClients);
         for (const ClientListEntry& client : ServerClients) {
             lstClients->addItem(client.ClientName);

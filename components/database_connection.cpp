@@ -148,12 +148,21 @@ QSqlDatabase DatabaseConnection::Database() const {
     return QSqlDatabase::database(name_, false);
 }
 
+bool DatabaseConnection::LostBy(const QSqlError& error) const {
+    return engine_ && (lost_ || engine_->IsLostConnection(error, Database()));
+}
+
 bool DatabaseConnection::NoteFailure(const QSqlError& error) {
-    if (lost_ || engine_->IsLostConnection(error, Database())) {
+    if (LostBy(error)) {
         if (!lost_) {
             lost_ = true;
-            const QString reason = error.databaseText().trimmed();
-            lastError_ = reason.isEmpty() ? error.text() : reason;
+            // The server's first line says why ("terminating connection due to administrator
+            // command"); the driver's lines after it say the same again.
+            QString reason = error.databaseText().trimmed();
+            if (reason.isEmpty()) {
+                reason = error.text().trimmed();
+            }
+            lastError_ = reason.section(QLatin1Char('\n'), 0, 0).trimmed();
             ArmReconnect();
         }
         // One report per routine: the first failure says it, the rest of the routine is quiet.
@@ -201,6 +210,12 @@ void DatabaseConnection::ArmCheck() {
 }
 
 bool DatabaseConnection::EnsureOpen() {
+    if (!lost_ && open_ && transactions_ == 0 && engine_->IsConnectionBroken(Database())) {
+        // The driver knows the connection is gone, though no failure said so here (a
+        // statement outside this class met it): a new action starts on a new connection.
+        lost_ = true;
+        reconnectAllowed_ = true;
+    }
     if (!lost_ || !reconnectAllowed_ || transactions_ > 0) {
         return IsOpen();
     }

@@ -63,6 +63,9 @@ public:
     bool NoteFailure(const QSqlError& error);
     // Whether the connection was lost (and not yet opened again).
     bool IsLost() const { return lost_; }
+    // Whether this failure (or the driver's state after it) shows the connection lost; notes
+    // nothing (NoteFailure does).
+    bool LostBy(const QSqlError& error) const;
     // Transactions hold the connection: it is never opened again while one is active, so
     // the statements after a loss cannot run outside the transaction they belonged to.
     void TransactionBegun() {

@@ -6,6 +6,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <optional>
@@ -64,6 +65,8 @@ public:
     virtual bool IsUniqueViolation(const QSqlError& error) const = 0;
     // Whether the failure means the connection itself is gone.
     virtual bool IsLostConnection(const QSqlError& error, const QSqlDatabase& db) const = 0;
+    // Whether the driver knows the connection is gone, though no statement has said so yet.
+    virtual bool IsConnectionBroken(const QSqlDatabase& db) const = 0;
     // Whether the failure is only another's lock (worth waiting for), by its code.
     virtual bool IsBusyCode(qint32 code) const = 0;
     // Whether a failed statement spoils its transaction, so it can only be rolled back.

@@ -35,7 +35,9 @@ bool ConnectionBad(const QSqlDatabase& db) {
         return false;
     }
     const QVariant handle = db.driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "PGconn*") != 0) {
+    // The driver names the handle by the struct behind libpq's typedef ("pg_conn*").
+    if (!handle.isValid() || (qstrcmp(handle.typeName(), "PGconn*") != 0 &&
+                              qstrcmp(handle.typeName(), "pg_conn*") != 0)) {
         return false;
     }
     PGconn* connection = *static_cast<PGconn* const*>(handle.constData());
@@ -179,6 +181,10 @@ bool PostgresEngine::IsUniqueViolation(const QSqlError& error) const {
 
 bool PostgresEngine::IsLostConnection(const QSqlError& error, const QSqlDatabase& db) const {
     return IsConnectionState(error.nativeErrorCode()) || ConnectionBad(db);
+}
+
+bool PostgresEngine::IsConnectionBroken(const QSqlDatabase& db) const {
+    return ConnectionBad(db);
 }
 
 bool PostgresEngine::IsAbortedTransaction(const QSqlError& error) const {

@@ -26,6 +26,7 @@ public:
     QString GeneratedKeyDefinition(const QString& column) const override;
     bool IsUniqueViolation(const QSqlError& error) const override;
     bool IsLostConnection(const QSqlError& error, const QSqlDatabase& db) const override;
+    bool IsConnectionBroken(const QSqlDatabase& db) const override;
     bool IsBusyCode(qint32) const override { return false; }
     bool FailureSpoilsTransaction() const override { return true; }
     bool IsAbortedTransaction(const QSqlError& error) const override;

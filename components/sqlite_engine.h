@@ -33,6 +33,7 @@ public:
     QString GeneratedKeyDefinition(const QString& column) const override;
     bool IsUniqueViolation(const QSqlError& error) const override;
     bool IsLostConnection(const QSqlError&, const QSqlDatabase&) const override { return false; }
+    bool IsConnectionBroken(const QSqlDatabase&) const override { return false; }
     bool IsBusyCode(qint32 code) const override;
     bool FailureSpoilsTransaction() const override { return false; }
     bool IsAbortedTransaction(const QSqlError&) const override { return false; }

@@ -233,23 +233,32 @@ bool InsertRecordMDB(const QString& table, const QStringList& columns,
     return InsertRow(table, columns, values, ReportAs{kInsertPrefix, kStepRun}).has_value();
 }
 
-bool UpdateRecordsMDB(const QString& table, const QString& whereColumn, const SqlValue& whereValue,
-                      const QString& setColumn, const SqlValue& setValue) {
+std::optional<qint64> UpdateRecordsCountMDB(const QString& table, const QString& whereColumn,
+                                            const SqlValue& whereValue, const QString& setColumn,
+                                            const SqlValue& setValue) {
     const ReportAs names{kUpdatePrefix, kStepNames};
     const std::optional<Where> where = CheckWhere(table, whereColumn, QStringLiteral("="), names);
     if (!where) {
-        return false;
+        return std::nullopt;
     }
     const std::optional<QString> set = CheckedColumn(where->table, setColumn, names);
     if (!set) {
-        return false;
+        return std::nullopt;
     }
-    return RunLoggedCommand(
-               TableWrite::Update(where->table, where->column, whereValue, {*set}, {setValue}),
-               QStringLiteral("UPDATE ") + where->table + QStringLiteral(" SET ") + *set +
-                   QStringLiteral(" = ? WHERE ") + where->column + QStringLiteral(" = ?"),
-               {setValue, whereValue}, ReportAs{kUpdatePrefix, kStepRun})
-        .has_value();
+    const std::optional<CommandDone> done = RunLoggedCommand(
+        TableWrite::Update(where->table, where->column, whereValue, {*set}, {setValue}),
+        QStringLiteral("UPDATE ") + where->table + QStringLiteral(" SET ") + *set +
+            QStringLiteral(" = ? WHERE ") + where->column + QStringLiteral(" = ?"),
+        {setValue, whereValue}, ReportAs{kUpdatePrefix, kStepRun});
+    if (!done) {
+        return std::nullopt;
+    }
+    return done->rowsAffected;
+}
+
+bool UpdateRecordsMDB(const QString& table, const QString& whereColumn, const SqlValue& whereValue,
+                      const QString& setColumn, const SqlValue& setValue) {
+    return UpdateRecordsCountMDB(table, whereColumn, whereValue, setColumn, setValue).has_value();
 }
 
 void EditRecordMDB(const QString& table, const QString& keyColumn, const QString& keyText,

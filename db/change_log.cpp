@@ -9,25 +9,40 @@
 #include "db/statement_count.h"
 #include "db/transaction.h"
 
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSqlError>
 #include <QSqlQuery>
 
 #include <map>
+#include <utility>
 
 namespace {
 
 bool g_enabled = true;
-QString g_action;
-std::function<QString()> g_actionProvider;
 std::function<QDateTime()> g_timeSource;
 
+struct Concern {
+    std::optional<qint32> serverId;
+    QString serverName;
+    std::optional<qint32> clientId;
+    QString clientName;
+};
+
+// Inside a transaction the records wait for its commit and go in together, and the client a
+// row concerns is read once: a client added writes eight rows of one client.
 struct TransactionState {
     int depth = 0;
     bool spoiled = false;
+    QList<QVariantList> pending;
+    QHash<qint32, Concern> concerns;
 };
 std::map<const DatabaseConnection*, TransactionState> g_transactions;
+
+// Records per statement: few round trips, and far below either engine's limit of values.
+constexpr qsizetype kRecordsPerInsert = 64;
+constexpr int kRecordColumns = 12;
 
 const QString kServers = QStringLiteral("t_dnc_servers");
 const QString kClients = QStringLiteral("t_dnc_server_clients");
@@ -36,6 +51,18 @@ const QString kInsertRecord = QStringLiteral(
     "INSERT INTO kestrum_change_log (changed_at, computer, os_user, action, table_name, "
     "operation, row_key, server_id, server_name, client_id, client_name, changes) "
     "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+
+// The insert of n records in one statement.
+QString InsertRecordsText(qsizetype n) {
+    const qsizetype open = kInsertRecord.indexOf(QLatin1String("VALUES ")) + 7;
+    const QString row = kInsertRecord.mid(open);
+    QStringList rows;
+    rows.reserve(n);
+    for (qsizetype i = 0; i < n; ++i) {
+        rows << row;
+    }
+    return kInsertRecord.left(open) + rows.join(QStringLiteral(", "));
+}
 
 const QString kClientConcern = QStringLiteral(
     "SELECT c.client_name, c.dnc_server_id, s.dnc_server_name FROM t_dnc_server_clients c "
@@ -90,13 +117,6 @@ std::optional<qint32> IdOf(const QVariant& value) {
     return id;
 }
 
-struct Concern {
-    std::optional<qint32> serverId;
-    QString serverName;
-    std::optional<qint32> clientId;
-    QString clientName;
-};
-
 struct OldRow {
     Concern concern;
     QVariant key;
@@ -145,6 +165,25 @@ private:
     QSqlError error_;
     bool failed_ = false;
 };
+
+// Writes the records, as many to a statement as may go.
+bool WriteRecords(DatabaseConnection& connection, const QList<QVariantList>& records,
+                  QSqlError* error) {
+    for (qsizetype first = 0; first < records.size(); first += kRecordsPerInsert) {
+        const qsizetype n = qMin(kRecordsPerInsert, records.size() - first);
+        QList<QVariant> values;
+        values.reserve(n * kRecordColumns);
+        for (qsizetype i = first; i < first + n; ++i) {
+            values << records.at(i);
+        }
+        Lease lease(connection, n == 1 ? kInsertRecord : InsertRecordsText(n));
+        if (!lease.Run(values)) {
+            *error = lease.Error();
+            return false;
+        }
+    }
+    return true;
+}
 
 QString OldRowsText(const TableWrite& write, const TableRole& role, const QStringList& columns) {
     QStringList select;
@@ -275,6 +314,11 @@ CoreResult Core(DatabaseConnection& connection, const TableWrite& write,
         result.ranAndFailed = true;
         return result;
     }
+    TransactionState& state = g_transactions[&connection];
+    if (role.concern == TableRole::Concern::Server ||
+        (role.concern == TableRole::Concern::Client && write.kind != TableWrite::Kind::Insert)) {
+        state.concerns.clear();  // a name or a server may have changed
+    }
 
     struct Record {
         Concern concern;
@@ -308,16 +352,24 @@ CoreResult Core(DatabaseConnection& connection, const TableWrite& write,
             }
         }
         if (clientId) {
-            record.concern.clientId = clientId;
-            Lease lease(connection, kClientConcern);
-            if (!lease.Run({*clientId})) {
-                result.error = lease.Error();
-                return result;
-            }
-            if (lease.Query().next()) {
-                record.concern.clientName = lease.Query().value(0).toString();
-                record.concern.serverId = IdOf(lease.Query().value(1));
-                record.concern.serverName = lease.Query().value(2).toString();
+            const auto known = state.concerns.constFind(*clientId);
+            if (known != state.concerns.cend()) {
+                record.concern = *known;
+            } else {
+                record.concern.clientId = clientId;
+                Lease lease(connection, kClientConcern);
+                if (!lease.Run({*clientId})) {
+                    result.error = lease.Error();
+                    return result;
+                }
+                if (lease.Query().next()) {
+                    record.concern.clientName = lease.Query().value(0).toString();
+                    record.concern.serverId = IdOf(lease.Query().value(1));
+                    record.concern.serverName = lease.Query().value(2).toString();
+                }
+                if (state.depth > 0) {
+                    state.concerns.insert(*clientId, record.concern);
+                }
             }
         }
         records << record;
@@ -353,16 +405,26 @@ CoreResult Core(DatabaseConnection& connection, const TableWrite& write,
         const QString computer = ComputerName();
         const QString user = OsUserName();
         const QString action = CurrentAction();
-        Lease lease(connection, kInsertRecord);
+        QList<QVariantList> rows;
+        rows.reserve(records.size());
         for (const Record& record : records) {
-            if (!lease.Run({when, Text(computer), Text(user), Text(action), write.table,
-                            kOperations[int(write.kind)], Text(record.rowKey),
-                            Nullable(record.concern.serverId), Text(record.concern.serverName),
-                            Nullable(record.concern.clientId), Text(record.concern.clientName),
-                            ChangesJson(record.changes)})) {
-                result.error = lease.Error();
-                return result;
-            }
+            rows << QVariantList{when,
+                                 Text(computer),
+                                 Text(user),
+                                 Text(action),
+                                 write.table,
+                                 kOperations[int(write.kind)],
+                                 Text(record.rowKey),
+                                 Nullable(record.concern.serverId),
+                                 Text(record.concern.serverName),
+                                 Nullable(record.concern.clientId),
+                                 Text(record.concern.clientName),
+                                 ChangesJson(record.changes)};
+        }
+        if (state.depth > 0) {
+            state.pending << rows;  // written with the commit
+        } else if (!WriteRecords(connection, rows, &result.error)) {
+            return result;
         }
     }
     result.done = done;
@@ -375,39 +437,6 @@ QString TableKeyColumn(const QString& table) {
     return RoleOf(table).key;
 }
 
-TableWrite TableWrite::Insert(const QString& table, const QStringList& columns,
-                              const QList<SqlValue>& values) {
-    TableWrite write;
-    write.kind = Kind::Insert;
-    write.table = table;
-    write.columns = columns;
-    write.values = values;
-    return write;
-}
-
-TableWrite TableWrite::Update(const QString& table, const QString& whereColumn,
-                              const SqlValue& whereValue, const QStringList& columns,
-                              const QList<SqlValue>& values) {
-    TableWrite write;
-    write.kind = Kind::Update;
-    write.table = table;
-    write.whereColumn = whereColumn;
-    write.whereValue = whereValue;
-    write.columns = columns;
-    write.values = values;
-    return write;
-}
-
-TableWrite TableWrite::Delete(const QString& table, const QString& whereColumn,
-                              const SqlValue& whereValue) {
-    TableWrite write;
-    write.kind = Kind::Delete;
-    write.table = table;
-    write.whereColumn = whereColumn;
-    write.whereValue = whereValue;
-    return write;
-}
-
 std::optional<CommandDone> RunLoggedCommand(const TableWrite& write, const QString& sql,
                                             const QList<SqlValue>& values, const ReportAs& as,
                                             bool returnsKey) {
@@ -418,9 +447,14 @@ std::optional<CommandDone> RunLoggedCommand(const TableWrite& write, const QStri
     std::optional<DeferredReports> reports;
     std::optional<Transaction> transaction;
     if (own) {
-        // Made outside the transaction, so a rollback cannot take the table away again.
-        QSqlError ignored;
-        RecordStatementReady(DncConnection, &ignored);
+        // Made outside the transaction, so a rollback cannot take the table away again. A
+        // failure shows in the statements that follow, but a lost connection ends the write
+        // here, said once.
+        QSqlError failure;
+        if (!RecordStatementReady(DncConnection, &failure) && DncConnection.LostBy(failure)) {
+            ReportStatementError(as, failure);
+            return std::nullopt;
+        }
         reports.emplace();
         transaction.emplace(as);
         if (g_transactions[&DncConnection].depth == 0) {
@@ -432,11 +466,11 @@ std::optional<CommandDone> RunLoggedCommand(const TableWrite& write, const QStri
     if (!result.done) {
         if (!result.ranAndFailed) {
             // On a server, a statement after a failed one fails for that same reason: the
-            // first failure was reported, so this one is not.
-            if (DncConnection.NoteFailure(result.error)) {
-                ReportError(as.prefix, ErrorFromSql(result.error), as.line);
-            }
-            if (!own) {
+            // first failure was reported, so this one is not; a lost connection is said
+            // in plain words, as for any statement.
+            ReportStatementError(as, result.error);
+            // A lost connection was said once; the commit refuses a lost transaction anyway.
+            if (!own && !DncConnection.IsLost()) {
                 g_transactions[&DncConnection].spoiled = true;
             }
         }
@@ -478,16 +512,25 @@ void NoteTransactionBegun(const DatabaseConnection& connection) {
     }
 }
 
-bool NoteTransactionEnding(const DatabaseConnection& connection, const ReportAs& as) {
+bool NoteTransactionEnding(DatabaseConnection& connection, const ReportAs& as, bool committing) {
     TransactionState& state = g_transactions[&connection];
     if (state.depth > 0) {
         --state.depth;
     }
-    const bool spoiled = state.spoiled;
-    if (state.depth == 0) {
-        state.spoiled = false;
+    if (state.depth > 0) {
+        return !state.spoiled;
     }
-    if (spoiled && !as.prefix.isEmpty()) {
+    bool spoiled = std::exchange(state.spoiled, false);
+    const QList<QVariantList> pending = std::exchange(state.pending, {});
+    state.concerns.clear();
+    if (committing && !spoiled && !pending.isEmpty()) {
+        QSqlError error;
+        if (!WriteRecords(connection, pending, &error)) {
+            ReportStatementError(as, error);
+            return false;  // the failure was said
+        }
+    }
+    if (spoiled && !as.prefix.isEmpty() && !connection.IsLost()) {
         ReportOwnError(as, OwnError::BadStatement,
                        QStringLiteral("Nothing was saved: a change could not be recorded in "
                                       "the change log"));
@@ -508,29 +551,6 @@ bool EnsureChangeLogTable(DatabaseConnection& connection, QString* error) {
         return exists.value_or(false);
     }
     return AddOwnTables(connection, error);
-}
-
-void SetCurrentAction(const QString& action) {
-    g_action = action;
-}
-
-QString CurrentAction() {
-    if (!g_action.isEmpty()) {
-        return g_action;
-    }
-    return g_actionProvider ? g_actionProvider() : QString();
-}
-
-void SetActionProvider(std::function<QString()> provider) {
-    g_actionProvider = std::move(provider);
-}
-
-ActionScope::ActionScope(const QString& action) : previous_(g_action) {
-    g_action = action;
-}
-
-ActionScope::~ActionScope() {
-    g_action = previous_;
 }
 
 void SetChangeLogTimeSource(std::function<QDateTime()> source) {

@@ -56,11 +56,14 @@ std::optional<CommandDone> RunLoggedCommand(const TableWrite& write, const QStri
 bool RecordedWrite(DatabaseConnection& connection, const TableWrite& write,
                    const std::function<bool(QSqlError*)>& run, QSqlError* error);
 
-// Explicit transactions on a connection, as the log must know them.
+// Explicit transactions on a connection, as the log must know them. Their records are kept
+// until the outermost one ends and then written, in few statements, before the commit.
 void NoteTransactionBegun(const DatabaseConnection& connection);
-// Ends the transaction's bookkeeping. False when a record failed inside it: the caller must
+// Ends the transaction's bookkeeping; committing, it writes the records kept, rolling back it
+// drops them. False when a record failed inside it or could not be written: the caller must
 // roll back (reported under as).
-bool NoteTransactionEnding(const DatabaseConnection& connection, const ReportAs& as);
+bool NoteTransactionEnding(DatabaseConnection& connection, const ReportAs& as,
+                           bool committing = true);
 
 // Creates kestrum_change_log when the database has none: a database made before the log is
 // brought up to date by its first write (the write fails, reported, when that cannot be

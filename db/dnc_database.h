@@ -46,6 +46,11 @@ bool InsertRecordMDB(const QString& table, const QStringList& columns,
 // UPDATE table SET setColumn = setValue WHERE whereColumn = whereValue.
 bool UpdateRecordsMDB(const QString& table, const QString& whereColumn, const SqlValue& whereValue,
                       const QString& setColumn, const SqlValue& setValue);
+// The same, giving the number of rows changed (0 when none matched any more); nothing when it
+// failed (reported).
+std::optional<qint64> UpdateRecordsCountMDB(const QString& table, const QString& whereColumn,
+                                            const SqlValue& whereValue, const QString& setColumn,
+                                            const SqlValue& setValue);
 
 enum class EditMode : qint16 {
     Ensure = 1,    // row found: key rewritten; no row: a row with only the key is added
@@ -151,6 +156,17 @@ void DeleteClientMDB(const QString& clientName);
 // with this name and every shop-terminal listing of that client. Its other rows stay.
 // Returns false when the client was not found (nothing is shown) or the commit failed.
 bool DeleteClientRecordsMDB(const QString& clientName);
+
+// Inside a transaction, before writing a client's rows: whether its client row still exists,
+// held (on the server) until the transaction ends, so another administrator cannot delete it
+// half-way. Nothing when the look-up failed (reported).
+std::optional<bool> ClientRowHeldMDB(qint32 clientId);
+// Moves the client of this id to the target server, in one transaction and only while it is
+// still on the source server. False when it is not (deleted, renamed or moved elsewhere
+// meanwhile: nothing written); nothing when a statement failed (reported).
+std::optional<bool> MoveClientRowMDB(qint32 clientId, qint32 fromServerId, qint32 toServerId);
+// Says that the client was deleted (or renamed) by someone else since it was listed.
+void ShowClientGone(const QString& clientName);
 
 // CurrentServerId and CurrentClientId of CurrentClientName, then its mode record. Returns
 // whether the client was found. Does nothing when CurrentClientName is empty; leaves the ids

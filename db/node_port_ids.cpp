@@ -16,13 +16,13 @@ QString OnOff(bool on) {
 
 }  // namespace
 
-QList<NodePortRow> ReadNodePortRows(const QStringList& clientNames) {
+std::optional<QList<NodePortRow>> ReadNodePortRows(const QStringList& clientNames) {
     QList<NodePortRow> rows;
     QStringList names = clientNames;
     names.removeAll(QString());
     const std::optional<NamedClients> clients = ClientsByName(names, false);
     if (!clients) {
-        return rows;
+        return std::nullopt;
     }
     for (const QString& name : std::as_const(names)) {
         const auto client = clients->constFind(name);
@@ -55,10 +55,12 @@ NodePortChange SetNodePortIdsMDB(const QStringList& clientNames, const QString& 
     names.removeAll(QString());
     // Read inside the transaction, all clients together; the writes follow one by one.
     const std::optional<NamedClients> read = ClientsByName(names, false);
+    if (!read) {
+        return change;  // reported; not read is not "no longer exists"
+    }
     for (const QString& name : std::as_const(names)) {
-        const auto found = read ? read->constFind(name) : NamedClients::const_iterator();
-        const ClientModeRecord mode =
-            read && found != read->cend() ? found->Mode : ClientModeRecord();
+        const auto found = read->constFind(name);
+        const ClientModeRecord mode = found != read->cend() ? found->Mode : ClientModeRecord();
         if (!mode.HasClientRow) {
             change.Skipped << name + QStringLiteral(": the client no longer exists");
             continue;
@@ -69,18 +71,23 @@ NodePortChange SetNodePortIdsMDB(const QStringList& clientNames, const QString& 
             continue;
         }
         const SqlValue key = SqlValue::Number(mode.ClientId);
-        if (mode.NodeId != nodeId &&
-            UpdateRecordsMDB(clients, QStringLiteral("client_id"), key, QStringLiteral("NODE_ID"),
-                             SqlValue::Text(nodeId))) {
+        // Deleted by someone else since the read: its update finds no row.
+        bool gone = false;
+        const auto update = [&](const QString& column, const QString& value) {
+            const std::optional<qint64> rows = UpdateRecordsCountMDB(
+                clients, QStringLiteral("client_id"), key, column, SqlValue::Text(value));
+            gone |= rows == qint64(0);
+            return rows.value_or(0) > 0;
+        };
+        if (mode.NodeId != nodeId && update(QStringLiteral("NODE_ID"), nodeId)) {
             ++change.NodeIdsChanged;
         }
-        if (ports) {
-            const QString portId = PortIdText(mode.PortNumber);
-            if (portId != mode.PortId &&
-                UpdateRecordsMDB(clients, QStringLiteral("client_id"), key,
-                                 QStringLiteral("PORT_ID"), SqlValue::Text(portId))) {
-                ++change.PortIdsChanged;
-            }
+        const QString portId = PortIdText(mode.PortNumber);
+        if (ports && !gone && portId != mode.PortId && update(QStringLiteral("PORT_ID"), portId)) {
+            ++change.PortIdsChanged;
+        }
+        if (gone) {
+            change.Skipped << name + QStringLiteral(": the client no longer exists");
         }
     }
     change.Committed = transaction.Commit(ReportAs{kPrefix, kStepCommit});

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 struct NodePortRow {
     QString ClientName;
     QString NodeId;
@@ -16,7 +18,8 @@ struct NodePortRow {
 };
 
 // One row per named client that still exists, in the order given; empty names are passed over.
-QList<NodePortRow> ReadNodePortRows(const QStringList& clientNames);
+// Nothing when the clients could not be read (reported).
+std::optional<QList<NodePortRow>> ReadNodePortRows(const QStringList& clientNames);
 
 // A port number as a port identifier: at least three digits ("003", "012", "000").
 QString PortIdText(qint16 port);

@@ -1,5 +1,6 @@
 // Look-ups by name and the life cycle of server and client rows.
 
+#include "base/messages.h"
 #include "db/client_attributes.h"
 #include "db/dnc_database.h"
 #include "db/statement.h"
@@ -35,6 +36,10 @@ constexpr int kAddCommit = 12;
 // Steps of DeleteClientRecordsMDB.
 constexpr int kDeleteBegin = 1;
 constexpr int kDeleteCommit = 2;
+
+// Steps of MoveClientRowMDB.
+constexpr int kMoveBegin = 1;
+constexpr int kMoveCommit = 2;
 
 // Steps of an identifier look-up after the select itself (steps 1 and 2).
 constexpr int kLookUpConvert = 3;
@@ -167,6 +172,45 @@ bool DeleteClientRecordsMDB(const QString& clientName) {
     DeleteRecordsMDB(QStringLiteral("t_shopterm_clients"), QStringLiteral("clients_id"),
                      SqlValue::Number(client.id));
     return transaction.Commit(ReportAs{kClientPrefix, kDeleteCommit});
+}
+
+std::optional<bool> ClientRowHeldMDB(qint32 clientId) {
+    const LookUp found =
+        LookUpField(kClients, QStringLiteral("client_id"), SqlValue::Number(clientId),
+                    QStringLiteral("="), QStringLiteral("client_id"), kFieldPrefix, true);
+    if (found.outcome == LookUp::Outcome::Failed) {
+        return std::nullopt;
+    }
+    return found.found();
+}
+
+std::optional<bool> MoveClientRowMDB(qint32 clientId, qint32 fromServerId, qint32 toServerId) {
+    DeferredReports reports;
+    Transaction transaction(ReportAs{kClientPrefix, kMoveBegin});
+    const LookUp server =
+        LookUpField(kClients, QStringLiteral("client_id"), SqlValue::Number(clientId),
+                    QStringLiteral("="), QStringLiteral("dnc_server_id"), kFieldPrefix, true);
+    if (server.outcome == LookUp::Outcome::Failed) {
+        return std::nullopt;
+    }
+    qint32 serverId = 0;
+    if (!server.found() || !ReadInt32(server.value, serverId) || serverId != fromServerId) {
+        return false;
+    }
+    if (!UpdateRecordsMDB(kClients, QStringLiteral("client_id"), SqlValue::Number(clientId),
+                          QStringLiteral("dnc_server_id"), SqlValue::Number(toServerId))) {
+        return std::nullopt;
+    }
+    if (!transaction.Commit(ReportAs{kClientPrefix, kMoveCommit})) {
+        return std::nullopt;
+    }
+    return true;
+}
+
+void ShowClientGone(const QString& clientName) {
+    ShowMessage(QStringLiteral("DNC Client \"") + clientName +
+                    QStringLiteral("\" is no longer in the database"),
+                MsgButtons::Ok, MsgIcon::Critical, QStringLiteral("DNC Client not found"));
 }
 
 bool ReadCurrentClientIds() {

@@ -103,6 +103,10 @@ private:
 
 }  // namespace
 
+void ReportStatementError(const ReportAs& as, const QSqlError& error) {
+    ReportSqlError(as, error);
+}
+
 void ReportOwnError(const ReportAs& as, OwnError error, const QString& description) {
     ReportError(as.prefix, OwnErrorInfo(error, description), as.line);
 }
@@ -288,7 +292,7 @@ Transaction::~Transaction() {
             DncConnection.Database().rollback();
         }
         DncConnection.TransactionEnded();
-        NoteTransactionEnding(DncConnection, ReportAs());
+        NoteTransactionEnding(DncConnection, ReportAs(), false);
     }
 }
 
@@ -297,12 +301,13 @@ bool Transaction::Commit(const ReportAs& as) {
         return false;  // never begun (reported), or already ended
     }
     active_ = false;
-    DncConnection.TransactionEnded();
     QSqlDatabase db = DncConnection.Database();
     // A change that lost its change-log record, or (on a server, which keeps nothing of a
     // transaction in which a statement failed, already reported) a failed statement: roll
-    // back instead of committing or reporting a refused commit as well.
+    // back instead of committing or reporting a refused commit as well. The records go in
+    // while the connection is still held for the transaction.
     const bool recorded = NoteTransactionEnding(DncConnection, as);
+    DncConnection.TransactionEnded();
     if (!recorded || (DncConnection.Engine().FailureSpoilsTransaction() &&
                       (DncConnection.FailedInTransaction() || DncConnection.IsLost()))) {
         if (DncConnection.IsOpen()) {

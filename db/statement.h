@@ -15,6 +15,7 @@
 #include <functional>
 #include <optional>
 
+class QSqlError;
 class QSqlQuery;
 
 // How a failure is reported: the routine's prefix and the step that failed.
@@ -24,6 +25,11 @@ struct ReportAs {
 };
 
 void ReportOwnError(const ReportAs& as, OwnError error, const QString& description);
+
+// Reports a failed statement of DncConnection as every statement's failure is reported: a
+// lost connection in plain words once per routine, a name refused while a NameClashWatch
+// looks for it not at all.
+void ReportStatementError(const ReportAs& as, const QSqlError& error);
 
 // Names checked against the schema and spelled as it spells them; an unknown name is
 // reported and gives nothing.

@@ -116,8 +116,13 @@ void frmExportClients::Move(int fromSide, int toSide) {
     if (!client) {
         return;
     }
-    if (MoveClient(*client, cboServers1_[size_t(fromSide)]->currentText(),
-                   cboServers1_[size_t(toSide)]->currentText()) == MoveOutcome::Moved) {
+    const MoveOutcome outcome = MoveClient(*client, cboServers1_[size_t(fromSide)]->currentText(),
+                                           cboServers1_[size_t(toSide)]->currentText());
+    if (outcome == MoveOutcome::ClientGone) {
+        // The lists then show where it is, if anywhere.
+        ShowClientNotOnServer(*client, cboServers1_[size_t(fromSide)]->currentText());
+    }
+    if (outcome == MoveOutcome::Moved || outcome == MoveOutcome::ClientGone) {
         RefreshClientLists();
     }
 }

@@ -306,7 +306,14 @@ void frmPortSetup::cmdOK_Click() {
     if (const std::optional<QString> parity = Chosen(cboParity)) {
         values.parity = parity->left(1);
     }
-    if (SavePortSetup(CurrentClientId, current, chosen, values) != PortSetupSave::Saved) {
+    const PortSetupSave saved = SavePortSetup(CurrentClientId, current, chosen, values);
+    if (saved == PortSetupSave::ClientGone) {
+        // Nothing to edit any more: the window closes and its opener reads its lists again.
+        ShowClientGone(CurrentClientName);
+        reject();
+        return;
+    }
+    if (saved != PortSetupSave::Saved) {
         return;  // shown or reported; nothing was written and the window stays open
     }
     ReadClientMode(CurrentClientId);

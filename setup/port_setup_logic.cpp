@@ -211,6 +211,12 @@ PortSetupSave SavePortSetup(qint32 clientId, const CurrentProtocol& current, con
     if (!transaction.Begun()) {
         return PortSetupSave::Failed;
     }
+    // Its rows outlive a deleted client: without this, the settings would go into them.
+    const std::optional<bool> held = ClientRowHeldMDB(clientId);
+    if (!held || !*held) {
+        transaction.Rollback();
+        return held ? PortSetupSave::ClientGone : PortSetupSave::Failed;
+    }
     bool ok = true;
     if (plan->shopTermRow) {
         ok &= EnsureShopTermSelfRowMDB(clientId);

@@ -66,6 +66,7 @@ struct PortValues {
 enum class PortSetupSave {
     Saved,
     ProtocolMissing,  // the chosen protocol has no t_protocol row: nothing written (shown)
+    ClientGone,       // deleted by someone else since the window opened: nothing written
     Failed,           // a statement or the commit failed: nothing written (reported)
 };
 

@@ -146,7 +146,9 @@ BackupOutcome BackupPostgresConfiguration(DatabaseConnection& connection, const 
 
 BackupOutcome BackupConfiguration(DatabaseConnection& connection, const QString& folder, int keep) {
     BackupOutcome outcome;
-    if (!connection.IsOpen()) {
+    // A connection lost in an earlier action is opened again here: the backup is often the
+    // first step of the next one.
+    if (!connection.EnsureOpen()) {
         outcome.error = QStringLiteral("The database connection is not open");
         return outcome;
     }

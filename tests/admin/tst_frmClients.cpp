@@ -93,7 +93,8 @@ private Q_SLOTS:
     // Each button moves the selected client of its source side (the window opens on
     // SRV2 | SRV1); the client keeps its id, its name and every row. LATHE1 picked, then the
     // database changed under the window: nothing is moved (not another server's client that
-    // took the name either); the lists then show the database.
+    // took the name either), a client gone from its server is named; the lists then show the
+    // database.
     void move_data() {
         QTest::addColumn<QString>("button");
         QTest::addColumn<int>("from");
@@ -101,10 +102,12 @@ private Q_SLOTS:
         QTest::addColumn<QString>("left");  // the lists afterwards, names joined by ','
         QTest::addColumn<QString>("right");
         QTest::addColumn<QStringList>("meanwhile");  // statements run after the pick
+        QTest::addColumn<QString>("message");        // the one message, if any
         const auto row = [](const char* name, const char* button, int from, const char* client,
-                            const char* left, const char* right, QStringList meanwhile = {}) {
+                            const char* left, const char* right, QStringList meanwhile = {},
+                            const char* message = "") {
             QTest::newRow(name) << QString(button) << from << QString(client) << QString(left)
-                                << QString(right) << meanwhile;
+                                << QString(right) << meanwhile << QString(message);
         };
         row("< moves right to left", "cmdAdd", 1, "MILL2", "M5,MILL2", "LATHE1");
         row("> moves left to right", "cmdSub", 0, "M5", "", "LATHE1,M5,MILL2");
@@ -115,7 +118,8 @@ private Q_SLOTS:
         row("client renamed, name taken elsewhere", "cmdAdd", 1, "LATHE1", "M5", "LATHE7,MILL2",
             {"UPDATE t_dnc_server_clients SET client_name = 'LATHE7' WHERE client_name = 'LATHE1'",
              "UPDATE t_dnc_server_clients SET client_name = 'LATHE1' WHERE client_name = "
-             "'GRIND4'"});
+             "'GRIND4'"},
+            "DNC Client \"LATHE1\" is no longer on DNC Server \"SRV1\"");
     }
     void move() {
         QFETCH(QString, button);
@@ -124,6 +128,7 @@ private Q_SLOTS:
         QFETCH(QString, left);
         QFETCH(QString, right);
         QFETCH(QStringList, meanwhile);
+        QFETCH(QString, message);
         AdminInstallation db(kPlant);
         const QVariant mill = db.ClientId("MILL2");
         db.Exec("INSERT INTO t_client_directory (client_id, directory_direct) VALUES (?, ?)",
@@ -147,7 +152,7 @@ private Q_SLOTS:
         QVERIFY(w.ListsShowDatabase());
         QCOMPARE(AllClientRows(db), rowsBefore);
         QCOMPARE(db.ClientsOf("SRV3"), srv3);
-        QCOMPARE(messages.Count(), 0);
+        QCOMPARE(messages.Texts(), message.isEmpty() ? QStringList() : QStringList{message});
     }
 
     // A right click on either list offers to export the left server's clients.

@@ -5,6 +5,7 @@
 #include "bts/bts_pin.h"
 #include "bts/frmBTSLog.h"
 #include "tests/bts/bts_rig.h"
+#include "tests/support/pty_pair.h"
 #include "tests/support/test_main.h"
 
 #include <QFile>
@@ -12,6 +13,10 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QTest>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 class TestBtsPinLog : public QObject {
     Q_OBJECT
@@ -83,6 +88,59 @@ private Q_SLOTS:
         SetModalHook(previous);
         QCOMPARE(shown, 1);
         QVERIFY(QFileInfo(pdf).size() > 500);
+    }
+
+    // The log is appended to and read only when it is a regular file (or a link to one): a
+    // FIFO or a device in its place is refused at once, never waited on, never written.
+    void logOnlyInARegularFile_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("FIFO nobody reads") << "fifo";
+        QTest::newRow("FIFO read by another program") << "fifo with reader";
+        QTest::newRow("link to a terminal device") << "device";
+        QTest::newRow("link to a regular file") << "link";
+    }
+    void logOnlyInARegularFile() {
+        QFETCH(QString, kind);
+        TempInstallation installation({.createDatabase = false, .settings = {}});
+        MessageRecorder messages;
+        const QByteArray log = QFile::encodeName(installation.FilePath("BTSLog.txt"));
+        PtyPair device;
+        int reader = -1;  // the far end, where a refused entry must never arrive
+        if (kind.startsWith("fifo")) {
+            QCOMPARE(::mkfifo(log.constData(), 0600), 0);
+            if (kind == "fifo with reader") {
+                reader = ::open(log.constData(), O_RDONLY | O_NONBLOCK);
+            }
+        } else if (kind == "device") {
+            QVERIFY(device.IsValid());
+            QCOMPARE(::symlink(QFile::encodeName(device.Device()).constData(), log.constData()), 0);
+            reader = device.Master();
+        } else {
+            installation.WriteFile("real.txt", "old\r\n");
+            QCOMPARE(::symlink("real.txt", log.constData()), 0);
+        }
+        WriteAppendStatusFile(QStringLiteral("MILL1 COM7"));
+        const QString read = ReadBtsLogText();
+        if (kind == "link") {
+            const QByteArray bytes = installation.ReadFile("real.txt");
+            QVERIFY2(bytes.startsWith("old\r\n") && bytes.endsWith("  MILL1 COM7\r\n"),
+                     bytes.constData());
+            QCOMPARE(read, QString::fromLatin1(bytes));
+            QVERIFY(QFileInfo(installation.FilePath("BTSLog.txt")).isSymLink());
+        } else {
+            QCOMPARE(read, QString());
+            char buffer[64];
+            if (reader >= 0) {
+                QVERIFY(::read(reader, buffer, sizeof buffer) <= 0);  // nothing arrived
+            }
+            struct stat status {};
+            QCOMPARE(::lstat(log.constData(), &status), 0);
+            QVERIFY(!S_ISREG(status.st_mode));
+        }
+        if (kind == "fifo with reader") {
+            ::close(reader);
+        }
+        QCOMPARE(messages.Count(), 0);
     }
 };
 

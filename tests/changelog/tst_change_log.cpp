@@ -17,6 +17,7 @@
 #include "db/protocol_attributes.h"
 #include "dncadmin/atomic_file.h"
 #include "setup/port_setup_logic.h"
+#include "tests/support/checked_query.h"
 #include "tests/support/message_recorder.h"
 #include "tests/support/temp_installation.h"
 #include "tests/support/test_backend.h"
@@ -46,15 +47,21 @@ QStringList DumpConfiguration(const QString& location) {
         return {QStringLiteral("cannot open ") + location};
     }
     for (const QString& table : SchemaTables()) {
+        // Sorted here: a table of one column (t_command) has no second column to order by.
         QSqlQuery query(connection.Database());
-        query.exec(QStringLiteral("SELECT * FROM ") + table + QStringLiteral(" ORDER BY 1, 2"));
+        if (!ExecOrFail(query, QStringLiteral("SELECT * FROM ") + table)) {
+            return {QStringLiteral("cannot read ") + table};
+        }
+        QStringList tableRows;
         while (query.next()) {
             QStringList fields{table};
             for (int i = 0; i < query.record().count(); ++i) {
                 fields << query.value(i).toString();
             }
-            rows << fields.join(QLatin1Char('|'));
+            tableRows << fields.join(QLatin1Char('|'));
         }
+        tableRows.sort();
+        rows << tableRows;
     }
     return rows;
 }

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QScopeGuard>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTreeView>
 
@@ -51,13 +52,14 @@ private Q_SLOTS:
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
 #ifndef Q_OS_WIN
         view.SetStartFolder("Network\\Entire Network\\");
-        QTest::qWait(50);
-        QVERIFY(!model->IsNetworkListed());
-        int fd = -1;  // now the file answers
+        // The listing has opened the file and waits for it to answer (a writer opens a FIFO
+        // only once a reader has); meanwhile the window's thread runs on.
+        int fd = -1;
         QVERIFY(QTest::qWaitFor([&] {
             fd = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
             return fd >= 0;
         }));
+        QVERIFY(!model->IsNetworkListed());
 #endif
         const QByteArray text =
             "127.0.0.1 localhost\n::1 ip6-localhost\n0.0.0.0 ads.example\n"
@@ -98,6 +100,7 @@ private Q_SLOTS:
         installation.WriteFile("hosts", "10.0.0.2 cncsrv2\n10.0.0.4 lathe.plant.local\n");
         const auto hosts = UseHostsFile(installation.FilePath("hosts"));
         FolderTreeModel model;
+        QSignalSpy listed(&model, &FolderTreeModel::NetworkListed);
         const QModelIndex entire = model.EntireNetworkIndex();
         int inserts = 0;
         connect(&model, &QAbstractItemModel::rowsAboutToBeInserted, this,
@@ -120,13 +123,13 @@ private Q_SLOTS:
             QCoreApplication::processEvents();
         }
         QTRY_VERIFY(model.IsNetworkListed());
-        // A second listing, had one started, would have ended by now.
-        QTest::qWait(300);
         for (int i = 0; i < 5; ++i) {
             QVERIFY(!model.canFetchMore(entire));
             model.fetchMore(entire);
         }
-        QTest::qWait(100);
+        QCOMPARE(listed.size(), 1);
+        // A second listing would announce itself: waited for, it must not come.
+        QVERIFY(!listed.wait(300));
         QCOMPARE(inserts, 1);
         QCOMPARE(Entries(model, entire), QStringList({"PLANT.LOCAL", "WORKGROUP"}));
     }
@@ -182,7 +185,9 @@ private Q_SLOTS:
             QVERIFY(view.SelectFolder(QStringLiteral("/proc")));
             const QPersistentModelIndex proc = model->IndexOfPath(QStringLiteral("/proc"));
             QTRY_VERIFY(model->rowCount(proc) > 0);
-            QTest::qWait(200);  // the file entries arrive after the folders
+            // The file entries arrive after the folders: listed, never read.
+            view.SetShowFiles(true);
+            QTRY_VERIFY(Entries(*model, proc).contains(QStringLiteral("kmsg")));
         }
     }
 

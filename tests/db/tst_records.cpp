@@ -4,6 +4,7 @@
 #include "db/client_attributes.h"
 #include "db/protocol_names.h"
 #include "db/statement_count.h"
+#include "db/transaction.h"
 #include "db_test_helpers.h"
 #include "tests/support/test_main.h"
 
@@ -70,6 +71,47 @@ private slots:
             (QList<QVariantList>{{1, "BOB'S LATHE", 2}}));
         QCOMPARE(DependentIds(tmp), QStringList(7, "1"));
         QCOMPARE(GetClientID("BOB'S LATHE"), std::optional<qint32>(1));
+        QCOMPARE(messages.Count(), 0);
+    }
+
+    // A client added costs few round trips on a server: its eight rows, one read of the client
+    // for their change-log records, and those records in one statement before the commit.
+    // A rolled back addition leaves no record behind.
+    void addedClientsRecordsInFewStatements() {
+        TempInstallation tmp;
+        MessageRecorder messages;
+        AddServer("CNCSRV1");
+        QVERIFY(AddClientMDB("WARM", "CNCSRV1"));  // statements prepared once
+        const quint64 before = StatementsSent();
+        QVERIFY(AddClientMDB("LATHE1", "CNCSRV1"));
+        // Look-up, begin, 8 inserts, the client's read, the records, commit.
+        QCOMPARE(StatementsSent() - before, quint64(13));
+        QCOMPARE(tmp.TextRows("SELECT table_name, operation, server_id, server_name, client_name "
+                              "FROM kestrum_change_log WHERE client_id = 2 ORDER BY change_id"),
+                 (QStringList{"t_dnc_server_clients|insert|1|CNCSRV1|LATHE1",
+                              "t_client_mode|insert|1|CNCSRV1|LATHE1",
+                              "t_client_terminal_mode|insert|1|CNCSRV1|LATHE1",
+                              "t_filter_table_down|insert|1|CNCSRV1|LATHE1",
+                              "t_filter_table_up|insert|1|CNCSRV1|LATHE1",
+                              "t_timeout_table_down|insert|1|CNCSRV1|LATHE1",
+                              "t_timeout_table_up|insert|1|CNCSRV1|LATHE1",
+                              "t_command|insert|1|CNCSRV1|LATHE1"}));
+        const qint64 records = tmp.Count("kestrum_change_log");
+        for (const bool commit : {false, true}) {
+            DatabaseTransaction transaction(QStringLiteral("Error test#"));
+            QVERIFY(UpdateRecordsMDB("t_dnc_server_clients", "client_id", SqlValue::Number(2),
+                                     "NODE_ID", SqlValue::Text(commit ? "07" : "05")));
+            QCOMPARE(tmp.Count("kestrum_change_log"), records);  // kept until the commit
+            if (commit) {
+                QVERIFY(transaction.Commit());
+            } else {
+                transaction.Rollback();
+            }
+        }
+        QCOMPARE(tmp.TextRows("SELECT operation, changes FROM kestrum_change_log WHERE "
+                              "change_id > ? ORDER BY change_id",
+                              {records}),
+                 QStringList{"update|[[\"NODE_ID\",\"\",\"07\"]]"});
         QCOMPARE(messages.Count(), 0);
     }
 

@@ -5,12 +5,13 @@
 #include "db/client_attributes.h"
 #include "db/dnc_database.h"
 #include "db/new_installation.h"
+#include "tests/support/checked_query.h"
 #include "tests/support/test_backend.h"
 
 #include <QFile>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QSqlRecord>
+#include <QTest>
 #include <QUuid>
 
 #include <map>
@@ -64,11 +65,7 @@ std::map<QString, std::unique_ptr<DatabaseConnection>>& CheckConnections() {
 
 TempInstallation::~TempInstallation() {
     DncConnection.Close();
-    CheckConnections().erase(checkName_);
-    if (QSqlDatabase::contains(checkName_)) {
-        QSqlDatabase::database(checkName_, false).close();
-        QSqlDatabase::removeDatabase(checkName_);
-    }
+    DropCheckConnection();
     ResetDatabaseState();
     CurrentClientMode = ClientModeRecord();
     ExportClientMode = ClientModeRecord();
@@ -115,7 +112,8 @@ QString TempInstallation::RowOrder(const QString& table) const {
 
 namespace {
 
-// A connection of the test's own to the same database, opened at first use.
+// A connection of the test's own to the same database, opened at first use; a connection that
+// does not open fails the test.
 QSqlDatabase CheckConnection(const QString& name, const QString& location) {
     if (!IsDatabaseUri(location)) {
         // SQLite makes the file when it is missing: a test may build a foreign one so.
@@ -124,49 +122,31 @@ QSqlDatabase CheckConnection(const QString& name, const QString& location) {
         }
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
         db.setDatabaseName(location);
-        db.open();
+        if (!db.open()) {
+            QTest::qFail(qPrintable(QStringLiteral("Check connection to %1 failed: %2")
+                                        .arg(location, db.lastError().text())),
+                         __FILE__, __LINE__);
+        }
         return db;
     }
     auto& connections = CheckConnections();
     auto found = connections.find(name);
     if (found == connections.end() || !found->second->IsOpen()) {
         auto connection = std::make_unique<DatabaseConnection>(name);
-        connection->OpenLocation(location);
+        if (!connection->OpenLocation(location)) {
+            QTest::qFail(qPrintable(QStringLiteral("Check connection to %1 failed: %2")
+                                        .arg(location, connection->LastError())),
+                         __FILE__, __LINE__);
+        }
         found = connections.insert_or_assign(name, std::move(connection)).first;
     }
     return found->second->Database();
 }
 
-// A statement without values runs unprepared: the server prepares no DDL.
-bool Run(QSqlQuery& query, const QString& sql, const QVariantList& bind) {
-    if (bind.isEmpty()) {
-        return query.exec(sql);
-    }
-    query.prepare(sql);
-    for (const QVariant& value : bind) {
-        query.addBindValue(value);
-    }
-    return query.exec();
-}
-
 }  // namespace
 
 QList<QVariantList> TempInstallation::Query(const QString& sql, const QVariantList& bind) const {
-    QSqlQuery query(CheckConnection(checkName_, DatabaseLocation()));
-    QList<QVariantList> rows;
-    if (!Run(query, sql, bind)) {
-        qWarning("Check query failed: %s: %s", qPrintable(sql),
-                 qPrintable(query.lastError().text()));
-        return rows;
-    }
-    while (query.next()) {
-        QVariantList row;
-        for (int i = 0; i < query.record().count(); ++i) {
-            row << query.value(i);
-        }
-        rows << row;
-    }
-    return rows;
+    return RowsOrFail(CheckConnection(checkName_, DatabaseLocation()), sql, bind);
 }
 
 QVariant TempInstallation::QueryValue(const QString& sql, const QVariantList& bind) const {
@@ -189,12 +169,15 @@ QStringList TempInstallation::TextRows(const QString& sql, const QVariantList& b
 
 bool TempInstallation::Exec(const QString& sql, const QVariantList& bind) const {
     QSqlQuery query(CheckConnection(checkName_, DatabaseLocation()));
-    if (!Run(query, sql, bind)) {
-        qWarning("Check statement failed: %s: %s", qPrintable(sql),
-                 qPrintable(query.lastError().text()));
-        return false;
+    return ExecOrFail(query, sql, bind);
+}
+
+void TempInstallation::DropCheckConnection() {
+    CheckConnections().erase(checkName_);
+    if (QSqlDatabase::contains(checkName_)) {
+        QSqlDatabase::database(checkName_, false).close();
+        QSqlDatabase::removeDatabase(checkName_);
     }
-    return true;
 }
 
 QStringList TempInstallation::TableNames() const {
@@ -233,8 +216,8 @@ bool TempInstallation::RefuseInserts(const QString& table) const {
 bool TempInstallation::AddPlant(const Plant& servers) const {
     // The set-up's many small writes need not wait for the disk; the tests' own do.
     QSqlQuery pragma(DncConnection.Database());
-    if (!OnServer()) {
-        pragma.exec(QStringLiteral("PRAGMA synchronous = OFF"));
+    if (!OnServer() && !ExecOrFail(pragma, QStringLiteral("PRAGMA synchronous = OFF"))) {
+        return false;
     }
     bool made = true;
     for (const auto& [server, clients] : servers) {
@@ -244,7 +227,7 @@ bool TempInstallation::AddPlant(const Plant& servers) const {
         }
     }
     if (!OnServer()) {
-        pragma.exec(QStringLiteral("PRAGMA synchronous = FULL"));
+        made = ExecOrFail(pragma, QStringLiteral("PRAGMA synchronous = FULL")) && made;
     }
     return made;
 }

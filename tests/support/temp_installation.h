@@ -43,7 +43,8 @@ public:
     bool OpenConnection();
 
     // Runs a query on a separate connection to the same file, for checking what was stored
-    // without going through the code under test. Returns the rows as lists of values.
+    // without going through the code under test. Returns the rows as lists of values; a
+    // statement that fails fails the test (and gives no rows).
     QList<QVariantList> Query(const QString& sql, const QVariantList& bind = {}) const;
     QVariant QueryValue(const QString& sql, const QVariantList& bind = {}) const;
     // The rows as text, fields joined by '|' and a NULL field shown as null: whole rows to
@@ -55,8 +56,11 @@ public:
     QStringList ColumnNames(const QString& table) const;
     // Makes the database refuse every insert into the table with the message "refused".
     bool RefuseInserts(const QString& table) const;
-    // Runs a statement on that separate connection (for setting up rows).
+    // Runs a statement on that separate connection (for setting up rows); a statement that
+    // fails fails the test.
     bool Exec(const QString& sql, const QVariantList& bind = {}) const;
+    // Forgets that connection (after a server restart ended it); the next check opens anew.
+    void DropCheckConnection();
 
     // Servers, each with its clients, made as the program makes them (a client with its
     // dependent rows). False when one could not be made.

@@ -6,6 +6,7 @@
 #include "db/schema_names.h"
 
 #include <QCoreApplication>
+#include <QProcess>
 #include <QSemaphore>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -60,6 +61,30 @@ QString TestServerDatabaseUri(const QString& database) {
     const QString tail = query < 0 ? QString() : uri.mid(query);
     const qsizetype slash = head.indexOf(QLatin1Char('/'), head.indexOf(QLatin1String("//")) + 2);
     return (slash < 0 ? head : head.left(slash)) + QLatin1Char('/') + database + tail;
+}
+
+QStringList TestServerControl() {
+    return qEnvironmentVariable("KESTRUM_TEST_PG_CTL").split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
+
+bool RestartTestServer(QString* error) {
+    QStringList command = TestServerControl();
+    if (command.isEmpty()) {
+        *error = QStringLiteral("KESTRUM_TEST_PG_CTL names no server control command");
+        return false;
+    }
+    QProcess control;
+    control.setProcessChannelMode(QProcess::MergedChannels);
+    const QString program = command.takeFirst();
+    control.start(program, command + QStringList{QStringLiteral("restart"), QStringLiteral("-m"),
+                                                 QStringLiteral("fast"), QStringLiteral("-w")});
+    if (!control.waitForFinished(60000) || control.exitStatus() != QProcess::NormalExit ||
+        control.exitCode() != 0) {
+        *error = QStringLiteral("server restart failed: ") +
+                 QString::fromLocal8Bit(control.readAll()).trimmed() + control.errorString();
+        return false;
+    }
+    return true;
 }
 
 bool RunOnServer(const QString& sql, QString* error) {

@@ -22,5 +22,11 @@ QString FreshServerDatabase(QString* error);
 // statement waits for its locks). Run it in a thread of its own.
 void ActAsOtherAdministrator(const QString& uri, const QStringList& statements, QSemaphore* ran,
                              int holdMs = 300);
+// The command that controls the test server (KESTRUM_TEST_PG_CTL: pg_ctl with its data
+// folder); empty when the server was not started by scripts/lib.sh.
+QStringList TestServerControl();
+// Restarts the server as an administrator would (every session ends) and waits until it
+// accepts connections again. False, with *error, when it could not.
+bool RestartTestServer(QString* error);
 // Runs one statement on the maintenance database (CREATE DATABASE and the like).
 bool RunOnServer(const QString& sql, QString* error = nullptr);

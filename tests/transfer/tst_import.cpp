@@ -14,6 +14,7 @@
 #include "db/new_installation.h"
 #include "db/protocol_records.h"
 #include "dncadmin/dncadmin_export.h"
+#include "tests/support/checked_query.h"
 #include "tests/support/message_recorder.h"
 #include "tests/support/temp_installation.h"
 #include "tests/support/test_backend.h"
@@ -99,8 +100,15 @@ QByteArray PageListedTwice() {
 QList<QJsonObject> RowsOf(const QString& file, const QString& table) {
     QList<QJsonObject> rows;
     DatabaseConnection connection(QUuid::createUuid().toString());
-    QSqlQuery query(connection.OpenLocation(file) ? connection.Database() : QSqlDatabase());
-    query.exec(QStringLiteral("SELECT * FROM ") + table);
+    if (!connection.OpenLocation(file)) {
+        QTest::qFail(qPrintable("cannot open " + file + ": " + connection.LastError()), __FILE__,
+                     __LINE__);
+        return rows;
+    }
+    QSqlQuery query(connection.Database());
+    if (!ExecOrFail(query, QStringLiteral("SELECT * FROM ") + table)) {
+        return rows;
+    }
     while (query.next()) {
         QJsonObject row;
         for (int i = 0; i < query.record().count(); ++i) {
