@@ -95,6 +95,11 @@ public:
     // while the program keeps it open.
     virtual bool BackupToFile(const QSqlDatabase& db, const QString& target,
                               QString* error) const = 0;
+    // The other sessions of Kestrum and its tools on the same database, each as "user from
+    // address, connected since time"; none for a database file (a lock on the file tells its
+    // use).
+    virtual std::optional<QStringList> OtherSessions(const QSqlDatabase& db,
+                                                     QString* error) const = 0;
     // The restore hook: the whole contents of a backup file put into the open database in
     // place, through the engine's own locking.
     virtual bool RestoreFromFile(const QSqlDatabase& db, const QString& source,

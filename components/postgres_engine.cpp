@@ -245,6 +245,34 @@ bool PostgresEngine::SetKeyPastRows(const QSqlDatabase& db, const QString& table
     return query.exec(sql) || Fail(error, Text(query));
 }
 
+std::optional<QStringList> PostgresEngine::OtherSessions(const QSqlDatabase& db,
+                                                         QString* error) const {
+    // Every session names its program (Open sets it). The user is known for any session; its
+    // address and start only to those allowed to see them.
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral(
+            "SELECT usename, coalesce(host(client_addr), CASE WHEN client_port = -1 THEN "
+            "'this computer' END), to_char(backend_start AT TIME ZONE 'UTC', "
+            "'YYYY-MM-DD HH24:MI:SS\"Z\"') FROM pg_stat_activity WHERE datname = "
+            "current_database() AND pid <> pg_backend_pid() AND application_name = 'Kestrum' "
+            "ORDER BY backend_start"))) {
+        Fail(error, Text(query));
+        return std::nullopt;
+    }
+    QStringList sessions;
+    while (query.next()) {
+        QString who = query.value(0).toString();
+        who += QStringLiteral(" from ") + (query.value(1).isNull()
+                                               ? QStringLiteral("an unknown address")
+                                               : query.value(1).toString());
+        if (!query.value(2).isNull()) {
+            who += QStringLiteral(", connected since ") + query.value(2).toString();
+        }
+        sessions << who;
+    }
+    return sessions;
+}
+
 bool PostgresEngine::BackupToFile(const QSqlDatabase&, const QString&, QString* error) const {
     return Fail(error, QStringLiteral("a server database is backed up table by table"));
 }

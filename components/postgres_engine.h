@@ -38,6 +38,7 @@ public:
     bool SetKeyPastRows(const QSqlDatabase& db, const QString& table, const QString& key,
                         QString* error) const override;
     bool HasFileBackup() const override { return false; }
+    std::optional<QStringList> OtherSessions(const QSqlDatabase& db, QString* error) const override;
     bool BackupToFile(const QSqlDatabase& db, const QString& target, QString* error) const override;
     bool RestoreFromFile(const QSqlDatabase& db, const QString& source,
                          QString* error) const override;

@@ -46,6 +46,9 @@ public:
         return true;  // an AUTOINCREMENT key never goes below the highest stored
     }
     bool HasFileBackup() const override { return true; }
+    std::optional<QStringList> OtherSessions(const QSqlDatabase&, QString*) const override {
+        return QStringList();
+    }
     bool BackupToFile(const QSqlDatabase& db, const QString& target, QString* error) const override;
     bool RestoreFromFile(const QSqlDatabase& db, const QString& source,
                          QString* error) const override;

@@ -64,7 +64,10 @@ QString BackupFolder(const QString& databasePath) {
     if (!configured.isEmpty()) {
         return NativePath(configured);
     }
-    const QString database = databasePath.isEmpty() ? OpenDatabasePath() : databasePath;
+    // A server database has no folder: its backups go beside the program.
+    const QString database = IsDatabaseUri(databasePath) ? QString()
+                             : databasePath.isEmpty()    ? OpenDatabasePath()
+                                                         : databasePath;
     const QString beside =
         database.isEmpty() ? ProgramFolder() : QFileInfo(database).absolutePath();
     return QDir(beside).filePath(QStringLiteral("Backups"));

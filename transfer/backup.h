@@ -22,8 +22,10 @@ struct BackupOutcome {
     QString error;  // why there is none
 };
 
-// The backups folder as a local path; databasePath is the configuration's file (empty: the
-// one DncConnection has open).
+// The backups folder as a local path: BACKUP/BACKUPPATH, else "Backups" beside the
+// configuration's file, or beside the program for a server database (never the working
+// folder). databasePath is the configuration's file or URI (empty: the one DncConnection has
+// open).
 QString BackupFolder(const QString& databasePath = QString());
 int BackupKeepCount();
 

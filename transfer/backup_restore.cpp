@@ -2,12 +2,19 @@
 
 #include "base/atomic_file.h"
 #include "base/database_use_lock.h"
+#include "base/redaction.h"
+#include "components/database_connection.h"
+#include "db/backend.h"
 #include "db/sqlite_files.h"
+#include "transfer/backup.h"
 #include "transfer/backup_names.h"
+#include "transfer/configuration_copy.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
+#include <QUuid>
 
 #include <filesystem>
 #include <system_error>
@@ -94,6 +101,47 @@ bool ReplaceDamaged(sqlite3* backup, const QString& databasePath, const QString&
     return true;
 }
 
+// The backup named, read into memory and checked: what is checked is what is restored,
+// whatever happens to the file meanwhile.
+SqliteHandle CheckedBackup(const QString& folder, const QString& backupName, QString* error) {
+    if (std::optional<QString> refusal = BackupNameRefusal(folder, backupName)) {
+        *error = *refusal;
+        return nullptr;
+    }
+    SqliteHandle backup = LoadSqliteIntoMemory(QDir(folder).filePath(backupName), error);
+    if (!backup) {
+        return nullptr;
+    }
+    if (std::optional<QString> fault = ConfigurationFault(backup.get())) {
+        *error = QStringLiteral("\"%1\" cannot be restored: %2").arg(backupName, *fault);
+        return nullptr;
+    }
+    return backup;
+}
+
+QString UniqueConnectionName() {
+    return QStringLiteral("restore-%1").arg(QUuid::createUuid().toString(QUuid::Id128));
+}
+
+// The configuration of a checked backup, read from a copy of it in a folder of its own (so
+// nothing is written beside the backups, not even a journal).
+bool ReadBackupConfiguration(sqlite3* backup, SourceConfiguration* source, QString* error) {
+    const QTemporaryDir scratch;
+    const QString copy = scratch.filePath(QStringLiteral("backup.mdb"));
+    if (!scratch.isValid() || !WriteSqliteCopy(backup, copy, error)) {
+        if (scratch.isValid()) {
+            return false;
+        }
+        *error = QStringLiteral("no temporary folder to read the backup in");
+        return false;
+    }
+    DatabaseConnection reader(UniqueConnectionName());
+    const bool read =
+        OpenDatabaseAt(reader, copy, error) && ReadDatabaseConfiguration(reader, source, error);
+    reader.Close();
+    return read;
+}
+
 }  // namespace
 
 std::optional<QString> BackupNameRefusal(const QString& folder, const QString& name) {
@@ -134,19 +182,8 @@ std::optional<QString> BackupNameRefusal(const QString& folder, const QString& n
 RestoreOutcome RestoreBackup(const QString& databasePath, const QString& backupName,
                              const QString& folder, int keep, bool replaceDamaged) {
     RestoreOutcome outcome;
-    if (std::optional<QString> refusal = BackupNameRefusal(folder, backupName)) {
-        outcome.error = *refusal;
-        return outcome;
-    }
-    // Read once into memory: what is checked is what is restored, whatever happens to the
-    // file meanwhile.
-    const QString backupPath = QDir(folder).filePath(backupName);
-    const SqliteHandle backup = LoadSqliteIntoMemory(backupPath, &outcome.error);
+    const SqliteHandle backup = CheckedBackup(folder, backupName, &outcome.error);
     if (!backup) {
-        return outcome;
-    }
-    if (std::optional<QString> fault = ConfigurationFault(backup.get())) {
-        outcome.error = QStringLiteral("\"%1\" cannot be restored: %2").arg(backupName, *fault);
         return outcome;
     }
     const QFileInfo database(databasePath);
@@ -217,5 +254,62 @@ RestoreOutcome RestoreBackup(const QString& databasePath, const QString& backupN
                  {QFileInfo(saved).fileName()});
     outcome.ok = true;
     outcome.savedCurrent = saved;
+    return outcome;
+}
+
+RestoreOutcome RestoreServerBackup(const QString& uri, const QString& backupName,
+                                   const QString& folder, int keep, bool force) {
+    RestoreOutcome outcome;
+    SourceConfiguration source;
+    {
+        const SqliteHandle backup = CheckedBackup(folder, backupName, &outcome.error);
+        if (!backup || !ReadBackupConfiguration(backup.get(), &source, &outcome.error)) {
+            return outcome;
+        }
+    }
+    DatabaseConnection target(UniqueConnectionName());
+    QString error;
+    if (!OpenDatabaseAt(target, uri, &error)) {
+        outcome.error =
+            QStringLiteral("\"%1\" cannot be opened: %2").arg(ShownLocation(uri), error);
+        return outcome;
+    }
+    const std::optional<QStringList> sessions =
+        target.Engine().OtherSessions(target.Database(), &error);
+    if (!sessions) {
+        outcome.error = QStringLiteral("who else is connected could not be read: %1").arg(error);
+        return outcome;
+    }
+    if (!sessions->isEmpty() && !force) {
+        outcome.inUse = true;
+        outcome.error = QStringLiteral("Kestrum is connected to \"%1\": %2")
+                            .arg(ShownLocation(uri), sessions->join(QStringLiteral("; ")));
+        return outcome;
+    }
+    if (!QDir().mkpath(folder) || !QFileInfo(folder).isDir()) {
+        outcome.error = QStringLiteral("the backups folder \"%1\" cannot be made").arg(folder);
+        return outcome;
+    }
+    // The configuration as it is, first: the restore can be undone by another restore.
+    const BackupOutcome saved = BackupConfiguration(target, folder, 0);
+    if (!saved.ok) {
+        outcome.error = QStringLiteral(
+                            "the configuration as it is could not be backed up "
+                            "first, so nothing was restored: %1")
+                            .arg(saved.error);
+        return outcome;
+    }
+    const CopyOutcome copied = CopyConfiguration(source, target, TargetRows::Replace);
+    target.Close();
+    if (!copied.ok) {
+        QFile::remove(saved.path);  // nothing changed: the folder stays as it was
+        outcome.error =
+            QStringLiteral("\"%1\" was not restored: %2").arg(ShownLocation(uri), copied.error);
+        return outcome;
+    }
+    PruneBackups(folder, kDatabaseBackupPrefix, kDatabaseBackupSuffix, keep,
+                 {QFileInfo(saved.path).fileName()});
+    outcome.ok = true;
+    outcome.savedCurrent = saved.path;
     return outcome;
 }

@@ -16,6 +16,7 @@ struct RestoreOutcome {
     QString savedCurrent;  // the backup of the configuration as it was before the restore
     QString keptDamaged;   // a damaged DNC.mdb replaced by force: where it was put
     bool damaged = false;  // refused because DNC.mdb is damaged (force would replace it)
+    bool inUse = false;    // refused because other sessions use the server database (force)
     QString error;
 };
 
@@ -33,3 +34,12 @@ struct RestoreOutcome {
 // and a new file takes its place; without it, the restore is refused.
 RestoreOutcome RestoreBackup(const QString& databasePath, const QString& backupName,
                              const QString& folder, int keep, bool replaceDamaged = false);
+
+// The same for a server database (a connection URI): the backup is checked as above and its
+// configuration read, the configuration on the server goes to a new backup first, then every
+// table of the configuration is replaced in one transaction; no key counter goes back, so no
+// identifier handed out since is handed out again. The change log stays as it is: a restore
+// does not undo the record of who changed what. Refused, naming them, while other sessions of
+// Kestrum or its tools are connected to the database, unless force.
+RestoreOutcome RestoreServerBackup(const QString& uri, const QString& backupName,
+                                   const QString& folder, int keep, bool force = false);

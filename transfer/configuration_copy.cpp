@@ -46,7 +46,8 @@ struct PreparedTable {
 
 }  // namespace
 
-CopyOutcome CopyConfiguration(const SourceConfiguration& source, DatabaseConnection& target) {
+CopyOutcome CopyConfiguration(const SourceConfiguration& source, DatabaseConnection& target,
+                              TargetRows rows) {
     CopyOutcome outcome;
     const QStringList tables = SchemaTables();
 
@@ -139,7 +140,7 @@ CopyOutcome CopyConfiguration(const SourceConfiguration& source, DatabaseConnect
     QString error;
     QStringList holding;
     for (const QString& table : tables) {
-        if (table == QLatin1String("t_protocol")) {
+        if (table == QLatin1String("t_protocol") || rows == TargetRows::Replace) {
             continue;
         }
         const auto count = ConfigurationRows::CountRows(target, table, &error);
@@ -162,12 +163,22 @@ CopyOutcome CopyConfiguration(const SourceConfiguration& source, DatabaseConnect
         outcome.error = error;
         return outcome;
     }
-    bool ok = ConfigurationRows::DeleteAllRows(target, QStringLiteral("t_protocol"), &error);
+    bool ok = true;
     for (const PreparedTable& table : prepared) {
+        const bool keyed = !AutoKeyColumn(table.name).isEmpty();
+        qint64 last = table.lastKey;
+        if (ok && keyed && rows == TargetRows::Replace) {
+            const std::optional<qint64> current = ReadKeyCounter(target, table.name, &error);
+            ok = current.has_value();
+            last = qMax(last, current.value_or(0));
+        }
+        if (rows == TargetRows::Replace || table.name == QLatin1String("t_protocol")) {
+            ok = ok && ConfigurationRows::DeleteAllRows(target, table.name, &error);
+        }
         ok = ok &&
              ConfigurationRows::InsertRows(target, table.name, table.columns, table.rows, &error);
-        if (ok && !AutoKeyColumn(table.name).isEmpty()) {
-            ok = SetKeyCounter(target, table.name, table.lastKey, &error);
+        if (ok && keyed) {
+            ok = SetKeyCounter(target, table.name, last, &error);
         }
     }
     if (!ok) {

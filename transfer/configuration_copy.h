@@ -34,9 +34,16 @@ struct CopyOutcome {
     QStringList skipped;                      // tables and columns the schema does not have
 };
 
-// Checks the source (tables and columns present, every value fits) and the target (no rows
-// beyond the schema's own t_protocol rows), then writes. On any failure nothing is written.
-CopyOutcome CopyConfiguration(const SourceConfiguration& source, DatabaseConnection& target);
+enum class TargetRows {
+    MustBeEmpty,  // a target holding rows beyond the schema's own t_protocol rows is refused
+    Replace,      // a restore: the target's rows go in the same transaction
+};
+
+// Checks the source (tables and columns present, every value fits) and the target, then
+// writes. On any failure nothing is written. When rows are replaced, no key counter goes back:
+// an identifier handed out since the source was read is never handed out again.
+CopyOutcome CopyConfiguration(const SourceConfiguration& source, DatabaseConnection& target,
+                              TargetRows rows = TargetRows::MustBeEmpty);
 
 // The whole configuration of an open database, with its key counters.
 bool ReadDatabaseConfiguration(DatabaseConnection& connection, SourceConfiguration* source,

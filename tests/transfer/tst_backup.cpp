@@ -5,13 +5,19 @@
 // its exit code, its message and the sha256 of every file of the plant before and after.
 
 #include "base/database_use_lock.h"
+#include "components/database_connection.h"
+#include "db/backend.h"
 #include "tests/support/test_backend.h"
 #include "tests/support/test_main.h"
 #include "tests/transfer/backup_plant.h"
 #include "transfer/backup_names.h"
 
 #include <QProcess>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QTest>
+
+#include <optional>
 
 #include <unistd.h>
 
@@ -117,8 +123,9 @@ class TestBackupTool : public QObject {
 
 private Q_SLOTS:
     void init() {
-        if (TestOnServer()) {
-            QSKIP("these run on DNC.mdb files");
+        const bool serverTest = QByteArray(QTest::currentTestFunction()).startsWith("server");
+        if (TestOnServer() != serverTest) {
+            QSKIP(serverTest ? "this runs on a server database" : "these run on DNC.mdb files");
         }
     }
 
@@ -320,6 +327,109 @@ private Q_SLOTS:
             // No user file goes.
             QCOMPARE(QDir(plant.Backups()).entryList(QDir::Files).size(), 8);
         }
+    }
+
+    // kestrum-backup on a server configuration, the DBURI of the Kestrum.ini beside the
+    // tools: the backup is checked, the configuration on the server goes to a backup beside
+    // the program, then is replaced in one transaction; refused while another Kestrum is
+    // connected, unless forced. A refusal changes neither the server nor the backups.
+    void serverRestore_data() {
+        QTest::addColumn<QString>("setUp");
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("restore") << "" << QStringList() << 0 << "";
+        QTest::newRow("another Kestrum connected")
+            << "connected" << QStringList() << 1 << "Kestrum is connected to";
+        QTest::newRow("forced under another Kestrum")
+            << "connected" << QStringList{"--force"} << 0 << "";
+        QTest::newRow("damaged backup")
+            << "corrupted" << QStringList() << 1 << "cannot be restored";
+        QTest::newRow("a path") << "" << QStringList{"--name", "../DNC.mdb"} << 1 << "is a path";
+    }
+    void serverRestore() {
+        QFETCH(QString, setUp);
+        QFETCH(QStringList, options);
+        QFETCH(int, exitCode);
+        QFETCH(QString, message);
+        QString error;
+        const QString uri = FreshServerDatabase(&error);
+        QVERIFY2(!uri.isEmpty(), qPrintable(error));
+        BackupPlant plant;
+        QVERIFY(plant.IsValid());
+        QVERIFY(plant.Write("prog/Kestrum.ini", "[ADMIN]\r\nDBURI=" + uri.toUtf8() + "\r\n"));
+        const QString backups = plant.Path("prog/Backups");  // a server's are beside the tools
+        QVERIFY(QDir().mkpath(backups));
+        QVERIFY(BackupPlant::MakeConfiguration(backups + '/' + kGood, "OLD"));
+        if (setUp == QLatin1String("corrupted")) {
+            QVERIFY(plant.Write("prog/Backups/" + kGood,
+                                Spoiled(plant.Read("prog/Backups/" + kGood), setUp)));
+        }
+        // On the server: NOW with two clients, the second deleted (its key is used up).
+        DatabaseConnection server(QStringLiteral("server-restore"));
+        QVERIFY2(OpenDatabaseAt(server, uri, &error), qPrintable(error));
+        const auto rows = [&](const QString& sql) {
+            QSqlQuery query(server.Database());
+            QStringList values;
+            if (!query.exec(sql)) {
+                return QStringList{QStringLiteral("failed: ") + query.lastError().text()};
+            }
+            while (query.next()) {
+                values << query.value(0).toString();
+            }
+            return values;
+        };
+        QCOMPARE(rows("INSERT INTO t_dnc_servers (dnc_server_name) VALUES ('NOW')"), QStringList());
+        QCOMPARE(rows("INSERT INTO t_dnc_server_clients (client_name, dnc_server_id) VALUES "
+                      "('NOW_LATHE', 1), ('NOW_MILL', 1)"),
+                 QStringList());
+        QCOMPARE(rows("DELETE FROM t_dnc_server_clients WHERE client_name = 'NOW_MILL'"),
+                 QStringList());
+        const QString user = rows("SELECT current_user").value(0);
+        server.Close();  // this test's connection is not another Kestrum
+        std::optional<DatabaseConnection> other;
+        if (setUp == QLatin1String("connected")) {
+            other.emplace(QStringLiteral("other-kestrum"));
+            QVERIFY2(OpenDatabaseAt(*other, uri, &error), qPrintable(error));
+        }
+
+        const QString name = options.contains("--name") ? options.takeLast() : kGood;
+        options.removeAll("--name");
+        const QMap<QString, QString> before = Snapshot(backups);
+        const ToolRun run = RunProgram(plant.Program(ToolProgram("backup")),
+                                       QStringList{"restore", name} + options);
+        const QMap<QString, QString> after = Snapshot(backups);
+        QVERIFY2(run.exitCode == exitCode, qPrintable(run.err));
+        QVERIFY2(run.err.contains(message), qPrintable(run.err));
+        if (other && exitCode != 0) {
+            // Who is connected, and from where.
+            QVERIFY2(run.err.contains(user + " from "), qPrintable(run.err));
+        }
+        other.reset();
+
+        QVERIFY2(OpenDatabaseAt(server, uri, &error), qPrintable(error));
+        const QStringList changes = Changes(before, after);
+        if (exitCode != 0) {
+            QCOMPARE(rows("SELECT client_name FROM t_dnc_server_clients"),
+                     QStringList{"NOW_LATHE"});
+            QCOMPARE(changes, QStringList());
+        } else {
+            QCOMPARE(rows("SELECT client_name FROM t_dnc_server_clients"),
+                     QStringList{"OLD_LATHE"});
+            // The undo copy holds the configuration as it was, and the list shows both.
+            QCOMPARE(changes.size(), 1);
+            QVERIFY2(changes.first().startsWith("+DNC_"), qPrintable(changes.first()));
+            const QStringList dump = DumpDatabase(backups + '/' + changes.first().mid(1));
+            QCOMPARE(dump.filter("_LATHE"), dump.filter("NOW_LATHE"));
+            QCOMPARE(dump.filter("NOW_LATHE").size(), 1);
+            const ToolRun list = RunProgram(plant.Program(ToolProgram("backup")), {"list"});
+            QCOMPARE(list.out, changes.first().mid(1) + '\n' + kGood + '\n');
+            // No key handed out before the restore is handed out again.
+            QCOMPARE(rows("INSERT INTO t_dnc_server_clients (client_name, dnc_server_id) "
+                          "VALUES ('NEW', 1) RETURNING client_id"),
+                     QStringList{"3"});
+        }
+        server.Close();
     }
 
     // kestrum-dncadmin keeps the DNCAdmin.ini it replaces; the pruning after it keeps

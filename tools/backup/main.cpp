@@ -25,18 +25,20 @@ int main(int argc, char** argv) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Configuration backups.\n"
-                       "  kestrum-backup list [--db DNC.mdb] [--json]\n"
-                       "  kestrum-backup restore NAME [--db DNC.mdb] [--force]"));
+                       "  kestrum-backup list [--db DATABASE] [--json]\n"
+                       "  kestrum-backup restore NAME [--db DATABASE] [--force]"));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption db(QStringLiteral("db"),
-                                QStringLiteral("The configuration (default: the Kestrum.ini "
-                                               "beside the program names it)."),
-                                QStringLiteral("path"));
+                                QStringLiteral("The configuration: a DNC.mdb or a server URI "
+                                               "(default: the Kestrum.ini beside the program "
+                                               "names it)."),
+                                QStringLiteral("database"));
     const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("List as JSON."));
     const QCommandLineOption force(
         QStringLiteral("force"),
-        QStringLiteral("Restore over a damaged DNC.mdb (it is kept in the backups folder)."));
+        QStringLiteral("Restore over a damaged DNC.mdb (it is kept in the backups folder), or "
+                       "into a server database other sessions of Kestrum are connected to."));
     parser.addOption(db);
     parser.addOption(json);
     parser.addOption(force);
@@ -55,12 +57,8 @@ int main(int argc, char** argv) {
         parser.isSet(db)
             ? parser.value(db)
             : InstallationDatabase(JoinPath(ProgramFolder(), QStringLiteral("Kestrum.ini")));
-    if (IsDatabaseUri(database)) {
-        return Fail(
-            QStringLiteral("backups of a server configuration are not available "
-                           "yet"));
-    }
-    const QString folder = BackupFolder(QFileInfo(database).absoluteFilePath());
+    const bool server = IsDatabaseUri(database);
+    const QString folder = BackupFolder(server ? database : QFileInfo(database).absoluteFilePath());
 
     if (list) {
         QString error;
@@ -87,19 +85,27 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    if (!QFileInfo(database).isFile()) {
+    if (!server && !QFileInfo(database).isFile()) {
         return Fail(
             QStringLiteral("there is no configuration \"%1\"").arg(ShownLocation(database)));
     }
-    const RestoreOutcome outcome = RestoreBackup(QFileInfo(database).absoluteFilePath(), args.at(1),
-                                                 folder, BackupKeepCount(), parser.isSet(force));
+    const RestoreOutcome outcome =
+        server ? RestoreServerBackup(database, args.at(1), folder, BackupKeepCount(),
+                                     parser.isSet(force))
+               : RestoreBackup(QFileInfo(database).absoluteFilePath(), args.at(1), folder,
+                               BackupKeepCount(), parser.isSet(force));
     if (!outcome.ok) {
-        return Fail(outcome.damaged
-                        ? outcome.error + QStringLiteral("; restore with --force to replace it "
-                                                         "(it is kept in the backups folder)")
-                        : outcome.error);
+        if (outcome.damaged) {
+            return Fail(outcome.error + QStringLiteral("; restore with --force to replace it "
+                                                       "(it is kept in the backups folder)"));
+        }
+        if (outcome.inUse) {
+            return Fail(outcome.error + QStringLiteral("; close them, or restore with --force "
+                                                       "to replace the configuration under them"));
+        }
+        return Fail(outcome.error);
     }
-    Out() << "restored " << args.at(1) << " to " << database << '\n';
+    Out() << "restored " << args.at(1) << " to " << ShownLocation(database) << '\n';
     if (!outcome.keptDamaged.isEmpty()) {
         Out() << "the damaged configuration is kept as " << outcome.keptDamaged << Qt::endl;
     } else {
