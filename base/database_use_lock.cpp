@@ -17,7 +17,7 @@
 
 namespace {
 
-// 1 TiB: no DNC.mdb comes near it, and SQLite's own locks sit at 1 GiB.
+// 1 TiB: no DNC.mdb comes near it, and the engine's own locks sit at 1 GiB.
 constexpr quint64 kClaimOffset = quint64(1) << 40;
 
 }  // namespace
@@ -92,7 +92,7 @@ DatabaseUseLock::Result DatabaseUseLock::TryOnce(const QString& path, Mode mode)
     }
     int locked = -1;
 #ifdef F_OFD_SETLK
-    // Locks of the open file, not of the process: SQLite closing its own descriptor of the
+    // Locks of the open file, not of the process: the engine closing its own descriptor of the
     // same file does not drop them, and two in one process meet as two processes would.
     struct flock claim {};
     claim.l_type = exclusive ? F_WRLCK : F_RDLCK;

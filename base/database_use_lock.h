@@ -3,11 +3,11 @@
 // run; a restore takes the claim exclusively, so it never replaces a configuration under a
 // running Kestrum, and no Kestrum starts half-way through a restore.
 //
-// The claim is a lock on one byte of the database file itself, far past any byte SQLite
-// reads, writes or locks. So it belongs to the file, not to a user, a program folder or the
-// name it was reached by (a link, a second name, another computer on a share that passes
-// locks): every Kestrum on that file meets every other. The system drops it when its
-// process ends, so a crashed Kestrum leaves nothing to clean up.
+// The claim is a lock on one byte of the database file itself, far past any byte the
+// database engine reads, writes or locks. So it belongs to the file, not to a user, a program
+// folder or the name it was reached by (a link, a second name, another computer on a share that
+// passes locks): every Kestrum on that file meets every other. The system drops it when its process
+// ends, so a crashed Kestrum leaves nothing to clean up.
 
 #include <QString>
 
@@ -43,6 +43,6 @@ private:
     QString error_;
 };
 
-// How long anything of Kestrum waits for a database another holds: the same as SQLite's busy
-// wait on every connection.
+// How long anything of Kestrum waits for a database another holds: the same as the busy wait
+// on every database connection.
 inline constexpr int kDatabaseWaitMs = 5000;

@@ -6,9 +6,10 @@ namespace {
 
 const QString kHidden = QStringLiteral("***");
 
+// Any URI ("scheme://..."): whichever engine it names, its password is hidden alike.
 bool IsServerScheme(const QString& text) {
-    return text.startsWith(QLatin1String("postgresql://"), Qt::CaseInsensitive) ||
-           text.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive);
+    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]*://"));
+    return scheme.match(text).hasMatch();
 }
 
 // password=... as a URI parameter or a key/value pair, its value quoted or not.
@@ -48,7 +49,7 @@ QString ShownLocation(const QString& location) {
 QString WithoutPasswords(const QString& text) {
     // scheme://user:password@ — up to the last '@' before a blank or a quote.
     static const QRegularExpression userPart(
-        QStringLiteral("(postgres(?:ql)?://[^\\s:/@\"']*:)[^\\s\"']*(?=@)"),
+        QStringLiteral("(\\b[A-Za-z][A-Za-z0-9+.-]*://[^\\s:/@\"']*:)[^\\s\"']*(?=@)"),
         QRegularExpression::CaseInsensitiveOption);
     QString result = text;
     result.replace(userPart, QStringLiteral("\\1") + kHidden);

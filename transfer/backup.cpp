@@ -82,7 +82,7 @@ int BackupKeepCount() {
     return ok && keep > 0 ? keep : kDefaultBackupKeep;
 }
 
-BackupOutcome BackupSqliteDatabase(const QSqlDatabase& database, const QString& target) {
+BackupOutcome BackupDatabaseFile(const QSqlDatabase& database, const QString& target) {
     BackupOutcome outcome;
     // Written under another name first, so a half-made backup is never taken for one.
     const QString part = target + QStringLiteral(".part");
@@ -103,7 +103,7 @@ BackupOutcome BackupSqliteDatabase(const QSqlDatabase& database, const QString& 
     return outcome;
 }
 
-BackupOutcome BackupPostgresConfiguration(DatabaseConnection& connection, const QString& target) {
+BackupOutcome BackupServerConfiguration(DatabaseConnection& connection, const QString& target) {
     BackupOutcome outcome;
     // A connection of its own reads one snapshot of every table, whatever the program's
     // connection is doing.
@@ -161,8 +161,8 @@ BackupOutcome BackupConfiguration(DatabaseConnection& connection, const QString&
     }
     const QString target = NewBackupPath(folder, kDatabaseBackupPrefix, kDatabaseBackupSuffix);
     const QSqlDatabase database = connection.Database();
-    outcome = connection.Engine().HasFileBackup() ? BackupSqliteDatabase(database, target)
-                                                  : BackupPostgresConfiguration(connection, target);
+    outcome = connection.Engine().HasFileBackup() ? BackupDatabaseFile(database, target)
+                                                  : BackupServerConfiguration(connection, target);
     if (outcome.ok && keep > 0) {
         PruneBackups(folder, kDatabaseBackupPrefix, kDatabaseBackupSuffix, keep,
                      {QFileInfo(outcome.path).fileName()});

@@ -29,12 +29,12 @@ struct BackupOutcome {
 QString BackupFolder(const QString& databasePath = QString());
 int BackupKeepCount();
 
-// SQLite's online backup of an open database into target (written beside it, then renamed),
+// The file engine's online backup of an open DNC.mdb into target (written beside it, then renamed),
 // consistent while the program has the file open.
-BackupOutcome BackupSqliteDatabase(const QSqlDatabase& database, const QString& target);
-// A PostgreSQL configuration is copied into an SQLite file (a DNC.mdb kestrum-dbcopy can bring
+BackupOutcome BackupDatabaseFile(const QSqlDatabase& database, const QString& target);
+// A server configuration is copied into a new DNC.mdb file (one kestrum-dbcopy can bring
 // back) through the configuration copier, from one snapshot of the server.
-BackupOutcome BackupPostgresConfiguration(DatabaseConnection& connection, const QString& target);
+BackupOutcome BackupServerConfiguration(DatabaseConnection& connection, const QString& target);
 
 // The whole configuration on connection into a new backup in folder; older ones beyond keep
 // are removed (never the one just made). keep 0: none are removed.

@@ -4,8 +4,9 @@
 #include "base/database_use_lock.h"
 #include "base/redaction.h"
 #include "components/database_connection.h"
+#include "components/database_file.h"
 #include "db/backend.h"
-#include "db/sqlite_files.h"
+#include "db/schema_names.h"
 #include "transfer/backup.h"
 #include "transfer/backup_names.h"
 #include "transfer/configuration_copy.h"
@@ -55,11 +56,11 @@ bool Rename(const QString& from, const QString& to, QString* error) {
 // The damaged file and whatever journal it has go into the backups folder; a new file made
 // from the backup is renamed into its place. No other program may hold a lock on it: their
 // journal would be live, and moving it would lose their work.
-bool ReplaceDamaged(sqlite3* backup, const QString& databasePath, const QString& folder,
-                    RestoreOutcome* outcome) {
+bool ReplaceDamaged(const DatabaseFileHandle& backup, const QString& databasePath,
+                    const QString& folder, RestoreOutcome* outcome) {
     // The file a link leads to is replaced; the link stays.
     const QString real = QFileInfo(databasePath).canonicalFilePath();
-    if (OtherProgramHoldsSqliteLocks(real)) {
+    if (OtherProgramHoldsDatabaseFile(real)) {
         outcome->error =
             QStringLiteral("\"%1\" is open in another program; close it first").arg(databasePath);
         return false;
@@ -80,7 +81,7 @@ bool ReplaceDamaged(sqlite3* backup, const QString& databasePath, const QString&
     }
     const QString restored = real + QStringLiteral(".restore");
     QFile::remove(restored);
-    ok = ok && WriteSqliteCopy(backup, restored, &outcome->error);
+    ok = ok && WriteDatabaseFileCopy(backup, restored, &outcome->error);
     if (!ok) {
         for (const QString& file : copied) {
             QFile::remove(file);
@@ -101,18 +102,29 @@ bool ReplaceDamaged(sqlite3* backup, const QString& databasePath, const QString&
     return true;
 }
 
+// Why the file is damaged or not a Kestrum configuration; nothing when it is sound.
+std::optional<QString> ConfigurationFault(const DatabaseFileHandle& database,
+                                          bool* busy = nullptr) {
+    QList<QPair<QString, QStringList>> schema;
+    for (const QString& table : SchemaTables()) {
+        schema.append({table, SchemaColumns(table)});
+    }
+    return SchemaFault(database, schema, busy);
+}
+
 // The backup named, read into memory and checked: what is checked is what is restored,
 // whatever happens to the file meanwhile.
-SqliteHandle CheckedBackup(const QString& folder, const QString& backupName, QString* error) {
+DatabaseFileHandle CheckedBackup(const QString& folder, const QString& backupName, QString* error) {
     if (std::optional<QString> refusal = BackupNameRefusal(folder, backupName)) {
         *error = *refusal;
         return nullptr;
     }
-    SqliteHandle backup = LoadSqliteIntoMemory(QDir(folder).filePath(backupName), error);
+    DatabaseFileHandle backup =
+        LoadDatabaseFileIntoMemory(QDir(folder).filePath(backupName), error);
     if (!backup) {
         return nullptr;
     }
-    if (std::optional<QString> fault = ConfigurationFault(backup.get())) {
+    if (std::optional<QString> fault = ConfigurationFault(backup)) {
         *error = QStringLiteral("\"%1\" cannot be restored: %2").arg(backupName, *fault);
         return nullptr;
     }
@@ -125,10 +137,11 @@ QString UniqueConnectionName() {
 
 // The configuration of a checked backup, read from a copy of it in a folder of its own (so
 // nothing is written beside the backups, not even a journal).
-bool ReadBackupConfiguration(sqlite3* backup, SourceConfiguration* source, QString* error) {
+bool ReadBackupConfiguration(const DatabaseFileHandle& backup, SourceConfiguration* source,
+                             QString* error) {
     const QTemporaryDir scratch;
     const QString copy = scratch.filePath(QStringLiteral("backup.mdb"));
-    if (!scratch.isValid() || !WriteSqliteCopy(backup, copy, error)) {
+    if (!scratch.isValid() || !WriteDatabaseFileCopy(backup, copy, error)) {
         if (scratch.isValid()) {
             return false;
         }
@@ -182,7 +195,7 @@ std::optional<QString> BackupNameRefusal(const QString& folder, const QString& n
 RestoreOutcome RestoreBackup(const QString& databasePath, const QString& backupName,
                              const QString& folder, int keep, bool replaceDamaged) {
     RestoreOutcome outcome;
-    const SqliteHandle backup = CheckedBackup(folder, backupName, &outcome.error);
+    const DatabaseFileHandle backup = CheckedBackup(folder, backupName, &outcome.error);
     if (!backup) {
         return outcome;
     }
@@ -208,10 +221,10 @@ RestoreOutcome RestoreBackup(const QString& databasePath, const QString& backupN
     }
 
     QString openError;
-    SqliteHandle current = OpenSqliteFile(databasePath, &openError);
+    DatabaseFileHandle current = OpenDatabaseFile(databasePath, &openError);
     bool busy = false;
     std::optional<QString> damage =
-        current ? IntegrityFault(current.get(), &busy) : std::optional<QString>(openError);
+        current ? IntegrityFault(current, &busy) : std::optional<QString>(openError);
     if (busy) {
         outcome.error = QStringLiteral("\"%1\" was not restored: %2").arg(databasePath, *damage);
         return outcome;
@@ -230,21 +243,21 @@ RestoreOutcome RestoreBackup(const QString& databasePath, const QString& backupN
     }
     if (damage) {
         current.reset();
-        outcome.ok = ReplaceDamaged(backup.get(), databasePath, folder, &outcome);
+        outcome.ok = ReplaceDamaged(backup, databasePath, folder, &outcome);
         return outcome;
     }
 
     // The configuration as it is, first: the restore can be undone by another restore.
     const QString saved = NewBackupPath(folder, kDatabaseBackupPrefix, kDatabaseBackupSuffix);
     QString error;
-    if (!WriteSqliteCopy(current.get(), saved, &error)) {
+    if (!WriteDatabaseFileCopy(current, saved, &error)) {
         outcome.error = QStringLiteral(
                             "the configuration as it is could not be backed up "
                             "first, so nothing was restored: %1")
                             .arg(error);
         return outcome;
     }
-    if (!CopySqliteOver(backup.get(), current.get(), &error)) {
+    if (!CopyDatabaseFileOver(backup, current, &error)) {
         QFile::remove(saved);  // nothing changed: the folder stays as it was
         outcome.error = QStringLiteral("\"%1\" was not restored: %2").arg(databasePath, error);
         return outcome;
@@ -262,8 +275,8 @@ RestoreOutcome RestoreServerBackup(const QString& uri, const QString& backupName
     RestoreOutcome outcome;
     SourceConfiguration source;
     {
-        const SqliteHandle backup = CheckedBackup(folder, backupName, &outcome.error);
-        if (!backup || !ReadBackupConfiguration(backup.get(), &source, &outcome.error)) {
+        const DatabaseFileHandle backup = CheckedBackup(folder, backupName, &outcome.error);
+        if (!backup || !ReadBackupConfiguration(backup, &source, &outcome.error)) {
             return outcome;
         }
     }

@@ -20,11 +20,11 @@ struct RestoreOutcome {
     QString error;
 };
 
-// Restores the backup named backupName of folder into the SQLite database at databasePath
+// Restores the backup named backupName of folder into the DNC.mdb file at databasePath
 // (a link stays a link: the file it leads to gets the configuration). The backup must pass
-// SQLite's integrity check and hold every table and column of Kestrum's schema. The
+// the engine's integrity check and hold every table and column of Kestrum's schema. The
 // configuration as it is goes to a new backup first (never pruned by this restore), then the
-// backup is copied over it through SQLite's online backup, so other connections, journal and
+// backup is copied over it through the engine's online backup, so other connections, journal and
 // WAL stay consistent. Refused while any Kestrum has the database open, or when another
 // program's lock outlasts the usual wait; a refusal leaves the database and the backups as
 // they were.

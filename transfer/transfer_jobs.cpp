@@ -22,7 +22,7 @@ QString UniqueName(const QString& role) {
     return QStringLiteral("transfer-%1-%2").arg(role, QUuid::createUuid().toString(QUuid::Id128));
 }
 
-// A new SQLite file is built as ".NAME.ID.new" beside the target, while ".NAME.ID.new.lock"
+// A new database file is built as ".NAME.ID.new" beside the target, while ".NAME.ID.new.lock"
 // says that a running copy owns it.
 const QString kLockSuffix = QStringLiteral(".lock");
 

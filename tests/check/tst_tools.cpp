@@ -180,10 +180,10 @@ private slots:
                                     << "--db $DECOY" << 0 << 0 << "";
         QTest::newRow("export") << "dncadmin" << exportArgs << 0 << 0 << "2 clients";
         QTest::newRow("export --db") << "dncadmin" << exportArgs + " --db $DECOY" << 1 << 1 << "";
-        // Backups of a server configuration are refused; its log is read from the server;
-        // the decoy is never read.
+        // A server configuration's backups are those beside the program, its log is read
+        // from the server; the decoy (and its backups) is never read.
         QTest::newRow("backup list") << "backup"
-                                     << "list" << 0 << 1 << "";
+                                     << "list" << 0 << 0 << "";
         QTest::newRow("backup list --db")
             << "backup"
             << "list --db $DECOY" << 0 << 0 << "DNC_2020-01-01_00-00-00Z.mdb";

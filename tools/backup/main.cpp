@@ -58,6 +58,12 @@ int main(int argc, char** argv) {
             ? parser.value(db)
             : InstallationDatabase(JoinPath(ProgramFolder(), QStringLiteral("Kestrum.ini")));
     const bool server = IsDatabaseUri(database);
+    // Refused as opening it would refuse it, though a list needs no connection.
+    if (server && ShownLocation(database) != database.trimmed()) {
+        return Fail(QStringLiteral("\"%1\" holds a password; keep it in the password file of "
+                                   "the database client instead")
+                        .arg(ShownLocation(database)));
+    }
     const QString folder = BackupFolder(server ? database : QFileInfo(database).absoluteFilePath());
 
     if (list) {

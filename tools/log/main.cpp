@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption db(QStringLiteral("db"),
-                                QStringLiteral("The configuration: a DNC.mdb or a PostgreSQL URI."),
+                                QStringLiteral("The configuration: a DNC.mdb or a server URI."),
                                 QStringLiteral("path"));
     const QCommandLineOption client(QStringLiteral("client"),
                                     QStringLiteral("Only this client's changes."),

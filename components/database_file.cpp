@@ -1,9 +1,8 @@
-#include "db/sqlite_files.h"
+#include "components/database_file.h"
 
 #include "base/atomic_file.h"
 #include "base/database_use_lock.h"
 #include "components/sqlite_engine.h"
-#include "db/schema_names.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -59,15 +58,15 @@ bool RangeLockedByOther(const QString& path, off_t start, off_t length) {
 
 }  // namespace
 
-void SqliteCloser::operator()(sqlite3* handle) const {
+void DatabaseFileCloser::operator()(sqlite3* handle) const {
     sqlite3_close_v2(handle);
 }
 
-SqliteHandle OpenSqliteFile(const QString& path, QString* error) {
+DatabaseFileHandle OpenDatabaseFile(const QString& path, QString* error) {
     sqlite3* raw = nullptr;
     const int rc =
         sqlite3_open_v2(QFile::encodeName(path).constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
-    SqliteHandle handle(raw);
+    DatabaseFileHandle handle(raw);
     if (rc != SQLITE_OK) {
         *error = QStringLiteral("\"%1\" cannot be opened: %2").arg(path, MessageOf(raw));
         return nullptr;
@@ -76,16 +75,17 @@ SqliteHandle OpenSqliteFile(const QString& path, QString* error) {
     return handle;
 }
 
-bool WriteSqliteCopy(sqlite3* source, const QString& target, QString* error) {
+bool WriteDatabaseFileCopy(const DatabaseFileHandle& source, const QString& target,
+                           QString* error) {
     // Written under another name first, so a half-made copy is never taken for one.
     const QString part = target + QStringLiteral(".part");
     QFile::remove(part);
     sqlite3* raw = nullptr;
     int rc = sqlite3_open_v2(QFile::encodeName(part).constData(), &raw,
                              SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-    SqliteHandle copy(raw);
+    DatabaseFileHandle copy(raw);
     if (rc == SQLITE_OK) {
-        rc = SqliteEngine::CopyPages(raw, source);
+        rc = SqliteEngine::CopyPages(raw, source.get());
     }
     const QString why = rc == SQLITE_BUSY || rc == SQLITE_LOCKED
                             ? Locked(QStringLiteral("The configuration"))
@@ -105,17 +105,18 @@ bool WriteSqliteCopy(sqlite3* source, const QString& target, QString* error) {
     return true;
 }
 
-bool CopySqliteOver(sqlite3* source, sqlite3* destination, QString* error) {
-    const int rc = SqliteEngine::CopyPages(destination, source);
+bool CopyDatabaseFileOver(const DatabaseFileHandle& source, const DatabaseFileHandle& destination,
+                          QString* error) {
+    const int rc = SqliteEngine::CopyPages(destination.get(), source.get());
     if (rc == SQLITE_OK) {
         return true;
     }
     *error = rc == SQLITE_BUSY || rc == SQLITE_LOCKED ? Locked(QStringLiteral("The database"))
-                                                      : MessageOf(destination);
+                                                      : MessageOf(destination.get());
     return false;
 }
 
-SqliteHandle LoadSqliteIntoMemory(const QString& path, QString* error) {
+DatabaseFileHandle LoadDatabaseFileIntoMemory(const QString& path, QString* error) {
     const QFileInfo info(path);
     if (info.isSymLink() || !info.isFile()) {
         *error = QStringLiteral("\"%1\" is not a regular file").arg(path);
@@ -155,7 +156,7 @@ SqliteHandle LoadSqliteIntoMemory(const QString& path, QString* error) {
         bytes[19] = 1;
     }
     sqlite3* raw = nullptr;
-    SqliteHandle memory;
+    DatabaseFileHandle memory;
     if (sqlite3_open_v2(":memory:", &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) ==
         SQLITE_OK) {
         memory.reset(raw);
@@ -174,7 +175,8 @@ SqliteHandle LoadSqliteIntoMemory(const QString& path, QString* error) {
     return nullptr;
 }
 
-std::optional<QString> IntegrityFault(sqlite3* database, bool* busy) {
+std::optional<QString> IntegrityFault(const DatabaseFileHandle& handle, bool* busy) {
+    sqlite3* database = handle.get();
     sqlite3_stmt* statement = nullptr;
     int rc = sqlite3_prepare_v2(database, "PRAGMA integrity_check(5)", -1, &statement, nullptr);
     QStringList problems;
@@ -198,11 +200,13 @@ std::optional<QString> IntegrityFault(sqlite3* database, bool* busy) {
     return std::nullopt;
 }
 
-std::optional<QString> ConfigurationFault(sqlite3* database, bool* busy) {
-    if (std::optional<QString> damage = IntegrityFault(database, busy)) {
+std::optional<QString> SchemaFault(const DatabaseFileHandle& handle,
+                                   const QList<QPair<QString, QStringList>>& schema, bool* busy) {
+    if (std::optional<QString> damage = IntegrityFault(handle, busy)) {
         return QStringLiteral("it is damaged: %1").arg(*damage);
     }
-    for (const QString& table : SchemaTables()) {
+    sqlite3* database = handle.get();
+    for (const auto& [table, tableColumns] : schema) {
         sqlite3_stmt* statement = nullptr;
         // Names compare without regard to case, as SQLite's do.
         const QByteArray sql =
@@ -219,7 +223,7 @@ std::optional<QString> ConfigurationFault(sqlite3* database, bool* busy) {
             return QStringLiteral("it is not a Kestrum configuration: it has no table %1")
                 .arg(table);
         }
-        for (const QString& column : SchemaColumns(table)) {
+        for (const QString& column : tableColumns) {
             if (!columns.contains(column.toLower())) {
                 return QStringLiteral(
                            "it is not a Kestrum configuration: table %1 has no column %2")
@@ -230,7 +234,7 @@ std::optional<QString> ConfigurationFault(sqlite3* database, bool* busy) {
     return std::nullopt;
 }
 
-bool OtherProgramHoldsSqliteLocks(const QString& path) {
+bool OtherProgramHoldsDatabaseFile(const QString& path) {
 #ifdef Q_OS_WIN
     Q_UNUSED(path);
     return false;  // Windows does not let a file another program has open be replaced
