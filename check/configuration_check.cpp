@@ -4,6 +4,7 @@
 #include "base/inifile.h"
 #include "base/paths.h"
 #include "base/platform.h"
+#include "db/dnc_database.h"
 #include "db/protocol_names.h"
 #include "dncadmin/atomic_file.h"
 #include "dncadmin/dncadmin_diff.h"
@@ -30,6 +31,9 @@ QString NameKey(const QString& name) {
 QString Quoted(const QString& text) {
     return QStringLiteral("\"") + text + QStringLiteral("\"");
 }
+
+// How many other clients a finding about a group names.
+constexpr qsizetype kOthersNamed = 10;
 
 QString NamesText(const QStringList& names) {
     return names.join(QStringLiteral(", "));
@@ -272,7 +276,7 @@ private:
                             QStringLiteral("%1 is on COM %2, the same serial port as %3")
                                 .arg(client->Name)
                                 .arg(p.key())
-                                .arg(NamesText(Others(*p, client))));
+                                .arg(OthersText(*p, client)));
                     }
                 }
             }
@@ -282,22 +286,33 @@ private:
                         Add(Severity::Error, "same-node-port-id", client,
                             QStringLiteral("%1 has NODE_ID %2 and PORT_ID %3, the same as %4")
                                 .arg(client->Name, Quoted(client->NodeId), Quoted(client->PortId),
-                                     NamesText(Others(*n, client))));
+                                     OthersText(*n, client)));
                     }
                 }
             }
         }
     }
 
-    static QStringList Others(const QList<const CheckClientRow*>& group,
-                              const CheckClientRow* self) {
+    // The others of a group as a finding names them. A long list is cut short: every
+    // finding of a group naming all the others would grow with the square of its size.
+    template <typename NameOf>
+    static QString OthersText(const QList<const CheckClientRow*>& group, const CheckClientRow* self,
+                              NameOf nameOf) {
         QStringList names;
         for (const CheckClientRow* other : group) {
+            if (names.size() == kOthersNamed) {
+                break;
+            }
             if (other != self) {
-                names << other->Name;
+                names << nameOf(other);
             }
         }
-        return names;
+        const qsizetype more = group.size() - 1 - names.size();
+        return NamesText(names) + (more > 0 ? QStringLiteral(" and %1 more").arg(more) : QString());
+    }
+    static QString OthersText(const QList<const CheckClientRow*>& group,
+                              const CheckClientRow* self) {
+        return OthersText(group, self, [](const CheckClientRow* other) { return other->Name; });
     }
 
     // Names the look-ups and the DNC server cannot tell apart.
@@ -311,20 +326,16 @@ private:
                 continue;
             }
             for (const CheckClientRow* client : group) {
-                QStringList others;
-                for (const CheckClientRow* other : group) {
-                    if (other != client) {
-                        others << Quoted(other->Name) +
-                                      (ServerOf(*other).isEmpty()
-                                           ? QString()
-                                           : QStringLiteral(" (") + ServerOf(*other) +
-                                                 QStringLiteral(")"));
-                    }
-                }
+                const QString others = OthersText(group, client, [&](const CheckClientRow* other) {
+                    return Quoted(other->Name) +
+                           (ServerOf(*other).isEmpty()
+                                ? QString()
+                                : QStringLiteral(" (") + ServerOf(*other) + QStringLiteral(")"));
+                });
                 Add(Severity::Error, "similar-names", client,
                     QStringLiteral("Client %1 cannot be told apart from %2 (letter case or blanks "
                                    "only)")
-                        .arg(Quoted(client->Name), NamesText(others)));
+                        .arg(Quoted(client->Name), others));
             }
         }
     }
@@ -343,7 +354,7 @@ private:
             for (const CheckClientRow* client : *it) {
                 Add(Severity::Error, "same-bts-address", client,
                     QStringLiteral("%1 has BTS adapter %2, the same as %3")
-                        .arg(client->Name, it.key(), NamesText(Others(*it, client))));
+                        .arg(client->Name, it.key(), OthersText(*it, client)));
             }
         }
     }
@@ -518,14 +529,66 @@ bool IsRepairable(const Finding& finding) {
                                      finding.Kind == QLatin1String("left-behind-rows"));
 }
 
+namespace {
+
+RepairRequest RequestOf(const Finding& finding) {
+    return {finding.Kind == QLatin1String("missing-row")
+                ? RepairRequest::Kind::AddMissingRows
+                : RepairRequest::Kind::RemoveLeftBehindRows,
+            finding.ClientId, finding.Tables};
+}
+
+}  // namespace
+
 RepairDone RepairFinding(const Finding& finding) {
-    if (finding.Kind == QLatin1String("missing-row")) {
-        return AddMissingRowsMDB(finding.ClientId, finding.Tables);
+    return IsRepairable(finding) ? RepairMDB(RequestOf(finding)) : RepairDone();
+}
+
+int RepairFindings(const QList<Finding>& findings,
+                   const std::function<void(const Finding&, const RepairDone&)>& repaired) {
+    QList<const Finding*> batch;
+    int done = 0;
+    const auto runBatch = [&]() -> bool {
+        QList<RepairRequest> requests;
+        for (const Finding* finding : std::as_const(batch)) {
+            requests << RequestOf(*finding);
+        }
+        if (const std::optional<QList<RepairDone>> results = RepairBatchMDB(requests)) {
+            for (qsizetype i = 0; i < batch.size(); ++i) {
+                repaired(*batch.at(i), results->at(i));
+            }
+            done += int(batch.size());
+            batch.clear();
+            return true;
+        }
+        // One failed: each alone, so only those that fail stay unrepaired.
+        for (const Finding* finding : std::as_const(batch)) {
+            if (DncConnection.IsLost() || !DncConnection.IsOpen()) {
+                return false;
+            }
+            const RepairDone result = RepairFinding(*finding);
+            if (DncConnection.IsLost() || !DncConnection.IsOpen()) {
+                return false;
+            }
+            repaired(*finding, result);
+            ++done;
+        }
+        batch.clear();
+        return true;
+    };
+    for (const Finding& finding : findings) {
+        if (!IsRepairable(finding)) {
+            continue;
+        }
+        batch << &finding;
+        if (batch.size() == kRepairBatch && !runBatch()) {
+            return done;
+        }
     }
-    if (finding.Kind == QLatin1String("left-behind-rows")) {
-        return RemoveLeftBehindRowsMDB(finding.ClientId);
+    if (!batch.isEmpty()) {
+        runBatch();
     }
-    return RepairDone();
+    return done;
 }
 
 QString SeverityName(Severity severity) {

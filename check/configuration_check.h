@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 enum class Severity { Error, Warning };
 
 struct Finding {
@@ -51,6 +53,13 @@ QList<Finding> CheckFindings(const CheckData& data, const CheckOptions& options)
 bool IsRepairable(const Finding& finding);
 // The repair of a repairable finding, in one transaction; Changes says what it did.
 RepairDone RepairFinding(const Finding& finding);
+// The repairable ones of findings, kRepairBatch to a transaction; repaired is told each
+// result in order. A batch in which a statement fails is repaired finding by finding, so a
+// failure stays with its own finding. Stops when the connection is lost; returns how many
+// were told.
+inline constexpr int kRepairBatch = 500;
+int RepairFindings(const QList<Finding>& findings,
+                   const std::function<void(const Finding&, const RepairDone&)>& repaired);
 
 QString SeverityName(Severity severity);  // "error" / "warning"
 // "2 errors, 1 warning"

@@ -210,18 +210,17 @@ void frmCheckConfig::Repair() {
     }
     QStringList changes;
     QStringList failed;
-    for (const Finding& f : chosen) {
-        const RepairDone done = RepairFinding(f);
+    RepairFindings(chosen, [&](const Finding& f, const RepairDone& done) {
         const QString who =
             f.Client.isEmpty() ? QStringLiteral("client id %1").arg(f.ClientId) : f.Client;
         if (!done.Ok) {
             failed << who;
-            continue;
+            return;
         }
         for (const QString& change : done.Changes) {
             changes << who + QStringLiteral(": ") + change;
         }
-    }
+    });
     RunCheck();
     QString text = changes.isEmpty()
                        ? QStringLiteral("Nothing was changed.")

@@ -105,16 +105,18 @@ CheckData ReadCheckData() {
     return data;
 }
 
-RepairDone AddMissingRowsMDB(qint32 clientId, const QStringList& tables) {
-    RepairDone done;
-    DatabaseTransaction transaction(kRepairPrefix);
-    // One transaction or nothing: never the repair's statements one by one.
-    if (!transaction.Begun()) {
-        return done;
-    }
+namespace {
+
+// What a repair step did inside its caller's transaction.
+enum class StepResult { Done, NotApplicable, Failed };
+
+StepResult AddMissingRowsIn(qint32 clientId, const QStringList& tables, RepairDone* done) {
     const std::optional<bool> client = HasRow(kClients, QStringLiteral("client_id"), clientId);
-    if (!client || !*client) {
-        return done;  // gone since the check: nothing to add rows for
+    if (!client) {
+        return StepResult::Failed;
+    }
+    if (!*client) {
+        return StepResult::NotApplicable;  // gone since the check: nothing to add rows for
     }
     for (const QString& table : tables) {
         if (!ClientDependentTables().contains(table)) {
@@ -122,7 +124,7 @@ RepairDone AddMissingRowsMDB(qint32 clientId, const QStringList& tables) {
         }
         const std::optional<bool> has = HasRow(table, QStringLiteral("client_id"), clientId);
         if (!has) {
-            return done;
+            return StepResult::Failed;
         }
         if (*has) {
             continue;
@@ -131,27 +133,20 @@ RepairDone AddMissingRowsMDB(qint32 clientId, const QStringList& tables) {
         if (!RunLoggedCommand(TableWrite::Insert(table, {QStringLiteral("client_id")}, values),
                               QStringLiteral("INSERT INTO %1 (client_id) VALUES (?)").arg(table),
                               values, ReportAs{kRepairPrefix, 2})) {
-            return done;
+            return StepResult::Failed;
         }
-        done.Changes << table + QStringLiteral(": ") + RowsText(1, "added");
+        done->Changes << table + QStringLiteral(": ") + RowsText(1, "added");
     }
-    done.Ok = transaction.Commit();
-    if (!done.Ok) {
-        done.Changes.clear();
-    }
-    return done;
+    return StepResult::Done;
 }
 
-RepairDone RemoveLeftBehindRowsMDB(qint32 clientId) {
-    RepairDone done;
-    DatabaseTransaction transaction(kRepairPrefix);
-    // One transaction or nothing: never the repair's statements one by one.
-    if (!transaction.Begun()) {
-        return done;
-    }
+StepResult RemoveLeftBehindRowsIn(qint32 clientId, RepairDone* done) {
     const std::optional<bool> client = HasRow(kClients, QStringLiteral("client_id"), clientId);
-    if (!client || *client) {
-        return done;  // the client exists: its rows are not left behind
+    if (!client) {
+        return StepResult::Failed;
+    }
+    if (*client) {
+        return StepResult::NotApplicable;  // the client exists: its rows are not left behind
     }
     // Each table with the columns that name the client; every removal is logged.
     QList<QPair<QString, QStringList>> targets;
@@ -171,17 +166,62 @@ RepairDone RemoveLeftBehindRowsMDB(qint32 clientId) {
                                  QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(table, column),
                                  {id}, ReportAs{kRepairPrefix, 3});
             if (!deleted) {
-                return done;
+                return StepResult::Failed;
             }
             removed += deleted->rowsAffected;
         }
         if (removed > 0) {
-            done.Changes << table + QStringLiteral(": ") + RowsText(removed, "removed");
+            done->Changes << table + QStringLiteral(": ") + RowsText(removed, "removed");
         }
+    }
+    return StepResult::Done;
+}
+
+StepResult RepairIn(const RepairRequest& request, RepairDone* done) {
+    return request.kind == RepairRequest::Kind::AddMissingRows
+               ? AddMissingRowsIn(request.clientId, request.tables, done)
+               : RemoveLeftBehindRowsIn(request.clientId, done);
+}
+
+}  // namespace
+
+RepairDone RepairMDB(const RepairRequest& request) {
+    RepairDone done;
+    DatabaseTransaction transaction(kRepairPrefix);
+    // One transaction or nothing: never the repair's statements one by one.
+    if (!transaction.Begun() || RepairIn(request, &done) != StepResult::Done) {
+        return RepairDone();
     }
     done.Ok = transaction.Commit();
     if (!done.Ok) {
         done.Changes.clear();
     }
     return done;
+}
+
+std::optional<QList<RepairDone>> RepairBatchMDB(const QList<RepairRequest>& requests) {
+    DeferredReports reports;
+    QList<RepairDone> results;
+    results.reserve(requests.size());
+    {
+        DatabaseTransaction transaction(kRepairPrefix);
+        bool ok = transaction.Begun();
+        for (qsizetype i = 0; ok && i < requests.size(); ++i) {
+            RepairDone done;
+            const StepResult step = RepairIn(requests.at(i), &done);
+            ok = step != StepResult::Failed;
+            done.Ok = step == StepResult::Done;
+            results.append(done);
+        }
+        ok = ok && transaction.Commit();
+        if (ok) {
+            return results;
+        }
+    }
+    // Repaired one by one instead, each saying for itself what failed; a lost connection is
+    // said here, since nothing more will run.
+    if (!DncConnection.IsLost() && DncConnection.IsOpen()) {
+        reports.Discard();
+    }
+    return std::nullopt;
 }

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 struct CheckServerRow {
     qint32 Id = 0;
     QString Name;
@@ -58,11 +60,26 @@ struct RepairDone {
     QStringList Changes;  // one line per table changed: "t_command: 1 row added"
 };
 
-// Adds the client's missing rows (holding only client_id, every other column its default)
-// to the named dependent tables, in one transaction. A table that has a row for the client
-// by now is left alone; nothing is added when the client no longer exists.
-RepairDone AddMissingRowsMDB(qint32 clientId, const QStringList& tables);
+// A repair of one client's rows.
+struct RepairRequest {
+    enum class Kind {
+        // Adds the client's missing rows (holding only client_id, every other column its
+        // default) to the named dependent tables. A table that has a row for the client by
+        // now is left alone; nothing is added when the client no longer exists.
+        AddMissingRows,
+        // Removes every row a deleted client left behind (its dependent rows, directories,
+        // remote row and shop-terminal listings); nothing when the client exists.
+        RemoveLeftBehindRows,
+    };
+    Kind kind = Kind::AddMissingRows;
+    qint32 clientId = 0;
+    QStringList tables;  // AddMissingRows: the tables that lack a row
+};
 
-// Removes every row a deleted client left behind (its dependent rows, directories, remote
-// row and shop-terminal listings), in one transaction; nothing when the client exists.
-RepairDone RemoveLeftBehindRowsMDB(qint32 clientId);
+// One repair in one transaction.
+RepairDone RepairMDB(const RepairRequest& request);
+// Many repairs in one transaction (one commit: what a repair of many findings waits on).
+// One result per request, in order (not Ok: nothing to do any more). Nothing when any
+// statement failed: then nothing was changed, and the reports of the failure were dropped
+// unless the connection was lost, so that each repair can be run alone and say for itself.
+std::optional<QList<RepairDone>> RepairBatchMDB(const QList<RepairRequest>& requests);

@@ -8,6 +8,7 @@
 #include <QSqlError>
 #include <QStringList>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -81,8 +82,12 @@ bool IsBusyError(const ErrorInfo& error) {
     return engine && engine->IsBusyCode(error.number);
 }
 
-DeferredReports::DeferredReports() {
+DeferredReports::DeferredReports() : start_(Deferred().size()) {
     ++deferDepth;
+}
+
+void DeferredReports::Discard() {
+    Deferred().resize(std::min(start_, Deferred().size()));
 }
 
 DeferredReports::~DeferredReports() {

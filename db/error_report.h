@@ -63,4 +63,9 @@ public:
     ~DeferredReports();
     DeferredReports(const DeferredReports&) = delete;
     DeferredReports& operator=(const DeferredReports&) = delete;
+    // Drops the reports kept since this one began: the work they were about is run again.
+    void Discard();
+
+private:
+    qsizetype start_ = 0;
 };

@@ -143,6 +143,89 @@ private slots:
         QCOMPARE(db.Dump(), before);
     }
 
+    // A finding about a group names the first ten others and counts the rest: twelve
+    // clients on one port name eleven others each.
+    void NamesAFewOthers() {
+        CheckInstallation db;
+        QStringList values;
+        for (int i = 1; i <= 12; ++i) {
+            values << QStringLiteral("('X%1', 1)").arg(i, 2, 10, QLatin1Char('0'));
+        }
+        QVERIFY(db.Exec("INSERT INTO t_dnc_server_clients (client_name, dnc_server_id) VALUES " +
+                        values.join(", ")));
+        QVERIFY(
+            db.Exec("INSERT INTO t_client_mode (client_id, cnc_comport) SELECT client_id, 5 "
+                    "FROM t_dnc_server_clients WHERE client_name LIKE 'X%'"));
+        QStringList texts;
+        for (const Finding& f : CheckConfiguration(LocalOptions()).Findings) {
+            if (f.Kind == QLatin1String("same-com-port")) {
+                texts << f.Text;
+            }
+        }
+        QCOMPARE(texts.size(), 12);
+        QCOMPARE(texts.first(),
+                 "X01 is on COM 5, the same serial port as X02, X03, X04, X05, X06, X07, X08, "
+                 "X09, X10, X11 and 1 more");
+        QCOMPARE(texts.last(),
+                 "X12 is on COM 5, the same serial port as X01, X02, X03, X04, X05, X06, X07, "
+                 "X08, X09, X10 and 1 more");
+    }
+
+    // Many repairs go kRepairBatch to a transaction. A repair that fails in a batch is run
+    // alone again: it alone stays unrepaired and its report is shown once, the batch's not.
+    void RepairsInBatches() {
+        CheckInstallation db;
+        const int clients = kRepairBatch + 20;
+        QVERIFY(db.Exec(
+            QStringLiteral("INSERT INTO t_dnc_server_clients (client_name, "
+                           "dnc_server_id) SELECT 'R' || n, 1 FROM %1")
+                .arg(db.OnServer() ? "generate_series(1, " + QString::number(clients) + ") AS s(n)"
+                                   : "(WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL "
+                                     "SELECT n + 1 FROM c WHERE n < " +
+                                         QString::number(clients) + ") SELECT n FROM c)")));
+        // The repair of R7 is refused by the database.
+        const QStringList refuse =
+            db.OnServer()
+                ? QStringList{"CREATE FUNCTION refuse_r7() RETURNS trigger AS $$ BEGIN IF "
+                              "NEW.client_id = (SELECT client_id FROM t_dnc_server_clients WHERE "
+                              "client_name = 'R7') THEN RAISE EXCEPTION 'refused'; END IF; "
+                              "RETURN NEW; END $$ LANGUAGE plpgsql",
+                              "CREATE TRIGGER refuse_r7 BEFORE INSERT ON t_command FOR EACH ROW "
+                              "EXECUTE FUNCTION refuse_r7()"}
+                : QStringList{"CREATE TRIGGER refuse_r7 BEFORE INSERT ON t_command WHEN "
+                              "NEW.client_id = (SELECT client_id FROM t_dnc_server_clients WHERE "
+                              "client_name = 'R7') BEGIN SELECT RAISE(ABORT, 'refused'); END"};
+        for (const QString& sql : refuse) {
+            QVERIFY2(db.Exec(sql), qPrintable(sql));
+        }
+        const QList<Finding> findings = CheckConfiguration(LocalOptions()).Findings;
+        MessageRecorder messages;
+        QStringList unrepaired;
+        int repaired = 0;
+        const int told = RepairFindings(findings, [&](const Finding& f, const RepairDone& done) {
+            if (done.Ok) {
+                ++repaired;
+            } else {
+                unrepaired << f.Client;
+            }
+        });
+        QVERIFY(db.Exec(db.OnServer() ? "DROP TRIGGER refuse_r7 ON t_command"
+                                      : "DROP TRIGGER refuse_r7"));
+        QVERIFY(!db.OnServer() || db.Exec("DROP FUNCTION refuse_r7()"));
+        QCOMPARE(told, clients);
+        QCOMPARE(unrepaired, QStringList{"R7"});
+        QCOMPARE(repaired, clients - 1);
+        QCOMPARE(messages.Count(), 1);
+        QVERIFY2(messages.Last().text.contains("refused"), qPrintable(messages.Last().text));
+        QStringList left;
+        for (const Finding& f : CheckConfiguration(LocalOptions()).Findings) {
+            if (f.Kind == QLatin1String("missing-row")) {
+                left << f.Client;
+            }
+        }
+        QCOMPARE(left, QStringList{"R7"});
+    }
+
     // Drift: the DNCAdmin.ini files Kestrum knows against what an export would write now.
     void Drift_data() {
         QTest::addColumn<QStringList>("statements");  // ADD adds LATHE4

@@ -139,7 +139,8 @@ private slots:
             QVERIFY(!transaction.Commit(ReportAs{QStringLiteral("Error Test#"), 2}));
         }
         QCOMPARE(messages.Count(), 1);
-        const RepairDone done = AddMissingRowsMDB(id.toInt(), {"t_command", "t_client_mode"});
+        const RepairDone done = RepairMDB(
+            {RepairRequest::Kind::AddMissingRows, id.toInt(), {"t_command", "t_client_mode"}});
         QVERIFY(!done.Ok);
         QVERIFY(done.Changes.isEmpty());
         if (how == "refused") {

@@ -21,6 +21,7 @@
 #include <QTextStream>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -118,42 +119,38 @@ int main(int argc, char** argv) {
         }
         const ActionScope action(QStringLiteral("kestrum-check --repair"));
         bool repaired = false;
-        int attempted = 0;
-        for (const Finding& finding : result.Findings) {
-            if (!IsRepairable(finding)) {
-                continue;
-            }
-            ++attempted;
-            QStringList reports;
-            g_repairReports = &reports;
-            const RepairDone done = RepairFinding(finding);
-            g_repairReports = nullptr;
-            if (DncConnection.IsLost() || !DncConnection.IsOpen()) {
-                // Every further repair would fail the same way: one line, and stop.
-                return Fail(QStringLiteral("the connection to the database was lost (%1); "
-                                           "repairs stopped at %2 of %3")
-                                .arg(DncConnection.LastError())
-                                .arg(attempted)
-                                .arg(std::count_if(result.Findings.cbegin(), result.Findings.cend(),
-                                                   IsRepairable)),
-                            kExitRepairsFailed);
-            }
-            if (!done.Ok) {
-                ++failed;
-                Err() << "kestrum-check: not repaired: " << finding.Text
-                      << (reports.isEmpty() ? QString() : QStringLiteral(": ") + reports.first())
-                      << Qt::endl;
-                continue;
-            }
-            repaired = true;
-            // What changed goes to standard error, so --json output stays one finding a line.
-            for (const QString& change : done.Changes) {
-                Err() << "repaired "
-                      << (finding.Client.isEmpty()
-                              ? QStringLiteral("client id %1").arg(finding.ClientId)
-                              : finding.Client)
-                      << ": " << change << Qt::endl;
-            }
+        QStringList reports;
+        g_repairReports = &reports;
+        const int told =
+            RepairFindings(result.Findings, [&](const Finding& finding, const RepairDone& done) {
+                const QStringList said = std::exchange(reports, QStringList());
+                if (!done.Ok) {
+                    ++failed;
+                    Err() << "kestrum-check: not repaired: " << finding.Text
+                          << (said.isEmpty() ? QString() : QStringLiteral(": ") + said.first())
+                          << Qt::endl;
+                    return;
+                }
+                repaired = true;
+                // What changed goes to standard error, so --json output stays one finding a line.
+                for (const QString& change : done.Changes) {
+                    Err() << "repaired "
+                          << (finding.Client.isEmpty()
+                                  ? QStringLiteral("client id %1").arg(finding.ClientId)
+                                  : finding.Client)
+                          << ": " << change << Qt::endl;
+                }
+            });
+        g_repairReports = nullptr;
+        if (DncConnection.IsLost() || !DncConnection.IsOpen()) {
+            // Every further repair would fail the same way: one line, and stop.
+            return Fail(QStringLiteral("the connection to the database was lost (%1); "
+                                       "repairs stopped at %2 of %3")
+                            .arg(DncConnection.LastError())
+                            .arg(told + 1)
+                            .arg(std::count_if(result.Findings.cbegin(), result.Findings.cend(),
+                                               IsRepairable)),
+                        kExitRepairsFailed);
         }
         if (repaired) {
             result = CheckConfiguration(options);
