@@ -14,9 +14,11 @@
 #include <QPrinter>
 #include <QTest>
 
+#ifndef Q_OS_WIN
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 class TestBtsPinLog : public QObject {
     Q_OBJECT
@@ -100,6 +102,9 @@ private Q_SLOTS:
         QTest::newRow("link to a regular file") << "link";
     }
     void logOnlyInARegularFile() {
+#ifdef Q_OS_WIN
+        QSKIP("FIFOs and terminal devices in the file system are Linux's");
+#else
         QFETCH(QString, kind);
         TempInstallation installation({.createDatabase = false, .settings = {}});
         MessageRecorder messages;
@@ -141,6 +146,7 @@ private Q_SLOTS:
             ::close(reader);
         }
         QCOMPARE(messages.Count(), 0);
+#endif
     }
 };
 

@@ -19,7 +19,9 @@
 
 #include <optional>
 
+#ifndef Q_OS_WIN
 #include <unistd.h>
+#endif
 
 namespace {
 
@@ -113,7 +115,11 @@ QByteArray Spoiled(const QByteArray& bytes, const QString& how) {
 }
 
 bool RunAsRoot() {
+#ifdef Q_OS_WIN
+    return false;  // no other user to run as
+#else
     return ::geteuid() == 0;
+#endif
 }
 
 }  // namespace
