@@ -20,13 +20,18 @@ struct ToolRun {
 
 // The built tool: tool is the name after "kestrum-", e.g. "check" for kestrum-check.
 inline QString ToolProgram(const QString& tool) {
+#ifdef Q_OS_WIN
+    // The file's own name: a copy of it must be found by that name (and run as a program).
+    return QStringLiteral(KESTRUM_BINARY_DIR "/tools/%1/kestrum-%1.exe").arg(tool);
+#else
     return QStringLiteral(KESTRUM_BINARY_DIR "/tools/%1/kestrum-%1").arg(tool);
+#endif
 }
 
 // A copy of the tool in an installation's folder, where it reads that folder's Kestrum.ini as
 // an installed tool does. "" when it cannot be copied.
 inline QString ToolBeside(const QString& tool, const QString& folder) {
-    const QString copy = QDir(folder).filePath(QStringLiteral("kestrum-") + tool);
+    const QString copy = QDir(folder).filePath(QFileInfo(ToolProgram(tool)).fileName());
     QFile::remove(copy);
     return QFile::copy(ToolProgram(tool), copy) ? copy : QString();
 }
