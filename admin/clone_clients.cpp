@@ -50,23 +50,42 @@ bool CloneNextTarget(CloneRun& run) {
     if (!run.Refused.isEmpty() || run.Results.size() >= run.Targets.size()) {
         return false;
     }
-    CloneTargetResult result;
-    result.Name = run.Targets.at(run.Results.size());
-    std::optional<qint32> id;
-    if (run.TargetsFound) {
-        const auto found = run.TargetsFound->constFind(result.Name);
-        if (found != run.TargetsFound->cend()) {
-            id = found->Mode.ClientId;
+    // The next targets, copied together: a target named twice waits for the next batch, where
+    // it finds what the first copy left.
+    QList<CloneTargetResult> batch;
+    QList<qint32> ids;
+    for (qsizetype next = run.Results.size();
+         next < run.Targets.size() && batch.size() < kCloneTargetsPerBatch; ++next) {
+        CloneTargetResult result;
+        result.Name = run.Targets.at(next);
+        std::optional<qint32> id;
+        if (run.TargetsFound) {
+            const auto found = run.TargetsFound->constFind(result.Name);
+            if (found != run.TargetsFound->cend()) {
+                id = found->Mode.ClientId;
+            }
+        } else {
+            id = GetClientID(result.Name);
         }
-    } else {
-        id = GetClientID(result.Name);
+        if (id && ids.contains(*id)) {
+            break;
+        }
+        if (id) {
+            ids << *id;
+            result.Outcome.TargetId = *id;
+        } else {
+            result.Outcome.Skipped = QStringLiteral("the client no longer exists");
+        }
+        batch.append(result);
     }
-    if (id) {
-        result.Outcome = CopyClientOnto(run.Source, *id, true);
-    } else {
-        result.Outcome.Skipped = QStringLiteral("the client no longer exists");
+    const QList<CopyOutcome> outcomes = CopyClientOntoMany(run.Source, ids, true);
+    qsizetype done = 0;
+    for (CloneTargetResult& result : batch) {
+        if (result.Outcome.Skipped.isEmpty()) {
+            result.Outcome = outcomes.at(done++);
+        }
+        run.Results.append(result);
     }
-    run.Results.append(result);
     return true;
 }
 

@@ -33,7 +33,11 @@ struct CloneRun {
 // current client. An empty or unknown source refuses the whole clone.
 CloneRun PrepareClone(const QString& source, const QStringList& targets);
 
-// Copies onto the next target not done yet; false when none is left or the clone is refused.
+// Targets copied together, in one transaction: a few statements serve them all.
+inline constexpr int kCloneTargetsPerBatch = 64;
+
+// Copies onto the next targets not done yet (a batch of them); false when none is left or the
+// clone is refused.
 bool CloneNextTarget(CloneRun& run);
 
 // What was copied and skipped, and why, for the message at the end. A clone stopped early

@@ -256,6 +256,37 @@ std::optional<qint64> UpdateRecordsCountMDB(const QString& table, const QString&
     return done->rowsAffected;
 }
 
+std::optional<qint64> UpdateRecordsInMDB(const QString& table, const QString& whereColumn,
+                                         const QList<SqlValue>& keys, const QString& setColumn,
+                                         const SqlValue& setValue) {
+    if (keys.isEmpty()) {
+        return 0;
+    }
+    const ReportAs names{kUpdatePrefix, kStepNames};
+    const std::optional<Where> where = CheckWhere(table, whereColumn, QStringLiteral("="), names);
+    const std::optional<QString> set =
+        where ? CheckedColumn(where->table, setColumn, names) : std::nullopt;
+    if (!set) {
+        return std::nullopt;
+    }
+    QStringList marks;
+    QList<SqlValue> values{setValue};
+    for (const SqlValue& key : keys) {
+        marks << QStringLiteral("?");
+        values << key;
+    }
+    const std::optional<CommandDone> done = RunLoggedCommand(
+        TableWrite::UpdateRows(where->table, where->column, keys, {*set}, {{setValue}}),
+        QStringLiteral("UPDATE ") + where->table + QStringLiteral(" SET ") + *set +
+            QStringLiteral(" = ? WHERE ") + where->column + QStringLiteral(" IN (") +
+            marks.join(QStringLiteral(", ")) + QLatin1Char(')'),
+        values, ReportAs{kUpdatePrefix, kStepRun});
+    if (!done) {
+        return std::nullopt;
+    }
+    return done->rowsAffected;
+}
+
 bool UpdateRecordsMDB(const QString& table, const QString& whereColumn, const SqlValue& whereValue,
                       const QString& setColumn, const SqlValue& setValue) {
     return UpdateRecordsCountMDB(table, whereColumn, whereValue, setColumn, setValue).has_value();

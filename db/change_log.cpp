@@ -15,6 +15,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include <algorithm>
 #include <map>
 #include <utility>
 
@@ -64,6 +65,10 @@ QString InsertRecordsText(qsizetype n) {
     return kInsertRecord.left(open) + rows.join(QStringLiteral(", "));
 }
 
+const QString kClientConcernMany = QStringLiteral(
+    "SELECT c.client_id, c.client_name, c.dnc_server_id, s.dnc_server_name FROM "
+    "t_dnc_server_clients c LEFT JOIN t_dnc_servers s ON s.dnc_server_id = c.dnc_server_id "
+    "WHERE c.client_id IN (%1)");
 const QString kClientConcern = QStringLiteral(
     "SELECT c.client_name, c.dnc_server_id, s.dnc_server_name FROM t_dnc_server_clients c "
     "LEFT JOIN t_dnc_servers s ON s.dnc_server_id = c.dnc_server_id WHERE c.client_id = ?");
@@ -121,7 +126,28 @@ struct OldRow {
     Concern concern;
     QVariant key;
     QList<QVariant> values;
+    qsizetype write = 0;  // which of the write's keys found the row
 };
+
+bool ManyKeys(const TableWrite& write) {
+    return !write.whereValues.isEmpty();
+}
+
+// The values the write's i-th key or row takes.
+const QList<SqlValue>& ValuesOf(const TableWrite& write, qsizetype i) {
+    if (write.rowValues.isEmpty()) {
+        return write.values;
+    }
+    return write.rowValues.size() == 1 ? write.rowValues.first() : write.rowValues.at(i);
+}
+
+QString Marks(qsizetype n) {
+    QStringList marks;
+    for (qsizetype i = 0; i < n; ++i) {
+        marks << QStringLiteral("?");
+    }
+    return marks.join(QStringLiteral(", "));
+}
 
 // A prepared query of the connection, given back on every path.
 class Lease {
@@ -218,8 +244,44 @@ QString OldRowsText(const TableWrite& write, const TableRole& role, const QStrin
     for (const QString& column : columns) {
         select << QStringLiteral("t.") + column;
     }
+    if (ManyKeys(write)) {
+        select << QStringLiteral("t.") + write.whereColumn;
+        return QStringLiteral("SELECT ") + select.join(QStringLiteral(", ")) + from +
+               QStringLiteral(" WHERE t.") + write.whereColumn + QStringLiteral(" IN (") +
+               Marks(write.whereValues.size()) + QLatin1Char(')');
+    }
     return QStringLiteral("SELECT ") + select.join(QStringLiteral(", ")) + from +
            QStringLiteral(" WHERE t.") + write.whereColumn + QStringLiteral(" = ?");
+}
+
+// Fills the transaction's known concerns with those of the clients, in one statement.
+bool LoadConcerns(DatabaseConnection& connection, QHash<qint32, Concern>& known,
+                  const QList<qint32>& clients, QSqlError* error) {
+    QList<QVariant> missing;
+    for (const qint32 id : clients) {
+        if (!known.contains(id) && !missing.contains(QVariant(id))) {
+            missing << id;
+        }
+    }
+    if (missing.size() < 2) {
+        return true;  // one is read as before, when its record is made
+    }
+    Lease lease(connection, kClientConcernMany.arg(Marks(missing.size())));
+    if (!lease.Run(missing)) {
+        *error = lease.Error();
+        return false;
+    }
+    for (const QVariant& id : std::as_const(missing)) {
+        known.insert(id.toInt(), Concern{std::nullopt, QString(), id.toInt(), QString()});
+    }
+    while (lease.Query().next()) {
+        const qint32 id = lease.Query().value(0).toInt();
+        Concern& concern = known[id];
+        concern.clientName = lease.Query().value(1).toString();
+        concern.serverId = IdOf(lease.Query().value(2));
+        concern.serverName = lease.Query().value(3).toString();
+    }
+    return true;
 }
 
 struct CoreResult {
@@ -285,8 +347,16 @@ CoreResult Core(DatabaseConnection& connection, const TableWrite& write,
 
     QList<OldRow> before;
     if (write.kind != TableWrite::Kind::Insert) {
+        QList<QVariant> keys;
+        if (ManyKeys(write)) {
+            for (const SqlValue& key : write.whereValues) {
+                keys << key.bound();
+            }
+        } else {
+            keys << write.whereValue.bound();
+        }
         Lease lease(connection, OldRowsText(write, role, columns));
-        if (!lease.Run({write.whereValue.bound()})) {
+        if (!lease.Run(keys)) {
             result.error = lease.Error();
             return result;
         }
@@ -301,12 +371,25 @@ CoreResult Core(DatabaseConnection& connection, const TableWrite& write,
             for (qsizetype i = 0; i < columns.size(); ++i) {
                 row.values << query.value(int(5 + i));
             }
+            if (ManyKeys(write)) {
+                // Keys are numbers or names; names compare as the columns do.
+                const QString key = query.value(int(5 + columns.size())).toString();
+                row.write = keys.size();
+                for (qsizetype k = 0; k < keys.size(); ++k) {
+                    if (keys.at(k).toString().compare(key, Qt::CaseInsensitive) == 0) {
+                        row.write = k;
+                        break;
+                    }
+                }
+            }
             before << row;
         }
         if (query.lastError().type() != QSqlError::NoError) {
             result.error = query.lastError();
             return result;
         }
+        std::stable_sort(before.begin(), before.end(),
+                         [](const OldRow& a, const OldRow& b) { return a.write < b.write; });
     }
 
     const std::optional<CommandDone> done = run();
@@ -327,52 +410,75 @@ CoreResult Core(DatabaseConnection& connection, const TableWrite& write,
     };
     QList<Record> records;
     if (write.kind == TableWrite::Kind::Insert) {
-        Record record;
-        for (qsizetype i = 0; i < write.columns.size() && i < write.values.size(); ++i) {
-            record.changes << ColumnChange{write.columns.at(i), std::nullopt,
-                                           TextOf(write.values.at(i).bound())};
-        }
-        const std::optional<qint32> newId = IdOf(done->lastInsertId);
-        if (!role.key.isEmpty() && newId) {
-            record.rowKey = role.key + QLatin1Char('=') + QString::number(*newId);
-        }
-        std::optional<qint32> clientId;
-        if (role.concern == TableRole::Concern::Client) {
-            clientId = newId;
-        } else if (role.concern == TableRole::Concern::ByClientColumn) {
-            const qsizetype at = write.columns.indexOf(role.clientColumn, 0);
-            if (at >= 0 && at < write.values.size()) {
-                clientId = IdOf(write.values.at(at).bound());
-            }
-        } else if (role.concern == TableRole::Concern::Server) {
-            record.concern.serverId = newId;
-            const qsizetype at = write.columns.indexOf(QStringLiteral("dnc_server_name"));
-            if (at >= 0 && at < write.values.size()) {
-                record.concern.serverName = write.values.at(at).bound().toString();
-            }
-        }
-        if (clientId) {
-            const auto known = state.concerns.constFind(*clientId);
-            if (known != state.concerns.cend()) {
-                record.concern = *known;
-            } else {
-                record.concern.clientId = clientId;
-                Lease lease(connection, kClientConcern);
-                if (!lease.Run({*clientId})) {
-                    result.error = lease.Error();
-                    return result;
-                }
-                if (lease.Query().next()) {
-                    record.concern.clientName = lease.Query().value(0).toString();
-                    record.concern.serverId = IdOf(lease.Query().value(1));
-                    record.concern.serverName = lease.Query().value(2).toString();
-                }
-                if (state.depth > 0) {
-                    state.concerns.insert(*clientId, record.concern);
+        const qsizetype count = write.rowValues.isEmpty() ? 1 : write.rowValues.size();
+        QList<std::optional<qint32>> clientIds;
+        for (qsizetype r = 0; r < count; ++r) {
+            const QList<SqlValue>& values = ValuesOf(write, r);
+            std::optional<qint32> clientId;
+            if (role.concern == TableRole::Concern::Client) {
+                clientId = IdOf(r < done->keys.size() ? done->keys.at(r) : done->lastInsertId);
+            } else if (role.concern == TableRole::Concern::ByClientColumn) {
+                const qsizetype at = write.columns.indexOf(role.clientColumn, 0);
+                if (at >= 0 && at < values.size()) {
+                    clientId = IdOf(values.at(at).bound());
                 }
             }
+            clientIds << clientId;
         }
-        records << record;
+        if (count > 1 && state.depth > 0) {
+            QList<qint32> ids;
+            for (const std::optional<qint32>& id : std::as_const(clientIds)) {
+                if (id) {
+                    ids << *id;
+                }
+            }
+            if (!LoadConcerns(connection, state.concerns, ids, &result.error)) {
+                return result;
+            }
+        }
+        for (qsizetype r = 0; r < count; ++r) {
+            const QList<SqlValue>& values = ValuesOf(write, r);
+            Record record;
+            for (qsizetype i = 0; i < write.columns.size() && i < values.size(); ++i) {
+                record.changes << ColumnChange{write.columns.at(i), std::nullopt,
+                                               TextOf(values.at(i).bound())};
+            }
+            const std::optional<qint32> newId =
+                IdOf(r < done->keys.size() ? done->keys.at(r) : done->lastInsertId);
+            if (!role.key.isEmpty() && newId) {
+                record.rowKey = role.key + QLatin1Char('=') + QString::number(*newId);
+            }
+            const std::optional<qint32> clientId = clientIds.at(r);
+            if (role.concern == TableRole::Concern::Server) {
+                record.concern.serverId = newId;
+                const qsizetype at = write.columns.indexOf(QStringLiteral("dnc_server_name"));
+                if (at >= 0 && at < values.size()) {
+                    record.concern.serverName = values.at(at).bound().toString();
+                }
+            }
+            if (clientId) {
+                const auto known = state.concerns.constFind(*clientId);
+                if (known != state.concerns.cend()) {
+                    record.concern = *known;
+                } else {
+                    record.concern.clientId = clientId;
+                    Lease lease(connection, kClientConcern);
+                    if (!lease.Run({*clientId})) {
+                        result.error = lease.Error();
+                        return result;
+                    }
+                    if (lease.Query().next()) {
+                        record.concern.clientName = lease.Query().value(0).toString();
+                        record.concern.serverId = IdOf(lease.Query().value(1));
+                        record.concern.serverName = lease.Query().value(2).toString();
+                    }
+                    if (state.depth > 0) {
+                        state.concerns.insert(*clientId, record.concern);
+                    }
+                }
+            }
+            records << record;
+        }
     } else {
         for (const OldRow& row : before) {
             Record record;
@@ -386,8 +492,12 @@ CoreResult Core(DatabaseConnection& connection, const TableWrite& write,
                     record.changes << ColumnChange{columns.at(i), old, std::nullopt};
                     continue;
                 }
+                const QList<SqlValue>& values =
+                    row.write < qMax<qsizetype>(1, write.whereValues.size())
+                        ? ValuesOf(write, row.write)
+                        : write.values;
                 const std::optional<QString> now =
-                    i < write.values.size() ? TextOf(write.values.at(i).bound()) : std::nullopt;
+                    i < values.size() ? TextOf(values.at(i).bound()) : std::nullopt;
                 if (old != now) {
                     record.changes << ColumnChange{columns.at(i), old, now};
                 }
@@ -536,6 +646,45 @@ bool NoteTransactionEnding(DatabaseConnection& connection, const ReportAs& as, b
                                       "the change log"));
     }
     return !spoiled;
+}
+
+RecordsInClientOrder::RecordsInClientOrder(const QList<qint32>& clients)
+    : clients_(clients), first_(g_transactions[&DncConnection].pending.size()) {}
+
+void RecordsInClientOrder::Step(int step) {
+    steps_.append({g_transactions[&DncConnection].pending.size(), step});
+}
+
+void RecordsInClientOrder::Done() {
+    QList<QVariantList>& pending = g_transactions[&DncConnection].pending;
+    if (pending.size() <= first_) {
+        return;  // none made, or dropped with a rollback
+    }
+    constexpr int kClientIdColumn = 9;
+    struct Placed {
+        qsizetype client;
+        int step;
+        QVariantList record;
+    };
+    QList<Placed> placed;
+    qsizetype nextStep = 0;
+    int step = 0;
+    for (qsizetype i = first_; i < pending.size(); ++i) {
+        while (nextStep < steps_.size() && steps_.at(nextStep).first <= i) {
+            step = steps_.at(nextStep++).second;
+        }
+        const QVariant id = pending.at(i).at(kClientIdColumn);
+        const qsizetype at = id.isNull() ? -1 : clients_.indexOf(id.toInt());
+        placed.append({at < 0 ? clients_.size() : at, step, pending.at(i)});
+    }
+    std::stable_sort(placed.begin(), placed.end(), [](const Placed& a, const Placed& b) {
+        return a.client != b.client ? a.client < b.client : a.step < b.step;
+    });
+    for (qsizetype i = 0; i < placed.size(); ++i) {
+        pending[first_ + i] = placed.at(i).record;
+    }
+    first_ = pending.size();
+    steps_.clear();
 }
 
 bool EnsureChangeLogTable(DatabaseConnection& connection, QString* error) {

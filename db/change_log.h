@@ -30,6 +30,12 @@ struct TableWrite {
     SqlValue whereValue = SqlValue::Null();
     QStringList columns;
     QList<SqlValue> values;
+    // Many rows in one statement: the rows whose whereColumn holds one of whereValues
+    // (update, delete), or one row per value list (insert). rowValues holds each key's or
+    // row's values; empty or a single list, every row takes it. The records are those the same
+    // writes made one key after another would leave, in the keys' order.
+    QList<SqlValue> whereValues;
+    QList<QList<SqlValue>> rowValues;
 
     static TableWrite Insert(const QString& table, const QStringList& columns,
                              const QList<SqlValue>& values);
@@ -38,6 +44,11 @@ struct TableWrite {
                              const QList<SqlValue>& values);
     static TableWrite Delete(const QString& table, const QString& whereColumn,
                              const SqlValue& whereValue);
+    static TableWrite InsertRows(const QString& table, const QStringList& columns,
+                                 const QList<QList<SqlValue>>& rows);
+    static TableWrite UpdateRows(const QString& table, const QString& whereColumn,
+                                 const QList<SqlValue>& keys, const QStringList& columns,
+                                 const QList<QList<SqlValue>>& rowValues);
 };
 
 // The table's own key column ("" for tables without one).
@@ -64,6 +75,26 @@ void NoteTransactionBegun(const DatabaseConnection& connection);
 // roll back (reported under as).
 bool NoteTransactionEnding(DatabaseConnection& connection, const ReportAs& as,
                            bool committing = true);
+
+// Inside a transaction: the records made while it lives go into the log client by client in
+// the order given (records of other clients after them), as the same changes made one client
+// after another would. For writes that serve many clients in one statement.
+class RecordsInClientOrder {
+public:
+    explicit RecordsInClientOrder(const QList<qint32>& clients);
+    RecordsInClientOrder(const RecordsInClientOrder&) = delete;
+    RecordsInClientOrder& operator=(const RecordsInClientOrder&) = delete;
+
+    // The records made from now on come, within each client, after those of earlier steps.
+    void Step(int step);
+    // Puts the records in order; call before the commit writes them.
+    void Done();
+
+private:
+    QList<qint32> clients_;
+    qsizetype first_ = 0;
+    QList<std::pair<qsizetype, int>> steps_;  // from which record on, which step
+};
 
 // Creates kestrum_change_log when the database has none: a database made before the log is
 // brought up to date by its first write (the write fails, reported, when that cannot be

@@ -42,6 +42,23 @@ TableWrite TableWrite::Delete(const QString& table, const QString& whereColumn,
     return write;
 }
 
+TableWrite TableWrite::InsertRows(const QString& table, const QStringList& columns,
+                                  const QList<QList<SqlValue>>& rows) {
+    TableWrite write = Insert(table, columns, rows.value(0));
+    write.rowValues = rows;
+    return write;
+}
+
+TableWrite TableWrite::UpdateRows(const QString& table, const QString& whereColumn,
+                                  const QList<SqlValue>& keys, const QStringList& columns,
+                                  const QList<QList<SqlValue>>& rowValues) {
+    TableWrite write =
+        Update(table, whereColumn, keys.value(0, SqlValue::Null()), columns, rowValues.value(0));
+    write.whereValues = keys;
+    write.rowValues = rowValues;
+    return write;
+}
+
 void SetCurrentAction(const QString& action) {
     g_action = action;
 }

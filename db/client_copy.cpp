@@ -1,8 +1,13 @@
 #include "db/client_copy.h"
 
+#include "db/backend.h"
 #include "db/change_log.h"
 #include "db/dnc_database.h"
 #include "db/statement.h"
+
+#include <QHash>
+#include <QSet>
+#include <QSqlQuery>
 
 #include <utility>
 
@@ -44,19 +49,59 @@ SqlValue Bare(const QString& text) {
     return ok ? SqlValue::Number(number) : SqlValue::Text(text);
 }
 
+QString Marks(qsizetype n) {
+    QStringList marks;
+    for (qsizetype i = 0; i < n; ++i) {
+        marks << QStringLiteral("?");
+    }
+    return marks.join(QStringLiteral(", "));
+}
+
+// The per-client tables a copy writes, and the column naming the client in each.
+const std::pair<const char*, const char*> kRowTables[] = {
+    {"t_client_mode", "client_id"},           {"t_filter_table_up", "client_id"},
+    {"t_timeout_table_up", "client_id"},      {"t_client_terminal_mode", "client_id"},
+    {"t_filter_table_down", "client_id"},     {"t_timeout_table_down", "client_id"},
+    {"t_shopterm_clients", "shop_client_id"}, {"t_remote", "rem_client_id"}};
+
+// One target of a copy, as read when its row was locked.
+struct Target {
+    qint32 id = 0;
+    CopyOutcome* outcome = nullptr;
+    QSet<QString> rows;  // the per-client tables it has a row in
+    QList<DirectoryRecord> dirs;
+};
+using Targets = QList<Target*>;
+
+QList<qint32> IdsOf(const Targets& targets) {
+    QList<qint32> ids;
+    for (const Target* target : targets) {
+        ids << target->id;
+    }
+    return ids;
+}
+
+// The writes of a copy onto many targets: each statement serves all of them. A failing
+// statement is reported once and counted on the first target.
 class Copy {
 public:
-    Copy(CopyOutcome& outcome) : outcome_(outcome) {}
+    explicit Copy(CopyOutcome& counted) : counted_(counted) {}
 
-    // UPDATE table SET columns WHERE key = id. Returns the rows changed, -1 on a failure.
-    qint64 Set(const QString& table, const QString& keyColumn, qint32 id,
-               const Assignments& assignments, Step step) {
+    void Failed() { ++counted_.FailedStatements; }
+    bool FailedAny() const { return counted_.FailedStatements > 0; }
+
+    // UPDATE table SET columns WHERE key IN (ids). Returns false on a failure.
+    bool Set(const QString& table, const QString& keyColumn, const QList<qint32>& ids,
+             const Assignments& assignments, Step step) {
+        if (ids.isEmpty()) {
+            return true;
+        }
         const ReportAs as{kPrefix, step};
         const std::optional<QString> t = CheckedTable(table, as);
         const std::optional<QString> key = t ? CheckedColumn(*t, keyColumn, as) : std::nullopt;
         if (!key) {
-            ++outcome_.FailedStatements;
-            return -1;
+            Failed();
+            return false;
         }
         QStringList sets;
         QStringList names;
@@ -64,86 +109,204 @@ public:
         for (const auto& [column, value] : assignments) {
             const std::optional<QString> c = CheckedColumn(*t, column, as);
             if (!c) {
-                ++outcome_.FailedStatements;
-                return -1;
+                Failed();
+                return false;
             }
             sets << *c + QStringLiteral(" = ?");
             names << *c;
             values << value;
         }
-        const TableWrite write = TableWrite::Update(*t, *key, SqlValue::Number(id), names, values);
-        values << SqlValue::Number(id);
-        const std::optional<CommandDone> done =
-            RunLoggedCommand(write,
-                             QStringLiteral("UPDATE ") + *t + QStringLiteral(" SET ") +
-                                 sets.join(QStringLiteral(", ")) + QStringLiteral(" WHERE ") +
-                                 *key + QStringLiteral(" = ?"),
-                             values, as);
+        QList<SqlValue> keys;
+        for (const qint32 id : ids) {
+            keys << SqlValue::Number(id);
+        }
+        const TableWrite write = TableWrite::UpdateRows(*t, *key, keys, names, {values});
+        values << keys;
+        const std::optional<CommandDone> done = RunLoggedCommand(
+            write,
+            QStringLiteral("UPDATE ") + *t + QStringLiteral(" SET ") +
+                sets.join(QStringLiteral(", ")) + QStringLiteral(" WHERE ") + *key +
+                QStringLiteral(" IN (") + Marks(keys.size()) + QLatin1Char(')'),
+            values, as);
         if (!done) {
-            ++outcome_.FailedStatements;
-            return -1;
+            Failed();
+            return false;
         }
-        return done->rowsAffected;
+        return true;
     }
 
-    // A per-client table: a target without the row gets nothing, and the outcome says so.
-    void SetRow(const QString& table, qint32 id, const Assignments& assignments, Step step,
-                const QString& keyColumn = kClientId) {
-        if (Set(table, keyColumn, id, assignments, step) == 0) {
-            Note(table + QStringLiteral(": the target has no row; nothing copied"));
-        }
-    }
-
-    // The source's row onto the target's; a source without the row leaves the target's
-    // values (what it keeps) as they are, and the outcome says so.
-    void CopyRow(bool sourceHasRow, const QString& table, qint32 id, const Assignments& assignments,
-                 Step step, const QString& keyColumn = kClientId,
+    // The source's row onto the targets' rows; a source without the row leaves the targets'
+    // values (what they keep) as they are, a target without the row gets nothing, and the
+    // outcomes say so.
+    void CopyRow(bool sourceHasRow, const QString& table, const Targets& targets,
+                 const Assignments& assignments, Step step, const QString& keyColumn = kClientId,
                  const QString& kept = QStringLiteral("its own")) {
-        if (sourceHasRow) {
-            SetRow(table, id, assignments, step, keyColumn);
-        } else {
-            Note(table + QStringLiteral(": the source has no row; the target keeps ") + kept);
+        if (!sourceHasRow) {
+            for (Target* target : targets) {
+                target->outcome->Notes
+                    << table + QStringLiteral(": the source has no row; the target keeps ") + kept;
+            }
+            return;
+        }
+        QList<qint32> ids;
+        for (const Target* target : targets) {
+            if (target->rows.contains(table)) {
+                ids << target->id;
+            }
+        }
+        if (!Set(table, keyColumn, ids, assignments, step)) {
+            return;
+        }
+        for (Target* target : targets) {
+            if (!target->rows.contains(table)) {
+                target->outcome->Notes
+                    << table + QStringLiteral(": the target has no row; nothing copied");
+            }
         }
     }
 
-    std::optional<qint32> LookUpNumber(const QString& table, const QString& keyColumn, qint32 id,
-                                       const QString& wanted, Step step, bool lockRow = false) {
-        const LookUp found = LookUpField(table, keyColumn, SqlValue::Number(id),
-                                         QStringLiteral("="), wanted, kPrefix, lockRow);
-        qint32 value = 0;
-        if (found.outcome == LookUp::Outcome::Failed) {
-            ++outcome_.FailedStatements;
+    // The rows, in one statement where the new keys can come back from it (or none are
+    // needed), else one by one. Returns each row's key (0 when not known); nothing on a
+    // failure.
+    std::optional<QList<qint32>> Insert(const QString& table, const QStringList& columns,
+                                        const QList<QList<SqlValue>>& rows, Step step) {
+        QList<qint32> keys;
+        if (rows.isEmpty()) {
+            return keys;
+        }
+        const ReportAs as{kPrefix, step};
+        const QString returning = InsertReturning(DncConnection.Engine(), table);
+        if (rows.size() == 1 || (returning.isEmpty() && !IdentityColumn(table).isEmpty())) {
+            for (const QList<SqlValue>& row : rows) {
+                const std::optional<CommandDone> done = InsertRow(table, columns, row, as);
+                if (!done) {
+                    Failed();
+                    return std::nullopt;
+                }
+                qint32 key = 0;
+                ReadInt32(done->lastInsertId, key);
+                keys << key;
+            }
+            return keys;
+        }
+        const std::optional<QString> t = CheckedTable(table, as);
+        QStringList names;
+        for (const QString& column : columns) {
+            const std::optional<QString> name =
+                t ? CheckedColumn(*t, column, as) : std::optional<QString>();
+            if (!name) {
+                Failed();
+                return std::nullopt;
+            }
+            names << *name;
+        }
+        QStringList tuples;
+        QList<SqlValue> values;
+        for (const QList<SqlValue>& row : rows) {
+            tuples << QLatin1Char('(') + Marks(row.size()) + QLatin1Char(')');
+            values << row;
+        }
+        const std::optional<CommandDone> done =
+            RunLoggedCommand(TableWrite::InsertRows(*t, names, rows),
+                             QStringLiteral("INSERT INTO ") + *t + QStringLiteral(" (") +
+                                 names.join(QStringLiteral(", ")) + QStringLiteral(") VALUES ") +
+                                 tuples.join(QStringLiteral(", ")) + returning,
+                             values, as, !returning.isEmpty());
+        if (!done) {
+            Failed();
             return std::nullopt;
         }
-        if (!found.found()) {
-            return std::nullopt;
+        for (qsizetype i = 0; i < rows.size(); ++i) {
+            qint32 key = 0;
+            ReadInt32(done->keys.value(i), key);
+            keys << key;
         }
-        if (!ReadInt32(found.value, value)) {
-            ReportOwnError(
-                ReportAs{kPrefix, step}, OwnError::Conversion,
-                QStringLiteral("%1 of %2 %3 is not a number").arg(wanted, keyColumn).arg(id));
-            ++outcome_.FailedStatements;
-            return std::nullopt;
-        }
-        return value;
+        return keys;
     }
 
-    void Insert(const QString& table, const QStringList& columns, const QList<SqlValue>& values,
-                Step step) {
-        if (!InsertRow(table, columns, values, ReportAs{kPrefix, step})) {
-            ++outcome_.FailedStatements;
+    // The targets without a row in table get one (keyColumn and clientColumn their id).
+    void EnsureRows(const QString& table, const Targets& targets, const QStringList& columns,
+                    Step step) {
+        Targets missing;
+        QList<QList<SqlValue>> rows;
+        for (Target* target : targets) {
+            if (!target->rows.contains(table)) {
+                missing << target;
+                QList<SqlValue> row;
+                for (qsizetype i = 0; i < columns.size(); ++i) {
+                    row << SqlValue::Number(target->id);
+                }
+                rows << row;
+            }
+        }
+        if (Insert(table, columns, rows, step)) {
+            for (Target* target : std::as_const(missing)) {
+                target->rows.insert(table);
+            }
         }
     }
-
-    void Note(const QString& text) { outcome_.Notes << text; }
 
 private:
-    CopyOutcome& outcome_;
+    CopyOutcome& counted_;
 };
 
-void CopyAttributes(const CopySource& source, qint32 protocol, qint32 target, Copy& copy) {
+// Each target's protocol and which per-client rows it has, its client row locked first: a
+// delete by another administrator either ends before (the target is not found) or waits for
+// this copy, never half-way through it. False when the read failed (reported).
+bool ReadTargets(QList<Target>& targets, QHash<qint32, qint32>& protocols, Copy& copy) {
+    QStringList select{QStringLiteral("c.client_id"), QStringLiteral("c.protocol_id")};
+    for (const auto& [table, column] : kRowTables) {
+        select << QStringLiteral(
+                      "CASE WHEN EXISTS (SELECT 1 FROM %1 x WHERE x.%2 = c.client_id) "
+                      "THEN 1 ELSE 0 END")
+                      .arg(QLatin1String(table), QLatin1String(column));
+    }
+    QList<SqlValue> ids;
+    for (const Target& target : std::as_const(targets)) {
+        ids << SqlValue::Number(target.id);
+    }
+    QHash<qint32, QSet<QString>> rows;
+    bool converted = true;
+    const RowsRead read = ForEachRow(
+        QStringLiteral("SELECT ") + select.join(QStringLiteral(", ")) +
+            QStringLiteral(" FROM t_dnc_server_clients c WHERE c.client_id IN (") +
+            Marks(ids.size()) + QStringLiteral(") ORDER BY c.client_id") +
+            DncConnection.Engine().RowLockClause(),
+        ids, ReportAs{kPrefix, kStepTargetProtocol}, [&](const QSqlQuery& query) {
+            qint32 id = 0;
+            qint32 protocol = 0;
+            if (!ReadInt32(query.value(0), id) || protocols.contains(id)) {
+                return;  // the first row of an id, as a look-up by id finds it
+            }
+            if (!ReadInt32(query.value(1), protocol)) {
+                converted = false;
+                ReportOwnError(
+                    ReportAs{kPrefix, kStepTargetProtocol}, OwnError::Conversion,
+                    QStringLiteral("protocol_id of client_id %1 is not a number").arg(id));
+                return;
+            }
+            protocols.insert(id, protocol);
+            int column = 2;
+            for (const auto& [table, unused] : kRowTables) {
+                if (query.value(column++).toInt() != 0) {
+                    rows[id].insert(QLatin1String(table));
+                }
+            }
+        });
+    if (!read.ok || !converted) {
+        copy.Failed();
+        return false;
+    }
+    for (Target& target : targets) {
+        target.rows = rows.value(target.id);
+    }
+    return true;
+}
+
+void CopyAttributes(const CopySource& source, qint32 protocol, const Targets& targets, Copy& copy) {
+    const QList<qint32> ids = IdsOf(targets);
     const ClientModeRecord& mode = source.Mode;
-    copy.CopyRow(mode.HasModeRow, QStringLiteral("t_client_mode"), target,
+    copy.CopyRow(mode.HasModeRow, QStringLiteral("t_client_mode"), targets,
                  {{QStringLiteral("m_baud"), Bare(mode.Baud)},
                   {QStringLiteral("m_parity"), SqlValue::Text(mode.Parity)},
                   {QStringLiteral("m_databits"), Bare(mode.DataBits)},
@@ -151,7 +314,7 @@ void CopyAttributes(const CopySource& source, qint32 protocol, qint32 target, Co
                  kStepPort);
 
     const UpAttributesRecord& up = source.Up;
-    copy.CopyRow(up.HasFilterRow, QStringLiteral("t_filter_table_up"), target,
+    copy.CopyRow(up.HasFilterRow, QStringLiteral("t_filter_table_up"), targets,
                  {{QStringLiteral("start_file_char"), SqlValue::Text(up.start_file_char)},
                   {QStringLiteral("end_file_char"), SqlValue::Text(up.end_file_char)},
                   {QStringLiteral("filesave_mode"), SqlValue::Text(up.filesave_mode)},
@@ -159,49 +322,39 @@ void CopyAttributes(const CopySource& source, qint32 protocol, qint32 target, Co
                   {QStringLiteral("crlf_adj"), SqlValue::YesNo(up.crlf_adj)},
                   {QStringLiteral("noparity_upload"), SqlValue::YesNo(up.noparity_upload)}},
                  kStepFilterUp);
-    copy.CopyRow(up.HasTimeoutRow, QStringLiteral("t_timeout_table_up"), target,
+    copy.CopyRow(up.HasTimeoutRow, QStringLiteral("t_timeout_table_up"), targets,
                  {{QStringLiteral("init_timeout"), SqlValue::Number(up.init_timeout)},
                   {QStringLiteral("up_timeout"), SqlValue::Number(up.up_timeout)}},
                  kStepTimeoutUp);
 
-    copy.Set(kClients, kClientId, target,
+    copy.Set(kClients, kClientId, ids,
              {{QStringLiteral("protocol_id"), SqlValue::Number(protocol)}}, kStepProtocol);
 
     if (IsTerminalGroup(protocol)) {
-        const std::optional<qint32> listed = copy.LookUpNumber(
-            QStringLiteral("t_shopterm_clients"), QStringLiteral("shop_client_id"), target,
-            QStringLiteral("shop_client_id"), kStepShopTermRow);
-        if (!listed) {
-            copy.Insert(QStringLiteral("t_shopterm_clients"),
+        copy.EnsureRows(QStringLiteral("t_shopterm_clients"), targets,
                         {QStringLiteral("shop_client_id"), QStringLiteral("clients_id")},
-                        {SqlValue::Number(target), SqlValue::Number(target)}, kStepShopTermRow);
-        }
+                        kStepShopTermRow);
         const TerminalAttributesRecord terminal =
             source.Terminal ? *source.Terminal : TerminalAttributesOf(source.ClientId);
-        copy.CopyRow(terminal.HasTerminalRow, QStringLiteral("t_client_terminal_mode"), target,
+        copy.CopyRow(terminal.HasTerminalRow, QStringLiteral("t_client_terminal_mode"), targets,
                      {{QStringLiteral("line_length"), SqlValue::Number(terminal.line_length)},
                       {QStringLiteral("line_number"), SqlValue::Number(terminal.line_number)},
                       {QStringLiteral("char_delay"), SqlValue::Number(terminal.char_delay)}},
                      kStepTerminal);
         if (terminal.HasClientRow) {
             copy.Set(
-                kClients, kClientId, target,
+                kClients, kClientId, ids,
                 {{QStringLiteral("terminal_enabled"), SqlValue::YesNo(terminal.terminal_enabled)}},
                 kStepTerminalFlag);
         }
     }
 
     if (IsRemoteGroup(protocol)) {
-        const std::optional<qint32> remoteRow =
-            copy.LookUpNumber(QStringLiteral("t_remote"), QStringLiteral("rem_client_id"), target,
-                              QStringLiteral("rem_client_id"), kStepRemoteRow);
-        if (!remoteRow) {
-            copy.Insert(QStringLiteral("t_remote"), {QStringLiteral("rem_client_id")},
-                        {SqlValue::Number(target)}, kStepRemoteRow);
-        }
+        copy.EnsureRows(QStringLiteral("t_remote"), targets, {QStringLiteral("rem_client_id")},
+                        kStepRemoteRow);
         const RemoteAttributesRecord remote =
             source.Remote ? *source.Remote : RemoteAttributesOf(source.ClientId);
-        copy.CopyRow(remote.HasRemoteRow, QStringLiteral("t_remote"), target,
+        copy.CopyRow(remote.HasRemoteRow, QStringLiteral("t_remote"), targets,
                      {{QStringLiteral("report_name"), SqlValue::Text(remote.report_name)},
                       {QStringLiteral("upload_report"), SqlValue::YesNo(remote.upload_report)}},
                      kStepRemote, QStringLiteral("rem_client_id"),
@@ -209,7 +362,7 @@ void CopyAttributes(const CopySource& source, qint32 protocol, qint32 target, Co
         if (remote.HasClientRow) {
             // bts_eobdelay follows the target's own eob_delay, set at the end.
             copy.Set(
-                kClients, kClientId, target,
+                kClients, kClientId, ids,
                 {{QStringLiteral("terminal_enabled"), SqlValue::YesNo(remote.terminal_enabled)},
                  {QStringLiteral("bts_used"), SqlValue::YesNo(remote.bts_used)},
                  {QStringLiteral("bts_latency"), SqlValue::YesNo(remote.bts_latency)},
@@ -219,7 +372,7 @@ void CopyAttributes(const CopySource& source, qint32 protocol, qint32 target, Co
     }
 
     const DownAttributesRecord& down = source.Down;
-    copy.CopyRow(down.HasFilterRow, QStringLiteral("t_filter_table_down"), target,
+    copy.CopyRow(down.HasFilterRow, QStringLiteral("t_filter_table_down"), targets,
                  {{QStringLiteral("init"), SqlValue::YesNo(down.init)},
                   {QStringLiteral("strip_1stpercent"), SqlValue::YesNo(down.strip_1stpercent)},
                   {QStringLiteral("stop_Endpercent"), SqlValue::YesNo(down.stop_Endpercent)},
@@ -230,7 +383,7 @@ void CopyAttributes(const CopySource& source, qint32 protocol, qint32 target, Co
                   {QStringLiteral("end_file_char"), SqlValue::Text(down.end_file_char)},
                   {QStringLiteral("strip_all"), SqlValue::Number(down.strip_all)}},
                  kStepFilterDown);
-    copy.CopyRow(down.HasTimeoutRow, QStringLiteral("t_timeout_table_down"), target,
+    copy.CopyRow(down.HasTimeoutRow, QStringLiteral("t_timeout_table_down"), targets,
                  {{QStringLiteral("char_delay"), SqlValue::Number(down.char_delay)},
                   {QStringLiteral("eob_delay"), SqlValue::Number(down.eob_delay)},
                   {QStringLiteral("char_buffer"), SqlValue::Number(down.char_buffer)},
@@ -238,59 +391,119 @@ void CopyAttributes(const CopySource& source, qint32 protocol, qint32 target, Co
                   {QStringLiteral("interchar_timeout"), SqlValue::Number(down.interchar_timeout)}},
                  kStepTimeoutDown);
 
-    // bts_eobdelay is true exactly when the end-of-block delay is 0: set it from the delay the
-    // target now has, so the two never disagree.
-    if (const std::optional<qint32> eob =
-            copy.LookUpNumber(QStringLiteral("t_timeout_table_down"), kClientId, target,
-                              QStringLiteral("eob_delay"), kStepEobDelay)) {
-        copy.Set(kClients, kClientId, target,
-                 {{QStringLiteral("bts_eobdelay"), SqlValue::YesNo(*eob == 0)}}, kStepEobDelay);
+    // bts_eobdelay is true exactly when the end-of-block delay is 0: set it from the delay each
+    // target now has (its first row), so the two never disagree.
+    const QString timeouts = QStringLiteral("t_timeout_table_down");
+    QList<SqlValue> keys;
+    for (const qint32 id : ids) {
+        keys << SqlValue::Number(id);
     }
+    QHash<qint32, QVariant> eob;
+    const RowsRead read = ForEachRow(
+        QStringLiteral("SELECT client_id, eob_delay FROM t_timeout_table_down WHERE client_id "
+                       "IN (") +
+            Marks(keys.size()) + QStringLiteral(") ORDER BY ") + RowOrderColumn(timeouts),
+        keys, ReportAs{kPrefix, kStepEobDelay}, [&eob](const QSqlQuery& query) {
+            qint32 id = 0;
+            if (ReadInt32(query.value(0), id) && !eob.contains(id)) {
+                eob.insert(id, query.value(1));
+            }
+        });
+    if (!read.ok) {
+        copy.Failed();
+        return;
+    }
+    QList<qint32> none;
+    QList<qint32> some;
+    for (const qint32 id : ids) {
+        if (!eob.contains(id)) {
+            continue;
+        }
+        qint32 delay = 0;
+        if (!ReadInt32(eob.value(id), delay)) {
+            ReportOwnError(ReportAs{kPrefix, kStepEobDelay}, OwnError::Conversion,
+                           QStringLiteral("eob_delay of client_id %1 is not a number").arg(id));
+            copy.Failed();
+            continue;
+        }
+        (delay == 0 ? none : some) << id;
+    }
+    copy.Set(kClients, kClientId, none, {{QStringLiteral("bts_eobdelay"), SqlValue::YesNo(true)}},
+             kStepEobDelay);
+    copy.Set(kClients, kClientId, some, {{QStringLiteral("bts_eobdelay"), SqlValue::YesNo(false)}},
+             kStepEobDelay);
 }
 
-void CopyDirectories(const CopySource& source, qint32 target, Copy& copy, CopyOutcome& outcome) {
+// The source's directories onto the targets, one source directory at a time for all of them:
+// what each target sees of its own rows is what it would see copied alone.
+void CopyDirectories(const CopySource& source, const Targets& targets, Copy& copy,
+                     RecordsInClientOrder& order) {
     bool read = true;
     if (source.Dirs) {
         ClientDirs = *source.Dirs;
     } else {
         read = LoadClientDirs(source.ClientId) >= 0;
     }
-    // Without the target's rows every folder would look new and be added twice.
-    if (!read || LoadTargetDirs(target) < 0) {
-        ++outcome.FailedStatements;
+    // Without the targets' rows every folder would look new and be added twice.
+    const std::optional<QHash<qint32, QList<DirectoryRecord>>> stored =
+        read ? LoadTargetDirsOf(IdsOf(targets)) : std::nullopt;
+    if (!stored) {
+        copy.Failed();
         return;
     }
+    for (Target* target : targets) {
+        target->dirs = stored->value(target->id);
+    }
     const QList<DirectoryRecord> sourceDirs = ClientDirs;
+    int step = 0;
     for (const DirectoryRecord& dir : sourceDirs) {
         if (dir.directory_direct.isEmpty()) {
             continue;  // a row without a path names no folder
         }
-        // The same folder whatever the letter case: the column compares so too.
-        qsizetype match = -1;
-        for (qsizetype i = 0; i < TargetDirs.size(); ++i) {
-            if (TargetDirs.at(i).directory_direct.compare(dir.directory_direct,
-                                                          Qt::CaseInsensitive) == 0) {
-                match = i;
-                break;
-            }
-        }
-        bool aliasInUse = false;
-        if (!dir.directory_alias.isEmpty()) {
-            for (qsizetype i = 0; i < TargetDirs.size(); ++i) {
-                if (i != match && TargetDirs.at(i).directory_alias.compare(
-                                      dir.directory_alias, Qt::CaseInsensitive) == 0) {
-                    aliasInUse = true;
+        order.Step(++step);
+        // Updated with the alias, updated without it (another directory has it), added.
+        QList<std::pair<Target*, qsizetype>> updates[2];
+        Targets added;
+        QList<QList<SqlValue>> rows;
+        for (Target* target : targets) {
+            const QList<DirectoryRecord>& have = target->dirs;
+            // The same folder whatever the letter case: the column compares so too.
+            qsizetype match = -1;
+            for (qsizetype i = 0; i < have.size(); ++i) {
+                if (have.at(i).directory_direct.compare(dir.directory_direct,
+                                                        Qt::CaseInsensitive) == 0) {
+                    match = i;
                     break;
                 }
             }
+            bool aliasInUse = false;
+            if (!dir.directory_alias.isEmpty()) {
+                for (qsizetype i = 0; i < have.size(); ++i) {
+                    if (i != match && have.at(i).directory_alias.compare(
+                                          dir.directory_alias, Qt::CaseInsensitive) == 0) {
+                        aliasInUse = true;
+                        break;
+                    }
+                }
+            }
+            if (aliasInUse) {
+                target->outcome->Notes << QStringLiteral(
+                                              "directory %1: the alias \"%2\" is already used by "
+                                              "another directory of the target; not given")
+                                              .arg(dir.directory_direct, dir.directory_alias);
+            }
+            if (match >= 0) {
+                updates[aliasInUse ? 1 : 0].append({target, match});
+                continue;
+            }
+            added << target;
+            rows << QList<SqlValue>{
+                SqlValue::Number(target->id), SqlValue::Text(dir.directory_direct),
+                SqlValue::Text(aliasInUse ? QString() : dir.directory_alias),
+                SqlValue::Number(dir.dir_mode), SqlValue::YesNo(dir.explore_from_here)};
         }
-        if (aliasInUse) {
-            copy.Note(QStringLiteral("directory %1: the alias \"%2\" is already used by another "
-                                     "directory of the target; not given")
-                          .arg(dir.directory_direct, dir.directory_alias));
-        }
-        if (match >= 0) {
-            DirectoryRecord& existing = TargetDirs[match];
+        for (const bool aliasInUse : {false, true}) {
+            const auto& group = updates[aliasInUse ? 1 : 0];
             Assignments sets{{QStringLiteral("dir_mode"), SqlValue::Number(dir.dir_mode)}};
             if (!aliasInUse) {
                 sets.append(
@@ -298,37 +511,42 @@ void CopyDirectories(const CopySource& source, qint32 target, Copy& copy, CopyOu
             }
             sets.append(
                 {QStringLiteral("explore_from_here"), SqlValue::YesNo(dir.explore_from_here)});
-            if (copy.Set(kDirectories, QStringLiteral("dir_id"), existing.dir_id, sets,
-                         kStepDirectory) > 0) {
+            QList<qint32> dirIds;
+            for (const auto& [target, at] : group) {
+                dirIds << target->dirs.at(at).dir_id;
+            }
+            if (dirIds.isEmpty() ||
+                !copy.Set(kDirectories, QStringLiteral("dir_id"), dirIds, sets, kStepDirectory)) {
+                continue;
+            }
+            for (const auto& [target, at] : group) {
+                DirectoryRecord& existing = target->dirs[at];
                 existing.dir_mode = dir.dir_mode;
                 existing.explore_from_here = dir.explore_from_here;
                 if (!aliasInUse) {
                     existing.directory_alias = dir.directory_alias;
                 }
-                ++outcome.DirectoriesUpdated;
+                ++target->outcome->DirectoriesUpdated;
             }
-            continue;
         }
-        const QString alias = aliasInUse ? QString() : dir.directory_alias;
-        const std::optional<CommandDone> done = InsertRow(
-            kDirectories,
-            {QStringLiteral("client_id"), QStringLiteral("directory_direct"),
-             QStringLiteral("directory_alias"), QStringLiteral("dir_mode"),
-             QStringLiteral("explore_from_here")},
-            {SqlValue::Number(target), SqlValue::Text(dir.directory_direct), SqlValue::Text(alias),
-             SqlValue::Number(dir.dir_mode), SqlValue::YesNo(dir.explore_from_here)},
-            ReportAs{kPrefix, kStepDirectory});
-        if (!done) {
-            ++outcome.FailedStatements;
+        const std::optional<QList<qint32>> keys =
+            copy.Insert(kDirectories,
+                        {QStringLiteral("client_id"), QStringLiteral("directory_direct"),
+                         QStringLiteral("directory_alias"), QStringLiteral("dir_mode"),
+                         QStringLiteral("explore_from_here")},
+                        rows, kStepDirectory);
+        if (!keys) {
             continue;
         }
         // Later source rows see this one: a second spelling of the path or the same alias
         // never makes a second row.
-        DirectoryRecord added = dir;
-        added.directory_alias = alias;
-        ReadInt32(done->lastInsertId, added.dir_id);
-        TargetDirs.append(added);
-        ++outcome.DirectoriesAdded;
+        for (qsizetype i = 0; i < added.size(); ++i) {
+            DirectoryRecord row = dir;
+            row.directory_alias = rows.at(i).at(2).bound().toString();
+            row.dir_id = keys->value(i);
+            added.at(i)->dirs.append(row);
+            ++added.at(i)->outcome->DirectoriesAdded;
+        }
     }
 }
 
@@ -361,64 +579,115 @@ CopyOutcome CopyClientAttributes(qint32 targetId) {
 }
 
 CopyOutcome CopyClientOnto(const CopySource& source, qint32 targetId, bool withDirectories) {
-    CopyOutcome outcome;
-    outcome.TargetId = targetId;
-    if (!source.Mode.HasClientRow || source.ClientId <= 0) {
-        outcome.Skipped = QStringLiteral("the source client was not found");
-        return outcome;
+    return CopyClientOntoMany(source, {targetId}, withDirectories).constFirst();
+}
+
+QList<CopyOutcome> CopyClientOntoMany(const CopySource& source, const QList<qint32>& targetIds,
+                                      bool withDirectories) {
+    QList<CopyOutcome> outcomes(targetIds.size());
+    QList<Target> targets;
+    for (qsizetype i = 0; i < targetIds.size(); ++i) {
+        CopyOutcome& outcome = outcomes[i];
+        outcome.TargetId = targetIds.at(i);
+        if (!source.Mode.HasClientRow || source.ClientId <= 0) {
+            outcome.Skipped = QStringLiteral("the source client was not found");
+        } else if (outcome.TargetId == source.ClientId) {
+            outcome.TargetFound = true;
+            outcome.Skipped = QStringLiteral("a client is never copied onto itself");
+        } else {
+            targets.append(Target{outcome.TargetId, &outcome, {}, {}});
+        }
     }
-    if (targetId == source.ClientId) {
-        outcome.TargetFound = true;
-        outcome.Skipped = QStringLiteral("a client is never copied onto itself");
-        return outcome;
+    if (targets.isEmpty()) {
+        return outcomes;
     }
+    const auto skipAll = [&](const QString& why) {
+        for (Target& target : targets) {
+            target.outcome->Skipped = why;
+        }
+    };
 
     // Reports wait until the transaction has ended, so no message box runs while the
     // database is locked for writing.
     DeferredReports reports;
     Transaction transaction(ReportAs{kPrefix, kStepBegin});
+    Copy copy(*targets.first().outcome);
     if (!transaction.Begun()) {
-        ++outcome.FailedStatements;
-        outcome.Skipped = QStringLiteral("the transaction could not begin");
-        return outcome;
+        copy.Failed();
+        skipAll(QStringLiteral("the transaction could not begin"));
+        return outcomes;
     }
-    Copy copy(outcome);
-    // The target's row is locked first: a delete by another administrator either ends before
-    // (nothing is written) or waits for this copy, never half-way through it.
-    const std::optional<qint32> targetProtocol = copy.LookUpNumber(
-        kClients, kClientId, targetId, QStringLiteral("protocol_id"), kStepTargetProtocol, true);
-    if (!targetProtocol) {
-        outcome.Skipped = outcome.FailedStatements > 0
-                              ? QStringLiteral("its protocol could not be read")
-                              : QStringLiteral("the client no longer exists");
-        return outcome;
+    QHash<qint32, qint32> protocols;
+    if (!ReadTargets(targets, protocols, copy)) {
+        skipAll(QStringLiteral("its protocol could not be read"));
+        return outcomes;
     }
-    outcome.TargetFound = true;
+    Targets found;
+    for (Target& target : targets) {
+        if (!protocols.contains(target.id)) {
+            target.outcome->Skipped = QStringLiteral("the client no longer exists");
+        } else {
+            target.outcome->TargetFound = true;
+            found << &target;
+        }
+    }
     // The source's protocol as stored now: a source deleted since it was read copies nothing.
-    const std::optional<qint32> sourceProtocol = copy.LookUpNumber(
-        kClients, kClientId, source.ClientId, QStringLiteral("protocol_id"), kStepSourceProtocol);
-    if (!sourceProtocol) {
-        outcome.Skipped = outcome.FailedStatements > 0
-                              ? QStringLiteral("the source's protocol could not be read")
-                              : QStringLiteral("the source client no longer exists");
-        return outcome;
+    const LookUp stored =
+        found.isEmpty() ? LookUp()
+                        : LookUpField(kClients, kClientId, SqlValue::Number(source.ClientId),
+                                      QStringLiteral("="), QStringLiteral("protocol_id"), kPrefix);
+    qint32 sourceProtocol = 0;
+    if (!found.isEmpty() && stored.found() && !ReadInt32(stored.value, sourceProtocol)) {
+        ReportOwnError(
+            ReportAs{kPrefix, kStepSourceProtocol}, OwnError::Conversion,
+            QStringLiteral("protocol_id of client_id %1 is not a number").arg(source.ClientId));
+        copy.Failed();
     }
-    if (*targetProtocol == kShopTerminalProtocol) {
-        outcome.Skipped = QStringLiteral("a shop terminal (protocol 5) keeps its attributes");
-    } else {
-        CopyAttributes(source, *sourceProtocol, targetId, copy);
-        outcome.AttributesCopied = true;
+    if (found.isEmpty() || !stored.found() || copy.FailedAny()) {
+        if (!found.isEmpty() && stored.outcome == LookUp::Outcome::Failed) {
+            copy.Failed();
+        }
+        const bool failed = copy.FailedAny();
+        for (Target* target : std::as_const(found)) {
+            target->outcome->Skipped =
+                failed ? QStringLiteral("the source's protocol could not be read")
+                       : QStringLiteral("the source client no longer exists");
+        }
+        return outcomes;
+    }
+    RecordsInClientOrder order(IdsOf(found));
+    Targets attributes;
+    for (Target* target : std::as_const(found)) {
+        if (protocols.value(target->id) == kShopTerminalProtocol) {
+            target->outcome->Skipped =
+                QStringLiteral("a shop terminal (protocol 5) keeps its attributes");
+        } else {
+            attributes << target;
+        }
+    }
+    if (!attributes.isEmpty()) {
+        CopyAttributes(source, sourceProtocol, attributes, copy);
+        for (Target* target : std::as_const(attributes)) {
+            target->outcome->AttributesCopied = true;
+        }
     }
     if (withDirectories) {
-        CopyDirectories(source, targetId, copy, outcome);
+        CopyDirectories(source, found, copy, order);
     }
-    outcome.Committed = transaction.Commit(ReportAs{kPrefix, kStepCommit});
-    if (!outcome.Committed) {
-        ++outcome.FailedStatements;
-        outcome.AttributesCopied = false;
-        outcome.DirectoriesAdded = 0;
-        outcome.DirectoriesUpdated = 0;
-        outcome.Skipped = QStringLiteral("the changes could not be saved");
+    order.Done();
+    const bool committed = transaction.Commit(ReportAs{kPrefix, kStepCommit});
+    for (Target* target : std::as_const(found)) {
+        CopyOutcome& outcome = *target->outcome;
+        outcome.Committed = committed;
+        if (!committed) {
+            outcome.AttributesCopied = false;
+            outcome.DirectoriesAdded = 0;
+            outcome.DirectoriesUpdated = 0;
+            outcome.Skipped = QStringLiteral("the changes could not be saved");
+        }
     }
-    return outcome;
+    if (!committed) {
+        copy.Failed();
+    }
+    return outcomes;
 }

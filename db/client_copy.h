@@ -47,3 +47,9 @@ CopyOutcome CopyClientAttributes(qint32 targetId);
 // the source's mode, explore flag and alias; a missing one is added. An alias another
 // directory of the target already carries is not given a second time.
 CopyOutcome CopyClientOnto(const CopySource& source, qint32 targetId, bool withDirectories);
+
+// The copy onto many targets at once, in one transaction and in a number of statements that
+// does not grow with the targets: one outcome per target, in order, each target copied as
+// CopyClientOnto copies it alone. A statement that fails is counted on the first target.
+QList<CopyOutcome> CopyClientOntoMany(const CopySource& source, const QList<qint32>& targetIds,
+                                      bool withDirectories);

@@ -33,12 +33,29 @@ std::optional<DirectoryRecord> FindClientDirectory(qint32 clientId, const QStrin
     return std::nullopt;
 }
 
-std::optional<qint32> AddDirMDB(qint32 clientId, const QString& path) {
+std::optional<qint32> AddDirMDB(qint32 clientId, const QString& path, bool* clientGone) {
+    if (clientGone) {
+        *clientGone = false;
+    }
+    DeferredReports reports;
+    Transaction transaction(ReportAs{kAddPrefix, 1});
+    if (!transaction.Begun()) {
+        return std::nullopt;
+    }
+    // The rows of a deleted client outlive it: a directory added to one would go nowhere.
+    const std::optional<bool> held = ClientRowHeldMDB(clientId);
+    if (!held || !*held) {
+        if (held && clientGone) {
+            *clientGone = true;
+        }
+        return std::nullopt;
+    }
     const std::optional<CommandDone> done =
         InsertRow(kDirectories, {QStringLiteral("client_id"), QStringLiteral("directory_direct")},
                   {SqlValue::Number(clientId), SqlValue::Text(path)}, ReportAs{kAddPrefix, 1});
     qint32 dirId = 0;
-    if (!done || !ReadInt32(done->lastInsertId, dirId)) {
+    if (!done || !ReadInt32(done->lastInsertId, dirId) ||
+        !transaction.Commit(ReportAs{kAddPrefix, 2})) {
         return std::nullopt;
     }
     return dirId;

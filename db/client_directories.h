@@ -13,9 +13,10 @@ bool SameDirectoryPath(const QString& a, const QString& b);
 // The client's directory whose path is this one (letter case ignored), from a fresh read.
 std::optional<DirectoryRecord> FindClientDirectory(qint32 clientId, const QString& path);
 
-// Inserts one directory row (client and path; the other columns take their defaults).
-// Returns its dir_id; nothing when the insert failed (reported under "Error AddDirMDB").
-std::optional<qint32> AddDirMDB(qint32 clientId, const QString& path);
+// Inserts one directory row (client and path; the other columns take their defaults), while
+// the client still exists. Returns its dir_id; nothing when the insert failed (reported under
+// "Error AddDirMDB") or the client is gone (*clientGone set; nothing is written or shown).
+std::optional<qint32> AddDirMDB(qint32 clientId, const QString& path, bool* clientGone = nullptr);
 
 // Deletes every row of the client whose path is this one (letter case ignored), in one
 // transaction. Returns the number of rows deleted; failures are reported under

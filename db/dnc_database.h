@@ -9,6 +9,7 @@
 #include "db/schema_names.h"
 #include "db/sql_value.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -51,6 +52,11 @@ bool UpdateRecordsMDB(const QString& table, const QString& whereColumn, const Sq
 std::optional<qint64> UpdateRecordsCountMDB(const QString& table, const QString& whereColumn,
                                             const SqlValue& whereValue, const QString& setColumn,
                                             const SqlValue& setValue);
+// One column of the rows whose whereColumn holds one of the keys, in one statement; the rows
+// changed, nothing when it failed (reported).
+std::optional<qint64> UpdateRecordsInMDB(const QString& table, const QString& whereColumn,
+                                         const QList<SqlValue>& keys, const QString& setColumn,
+                                         const SqlValue& setValue);
 
 enum class EditMode : qint16 {
     Ensure = 1,    // row found: key rewritten; no row: a row with only the key is added
@@ -119,6 +125,10 @@ int LoadServerClientNames(qint32 serverId);
 int LoadAllClientNames();
 int LoadClientDirs(qint32 clientId);
 int LoadTargetDirs(qint32 clientId);
+// The directories of many clients in one read, each client's as LoadTargetDirs orders them;
+// nothing when the read failed (reported).
+std::optional<QHash<qint32, QList<DirectoryRecord>>> LoadTargetDirsOf(
+    const QList<qint32>& clientIds);
 std::optional<DirectoryRecord> GetClientDirPropsMDB(qint32 dirId);
 
 // Whether a name, as read from the database, held bytes that are not valid text: they read

@@ -1,5 +1,6 @@
 // The shared lists the windows fill their boxes from, and the current client.
 
+#include "db/backend.h"
 #include "db/dnc_database.h"
 #include "db/statement.h"
 
@@ -116,6 +117,36 @@ int LoadClientDirs(qint32 clientId) {
 int LoadTargetDirs(qint32 clientId) {
     return LoadDirs(TargetDirs, QStringLiteral("client_id"), clientId,
                     QStringLiteral("directory_direct"), QStringLiteral("Error Target dirs"));
+}
+
+std::optional<QHash<qint32, QList<DirectoryRecord>>> LoadTargetDirsOf(
+    const QList<qint32>& clientIds) {
+    QHash<qint32, QList<DirectoryRecord>> dirs;
+    if (clientIds.isEmpty()) {
+        return dirs;
+    }
+    QStringList marks;
+    QList<SqlValue> ids;
+    for (const qint32 id : clientIds) {
+        marks << QStringLiteral("?");
+        ids << SqlValue::Number(id);
+    }
+    const QString table = QStringLiteral("t_client_directory");
+    // Each client's rows in the order LoadTargetDirs reads them.
+    const RowsRead read = ForEachRow(
+        QStringLiteral("SELECT ") + kDirectoryColumns + QStringLiteral(", client_id FROM ") +
+            table + QStringLiteral(" WHERE client_id IN (") + marks.join(QStringLiteral(", ")) +
+            QStringLiteral(") ORDER BY directory_direct ASC, ") + RowOrderColumn(table),
+        ids, ReportAs{QStringLiteral("Error Target dirs"), kStepRun},
+        [&dirs](const QSqlQuery& query) {
+            qint32 client = 0;
+            ReadInt32(query.value(5), client);
+            dirs[client].append(DirectoryFrom(query));
+        });
+    if (!read.ok) {
+        return std::nullopt;
+    }
+    return dirs;
 }
 
 std::optional<DirectoryRecord> GetClientDirPropsMDB(qint32 dirId) {

@@ -1,8 +1,14 @@
 #include "db/node_port_ids.h"
 
+#include "db/change_log.h"
 #include "db/client_attributes.h"
 #include "db/dnc_database.h"
 #include "db/statement.h"
+
+#include <QHash>
+#include <QMap>
+#include <QSet>
+#include <QSqlQuery>
 
 namespace {
 
@@ -58,6 +64,12 @@ NodePortChange SetNodePortIdsMDB(const QStringList& clientNames, const QString& 
     if (!read) {
         return change;  // reported; not read is not "no longer exists"
     }
+    // The node id in one statement, the port ids in one per distinct id; the records go into
+    // the log client by client, as written one client after another.
+    QList<qint32> order;
+    QList<SqlValue> nodeKeys;
+    QMap<QString, QList<SqlValue>> portKeys;
+    QHash<qint32, QString> nameOf;
     for (const QString& name : std::as_const(names)) {
         const auto found = read->constFind(name);
         const ClientModeRecord mode = found != read->cend() ? found->Mode : ClientModeRecord();
@@ -70,24 +82,61 @@ NodePortChange SetNodePortIdsMDB(const QStringList& clientNames, const QString& 
             change.Skipped << name + QStringLiteral(": the client has no port settings");
             continue;
         }
-        const SqlValue key = SqlValue::Number(mode.ClientId);
-        // Deleted by someone else since the read: its update finds no row.
-        bool gone = false;
-        const auto update = [&](const QString& column, const QString& value) {
-            const std::optional<qint64> rows = UpdateRecordsCountMDB(
-                clients, QStringLiteral("client_id"), key, column, SqlValue::Text(value));
-            gone |= rows == qint64(0);
-            return rows.value_or(0) > 0;
-        };
-        if (mode.NodeId != nodeId && update(QStringLiteral("NODE_ID"), nodeId)) {
-            ++change.NodeIdsChanged;
+        if (nameOf.contains(mode.ClientId)) {
+            continue;  // named twice: the first write leaves nothing for the second
+        }
+        order << mode.ClientId;
+        nameOf.insert(mode.ClientId, name);
+        if (mode.NodeId != nodeId) {
+            nodeKeys << SqlValue::Number(mode.ClientId);
         }
         const QString portId = PortIdText(mode.PortNumber);
-        if (ports && !gone && portId != mode.PortId && update(QStringLiteral("PORT_ID"), portId)) {
-            ++change.PortIdsChanged;
+        if (ports && portId != mode.PortId) {
+            portKeys[portId] << SqlValue::Number(mode.ClientId);
         }
-        if (gone) {
-            change.Skipped << name + QStringLiteral(": the client no longer exists");
+    }
+    qint64 expected = nodeKeys.size();
+    qint64 written = 0;
+    {
+        RecordsInClientOrder records(order);
+        const std::optional<qint64> nodes =
+            UpdateRecordsInMDB(clients, QStringLiteral("client_id"), nodeKeys,
+                               QStringLiteral("NODE_ID"), SqlValue::Text(nodeId));
+        written += nodes.value_or(0);
+        change.NodeIdsChanged = int(nodes.value_or(0));
+        for (auto it = portKeys.cbegin(); it != portKeys.cend(); ++it) {
+            const std::optional<qint64> rows =
+                UpdateRecordsInMDB(clients, QStringLiteral("client_id"), it.value(),
+                                   QStringLiteral("PORT_ID"), SqlValue::Text(it.key()));
+            expected += it.value().size();
+            written += rows.value_or(0);
+            change.PortIdsChanged += int(rows.value_or(0));
+        }
+        records.Done();
+    }
+    if (written < expected) {
+        // Some were deleted by someone else since the read: their updates found no row.
+        QList<SqlValue> ids;
+        for (const qint32 id : std::as_const(order)) {
+            ids << SqlValue::Number(id);
+        }
+        QSet<qint32> left;
+        QStringList marks;
+        for (qsizetype i = 0; i < ids.size(); ++i) {
+            marks << QStringLiteral("?");
+        }
+        const RowsRead stillThere = ForEachRow(
+            QStringLiteral("SELECT client_id FROM t_dnc_server_clients WHERE client_id IN (") +
+                marks.join(QStringLiteral(", ")) + QLatin1Char(')'),
+            ids, ReportAs{kPrefix, kStepBegin},
+            [&left](const QSqlQuery& query) { left.insert(query.value(0).toInt()); });
+        if (stillThere.ok) {
+            for (const qint32 id : std::as_const(order)) {
+                if (!left.contains(id)) {
+                    change.Skipped
+                        << nameOf.value(id) + QStringLiteral(": the client no longer exists");
+                }
+            }
         }
     }
     change.Committed = transaction.Commit(ReportAs{kPrefix, kStepCommit});

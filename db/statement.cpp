@@ -240,9 +240,10 @@ std::optional<CommandDone> RunCommand(const QString& sql, const QList<SqlValue>&
     done.rowsAffected = lease.Query().numRowsAffected();
     if (returnsKey) {
         // The statement's own row: the key the insert was given.
-        if (lease.Query().next()) {
-            done.lastInsertId = lease.Query().value(0);
+        while (lease.Query().next()) {
+            done.keys << lease.Query().value(0);
         }
+        done.lastInsertId = done.keys.value(0);
     } else if (DncConnection.Engine().HasLastInsertId()) {
         // Not on a server: its driver would ask for lastval(), which fails and aborts the
         // transaction when no key was made.

@@ -117,7 +117,14 @@ void frmDirectories::cmdAdd_Click() {
         RefreshList(known->dir_id);  // shows the entry it already has
         return;
     }
-    const std::optional<qint32> added = AddDirMDB(CurrentClientId, choice.path);
+    bool gone = false;
+    const std::optional<qint32> added = AddDirMDB(CurrentClientId, choice.path, &gone);
+    if (gone) {
+        // Nothing to add to any more: the window closes and its opener reads its lists again.
+        ShowClientGone(CurrentClientName);
+        reject();
+        return;
+    }
     RefreshList(added.value_or(0));
 }
 

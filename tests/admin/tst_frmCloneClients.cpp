@@ -3,6 +3,7 @@
 #include "admin/clone_clients.h"
 #include "admin/frmCloneClients.h"
 #include "db/dnc_database.h"
+#include "db/statement_count.h"
 #include "tests/admin/admin_fixture.h"
 #include "tests/support/message_recorder.h"
 #include "tests/support/modal_driver.h"
@@ -66,6 +67,58 @@ class TestCloneWindow : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    // On a server each statement is a round trip: a clone's statements must not grow with its
+    // targets, neither when it adds their rows and folders nor when it updates them. Each
+    // target's change-log records stay together, in the order the targets were named.
+    void statementsDoNotGrowWithTargets() {
+        Plant plant;
+        MessageRecorder messages;
+        const auto clone = [](int first, int count) {
+            QStringList targets;
+            for (int n = first; n < first + count; ++n) {
+                targets << Target(n);
+            }
+            const quint64 before = StatementsSent();
+            CloneRun run = PrepareClone("SOURCE", targets);
+            while (CloneNextTarget(run)) {
+            }
+            for (const CloneTargetResult& result : std::as_const(run.Results)) {
+                if (!result.Outcome.Committed || !result.Outcome.AttributesCopied) {
+                    return quint64(0);
+                }
+            }
+            return StatementsSent() - before;
+        };
+        clone(49, 2);  // statements prepared once
+        const quint64 fewAdded = clone(1, 3);
+        plant.tmp.Exec("DELETE FROM kestrum_change_log");
+        const quint64 manyAdded = clone(4, 40);
+        QVERIFY(fewAdded > 0 && manyAdded > 0);
+        // Folders added one by one where the insert cannot hand back every new key: two rows
+        // per target at most, never the copy's other statements.
+        QVERIFY2(manyAdded <= fewAdded + 2 * 37,
+                 qPrintable(QStringLiteral("%1 then %2").arg(fewAdded).arg(manyAdded)));
+        // The records: client by client, as named.
+        QStringList order;
+        for (const QString& client :
+             plant.tmp.TextRows("SELECT client_name FROM kestrum_change_log ORDER BY change_id")) {
+            if (order.isEmpty() || order.last() != client) {
+                order << client;
+            }
+        }
+        QStringList expected;
+        for (int n = 4; n < 44; ++n) {
+            expected << Target(n);
+        }
+        QCOMPARE(order, expected);
+
+        const quint64 fewUpdated = clone(1, 3);
+        const quint64 manyUpdated = clone(4, 40);
+        QVERIFY(fewUpdated > 0);
+        QCOMPARE(manyUpdated, fewUpdated);
+        QCOMPARE(messages.Count(), 0);
+    }
+
     // The target list never holds the source or a name twice; ">" takes the selected one out
     // and leaves no selection behind. Esc and Enter leave the window open. A source deleted
     // after the window opened: nothing copied, said so, the window stays.
