@@ -30,18 +30,13 @@ QString SettingsFile() {
 }
 
 QString OpenDatabasePath() {
-    // A server database has no folder: its backups go beside the program.
-    if (IsDatabaseUri(DatabaseConnection::DataSourceOf(DncConnectionString))) {
-        return QString();
+    // The database open now, else the one the settings name. A server database has no
+    // folder: its backups go beside the program.
+    QString location = DncConnection.IsOpen() ? DncConnection.Location() : QString();
+    if (location.isEmpty()) {
+        location = DatabaseConnection::DataSourceOf(DncConnectionString);
     }
-    if (DncConnection.IsOpen()) {
-        const QString name = DncConnection.Database().databaseName();
-        if (!name.isEmpty()) {
-            return name;
-        }
-    }
-    const QString source = DatabaseConnection::DataSourceOf(DncConnectionString);
-    return source.isEmpty() ? QString() : NativePath(source);
+    return location.isEmpty() || IsDatabaseUri(location) ? QString() : NativePath(location);
 }
 
 bool CopyBytes(const QString& from, const QString& to, QString* error) {

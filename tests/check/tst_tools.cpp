@@ -13,6 +13,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSqlQuery>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -132,9 +133,14 @@ private slots:
         // A missing database is a missing file on both backends.
         const QString location =
             arguments.contains("$DB.none") ? db.DatabasePath() : db.DatabaseLocation();
-        // Run from the installation's folder: a server's backups go to the working folder.
+        // A copy beside the installation, run from another folder: a server's backups go
+        // beside the program, a file's beside the file, never to the working folder.
+        const QString program = ToolBeside("check", db.Folder());
+        QVERIFY(!program.isEmpty());
+        QTemporaryDir working;
         const ToolRun run =
-            RunTool("check", arguments.replace("$DB", location).split(' '), db.Folder());
+            RunTool(program, arguments.replace("$DB", location).split(' '), working.path());
+        QVERIFY(QDir(working.path()).isEmpty());
         QCOMPARE(run.exitCode, exitCode);
         QVERIFY2(run.err.contains(err), qPrintable(run.err));
         QStringList kinds;
