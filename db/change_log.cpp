@@ -1,5 +1,7 @@
 #include "db/change_log.h"
 
+#include "db/change_log_text.h"
+
 #include "base/app_state.h"
 #include "base/os_user.h"
 #include "db/backend.h"
@@ -21,6 +23,8 @@
 
 namespace {
 
+using namespace change_log_text;
+
 bool g_enabled = true;
 std::function<QDateTime()> g_timeSource;
 
@@ -38,6 +42,7 @@ struct TransactionState {
     bool spoiled = false;
     QList<QVariantList> pending;
     QHash<qint32, Concern> concerns;
+    QHash<qint32, QString> serverNames;  // told by the writer, so no read is needed
 };
 std::map<const DatabaseConnection*, TransactionState> g_transactions;
 
@@ -47,107 +52,6 @@ constexpr int kRecordColumns = 12;
 
 const QString kServers = QStringLiteral("t_dnc_servers");
 const QString kClients = QStringLiteral("t_dnc_server_clients");
-
-const QString kInsertRecord = QStringLiteral(
-    "INSERT INTO kestrum_change_log (changed_at, computer, os_user, action, table_name, "
-    "operation, row_key, server_id, server_name, client_id, client_name, changes) "
-    "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
-
-// The insert of n records in one statement.
-QString InsertRecordsText(qsizetype n) {
-    const qsizetype open = kInsertRecord.indexOf(QLatin1String("VALUES ")) + 7;
-    const QString row = kInsertRecord.mid(open);
-    QStringList rows;
-    rows.reserve(n);
-    for (qsizetype i = 0; i < n; ++i) {
-        rows << row;
-    }
-    return kInsertRecord.left(open) + rows.join(QStringLiteral(", "));
-}
-
-const QString kClientConcernMany = QStringLiteral(
-    "SELECT c.client_id, c.client_name, c.dnc_server_id, s.dnc_server_name FROM "
-    "t_dnc_server_clients c LEFT JOIN t_dnc_servers s ON s.dnc_server_id = c.dnc_server_id "
-    "WHERE c.client_id IN (%1)");
-const QString kClientConcern = QStringLiteral(
-    "SELECT c.client_name, c.dnc_server_id, s.dnc_server_name FROM t_dnc_server_clients c "
-    "LEFT JOIN t_dnc_servers s ON s.dnc_server_id = c.dnc_server_id WHERE c.client_id = ?");
-
-// Which client or server a table's rows concern, and the key of their own.
-struct TableRole {
-    enum class Concern { None, Server, Client, ByClientColumn };
-    Concern concern = Concern::None;
-    QString clientColumn;  // ByClientColumn: the column holding the client's id
-    QString key;           // the table's own key column, or empty
-};
-
-TableRole RoleOf(const QString& table) {
-    const QString t = table.toLower();
-    if (t == QLatin1String("t_dnc_servers")) {
-        return {TableRole::Concern::Server, QString(), QStringLiteral("dnc_server_id")};
-    }
-    if (t == QLatin1String("t_dnc_server_clients")) {
-        return {TableRole::Concern::Client, QStringLiteral("client_id"),
-                QStringLiteral("client_id")};
-    }
-    if (t == QLatin1String("t_protocol")) {
-        return {TableRole::Concern::None, QString(), QStringLiteral("protocol_id")};
-    }
-    if (t == QLatin1String("t_remote")) {
-        return {TableRole::Concern::ByClientColumn, QStringLiteral("rem_client_id"), QString()};
-    }
-    if (t == QLatin1String("t_shopterm_clients")) {
-        return {TableRole::Concern::ByClientColumn, QStringLiteral("clients_id"),
-                QStringLiteral("shopterm_id")};
-    }
-    if (t == QLatin1String("t_client_directory")) {
-        return {TableRole::Concern::ByClientColumn, QStringLiteral("client_id"),
-                QStringLiteral("dir_id")};
-    }
-    return {TableRole::Concern::ByClientColumn, QStringLiteral("client_id"), QString()};
-}
-
-std::optional<QString> TextOf(const QVariant& value) {
-    if (value.isNull()) {
-        return std::nullopt;
-    }
-    return value.toString();
-}
-
-std::optional<qint32> IdOf(const QVariant& value) {
-    qint32 id = 0;
-    if (value.isNull() || !ReadInt32(value, id)) {
-        return std::nullopt;
-    }
-    return id;
-}
-
-struct OldRow {
-    Concern concern;
-    QVariant key;
-    QList<QVariant> values;
-    qsizetype write = 0;  // which of the write's keys found the row
-};
-
-bool ManyKeys(const TableWrite& write) {
-    return !write.whereValues.isEmpty();
-}
-
-// The values the write's i-th key or row takes.
-const QList<SqlValue>& ValuesOf(const TableWrite& write, qsizetype i) {
-    if (write.rowValues.isEmpty()) {
-        return write.values;
-    }
-    return write.rowValues.size() == 1 ? write.rowValues.first() : write.rowValues.at(i);
-}
-
-QString Marks(qsizetype n) {
-    QStringList marks;
-    for (qsizetype i = 0; i < n; ++i) {
-        marks << QStringLiteral("?");
-    }
-    return marks.join(QStringLiteral(", "));
-}
 
 // A prepared query of the connection, given back on every path.
 class Lease {
@@ -211,49 +115,6 @@ bool WriteRecords(DatabaseConnection& connection, const QList<QVariantList>& rec
     return true;
 }
 
-QString OldRowsText(const TableWrite& write, const TableRole& role, const QStringList& columns) {
-    QStringList select;
-    QString from = QStringLiteral(" FROM ") + write.table + QStringLiteral(" t");
-    switch (role.concern) {
-        case TableRole::Concern::None:
-            select << QStringLiteral("NULL") << QStringLiteral("NULL") << QStringLiteral("NULL")
-                   << QStringLiteral("NULL");
-            break;
-        case TableRole::Concern::Server:
-            select << QStringLiteral("NULL") << QStringLiteral("NULL")
-                   << QStringLiteral("t.dnc_server_id") << QStringLiteral("t.dnc_server_name");
-            break;
-        case TableRole::Concern::Client:
-            select << QStringLiteral("t.client_id") << QStringLiteral("t.client_name")
-                   << QStringLiteral("t.dnc_server_id") << QStringLiteral("s.dnc_server_name");
-            from += QStringLiteral(
-                " LEFT JOIN t_dnc_servers s ON s.dnc_server_id = "
-                "t.dnc_server_id");
-            break;
-        case TableRole::Concern::ByClientColumn:
-            select << QStringLiteral("t.") + role.clientColumn << QStringLiteral("c.client_name")
-                   << QStringLiteral("c.dnc_server_id") << QStringLiteral("s.dnc_server_name");
-            from += QStringLiteral(" LEFT JOIN t_dnc_server_clients c ON c.client_id = t.") +
-                    role.clientColumn +
-                    QStringLiteral(
-                        " LEFT JOIN t_dnc_servers s ON s.dnc_server_id = "
-                        "c.dnc_server_id");
-            break;
-    }
-    select << (role.key.isEmpty() ? QStringLiteral("NULL") : QStringLiteral("t.") + role.key);
-    for (const QString& column : columns) {
-        select << QStringLiteral("t.") + column;
-    }
-    if (ManyKeys(write)) {
-        select << QStringLiteral("t.") + write.whereColumn;
-        return QStringLiteral("SELECT ") + select.join(QStringLiteral(", ")) + from +
-               QStringLiteral(" WHERE t.") + write.whereColumn + QStringLiteral(" IN (") +
-               Marks(write.whereValues.size()) + QLatin1Char(')');
-    }
-    return QStringLiteral("SELECT ") + select.join(QStringLiteral(", ")) + from +
-           QStringLiteral(" WHERE t.") + write.whereColumn + QStringLiteral(" = ?");
-}
-
 // Fills the transaction's known concerns with those of the clients, in one statement.
 bool LoadConcerns(DatabaseConnection& connection, QHash<qint32, Concern>& known,
                   const QList<qint32>& clients, QSqlError* error) {
@@ -284,6 +145,13 @@ bool LoadConcerns(DatabaseConnection& connection, QHash<qint32, Concern>& known,
     return true;
 }
 
+struct OldRow {
+    Concern concern;
+    QVariant key;
+    QList<QVariant> values;
+    qsizetype write = 0;  // which of the write's keys found the row
+};
+
 struct CoreResult {
     std::optional<CommandDone> done;
     bool ranAndFailed = false;  // the write itself failed (its caller reports)
@@ -297,25 +165,6 @@ QString NowText() {
 
 QString ComputerName() {
     return LocalComputerName.isEmpty() ? GetLocalComputerName().toUpper() : LocalComputerName;
-}
-
-QString ChangesJson(const QList<ColumnChange>& changes) {
-    QJsonArray array;
-    for (const ColumnChange& change : changes) {
-        array.append(QJsonArray{change.column,
-                                change.oldValue ? QJsonValue(*change.oldValue) : QJsonValue(),
-                                change.newValue ? QJsonValue(*change.newValue) : QJsonValue()});
-    }
-    return QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact));
-}
-
-// Text columns of the record are never NULL.
-QVariant Text(const QString& text) {
-    return text.isNull() ? QVariant(QStringLiteral("")) : QVariant(text);
-}
-
-QVariant Nullable(const std::optional<qint32>& id) {
-    return id ? QVariant(*id) : QVariant(QMetaType(QMetaType::Int));
 }
 
 // Prepares the record's statement; an older database gets its log table first.
@@ -458,8 +307,20 @@ CoreResult Core(DatabaseConnection& connection, const TableWrite& write,
             }
             if (clientId) {
                 const auto known = state.concerns.constFind(*clientId);
+                const qsizetype nameAt = write.columns.indexOf(QStringLiteral("client_name"));
+                const qsizetype serverAt = write.columns.indexOf(QStringLiteral("dnc_server_id"));
+                // A client row just inserted holds its name and server itself.
+                const std::optional<qint32> serverId =
+                    role.concern == TableRole::Concern::Client && nameAt >= 0 && serverAt >= 0 &&
+                            qMax(nameAt, serverAt) < values.size()
+                        ? IdOf(values.at(serverAt).bound())
+                        : std::nullopt;
                 if (known != state.concerns.cend()) {
                     record.concern = *known;
+                } else if (serverId && state.serverNames.contains(*serverId)) {
+                    record.concern = Concern{serverId, state.serverNames.value(*serverId), clientId,
+                                             values.at(nameAt).bound().toString()};
+                    state.concerns.insert(*clientId, record.concern);
                 } else {
                     record.concern.clientId = clientId;
                     Lease lease(connection, kClientConcern);
@@ -613,6 +474,14 @@ bool RecordedWrite(DatabaseConnection& connection, const TableWrite& write,
         *error = result.ranAndFailed ? runError : result.error;
     }
     return result.done.has_value();
+}
+
+void NoteServerName(const DatabaseConnection& connection, qint32 serverId,
+                    const QString& serverName) {
+    TransactionState& state = g_transactions[&connection];
+    if (state.depth > 0) {
+        state.serverNames.insert(serverId, serverName);
+    }
 }
 
 void NoteTransactionBegun(const DatabaseConnection& connection) {

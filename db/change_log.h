@@ -70,6 +70,10 @@ bool RecordedWrite(DatabaseConnection& connection, const TableWrite& write,
 // Explicit transactions on a connection, as the log must know them. Their records are kept
 // until the outermost one ends and then written, in few statements, before the commit.
 void NoteTransactionBegun(const DatabaseConnection& connection);
+// Inside a transaction: the name of a server as the writer just read it, for the records of
+// the clients it adds to that server.
+void NoteServerName(const DatabaseConnection& connection, qint32 serverId,
+                    const QString& serverName);
 // Ends the transaction's bookkeeping; committing, it writes the records kept, rolling back it
 // drops them. False when a record failed inside it or could not be written: the caller must
 // roll back (reported under as).

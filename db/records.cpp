@@ -1,6 +1,7 @@
 // Look-ups by name and the life cycle of server and client rows.
 
 #include "base/messages.h"
+#include "db/change_log.h"
 #include "db/client_attributes.h"
 #include "db/dnc_database.h"
 #include "db/statement.h"
@@ -119,6 +120,7 @@ bool AddClientMDB(const QString& clientName, const QString& serverName) {
     if (!transaction.Begun()) {
         return false;
     }
+    NoteServerName(DncConnection, qint32(server.id), serverName);
     const std::optional<CommandDone> inserted =
         InsertRow(kClients, {QStringLiteral("client_name"), QStringLiteral("dnc_server_id")},
                   {SqlValue::Text(clientName), SqlValue::Number(server.id)},
