@@ -26,7 +26,10 @@ public:
                                     QString* error) const override;
     std::optional<QStringList> TableNames(const QSqlDatabase& db, QString* error) const override;
     QString RowPositionColumn() const override { return QStringLiteral("rowid"); }
-    QString InsertReturning(const QString&) const override { return QString(); }
+    // SQLite hands back rows of an INSERT since 3.35; a multi-row insert needs its keys.
+    QString InsertReturning(const QString& keyColumn) const override {
+        return keyColumn.isEmpty() ? QString() : QStringLiteral(" RETURNING ") + keyColumn;
+    }
     bool HasLastInsertId() const override { return true; }
     QString SnapshotIsolation() const override { return QString(); }
     QString RowLockClause() const override { return QString(); }

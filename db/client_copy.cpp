@@ -2,6 +2,7 @@
 
 #include "db/backend.h"
 #include "db/change_log.h"
+#include "db/client_copy_writes.h"
 #include "db/dnc_database.h"
 #include "db/statement.h"
 
@@ -13,242 +14,7 @@
 
 namespace {
 
-const QString kPrefix = QStringLiteral("Error Client Copy");
-const QString kClients = QStringLiteral("t_dnc_server_clients");
-const QString kClientId = QStringLiteral("client_id");
-const QString kDirectories = QStringLiteral("t_client_directory");
-
-// Steps of the copy, as its reports number them.
-enum Step {
-    kStepBegin = 1,
-    kStepTargetProtocol,
-    kStepPort,
-    kStepFilterUp,
-    kStepTimeoutUp,
-    kStepSourceProtocol,
-    kStepProtocol,
-    kStepShopTermRow,
-    kStepTerminal,
-    kStepTerminalFlag,
-    kStepRemoteRow,
-    kStepRemote,
-    kStepRemoteFlags,
-    kStepFilterDown,
-    kStepTimeoutDown,
-    kStepEobDelay,
-    kStepDirectory,
-    kStepCommit,
-};
-
-using Assignments = QList<std::pair<QString, SqlValue>>;
-
-// A text that holds a number is written as that number (the port values are kept as text).
-SqlValue Bare(const QString& text) {
-    bool ok = false;
-    const qint64 number = text.trimmed().toLongLong(&ok);
-    return ok ? SqlValue::Number(number) : SqlValue::Text(text);
-}
-
-QString Marks(qsizetype n) {
-    QStringList marks;
-    for (qsizetype i = 0; i < n; ++i) {
-        marks << QStringLiteral("?");
-    }
-    return marks.join(QStringLiteral(", "));
-}
-
-// The per-client tables a copy writes, and the column naming the client in each.
-const std::pair<const char*, const char*> kRowTables[] = {
-    {"t_client_mode", "client_id"},           {"t_filter_table_up", "client_id"},
-    {"t_timeout_table_up", "client_id"},      {"t_client_terminal_mode", "client_id"},
-    {"t_filter_table_down", "client_id"},     {"t_timeout_table_down", "client_id"},
-    {"t_shopterm_clients", "shop_client_id"}, {"t_remote", "rem_client_id"}};
-
-// One target of a copy, as read when its row was locked.
-struct Target {
-    qint32 id = 0;
-    CopyOutcome* outcome = nullptr;
-    QSet<QString> rows;  // the per-client tables it has a row in
-    QList<DirectoryRecord> dirs;
-};
-using Targets = QList<Target*>;
-
-QList<qint32> IdsOf(const Targets& targets) {
-    QList<qint32> ids;
-    for (const Target* target : targets) {
-        ids << target->id;
-    }
-    return ids;
-}
-
-// The writes of a copy onto many targets: each statement serves all of them. A failing
-// statement is reported once and counted on the first target.
-class Copy {
-public:
-    explicit Copy(CopyOutcome& counted) : counted_(counted) {}
-
-    void Failed() { ++counted_.FailedStatements; }
-    bool FailedAny() const { return counted_.FailedStatements > 0; }
-
-    // UPDATE table SET columns WHERE key IN (ids). Returns false on a failure.
-    bool Set(const QString& table, const QString& keyColumn, const QList<qint32>& ids,
-             const Assignments& assignments, Step step) {
-        if (ids.isEmpty()) {
-            return true;
-        }
-        const ReportAs as{kPrefix, step};
-        const std::optional<QString> t = CheckedTable(table, as);
-        const std::optional<QString> key = t ? CheckedColumn(*t, keyColumn, as) : std::nullopt;
-        if (!key) {
-            Failed();
-            return false;
-        }
-        QStringList sets;
-        QStringList names;
-        QList<SqlValue> values;
-        for (const auto& [column, value] : assignments) {
-            const std::optional<QString> c = CheckedColumn(*t, column, as);
-            if (!c) {
-                Failed();
-                return false;
-            }
-            sets << *c + QStringLiteral(" = ?");
-            names << *c;
-            values << value;
-        }
-        QList<SqlValue> keys;
-        for (const qint32 id : ids) {
-            keys << SqlValue::Number(id);
-        }
-        const TableWrite write = TableWrite::UpdateRows(*t, *key, keys, names, {values});
-        values << keys;
-        const std::optional<CommandDone> done = RunLoggedCommand(
-            write,
-            QStringLiteral("UPDATE ") + *t + QStringLiteral(" SET ") +
-                sets.join(QStringLiteral(", ")) + QStringLiteral(" WHERE ") + *key +
-                QStringLiteral(" IN (") + Marks(keys.size()) + QLatin1Char(')'),
-            values, as);
-        if (!done) {
-            Failed();
-            return false;
-        }
-        return true;
-    }
-
-    // The source's row onto the targets' rows; a source without the row leaves the targets'
-    // values (what they keep) as they are, a target without the row gets nothing, and the
-    // outcomes say so.
-    void CopyRow(bool sourceHasRow, const QString& table, const Targets& targets,
-                 const Assignments& assignments, Step step, const QString& keyColumn = kClientId,
-                 const QString& kept = QStringLiteral("its own")) {
-        if (!sourceHasRow) {
-            for (Target* target : targets) {
-                target->outcome->Notes
-                    << table + QStringLiteral(": the source has no row; the target keeps ") + kept;
-            }
-            return;
-        }
-        QList<qint32> ids;
-        for (const Target* target : targets) {
-            if (target->rows.contains(table)) {
-                ids << target->id;
-            }
-        }
-        if (!Set(table, keyColumn, ids, assignments, step)) {
-            return;
-        }
-        for (Target* target : targets) {
-            if (!target->rows.contains(table)) {
-                target->outcome->Notes
-                    << table + QStringLiteral(": the target has no row; nothing copied");
-            }
-        }
-    }
-
-    // The rows, in one statement where the new keys can come back from it (or none are
-    // needed), else one by one. Returns each row's key (0 when not known); nothing on a
-    // failure.
-    std::optional<QList<qint32>> Insert(const QString& table, const QStringList& columns,
-                                        const QList<QList<SqlValue>>& rows, Step step) {
-        QList<qint32> keys;
-        if (rows.isEmpty()) {
-            return keys;
-        }
-        const ReportAs as{kPrefix, step};
-        const QString returning = InsertReturning(DncConnection.Engine(), table);
-        if (rows.size() == 1 || (returning.isEmpty() && !IdentityColumn(table).isEmpty())) {
-            for (const QList<SqlValue>& row : rows) {
-                const std::optional<CommandDone> done = InsertRow(table, columns, row, as);
-                if (!done) {
-                    Failed();
-                    return std::nullopt;
-                }
-                qint32 key = 0;
-                ReadInt32(done->lastInsertId, key);
-                keys << key;
-            }
-            return keys;
-        }
-        const std::optional<QString> t = CheckedTable(table, as);
-        QStringList names;
-        for (const QString& column : columns) {
-            const std::optional<QString> name =
-                t ? CheckedColumn(*t, column, as) : std::optional<QString>();
-            if (!name) {
-                Failed();
-                return std::nullopt;
-            }
-            names << *name;
-        }
-        QStringList tuples;
-        QList<SqlValue> values;
-        for (const QList<SqlValue>& row : rows) {
-            tuples << QLatin1Char('(') + Marks(row.size()) + QLatin1Char(')');
-            values << row;
-        }
-        const std::optional<CommandDone> done =
-            RunLoggedCommand(TableWrite::InsertRows(*t, names, rows),
-                             QStringLiteral("INSERT INTO ") + *t + QStringLiteral(" (") +
-                                 names.join(QStringLiteral(", ")) + QStringLiteral(") VALUES ") +
-                                 tuples.join(QStringLiteral(", ")) + returning,
-                             values, as, !returning.isEmpty());
-        if (!done) {
-            Failed();
-            return std::nullopt;
-        }
-        for (qsizetype i = 0; i < rows.size(); ++i) {
-            qint32 key = 0;
-            ReadInt32(done->keys.value(i), key);
-            keys << key;
-        }
-        return keys;
-    }
-
-    // The targets without a row in table get one (keyColumn and clientColumn their id).
-    void EnsureRows(const QString& table, const Targets& targets, const QStringList& columns,
-                    Step step) {
-        Targets missing;
-        QList<QList<SqlValue>> rows;
-        for (Target* target : targets) {
-            if (!target->rows.contains(table)) {
-                missing << target;
-                QList<SqlValue> row;
-                for (qsizetype i = 0; i < columns.size(); ++i) {
-                    row << SqlValue::Number(target->id);
-                }
-                rows << row;
-            }
-        }
-        if (Insert(table, columns, rows, step)) {
-            for (Target* target : std::as_const(missing)) {
-                target->rows.insert(table);
-            }
-        }
-    }
-
-private:
-    CopyOutcome& counted_;
-};
+using namespace client_copy;
 
 // Each target's protocol and which per-client rows it has, its client row locked first: a
 // delete by another administrator either ends before (the target is not found) or waits for
@@ -582,8 +348,13 @@ CopyOutcome CopyClientOnto(const CopySource& source, qint32 targetId, bool withD
     return CopyClientOntoMany(source, {targetId}, withDirectories).constFirst();
 }
 
-QList<CopyOutcome> CopyClientOntoMany(const CopySource& source, const QList<qint32>& targetIds,
-                                      bool withDirectories) {
+namespace {
+
+// The copy onto the targets in one transaction. allOrNothing: a failing statement rolls all of
+// it back and nothing is returned.
+std::optional<QList<CopyOutcome>> CopyTogether(const CopySource& source,
+                                               const QList<qint32>& targetIds, bool withDirectories,
+                                               bool allOrNothing) {
     QList<CopyOutcome> outcomes(targetIds.size());
     QList<Target> targets;
     for (qsizetype i = 0; i < targetIds.size(); ++i) {
@@ -675,7 +446,16 @@ QList<CopyOutcome> CopyClientOntoMany(const CopySource& source, const QList<qint
         CopyDirectories(source, found, copy, order);
     }
     order.Done();
-    const bool committed = transaction.Commit(ReportAs{kPrefix, kStepCommit});
+    // A target half copied is a configuration nobody chose: a failing statement undoes the
+    // copy (on a server it has undone the transaction already).
+    const bool failed = copy.FailedAny();
+    if (allOrNothing && failed) {
+        return std::nullopt;
+    }
+    const bool committed = !failed && transaction.Commit(ReportAs{kPrefix, kStepCommit});
+    if (allOrNothing && !committed) {
+        return std::nullopt;
+    }
     for (Target* target : std::as_const(found)) {
         CopyOutcome& outcome = *target->outcome;
         outcome.Committed = committed;
@@ -686,8 +466,38 @@ QList<CopyOutcome> CopyClientOntoMany(const CopySource& source, const QList<qint
             outcome.Skipped = QStringLiteral("the changes could not be saved");
         }
     }
-    if (!committed) {
+    if (!committed && !failed) {
         copy.Failed();
+    }
+    return outcomes;
+}
+
+}  // namespace
+
+QList<CopyOutcome> CopyClientOntoMany(const CopySource& source, const QList<qint32>& targetIds,
+                                      bool withDirectories) {
+    if (targetIds.size() > 1) {
+        DeferredReports reports;
+        if (std::optional<QList<CopyOutcome>> together =
+                CopyTogether(source, targetIds, withDirectories, true)) {
+            return *together;
+        }
+        // A lost connection was said once and fails every target alike; else each target is
+        // copied alone, so only one that fails stays uncopied, and says so itself.
+        if (DncConnection.IsLost() || !DncConnection.IsOpen()) {
+            QList<CopyOutcome> outcomes(targetIds.size());
+            for (qsizetype i = 0; i < targetIds.size(); ++i) {
+                outcomes[i].TargetId = targetIds.at(i);
+                outcomes[i].Skipped = QStringLiteral("the changes could not be saved");
+            }
+            outcomes.first().FailedStatements = 1;
+            return outcomes;
+        }
+        reports.Discard();
+    }
+    QList<CopyOutcome> outcomes;
+    for (const qint32 id : targetIds) {
+        outcomes << CopyTogether(source, {id}, withDirectories, false)->constFirst();
     }
     return outcomes;
 }

@@ -1,7 +1,7 @@
 #pragma once
 // Copying one client's attributes (and, for the clone, its directories) onto another.
-// Each copy onto one target runs in one transaction; a failing statement is reported and the
-// copy goes on with the next one. What was left out, and why, is said in the outcome.
+// Each copy onto one target runs in one transaction; a failing statement is reported and
+// nothing of that copy is kept. What was left out, and why, is said in the outcome.
 
 #include "db/client_attributes.h"
 
@@ -50,6 +50,7 @@ CopyOutcome CopyClientOnto(const CopySource& source, qint32 targetId, bool withD
 
 // The copy onto many targets at once, in one transaction and in a number of statements that
 // does not grow with the targets: one outcome per target, in order, each target copied as
-// CopyClientOnto copies it alone. A statement that fails is counted on the first target.
+// CopyClientOnto copies it alone. When a statement fails, all of it is undone and each target
+// is copied alone, so only a target that fails stays uncopied.
 QList<CopyOutcome> CopyClientOntoMany(const CopySource& source, const QList<qint32>& targetIds,
                                       bool withDirectories);

@@ -242,6 +242,9 @@ std::optional<CommandDone> RunCommand(const QString& sql, const QList<SqlValue>&
         // The statement's own row: the key the insert was given.
         while (lease.Query().next()) {
             done.keys << lease.Query().value(0);
+            if (lease.Query().record().count() > 1) {
+                done.alongside << lease.Query().value(1);
+            }
         }
         done.lastInsertId = done.keys.value(0);
     } else if (DncConnection.Engine().HasLastInsertId()) {

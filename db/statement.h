@@ -65,7 +65,8 @@ LookUp SelectFirstValue(const QString& sql, const QList<SqlValue>& values, const
 struct CommandDone {
     qint64 rowsAffected = 0;
     QVariant lastInsertId;
-    QList<QVariant> keys;  // returnsKey: the key of every row inserted, in order
+    QList<QVariant> keys;       // returnsKey: the key of every row inserted, in order
+    QList<QVariant> alongside;  // returnsKey: a second returned column of each row, if any
 };
 // Runs an INSERT, UPDATE or DELETE; nothing when it failed (reported). returnsKey: the
 // statement hands back the new key as its row (INSERT ... RETURNING).

@@ -119,6 +119,79 @@ private Q_SLOTS:
         QCOMPARE(messages.Count(), 0);
     }
 
+    // A target the database refuses to take stays alone in its failure: the targets copied
+    // with it in one batch are copied all the same, nothing of its own copy is kept, and the
+    // refusal is said once.
+    void aRefusedTargetStaysAlone_data() {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("operation");
+        QTest::newRow("its port settings") << "t_client_mode"
+                                           << "UPDATE";
+        QTest::newRow("its folders") << "t_client_directory"
+                                     << "INSERT";
+    }
+    void aRefusedTargetStaysAlone() {
+        QFETCH(QString, table);
+        QFETCH(QString, operation);
+        Plant plant;
+        const QString when =
+            "NEW.client_id = (SELECT client_id FROM t_dnc_server_clients WHERE client_name = "
+            "'T07')";
+        const QStringList refuse =
+            plant.tmp.OnServer()
+                ? QStringList{"CREATE FUNCTION refuse_t07() RETURNS trigger AS $$ BEGIN IF " +
+                                  when +
+                                  " THEN RAISE EXCEPTION 'refused'; END IF; RETURN NEW; END $$ "
+                                  "LANGUAGE plpgsql",
+                              QString("CREATE TRIGGER refuse_t07 BEFORE %1 ON %2 FOR EACH ROW "
+                                      "EXECUTE FUNCTION refuse_t07()")
+                                  .arg(operation, table)}
+                : QStringList{QString("CREATE TRIGGER refuse_t07 BEFORE %1 ON %2 WHEN %3 BEGIN "
+                                      "SELECT RAISE(ABORT, 'refused'); END")
+                                  .arg(operation, table, when)};
+        for (const QString& sql : refuse) {
+            QVERIFY2(plant.tmp.Exec(sql), qPrintable(sql));
+        }
+        MessageRecorder messages;
+        QStringList targets;
+        for (int n = 1; n <= 20; ++n) {
+            targets << Target(n);
+        }
+        CloneRun run = PrepareClone("SOURCE", targets);
+        while (CloneNextTarget(run)) {
+        }
+        QCOMPARE(run.Results.size(), 20);
+        const QStringList sourceDirs = plant.Dirs("SOURCE");
+        for (const CloneTargetResult& result : std::as_const(run.Results)) {
+            const bool refused = result.Name == Target(7);
+            const QString baud = plant.tmp
+                                     .TextRows(
+                                         "SELECT m_baud FROM t_client_mode WHERE "
+                                         "client_id = ?",
+                                         {plant.tmp.ClientId(result.Name)})
+                                     .value(0);
+            QVERIFY2((result.Outcome.FailedStatements > 0) == refused, qPrintable(result.Name));
+            if (!refused) {
+                QVERIFY2(result.Outcome.Committed, qPrintable(result.Name));
+                QCOMPARE(baud, QString("4800"));
+                QCOMPARE(plant.Dirs(result.Name), sourceDirs);
+            } else {
+                // Nothing of its copy is kept.
+                QVERIFY(!result.Outcome.Committed && !result.Outcome.AttributesCopied);
+                QVERIFY(baud != "4800");
+                QCOMPARE(plant.Dirs(result.Name), QStringList());
+            }
+        }
+        // What T07 alone reports: each refused statement, where the server does not take a
+        // statement after a failed one as failing for the same reason. The batch's own
+        // failure is not said again.
+        const int refusals = table == "t_client_directory" && !plant.tmp.OnServer() ? 2 : 1;
+        QCOMPARE(messages.Count(), refusals);
+        for (const QString& text : messages.Texts()) {
+            QVERIFY2(text.contains("refused"), qPrintable(text));
+        }
+    }
+
     // The target list never holds the source or a name twice; ">" takes the selected one out
     // and leaves no selection behind. Esc and Enter leave the window open. A source deleted
     // after the window opened: nothing copied, said so, the window stays.
