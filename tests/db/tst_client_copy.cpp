@@ -118,8 +118,8 @@ class TestClientCopy : public QObject {
 private slots:
     // A source without a row in a table leaves the target's row as it was, also when another
     // client with that row was read just before, and the outcome says which tables. A
-    // statement that fails is reported; the other statements still run and are kept. A target
-    // or source no longer there, or the source as target, writes nothing.
+    // statement that fails is reported and nothing of the copy is kept. A target or source no
+    // longer there, or the source as target, writes nothing.
     void copyPerProtocolGroup_data() {
         QTest::addColumn<int>("sourceProtocol");
         QTest::addColumn<int>("targetProtocol");
@@ -145,7 +145,8 @@ private slots:
         row("source lacks rows", 72, 72, true,
             {"t_client_mode", "t_filter_table_up", "t_client_terminal_mode", "t_remote",
              "t_timeout_table_down"});
-        row("an update refused", 2, 3, false, {}, "t_filter_table_up");
+        row("an update refused", 2, 3, false, {}, "t_filter_table_up", {},
+            "the changes could not be saved");
         row("target deleted", 72, 2, false, {}, {}, "TARGET", "the client no longer exists");
         row("source deleted after reading", 72, 2, false, {}, {}, "SOURCE",
             "the source client no longer exists");
@@ -204,7 +205,7 @@ private slots:
         QVERIFY2(refused.isEmpty() || (messages.Last().text.startsWith("Error Client Copy") &&
                                        messages.Last().text.contains("refused")),
                  qPrintable(messages.Texts().join('\n')));
-        QCOMPARE(outcome.Committed, deleted.isEmpty());
+        QCOMPARE(outcome.Committed, deleted.isEmpty() && refused.isEmpty());
         QCOMPARE(outcome.Notes, notes);
 
         QMap<QString, Row> expected = targetBefore;
