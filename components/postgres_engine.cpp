@@ -1,13 +1,60 @@
 #include "components/postgres_engine.h"
 
 #include <QFile>
+#include <QLibrary>
 #include <QSqlDriver>
 #include <QSqlQuery>
 #include <QStringList>
 
 #include <libpq-fe.h>
 
+#include <type_traits>
+
 namespace {
+
+// The client library is loaded when a server database is first opened, not at every start:
+// it brings some twenty libraries of its own (Kerberos, LDAP, TLS), and loading them is a
+// good part of the start-up of a program that works on a DNC.mdb file. The server driver
+// loads the same library.
+struct ClientLibrary {
+    decltype(&::PQconninfoParse) conninfoParse = nullptr;
+    decltype(&::PQconninfoFree) conninfoFree = nullptr;
+    decltype(&::PQfreemem) freemem = nullptr;
+    decltype(&::PQstatus) status = nullptr;
+    QString error;
+
+    bool Loaded() const { return error.isEmpty(); }
+};
+
+const ClientLibrary& Client() {
+    static const ClientLibrary client = [] {
+        ClientLibrary loaded;
+#ifdef Q_OS_WIN
+        QLibrary library(QStringLiteral("libpq"));
+#else
+        QLibrary library(QStringLiteral("pq"), 5);
+#endif
+        if (!library.load()) {
+            loaded.error = QStringLiteral("the server database client library cannot be loaded: ") +
+                           library.errorString();
+            return loaded;
+        }
+        const auto resolve = [&library, &loaded](auto& function, const char* name) {
+            function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(
+                library.resolve(name));
+            if (!function) {
+                loaded.error = QStringLiteral("the server database client library has no %1")
+                                   .arg(QLatin1String(name));
+            }
+        };
+        resolve(loaded.conninfoParse, "PQconninfoParse");
+        resolve(loaded.conninfoFree, "PQconninfoFree");
+        resolve(loaded.freemem, "PQfreemem");
+        resolve(loaded.status, "PQstatus");
+        return loaded;  // the library stays loaded for the program's life
+    }();
+    return client;
+}
 
 bool Fail(QString* error, const QString& text) {
     if (error) {
@@ -41,7 +88,7 @@ bool ConnectionBad(const QSqlDatabase& db) {
         return false;
     }
     PGconn* connection = *static_cast<PGconn* const*>(handle.constData());
-    return !connection || PQstatus(connection) == CONNECTION_BAD;
+    return !connection || (Client().Loaded() && Client().status(connection) == CONNECTION_BAD);
 }
 
 QString Text(const QSqlQuery& query) {
@@ -67,13 +114,17 @@ bool PostgresEngine::Open(const QString& connectionName, const QString& location
     // libpq reads the URI itself, so every form it accepts (several hosts, percent-encoded
     // parts, query parameters) means here what it means to the other PostgreSQL tools.
     char* parseError = nullptr;
+    const ClientLibrary& client = Client();
+    if (!client.Loaded()) {
+        return Fail(error, client.error);
+    }
     PQconninfoOption* options =
-        PQconninfoParse(location.trimmed().toUtf8().constData(), &parseError);
+        client.conninfoParse(location.trimmed().toUtf8().constData(), &parseError);
     if (!options) {
         Fail(error, QStringLiteral("not a valid PostgreSQL URI: %1")
                         .arg(parseError ? QString::fromUtf8(parseError).trimmed()
                                         : QStringLiteral("out of memory")));
-        PQfreemem(parseError);
+        client.freemem(parseError);
         return false;
     }
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connectionName);
@@ -106,7 +157,7 @@ bool PostgresEngine::Open(const QString& connectionName, const QString& location
             nameGiven |= key == QLatin1String("application_name");
         }
     }
-    PQconninfoFree(options);
+    client.conninfoFree(options);
     if (!problem.isEmpty()) {
         return Fail(error, problem);
     }
