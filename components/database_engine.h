@@ -51,6 +51,9 @@ public:
     // What follows an INSERT so that the statement hands back the new key ("" when the
     // driver's last insert id does so).
     virtual QString InsertReturning(const QString& keyColumn) const = 0;
+    // Several INSERT statements sent as one ("" when the engine runs each on its own): on a
+    // server each statement is a round trip. The values are those of the statements in turn.
+    virtual QString InsertsAsOne(const QStringList& inserts) const = 0;
     // Whether the driver's last insert id can be asked after any insert.
     virtual bool HasLastInsertId() const = 0;
     // The statement that makes a just begun transaction read one snapshot ("" when the

@@ -218,6 +218,20 @@ QString PostgresEngine::InsertReturning(const QString& keyColumn) const {
     return keyColumn.isEmpty() ? QString() : QStringLiteral(" RETURNING ") + keyColumn;
 }
 
+QString PostgresEngine::InsertsAsOne(const QStringList& inserts) const {
+    if (inserts.size() < 2) {
+        return QString();
+    }
+    // Data-modifying WITH clauses: all run, in one statement and one snapshot.
+    QStringList clauses;
+    for (qsizetype i = 0; i + 1 < inserts.size(); ++i) {
+        clauses << QStringLiteral("w") + QString::number(i) + QStringLiteral(" AS (") +
+                       inserts.at(i) + QLatin1Char(')');
+    }
+    return QStringLiteral("WITH ") + clauses.join(QStringLiteral(", ")) + QLatin1Char(' ') +
+           inserts.last();
+}
+
 QString PostgresEngine::SnapshotIsolation() const {
     return QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY");
 }

@@ -20,6 +20,7 @@ public:
     std::optional<QStringList> TableNames(const QSqlDatabase& db, QString* error) const override;
     QString RowPositionColumn() const override { return QStringLiteral("ctid"); }
     QString InsertReturning(const QString& keyColumn) const override;
+    QString InsertsAsOne(const QStringList& inserts) const override;
     bool HasLastInsertId() const override { return false; }
     QString SnapshotIsolation() const override;
     QString RowLockClause() const override { return QStringLiteral(" FOR UPDATE"); }

@@ -30,6 +30,8 @@ public:
     QString InsertReturning(const QString& keyColumn) const override {
         return keyColumn.isEmpty() ? QString() : QStringLiteral(" RETURNING ") + keyColumn;
     }
+    // A file has no round trips to save.
+    QString InsertsAsOne(const QStringList&) const override { return QString(); }
     bool HasLastInsertId() const override { return true; }
     QString SnapshotIsolation() const override { return QString(); }
     QString RowLockClause() const override { return QString(); }

@@ -6,6 +6,8 @@
 #include "db/dnc_database.h"
 #include "db/statement.h"
 
+#include <QSqlError>
+
 #include <array>
 
 namespace {
@@ -100,6 +102,49 @@ void DeleteServer(const QString& serverName) {
     EditRecordMDB(kServers, QStringLiteral("dnc_server_name"), serverName, EditMode::Delete);
 }
 
+namespace {
+
+// The new client's row in each dependent table, inside the caller's transaction: in one
+// statement where the engine can send them so, else one by one.
+bool InsertDependentRows(qint32 clientId) {
+    const QStringList column{QStringLiteral("client_id")};
+    const QList<SqlValue> id{SqlValue::Number(clientId)};
+    QStringList inserts;
+    QList<SqlValue> values;
+    for (QLatin1String table : kDependentTables) {
+        inserts << QStringLiteral("INSERT INTO ") + table +
+                       QStringLiteral(" (client_id) VALUES (?)");
+        values << id;
+    }
+    const QString together = DncConnection.Engine().InsertsAsOne(inserts);
+    if (together.isEmpty()) {
+        bool complete = true;
+        int step = kAddFirstDependent;
+        for (QLatin1String table : kDependentTables) {
+            complete &=
+                InsertRow(QString(table), column, id, ReportAs{kClientPrefix, step++}).has_value();
+        }
+        return complete;
+    }
+    const ReportAs as{kClientPrefix, kAddFirstDependent};
+    if (!RunCommand(together, values, as)) {
+        return false;
+    }
+    // Each row recorded as its own insert would be.
+    for (QLatin1String table : kDependentTables) {
+        QSqlError error;
+        if (!RecordedWrite(
+                DncConnection, TableWrite::Insert(QString(table), column, id),
+                [](QSqlError*) { return true; }, &error)) {
+            ReportStatementError(as, error);
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
 bool AddClientMDB(const QString& clientName, const QString& serverName) {
     const IdLookUp server = LookUpId(kServers, QStringLiteral("dnc_server_name"), serverName,
                                      QStringLiteral("dnc_server_id"));
@@ -138,13 +183,7 @@ bool AddClientMDB(const QString& clientName, const QString& serverName) {
                            .arg(clientName));
         return false;
     }
-    bool complete = true;
-    int step = kAddFirstDependent;
-    for (QLatin1String table : kDependentTables) {
-        complete &= InsertRow(QString(table), {QStringLiteral("client_id")},
-                              {SqlValue::Number(clientId)}, ReportAs{kClientPrefix, step++})
-                        .has_value();
-    }
+    bool complete = InsertDependentRows(clientId);
     return transaction.Commit(ReportAs{kClientPrefix, kAddCommit}) && complete;
 }
 
