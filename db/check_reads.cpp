@@ -5,6 +5,8 @@
 #include "db/statement.h"
 #include "db/transaction.h"
 
+#include <QHash>
+#include <QSet>
 #include <QSqlQuery>
 
 namespace {
@@ -110,6 +112,22 @@ namespace {
 // What a repair step did inside its caller's transaction.
 enum class StepResult { Done, NotApplicable, Failed };
 
+// Each table with a column that names the client, in the order a removal goes.
+const QList<QPair<QString, QString>>& LeftBehindColumns() {
+    static const QList<QPair<QString, QString>> columns = [] {
+        QList<QPair<QString, QString>> all;
+        for (const QString& table : ClientDependentTables()) {
+            all.append({table, QStringLiteral("client_id")});
+        }
+        all.append({QStringLiteral("t_client_directory"), QStringLiteral("client_id")});
+        all.append({QStringLiteral("t_remote"), QStringLiteral("rem_client_id")});
+        all.append({QStringLiteral("t_shopterm_clients"), QStringLiteral("shop_client_id")});
+        all.append({QStringLiteral("t_shopterm_clients"), QStringLiteral("clients_id")});
+        return all;
+    }();
+    return columns;
+}
+
 StepResult AddMissingRowsIn(qint32 clientId, const QStringList& tables, RepairDone* done) {
     const std::optional<bool> client = HasRow(kClients, QStringLiteral("client_id"), clientId);
     if (!client) {
@@ -148,15 +166,14 @@ StepResult RemoveLeftBehindRowsIn(qint32 clientId, RepairDone* done) {
     if (*client) {
         return StepResult::NotApplicable;  // the client exists: its rows are not left behind
     }
-    // Each table with the columns that name the client; every removal is logged.
+    // Every removal is logged; both columns of a table count together.
     QList<QPair<QString, QStringList>> targets;
-    for (const QString& table : ClientDependentTables()) {
-        targets.append({table, {QStringLiteral("client_id")}});
+    for (const auto& [table, column] : LeftBehindColumns()) {
+        if (targets.isEmpty() || targets.last().first != table) {
+            targets.append({table, {}});
+        }
+        targets.last().second << column;
     }
-    targets.append({QStringLiteral("t_client_directory"), {QStringLiteral("client_id")}});
-    targets.append({QStringLiteral("t_remote"), {QStringLiteral("rem_client_id")}});
-    targets.append({QStringLiteral("t_shopterm_clients"),
-                    {QStringLiteral("shop_client_id"), QStringLiteral("clients_id")}});
     for (const auto& [table, columns] : targets) {
         qint64 removed = 0;
         for (const QString& column : columns) {
@@ -175,6 +192,169 @@ StepResult RemoveLeftBehindRowsIn(qint32 clientId, RepairDone* done) {
         }
     }
     return StepResult::Done;
+}
+
+QString Marks(qsizetype n) {
+    QStringList marks;
+    marks.fill(QStringLiteral("?"), n);
+    return marks.join(QStringLiteral(", "));
+}
+
+QList<SqlValue> Numbers(const QList<qint32>& ids) {
+    QList<SqlValue> values;
+    values.reserve(ids.size());
+    for (const qint32 id : ids) {
+        values << SqlValue::Number(id);
+    }
+    return values;
+}
+
+// How many rows of table name each of the clients by column; nothing when the read failed.
+std::optional<QHash<qint32, qint64>> RowCounts(const QString& table, const QString& column,
+                                               const QList<qint32>& ids) {
+    QHash<qint32, qint64> counts;
+    if (ids.isEmpty()) {
+        return counts;
+    }
+    const RowsRead read =
+        ForEachRow(QStringLiteral("SELECT %1, COUNT(*) FROM %2 WHERE %1 IN (%3) GROUP BY %1")
+                       .arg(column, table, Marks(ids.size())),
+                   Numbers(ids), ReportAs{kRepairPrefix, 1},
+                   [&](const QSqlQuery& q) { counts.insert(Int(q, 0), q.value(1).toLongLong()); });
+    if (!read.ok) {
+        return std::nullopt;
+    }
+    return counts;
+}
+
+// The repairs of many clients together, in the caller's transaction: a few statements per
+// table, not per client. One result per request, in order; nothing when a statement failed.
+std::optional<QList<RepairDone>> RepairTogether(const QList<RepairRequest>& requests) {
+    QList<qint32> ids;
+    for (const RepairRequest& request : requests) {
+        ids << request.clientId;
+    }
+    const std::optional<QHash<qint32, qint64>> clients =
+        RowCounts(kClients, QStringLiteral("client_id"), ids);
+    if (!clients) {
+        return std::nullopt;
+    }
+    QList<RepairDone> results(requests.size());
+    // The change log as the repairs made one client after another would leave it.
+    RecordsInClientOrder order(ids);
+    int step = 0;
+    // The rows added or removed per client and table, said in the order one alone says them.
+    QHash<qint32, QHash<QString, QString>> changes;
+    QHash<qint32, QHash<QString, qint64>> removed;
+
+    for (const QString& table : ClientDependentTables()) {
+        QList<qint32> wanting;
+        for (const RepairRequest& request : requests) {
+            if (request.kind == RepairRequest::Kind::AddMissingRows &&
+                clients->contains(request.clientId) && request.tables.contains(table) &&
+                !wanting.contains(request.clientId)) {
+                wanting << request.clientId;
+            }
+        }
+        const std::optional<QHash<qint32, qint64>> have =
+            RowCounts(table, QStringLiteral("client_id"), wanting);
+        if (!have) {
+            return std::nullopt;
+        }
+        order.Step(++step);
+        QList<QList<SqlValue>> rows;
+        QList<SqlValue> values;
+        for (const qint32 id : std::as_const(wanting)) {
+            if (!have->contains(id)) {
+                rows << QList<SqlValue>{SqlValue::Number(id)};
+                values << SqlValue::Number(id);
+                changes[id].insert(table, table + QStringLiteral(": ") + RowsText(1, "added"));
+            }
+        }
+        if (!rows.isEmpty() &&
+            !RunLoggedCommand(
+                TableWrite::InsertRows(table, {QStringLiteral("client_id")}, rows),
+                QStringLiteral("INSERT INTO %1 (client_id) VALUES ").arg(table) +
+                    QStringList(rows.size(), QStringLiteral("(?)")).join(QStringLiteral(", ")),
+                values, ReportAs{kRepairPrefix, 2})) {
+            return std::nullopt;
+        }
+    }
+
+    QList<qint32> gone;
+    for (const RepairRequest& request : requests) {
+        if (request.kind == RepairRequest::Kind::RemoveLeftBehindRows &&
+            !clients->contains(request.clientId) && !gone.contains(request.clientId)) {
+            gone << request.clientId;
+        }
+    }
+    for (const auto& [table, column] : LeftBehindColumns()) {
+        const std::optional<QHash<qint32, qint64>> held = RowCounts(table, column, gone);
+        if (!held) {
+            return std::nullopt;
+        }
+        if (held->isEmpty()) {
+            continue;
+        }
+        order.Step(++step);
+        TableWrite write;
+        write.kind = TableWrite::Kind::Delete;
+        write.table = table;
+        write.whereColumn = column;
+        QList<qint32> keys;
+        for (const qint32 id : std::as_const(gone)) {
+            if (held->contains(id)) {
+                keys << id;
+            }
+        }
+        write.whereValues = Numbers(keys);
+        if (!RunLoggedCommand(write,
+                              QStringLiteral("DELETE FROM %1 WHERE %2 IN (%3)")
+                                  .arg(table, column, Marks(keys.size())),
+                              write.whereValues, ReportAs{kRepairPrefix, 3})) {
+            return std::nullopt;
+        }
+        for (const qint32 id : std::as_const(keys)) {
+            removed[id][table] += held->value(id);  // both columns of a table count together
+        }
+    }
+    for (auto client = removed.cbegin(); client != removed.cend(); ++client) {
+        for (auto table = client->cbegin(); table != client->cend(); ++table) {
+            changes[client.key()].insert(table.key(), table.key() + QStringLiteral(": ") +
+                                                          RowsText(table.value(), "removed"));
+        }
+    }
+
+    order.Done();
+    // A client named by two requests is said once per table, by the first that names it.
+    QHash<qint32, QSet<QString>> said;
+    for (qsizetype i = 0; i < requests.size(); ++i) {
+        const RepairRequest& request = requests.at(i);
+        const bool adding = request.kind == RepairRequest::Kind::AddMissingRows;
+        RepairDone& done = results[i];
+        done.Ok = clients->contains(request.clientId) == adding;
+        if (!done.Ok) {
+            continue;
+        }
+        const QHash<QString, QString> made = changes.value(request.clientId);
+        QSet<QString>& told = said[request.clientId];
+        const auto tell = [&](const QString& table) {
+            if (made.contains(table) && !told.contains(table)) {
+                told.insert(table);
+                done.Changes << made.value(table);
+            }
+        };
+        if (adding) {
+            for (const QString& table : request.tables) {
+                tell(table);
+            }
+        } else {
+            for (const auto& [table, column] : LeftBehindColumns()) {
+                tell(table);
+            }
+        }
+    }
+    return results;
 }
 
 StepResult RepairIn(const RepairRequest& request, RepairDone* done) {
@@ -201,21 +381,14 @@ RepairDone RepairMDB(const RepairRequest& request) {
 
 std::optional<QList<RepairDone>> RepairBatchMDB(const QList<RepairRequest>& requests) {
     DeferredReports reports;
-    QList<RepairDone> results;
-    results.reserve(requests.size());
     {
         DatabaseTransaction transaction(kRepairPrefix);
-        bool ok = transaction.Begun();
-        for (qsizetype i = 0; ok && i < requests.size(); ++i) {
-            RepairDone done;
-            const StepResult step = RepairIn(requests.at(i), &done);
-            ok = step != StepResult::Failed;
-            done.Ok = step == StepResult::Done;
-            results.append(done);
+        std::optional<QList<RepairDone>> together;
+        if (transaction.Begun()) {
+            together = RepairTogether(requests);
         }
-        ok = ok && transaction.Commit();
-        if (ok) {
-            return results;
+        if (together && transaction.Commit()) {
+            return together;
         }
     }
     // Repaired one by one instead, each saying for itself what failed; a lost connection is
