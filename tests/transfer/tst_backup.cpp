@@ -68,17 +68,22 @@ struct OtherKestrum {
     OtherKestrum(const BackupPlant& plant, bool otherUser) {
         const QString folder = plant.Path("other-kestrum");
         QDir().mkpath(folder);
-        QFile::copy(QStringLiteral(KESTRUM_BINARY_DIR "/Kestrum"), folder + "/Kestrum");
+#ifdef Q_OS_WIN
+        const QString program = folder + "/Kestrum.exe";
+        QFile::copy(QStringLiteral(KESTRUM_BINARY_DIR "/Kestrum.exe"), program);
+#else
+        const QString program = folder + "/Kestrum";
+        QFile::copy(QStringLiteral(KESTRUM_BINARY_DIR "/Kestrum"), program);
+#endif
         QFile ini(folder + "/Kestrum.ini");
         ok = ini.open(QIODevice::WriteOnly) &&
              ini.write("[ADMIN]\r\nMDBPATH=" + QFile::encodeName(plant.Path("data")) + "\r\n") > 0;
         ini.close();
         if (otherUser) {
             process.setProgram(QStringLiteral("setpriv"));
-            process.setArguments(
-                {"--reuid=65534", "--regid=65534", "--clear-groups", folder + "/Kestrum"});
+            process.setArguments({"--reuid=65534", "--regid=65534", "--clear-groups", program});
         } else {
-            process.setProgram(folder + "/Kestrum");
+            process.setProgram(program);
         }
         process.setWorkingDirectory(folder);
         process.start();
@@ -212,15 +217,21 @@ private Q_SLOTS:
         std::optional<OtherConnection> other;  // ends before the plant's files go
         std::optional<OtherKestrum> kestrum;
         bool asNobody = false;
+#ifdef Q_OS_WIN
+        if (setUp == QLatin1String("link") || setUp == QLatin1String("symlink")) {
+            QSKIP("QFile::link makes a shortcut (.lnk) on Windows, which nothing follows");
+        }
+#endif
         if (setUp == QLatin1String("link")) {
             QVERIFY(BackupPlant::MakeConfiguration(plant.Path("outside.mdb"), "OUT"));
             QVERIFY(QFile::link(plant.Path("outside.mdb"),
                                 Backup(plant, "DNC_2021-01-01_00-00-00Z.mdb")));
         } else if (setUp == QLatin1String("user files") || setUp == QLatin1String("pruning")) {
+            // No two differ only in case: Windows takes those for one file.
             for (const char* name :
                  {"DNC_2020-06-01_08-00-00Z (2).mdb", "DNC_mine.mdb",
                   "DNC_2019-01-01_00-00-00Z_01.mdb", "DNC_2019-02-30_00-00-00Z.mdb",
-                  "dnc_2019-01-01_00-00-00Z.mdb", "DNC_2019-01-01_00-00-00Z.mdb.bak",
+                  "dnc_2019-01-01_00-00-01Z.mdb", "DNC_2019-01-01_00-00-00Z.mdb.bak",
                   "DNC_2019-01-01_00-00-00Z_2.mdb"}) {
                 QVERIFY(QFile::copy(Backup(plant, kGood), Backup(plant, name)));
             }
