@@ -99,12 +99,16 @@ bool ReplaceDamaged(const DatabaseFileHandle& backup, const QString& databasePat
         claim.Release();
     }
     if (!RenameOver(restored, real, &outcome->error)) {
-        // Another program has the damaged file open: it stays as it was, journal and all.
+        // Another program has the damaged file open (Windows refuses then): it stays as it
+        // was, journal and all, and so does the backups folder.
         QString ignored;
         for (const QString& side : removed) {
             if (copied.contains(kept + side)) {
                 CopyInto(kept + side, real + side, &ignored);
             }
+        }
+        for (const QString& file : copied) {
+            QFile::remove(file);
         }
         restoredClaim.Release();
         QFile::remove(restored);
