@@ -72,14 +72,22 @@ QString RandomTag() {
     return tag;
 }
 
-bool RenameOver(const QString& from, const QString& to) {
+// One rename that replaces a file at to; reason says why it failed.
+bool RenameReplacing(const QString& from, const QString& to, QString* reason) {
 #ifdef Q_OS_WIN
-    return MoveFileExW(reinterpret_cast<const wchar_t*>(QDir::toNativeSeparators(from).utf16()),
-                       reinterpret_cast<const wchar_t*>(QDir::toNativeSeparators(to).utf16()),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    if (MoveFileExW(reinterpret_cast<const wchar_t*>(QDir::toNativeSeparators(from).utf16()),
+                    reinterpret_cast<const wchar_t*>(QDir::toNativeSeparators(to).utf16()),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return true;
+    }
+    *reason = qt_error_string(int(GetLastError()));
 #else
-    return ::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+    if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0) {
+        return true;
+    }
+    *reason = QString::fromLocal8Bit(std::strerror(errno));
 #endif
+    return false;
 }
 
 // The system's reason for the last failed call, when the file device had none of its own.
@@ -183,6 +191,17 @@ bool RenameWithoutReplacing(const QString& from, const QString& to, QString* err
 #endif
 }
 
+bool RenameOver(const QString& from, const QString& to, QString* error) {
+    QString reason;
+    if (RenameReplacing(from, to, &reason)) {
+        return true;
+    }
+    if (error) {
+        *error = QStringLiteral("\"%1\" could not be replaced: %2").arg(to, reason);
+    }
+    return false;
+}
+
 bool IsTemporaryFileOf(const QString& fileName, const QString& target) {
     return TemporaryPattern(target).match(fileName).hasMatch();
 }
@@ -251,11 +270,10 @@ bool ReplaceFileAtomically(const QString& path, const QByteArray& bytes, QString
         return fail(writeError.isEmpty() ? QStringLiteral("The file could not be written")
                                          : writeError);
     }
-    if (!RenameOver(temporary, info.absoluteFilePath())) {
-        const QString reason = SystemReason(errno);
+    QString reason;
+    if (!RenameReplacing(temporary, info.absoluteFilePath(), &reason)) {
         QFile::remove(temporary);
-        return fail(reason.isEmpty() ? QStringLiteral("The file could not be replaced")
-                                     : QStringLiteral("The file could not be replaced: ") + reason);
+        return fail(QStringLiteral("The file could not be replaced: ") + reason);
     }
     return true;
 }

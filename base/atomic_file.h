@@ -25,5 +25,9 @@ QString ReplaceRefusal(const QString& path);
 // stands under the new name; never copies. Returns false with the reason otherwise.
 bool RenameWithoutReplacing(const QString& from, const QString& to, QString* error = nullptr);
 
+// Renames from over to in one step, replacing a file there (Windows refuses while to is open
+// in any program). Returns false with the reason otherwise.
+bool RenameOver(const QString& from, const QString& to, QString* error = nullptr);
+
 // Whether a file name is one of our temporary files for the file named target (tests).
 bool IsTemporaryFileOf(const QString& fileName, const QString& target);

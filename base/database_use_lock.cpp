@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QThread>
 
+#include <optional>
+
 #ifdef Q_OS_WIN
 #include <windows.h>
 #else
@@ -40,6 +42,34 @@ DatabaseUseLock::Result DatabaseUseLock::Acquire(const QString& path, Mode mode,
 
 #ifdef Q_OS_WIN
 
+namespace {
+
+// Whether the file the name leads to now is the one opened; nothing when it cannot be told.
+std::optional<bool> SameFile(HANDLE opened, const QString& path) {
+    HANDLE named = CreateFileW(reinterpret_cast<const wchar_t*>(path.utf16()), 0,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (named == INVALID_HANDLE_VALUE) {
+        return std::nullopt;
+    }
+    BY_HANDLE_FILE_INFORMATION a{};
+    BY_HANDLE_FILE_INFORMATION b{};
+    const bool read =
+        GetFileInformationByHandle(opened, &a) && GetFileInformationByHandle(named, &b);
+    CloseHandle(named);
+    if (!read) {
+        return std::nullopt;
+    }
+    return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+           a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+}
+
+}  // namespace
+
+bool DatabaseUseLock::BlocksReplace() {
+    return true;
+}
+
 DatabaseUseLock::Result DatabaseUseLock::TryOnce(const QString& path, Mode mode) {
     const bool exclusive = mode == Mode::Exclusive;
     HANDLE file = CreateFileW(reinterpret_cast<const wchar_t*>(path.utf16()),
@@ -63,6 +93,17 @@ DatabaseUseLock::Result DatabaseUseLock::TryOnce(const QString& path, Mode mode)
         error_ = QStringLiteral("\"%1\" cannot be locked (error %2)").arg(path).arg(why);
         return Result::Failed;
     }
+    // As elsewhere: a file put in place of the one opened is another database.
+    const std::optional<bool> same = SameFile(file, path);
+    if (!same || !*same) {
+        const DWORD why = GetLastError();
+        CloseHandle(file);
+        if (same) {
+            return Result::InUse;
+        }
+        error_ = QStringLiteral("\"%1\" cannot be read (error %2)").arg(path).arg(why);
+        return Result::Failed;
+    }
     handle_ = file;
     return Result::Held;
 }
@@ -79,6 +120,10 @@ bool DatabaseUseLock::IsHeld() const {
 }
 
 #else
+
+bool DatabaseUseLock::BlocksReplace() {
+    return false;  // a rename replaces an open file; claims on it then see it is gone
+}
 
 DatabaseUseLock::Result DatabaseUseLock::TryOnce(const QString& path, Mode mode) {
     const bool exclusive = mode == Mode::Exclusive;

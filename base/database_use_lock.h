@@ -32,6 +32,11 @@ public:
     bool IsHeld() const;
     QString Error() const { return error_; }
 
+    // Whether a held claim keeps its file from being replaced by a rename. On Windows it does
+    // (the claim is an open handle, and no open file is renamed over), so whoever replaces the
+    // file claims the new one first and releases the old claim just before the rename.
+    static bool BlocksReplace();
+
 private:
     Result TryOnce(const QString& path, Mode mode);
 

@@ -9,6 +9,7 @@
 #include "dncadmin/dncadmin_diff.h"
 #include "dncadmin/dncadmin_merge.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QHash>
 #include <QJsonDocument>
@@ -468,7 +469,10 @@ QList<KnownDncAdminFile> KnownDncAdminFiles() {
     QList<KnownDncAdminFile> files;
     auto add = [&files](const QString& path, bool master) {
         for (const KnownDncAdminFile& known : files) {
-            if (known.Path.compare(path, Qt::CaseInsensitive) == 0 || SameFile(known.Path, path)) {
+            // Windows reads "/" as "\" too: one file, however the settings spell it.
+            if (QDir::toNativeSeparators(known.Path)
+                        .compare(QDir::toNativeSeparators(path), Qt::CaseInsensitive) == 0 ||
+                SameFile(known.Path, path)) {
                 return;
             }
         }

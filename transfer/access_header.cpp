@@ -1,5 +1,6 @@
 #include "transfer/access_header.h"
 
+#include <QDir>
 #include <QFile>
 
 bool IsAccessFile(const QString& path) {
@@ -22,8 +23,8 @@ QString AccessDatabaseMessage(const QString& shownPath) {
                "The DNC Database at path \"%1\" is a Microsoft Access database, which Kestrum "
                "does not open.\n\n"
                "Import it into a new database in another folder with\n"
-               "    kestrum-import \"%1\" NEWFOLDER/DNC.mdb\n"
+               "    kestrum-import \"%1\" %2\n"
                "and set MDBPATH in section ADMIN of Kestrum.ini to that folder.\n\n"
                "The Access file is left as it is; DNC servers may still read it.")
-        .arg(shownPath);
+        .arg(shownPath, QDir::toNativeSeparators(QStringLiteral("NEWFOLDER/DNC.mdb")));
 }

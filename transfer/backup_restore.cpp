@@ -17,9 +17,6 @@
 #include <QTemporaryDir>
 #include <QUuid>
 
-#include <filesystem>
-#include <system_error>
-
 namespace {
 
 const QString kDamagedPrefix = QStringLiteral("DNC-damaged");
@@ -41,23 +38,12 @@ bool CopyInto(const QString& from, const QString& to, QString* error) {
     return true;
 }
 
-bool Rename(const QString& from, const QString& to, QString* error) {
-    std::error_code failed;
-    std::filesystem::rename(QFile::encodeName(from).toStdString(),
-                            QFile::encodeName(to).toStdString(), failed);
-    if (failed) {
-        *error = QStringLiteral("\"%1\" could not be replaced: %2")
-                     .arg(to, QString::fromLocal8Bit(failed.message().c_str()));
-        return false;
-    }
-    return true;
-}
-
 // The damaged file and whatever journal it has go into the backups folder; a new file made
 // from the backup is renamed into its place. No other program may hold a lock on it: their
-// journal would be live, and moving it would lose their work.
+// journal would be live, and moving it would lose their work. claim is the restore's own
+// exclusive claim on the damaged file.
 bool ReplaceDamaged(const DatabaseFileHandle& backup, const QString& databasePath,
-                    const QString& folder, RestoreOutcome* outcome) {
+                    const QString& folder, DatabaseUseLock& claim, RestoreOutcome* outcome) {
     // The file a link leads to is replaced; the link stays.
     const QString real = QFileInfo(databasePath).canonicalFilePath();
     if (OtherProgramHoldsDatabaseFile(real)) {
@@ -89,12 +75,42 @@ bool ReplaceDamaged(const DatabaseFileHandle& backup, const QString& databasePat
         QFile::remove(restored);
         return false;
     }
+    // The new file is claimed before it takes the name: a Kestrum that opens it then waits
+    // for the restore to end.
+    DatabaseUseLock restoredClaim;
+    if (restoredClaim.Acquire(restored, DatabaseUseLock::Mode::Exclusive, 0) !=
+        DatabaseUseLock::Result::Held) {
+        outcome->error = restoredClaim.Error();
+        for (const QString& file : copied) {
+            QFile::remove(file);
+        }
+        QFile::remove(restored);
+        return false;
+    }
     // The old journal must never be applied to the new file: it was copied above and goes
     // before the new file appears under the name.
+    QStringList removed;
     for (const QString& side : kSideFiles) {
-        QFile::remove(real + side);
+        if (QFile::remove(real + side)) {
+            removed << side;
+        }
     }
-    if (!Rename(restored, real, &outcome->error)) {
+    if (DatabaseUseLock::BlocksReplace()) {
+        claim.Release();
+    }
+    if (!RenameOver(restored, real, &outcome->error)) {
+        // Another program has the damaged file open (Windows refuses then): it stays as it
+        // was, journal and all, and so does the backups folder.
+        QString ignored;
+        for (const QString& side : removed) {
+            if (copied.contains(kept + side)) {
+                CopyInto(kept + side, real + side, &ignored);
+            }
+        }
+        for (const QString& file : copied) {
+            QFile::remove(file);
+        }
+        restoredClaim.Release();
         QFile::remove(restored);
         return false;
     }
@@ -243,7 +259,7 @@ RestoreOutcome RestoreBackup(const QString& databasePath, const QString& backupN
     }
     if (damage) {
         current.reset();
-        outcome.ok = ReplaceDamaged(backup, databasePath, folder, &outcome);
+        outcome.ok = ReplaceDamaged(backup, databasePath, folder, lock, &outcome);
         return outcome;
     }
 

@@ -375,7 +375,7 @@ private Q_SLOTS:
         QCOMPARE(run.out.trimmed(), backup);
         run = RunTool("log", {"--db", db, "--client", "lathe2", "--csv"});
         QCOMPARE(run.exitCode, 0);
-        QCOMPARE(run.out.count("\r\n"), 2);  // the header and the one change
+        QCOMPARE(run.outBytes.count("\r\n"), 2);  // the header and the one change
         QVERIFY(run.out.contains("m_baud: 9600 -> 600"));
         QCOMPARE(RunTool("log", {"--since", "someday"}).exitCode, 2);
         {

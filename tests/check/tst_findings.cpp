@@ -12,6 +12,7 @@
 #include "tests/support/message_recorder.h"
 #include "tests/support/test_main.h"
 
+#include <QDir>
 #include <QTest>
 
 class TestFindings : public QObject {
@@ -235,8 +236,10 @@ private slots:
         };
         // Each finding is made for the program folder's export and for the master.
         const auto both = [](const QString& text, const QString& masterText) {
-            return QStringList{QString(text).arg("\"$D/DNCAdmin.ini\""),
-                               QString(masterText).arg("\"$D/MASTER/DNCAdmin.ini\"")};
+            // Named as the system spells paths (the settings hold them so).
+            return QStringList{
+                QString(text).arg(QDir::toNativeSeparators("\"$D/DNCAdmin.ini\"")),
+                QString(masterText).arg(QDir::toNativeSeparators("\"$D/MASTER/DNCAdmin.ini\""))};
         };
         const QString added =
             "error|LATHE4|drift-added|LATHE4 is missing from %1; the DNC "
@@ -277,8 +280,8 @@ private slots:
         QVERIFY(ReadDncAdminFile(db.FilePath("DNCAdmin.ini"), table.Columns[0]));
         QVERIFY(ReadDncAdminFile(db.FilePath("S2.ini"), table.Columns[1]));
         QVERIFY(MergeDncAdmin(table, db.FilePath("MASTER"), db.FilePath(base)).Ok);
-        QVERIFY(
-            WriteIniValue("PATHS", "MASTERDNCADMINPATH", db.FilePath("MASTER"), db.SettingsPath()));
+        QVERIFY(WriteIniValue("PATHS", "MASTERDNCADMINPATH",
+                              QDir::toNativeSeparators(db.FilePath("MASTER")), db.SettingsPath()));
 
         for (QString sql : statements) {
             if (sql == "ADD") {
@@ -308,7 +311,7 @@ private slots:
             }
             return list;
         };
-        const QString own = JoinPath(db.Folder(), "DNCAdmin.ini");
+        const QString own = QDir::toNativeSeparators(JoinPath(db.Folder(), "DNCAdmin.ini"));
         QCOMPARE(paths(), QStringList{own});
         QVERIFY(WriteIniValue("PATHS", "DNCADMINEXPORTPATH", db.Folder(), db.SettingsPath()));
         QCOMPARE(paths(), QStringList{own});
@@ -375,8 +378,8 @@ private slots:
         QDir(db.Folder()).mkpath("MASTER");
         const QByteArray master = kBase + "[CNC_LIST]\r\n1=OLD\r\n[OLD]\r\nNODE_ID=09\r\n";
         db.WriteFile("MASTER/DNCAdmin.ini", master);
-        QVERIFY(
-            WriteIniValue("PATHS", "MASTERDNCADMINPATH", db.FilePath("MASTER"), db.SettingsPath()));
+        QVERIFY(WriteIniValue("PATHS", "MASTERDNCADMINPATH",
+                              QDir::toNativeSeparators(db.FilePath("MASTER")), db.SettingsPath()));
         QVERIFY(WriteIniValue("PATHS", "DNCADMINPATH1", db.FilePath("S1.ini"), db.SettingsPath()));
         MessageRecorder messages;
         frmToolsMerge window;

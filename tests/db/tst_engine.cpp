@@ -76,7 +76,11 @@ private slots:
         TempInstallation::Options options;
         options.createDatabase = false;
         TempInstallation tmp(options);
+#ifdef Q_OS_WIN
+        const QString folder = tmp.FilePath("site;'old' 'b'");  // no '"' in Windows names
+#else
         const QString folder = tmp.FilePath("site;\"old\" 'b'");
+#endif
         QVERIFY(QDir().mkpath(folder));
         QString error;
         QVERIFY2(CreateDatabaseFile(folder, &error), qPrintable(error));

@@ -82,8 +82,13 @@ private slots:
             "MASTERDNCADMINPATH=C:\\MASTER\r\nDNCADMINPATH1=C:\\A\\DNCADMIN.INI\r\nDNCADMINPATH2=\r\n"
             "DNCADMINPATH3=$W\\S3.ini\r\nDNCADMINPATH4=\r\n");
         row("5 elsewhere", 5, "C:\\OTHER", "", ConfirmOutcome::Nothing, "*", "");
+#ifdef Q_OS_WIN
+        const char* endingInSeparator = "MASTERFOLDERPATH=$W\\DNC\r\n";  // Windows drops it
+#else
+        const char* endingInSeparator = "MASTERFOLDERPATH=$W\\DNC\\\r\n";
+#endif
         row("4 ending in a separator", 4, "$W\\DNC\\", "DNC,DNC/TolvaneNode02", close, "",
-            "MASTERFOLDERPATH=$W\\DNC\\\r\n");
+            endingInSeparator);
         row("4 folder missing", 4, "$T/NONE", "", open, "Master folder path '$W\\NONE' not found", "");
         row("4 level cannot be made", 4, "/proc", "", open,
             "Master folder path 'C:\\proc\\TolvaneNode01' not created", "MASTERFOLDERPATH=C:\\proc\r\n");
@@ -113,6 +118,16 @@ private slots:
         QFETCH(QString, node);
         QFETCH(QByteArray, master);
         QFETCH(QByteArray, added);
+#ifdef Q_OS_WIN
+        if (folder == "/proc") {
+            QSKIP("no folder refuses a test's writes on Windows (/proc does on Linux)");
+        }
+        if (folder.contains("tsclient", Qt::CaseInsensitive)) {
+            QSKIP(
+                "a remote desktop client's drive is the share \\\\tsclient on Windows, "
+                "which a test cannot make");
+        }
+#endif
         FolderRig rig(node);
         for (const QString& path : existing) {
             QVERIFY(QDir().mkpath(rig.FilePath(path)));
@@ -252,6 +267,13 @@ private slots:
         QFETCH(QString, pick);
         QFETCH(QByteArray, after);
         QFETCH(QStringList, created);
+#ifdef Q_OS_WIN
+        if (!pick.isEmpty() || after != "=") {
+            QSKIP(
+                "a local path has a drive letter on Windows, so no test folder can stand in "
+                "for the root of C:");
+        }
+#endif
         FolderRig rig;
         QDir().mkpath(rig.FilePath("root"));
         const QString rootPath = QFileInfo(rig.FilePath("root")).canonicalFilePath();

@@ -14,8 +14,9 @@
 
 struct ToolRun {
     int exitCode = -1;  // -1: it crashed or did not end within a minute
-    QString out;
+    QString out;        // text: lines end in "\n" (Windows' CR-LF read as a script reads it)
     QString err;
+    QByteArray outBytes;  // standard output exactly as written
 };
 
 // The built tool: tool is the name after "kestrum-", e.g. "check" for kestrum-check.
@@ -47,8 +48,15 @@ inline ToolRun RunProgram(const QString& program, const QStringList& arguments,
         return run;
     }
     run.exitCode = process.exitCode();
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.outBytes = process.readAllStandardOutput();
+    run.out = QString::fromUtf8(run.outBytes);
     run.err = QString::fromUtf8(process.readAllStandardError());
+#ifdef Q_OS_WIN
+    // The tools write text in the text mode of Windows' standard output, as its scripts
+    // expect: the lines end in CR-LF there.
+    run.out.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    run.err.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+#endif
     return run;
 }
 

@@ -68,17 +68,22 @@ struct OtherKestrum {
     OtherKestrum(const BackupPlant& plant, bool otherUser) {
         const QString folder = plant.Path("other-kestrum");
         QDir().mkpath(folder);
-        QFile::copy(QStringLiteral(KESTRUM_BINARY_DIR "/Kestrum"), folder + "/Kestrum");
+#ifdef Q_OS_WIN
+        const QString program = folder + "/Kestrum.exe";
+        QFile::copy(QStringLiteral(KESTRUM_BINARY_DIR "/Kestrum.exe"), program);
+#else
+        const QString program = folder + "/Kestrum";
+        QFile::copy(QStringLiteral(KESTRUM_BINARY_DIR "/Kestrum"), program);
+#endif
         QFile ini(folder + "/Kestrum.ini");
         ok = ini.open(QIODevice::WriteOnly) &&
              ini.write("[ADMIN]\r\nMDBPATH=" + QFile::encodeName(plant.Path("data")) + "\r\n") > 0;
         ini.close();
         if (otherUser) {
             process.setProgram(QStringLiteral("setpriv"));
-            process.setArguments(
-                {"--reuid=65534", "--regid=65534", "--clear-groups", folder + "/Kestrum"});
+            process.setArguments({"--reuid=65534", "--regid=65534", "--clear-groups", program});
         } else {
-            process.setProgram(folder + "/Kestrum");
+            process.setProgram(program);
         }
         process.setWorkingDirectory(folder);
         process.start();
@@ -173,6 +178,16 @@ private Q_SLOTS:
         row("damaged DNC.mdb", "damaged", restore, 1, "restore with --force", {});
         row("damaged DNC.mdb, --force", "damaged", {"restore", kGood, "--force"}, 0, "",
             {"~data/DNC.mdb", "+data/Backups/DNC-damaged_2*Z.mdb"});
+        // Windows renames over no open file: the restore fails and leaves all as it was.
+        // Elsewhere the other program keeps the damaged file it has open.
+#ifdef Q_OS_WIN
+        row("damaged DNC.mdb open in another program, --force", "damaged held",
+            {"restore", kGood, "--force"}, 1, "DNC.mdb\" could not be replaced", {});
+#else
+        row("damaged DNC.mdb open in another program, --force", "damaged held",
+            {"restore", kGood, "--force"}, 0, "",
+            {"~data/DNC.mdb", "+data/Backups/DNC-damaged_2*Z.mdb"});
+#endif
         row("symlinked DNC.mdb", "symlink", restore, 0, "",
             {"~data/real/DNC.mdb", "+data/Backups/DNC_2*Z.mdb"});
         row("other connection, WAL", "wal", restore, 0, "",
@@ -212,15 +227,21 @@ private Q_SLOTS:
         std::optional<OtherConnection> other;  // ends before the plant's files go
         std::optional<OtherKestrum> kestrum;
         bool asNobody = false;
+#ifdef Q_OS_WIN
+        if (setUp == QLatin1String("link") || setUp == QLatin1String("symlink")) {
+            QSKIP("QFile::link makes a shortcut (.lnk) on Windows, which nothing follows");
+        }
+#endif
         if (setUp == QLatin1String("link")) {
             QVERIFY(BackupPlant::MakeConfiguration(plant.Path("outside.mdb"), "OUT"));
             QVERIFY(QFile::link(plant.Path("outside.mdb"),
                                 Backup(plant, "DNC_2021-01-01_00-00-00Z.mdb")));
         } else if (setUp == QLatin1String("user files") || setUp == QLatin1String("pruning")) {
+            // No two differ only in case: Windows takes those for one file.
             for (const char* name :
                  {"DNC_2020-06-01_08-00-00Z (2).mdb", "DNC_mine.mdb",
                   "DNC_2019-01-01_00-00-00Z_01.mdb", "DNC_2019-02-30_00-00-00Z.mdb",
-                  "dnc_2019-01-01_00-00-00Z.mdb", "DNC_2019-01-01_00-00-00Z.mdb.bak",
+                  "dnc_2019-01-01_00-00-01Z.mdb", "DNC_2019-01-01_00-00-00Z.mdb.bak",
                   "DNC_2019-01-01_00-00-00Z_2.mdb"}) {
                 QVERIFY(QFile::copy(Backup(plant, kGood), Backup(plant, name)));
             }
@@ -240,8 +261,12 @@ private Q_SLOTS:
             QVERIFY(ExecOn(Backup(plant, kGood), "ALTER TABLE t_remote DROP COLUMN report_name"));
         } else if (setUp == QLatin1String("text")) {
             QVERIFY(plant.Write("data/Backups/" + kGood, "[ADMIN]\r\nMDBPATH=C:\\DNC\r\n"));
-        } else if (setUp == QLatin1String("damaged")) {
-            QVERIFY(plant.Write("data/DNC.mdb", Spoiled(plant.Read("data/DNC.mdb"), setUp)));
+        } else if (setUp.startsWith(QLatin1String("damaged"))) {
+            QVERIFY(plant.Write("data/DNC.mdb", Spoiled(plant.Read("data/DNC.mdb"), "damaged")));
+            if (setUp.endsWith(QLatin1String("held"))) {
+                other.emplace(database, "SELECT 1");
+                QVERIFY(other->ok);
+            }
         } else if (setUp == QLatin1String("symlink")) {
             QVERIFY(QDir().mkpath(plant.Path("data/real")));
             QVERIFY(QFile::rename(database, plant.Path("data/real/DNC.mdb")));
@@ -309,13 +334,13 @@ private Q_SLOTS:
             QCOMPARE(other->Run("COMMIT"), QString());
             QCOMPARE(other->Servers(), QStringLiteral("BUSY"));
         } else if (exitCode == 0 && arguments.first() == QLatin1String("restore")) {
-            if (other) {
+            if (other && !setUp.startsWith(QLatin1String("damaged"))) {
                 QCOMPARE(other->Servers(), QStringLiteral("OLD"));  // it reads the restored one
                 other.reset();                                      // and its end keeps it
             }
             QCOMPARE(DumpDatabase(database), good);
             QVERIFY(QFileInfo(plant.Database()).isSymLink() == (setUp == QLatin1String("symlink")));
-            if (setUp == QLatin1String("damaged")) {
+            if (setUp.startsWith(QLatin1String("damaged"))) {
                 const QStringList kept =
                     QDir(plant.Backups()).entryList({"DNC-damaged_*.mdb"}, QDir::Files);
                 QCOMPARE(kept.size(), 1);

@@ -13,6 +13,11 @@
 
 #include <cstdio>
 
+#ifdef Q_OS_WIN
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 namespace {
 
 // Standard output as bytes: a QTextStream would convert each line twice over.
@@ -88,6 +93,11 @@ int main(int argc, char** argv) {
     bool written = true;
     bool first = true;
     if (form == Form::Csv) {
+#ifdef Q_OS_WIN
+        // CSV ends its records with CR-LF itself and may hold LF inside a quoted field: the
+        // text mode of standard output would make those CR-CR-LF and CR-LF.
+        _setmode(_fileno(stdout), _O_BINARY);
+#endif
         written = Write((ChangeLogCsvHeader() + QStringLiteral("\r\n")).toUtf8());
     } else if (form == Form::Json) {
         written = Write("[");
