@@ -1,5 +1,8 @@
 #include "base/atomic_file.h"
 
+#include "base/clock.h"
+#include "base/database_use_lock.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -72,22 +75,67 @@ QString RandomTag() {
     return tag;
 }
 
+enum class Renamed { Done, InUse, Failed };
+
 // One rename that replaces a file at to; reason says why it failed.
-bool RenameReplacing(const QString& from, const QString& to, QString* reason) {
+Renamed RenameReplacingOnce(const QString& from, const QString& to, QString* reason) {
 #ifdef Q_OS_WIN
+    const QString native = QDir::toNativeSeparators(to);
+    const auto target = reinterpret_cast<const wchar_t*>(native.utf16());
     if (MoveFileExW(reinterpret_cast<const wchar_t*>(QDir::toNativeSeparators(from).utf16()),
-                    reinterpret_cast<const wchar_t*>(QDir::toNativeSeparators(to).utf16()),
-                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        return true;
+                    target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return Renamed::Done;
     }
-    *reason = qt_error_string(int(GetLastError()));
+    const DWORD error = GetLastError();
+    *reason = qt_error_string(int(error));
+    if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) {
+        return Renamed::InUse;
+    }
+    if (error != ERROR_ACCESS_DENIED) {
+        return Renamed::Failed;
+    }
+    // Access is also denied for a read-only file or missing rights, which waiting never
+    // mends; otherwise some handle keeps the file (without sharing deletion, or with it but
+    // the file system replaces no open file) and waiting is worth it.
+    HANDLE probe =
+        CreateFileW(target, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (probe == INVALID_HANDLE_VALUE) {
+        return GetLastError() == ERROR_SHARING_VIOLATION ? Renamed::InUse : Renamed::Failed;
+    }
+    CloseHandle(probe);
+    const DWORD attributes = GetFileAttributesW(target);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY)) {
+        return Renamed::Failed;
+    }
+    return Renamed::InUse;
 #else
     if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0) {
-        return true;
+        return Renamed::Done;
     }
     *reason = QString::fromLocal8Bit(std::strerror(errno));
 #endif
-    return false;
+    return Renamed::Failed;
+}
+
+// Renames from over to. A DNC server reading to at that moment keeps Windows from replacing
+// it; it is let go soon, so the rename is tried again until the usual wait has passed.
+bool RenameReplacing(const QString& from, const QString& to, QString* reason) {
+    constexpr int kRetryMs = 50;
+    Clock& clock = CurrentClock();
+    const qint64 start = clock.NowMs();
+    for (;;) {
+        const Renamed renamed = RenameReplacingOnce(from, to, reason);
+        if (renamed != Renamed::InUse) {
+            return renamed == Renamed::Done;
+        }
+        if (clock.NowMs() - start >= kDatabaseWaitMs) {
+            *reason = QStringLiteral("another program holds it open (waited %1 s)")
+                          .arg(kDatabaseWaitMs / 1000);
+            return false;
+        }
+        clock.SleepMs(kRetryMs);
+    }
 }
 
 // The system's reason for the last failed call, when the file device had none of its own.
@@ -273,7 +321,8 @@ bool ReplaceFileAtomically(const QString& path, const QByteArray& bytes, QString
     QString reason;
     if (!RenameReplacing(temporary, info.absoluteFilePath(), &reason)) {
         QFile::remove(temporary);
-        return fail(QStringLiteral("The file could not be replaced: ") + reason);
+        return fail(QStringLiteral("\"%1\" could not be replaced: %2; it was left as it is")
+                        .arg(path, reason));
     }
     return true;
 }

@@ -13,7 +13,8 @@
 // the permissions of a file it replaces. Only a regular file, a link to one, or nothing at
 // all is replaced (see ReplaceRefusal). Returns false, leaving the file as it was, when it
 // is refused or the temporary file cannot be written or renamed; error (when given) then
-// says why.
+// says why. While another program holds the file open, Windows refuses the rename: it is
+// tried again until kDatabaseWaitMs have passed on the current clock (see base/clock.h).
 bool ReplaceFileAtomically(const QString& path, const QByteArray& bytes, QString* error = nullptr);
 
 // Why the thing at this local path must not be replaced by a file ("" when it may): a
@@ -25,8 +26,8 @@ QString ReplaceRefusal(const QString& path);
 // stands under the new name; never copies. Returns false with the reason otherwise.
 bool RenameWithoutReplacing(const QString& from, const QString& to, QString* error = nullptr);
 
-// Renames from over to in one step, replacing a file there (Windows refuses while to is open
-// in any program). Returns false with the reason otherwise.
+// Renames from over to in one step, replacing a file there, with the same wait as above
+// while to is open in another program. Returns false with the reason otherwise.
 bool RenameOver(const QString& from, const QString& to, QString* error = nullptr);
 
 // Whether a file name is one of our temporary files for the file named target (tests).

@@ -1,9 +1,12 @@
 // Settings files read and written as the Windows private-profile calls do it, and the
 // whole-file text helpers: what ends up on disk, byte for byte, and what the operator is told.
 
+#include "base/atomic_file.h"
+#include "base/clock.h"
 #include "base/ini_text.h"
 #include "base/inifile.h"
 #include "base/textfile.h"
+#include "tests/support/fast_clock.h"
 #include "tests/support/message_recorder.h"
 #include "tests/support/test_main.h"
 
@@ -15,6 +18,10 @@
 #ifdef Q_OS_WIN
 #include <QProcess>
 #include <QScopeGuard>
+
+#include <utility>
+
+#include <windows.h>
 #else
 #include <unistd.h>
 #endif
@@ -258,17 +265,11 @@ private Q_SLOTS:
         QCOMPARE(dir.entryList(QDir::Files | QDir::Hidden, QDir::Name), kept);
 
         PutFile(Path(), "[S]\r\nK=old\r\n");
+#ifdef Q_OS_WIN
+        QVERIFY(WriteIniValue("S", "K", "new", Path()));  // a file held open: heldOpen()
+#else
         QFile reader(Path());
         QVERIFY(reader.open(QIODevice::ReadOnly));
-#ifdef Q_OS_WIN
-        // Windows replaces no file another program holds open: the write is refused and the
-        // file left whole; once it is let go, the write goes through.
-        QVERIFY(!WriteIniValue("S", "K", "new", Path()));
-        QCOMPARE(reader.readAll(), QByteArray("[S]\r\nK=old\r\n"));
-        reader.close();
-        QCOMPARE(FileBytes(Path()), QByteArray("[S]\r\nK=old\r\n"));
-        QVERIFY(WriteIniValue("S", "K", "new", Path()));
-#else
         QVERIFY(WriteIniValue("S", "K", "new", Path()));
         // Replaced, not rewritten in place: a reader of the old file still has all of it.
         QCOMPARE(reader.readAll(), QByteArray("[S]\r\nK=old\r\n"));
@@ -280,6 +281,65 @@ private Q_SLOTS:
         QCOMPARE(FileBytes(Path()), QByteArray("[S]\r\nK=2\r\n"));
         QVERIFY(!WriteIniValue("S", "K", "v", dir_.filePath("nowhere/Kestrum.ini")));
         QVERIFY(!QFileInfo::exists(dir_.filePath(QStringLiteral("nowhere"))));
+    }
+
+    // Windows replaces no file another program (a DNC server reading it) holds open without
+    // sharing deletion: the replace waits on the clock, up to the usual 5 s, then fails naming
+    // the file, leaving it whole and no temporary file.
+    void heldOpen_data() {
+        QTest::addColumn<bool>("renameOver");  // else ReplaceFileAtomically
+        QTest::addColumn<int>("letGoMs");      // -1: held throughout
+        QTest::addColumn<int>("waitedMs");
+        QTest::addColumn<QString>("error");  // "" when it succeeds
+        const QString held =
+            "\"$F\" could not be replaced: another program holds it open (waited 5 s)";
+        QTest::newRow("replace, let go") << false << 300 << 300 << "";
+        QTest::newRow("replace, held") << false << -1 << 5000 << held + "; it was left as it is";
+        QTest::newRow("rename over, held") << true << -1 << 5000 << held;
+    }
+    void heldOpen() {
+#ifndef Q_OS_WIN
+        QSKIP("Only Windows refuses to rename over a file another program holds open");
+#else
+        QFETCH(bool, renameOver);
+        QFETCH(int, letGoMs);
+        QFETCH(int, waitedMs);
+        QFETCH(QString, error);
+        QTemporaryDir folder;
+        const QString path = QDir::toNativeSeparators(folder.filePath("DNCAdmin.ini"));
+        const auto name = reinterpret_cast<const wchar_t*>(path.utf16());
+        PutFile(path, "old");
+        if (renameOver) {
+            PutFile(path + ".new", "new");
+        }
+        HANDLE holder = CreateFileW(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+        QVERIFY(holder != INVALID_HANDLE_VALUE);
+        const auto cleanUp = qScopeGuard([&holder] {
+            if (holder != INVALID_HANDLE_VALUE) {
+                CloseHandle(holder);
+            }
+        });
+        FastClock clock;
+        ClockTimer letGo;
+        connect(&letGo, &ClockTimer::timeout, [&] {
+            CloseHandle(std::exchange(holder, INVALID_HANDLE_VALUE));
+            letGo.stop();
+        });
+        if (letGoMs > 0) {
+            letGo.start(letGoMs);
+        }
+        QString reason;
+        const bool ok = renameOver ? RenameOver(path + ".new", path, &reason)
+                                   : ReplaceFileAtomically(path, "new", &reason);
+        QCOMPARE(ok ? QString() : reason, error.replace("$F", path));
+        QCOMPARE(FileBytes(path), ok ? QByteArray("new") : QByteArray("old"));
+        QVERIFY2(clock.NowMs() >= waitedMs && clock.NowMs() < waitedMs + 100,
+                 qPrintable(QString::number(clock.NowMs())));
+        // A failed rename over leaves its source for the caller; nothing else stays.
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).join(' '),
+                 renameOver && !ok ? "DNCAdmin.ini DNCAdmin.ini.new" : "DNCAdmin.ini");
+#endif
     }
 
     // Whole-file text helpers: a read ends every line with CR LF; writes and appends end each

@@ -178,11 +178,12 @@ private Q_SLOTS:
         row("damaged DNC.mdb", "damaged", restore, 1, "restore with --force", {});
         row("damaged DNC.mdb, --force", "damaged", {"restore", kGood, "--force"}, 0, "",
             {"~data/DNC.mdb", "+data/Backups/DNC-damaged_2*Z.mdb"});
-        // Windows renames over no open file: the restore fails and leaves all as it was.
-        // Elsewhere the other program keeps the damaged file it has open.
+        // Windows renames over no open file: past the wait the restore fails and leaves all
+        // as it was. Elsewhere the other program keeps the damaged file it has open.
 #ifdef Q_OS_WIN
         row("damaged DNC.mdb open in another program, --force", "damaged held",
-            {"restore", kGood, "--force"}, 1, "DNC.mdb\" could not be replaced", {});
+            {"restore", kGood, "--force"}, 1,
+            "DNC.mdb\" could not be replaced: another program holds it open (waited 5 s)", {});
 #else
         row("damaged DNC.mdb open in another program, --force", "damaged held",
             {"restore", kGood, "--force"}, 0, "",
