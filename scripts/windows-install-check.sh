@@ -1,4 +1,5 @@
-# Sourced by scripts/windows: the MSI as an administrator uses it, under Wine on a virtual
+# Run by scripts/windows on a virtual display (scripts/windows-install-check.sh MSI SHOTS-FOLDER):
+# the MSI as an administrator uses it, under Wine on a virtual
 # display: a silent install, Kestrum started from the installed folder (screenshots of the
 # main window and the help), a changed DNC.mdb, and an uninstall that must leave it.
 
@@ -63,3 +64,13 @@ c.execute(\"INSERT INTO t_dnc_servers (dnc_server_name) VALUES ('CNCSRV1')\"); c
         { echo "the uninstall removed or changed DNC.mdb or Kestrum.ini" >&2; return 1; }
     win_log "uninstalled; kept: $(cd "$folder" && ls | tr '\n' ' ')"
 }
+
+# Run as a program (xvfb-run does not hand exported shell functions on): the helpers it uses.
+if [ "${BASH_SOURCE[0]}" = "$0" ]; then
+    set -euo pipefail
+    source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+    source "$(dirname "${BASH_SOURCE[0]}")/windows-deps.sh"
+    source "$(dirname "${BASH_SOURCE[0]}")/windows-wine.sh"
+    source "$(dirname "${BASH_SOURCE[0]}")/windows-package.sh"
+    win_install_check "$@"
+fi
