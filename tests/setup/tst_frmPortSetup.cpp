@@ -5,6 +5,7 @@
 #include "port_setup_rig.h"
 #include "tests/support/test_main.h"
 
+#include <QDir>
 #include <QRegularExpression>
 
 namespace {
@@ -261,11 +262,12 @@ private Q_SLOTS:
         });
         rig.Click("cmdAdvanced");
         SetModalHook(hook);
-        // USEID=true, IDSEQUENTIAL not set.
-        QCOMPARE(seen, (QStringList{
-                           title + " Protocol Attributes", "true", "false",
-                           QString::number(rig.mill), DncConnectionString,
-                           helpFile.isEmpty() ? QString() : JoinPath(rig.db.Folder(), helpFile)}));
+        // USEID=true, IDSEQUENTIAL not set. The help file is in the program folder, which is
+        // given with the platform's separators.
+        const QString folder = QDir::toNativeSeparators(rig.db.Folder());
+        QCOMPARE(seen, (QStringList{title + " Protocol Attributes", "true", "false",
+                                    QString::number(rig.mill), DncConnectionString,
+                                    helpFile.isEmpty() ? QString() : JoinPath(folder, helpFile)}));
         QVERIFY(DncConnection.IsOpen());
         rig.Click("cmdOK");
         QCOMPARE(rig.Column("bts_eobdelay"), QVariant(0));
