@@ -180,7 +180,9 @@ private Q_SLOTS:
         QVERIFY(view.Tree()->isExpanded(network));
 
         // Opening a folder never reads its files: guessing their type from their contents
-        // would hang the window on a file that never answers, such as /proc/kmsg.
+        // would hang the window on a file that never answers, such as /proc/kmsg. (Under Wine
+        // the name finds the host's file, but /proc is no folder the Windows tree lists.)
+#ifndef Q_OS_WIN
         if (QFileInfo::exists(QStringLiteral("/proc/kmsg"))) {
             QVERIFY(view.SelectFolder(QStringLiteral("/proc")));
             const QPersistentModelIndex proc = model->IndexOfPath(QStringLiteral("/proc"));
@@ -189,6 +191,7 @@ private Q_SLOTS:
             view.SetShowFiles(true);
             QTRY_VERIFY(Entries(*model, proc).contains(QStringLiteral("kmsg")));
         }
+#endif
     }
 
     // Only the user's click or key is a choice: not the entry the tree makes current when it
