@@ -75,7 +75,7 @@ def main(source, out):
                 'Title=Kestrum Help\n\n'
                 '[WINDOWS]\n'
                 f'main="Kestrum Help","Kestrum.hhc","Kestrum.hhk","{page}","{page}",,,,,'
-                '0x63520,,0x387e,,,,,,,,0\n\n'
+                '0x63520,240,0x387e,,,,,,,,0\n\n'
                 '[FILES]\n'
                 f'{page}\n')
     return 0
