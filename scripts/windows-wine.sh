@@ -33,6 +33,7 @@ win_wine_start() {
 win_wine_stop() {
     [ -n "$WIN_WINE_DIR" ] || return 0
     [ -n "${PTY_CAPTURE_PID:-}" ] && kill "$PTY_CAPTURE_PID" 2>/dev/null
+    [ -n "${PG_RESTART_RELAY_PID:-}" ] && kill "$PG_RESTART_RELAY_PID" 2>/dev/null
     wineserver -k >/dev/null 2>&1 || true
     rm -rf "$WIN_WINE_DIR"
     WIN_WINE_DIR=""
@@ -52,4 +53,25 @@ win_com_port() {
     export KESTRUM_TEST_COM7_CAPTURE
     KESTRUM_TEST_COM7_CAPTURE="$(win_path "$capture")"
     echo "COM7: $device"
+}
+
+# A Windows test cannot start the Linux pg_ctl: this relay restarts the private server when a
+# test leaves a request file in its folder, and answers with the exit code and output.
+win_pg_restart_relay() {
+    local dir="$WIN_WINE_DIR/pg-restart"
+    mkdir -p "$dir"
+    (
+        while sleep 0.2; do
+            [ -e "$dir/request" ] || continue
+            rm -f "$dir/request"
+            local out rc=0
+            # shellcheck disable=SC2086 # the command is words, as the Linux tests split it
+            out="$($KESTRUM_TEST_PG_CTL restart -m fast -w 2>&1)" || rc=$?
+            printf '%s\n%s\n' "$rc" "$out" >"$dir/done.part"
+            mv "$dir/done.part" "$dir/done"
+        done
+    ) &
+    PG_RESTART_RELAY_PID=$!
+    export KESTRUM_TEST_PG_RESTART_RELAY
+    KESTRUM_TEST_PG_RESTART_RELAY="$(win_path "$dir")"
 }

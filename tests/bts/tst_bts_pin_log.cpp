@@ -68,11 +68,15 @@ private Q_SLOTS:
                      text.count("\r\n") == 2,
                  qPrintable(text));
         QCOMPARE(ReadBtsLogText(), text);
-        // Another file whose name differs only in case is not the log.
+#ifndef Q_OS_WIN
+        // Another file whose name differs only in case is not the log (on Windows it is).
         installation.WriteFile(QStringLiteral("btslog.txt"), "other\r\n");
+#endif
         KillBTSLog();
         QVERIFY(!QFile::exists(log));
+#ifndef Q_OS_WIN
         QCOMPARE(installation.ReadFile(QStringLiteral("btslog.txt")), QByteArray("other\r\n"));
+#endif
         QCOMPARE(messages.Count(), 0);
         // Printing: nothing for an empty log, else through the print window.
         const QString pdf = installation.FilePath(QStringLiteral("log.pdf"));

@@ -6,6 +6,9 @@
 #include "db/schema_names.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QSemaphore>
 #include <QSqlError>
@@ -67,7 +70,51 @@ QStringList TestServerControl() {
     return qEnvironmentVariable("KESTRUM_TEST_PG_CTL").split(QLatin1Char(' '), Qt::SkipEmptyParts);
 }
 
+namespace {
+
+// Under Wine the server's control program is a Linux one this process cannot start: the
+// test script's relay runs it when a request file appears in its folder and answers with
+// "done" (the exit code, then the output).
+bool RestartThroughRelay(const QString& folder, QString* error) {
+    QDir dir(folder);
+    dir.remove(QStringLiteral("done"));
+    QFile request(dir.filePath(QStringLiteral("request")));
+    if (!request.open(QIODevice::WriteOnly)) {
+        *error = QStringLiteral("server restart relay: ") + request.errorString();
+        return false;
+    }
+    request.close();
+    QFile done(dir.filePath(QStringLiteral("done")));
+    QElapsedTimer waited;
+    waited.start();
+    while (!done.exists()) {
+        if (waited.elapsed() > 90000) {
+            *error = QStringLiteral("server restart relay did not answer within 90 s");
+            return false;
+        }
+        QThread::msleep(100);
+    }
+    if (!done.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("server restart relay: ") + done.errorString();
+        return false;
+    }
+    const QString answer = QString::fromLocal8Bit(done.readAll()).trimmed();
+    done.close();
+    done.remove();
+    if (!answer.startsWith(QLatin1String("0\n")) && answer != QLatin1String("0")) {
+        *error = QStringLiteral("server restart failed: ") + answer;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 bool RestartTestServer(QString* error) {
+    const QString relay = qEnvironmentVariable("KESTRUM_TEST_PG_RESTART_RELAY");
+    if (!relay.isEmpty()) {
+        return RestartThroughRelay(relay, error);
+    }
     QStringList command = TestServerControl();
     if (command.isEmpty()) {
         *error = QStringLiteral("KESTRUM_TEST_PG_CTL names no server control command");
