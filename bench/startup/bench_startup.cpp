@@ -102,8 +102,13 @@ int main(int argc, char** argv) {
     const double m = Median(minimalTimes);
     const double f = Median(formTimes);
     const double ratio = k / m;
+#ifdef Q_OS_WIN
+    const char* const defaultPlatform = "windows";
+#else
+    const char* const defaultPlatform = "xcb (DISPLAY)";
+#endif
     std::printf("platform         %s\n", qgetenv("QT_QPA_PLATFORM").isEmpty()
-                                             ? "xcb (DISPLAY)"
+                                             ? defaultPlatform
                                              : qgetenv("QT_QPA_PLATFORM").constData());
     std::printf("runs             %d each, alternating\n", runs);
     std::printf("minimal window   median %.1f ms (min %.1f, max %.1f)\n", m,
