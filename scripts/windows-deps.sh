@@ -264,4 +264,8 @@ win_dependencies() {
     win_build_qt
     win_build_serialport
     win_build_libmdb
+    # Only the built libraries and the downloaded sources are kept: a step whose recipe
+    # changes unpacks its sources again, and the cache stays small enough to carry.
+    find "$WIN_CACHE/src" -mindepth 1 -maxdepth 1 -type d -exec rm -rf {} +
+    rm -rf "$WIN_CACHE/build/libpq"
 }
