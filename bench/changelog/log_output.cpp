@@ -7,6 +7,7 @@
 // Without --db the log is in a new DNC.mdb; with it, the log table of that (scratch) server
 // database is emptied and filled.
 
+#include "bench/support/command_line.h"
 #include "db/backend.h"
 #include "db/change_log.h"
 #include "db/new_installation.h"
@@ -94,8 +95,7 @@ int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);
     const QStringList args = application.arguments();
     const auto option = [&args](const char* name, const QString& otherwise) {
-        const qsizetype at = args.indexOf(QLatin1String(name));
-        return at > 0 && at + 1 < args.size() ? args.at(at + 1) : otherwise;
+        return BenchOption(args, name, otherwise);
     };
     const int rows = option("--rows", QStringLiteral("300000")).toInt();
     const QString tool =

@@ -11,6 +11,7 @@
 // every table in it, the change log too, is emptied and filled here.
 
 #include "bench/plant/delay_proxy.h"
+#include "bench/support/command_line.h"
 
 #include "db/backend.h"
 #include "db/new_installation.h"
@@ -412,8 +413,7 @@ int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);
     const QStringList args = application.arguments();
     const auto option = [&args](const char* name, const QString& otherwise) {
-        const qsizetype at = args.indexOf(QLatin1String(name));
-        return at > 0 && at + 1 < args.size() ? args.at(at + 1) : otherwise;
+        return BenchOption(args, name, otherwise);
     };
     const int clients = std::max(4, option("--clients", QStringLiteral("100000")).toInt());
     const int repairs = std::clamp(option("--repair", QStringLiteral("50000")).toInt(), 1, clients);
